@@ -1,0 +1,83 @@
+// Database: one open database file.
+//
+// Opened or created through the Workspace. Several Database objects may be open on the same
+// file; inside one process they share one connection, so they never block each other within
+// a workspace transaction. Close (or the last reference going away) releases the object;
+// recordsets opened from it stay usable until they are closed. A genuine Jet file opens
+// read-only: every change raises 3027.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/recordset.h"
+#include "engine/tabledef.h"
+
+namespace engine {
+
+class Database;
+
+// The tables of a database, walked in name order ignoring case. Items are taken fresh from
+// the file's catalog; tables whose names begin with "MSys" are the catalog's own and are
+// listed as Jet lists its system tables (callers skip them by name).
+class TableDefs {
+public:
+    explicit TableDefs(Database& db) : db_(db) {}
+    size_t Count() const;
+    TableDefPtr operator[](size_t i) const;
+    TableDefPtr Item(const std::string& name) const; // 3265 when missing
+    bool Contains(const std::string& name) const;
+    // Builds the table with all its columns, indexes and properties (3010 when the name is
+    // taken; Jet's limits checked before anything is written).
+    void Append(const TableDefPtr& table);
+    // Drops the table with its indexes and properties (3265 when missing).
+    void Delete(const std::string& name);
+    void Refresh() {}
+    std::vector<std::string> Names() const;
+
+private:
+    Database& db_;
+};
+
+class Database {
+public:
+    explicit Database(std::shared_ptr<detail::Connection> conn);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // The path as given to OpenDatabase or CreateDatabase.
+    const std::string& Name() const;
+    bool ReadOnly() const;
+    // The locale string given at creation, e.g. ";LANGID=0x0411;CP=932;COUNTRY=0".
+    std::string Connect() const;
+
+    engine::TableDefs& TableDefs() { return tableDefs_; }
+    TableDefPtr CreateTableDef(const std::string& name) const;
+
+    // Source: a table name, or "SELECT * FROM [T] [WHERE cond] [ORDER BY f [ASC|DESC], ...]".
+    // A table-type recordset needs a table name.
+    RecordsetPtr OpenRecordset(std::string_view source, RecordsetType type = RecordsetType::Dynaset);
+
+    // Runs "DELETE * FROM T [WHERE cond]" (the only statement the system executes).
+    void Execute(std::string_view statement);
+    // Records changed by the last Execute.
+    long RecordsAffected() const { return recordsAffected_; }
+
+    void Close();
+    bool IsOpen() const { return conn_ != nullptr; }
+
+    // Engine internals.
+    const std::shared_ptr<detail::Connection>& Conn() const;
+
+private:
+    std::shared_ptr<detail::Connection> conn_;
+    engine::TableDefs tableDefs_;
+    long recordsAffected_ = 0;
+};
+
+using DatabasePtr = std::shared_ptr<Database>;
+
+} // namespace engine

@@ -1,0 +1,70 @@
+// One exception type for every failure the engine layer and the host conversions report.
+// It carries the number the callers test (3270 property not found, 13 type mismatch, ...)
+// and a Japanese description as the Japanese engine words it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace engine {
+
+class Error : public std::runtime_error {
+public:
+    Error(long number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+    long Number() const noexcept { return number_; }
+    const std::string& Description() const noexcept { return description_; }
+
+private:
+    long number_;
+    std::string description_;
+};
+
+// Error numbers the system tests for or that a user meets.
+namespace err {
+constexpr long kInvalidProcedureCall = 5;
+constexpr long kOverflow = 6;
+constexpr long kTypeMismatch = 13;
+constexpr long kInvalidUseOfNull = 94;
+constexpr long kInvalidArgument = 3001;
+constexpr long kTableExists = 3010;
+constexpr long kObjectNotFound = 3011;
+constexpr long kNoCurrentRecord = 3021;
+constexpr long kDuplicateKey = 3022;
+constexpr long kFileNotFound = 3024;
+constexpr long kReadOnly = 3027;
+constexpr long kNotInTransaction = 3034;
+constexpr long kTooManyFields = 3190;
+constexpr long kTooManyIndexes = 3015;
+constexpr long kSyntaxInCriteria = 3077;
+constexpr long kUnknownField = 3061;
+constexpr long kSyntaxInExpression = 3075;
+constexpr long kTableNotFound = 3078;
+constexpr long kOperationNotSupported = 3251;
+constexpr long kItemNotFound = 3265;
+constexpr long kPropertyNotFound = 3270;
+constexpr long kNameExists = 3012;
+constexpr long kUpdateWithoutAddNew = 3020;
+constexpr long kNullInIndex = 3058;
+constexpr long kTextTooLong = 3163;
+constexpr long kRecordDeleted = 3167;
+constexpr long kDatabaseExists = 3204;
+constexpr long kRequiredNull = 3314;
+constexpr long kZeroLength = 3315;
+constexpr long kBadFormat = 3343;
+constexpr long kNumericOverflow = 3349;
+constexpr long kTooManyIndexFields = 3369;
+constexpr long kInvalidName = 3125;
+constexpr long kConversionError = 3421;
+constexpr long kIndexNotFound = 3800;
+constexpr long kDiskIo = 3043;
+constexpr long kLocked = 3045;
+} // namespace err
+
+// Builds an Error with the engine's own Japanese description for a number.
+// `detail` replaces the "|" placeholder of descriptions that name an object.
+[[noreturn]] void Throw(long number, const std::string& detail = {});
+std::string DescriptionOf(long number, const std::string& detail = {});
+
+} // namespace engine

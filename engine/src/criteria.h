@@ -1,0 +1,88 @@
+// Jet criteria and the SELECT statements of the system, translated into SQLite SQL.
+//
+// Nothing of the caller's text reaches SQLite unparsed: the text is tokenized, parsed by a
+// grammar of Jet's expression syntax, and written out again with every literal as a bound
+// parameter and every name resolved through the caller's lookup to the SQL expression that
+// reads that column. Anything outside the grammar, or a second statement, is error 3075
+// naming the offending text.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/variant.h"
+
+namespace engine::detail {
+
+enum class TokenKind {
+    Name,        // plain identifier: letters (any script), digits, "_"; may not start with a digit
+    Bracketed,   // [any text] with "]]" for a literal "]"; text holds the name without brackets
+    Number,      // 12, 1.5, .5, 1E3 (text as written)
+    String,      // 'x' or "x", doubled quote inside; text holds the value
+    Date,        // #2024/01/31#, #2024-01-31 10:00#, #1/31/2024#; text holds the inside
+    Operator,    // = <> < > <= >= + - * / \ & ^ and the word operators below are Name tokens
+    LParen,
+    RParen,
+    Comma,
+    Star,        // "*" where it stands for all columns (also a multiplication operator)
+    Semicolon,
+    End,
+};
+
+struct Token {
+    TokenKind kind;
+    std::string text;
+    size_t pos; // byte offset in the source text
+};
+
+// Splits text into tokens; throws Error 3075 on an unterminated string, date or bracket, or a
+// character outside the syntax. The last token is End.
+std::vector<Token> Tokenize(std::string_view text);
+
+// How a column is read in SQL. sqlExpr is what the condition uses for the column, e.g.
+// "\"Price\"" or "jet_cur(\"Price\")"; type is the DAO type code.
+struct ColumnRef {
+    std::string sqlExpr;
+    int type;
+};
+// Resolves a field name (ignoring case); nullopt for an unknown name.
+using ColumnLookup = std::function<std::optional<ColumnRef>(std::string_view name)>;
+
+struct SqlCondition {
+    std::string sql;             // an SQLite expression with "?" placeholders
+    std::vector<Variant> params; // in placeholder order: String, Long, Double, Date, Boolean, Null
+};
+
+// Translates one Jet condition (the text after WHERE, or a FindFirst criterion).
+// Errors: 3075 for a syntax fault or a second statement, 3061 naming an unknown field.
+SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& lookup);
+
+// The same, for the tokens [first, last) of an already tokenized text.
+SqlCondition TranslateCondition(const std::vector<Token>& tokens, size_t first, size_t last,
+                                std::string_view source, const ColumnLookup& lookup);
+
+// Jet's Like: "*" any run, "?" one character, "#" one digit, "[abc]", "[a-z]", "[!a-z]";
+// letters compare ignoring case; characters are whole code points of the UTF-8 text.
+// The engine registers it with SQLite as jet_like(value, pattern).
+bool JetLikeMatch(std::string_view value, std::string_view pattern);
+
+// "SELECT * FROM [T] [WHERE cond] [ORDER BY f [ASC|DESC], ...] [;]" or a bare table name.
+struct OrderItem {
+    std::string field;
+    bool descending = false;
+};
+struct SelectStatement {
+    std::string table;
+    std::optional<std::string> where; // the condition text exactly as written
+    std::vector<OrderItem> orderBy;
+};
+// Parses a recordset source. Throws 3075 (or 3131 for a bad FROM clause) on anything else.
+SelectStatement ParseSelect(std::string_view source);
+
+// "DELETE * FROM T [WHERE cond]" and "DELETE FROM T ..."; the table and condition.
+SelectStatement ParseDelete(std::string_view statement);
+
+} // namespace engine::detail
