@@ -15,6 +15,8 @@
 
 #include "engine/variant.h"
 
+struct sqlite3;
+
 namespace engine::detail {
 
 enum class TokenKind {
@@ -68,6 +70,17 @@ SqlCondition TranslateCondition(const std::vector<Token>& tokens, size_t first, 
 // letters compare ignoring case; characters are whole code points of the UTF-8 text.
 // The engine registers it with SQLite as jet_like(value, pattern).
 bool JetLikeMatch(std::string_view value, std::string_view pattern);
+
+// Registers on a connection every SQL function that translated conditions call, each returning
+// NULL when an argument is NULL:
+//   jet_like(value, pattern)  JetLikeMatch, 1 or 0; numbers are matched in their text form
+//   jet_text(value [, 'date']) the text "&" joins: numbers as the host writes them ("3", "1.5",
+//                             "1E+20"), with 'date' an OLE date as "yyyy/mm/dd[ h:nn:ss]"
+//   jet_idiv(a, b), jet_mod(a, b)  "\" and Mod: both operands rounded half to even first, the
+//                             quotient truncated, the remainder signed as a; NULL dividing by 0
+//   jet_pow(a, b)             "^" as a double; NULL where the result is not a finite number
+// Returns the SQLite result code of the first registration that fails, else SQLITE_OK.
+int RegisterCriteriaFunctions(sqlite3* db);
 
 // "SELECT * FROM [T] [WHERE cond] [ORDER BY f [ASC|DESC], ...] [;]" or a bare table name.
 struct OrderItem {

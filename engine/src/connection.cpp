@@ -1,0 +1,582 @@
+#include "connection.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+#include "fault_injection.h"
+#include "recordset_impl.h"
+#include "value_codec.h"
+
+namespace engine::detail {
+namespace {
+
+constexpr const char* kCatalogDdl[] = {
+    "CREATE TABLE \"MSysDatabase\"(\"Key\" TEXT NOT NULL PRIMARY KEY, \"Value\" TEXT)",
+    "CREATE TABLE \"MSysTables\"(\"Name\" TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
+    " \"NextAutoNumber\" INTEGER NOT NULL DEFAULT 1)",
+    "CREATE TABLE \"MSysColumns\"(\"TableName\" TEXT NOT NULL COLLATE NOCASE,"
+    " \"Name\" TEXT NOT NULL COLLATE NOCASE, \"Ordinal\" INTEGER NOT NULL,"
+    " \"Type\" INTEGER NOT NULL, \"Size\" INTEGER NOT NULL, \"Attributes\" INTEGER NOT NULL,"
+    " \"AllowZeroLength\" INTEGER NOT NULL, \"Required\" INTEGER NOT NULL,"
+    " \"DefaultValue\" TEXT NOT NULL, PRIMARY KEY(\"TableName\", \"Name\"))",
+    "CREATE TABLE \"MSysIndexes\"(\"TableName\" TEXT NOT NULL COLLATE NOCASE,"
+    " \"Name\" TEXT NOT NULL COLLATE NOCASE, \"Ordinal\" INTEGER NOT NULL,"
+    " \"SqlName\" TEXT NOT NULL UNIQUE, \"IsPrimary\" INTEGER NOT NULL,"
+    " \"IsUnique\" INTEGER NOT NULL, \"IgnoreNulls\" INTEGER NOT NULL,"
+    " \"Required\" INTEGER NOT NULL, PRIMARY KEY(\"TableName\", \"Name\"))",
+    "CREATE TABLE \"MSysIndexColumns\"(\"TableName\" TEXT NOT NULL COLLATE NOCASE,"
+    " \"IndexName\" TEXT NOT NULL COLLATE NOCASE, \"Position\" INTEGER NOT NULL,"
+    " \"FieldName\" TEXT NOT NULL, \"Descending\" INTEGER NOT NULL,"
+    " PRIMARY KEY(\"TableName\", \"IndexName\", \"Position\"))",
+    "CREATE TABLE \"MSysProperties\"(\"TableName\" TEXT NOT NULL COLLATE NOCASE,"
+    " \"FieldName\" TEXT NOT NULL COLLATE NOCASE, \"Name\" TEXT NOT NULL COLLATE NOCASE,"
+    " \"Type\" INTEGER NOT NULL, \"Value\", PRIMARY KEY(\"TableName\", \"FieldName\", \"Name\"))",
+};
+
+// Runs fn inside a savepoint: a schema change is complete or absent, in or out of a workspace
+// transaction.
+template <class F>
+void Atomically(Connection& c, F&& fn) {
+    c.Exec("SAVEPOINT \"ddl\"");
+    try {
+        fn();
+    } catch (...) {
+        sqlite3_exec(c.Db(), "ROLLBACK TO \"ddl\"; RELEASE \"ddl\"", nullptr, nullptr, nullptr);
+        throw;
+    }
+    c.Exec("RELEASE \"ddl\"");
+}
+
+Variant PropertyValueFromStorage(const Stmt& s, int col, int type) { return ReadValue(s, col, type); }
+
+} // namespace
+
+std::string SqlTypeOf(int type) {
+    switch (type) {
+    case dao::dbBoolean:
+    case dao::dbByte:
+    case dao::dbInteger:
+    case dao::dbLong:
+    case dao::dbCurrency:
+        return "INTEGER";
+    case dao::dbSingle:
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        return "REAL";
+    case dao::dbBinary:
+    case dao::dbLongBinary:
+        return "BLOB";
+    case dao::dbDate:
+        return "TEXT";
+    default:
+        return "TEXT COLLATE NOCASE";
+    }
+}
+
+Connection::Connection(Workspace& ws, std::string key, std::string path, SqliteDb db, bool readOnly,
+                       std::string removeOnClose)
+    : ws_(ws), key_(std::move(key)), path_(std::move(path)), db_(std::move(db)), readOnly_(readOnly),
+      removeOnClose_(std::move(removeOnClose)) {}
+
+Connection::~Connection() {
+    if (depth_ > 0) sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    ws_.Forget(this);
+    db_.reset();
+    if (!removeOnClose_.empty()) std::remove(removeOnClose_.c_str());
+}
+
+void Connection::CheckWritable() const {
+    if (readOnly_) Throw(err::kReadOnly);
+}
+
+int Connection::Exec(std::string_view sql) {
+    std::string text(sql);
+    if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
+    char* msg = nullptr;
+    int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &msg);
+    sqlite3_free(msg);
+    if (rc != SQLITE_OK) ThrowSqlite(db_.get(), sqlite3_extended_errcode(db_.get()), text);
+    return sqlite3_changes(db_.get());
+}
+
+void Connection::StepWrite(Stmt& stmt) {
+    if (WriteFaultFires(stmt.Sql())) {
+        stmt.Reset();
+        Throw(err::kDiskIo, "injected failure");
+    }
+    try {
+        while (stmt.Step()) {
+        }
+    } catch (...) {
+        stmt.Reset();
+        throw;
+    }
+    stmt.Reset();
+}
+
+void Connection::ExecCatalog(std::string_view sql, std::initializer_list<std::string_view> args) {
+    Stmt s(db_.get(), sql);
+    int i = 1;
+    for (auto a : args) s.Bind(i++, a);
+    StepWrite(s);
+}
+
+void Connection::InitCatalog(const std::string& locale) {
+    Atomically(*this, [&] {
+        for (const char* ddl : kCatalogDdl) Exec(ddl);
+        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('Format', 'tavorin-engine 1')", {});
+        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('Locale', ?)", {locale});
+        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('NextIndexId', '1')", {});
+    });
+}
+
+std::string Connection::Locale() {
+    Stmt s(db_.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'Locale'");
+    std::string v = s.Step() ? s.Text(0) : std::string();
+    s.Reset();
+    return v;
+}
+
+void Connection::LoadCatalog() {
+    tables_.clear();
+    {
+        Stmt s(db_.get(), "SELECT \"Name\", \"NextAutoNumber\" FROM \"MSysTables\"");
+        while (s.Step()) {
+            TableInfo t;
+            t.name = s.Text(0);
+            t.nextAutoNumber = s.Int(1);
+            tables_.push_back(std::move(t));
+        }
+    }
+    std::sort(tables_.begin(), tables_.end(), [](const TableInfo& a, const TableInfo& b) {
+        std::string fa = FoldName(a.name), fb = FoldName(b.name);
+        return fa != fb ? fa < fb : a.name < b.name;
+    });
+    auto find = [&](const std::string& name) -> TableInfo* {
+        for (auto& t : tables_)
+            if (NamesEqual(t.name, name)) return &t;
+        return nullptr;
+    };
+    {
+        Stmt s(db_.get(), "SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","
+                          " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM \"MSysColumns\""
+                          " ORDER BY \"TableName\", \"Ordinal\"");
+        while (s.Step()) {
+            TableInfo* t = find(s.Text(0));
+            if (!t) continue;
+            ColumnInfo c;
+            c.name = s.Text(1);
+            c.type = static_cast<int>(s.Int(2));
+            c.size = static_cast<long>(s.Int(3));
+            c.attributes = static_cast<long>(s.Int(4));
+            c.allowZeroLength = s.Int(5) != 0;
+            c.required = s.Int(6) != 0;
+            c.defaultValue = s.Text(7);
+            t->columns.push_back(std::move(c));
+        }
+    }
+    {
+        Stmt s(db_.get(), "SELECT \"TableName\", \"Name\", \"SqlName\", \"IsPrimary\", \"IsUnique\","
+                          " \"IgnoreNulls\", \"Required\" FROM \"MSysIndexes\""
+                          " ORDER BY \"TableName\", \"Ordinal\"");
+        while (s.Step()) {
+            TableInfo* t = find(s.Text(0));
+            if (!t) continue;
+            IndexInfo ix;
+            ix.name = s.Text(1);
+            ix.sqlName = s.Text(2);
+            ix.primary = s.Int(3) != 0;
+            ix.unique = s.Int(4) != 0;
+            ix.ignoreNulls = s.Int(5) != 0;
+            ix.required = s.Int(6) != 0;
+            t->indexes.push_back(std::move(ix));
+        }
+    }
+    {
+        Stmt s(db_.get(), "SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\""
+                          " FROM \"MSysIndexColumns\" ORDER BY \"TableName\", \"IndexName\", \"Position\"");
+        while (s.Step()) {
+            TableInfo* t = find(s.Text(0));
+            if (!t) continue;
+            for (auto& ix : t->indexes)
+                if (NamesEqual(ix.name, s.Text(1))) ix.columns.push_back({s.Text(2), s.Int(3) != 0});
+        }
+    }
+    {
+        Stmt s(db_.get(), "SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\""
+                          " FROM \"MSysProperties\" ORDER BY rowid");
+        while (s.Step()) {
+            TableInfo* t = find(s.Text(0));
+            if (!t) continue;
+            PropertyInfo p;
+            p.name = s.Text(2);
+            p.type = static_cast<int>(s.Int(3));
+            p.value = PropertyValueFromStorage(s, 4, p.type);
+            std::string field = s.Text(1);
+            if (field.empty()) {
+                t->properties.push_back(std::move(p));
+            } else {
+                int ci = t->ColumnIndex(field);
+                if (ci >= 0) t->columns[static_cast<size_t>(ci)].properties.push_back(std::move(p));
+            }
+        }
+    }
+    loaded_ = true;
+}
+
+const std::vector<TableInfo>& Connection::Tables() {
+    if (!loaded_) LoadCatalog();
+    return tables_;
+}
+
+const TableInfo* Connection::FindTable(std::string_view name) {
+    for (const auto& t : Tables())
+        if (NamesEqual(t.name, name)) return &t;
+    return nullptr;
+}
+
+const TableInfo& Connection::Table(std::string_view name) {
+    const TableInfo* t = FindTable(name);
+    if (!t) Throw(err::kTableNotFound, std::string(name));
+    return *t;
+}
+
+std::string Connection::NewIndexSqlName() {
+    Stmt s(db_.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'NextIndexId'");
+    long long id = s.Step() ? std::stoll(s.Text(0)) : 1;
+    s.Reset();
+    ExecCatalog("UPDATE \"MSysDatabase\" SET \"Value\" = ? WHERE \"Key\" = 'NextIndexId'",
+                {std::to_string(id + 1)});
+    return "MSysIdx" + std::to_string(id);
+}
+
+void Connection::BuildSqlIndex(const std::string& table, const IndexInfo& ix) {
+    std::string sql = std::string("CREATE ") + (ix.unique || ix.primary ? "UNIQUE " : "") + "INDEX " +
+                      QuoteIdent(ix.sqlName) + " ON " + QuoteIdent(table) + " (";
+    for (size_t i = 0; i < ix.columns.size(); ++i) {
+        if (i) sql += ", ";
+        sql += QuoteIdent(ix.columns[i].field);
+        if (ix.columns[i].descending) sql += " DESC";
+    }
+    sql += ")";
+    Exec(sql);
+}
+
+void Connection::CreateTable(const TableInfo& t) {
+    CheckWritable();
+    BeforeTableChange(t.name);
+    Atomically(*this, [&] {
+        std::string sql = "CREATE TABLE " + QuoteIdent(t.name) + " (";
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            if (i) sql += ", ";
+            sql += QuoteIdent(t.columns[i].name) + " " + SqlTypeOf(t.columns[i].type);
+        }
+        sql += ")";
+        Exec(sql);
+        ExecCatalog("INSERT INTO \"MSysTables\" (\"Name\", \"NextAutoNumber\") VALUES (?, 1)", {t.name});
+        for (size_t i = 0; i < t.columns.size(); ++i) AddColumnCatalog(t.name, t.columns[i], static_cast<int>(i));
+        for (const auto& ix : t.indexes) CreateIndexInside(t.name, ix);
+        for (const auto& p : t.properties) SetPropertyInside(t.name, "", p);
+        for (const auto& c : t.columns)
+            for (const auto& p : c.properties) SetPropertyInside(t.name, c.name, p);
+    });
+    InvalidateCatalog();
+}
+
+void Connection::AddColumnCatalog(const std::string& table, const ColumnInfo& c, int ordinal) {
+    Stmt s(db_.get(), "INSERT INTO \"MSysColumns\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    s.Bind(1, std::string_view(table));
+    s.Bind(2, std::string_view(c.name));
+    s.Bind(3, static_cast<int64_t>(ordinal));
+    s.Bind(4, static_cast<int64_t>(c.type));
+    s.Bind(5, static_cast<int64_t>(c.size));
+    s.Bind(6, static_cast<int64_t>(c.attributes));
+    s.Bind(7, static_cast<int64_t>(c.allowZeroLength));
+    s.Bind(8, static_cast<int64_t>(c.required));
+    s.Bind(9, std::string_view(c.defaultValue));
+    StepWrite(s);
+}
+
+void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
+    if (ix.sqlName.empty()) ix.sqlName = NewIndexSqlName();
+    Stmt count(db_.get(), "SELECT count(*) FROM \"MSysIndexes\" WHERE \"TableName\" = ?");
+    count.Bind(1, std::string_view(table));
+    count.Step();
+    int64_t ordinal = count.Int(0);
+    count.Reset();
+    Stmt s(db_.get(), "INSERT INTO \"MSysIndexes\" VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    s.Bind(1, std::string_view(table));
+    s.Bind(2, std::string_view(ix.name));
+    s.Bind(3, ordinal);
+    s.Bind(4, std::string_view(ix.sqlName));
+    s.Bind(5, static_cast<int64_t>(ix.primary));
+    s.Bind(6, static_cast<int64_t>(ix.unique || ix.primary));
+    s.Bind(7, static_cast<int64_t>(ix.ignoreNulls));
+    s.Bind(8, static_cast<int64_t>(ix.required || ix.primary));
+    StepWrite(s);
+    for (size_t i = 0; i < ix.columns.size(); ++i) {
+        Stmt c(db_.get(), "INSERT INTO \"MSysIndexColumns\" VALUES (?, ?, ?, ?, ?)");
+        c.Bind(1, std::string_view(table));
+        c.Bind(2, std::string_view(ix.name));
+        c.Bind(3, static_cast<int64_t>(i));
+        c.Bind(4, std::string_view(ix.columns[i].field));
+        c.Bind(5, static_cast<int64_t>(ix.columns[i].descending));
+        StepWrite(c);
+    }
+    BuildSqlIndex(table, ix);
+}
+
+void Connection::SetPropertyInside(const std::string& table, const std::string& field, const PropertyInfo& p) {
+    Stmt s(db_.get(), "INSERT OR REPLACE INTO \"MSysProperties\" VALUES (?, ?, ?, ?, ?)");
+    s.Bind(1, std::string_view(table));
+    s.Bind(2, std::string_view(field));
+    s.Bind(3, std::string_view(p.name));
+    s.Bind(4, static_cast<int64_t>(p.type));
+    Variant v = p.value;
+    if (!v.IsNull() && !v.IsEmpty()) {
+        FieldInfo f;
+        f.type = p.type;
+        v = CoerceForField(v, f);
+    }
+    BindValue(s, 5, v, p.type);
+    StepWrite(s);
+}
+
+void Connection::DropTable(std::string_view name) {
+    CheckWritable();
+    std::string exact = Table(name).name;
+    BeforeTableChange(exact);
+    Atomically(*this, [&] {
+        Exec("DROP TABLE " + QuoteIdent(exact));
+        for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
+            ExecCatalog(std::string("DELETE FROM \"") + cat + "\" WHERE \"TableName\" = ?", {exact});
+        ExecCatalog("DELETE FROM \"MSysTables\" WHERE \"Name\" = ?", {exact});
+    });
+    InvalidateCatalog();
+}
+
+void Connection::RenameTable(std::string_view from, const std::string& to) {
+    CheckWritable();
+    std::string exact = Table(from).name;
+    if (!NamesEqual(exact, to) && FindTable(to)) Throw(err::kTableExists, to);
+    BeforeTableChange(exact);
+    Atomically(*this, [&] {
+        if (NamesEqual(exact, to)) {
+            // SQLite refuses a rename that only changes letter case: go through a free name.
+            std::string temp = "MSysRename_" + std::to_string(generation_);
+            Exec("ALTER TABLE " + QuoteIdent(exact) + " RENAME TO " + QuoteIdent(temp));
+            Exec("ALTER TABLE " + QuoteIdent(temp) + " RENAME TO " + QuoteIdent(to));
+        } else {
+            Exec("ALTER TABLE " + QuoteIdent(exact) + " RENAME TO " + QuoteIdent(to));
+        }
+        for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
+            ExecCatalog(std::string("UPDATE \"") + cat + "\" SET \"TableName\" = ? WHERE \"TableName\" = ?",
+                        {to, exact});
+        ExecCatalog("UPDATE \"MSysTables\" SET \"Name\" = ? WHERE \"Name\" = ?", {to, exact});
+    });
+    InvalidateCatalog();
+}
+
+void Connection::AddColumn(std::string_view table, const ColumnInfo& c) {
+    CheckWritable();
+    const TableInfo& t = Table(table);
+    std::string exact = t.name;
+    int ordinal = static_cast<int>(t.columns.size());
+    BeforeTableChange(exact);
+    Atomically(*this, [&] {
+        Exec("ALTER TABLE " + QuoteIdent(exact) + " ADD COLUMN " + QuoteIdent(c.name) + " " +
+             SqlTypeOf(c.type));
+        AddColumnCatalog(exact, c, ordinal);
+        for (const auto& p : c.properties) SetPropertyInside(exact, c.name, p);
+    });
+    InvalidateCatalog();
+}
+
+void Connection::DropColumn(std::string_view table, std::string_view column) {
+    CheckWritable();
+    const TableInfo& t = Table(table);
+    int ci = t.ColumnIndex(column);
+    if (ci < 0) Throw(err::kItemNotFound, std::string(column));
+    std::string exactTable = t.name, exact = t.columns[static_cast<size_t>(ci)].name;
+    for (const auto& ix : t.indexes)
+        for (const auto& ic : ix.columns)
+            if (NamesEqual(ic.field, exact)) Throw(err::kFieldInIndex, exact);
+    BeforeTableChange(exactTable);
+    Atomically(*this, [&] {
+        Exec("ALTER TABLE " + QuoteIdent(exactTable) + " DROP COLUMN " + QuoteIdent(exact));
+        ExecCatalog("DELETE FROM \"MSysColumns\" WHERE \"TableName\" = ? AND \"Name\" = ?", {exactTable, exact});
+        ExecCatalog("DELETE FROM \"MSysProperties\" WHERE \"TableName\" = ? AND \"FieldName\" = ?",
+                    {exactTable, exact});
+        ExecCatalog("UPDATE \"MSysColumns\" SET \"Ordinal\" = \"Ordinal\" - 1 WHERE \"TableName\" = ?"
+                    " AND \"Ordinal\" > " + std::to_string(ci),
+                    {exactTable});
+    });
+    InvalidateCatalog();
+}
+
+void Connection::RenameColumn(std::string_view table, std::string_view from, const std::string& to) {
+    CheckWritable();
+    const TableInfo& t = Table(table);
+    int ci = t.ColumnIndex(from);
+    if (ci < 0) Throw(err::kItemNotFound, std::string(from));
+    int other = t.ColumnIndex(to);
+    if (other >= 0 && other != ci) Throw(err::kFieldExists, to);
+    std::string exactTable = t.name, exact = t.columns[static_cast<size_t>(ci)].name;
+    BeforeTableChange(exactTable);
+    Atomically(*this, [&] {
+        Exec("ALTER TABLE " + QuoteIdent(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) + " TO " +
+             QuoteIdent(to));
+        ExecCatalog("UPDATE \"MSysColumns\" SET \"Name\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?",
+                    {to, exactTable, exact});
+        ExecCatalog("UPDATE \"MSysIndexColumns\" SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+                    " AND \"FieldName\" = ? COLLATE NOCASE",
+                    {to, exactTable, exact});
+        ExecCatalog("UPDATE \"MSysProperties\" SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+                    " AND \"FieldName\" = ?",
+                    {to, exactTable, exact});
+    });
+    InvalidateCatalog();
+}
+
+void Connection::UpdateColumnSettings(std::string_view table, const ColumnInfo& c) {
+    CheckWritable();
+    std::string exactTable = Table(table).name;
+    Stmt s(db_.get(), "UPDATE \"MSysColumns\" SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
+                      " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
+    s.Bind(1, static_cast<int64_t>(c.attributes));
+    s.Bind(2, static_cast<int64_t>(c.allowZeroLength));
+    s.Bind(3, static_cast<int64_t>(c.required));
+    s.Bind(4, std::string_view(c.defaultValue));
+    s.Bind(5, std::string_view(exactTable));
+    s.Bind(6, std::string_view(c.name));
+    StepWrite(s);
+    InvalidateCatalog();
+}
+
+void Connection::CreateIndex(std::string_view table, const IndexInfo& ix) {
+    CheckWritable();
+    std::string exact = Table(table).name;
+    BeforeTableChange(exact);
+    Atomically(*this, [&] { CreateIndexInside(exact, ix); });
+    InvalidateCatalog();
+}
+
+void Connection::DropIndex(std::string_view table, std::string_view index) {
+    CheckWritable();
+    const TableInfo& t = Table(table);
+    const IndexInfo* ix = t.FindIndex(index);
+    if (!ix) Throw(err::kItemNotFound, std::string(index));
+    std::string exactTable = t.name, exact = ix->name, sqlName = ix->sqlName;
+    BeforeTableChange(exactTable);
+    Atomically(*this, [&] {
+        Exec("DROP INDEX " + QuoteIdent(sqlName));
+        ExecCatalog("DELETE FROM \"MSysIndexes\" WHERE \"TableName\" = ? AND \"Name\" = ?", {exactTable, exact});
+        ExecCatalog("DELETE FROM \"MSysIndexColumns\" WHERE \"TableName\" = ? AND \"IndexName\" = ?",
+                    {exactTable, exact});
+    });
+    InvalidateCatalog();
+}
+
+void Connection::SetProperty(std::string_view table, std::string_view field, const PropertyInfo& p) {
+    CheckWritable();
+    const TableInfo& t = Table(table);
+    std::string exactTable = t.name, exactField;
+    if (!field.empty()) {
+        int ci = t.ColumnIndex(field);
+        if (ci < 0) Throw(err::kItemNotFound, std::string(field));
+        exactField = t.columns[static_cast<size_t>(ci)].name;
+    }
+    Atomically(*this, [&] { SetPropertyInside(exactTable, exactField, p); });
+    InvalidateCatalog();
+}
+
+void Connection::DeleteProperty(std::string_view table, std::string_view field, std::string_view name) {
+    CheckWritable();
+    std::string exactTable = Table(table).name;
+    ExecCatalog("DELETE FROM \"MSysProperties\" WHERE \"TableName\" = ? AND \"FieldName\" = ?"
+                " AND \"Name\" = ?",
+                {exactTable, field, name});
+    InvalidateCatalog();
+}
+
+int64_t Connection::TakeAutoNumber(std::string_view table) {
+    Tables();
+    for (auto& t : tables_)
+        if (NamesEqual(t.name, table)) return t.nextAutoNumber++;
+    Throw(err::kTableNotFound, std::string(table));
+}
+
+void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
+    Tables();
+    for (auto& t : tables_) {
+        if (!NamesEqual(t.name, table)) continue;
+        if (t.nextAutoNumber <= used) t.nextAutoNumber = used + 1;
+        if (!autoStmt_) {
+            autoStmt_ = Stmt(db_.get(), "UPDATE \"MSysTables\" SET \"NextAutoNumber\" = ?"
+                                        " WHERE \"Name\" = ? AND \"NextAutoNumber\" < ?");
+        }
+        autoStmt_.Bind(1, t.nextAutoNumber);
+        autoStmt_.Bind(2, std::string_view(t.name));
+        autoStmt_.Bind(3, t.nextAutoNumber);
+        StepWrite(autoStmt_);
+        return;
+    }
+}
+
+long Connection::CountRecords(std::string_view table) {
+    Stmt s(db_.get(), "SELECT count(*) FROM " + QuoteIdent(Table(table).name));
+    s.Step();
+    long n = static_cast<long>(s.Int(0));
+    s.Reset();
+    return n;
+}
+
+void Connection::Begin(int depth) {
+    if (depth == 1) {
+        Exec("BEGIN");
+    } else {
+        Exec("SAVEPOINT \"lv" + std::to_string(depth) + "\"");
+    }
+    depth_ = depth;
+}
+
+void Connection::Commit(int depth) {
+    if (depth == 1) {
+        Exec("COMMIT");
+        touched_.clear();
+    } else {
+        Exec("RELEASE \"lv" + std::to_string(depth) + "\"");
+    }
+    depth_ = depth - 1;
+}
+
+void Connection::Rollback(int depth) {
+    // The rows under open snapshots are about to change back: let them keep what they show.
+    for (const auto& t : touched_) BeforeTableChange(t);
+    std::string sql = depth == 1 ? std::string("ROLLBACK")
+                                 : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" +
+                                       std::to_string(depth) + "\"";
+    int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr);
+    depth_ = depth - 1;
+    if (depth == 1) touched_.clear();
+    InvalidateCatalog();
+    ++generation_;
+    if (rc != SQLITE_OK) ThrowSqlite(db_.get(), rc, sql);
+}
+
+void Connection::Register(RecordsetImpl* rs) { recordsets_.insert(rs); }
+void Connection::Unregister(RecordsetImpl* rs) { recordsets_.erase(rs); }
+
+void Connection::BeforeTableChange(std::string_view table) {
+    std::string key = FoldName(table);
+    ++generation_;
+    if (depth_ > 0) touched_.insert(key);
+    for (RecordsetImpl* rs : recordsets_)
+        if (rs->TableKey() == key) rs->TableAboutToChange();
+}
+
+} // namespace engine::detail

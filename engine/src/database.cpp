@@ -1,0 +1,123 @@
+#include "engine/database.h"
+
+#include <cctype>
+
+#include "connection.h"
+#include "criteria.h"
+#include "engine/error.h"
+#include "engine/types.h"
+#include "recordset_impl.h"
+#include "schema_rules.h"
+#include "value_codec.h"
+
+namespace engine {
+
+// ---- TableDefs -----------------------------------------------------------------------------
+
+size_t TableDefs::Count() const { return db_.Conn()->Tables().size(); }
+
+TableDefPtr TableDefs::operator[](size_t i) const {
+    const auto& tables = db_.Conn()->Tables();
+    if (i >= tables.size()) Throw(err::kItemNotFound);
+    auto td = std::make_shared<TableDef>(tables[i].name);
+    td->AttachTo(db_.Conn());
+    return td;
+}
+
+TableDefPtr TableDefs::Item(const std::string& name) const {
+    if (!db_.Conn()->FindTable(name)) Throw(err::kItemNotFound, name);
+    auto td = std::make_shared<TableDef>(name);
+    td->AttachTo(db_.Conn());
+    return td;
+}
+
+bool TableDefs::Contains(const std::string& name) const { return db_.Conn()->FindTable(name) != nullptr; }
+
+std::vector<std::string> TableDefs::Names() const {
+    std::vector<std::string> names;
+    for (const auto& t : db_.Conn()->Tables()) names.push_back(t.name);
+    return names;
+}
+
+void TableDefs::Append(const TableDefPtr& table) {
+    if (!table) Throw(err::kInvalidArgument);
+    const auto& conn = db_.Conn();
+    conn->CheckWritable();
+    if (table->IsStored()) Throw(err::kTableExists, table->Name());
+    detail::CheckObjectName(table->Name());
+    if (conn->FindTable(table->Name())) Throw(err::kTableExists, table->Name());
+    if (table->Fields().Count() == 0) Throw(err::kNoFieldDefined);
+    if (table->Fields().Count() > static_cast<size_t>(limits::kMaxFields)) Throw(err::kTooManyFields);
+    conn->CreateTable(detail::TableInfoOf(*table));
+    table->AttachTo(conn);
+}
+
+void TableDefs::Delete(const std::string& name) {
+    const auto& conn = db_.Conn();
+    conn->CheckWritable();
+    if (!conn->FindTable(name)) Throw(err::kItemNotFound, name);
+    conn->DropTable(name);
+}
+
+// ---- Database ------------------------------------------------------------------------------
+
+Database::Database(std::shared_ptr<detail::Connection> conn) : conn_(std::move(conn)), tableDefs_(*this) {}
+
+Database::~Database() = default;
+
+const std::shared_ptr<detail::Connection>& Database::Conn() const {
+    if (!conn_) Throw(err::kObjectClosed);
+    return conn_;
+}
+
+const std::string& Database::Name() const { return Conn()->Path(); }
+bool Database::ReadOnly() const { return Conn()->ReadOnly(); }
+std::string Database::Connect() const { return Conn()->Locale(); }
+
+TableDefPtr Database::CreateTableDef(const std::string& name) const {
+    Conn();
+    return std::make_shared<TableDef>(name);
+}
+
+RecordsetPtr Database::OpenRecordset(std::string_view source, RecordsetType type) {
+    const auto& conn = Conn();
+    detail::SelectStatement sel = detail::ParseSelect(source);
+    if (type == RecordsetType::Table) {
+        // A table-type recordset opens a table by name, never a statement.
+        size_t start = source.find_first_not_of(" \t\r\n");
+        std::string head(source.substr(start == std::string_view::npos ? source.size() : start, 7));
+        for (auto& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (head == "SELECT " || head == "SELECT\t" || sel.where || !sel.orderBy.empty())
+            Throw(err::kInvalidOperation);
+    }
+    if (!conn->FindTable(sel.table)) Throw(err::kTableNotFound, sel.table);
+    return std::make_shared<Recordset>(std::make_unique<detail::RecordsetImpl>(conn, type, std::move(sel)));
+}
+
+void Database::Execute(std::string_view statement) {
+    const auto& conn = Conn();
+    detail::SelectStatement del = detail::ParseDelete(statement);
+    conn->CheckWritable();
+    const detail::TableInfo& t = conn->Table(del.table);
+    std::string table = t.name;
+    std::string sql = "DELETE FROM " + detail::QuoteIdent(table);
+    detail::SqlCondition cond;
+    if (del.where && !del.where->empty()) {
+        cond = detail::TranslateCondition(*del.where, [&](std::string_view name) -> std::optional<detail::ColumnRef> {
+            int ci = t.ColumnIndex(name);
+            if (ci < 0) return std::nullopt;
+            const auto& c = t.columns[static_cast<size_t>(ci)];
+            return detail::ColumnRef{detail::ColumnExpr(c.name, c.type), c.type};
+        });
+        sql += " WHERE " + cond.sql;
+    }
+    conn->BeforeTableChange(table);
+    detail::Stmt s(conn->Db(), sql);
+    for (size_t i = 0; i < cond.params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+    conn->StepWrite(s);
+    recordsAffected_ = sqlite3_changes(conn->Db());
+}
+
+void Database::Close() { conn_.reset(); }
+
+} // namespace engine

@@ -1,0 +1,520 @@
+#include "recordset_impl.h"
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "value_codec.h"
+
+namespace engine::detail {
+namespace {
+
+bool AsciiCaseEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+FieldInfo ToFieldInfo(const ColumnInfo& c) {
+    FieldInfo f;
+    f.name = c.name;
+    f.type = c.type;
+    f.size = c.size;
+    f.attributes = c.attributes;
+    f.allowZeroLength = c.allowZeroLength;
+    f.required = c.required;
+    return f;
+}
+
+} // namespace
+
+RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType type, SelectStatement src)
+    : conn_(std::move(conn)), type_(type), where_(std::move(src.where)), order_(std::move(src.orderBy)) {
+    const TableInfo& t = conn_->Table(src.table);
+    table_ = t.name;
+    tableKey_ = FoldName(table_);
+    const IndexInfo* pk = t.PrimaryIndex();
+    for (const auto& c : t.columns) {
+        fields_.push_back(ToFieldInfo(c));
+        defaults_.push_back(c.defaultValue);
+        bool inPk = false;
+        if (pk)
+            for (const auto& ic : pk->columns) inPk = inPk || NamesEqual(ic.field, c.name);
+        inPrimaryKey_.push_back(inPk);
+        if (c.attributes & dao::dbAutoIncrField) autoField_ = static_cast<int>(fields_.size() - 1);
+    }
+    for (size_t i = 0; i < fields_.size(); ++i) exactIndex_.emplace(fields_[i].name, i);
+    fetch_ = Stmt(conn_->Db(), "SELECT " + ColumnList() + " FROM " + QuoteIdent(table_) + " WHERE rowid = ?");
+    BuildKeys();
+    conn_->Register(this);
+    if (!keys_.empty()) MoveTo(0, 1);
+    else pos_ = -1;
+}
+
+RecordsetImpl::~RecordsetImpl() {
+    if (open_) conn_->Unregister(this);
+}
+
+std::string RecordsetImpl::ColumnList() const {
+    std::string s;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (i) s += ", ";
+        s += QuoteIdent(fields_[i].name);
+    }
+    return s.empty() ? std::string("NULL") : s;
+}
+
+ColumnLookup RecordsetImpl::Lookup() const {
+    return [this](std::string_view name) -> std::optional<ColumnRef> {
+        for (const auto& f : fields_)
+            if (NamesEqual(f.name, name)) return ColumnRef{ColumnExpr(f.name, f.type), f.type};
+        return std::nullopt;
+    };
+}
+
+void RecordsetImpl::CheckOpen() const {
+    if (!open_) Throw(err::kObjectClosed);
+}
+
+void RecordsetImpl::CheckUpdatable() const {
+    CheckOpen();
+    if (conn_->ReadOnly()) Throw(err::kReadOnly);
+    if (type_ == RecordsetType::Snapshot) Throw(err::kReadOnly);
+}
+
+void RecordsetImpl::BuildKeys() {
+    std::string sql = "SELECT rowid FROM " + QuoteIdent(table_);
+    SqlCondition cond;
+    if (where_ && !where_->empty()) {
+        cond = TranslateCondition(*where_, Lookup());
+        sql += " WHERE " + cond.sql;
+    }
+    std::string orderSql;
+    if (!indexColumns_.empty()) {
+        for (const auto& ic : indexColumns_)
+            orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
+    } else {
+        for (const auto& o : order_) {
+            auto ref = Lookup()(o.field);
+            if (!ref) Throw(err::kUnknownField, o.field);
+            std::string exact;
+            for (const auto& f : fields_)
+                if (NamesEqual(f.name, o.field)) exact = f.name;
+            orderSql += QuoteIdent(exact) + (o.descending ? " DESC, " : ", ");
+        }
+    }
+    sql += " ORDER BY " + orderSql + "rowid";
+    Stmt s(conn_->Db(), sql);
+    for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+    keys_.clear();
+    while (s.Step()) keys_.push_back(s.Int(0));
+    positionsValid_ = false;
+    frozen_ = false;
+    frozenRows_.clear();
+    currentGone_ = false;
+    rowLoaded_ = false;
+}
+
+void RecordsetImpl::TableAboutToChange() {
+    if (type_ == RecordsetType::Snapshot) {
+        Freeze();
+    } else if (mode_ == EditMode::None) {
+        rowLoaded_ = false;
+    }
+}
+
+void RecordsetImpl::Freeze() {
+    if (frozen_) return;
+    frozenRows_.clear();
+    frozenRows_.reserve(keys_.size());
+    std::vector<int64_t> kept;
+    kept.reserve(keys_.size());
+    long newPos = pos_;
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        fetch_.Bind(1, keys_[i]);
+        if (fetch_.Step()) {
+            std::vector<Variant> values;
+            values.reserve(fields_.size());
+            for (size_t c = 0; c < fields_.size(); ++c)
+                values.push_back(ReadValue(fetch_, static_cast<int>(c), fields_[c].type));
+            frozenRows_.push_back(std::move(values));
+            kept.push_back(keys_[i]);
+        } else if (static_cast<long>(i) < pos_) {
+            --newPos;
+        }
+        fetch_.Reset();
+    }
+    keys_ = std::move(kept);
+    pos_ = std::min<long>(newPos, static_cast<long>(keys_.size()));
+    positionsValid_ = false;
+    frozen_ = true;
+}
+
+bool RecordsetImpl::LoadRow(size_t pos) {
+    if (frozen_) {
+        row_ = frozenRows_[pos];
+        rowLoaded_ = true;
+        return true;
+    }
+    fetch_.Bind(1, keys_[pos]);
+    bool found = fetch_.Step();
+    if (found) {
+        row_.resize(fields_.size());
+        for (size_t c = 0; c < fields_.size(); ++c) row_[c] = ReadValue(fetch_, static_cast<int>(c), fields_[c].type);
+    }
+    fetch_.Reset();
+    rowLoaded_ = found;
+    return found;
+}
+
+// Makes pos current, stepping on in direction past records that no longer exist.
+void RecordsetImpl::MoveTo(long pos, int direction) {
+    currentGone_ = false;
+    rowLoaded_ = false;
+    while (pos >= 0 && pos < static_cast<long>(keys_.size())) {
+        if (LoadRow(static_cast<size_t>(pos))) {
+            pos_ = pos;
+            return;
+        }
+        keys_.erase(keys_.begin() + pos);
+        positionsValid_ = false;
+        if (direction < 0) --pos;
+    }
+    pos_ = pos < 0 ? -1 : static_cast<long>(keys_.size());
+}
+
+bool RecordsetImpl::Eof() const {
+    CheckOpen();
+    return keys_.empty() || pos_ >= static_cast<long>(keys_.size());
+}
+
+bool RecordsetImpl::Bof() const {
+    CheckOpen();
+    return keys_.empty() || pos_ < 0;
+}
+
+void RecordsetImpl::MoveFirst() {
+    CheckOpen();
+    if (keys_.empty()) Throw(err::kNoCurrentRecord);
+    mode_ = EditMode::None;
+    MoveTo(0, 1);
+}
+
+void RecordsetImpl::MoveLast() {
+    CheckOpen();
+    if (keys_.empty()) Throw(err::kNoCurrentRecord);
+    mode_ = EditMode::None;
+    MoveTo(static_cast<long>(keys_.size()) - 1, -1);
+}
+
+void RecordsetImpl::MoveNext() {
+    CheckOpen();
+    if (Eof()) Throw(err::kNoCurrentRecord);
+    mode_ = EditMode::None;
+    // After Delete the position already names the record that followed the deleted one.
+    MoveTo(currentGone_ ? pos_ : pos_ + 1, 1);
+}
+
+void RecordsetImpl::MovePrevious() {
+    CheckOpen();
+    if (Bof()) Throw(err::kNoCurrentRecord);
+    mode_ = EditMode::None;
+    MoveTo(pos_ - 1, -1);
+}
+
+const std::vector<Variant>& RecordsetImpl::CurrentRow() const {
+    CheckOpen();
+    if (currentGone_) Throw(err::kRecordDeleted);
+    if (pos_ < 0 || pos_ >= static_cast<long>(keys_.size())) Throw(err::kNoCurrentRecord);
+    if (!rowLoaded_) {
+        auto* self = const_cast<RecordsetImpl*>(this);
+        if (!self->LoadRow(static_cast<size_t>(pos_))) Throw(err::kRecordDeleted);
+    }
+    return row_;
+}
+
+const FieldInfo& RecordsetImpl::FieldAt(size_t i) const {
+    if (i >= fields_.size()) Throw(err::kItemNotFound);
+    return fields_[i];
+}
+
+size_t RecordsetImpl::FieldIndex(std::string_view name) const {
+    auto it = exactIndex_.find(name);
+    if (it != exactIndex_.end()) return it->second;
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (AsciiCaseEqual(fields_[i].name, name)) return i;
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (NamesEqual(fields_[i].name, name)) return i;
+    Throw(err::kItemNotFound, std::string(name));
+}
+
+Variant RecordsetImpl::Value(size_t i) const {
+    CheckOpen();
+    if (i >= fields_.size()) Throw(err::kItemNotFound);
+    if (mode_ != EditMode::None) return buffer_[i];
+    return CurrentRow()[i];
+}
+
+void RecordsetImpl::SetValue(size_t i, const Variant& v) {
+    CheckUpdatable();
+    if (i >= fields_.size()) Throw(err::kItemNotFound);
+    if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
+    if (static_cast<int>(i) == autoField_ && mode_ == EditMode::Edit) Throw(err::kFieldNotUpdatable, fields_[i].name);
+    buffer_[i] = CoerceForField(v, fields_[i]);
+}
+
+void RecordsetImpl::AddNew() {
+    CheckUpdatable();
+    buffer_.assign(fields_.size(), Variant::Null());
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (!defaults_[i].empty()) buffer_[i] = EvaluateDefault(defaults_[i], fields_[i]);
+    if (autoField_ >= 0)
+        buffer_[static_cast<size_t>(autoField_)] = Variant::Long(static_cast<int32_t>(conn_->TakeAutoNumber(table_)));
+    savedPos_ = currentGone_ ? -2 : pos_;
+    mode_ = EditMode::Add;
+}
+
+void RecordsetImpl::Edit() {
+    CheckUpdatable();
+    buffer_ = CurrentRow();
+    mode_ = EditMode::Edit;
+}
+
+void RecordsetImpl::CancelUpdate() {
+    CheckOpen();
+    mode_ = EditMode::None;
+    buffer_.clear();
+}
+
+void RecordsetImpl::CheckRecordRules(const std::vector<Variant>& values) const {
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const FieldInfo& f = fields_[i];
+        const Variant& v = values[i];
+        if (v.IsNull()) {
+            if (inPrimaryKey_[i]) Throw(err::kNullInIndex, f.name);
+            if (f.required) Throw(err::kRequiredNull, f.name);
+        } else if ((f.type == dao::dbText || f.type == dao::dbMemo) && v.IsString() &&
+                   v.StringValue().empty() && !f.allowZeroLength) {
+            Throw(err::kZeroLength, f.name);
+        }
+    }
+}
+
+void RecordsetImpl::Update() {
+    CheckUpdatable();
+    if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
+    CheckRecordRules(buffer_);
+    conn_->BeforeTableChange(table_);
+    if (mode_ == EditMode::Add) {
+        if (!insert_) {
+            std::string marks;
+            for (size_t i = 0; i < fields_.size(); ++i) marks += i ? ", ?" : "?";
+            insert_ = Stmt(conn_->Db(), "INSERT INTO " + QuoteIdent(table_) + " (" + ColumnList() +
+                                            ") VALUES (" + marks + ")");
+        }
+        for (size_t i = 0; i < fields_.size(); ++i) BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+        conn_->StepWrite(insert_);
+        int64_t rowid = sqlite3_last_insert_rowid(conn_->Db());
+        if (autoField_ >= 0 && !buffer_[static_cast<size_t>(autoField_)].IsNull())
+            conn_->NoteAutoNumber(table_, buffer_[static_cast<size_t>(autoField_)].IntValue());
+        bool wasEof = keys_.empty() || savedPos_ >= static_cast<long>(keys_.size());
+        keys_.push_back(rowid);
+        if (frozen_) frozenRows_.push_back(buffer_);
+        if (positionsValid_) positions_[rowid] = static_cast<long>(keys_.size()) - 1;
+        mode_ = EditMode::None;
+        buffer_.clear();
+        // The record that was current before AddNew stays current.
+        if (savedPos_ == -2) {
+            currentGone_ = true;
+        } else {
+            pos_ = wasEof ? static_cast<long>(keys_.size()) : savedPos_;
+            rowLoaded_ = false;
+        }
+        return;
+    }
+    if (!update_) {
+        std::string sets;
+        for (size_t i = 0; i < fields_.size(); ++i)
+            sets += (i ? ", " : "") + QuoteIdent(fields_[i].name) + " = ?";
+        update_ = Stmt(conn_->Db(), "UPDATE " + QuoteIdent(table_) + " SET " + sets + " WHERE rowid = ?");
+    }
+    for (size_t i = 0; i < fields_.size(); ++i) BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+    update_.Bind(static_cast<int>(fields_.size() + 1), keys_[static_cast<size_t>(pos_)]);
+    conn_->StepWrite(update_);
+    if (frozen_) frozenRows_[static_cast<size_t>(pos_)] = buffer_;
+    row_ = std::move(buffer_);
+    rowLoaded_ = true;
+    buffer_.clear();
+    mode_ = EditMode::None;
+}
+
+void RecordsetImpl::Delete() {
+    CheckUpdatable();
+    CurrentRow();
+    conn_->BeforeTableChange(table_);
+    if (!delete_) delete_ = Stmt(conn_->Db(), "DELETE FROM " + QuoteIdent(table_) + " WHERE rowid = ?");
+    delete_.Bind(1, keys_[static_cast<size_t>(pos_)]);
+    conn_->StepWrite(delete_);
+    keys_.erase(keys_.begin() + pos_);
+    if (frozen_) frozenRows_.erase(frozenRows_.begin() + pos_);
+    positionsValid_ = false;
+    currentGone_ = true;
+    rowLoaded_ = false;
+    mode_ = EditMode::None;
+}
+
+void RecordsetImpl::Requery() {
+    CheckOpen();
+    mode_ = EditMode::None;
+    BuildKeys();
+    if (!keys_.empty()) MoveTo(0, 1);
+    else pos_ = -1;
+}
+
+void RecordsetImpl::Close() {
+    if (!open_) return;
+    conn_->Unregister(this);
+    open_ = false;
+    keys_.clear();
+    frozenRows_.clear();
+    fetch_ = Stmt();
+    insert_ = Stmt();
+    update_ = Stmt();
+    delete_ = Stmt();
+}
+
+void RecordsetImpl::EnsurePositions() {
+    if (positionsValid_) return;
+    positions_.clear();
+    positions_.reserve(keys_.size());
+    for (size_t i = 0; i < keys_.size(); ++i) positions_.emplace(keys_[i], static_cast<long>(i));
+    positionsValid_ = true;
+}
+
+long RecordsetImpl::PositionOf(int64_t rowid) {
+    EnsurePositions();
+    auto it = positions_.find(rowid);
+    return it == positions_.end() ? -1 : it->second;
+}
+
+Bookmark RecordsetImpl::GetBookmark() const {
+    CurrentRow();
+    return keys_[static_cast<size_t>(pos_)];
+}
+
+void RecordsetImpl::SetBookmark(Bookmark b) {
+    CheckOpen();
+    long p = PositionOf(b);
+    if (p < 0) Throw(err::kInvalidBookmark);
+    mode_ = EditMode::None;
+    currentGone_ = false;
+    rowLoaded_ = false;
+    pos_ = p;
+    if (!LoadRow(static_cast<size_t>(p))) Throw(err::kRecordDeleted);
+}
+
+long RecordsetImpl::AbsolutePosition() const {
+    CheckOpen();
+    if (currentGone_ || pos_ < 0 || pos_ >= static_cast<long>(keys_.size())) return -1;
+    return pos_;
+}
+
+void RecordsetImpl::SetAbsolutePosition(long p) {
+    CheckOpen();
+    if (p < 0 || p >= static_cast<long>(keys_.size())) Throw(err::kNoCurrentRecord);
+    mode_ = EditMode::None;
+    MoveTo(p, 1);
+}
+
+void RecordsetImpl::Find(std::string_view criteria, bool fromStart, bool forward) {
+    CheckOpen();
+    if (findCriteria_ != criteria || findGeneration_ != conn_->Generation()) {
+        SqlCondition cond = TranslateCondition(criteria, Lookup());
+        Stmt s(conn_->Db(), "SELECT rowid FROM " + QuoteIdent(table_) + " WHERE " + cond.sql);
+        for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+        findSet_.clear();
+        while (s.Step()) findSet_.insert(s.Int(0));
+        findCriteria_ = std::string(criteria);
+        findGeneration_ = conn_->Generation();
+    }
+    long n = static_cast<long>(keys_.size());
+    long start;
+    if (fromStart) {
+        start = forward ? 0 : n - 1;
+    } else if (currentGone_) {
+        start = forward ? pos_ : pos_ - 1;
+    } else {
+        start = forward ? pos_ + 1 : pos_ - 1;
+    }
+    for (long p = start; p >= 0 && p < n; p += forward ? 1 : -1) {
+        if (findSet_.count(keys_[static_cast<size_t>(p)])) {
+            noMatch_ = false;
+            mode_ = EditMode::None;
+            MoveTo(p, forward ? 1 : -1);
+            return;
+        }
+    }
+    noMatch_ = true;
+}
+
+void RecordsetImpl::SetIndex(const std::string& name) {
+    CheckOpen();
+    if (type_ != RecordsetType::Table) Throw(err::kOperationNotSupported);
+    if (name.empty()) {
+        indexName_.clear();
+        indexColumns_.clear();
+    } else {
+        const IndexInfo* ix = conn_->Table(table_).FindIndex(name);
+        if (!ix) Throw(err::kIndexNotFound, name);
+        indexName_ = ix->name;
+        indexColumns_ = ix->columns;
+    }
+    mode_ = EditMode::None;
+    BuildKeys();
+    if (!keys_.empty()) MoveTo(0, 1);
+    else pos_ = -1;
+}
+
+void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>& keys) {
+    CheckOpen();
+    if (type_ != RecordsetType::Table) Throw(err::kOperationNotSupported);
+    if (indexColumns_.empty()) Throw(err::kNoCurrentIndex);
+    std::string op(comparison);
+    while (!op.empty() && op.back() == ' ') op.pop_back();
+    while (!op.empty() && op.front() == ' ') op.erase(0, 1);
+    if (op != "=") Throw(err::kOperationNotSupported);
+    if (keys.empty() || keys.size() > indexColumns_.size() || keys.size() > 10) Throw(err::kInvalidArgument);
+    std::string sql = "SELECT rowid FROM " + QuoteIdent(table_) + " WHERE ";
+    std::string orderSql;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
+    }
+    for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
+    sql += " ORDER BY " + orderSql + "rowid LIMIT 1";
+    Stmt s(conn_->Db(), sql);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const FieldInfo& f = fields_[FieldIndex(indexColumns_[i].field)];
+        BindValue(s, static_cast<int>(i + 1), CoerceForField(keys[i], f), f.type);
+    }
+    mode_ = EditMode::None;
+    if (!s.Step()) {
+        noMatch_ = true;
+        return;
+    }
+    int64_t rowid = s.Int(0);
+    s.Reset();
+    long p = PositionOf(rowid);
+    if (p < 0) {
+        // Added through another recordset after this one was opened.
+        keys_.push_back(rowid);
+        positions_[rowid] = static_cast<long>(keys_.size()) - 1;
+        p = static_cast<long>(keys_.size()) - 1;
+    }
+    noMatch_ = false;
+    MoveTo(p, 1);
+}
+
+} // namespace engine::detail

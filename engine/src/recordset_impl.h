@@ -1,0 +1,127 @@
+// The workings behind engine::Recordset: a keyset of SQLite rowids in the recordset's order,
+// with the current record read by rowid when it becomes current. A snapshot whose table is
+// about to change first copies its records (TableAboutToChange), so it keeps showing the table
+// as it was.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "connection.h"
+#include "criteria.h"
+#include "engine/recordset.h"
+
+namespace engine::detail {
+
+class RecordsetImpl {
+public:
+    RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType type, SelectStatement source);
+    ~RecordsetImpl();
+
+    const std::string& TableKey() const { return tableKey_; }
+    void TableAboutToChange();
+
+    RecordsetType Type() const { return type_; }
+    bool Updatable() const { return type_ != RecordsetType::Snapshot && !conn_->ReadOnly(); }
+    const std::string& TableName() const { return table_; }
+
+    bool Eof() const;
+    bool Bof() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+
+    void Find(std::string_view criteria, bool fromStart, bool forward);
+    bool NoMatch() const { return noMatch_; }
+
+    const std::string& Index() const { return indexName_; }
+    void SetIndex(const std::string& name);
+    void Seek(std::string_view comparison, const std::vector<Variant>& keys);
+
+    Bookmark GetBookmark() const;
+    void SetBookmark(Bookmark b);
+    long AbsolutePosition() const;
+    void SetAbsolutePosition(long p);
+    long RecordCount() const { return static_cast<long>(keys_.size()); }
+
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate();
+    void Delete();
+    EditMode Mode() const { return mode_; }
+    void Requery();
+    void Close();
+    bool IsOpen() const { return open_; }
+
+    size_t FieldCount() const { return fields_.size(); }
+    const FieldInfo& FieldAt(size_t i) const;
+    size_t FieldIndex(std::string_view name) const;
+    Variant Value(size_t i) const;
+    void SetValue(size_t i, const Variant& v);
+
+private:
+    void CheckOpen() const;
+    void CheckUpdatable() const;
+    void BuildKeys();
+    void MoveTo(long pos, int direction);
+    bool LoadRow(size_t pos);
+    const std::vector<Variant>& CurrentRow() const;
+    void EnsurePositions();
+    long PositionOf(int64_t rowid);
+    void Freeze();
+    void CheckRecordRules(const std::vector<Variant>& values) const;
+    std::string ColumnList() const;
+    ColumnLookup Lookup() const;
+
+    std::shared_ptr<Connection> conn_;
+    RecordsetType type_;
+    std::string table_;
+    std::string tableKey_;
+    std::optional<std::string> where_;
+    std::vector<OrderItem> order_;
+    std::string indexName_;
+    std::vector<IndexColumnInfo> indexColumns_;
+    std::vector<bool> inPrimaryKey_;
+
+    std::vector<FieldInfo> fields_;
+    std::unordered_map<std::string_view, size_t> exactIndex_;
+    std::vector<std::string> defaults_;
+    int autoField_ = -1;
+
+    std::vector<int64_t> keys_;
+    long pos_ = -1;
+    bool currentGone_ = false; // the current record was deleted by this recordset
+    std::vector<Variant> row_;
+    bool rowLoaded_ = false;
+
+    bool frozen_ = false;
+    std::vector<std::vector<Variant>> frozenRows_; // parallel to keys_ once frozen
+
+    EditMode mode_ = EditMode::None;
+    std::vector<Variant> buffer_;
+    long savedPos_ = -1;
+
+    bool noMatch_ = false;
+    bool open_ = true;
+
+    std::unordered_map<int64_t, long> positions_;
+    bool positionsValid_ = false;
+
+    std::string findCriteria_;
+    uint64_t findGeneration_ = 0;
+    std::unordered_set<int64_t> findSet_;
+
+    Stmt fetch_;
+    Stmt insert_;
+    Stmt update_;
+    Stmt delete_;
+};
+
+} // namespace engine::detail

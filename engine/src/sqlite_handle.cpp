@@ -1,0 +1,90 @@
+#include "sqlite_handle.h"
+
+#include "engine/error.h"
+
+namespace engine::detail {
+
+Stmt::Stmt(sqlite3* db, std::string_view sql) : db_(db) {
+    int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    if (rc != SQLITE_OK) ThrowSqlite(db, rc, sql);
+}
+
+Stmt& Stmt::operator=(Stmt&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        stmt_ = other.stmt_;
+        db_ = other.db_;
+        other.stmt_ = nullptr;
+    }
+    return *this;
+}
+
+bool Stmt::Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    // Extended code of the failed step, before reset clears it.
+    int ext = sqlite3_extended_errcode(db_);
+    sqlite3_reset(stmt_);
+    ThrowSqlite(db_, ext ? ext : rc, sqlite3_sql(stmt_));
+}
+
+std::string Stmt::Text(int col) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    int n = sqlite3_column_bytes(stmt_, col);
+    return p ? std::string(p, static_cast<size_t>(n)) : std::string();
+}
+
+void Stmt::Check(int rc) {
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+}
+
+void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
+    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    (void)context;
+    switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+            Throw(err::kDuplicateKey);
+        if (rc == SQLITE_CONSTRAINT_NOTNULL) Throw(err::kRequiredNull, message);
+        Throw(err::kDuplicateKey);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        Throw(err::kLocked, message);
+    case SQLITE_FULL:
+        Throw(err::kDiskFull);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        Throw(err::kDiskIo, message);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        Throw(err::kBadFormat, message);
+    case SQLITE_READONLY:
+        Throw(err::kReadOnly);
+    default:
+        throw Error(err::kEngineFailure, "データベース エンジンのエラー: " + message);
+    }
+}
+
+std::string QuoteIdent(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string QuoteText(std::string_view text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+} // namespace engine::detail

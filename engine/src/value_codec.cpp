@@ -1,0 +1,278 @@
+#include "value_codec.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/error.h"
+#include "engine/text932.h"
+#include "engine/types.h"
+
+namespace engine::detail {
+namespace {
+
+// Days between 1970-01-01 and a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yy + (m <= 2));
+}
+
+constexpr int64_t kOleEpochUnixDays = -25569; // 1899-12-30
+constexpr int64_t kMsPerDay = 86400000;
+
+[[noreturn]] void ConversionFailed(const FieldInfo& field) { Throw(err::kConversionError, field.name); }
+
+template <class F>
+auto Converted(const FieldInfo& field, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const Error& e) {
+        if (e.Number() == err::kOverflow) Throw(err::kNumericOverflow, field.name);
+        ConversionFailed(field);
+    }
+}
+
+} // namespace
+
+std::string DateToStorage(double ole) {
+    double whole = std::trunc(ole);
+    int64_t days = static_cast<int64_t>(whole);
+    int64_t ms = std::llround(std::fabs(ole - whole) * kMsPerDay);
+    if (ms >= kMsPerDay) {
+        ms -= kMsPerDay;
+        days += 1;
+    }
+    int y, m, d;
+    CivilFromDays(days + kOleEpochUnixDays, y, m, d);
+    int64_t secs = ms / 1000;
+    char buf[48];
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d,
+                          static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60),
+                          static_cast<int>(secs % 60));
+    if (ms % 1000) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", static_cast<int>(ms % 1000));
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+bool DateFromStorage(std::string_view t, double& ole) {
+    auto num = [&](size_t pos, size_t len, int& out) {
+        if (pos + len > t.size()) return false;
+        out = 0;
+        for (size_t i = pos; i < pos + len; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            out = out * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y, m, d, hh = 0, mi = 0, ss = 0, ms = 0;
+    if (!num(0, 4, y) || t.size() < 10 || t[4] != '-' || !num(5, 2, m) || t[7] != '-' ||
+        !num(8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
+        return false;
+    if (t.size() > 10) {
+        if (t.size() < 19 || t[10] != ' ' || !num(11, 2, hh) || t[13] != ':' || !num(14, 2, mi) ||
+            t[16] != ':' || !num(17, 2, ss))
+            return false;
+        if (t.size() > 19 && (t[19] != '.' || !num(20, 3, ms))) return false;
+    }
+    int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) - kOleEpochUnixDays;
+    double frac = ((hh * 3600.0 + mi * 60.0 + ss) * 1000.0 + ms) / kMsPerDay;
+    ole = days >= 0 ? static_cast<double>(days) + frac : static_cast<double>(days) - frac;
+    return true;
+}
+
+Variant CoerceForField(const Variant& v, const FieldInfo& f) {
+    if (v.IsNull() || v.IsEmpty()) return Variant::Null();
+    switch (f.type) {
+    case dao::dbBoolean:
+        return Variant::Boolean(Converted(f, [&] { return CBool(v); }));
+    case dao::dbByte:
+        return Variant::Byte(Converted(f, [&] { return CByte(v); }));
+    case dao::dbInteger:
+        return Variant::Integer(Converted(f, [&] { return CInt(v); }));
+    case dao::dbLong:
+        return Variant::Long(Converted(f, [&] { return CLng(v); }));
+    case dao::dbCurrency:
+        return Variant::CurrencyScaled(Converted(f, [&] { return CCurScaled(v); }));
+    case dao::dbSingle:
+        return Variant::Single(Converted(f, [&] { return CSng(v); }));
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        return Variant::Double(Converted(f, [&] { return CDbl(v); }));
+    case dao::dbDate:
+        return Variant::Date(Converted(f, [&] { return CDate(v); }));
+    case dao::dbText: {
+        std::string s = v.IsString() ? v.StringValue() : Converted(f, [&] { return CStr(v); });
+        if (f.size > 0 && cp932::ByteLength(s) > static_cast<size_t>(f.size))
+            Throw(err::kTextTooLong, f.name);
+        return Variant(std::move(s));
+    }
+    default: // memo, GUID, binary
+        return Variant(v.IsString() ? v.StringValue() : Converted(f, [&] { return CStr(v); }));
+    }
+}
+
+void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
+    if (v.IsNull() || v.IsEmpty()) {
+        stmt.BindNull(i);
+        return;
+    }
+    switch (type) {
+    case dao::dbBoolean:
+    case dao::dbByte:
+    case dao::dbInteger:
+    case dao::dbLong:
+    case dao::dbCurrency:
+        stmt.Bind(i, static_cast<int64_t>(v.IntValue()));
+        break;
+    case dao::dbSingle:
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        stmt.Bind(i, v.RealValue());
+        break;
+    case dao::dbDate:
+        stmt.Bind(i, std::string_view(DateToStorage(v.RealValue())));
+        break;
+    case dao::dbBinary:
+    case dao::dbLongBinary:
+        stmt.BindBlob(i, v.StringValue());
+        break;
+    default:
+        stmt.Bind(i, std::string_view(v.StringValue()));
+    }
+}
+
+void BindParam(Stmt& stmt, int i, const Variant& v) {
+    switch (v.Type()) {
+    case VarType::Null:
+    case VarType::Empty:
+        stmt.BindNull(i);
+        break;
+    case VarType::Boolean:
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long:
+        stmt.Bind(i, static_cast<int64_t>(v.IntValue()));
+        break;
+    case VarType::Currency:
+        stmt.Bind(i, static_cast<double>(v.CurrencyValue()) / 10000.0);
+        break;
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Date:
+        stmt.Bind(i, v.RealValue());
+        break;
+    case VarType::String:
+        stmt.Bind(i, std::string_view(v.StringValue()));
+        break;
+    }
+}
+
+Variant ReadValue(const Stmt& stmt, int col, int type) {
+    int storage = stmt.ColumnType(col);
+    if (storage == SQLITE_NULL) return Variant::Null();
+    // Values written by other tools may sit in another storage class: convert, or keep text.
+    auto fromText = [&]() -> Variant {
+        Variant text(stmt.Text(col));
+        FieldInfo f;
+        f.type = type;
+        try {
+            return CoerceForField(text, f);
+        } catch (const Error&) {
+            return text;
+        }
+    };
+    switch (type) {
+    case dao::dbBoolean:
+        if (storage != SQLITE_INTEGER) return fromText();
+        return Variant::Boolean(stmt.Int(col) != 0);
+    case dao::dbByte:
+        if (storage != SQLITE_INTEGER) return fromText();
+        return Variant::Byte(static_cast<uint8_t>(stmt.Int(col)));
+    case dao::dbInteger:
+        if (storage != SQLITE_INTEGER) return fromText();
+        return Variant::Integer(static_cast<int16_t>(stmt.Int(col)));
+    case dao::dbLong:
+        if (storage != SQLITE_INTEGER) return fromText();
+        return Variant::Long(static_cast<int32_t>(stmt.Int(col)));
+    case dao::dbCurrency:
+        if (storage != SQLITE_INTEGER) return fromText();
+        return Variant::CurrencyScaled(stmt.Int(col));
+    case dao::dbSingle:
+        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
+        return Variant::Single(static_cast<float>(stmt.Real(col)));
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
+        return Variant::Double(stmt.Real(col));
+    case dao::dbDate: {
+        double ole;
+        if (storage == SQLITE_TEXT && DateFromStorage(stmt.Text(col), ole)) return Variant::Date(ole);
+        if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) return Variant::Date(stmt.Real(col));
+        return Variant(stmt.Text(col));
+    }
+    default:
+        return Variant(stmt.Text(col));
+    }
+}
+
+std::string ColumnExpr(const std::string& name, int type) {
+    std::string q = QuoteIdent(name);
+    if (type == dao::dbCurrency) return "(" + q + "/10000.0)";
+    if (type == dao::dbDate) return "jet_datenum(" + q + ")";
+    return q;
+}
+
+Variant EvaluateDefault(const std::string& expr, const FieldInfo& field) {
+    std::string e = expr;
+    while (!e.empty() && e.front() == ' ') e.erase(0, 1);
+    while (!e.empty() && e.back() == ' ') e.pop_back();
+    if (!e.empty() && e.front() == '=') e.erase(0, 1);
+    if (e.empty()) return Variant::Null();
+    if (e.size() >= 2 && (e.front() == '"' || e.front() == '\'') && e.back() == e.front()) {
+        std::string inner;
+        for (size_t i = 1; i + 1 < e.size(); ++i) {
+            inner += e[i];
+            if (e[i] == e.front() && i + 2 < e.size() && e[i + 1] == e.front()) ++i;
+        }
+        e = inner;
+    } else {
+        std::string lower;
+        for (char c : e) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (lower == "date()" || lower == "now()") {
+            std::time_t now = std::time(nullptr);
+            std::tm tm{};
+            localtime_r(&now, &tm);
+            double d = DateSerial(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+            if (lower == "now()") d += TimeSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
+            return Variant::Date(d);
+        }
+        if (lower == "yes" || lower == "true" || lower == "on") return CoerceForField(Variant::Boolean(true), field);
+        if (lower == "no" || lower == "false" || lower == "off") return CoerceForField(Variant::Boolean(false), field);
+    }
+    try {
+        return CoerceForField(Variant(e), field);
+    } catch (const Error&) {
+        return Variant::Null();
+    }
+}
+
+} // namespace engine::detail

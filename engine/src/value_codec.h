@@ -1,0 +1,37 @@
+// How Variants are kept in SQLite columns, by DAO field type:
+//   Boolean -1/0 integer; Byte, Integer, Long integer; Currency integer in 1/10,000 units;
+//   Single, Double real; Date text "yyyy-mm-dd hh:mm:ss"; Text, Memo, GUID text; binary blob.
+#pragma once
+
+#include <string>
+
+#include "engine/recordset.h"
+#include "engine/variant.h"
+#include "sqlite_handle.h"
+
+namespace engine::detail {
+
+// Converts an assigned value to the field's type as Jet does on assignment: 3421 when it does
+// not convert, 3349 when it is out of the field's range, 3163 when text is longer than the
+// field's size in code page 932 bytes. Null and Empty become Null.
+Variant CoerceForField(const Variant& value, const FieldInfo& field);
+
+// Binds an already coerced value (or a criteria parameter) at position i.
+void BindValue(Stmt& stmt, int i, const Variant& value, int daoType);
+// Binds a criteria parameter as the SQL translation expects it (dates and currency as doubles).
+void BindParam(Stmt& stmt, int i, const Variant& value);
+
+// Reads column col of the current row as a Variant of the field's type.
+Variant ReadValue(const Stmt& stmt, int col, int daoType);
+
+// Date text of the storage form and back.
+std::string DateToStorage(double oleDate);
+bool DateFromStorage(std::string_view text, double& oleDate);
+
+// The SQL expression a criterion uses to read a column of this type.
+std::string ColumnExpr(const std::string& name, int daoType);
+
+// Evaluates a Jet DefaultValue expression for a new record ("" gives Null).
+Variant EvaluateDefault(const std::string& expression, const FieldInfo& field);
+
+} // namespace engine::detail
