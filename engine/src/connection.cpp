@@ -94,6 +94,7 @@ void Connection::CheckWritable() const {
 }
 
 int Connection::Exec(std::string_view sql) {
+    EndStreams();
     std::string text(sql);
     if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
     char* msg = nullptr;
@@ -557,6 +558,7 @@ void Connection::Commit(int depth) {
 void Connection::Rollback(int depth) {
     // The rows under open snapshots are about to change back: let them keep what they show.
     for (const auto& t : touched_) BeforeTableChange(t);
+    EndStreams();
     std::string sql = depth == 1 ? std::string("ROLLBACK")
                                  : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" +
                                        std::to_string(depth) + "\"";
@@ -568,13 +570,16 @@ void Connection::Rollback(int depth) {
     if (rc != SQLITE_OK) ThrowSqlite(db_.get(), rc, sql);
 }
 
+void Connection::EndStreams() {
+    for (RecordsetImpl* rs : recordsets_) rs->EndStream();
+}
+
 void Connection::Register(RecordsetImpl* rs) { recordsets_.insert(rs); }
 void Connection::Unregister(RecordsetImpl* rs) { recordsets_.erase(rs); }
 
-void Connection::BeforeTableChange(std::string_view table) {
-    std::string key = FoldName(table);
+void Connection::BeforeTableChangeKey(const std::string& key) {
     ++generation_;
-    if (depth_ > 0) touched_.insert(key);
+    if (depth_ > 0 && !touched_.count(key)) touched_.insert(key);
     for (RecordsetImpl* rs : recordsets_)
         if (rs->TableKey() == key) rs->TableAboutToChange();
 }

@@ -76,7 +76,10 @@ public:
     // Recordsets register while open; before a table changes, snapshots over it keep a copy.
     void Register(RecordsetImpl* rs);
     void Unregister(RecordsetImpl* rs);
-    void BeforeTableChange(std::string_view table);
+    void BeforeTableChange(std::string_view table) { BeforeTableChangeKey(FoldName(table)); }
+    void BeforeTableChangeKey(const std::string& foldedName);
+    // Stops every running sequential read before a transaction or schema statement.
+    void EndStreams();
     // Bumped by every change of a table's rows or shape; recordsets use it to refresh caches.
     uint64_t Generation() const { return generation_; }
 

@@ -42,8 +42,8 @@ bool Recordset::IsOpen() const { return impl_->IsOpen(); }
 size_t Recordset::FieldCount() const { return impl_->FieldCount(); }
 const FieldInfo& Recordset::FieldAt(size_t i) const { return impl_->FieldAt(i); }
 size_t Recordset::FieldIndex(std::string_view name) const { return impl_->FieldIndex(name); }
-Variant Recordset::Value(std::string_view name) const { return impl_->Value(impl_->FieldIndex(name)); }
-Variant Recordset::Value(size_t i) const { return impl_->Value(i); }
+const Variant& Recordset::Value(std::string_view name) const { return impl_->Value(impl_->FieldIndex(name)); }
+const Variant& Recordset::Value(size_t i) const { return impl_->Value(i); }
 void Recordset::SetValue(std::string_view name, const Variant& v) { impl_->SetValue(impl_->FieldIndex(name), v); }
 void Recordset::SetValue(size_t i, const Variant& v) { impl_->SetValue(i, v); }
 

@@ -56,6 +56,7 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
 
 RecordsetImpl::~RecordsetImpl() {
     if (open_) conn_->Unregister(this);
+    EndStream();
 }
 
 std::string RecordsetImpl::ColumnList() const {
@@ -107,6 +108,10 @@ void RecordsetImpl::BuildKeys() {
         }
     }
     sql += " ORDER BY " + orderSql + "rowid";
+    EndStream();
+    stream_ = Stmt();
+    streamSql_ = "SELECT rowid, " + ColumnList() + sql.substr(std::string("SELECT rowid").size());
+    streamParams_ = cond.params;
     Stmt s(conn_->Db(), sql);
     for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
     keys_.clear();
@@ -118,7 +123,33 @@ void RecordsetImpl::BuildKeys() {
     rowLoaded_ = false;
 }
 
+void RecordsetImpl::EndStream() {
+    if (streamPos_ != -2) stream_.Reset();
+    streamPos_ = -2;
+}
+
+bool RecordsetImpl::TryStream(size_t pos) {
+    long p = static_cast<long>(pos);
+    if (p == 0 && streamPos_ != -1) {
+        EndStream();
+        if (!stream_) stream_ = Stmt(conn_->Db(), streamSql_);
+        for (size_t i = 0; i < streamParams_.size(); ++i) BindParam(stream_, static_cast<int>(i + 1), streamParams_[i]);
+        streamPos_ = -1;
+    }
+    if (streamPos_ == -2 || p != streamPos_ + 1) return false;
+    if (!stream_.Step() || stream_.Int(0) != keys_[pos]) {
+        EndStream();
+        return false;
+    }
+    row_.resize(fields_.size());
+    for (size_t c = 0; c < fields_.size(); ++c) ReadValueInto(stream_, static_cast<int>(c + 1), fields_[c].type, row_[c]);
+    streamPos_ = p;
+    rowLoaded_ = true;
+    return true;
+}
+
 void RecordsetImpl::TableAboutToChange() {
+    EndStream();
     if (type_ == RecordsetType::Snapshot) {
         Freeze();
     } else if (mode_ == EditMode::None) {
@@ -159,11 +190,12 @@ bool RecordsetImpl::LoadRow(size_t pos) {
         rowLoaded_ = true;
         return true;
     }
+    if (TryStream(pos)) return true;
     fetch_.Bind(1, keys_[pos]);
     bool found = fetch_.Step();
     if (found) {
         row_.resize(fields_.size());
-        for (size_t c = 0; c < fields_.size(); ++c) row_[c] = ReadValue(fetch_, static_cast<int>(c), fields_[c].type);
+        for (size_t c = 0; c < fields_.size(); ++c) ReadValueInto(fetch_, static_cast<int>(c), fields_[c].type, row_[c]);
     }
     fetch_.Reset();
     rowLoaded_ = found;
@@ -242,8 +274,12 @@ const FieldInfo& RecordsetImpl::FieldAt(size_t i) const {
 }
 
 size_t RecordsetImpl::FieldIndex(std::string_view name) const {
+    if (!fields_.empty()) {
+        size_t next = lastField_ + 1 < fields_.size() ? lastField_ + 1 : 0;
+        if (fields_[next].name == name) return lastField_ = next;
+    }
     auto it = exactIndex_.find(name);
-    if (it != exactIndex_.end()) return it->second;
+    if (it != exactIndex_.end()) return lastField_ = it->second;
     for (size_t i = 0; i < fields_.size(); ++i)
         if (AsciiCaseEqual(fields_[i].name, name)) return i;
     for (size_t i = 0; i < fields_.size(); ++i)
@@ -251,7 +287,7 @@ size_t RecordsetImpl::FieldIndex(std::string_view name) const {
     Throw(err::kItemNotFound, std::string(name));
 }
 
-Variant RecordsetImpl::Value(size_t i) const {
+const Variant& RecordsetImpl::Value(size_t i) const {
     CheckOpen();
     if (i >= fields_.size()) Throw(err::kItemNotFound);
     if (mode_ != EditMode::None) return buffer_[i];
@@ -263,14 +299,15 @@ void RecordsetImpl::SetValue(size_t i, const Variant& v) {
     if (i >= fields_.size()) Throw(err::kItemNotFound);
     if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
     if (static_cast<int>(i) == autoField_ && mode_ == EditMode::Edit) Throw(err::kFieldNotUpdatable, fields_[i].name);
-    buffer_[i] = CoerceForField(v, fields_[i]);
+    CoerceForFieldInto(v, fields_[i], buffer_[i]);
 }
 
 void RecordsetImpl::AddNew() {
     CheckUpdatable();
-    buffer_.assign(fields_.size(), Variant::Null());
+    // Reset in place: the buffer's text storage is reused record after record.
+    buffer_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (!defaults_[i].empty()) buffer_[i] = EvaluateDefault(defaults_[i], fields_[i]);
+        buffer_[i] = defaults_[i].empty() ? Variant::Null() : EvaluateDefault(defaults_[i], fields_[i]);
     if (autoField_ >= 0)
         buffer_[static_cast<size_t>(autoField_)] = Variant::Long(static_cast<int32_t>(conn_->TakeAutoNumber(table_)));
     savedPos_ = currentGone_ ? -2 : pos_;
@@ -307,7 +344,7 @@ void RecordsetImpl::Update() {
     CheckUpdatable();
     if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
     CheckRecordRules(buffer_);
-    conn_->BeforeTableChange(table_);
+    conn_->BeforeTableChangeKey(tableKey_);
     if (mode_ == EditMode::Add) {
         if (!insert_) {
             std::string marks;
@@ -325,7 +362,6 @@ void RecordsetImpl::Update() {
         if (frozen_) frozenRows_.push_back(buffer_);
         if (positionsValid_) positions_[rowid] = static_cast<long>(keys_.size()) - 1;
         mode_ = EditMode::None;
-        buffer_.clear();
         // The record that was current before AddNew stays current.
         if (savedPos_ == -2) {
             currentGone_ = true;
@@ -378,6 +414,8 @@ void RecordsetImpl::Close() {
     if (!open_) return;
     conn_->Unregister(this);
     open_ = false;
+    EndStream();
+    stream_ = Stmt();
     keys_.clear();
     frozenRows_.clear();
     fetch_ = Stmt();
@@ -495,9 +533,12 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>
     for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
     sql += " ORDER BY " + orderSql + "rowid LIMIT 1";
     Stmt s(conn_->Db(), sql);
+    std::vector<Variant> coerced; // bound without copies: must outlive the step
+    coerced.reserve(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         const FieldInfo& f = fields_[FieldIndex(indexColumns_[i].field)];
-        BindValue(s, static_cast<int>(i + 1), CoerceForField(keys[i], f), f.type);
+        coerced.push_back(CoerceForField(keys[i], f));
+        BindValue(s, static_cast<int>(i + 1), coerced.back(), f.type);
     }
     mode_ = EditMode::None;
     if (!s.Step()) {

@@ -25,6 +25,8 @@ public:
 
     const std::string& TableKey() const { return tableKey_; }
     void TableAboutToChange();
+    // Ends the sequential read so that no statement of this recordset stays active.
+    void EndStream();
 
     RecordsetType Type() const { return type_; }
     bool Updatable() const { return type_ != RecordsetType::Snapshot && !conn_->ReadOnly(); }
@@ -63,7 +65,7 @@ public:
     size_t FieldCount() const { return fields_.size(); }
     const FieldInfo& FieldAt(size_t i) const;
     size_t FieldIndex(std::string_view name) const;
-    Variant Value(size_t i) const;
+    const Variant& Value(size_t i) const;
     void SetValue(size_t i, const Variant& v);
 
 private:
@@ -92,6 +94,7 @@ private:
 
     std::vector<FieldInfo> fields_;
     std::unordered_map<std::string_view, size_t> exactIndex_;
+    mutable size_t lastField_ = 0; // callers mostly name fields in order: try the next one first
     std::vector<std::string> defaults_;
     int autoField_ = -1;
 
@@ -117,6 +120,13 @@ private:
     std::string findCriteria_;
     uint64_t findGeneration_ = 0;
     std::unordered_set<int64_t> findSet_;
+
+    // A forward walk reads its rows from one running statement instead of one lookup per row.
+    Stmt stream_;
+    std::string streamSql_;
+    std::vector<Variant> streamParams_;
+    long streamPos_ = -2; // position of the last row the stream gave; -2 when not running
+    bool TryStream(size_t pos);
 
     Stmt fetch_;
     Stmt insert_;

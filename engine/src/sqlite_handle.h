@@ -37,6 +37,10 @@ public:
     void Bind(int i, std::string_view v) {
         Check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     }
+    // The text must stay unchanged until the statement is reset.
+    void BindStatic(int i, std::string_view v) {
+        Check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC));
+    }
     void BindBlob(int i, std::string_view v) {
         Check(sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     }
@@ -50,6 +54,11 @@ public:
     bool IsNull(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
     int ColumnType(int col) const { return sqlite3_column_type(stmt_, col); }
     std::string Text(int col) const;
+    // The column's text without a copy; valid until the next step or reset.
+    std::string_view TextView(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col))) : std::string_view();
+    }
 
 private:
     void Check(int rc);

@@ -62,12 +62,28 @@ std::string DateToStorage(double ole) {
     int y, m, d;
     CivilFromDays(days + kOleEpochUnixDays, y, m, d);
     int64_t secs = ms / 1000;
-    char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d,
-                          static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60),
-                          static_cast<int>(secs % 60));
-    if (ms % 1000) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", static_cast<int>(ms % 1000));
-    return std::string(buf, static_cast<size_t>(n));
+    char buf[24];
+    auto put = [&](int at, int value, int digits) {
+        for (int k = digits - 1; k >= 0; --k, value /= 10) buf[at + k] = static_cast<char>('0' + value % 10);
+    };
+    put(0, y, 4);
+    buf[4] = '-';
+    put(5, m, 2);
+    buf[7] = '-';
+    put(8, d, 2);
+    buf[10] = ' ';
+    put(11, static_cast<int>(secs / 3600), 2);
+    buf[13] = ':';
+    put(14, static_cast<int>(secs / 60 % 60), 2);
+    buf[16] = ':';
+    put(17, static_cast<int>(secs % 60), 2);
+    size_t n = 19;
+    if (ms % 1000) {
+        buf[19] = '.';
+        put(20, static_cast<int>(ms % 1000), 3);
+        n = 23;
+    }
+    return std::string(buf, n);
 }
 
 bool DateFromStorage(std::string_view t, double& ole) {
@@ -155,7 +171,8 @@ void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
         stmt.BindBlob(i, v.StringValue());
         break;
     default:
-        stmt.Bind(i, std::string_view(v.StringValue()));
+        // The value outlives the statement's step (callers bind from their record buffers).
+        stmt.BindStatic(i, v.StringValue());
     }
 }
 
@@ -183,6 +200,24 @@ void BindParam(Stmt& stmt, int i, const Variant& v) {
         stmt.Bind(i, std::string_view(v.StringValue()));
         break;
     }
+}
+
+void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
+    if ((type == dao::dbText || type == dao::dbMemo) && stmt.ColumnType(col) == SQLITE_TEXT) {
+        out.SetString(stmt.TextView(col));
+        return;
+    }
+    out = ReadValue(stmt, col, type);
+}
+
+void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
+    if ((f.type == dao::dbText || f.type == dao::dbMemo) && v.IsString()) {
+        if (f.type == dao::dbText && f.size > 0 && cp932::ByteLength(v.StringValue()) > static_cast<size_t>(f.size))
+            Throw(err::kTextTooLong, f.name);
+        out.SetString(v.StringValue());
+        return;
+    }
+    out = CoerceForField(v, f);
 }
 
 Variant ReadValue(const Stmt& stmt, int col, int type) {
@@ -225,7 +260,7 @@ Variant ReadValue(const Stmt& stmt, int col, int type) {
         return Variant::Double(stmt.Real(col));
     case dao::dbDate: {
         double ole;
-        if (storage == SQLITE_TEXT && DateFromStorage(stmt.Text(col), ole)) return Variant::Date(ole);
+        if (storage == SQLITE_TEXT && DateFromStorage(stmt.TextView(col), ole)) return Variant::Date(ole);
         if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) return Variant::Date(stmt.Real(col));
         return Variant(stmt.Text(col));
     }

@@ -16,13 +16,18 @@ namespace engine::detail {
 // field's size in code page 932 bytes. Null and Empty become Null.
 Variant CoerceForField(const Variant& value, const FieldInfo& field);
 
-// Binds an already coerced value (or a criteria parameter) at position i.
+// Binds an already coerced value at position i. Text is bound without a copy: the value must
+// stay alive and unchanged until the statement is reset.
 void BindValue(Stmt& stmt, int i, const Variant& value, int daoType);
 // Binds a criteria parameter as the SQL translation expects it (dates and currency as doubles).
 void BindParam(Stmt& stmt, int i, const Variant& value);
 
 // Reads column col of the current row as a Variant of the field's type.
 Variant ReadValue(const Stmt& stmt, int col, int daoType);
+// The same into an existing Variant, reusing its text storage (the hot path of record reads).
+void ReadValueInto(const Stmt& stmt, int col, int daoType, Variant& out);
+// CoerceForField into an existing Variant, reusing its text storage.
+void CoerceForFieldInto(const Variant& value, const FieldInfo& field, Variant& out);
 
 // Date text of the storage form and back.
 std::string DateToStorage(double oleDate);

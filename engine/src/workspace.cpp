@@ -19,18 +19,6 @@ namespace {
 
 constexpr int kMaxTransactionLevel = 5;
 
-void JetLikeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    auto text = [](sqlite3_value* v) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        return std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
-    };
-    sqlite3_result_int(ctx, detail::JetLikeMatch(text(argv[0]), text(argv[1])) ? 1 : 0);
-}
-
 void DateNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
     case SQLITE_NULL:
@@ -86,8 +74,7 @@ detail::SqliteDb OpenSqlite(const std::string& path, int flags, const std::strin
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(raw, 2000);
-    sqlite3_create_function(raw, "jet_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, JetLikeFunction,
-                            nullptr, nullptr);
+    if (detail::RegisterCriteriaFunctions(raw) != SQLITE_OK) detail::ThrowSqlite(raw, sqlite3_errcode(raw));
     sqlite3_create_function(raw, "jet_datenum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             DateNumberFunction, nullptr, nullptr);
     // Freed pages are not overwritten with zeros: dropping the old copy of a large table would
@@ -99,7 +86,10 @@ detail::SqliteDb OpenSqlite(const std::string& path, int flags, const std::strin
 
 } // namespace
 
-Workspace::Workspace() = default;
+Workspace::Workspace() {
+    // The engine keeps no allocation statistics; without them SQLite's allocator takes no lock.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
 Workspace::~Workspace() = default;
 
 void Workspace::Forget(detail::Connection* conn) {

@@ -100,8 +100,9 @@ public:
     // 0-based position of a field; throws 3265 when the recordset has no such field.
     size_t FieldIndex(std::string_view name) const;
 
-    Variant Value(std::string_view fieldName) const;
-    Variant Value(size_t fieldIndex) const;
+    // The value stays valid until the recordset moves, changes or closes; copy it to keep it.
+    const Variant& Value(std::string_view fieldName) const;
+    const Variant& Value(size_t fieldIndex) const;
     void SetValue(std::string_view fieldName, const Variant& value);
     void SetValue(size_t fieldIndex, const Variant& value);
 

@@ -51,6 +51,12 @@ public:
     static Variant Date(double oleDate) { Variant r(VarType::Date); r.n_.d = oleDate; return r; }
     static Variant String(std::string v) { return Variant(std::move(v)); }
 
+    // Makes this a String holding text, reusing the storage it already has.
+    void SetString(std::string_view text) {
+        type_ = VarType::String;
+        s_.assign(text.data(), text.size());
+    }
+
     VarType Type() const { return type_; }
     bool IsNull() const { return type_ == VarType::Null; }
     bool IsEmpty() const { return type_ == VarType::Empty; }

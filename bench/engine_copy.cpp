@@ -1,0 +1,205 @@
+// engine_copy: copying a table record by record through the object model, against SQLite's own
+// INSERT ... SELECT of the same table, in one run with the same settings.
+//
+// Usage: engine_copy [N ...]   (default: 100000 1000000)
+// For each N it builds a table of N records (5 Long, 3 Double, 10 Text with Japanese text of
+// 10-40 bytes, 2 Date), then times
+//   (a) INSERT INTO b (columns) SELECT columns FROM a, in one transaction, and
+//   (b) snapshot over a -> dynaset AddNew/Update into c, values by field name, in one
+//       workspace transaction,
+// each in its own child process, so that the peak memory printed is that copy's own.
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Column {
+    std::string name;
+    int type;
+    long size;
+};
+
+std::vector<Column> Columns() {
+    std::vector<Column> cols;
+    for (int i = 1; i <= 5; ++i) cols.push_back({"L" + std::to_string(i), dao::dbLong, 0});
+    for (int i = 1; i <= 3; ++i) cols.push_back({"D" + std::to_string(i), dao::dbDouble, 0});
+    for (int i = 1; i <= 10; ++i) cols.push_back({"T" + std::to_string(i), dao::dbText, 40});
+    for (int i = 1; i <= 2; ++i) cols.push_back({"W" + std::to_string(i), dao::dbDate, 0});
+    return cols;
+}
+
+void CreateTable(Database& db, const std::string& name) {
+    auto td = db.CreateTableDef(name);
+    for (const auto& c : Columns()) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+    db.TableDefs().Append(td);
+}
+
+// Text of 10..40 code page 932 bytes: kana and kanji (2 bytes), digits and half-width kana (1).
+std::string SampleText(uint64_t seed) {
+    static const char* pieces[] = {"東京", "大阪", "ｶﾅ", "商品", "顧客", "台帳", "12", "あい", "ABC", "ﾃｽﾄ"};
+    static const int bytes[] = {4, 4, 2, 4, 4, 4, 2, 4, 3, 3};
+    int target = 10 + static_cast<int>(seed % 31);
+    std::string s;
+    int used = 0;
+    uint64_t x = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    while (true) {
+        int k = static_cast<int>((x >> 33) % 10);
+        x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+        if (used + bytes[k] > target) break;
+        s += pieces[k];
+        used += bytes[k];
+    }
+    while (used < 10) {
+        s += "x";
+        ++used;
+    }
+    return s;
+}
+
+void Fill(const std::string& path, long n) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    std::string sql = "INSERT INTO a VALUES (";
+    for (size_t i = 0; i < Columns().size(); ++i) sql += i ? ",?" : "?";
+    sql += ")";
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    for (long r = 0; r < n; ++r) {
+        int c = 1;
+        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
+        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.25 + i);
+        for (int i = 0; i < 10; ++i) {
+            std::string t = SampleText(static_cast<uint64_t>(r) * 10 + i);
+            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        }
+        char date[32];
+        for (int i = 0; i < 2; ++i) {
+            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 12:34:56", 1990 + r % 30, 1 + r % 12, 1 + r % 28);
+            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
+        }
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void RawCopy(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
+    std::string cols;
+    for (const auto& c : Columns()) cols += (cols.empty() ? "\"" : ", \"") + c.name + "\"";
+    std::string sql = "BEGIN; INSERT INTO b (" + cols + ") SELECT " + cols + " FROM a; COMMIT;";
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "raw copy failed: %s\n", err);
+        std::exit(1);
+    }
+    sqlite3_close(db);
+}
+
+void ModelCopy(const std::string& path) {
+    Workspace& ws = DBEngine::Instance().Workspaces(0);
+    DatabasePtr db = ws.OpenDatabase(path);
+    std::vector<std::string> names;
+    for (const auto& c : Columns()) names.push_back(c.name);
+    ws.BeginTrans();
+    RecordsetPtr dst = db->OpenRecordset("SELECT * FROM [c]", RecordsetType::Dynaset);
+    RecordsetPtr src = db->OpenRecordset("SELECT * FROM [a]", RecordsetType::Snapshot);
+    while (!src->Eof()) {
+        dst->AddNew();
+        for (const auto& name : names) dst->SetValue(name, src->Value(name));
+        dst->Update();
+        src->MoveNext();
+    }
+    src->Close();
+    dst->Close();
+    ws.CommitTrans();
+}
+
+// Runs fn in a child process; returns its wall time and peak resident memory in MB.
+template <class F>
+std::pair<double, double> Measure(F&& fn) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        try {
+            fn();
+        } catch (const Error& e) {
+            std::fprintf(stderr, "error %ld: %s\n", e.Number(), e.Description().c_str());
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    double secs = Seconds(start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "copy failed\n");
+        std::exit(1);
+    }
+    return {secs, usage.ru_maxrss / 1024.0};
+}
+
+long CountRows(const std::string& path, const char* table) {
+    DatabasePtr db = DBEngine::Instance().Workspaces(0).OpenDatabase(path);
+    return db->TableDefs().Item(table)->RecordCount();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
+    if (sizes.empty()) sizes = {100000, 1000000};
+    fs::path dir = fs::temp_directory_path() / ("engine_copy-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    for (long n : sizes) {
+        std::string path = (dir / ("copy-" + std::to_string(n) + ".mdb")).string();
+        {
+            DatabasePtr db = DBEngine::Instance().Workspaces(0).CreateDatabase(path, kLangJapanese);
+            for (const char* t : {"a", "b", "c"}) CreateTable(*db, t);
+        }
+        Fill(path, n);
+        auto [rawSecs, rawMb] = Measure([&] { RawCopy(path); });
+        auto [modelSecs, modelMb] = Measure([&] { ModelCopy(path); });
+        if (CountRows(path, "b") != n || CountRows(path, "c") != n) {
+            std::fprintf(stderr, "row counts differ after the copies\n");
+            return 1;
+        }
+        std::printf("records: %ld\n", n);
+        std::printf("raw INSERT SELECT seconds: %.3f\n", rawSecs);
+        std::printf("object model copy seconds: %.3f\n", modelSecs);
+        std::printf("ratio engine_copy %ld: %.2f\n", n, modelSecs / rawSecs);
+        std::printf("peak memory MB raw %ld: %.1f\n", n, rawMb);
+        std::printf("peak memory MB: %.1f\n", modelMb);
+        std::printf("object model microseconds per record: %.2f\n", modelSecs * 1e6 / n);
+        fs::remove(path);
+    }
+    fs::remove_all(dir);
+    return 0;
+}

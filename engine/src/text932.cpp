@@ -1,0 +1,269 @@
+// Code page 932 through glibc's iconv ("CP932", the Windows flavour of Shift_JIS).
+//
+// Byte counts are answered from a table of the whole BMP built once by asking iconv for every
+// code point, so counting stays a table lookup per character, and it agrees with what a
+// conversion writes: glibc maps a few characters one way only (U+00A5 and U+203E to 0x5C and 0x7E,
+// U+301C to the same bytes as U+FF5E), and those count as the bytes they become.
+#include "engine/text932.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace engine::cp932 {
+namespace {
+
+// An iconv conversion descriptor, closed when it goes out of scope.
+class Iconv {
+  public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Iconv() {
+        if (ok()) iconv_close(cd_);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts all of `in` into `out`. On invalid or unconvertible input returns false with
+    // failedAt set to the byte offset of the offending sequence.
+    bool Convert(std::string_view in, std::string& out, size_t& failedAt) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        out.assign(in.size() * 2 + 16, '\0');
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        size_t written = 0;
+        bool flushing = false; // all input read; a stateful target may still end a shift
+        for (;;) {
+            char* dst = out.data() + written;
+            size_t dstLeft = out.size() - written;
+            size_t r = flushing ? iconv(cd_, nullptr, nullptr, &dst, &dstLeft)
+                                : iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            int error = errno;
+            written = static_cast<size_t>(dst - out.data());
+            if (r != static_cast<size_t>(-1)) {
+                if (flushing) {
+                    out.resize(written);
+                    return true;
+                }
+                flushing = true;
+            } else if (error == E2BIG) {
+                out.resize(out.size() * 2);
+            } else {
+                failedAt = in.size() - srcLeft;
+                out.clear();
+                return false;
+            }
+        }
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+// Two bits per BMP code point: the code page 932 byte count (0 = not encodable).
+class ByteTable {
+  public:
+    ByteTable() {
+        Iconv conv("CP932", "UTF-8");
+        std::string utf8, out;
+        for (char32_t cp = 0; cp <= 0xFFFF; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+            int bytes = 0;
+            if (conv.ok()) {
+                utf8.clear();
+                AppendUtf8(utf8, cp);
+                size_t failedAt = 0;
+                if (conv.Convert(utf8, out, failedAt) && (out.size() == 1 || out.size() == 2))
+                    bytes = static_cast<int>(out.size());
+            } else if (cp < 0x80 || (cp >= 0xFF61 && cp <= 0xFF9F)) {
+                bytes = 1; // no converter: at least the single-byte ranges stay right
+            }
+            bits_[cp >> 2] |= static_cast<uint8_t>(bytes << ((cp & 3) * 2));
+        }
+    }
+
+    int Get(char32_t cp) const { return (bits_[cp >> 2] >> ((cp & 3) * 2)) & 3; }
+
+  private:
+    std::array<uint8_t, 0x10000 / 4> bits_{};
+};
+
+const ByteTable& Table() {
+    static const ByteTable table;
+    return table;
+}
+
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Length of the run of ASCII bytes at the start of s, eight bytes at a time where possible.
+size_t AsciiPrefix(std::string_view s) {
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
+
+Iconv& ToCp932() {
+    thread_local Iconv conv("CP932", "UTF-8");
+    return conv;
+}
+
+Iconv& FromCp932() {
+    thread_local Iconv conv("UTF-8", "CP932");
+    return conv;
+}
+
+} // namespace
+
+int CharBytes(char32_t cp) {
+    if (cp < 0x80) return 1;
+    if (cp > 0xFFFF) return 0;
+    return Table().Get(cp);
+}
+
+size_t ByteLength(std::string_view utf8) {
+    const ByteTable& table = Table();
+    size_t total = 0, pos = 0;
+    while (pos < utf8.size()) {
+        size_t ascii = AsciiPrefix(utf8.substr(pos));
+        total += ascii;
+        pos += ascii;
+        if (pos >= utf8.size()) break;
+        // Three-byte sequences (kana, kanji, full-width forms) decoded inline: the hot case.
+        unsigned char b0 = static_cast<unsigned char>(utf8[pos]);
+        if (b0 >= 0xE1 && b0 <= 0xEC && pos + 2 < utf8.size() &&
+            IsContinuation(static_cast<unsigned char>(utf8[pos + 1])) &&
+            IsContinuation(static_cast<unsigned char>(utf8[pos + 2]))) {
+            char32_t cp3 = (static_cast<char32_t>(b0 & 0x0F) << 12) |
+                           (static_cast<char32_t>(utf8[pos + 1] & 0x3F) << 6) |
+                           static_cast<char32_t>(utf8[pos + 2] & 0x3F);
+            int bytes3 = table.Get(cp3);
+            total += bytes3 == 0 ? 2 : static_cast<size_t>(bytes3);
+            pos += 3;
+            continue;
+        }
+        size_t start = pos;
+        char32_t cp = NextCodePoint(utf8, pos);
+        if (pos - start == 1) {
+            ++total; // an invalid byte (every valid non-ASCII sequence is longer)
+            continue;
+        }
+        int bytes = cp <= 0xFFFF ? table.Get(cp) : 0;
+        total += bytes == 0 ? 2 : static_cast<size_t>(bytes);
+    }
+    return total;
+}
+
+char32_t NextCodePoint(std::string_view utf8, size_t& pos) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    if (pos >= utf8.size()) return kReplacement;
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(utf8[i]); };
+    unsigned char b0 = byte(pos);
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
+    size_t length;
+    char32_t cp;
+    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0F;
+        if (b0 == 0xE0)
+            lo = 0xA0; // overlong
+        else if (b0 == 0xED)
+            hi = 0x9F; // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07;
+        if (b0 == 0xF0)
+            lo = 0x90; // overlong
+        else if (b0 == 0xF4)
+            hi = 0x8F; // above U+10FFFF
+    } else {
+        ++pos;
+        return kReplacement;
+    }
+    if (utf8.size() - pos < length || byte(pos + 1) < lo || byte(pos + 1) > hi) {
+        ++pos;
+        return kReplacement;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        unsigned char c = byte(pos + i);
+        if (!IsContinuation(c)) {
+            ++pos;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    pos += length;
+    return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::optional<std::string> FromUtf8(std::string_view utf8, size_t* badChar) {
+    // ASCII is the same in both; most field names and many values are nothing else.
+    if (AsciiPrefix(utf8) == utf8.size()) return std::string(utf8);
+    Iconv& conv = ToCp932();
+    std::string out;
+    size_t failedAt = 0;
+    if (conv.ok() && conv.Convert(utf8, out, failedAt)) return out;
+    if (badChar) {
+        size_t index = 0;
+        for (size_t pos = 0; pos < failedAt && pos < utf8.size(); ++index) NextCodePoint(utf8, pos);
+        *badChar = conv.ok() ? index : 0;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ToUtf8(std::string_view bytes) {
+    if (AsciiPrefix(bytes) == bytes.size()) return std::string(bytes);
+    Iconv& conv = FromCp932();
+    std::string out;
+    size_t failedAt = 0;
+    if (conv.ok() && conv.Convert(bytes, out, failedAt)) return out;
+    return std::nullopt;
+}
+
+std::optional<std::string> ToUtf8From(std::string_view bytes, const char* codePage) {
+    if (codePage == nullptr) return std::nullopt;
+    Iconv conv("UTF-8", codePage);
+    std::string out;
+    size_t failedAt = 0;
+    if (conv.ok() && conv.Convert(bytes, out, failedAt)) return out;
+    return std::nullopt;
+}
+
+} // namespace engine::cp932

@@ -1,0 +1,106 @@
+// Test doubles of the platform stand-ins. Each records what the program asked for and answers
+// from a script; installing one (ScopedScript) replaces the real one until it goes out of scope.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/common_dialog.h"
+#include "platform/prompts.h"
+#include "platform/shell.h"
+
+namespace platform {
+
+struct ShownMessage {
+    QString text;
+    int style;
+    QString title;
+    int answer;
+};
+
+// Answers message boxes from a queue. A message with no queued answer, or whose text does not
+// match the queued expectation, is recorded as unexpected (and answered with the first button)
+// so that a test can fail with the whole story: check Unexpected() at the end.
+class ScriptedPrompts : public Prompts {
+public:
+    // Expects a message whose text equals text exactly, answered with answer.
+    void Expect(const QString& text, int answer = vbOK);
+    // Expects any message, answered with answer.
+    void ExpectAny(int answer = vbOK);
+    int MsgBox(const QString& text, int style, const QString& title) override;
+
+    const std::vector<ShownMessage>& Shown() const { return shown_; }
+    const QStringList& Unexpected() const { return unexpected_; }
+    // Expectations not yet met.
+    int Pending() const { return static_cast<int>(queue_.size()); }
+    void Clear();
+
+private:
+    struct Expectation {
+        std::optional<QString> text;
+        int answer;
+    };
+    std::deque<Expectation> queue_;
+    std::vector<ShownMessage> shown_;
+    QStringList unexpected_;
+};
+
+// Answers file dialogs from a queue: a path, or nullopt for Cancel. Records every request.
+class ScriptedFileDialogs : public FileDialogs {
+public:
+    void Answer(const QString& path) { answers_.push_back(path); }
+    void Cancel() { answers_.push_back(std::nullopt); }
+    std::optional<QString> Show(const FileDialogRequest& request) override;
+    const std::vector<FileDialogRequest>& Requests() const { return requests_; }
+    int Pending() const { return static_cast<int>(answers_.size()); }
+    // Requests that found no queued answer (answered with Cancel).
+    int Unanswered() const { return unanswered_; }
+
+private:
+    std::deque<std::optional<QString>> answers_;
+    std::vector<FileDialogRequest> requests_;
+    int unanswered_ = 0;
+};
+
+class RecordingShell : public Shell {
+public:
+    bool Open(const QString& path) override {
+        opened.push_back(path);
+        return answer;
+    }
+    QStringList opened;
+    bool answer = true;
+};
+
+class MemoryClipboard : public Clipboard {
+public:
+    void SetText(const QString& text) override { text_ = text; }
+    QString Text() const override { return text_; }
+    void Clear() override { text_.clear(); }
+
+private:
+    QString text_;
+};
+
+// Installs the given doubles for the life of the object and restores the previous ones.
+class ScopedScript {
+public:
+    ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs = nullptr, Shell* shell = nullptr,
+                 Clipboard* clipboard = nullptr);
+    ~ScopedScript();
+    ScopedScript(const ScopedScript&) = delete;
+    ScopedScript& operator=(const ScopedScript&) = delete;
+
+private:
+    Prompts* prompts_;
+    FileDialogs* dialogs_;
+    Shell* shell_;
+    Clipboard* clipboard_;
+    bool setPrompts_, setDialogs_, setShell_, setClipboard_;
+};
+
+} // namespace platform
