@@ -94,7 +94,7 @@ void Connection::CheckWritable() const {
 }
 
 int Connection::Exec(std::string_view sql) {
-    EndStreams();
+    CompleteWalks();
     std::string text(sql);
     if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
     char* msg = nullptr;
@@ -558,7 +558,7 @@ void Connection::Commit(int depth) {
 void Connection::Rollback(int depth) {
     // The rows under open snapshots are about to change back: let them keep what they show.
     for (const auto& t : touched_) BeforeTableChange(t);
-    EndStreams();
+    CompleteWalks();
     std::string sql = depth == 1 ? std::string("ROLLBACK")
                                  : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" +
                                        std::to_string(depth) + "\"";
@@ -570,8 +570,8 @@ void Connection::Rollback(int depth) {
     if (rc != SQLITE_OK) ThrowSqlite(db_.get(), rc, sql);
 }
 
-void Connection::EndStreams() {
-    for (RecordsetImpl* rs : recordsets_) rs->EndStream();
+void Connection::CompleteWalks() {
+    for (RecordsetImpl* rs : recordsets_) rs->CompleteKeys();
 }
 
 void Connection::Register(RecordsetImpl* rs) { recordsets_.insert(rs); }

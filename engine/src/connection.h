@@ -78,8 +78,8 @@ public:
     void Unregister(RecordsetImpl* rs);
     void BeforeTableChange(std::string_view table) { BeforeTableChangeKey(FoldName(table)); }
     void BeforeTableChangeKey(const std::string& foldedName);
-    // Stops every running sequential read before a transaction or schema statement.
-    void EndStreams();
+    // Finishes every recordset's running walk before a transaction or schema statement.
+    void CompleteWalks();
     // Bumped by every change of a table's rows or shape; recordsets use it to refresh caches.
     uint64_t Generation() const { return generation_; }
 

@@ -50,13 +50,12 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
     fetch_ = Stmt(conn_->Db(), "SELECT " + ColumnList() + " FROM " + QuoteIdent(table_) + " WHERE rowid = ?");
     BuildKeys();
     conn_->Register(this);
-    if (!keys_.empty()) MoveTo(0, 1);
-    else pos_ = -1;
+    MoveTo(0, 1);
 }
 
 RecordsetImpl::~RecordsetImpl() {
     if (open_) conn_->Unregister(this);
-    EndStream();
+    AbandonStream();
 }
 
 std::string RecordsetImpl::ColumnList() const {
@@ -108,48 +107,69 @@ void RecordsetImpl::BuildKeys() {
         }
     }
     sql += " ORDER BY " + orderSql + "rowid";
-    EndStream();
-    stream_ = Stmt();
+    AbandonStream();
     streamSql_ = "SELECT rowid, " + ColumnList() + sql.substr(std::string("SELECT rowid").size());
     streamParams_ = cond.params;
-    Stmt s(conn_->Db(), sql);
-    for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+    stream_ = Stmt(conn_->Db(), streamSql_);
     keys_.clear();
-    while (s.Step()) keys_.push_back(s.Int(0));
+    complete_ = false;
     positionsValid_ = false;
     frozen_ = false;
     frozenRows_.clear();
     currentGone_ = false;
     rowLoaded_ = false;
+    pos_ = -1;
 }
 
-void RecordsetImpl::EndStream() {
-    if (streamPos_ != -2) stream_.Reset();
-    streamPos_ = -2;
+void RecordsetImpl::AbandonStream() {
+    if (streaming_) stream_.Reset();
+    streaming_ = false;
 }
 
-bool RecordsetImpl::TryStream(size_t pos) {
-    long p = static_cast<long>(pos);
-    if (p == 0 && streamPos_ != -1) {
-        EndStream();
-        if (!stream_) stream_ = Stmt(conn_->Db(), streamSql_);
+bool RecordsetImpl::PullKey(bool loadValues) {
+    if (complete_) return false;
+    if (!streaming_) {
         for (size_t i = 0; i < streamParams_.size(); ++i) BindParam(stream_, static_cast<int>(i + 1), streamParams_[i]);
-        streamPos_ = -1;
+        streaming_ = true;
     }
-    if (streamPos_ == -2 || p != streamPos_ + 1) return false;
-    if (!stream_.Step() || stream_.Int(0) != keys_[pos]) {
-        EndStream();
+    bool row;
+    try {
+        row = stream_.Step();
+    } catch (...) {
+        streaming_ = false;
+        throw;
+    }
+    if (!row) {
+        complete_ = true;
+        AbandonStream();
         return false;
     }
-    row_.resize(fields_.size());
-    for (size_t c = 0; c < fields_.size(); ++c) ReadValueInto(stream_, static_cast<int>(c + 1), fields_[c].type, row_[c]);
-    streamPos_ = p;
-    rowLoaded_ = true;
+    int64_t rowid = stream_.Int(0);
+    keys_.push_back(rowid);
+    if (positionsValid_) positions_[rowid] = static_cast<long>(keys_.size()) - 1;
+    if (loadValues) {
+        row_.resize(fields_.size());
+        for (size_t c = 0; c < fields_.size(); ++c)
+            ReadValueInto(stream_, static_cast<int>(c + 1), fields_[c].type, row_[c]);
+        rowLoaded_ = true;
+    }
     return true;
 }
 
+void RecordsetImpl::CompleteKeys() {
+    while (PullKey(false)) {
+    }
+}
+
+bool RecordsetImpl::KnownBeyond(long pos) {
+    while (pos >= static_cast<long>(keys_.size()) && PullKey(false)) {
+    }
+    return pos < static_cast<long>(keys_.size());
+}
+
 void RecordsetImpl::TableAboutToChange() {
-    EndStream();
+    // The walk must not meet the change half-way: take the rest of the keys first.
+    CompleteKeys();
     if (type_ == RecordsetType::Snapshot) {
         Freeze();
     } else if (mode_ == EditMode::None) {
@@ -159,6 +179,7 @@ void RecordsetImpl::TableAboutToChange() {
 
 void RecordsetImpl::Freeze() {
     if (frozen_) return;
+    CompleteKeys();
     frozenRows_.clear();
     frozenRows_.reserve(keys_.size());
     std::vector<int64_t> kept;
@@ -190,7 +211,6 @@ bool RecordsetImpl::LoadRow(size_t pos) {
         rowLoaded_ = true;
         return true;
     }
-    if (TryStream(pos)) return true;
     fetch_.Bind(1, keys_[pos]);
     bool found = fetch_.Step();
     if (found) {
@@ -202,11 +222,20 @@ bool RecordsetImpl::LoadRow(size_t pos) {
     return found;
 }
 
-// Makes pos current, stepping on in direction past records that no longer exist.
+// Makes pos current, stepping on in direction past records that no longer exist. Positions past
+// the keys read so far are taken from the running walk, values and all.
 void RecordsetImpl::MoveTo(long pos, int direction) {
     currentGone_ = false;
     rowLoaded_ = false;
-    while (pos >= 0 && pos < static_cast<long>(keys_.size())) {
+    while (pos >= 0) {
+        while (pos > static_cast<long>(keys_.size()) && PullKey(false)) {
+        }
+        if (pos == static_cast<long>(keys_.size())) {
+            if (!PullKey(true)) break;
+            pos_ = pos;
+            return;
+        }
+        if (pos > static_cast<long>(keys_.size())) break;
         if (LoadRow(static_cast<size_t>(pos))) {
             pos_ = pos;
             return;
@@ -218,25 +247,26 @@ void RecordsetImpl::MoveTo(long pos, int direction) {
     pos_ = pos < 0 ? -1 : static_cast<long>(keys_.size());
 }
 
-bool RecordsetImpl::Eof() const {
+bool RecordsetImpl::Eof() {
     CheckOpen();
-    return keys_.empty() || pos_ >= static_cast<long>(keys_.size());
+    return !KnownBeyond(pos_ < 0 ? 0 : pos_);
 }
 
-bool RecordsetImpl::Bof() const {
+bool RecordsetImpl::Bof() {
     CheckOpen();
-    return keys_.empty() || pos_ < 0;
+    return pos_ < 0 || !KnownBeyond(0);
 }
 
 void RecordsetImpl::MoveFirst() {
     CheckOpen();
-    if (keys_.empty()) Throw(err::kNoCurrentRecord);
+    if (!KnownBeyond(0)) Throw(err::kNoCurrentRecord);
     mode_ = EditMode::None;
     MoveTo(0, 1);
 }
 
 void RecordsetImpl::MoveLast() {
     CheckOpen();
+    CompleteKeys();
     if (keys_.empty()) Throw(err::kNoCurrentRecord);
     mode_ = EditMode::None;
     MoveTo(static_cast<long>(keys_.size()) - 1, -1);
@@ -406,15 +436,14 @@ void RecordsetImpl::Requery() {
     CheckOpen();
     mode_ = EditMode::None;
     BuildKeys();
-    if (!keys_.empty()) MoveTo(0, 1);
-    else pos_ = -1;
+    MoveTo(0, 1);
 }
 
 void RecordsetImpl::Close() {
     if (!open_) return;
     conn_->Unregister(this);
     open_ = false;
-    EndStream();
+    AbandonStream();
     stream_ = Stmt();
     keys_.clear();
     frozenRows_.clear();
@@ -425,6 +454,7 @@ void RecordsetImpl::Close() {
 }
 
 void RecordsetImpl::EnsurePositions() {
+    CompleteKeys();
     if (positionsValid_) return;
     positions_.clear();
     positions_.reserve(keys_.size());
@@ -462,7 +492,7 @@ long RecordsetImpl::AbsolutePosition() const {
 
 void RecordsetImpl::SetAbsolutePosition(long p) {
     CheckOpen();
-    if (p < 0 || p >= static_cast<long>(keys_.size())) Throw(err::kNoCurrentRecord);
+    if (p < 0 || !KnownBeyond(p)) Throw(err::kNoCurrentRecord);
     mode_ = EditMode::None;
     MoveTo(p, 1);
 }
@@ -478,6 +508,7 @@ void RecordsetImpl::Find(std::string_view criteria, bool fromStart, bool forward
         findCriteria_ = std::string(criteria);
         findGeneration_ = conn_->Generation();
     }
+    CompleteKeys();
     long n = static_cast<long>(keys_.size());
     long start;
     if (fromStart) {
@@ -512,8 +543,7 @@ void RecordsetImpl::SetIndex(const std::string& name) {
     }
     mode_ = EditMode::None;
     BuildKeys();
-    if (!keys_.empty()) MoveTo(0, 1);
-    else pos_ = -1;
+    MoveTo(0, 1);
 }
 
 void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>& keys) {

@@ -25,15 +25,15 @@ public:
 
     const std::string& TableKey() const { return tableKey_; }
     void TableAboutToChange();
-    // Ends the sequential read so that no statement of this recordset stays active.
-    void EndStream();
+    // Reads the rest of the keys so that no statement of this recordset stays active.
+    void CompleteKeys();
 
     RecordsetType Type() const { return type_; }
     bool Updatable() const { return type_ != RecordsetType::Snapshot && !conn_->ReadOnly(); }
     const std::string& TableName() const { return table_; }
 
-    bool Eof() const;
-    bool Bof() const;
+    bool Eof();
+    bool Bof();
     void MoveFirst();
     void MoveLast();
     void MoveNext();
@@ -50,7 +50,10 @@ public:
     void SetBookmark(Bookmark b);
     long AbsolutePosition() const;
     void SetAbsolutePosition(long p);
-    long RecordCount() const { return static_cast<long>(keys_.size()); }
+    long RecordCount() {
+        CompleteKeys();
+        return static_cast<long>(keys_.size());
+    }
 
     void AddNew();
     void Edit();
@@ -121,12 +124,16 @@ private:
     uint64_t findGeneration_ = 0;
     std::unordered_set<int64_t> findSet_;
 
-    // A forward walk reads its rows from one running statement instead of one lookup per row.
+    // The keys are read lazily by one running statement, which also gives the values of the
+    // record it reaches: a forward walk costs one pass over the table.
     Stmt stream_;
     std::string streamSql_;
     std::vector<Variant> streamParams_;
-    long streamPos_ = -2; // position of the last row the stream gave; -2 when not running
-    bool TryStream(size_t pos);
+    bool streaming_ = false;
+    bool complete_ = false; // every key of the walk is in keys_
+    bool PullKey(bool loadValues);
+    bool KnownBeyond(long pos); // reads keys until pos exists or the walk ends
+    void AbandonStream();
 
     Stmt fetch_;
     Stmt insert_;

@@ -51,7 +51,18 @@ auto Converted(const FieldInfo& field, F&& f) -> decltype(f()) {
 
 } // namespace
 
+namespace {
+// Writes the storage form of a date into buf (at least 24 bytes); returns its length.
+size_t FormatStorageDate(double ole, char* buf);
+} // namespace
+
 std::string DateToStorage(double ole) {
+    char buf[24];
+    return std::string(buf, FormatStorageDate(ole, buf));
+}
+
+namespace {
+size_t FormatStorageDate(double ole, char* buf) {
     double whole = std::trunc(ole);
     int64_t days = static_cast<int64_t>(whole);
     int64_t ms = std::llround(std::fabs(ole - whole) * kMsPerDay);
@@ -62,7 +73,6 @@ std::string DateToStorage(double ole) {
     int y, m, d;
     CivilFromDays(days + kOleEpochUnixDays, y, m, d);
     int64_t secs = ms / 1000;
-    char buf[24];
     auto put = [&](int at, int value, int digits) {
         for (int k = digits - 1; k >= 0; --k, value /= 10) buf[at + k] = static_cast<char>('0' + value % 10);
     };
@@ -83,8 +93,9 @@ std::string DateToStorage(double ole) {
         put(20, static_cast<int>(ms % 1000), 3);
         n = 23;
     }
-    return std::string(buf, n);
+    return n;
 }
+} // namespace
 
 bool DateFromStorage(std::string_view t, double& ole) {
     auto num = [&](size_t pos, size_t len, int& out) {
@@ -163,9 +174,11 @@ void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
     case dao::dbBigInt:
         stmt.Bind(i, v.RealValue());
         break;
-    case dao::dbDate:
-        stmt.Bind(i, std::string_view(DateToStorage(v.RealValue())));
+    case dao::dbDate: {
+        char buf[24];
+        stmt.Bind(i, std::string_view(buf, FormatStorageDate(v.RealValue(), buf)));
         break;
+    }
     case dao::dbBinary:
     case dao::dbLongBinary:
         stmt.BindBlob(i, v.StringValue());
@@ -212,7 +225,10 @@ void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
 
 void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
     if ((f.type == dao::dbText || f.type == dao::dbMemo) && v.IsString()) {
-        if (f.type == dao::dbText && f.size > 0 && cp932::ByteLength(v.StringValue()) > static_cast<size_t>(f.size))
+        // A text never takes more code page 932 bytes than UTF-8 bytes: count only when it might.
+        const std::string& s = v.StringValue();
+        if (f.type == dao::dbText && f.size > 0 && s.size() > static_cast<size_t>(f.size) &&
+            cp932::ByteLength(s) > static_cast<size_t>(f.size))
             Throw(err::kTextTooLong, f.name);
         out.SetString(v.StringValue());
         return;
