@@ -52,8 +52,8 @@ private:
 // Answers file dialogs from a queue: a path, or nullopt for Cancel. Records every request.
 class ScriptedFileDialogs : public FileDialogs {
 public:
-    void Answer(const QString& path) { answers_.push_back(path); }
-    void Cancel() { answers_.push_back(std::nullopt); }
+    void Answer(const QString& path) { answers_.push_back({true, path}); }
+    void Cancel() { answers_.push_back({false, QString()}); }
     std::optional<QString> Show(const FileDialogRequest& request) override;
     const std::vector<FileDialogRequest>& Requests() const { return requests_; }
     int Pending() const { return static_cast<int>(answers_.size()); }
@@ -61,7 +61,11 @@ public:
     int Unanswered() const { return unanswered_; }
 
 private:
-    std::deque<std::optional<QString>> answers_;
+    struct Reply {
+        bool chosen;
+        QString path;
+    };
+    std::deque<Reply> answers_;
     std::vector<FileDialogRequest> requests_;
     int unanswered_ = 0;
 };

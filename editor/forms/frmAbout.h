@@ -1,0 +1,34 @@
+// frmAbout: the version window of the layout designer: program title and version, build date
+// and the versions of the libraries it runs on; its button shows the facts of the system.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace tavorin {
+
+class frmAbout : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmAbout(QWidget* owner = nullptr);
+
+    void cmdSysInfo_Click();
+
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblLibraries = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+};
+
+// "バージョン 0.1.0　（ビルド日 2025/01/31）"
+QString VersionText();
+// One line per library: Qt, SQLite, libmdb, libarchive with their versions.
+QString LibraryVersionsText();
+// Operating system, kernel, processor and memory of the machine, then the library versions.
+QString SystemInformationText();
+
+} // namespace tavorin

@@ -1,0 +1,302 @@
+// frmTavorin: the start sequence, the End command, the menu routines and the commands of the
+// help menu.
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+#include <cmath>
+#include <filesystem>
+
+#include "ToolImage.h"
+#include "frmAbout.h"
+#include "frmTavorin.h"
+#include "modules/FuncUtility.h"
+#include "modules/WorkStore.h"
+#include "platform/clipboard.h"
+#include "platform/prompts.h"
+#include "platform/shell.h"
+
+namespace tavorin {
+
+CurrentFileState CurrentFile;
+
+namespace {
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// The type boxes' back colour (the host's &H80FFFF).
+QColor TypeBoxColour() {
+    return QColor(0xFF, 0xFF, 0x80);
+}
+
+} // namespace
+
+// ---- Start ---------------------------------------------------------------------------------
+
+bool frmTavorin::Form_Load() {
+    try {
+        CenterWindow();
+        OpenWorkStore(WorkBaseFolder());
+        FillChoiceLists();
+        SetStartDefaults();
+        ReleaseFile();
+        ShowTableListFrame(true);
+        SetUpToolbar();
+        SetStartMenus();
+        ResetEditState();
+        return true;
+    } catch (const std::exception& e) {
+        ShowUnexpectedError(e);
+        CloseWorkStore();
+        ReleaseWorkFolder();
+        return false;
+    }
+}
+
+void frmTavorin::CenterWindow() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize size = frameGeometry().size();
+    move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
+         area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
+}
+
+void frmTavorin::FillChoiceLists() {
+    GridLoading = 9;
+    for (QComboBox* box : Combo1) {
+        box->clear();
+        box->addItem(QString::fromUtf8("重複なし"));
+        box->addItem(QString::fromUtf8("重複あり"));
+    }
+    FillTypeNames();
+    for (QComboBox* box : Combo2) {
+        box->clear();
+        for (const std::string& name : TypeNames)
+            if (!name.empty()) box->addItem(Q(name));
+    }
+    GridLoading = 0;
+}
+
+void frmTavorin::SetStartDefaults() {
+    DefaultType.clear();
+    SetIndexDefaults();
+}
+
+void frmTavorin::ShowTableListFrame(bool tableList) {
+    Frame2->setVisible(tableList);
+    Frame3->setVisible(!tableList);
+}
+
+void frmTavorin::SetUpToolbar() {
+    static const char* const kToolTips[kToolButtons] = {
+        "このプログラムを終了します。",
+        "ファイルを開きます。",
+        "他のテーブルからフィールドをコピーします。",
+        "データベースを削除します。",
+        "テーブルを削除します。",
+        "テーブル名を変更します。",
+        "レイアウトを印刷します。",
+        "テーブルを開放します。",
+        "テーブルを保存します。",
+        "データの移入を行います。",
+        "ヘルプの表示を行います。",
+    };
+    for (int i = 0; i < kToolButtons; ++i) Image1[i]->setToolTip(QString::fromUtf8(kToolTips[i]));
+    HideToolFrame(*this);
+}
+
+void frmTavorin::SetStartMenus() {
+    for (QAction* command : {mnFileFolder, mnEnd, mnHelp, mnAbout}) Enable(command, true);
+    SetFileMenus(0);
+}
+
+void frmTavorin::ResetEditState() {
+    platform::CurrentClipboard().Clear();
+    LineEditMode = 0;
+    FocusSuppressed = true;
+    SourceTableName.clear();
+}
+
+// ---- End -----------------------------------------------------------------------------------
+
+void frmTavorin::mnEnd_Click() {
+    if (LayoutChanged > 0) {
+        int16_t answer = 0;
+        AskSaveChanges(answer);
+        if (answer == platform::vbCancel) return;
+    }
+    CloseWorkStore();
+    if (!WorkFolder.empty()) {
+        int16_t errorMark = 0;
+        RemoveFolderTree(WorkFolder, errorMark);
+    }
+    ReleaseWorkFolder();
+    EndProgram();
+}
+
+void frmTavorin::EndProgram() {
+    ended_ = true;
+    if (about_) about_->close();
+    close();
+    emit ProgramEnded();
+}
+
+void frmTavorin::closeEvent(QCloseEvent* event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    Form_QueryUnload(event);
+}
+
+// The close box runs the End command; a Cancel at its save question keeps the window open.
+void frmTavorin::Form_QueryUnload(QCloseEvent* event) {
+    Guarded([this] { mnEnd_Click(); });
+    if (ended_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void frmTavorin::AskSaveChanges(int16_t& answer) {
+    answer = static_cast<int16_t>(platform::MsgBox(
+        QString::fromUtf8("作業中のフォーマットは変更されています。保存しますか。"),
+        platform::vbYesNoCancel));
+    if (answer == platform::vbYes) {
+        SaveTable();
+        if (SaveAbandoned != 0) {
+            answer = platform::vbCancel;
+            CellEdited = true;
+        }
+    }
+    ShowTableListFrame(false);
+}
+
+void frmTavorin::SaveTable() {
+    // Rebuilding the table from the layout is not part of the program yet: the save counts as
+    // abandoned, so the caller keeps the layout and nothing is lost.
+    SaveAbandoned = -1;
+}
+
+// ---- Menu routines ---------------------------------------------------------------------------
+
+void frmTavorin::SetFileMenus(int16_t state) {
+    if (state == 0) {
+        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll, mnFileFree})
+            Enable(command, false);
+        SetTableMenus(0);
+    } else if (state == 1) {
+        std::error_code ec;
+        const bool exists = !CurrentFile.FullPath.empty() &&
+                            std::filesystem::is_regular_file(CurrentFile.FullPath, ec);
+        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll})
+            Enable(command, exists);
+        Enable(mnFileFree, true);
+    }
+}
+
+void frmTavorin::SetTableMenus(int16_t state) {
+    QAction* const tableCommands[] = {mnTableRef,     mnTableRename, mnTablePrint,
+                                      mnTableDel,     mnTableCancel, mnTableSave[0],
+                                      mnTableSave[1], mnFieldSeach,  mnFieldReplace};
+    if (state == 0) {
+        for (QAction* command : tableCommands) Enable(command, false);
+        for (QAction* command :
+             {mnLineCut, mnLineCopy, mnLinePast, mnLineDel, mnLineInsert, mnLineMove})
+            Enable(command, false);
+        Enable(mnCpy, true);
+    } else if (state == 1) {
+        for (QAction* command : tableCommands) Enable(command, true);
+        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll, mnCpy})
+            Enable(command, false);
+        Enable(mnFileFree, true);
+    }
+}
+
+// ---- File and layout release -------------------------------------------------------------------
+
+void frmTavorin::ReleaseFile() {
+    Text2[0]->clear();
+    Text2[1]->clear();
+    CurrentFile.Folder.clear();
+    CurrentFile.BaseName.clear();
+    CurrentFile.Extension.clear();
+    CurrentFile.FullPath.clear();
+    CurrentFile.SavedPath.clear();
+    ClearLayout();
+    TableList.clear();
+    List1->clear();
+    SetFileMenus(0);
+}
+
+void frmTavorin::ClearLayout() {
+    GridLoading = 9;
+    ClearWorkTable();
+    CurrentTable.clear();
+    TableDesc.clear();
+    Text1[0]->clear();
+    Text1[7]->clear();
+    for (int k = 0; k < 6; ++k) {
+        Text1[k + 1]->setText(Q(IndexDefaultName[k]));
+        Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
+    }
+    ClearGridCells();
+    CurRow = 0;
+    // The work table is empty now, so no row is in use either.
+    LastRow = 0;
+    RowBuffer = RowBufferType{};
+    LayoutChanged = 0;
+    TopRow = 1;
+    LineEditMode = 0;
+    LastLineEdit = 0;
+    CellDirty = 0;
+    CellEdited = false;
+    SetTableMenus(0);
+    FocusSuppressed = true;
+    GridLoading = 0;
+}
+
+void frmTavorin::ClearGridCells() {
+    for (int r = 0; r < kGridLines; ++r) {
+        for (int i = 9 + 10 * r; i <= 18 + 10 * r; ++i) Text1[i]->clear();
+        Combo2[r]->setCurrentIndex(-1);
+        QPalette boxPalette = Combo2[r]->palette();
+        boxPalette.setColor(QPalette::Button, TypeBoxColour());
+        boxPalette.setColor(QPalette::Base, TypeBoxColour());
+        Combo2[r]->setPalette(boxPalette);
+        Label3[r]->clear();
+        QPalette labelPalette = Label3[r]->palette();
+        labelPalette.setColor(QPalette::Window, labelPalette.color(QPalette::Button));
+        Label3[r]->setPalette(labelPalette);
+    }
+}
+
+// ---- Help menu ---------------------------------------------------------------------------------
+
+void frmTavorin::mnHelp_Click() {
+    const QString manual = Q(ProgramFolder + "/Help/manual.html");
+    if (!platform::CurrentShell().Open(manual))
+        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual +
+                             QString::fromUtf8(" を表示できません。"),
+                         platform::vbExclamation);
+}
+
+frmAbout* frmTavorin::AboutWindow() const {
+    return about_;
+}
+
+void frmTavorin::mnAbout_Click() {
+    if (!about_) about_ = new frmAbout(this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+} // namespace tavorin

@@ -1,0 +1,29 @@
+// Tavorin, the table-layout designer.
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "forms/frmTavorin.h"
+#include "modules/AppSetup.h"
+#include "modules/WorkStore.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tavorin::SetUpApplication(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8("フォーマットの作成"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("workdir"),
+                      QString::fromUtf8("作業フォルダーを置くフォルダー"), QStringLiteral("DIR")});
+    parser.process(app);
+    if (parser.isSet(QStringLiteral("workdir")))
+        tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
+
+    tavorin::frmTavorin window;
+    if (!window.Form_Load()) return 1;
+    QObject::connect(&window, &tavorin::frmTavorin::ProgramEnded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    return QApplication::exec();
+}

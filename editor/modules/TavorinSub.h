@@ -1,0 +1,116 @@
+// Shared procedures and program-wide state of the layout designer: the type vocabulary, the
+// value conversion used when data is carried into a new layout, the work database's creation,
+// the toolbar's hover frame and the reporting of unexpected errors.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/recordset.h"
+#include "engine/variant.h"
+
+class QFrame;
+class QWidget;
+
+namespace tavorin {
+
+// ---- Type vocabulary ------------------------------------------------------------------------
+
+// The pseudo type of an auto-number field (a Long with Attributes 17).
+inline constexpr std::string_view kAutoNumberType = "(ｵｰﾄﾅﾝﾊﾞ-)";
+inline constexpr int kTypeSlots = 31;
+
+// Type names indexed by the DAO type code; slots without a name are empty.
+extern std::array<std::string, kTypeSlots> TypeNames;
+
+void FillTypeNames();
+// The type code of name (case ignored); -1 for an empty or unknown name.
+int16_t TypeCodeOf(std::string_view name);
+// The position of name in the type drop-downs; -1 for an empty name, and the last position
+// for a name that is not in the vocabulary.
+int16_t TypeListIndexOf(std::string_view name);
+// Sets size to the default size of type name; an unknown name leaves it unchanged.
+void DefaultTypeSize(std::string_view name, int16_t& size);
+
+// Names, tables and type names compare as text ignoring letter case.
+bool SameText(std::string_view a, std::string_view b);
+
+// ---- Conversion table and value conversion ---------------------------------------------------
+
+// FieldMap(entry, column), entries 1..999 of eight text columns: 1 entry number, 2 new field
+// name, 3 new type name, 4 new size, 5 old field name, 6 old type name, 7 old size, 8 old repeat
+// count. An index outside those ranges raises error 9.
+class FieldMapTable {
+  public:
+    static constexpr int kEntries = 999;
+    static constexpr int kColumns = 8;
+    FieldMapTable();
+    std::string& operator()(int entry, int column);
+    const std::string& operator()(int entry, int column) const;
+    void Clear();
+
+  private:
+    static size_t CellIndex(int entry, int column);
+    std::vector<std::string> cells_;
+};
+
+extern FieldMapTable FieldMap;
+
+// Converts the value of one field of the current source record (read by the old name of
+// FieldMap entry `entry`) for the new layout. error is 0, or 9 after a conversion error, which
+// has then been shown as "Error; " & Str(number) & " in " & new name & CR & description.
+void ConvertFieldValue(engine::Recordset& source, int16_t entry, engine::Variant& value,
+                       int16_t& error);
+
+// ---- Work database ---------------------------------------------------------------------------
+
+inline constexpr const char* kWorkTable = "WKTBL";
+inline constexpr const char* kWorkTableSql = "SELECT * FROM WKTBL ORDER BY FLD01";
+inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
+
+// Creates a new work database at path (which must not exist) holding the empty layout table
+// WKTBL with its sixteen columns and seven indexes. Engine errors propagate.
+void CreateWorkDatabase(const std::string& path);
+
+// ---- Defaults of the index settings (edited by the default-value window) -----------------------
+
+extern std::array<std::string, 6> IndexDefaultName;
+extern std::array<int16_t, 6> IndexDefaultDup;
+// The data type a new row takes when none is chosen; empty = none.
+extern std::string DefaultType;
+void SetIndexDefaults();
+
+// ---- Toolbar ---------------------------------------------------------------------------------
+
+// A window with a toolbar of pictures Image1 and the four lines Line1 of its hover frame.
+class ToolbarWindow {
+  public:
+    virtual ~ToolbarWindow() = default;
+    virtual QWidget* ToolImage(int index) const = 0;
+    virtual QFrame* ToolLine(int index) const = 0;
+};
+
+// Places the four lines of window as a rectangle just outside the edges of picture index and
+// shows them.
+void HighlightToolButton(ToolbarWindow& window, int index);
+void HideToolFrame(ToolbarWindow& window);
+
+// ---- Unexpected errors -------------------------------------------------------------------------
+
+// Shows "Error; " & number & CR & description for an error that reached an event's boundary.
+void ShowUnexpectedError(const std::exception& e);
+
+// Runs an event handler; an error escaping it is shown and the program goes on.
+template <class F> void Guarded(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowUnexpectedError(e);
+    }
+}
+
+} // namespace tavorin

@@ -1,0 +1,153 @@
+#include "WorkStore.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "FuncUtility.h"
+#include "TavorinSub.h"
+#include "engine/error.h"
+#include "engine/types.h"
+
+namespace tavorin {
+namespace fs = std::filesystem;
+
+engine::Workspace* Ws = nullptr;
+std::string ProgramFolder;
+std::string WorkFolder;
+std::string MeltFolder;
+std::string WorkDbPath;
+std::string PrintDbPath;
+engine::DatabasePtr WorkDb;
+engine::RecordsetPtr WorkRs;
+
+namespace {
+
+std::string g_baseOverride;
+
+struct HeldFolder {
+    std::string base;
+    std::string folder;
+    std::unique_ptr<FolderLock> lock;
+};
+HeldFolder g_held;
+
+constexpr int kMaxInstances = 99;
+
+std::string EnvValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string FolderName(int instance) {
+    return instance == 1 ? std::string("MdbTempDir") : "MdbTempDir" + std::to_string(instance);
+}
+
+std::string ProgramFolderPath() {
+    std::string folder = QCoreApplication::applicationDirPath().toStdString();
+    if (!folder.empty() && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+} // namespace
+
+void SetWorkBaseOverride(const std::string& folder) {
+    g_baseOverride = folder;
+}
+
+std::string WorkBaseFolder() {
+    if (!g_baseOverride.empty()) return g_baseOverride;
+    if (std::string env = EnvValue("TAVORIN_WORKDIR"); !env.empty()) return env;
+    if (std::string state = EnvValue("XDG_STATE_HOME"); !state.empty()) return state + "/tavorin";
+    std::string home = EnvValue("HOME");
+    if (home.empty()) home = fs::temp_directory_path().string();
+    return home + "/.local/state/tavorin";
+}
+
+std::unique_ptr<FolderLock> FolderLock::TryAcquire(const std::string& lockPath) {
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) engine::Throw(75);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) return nullptr;
+        engine::Throw(75);
+    }
+    return std::make_unique<FolderLock>(Private{}, fd, lockPath);
+}
+
+FolderLock::~FolderLock() {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+}
+
+std::string ClaimWorkFolder(const std::string& base) {
+    if (g_held.lock && g_held.base == base) return g_held.folder;
+    ReleaseWorkFolder();
+    std::error_code ec;
+    fs::create_directories(base, ec);
+    if (ec) engine::Throw(76, base);
+    for (int instance = 1; instance <= kMaxInstances; ++instance) {
+        const std::string folder = (fs::path(base) / FolderName(instance)).string();
+        if (std::unique_ptr<FolderLock> lock = FolderLock::TryAcquire(folder + ".lock")) {
+            g_held = {base, folder, std::move(lock)};
+            return folder;
+        }
+    }
+    engine::Throw(75);
+}
+
+void ReleaseWorkFolder() {
+    g_held = {};
+}
+
+bool HoldsWorkFolder() {
+    return g_held.lock != nullptr;
+}
+
+void OpenWorkStore(const std::string& base) {
+    Ws = &engine::DBEngine::Instance().Workspaces(0);
+    ProgramFolder = ProgramFolderPath();
+    WorkFolder = ClaimWorkFolder(base);
+    MeltFolder = WorkFolder + "/MeltDir";
+
+    // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
+    // on a part that could not be removed.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(WorkFolder, ec))) {
+        int16_t errorMark = 0;
+        RemoveFolderTree(WorkFolder, errorMark);
+    }
+    // The layouts under edit are the user's business only.
+    if (fs::create_directory(WorkFolder, ec)) fs::permissions(WorkFolder, fs::perms::owner_all, ec);
+    if (ec) engine::Throw(76, WorkFolder);
+
+    WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
+    PrintDbPath = WorkFolder + "/FormatTemp2.MDB";
+    CreateWorkDatabase(WorkDbPath);
+    WorkDb = Ws->OpenDatabase(WorkDbPath);
+    WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+}
+
+void CloseWorkStore() {
+    if (WorkRs) {
+        WorkRs->Close();
+        WorkRs.reset();
+    }
+    if (WorkDb) {
+        WorkDb->Close();
+        WorkDb.reset();
+    }
+}
+
+void ClearWorkTable() {
+    WorkDb->Execute(kClearWorkTableSql);
+    if (WorkRs) WorkRs->Close();
+    WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+}
+
+} // namespace tavorin

@@ -1,0 +1,97 @@
+// Test doubles of the platform stand-ins.
+#include "platform/scripted.h"
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+// The answers a button set offers; the first one is what an unscripted message gets.
+std::vector<int> AnswersOf(int style) {
+    switch (style & 7) {
+    case vbOKCancel:
+        return {vbOK, vbCancel};
+    case vbAbortRetryIgnore:
+        return {vbAbort, vbRetry, vbIgnore};
+    case vbYesNoCancel:
+        return {vbYes, vbNo, vbCancel};
+    case vbYesNo:
+        return {vbYes, vbNo};
+    case vbRetryCancel:
+        return {vbRetry, vbCancel};
+    default:
+        return {vbOK};
+    }
+}
+
+} // namespace
+
+void ScriptedPrompts::Expect(const QString& text, int answer) {
+    queue_.push_back({text, answer});
+}
+
+void ScriptedPrompts::ExpectAny(int answer) {
+    queue_.push_back({std::nullopt, answer});
+}
+
+int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
+    const std::vector<int> offered = AnswersOf(style);
+    int answer = offered.front();
+    if (queue_.empty()) {
+        unexpected_ << QStringLiteral("no answer scripted for: ") + text;
+    } else {
+        const Expectation expected = queue_.front();
+        queue_.pop_front();
+        if (expected.text && *expected.text != text) {
+            unexpected_ << QStringLiteral("expected: ") + *expected.text +
+                               QStringLiteral("\nshown: ") + text;
+        } else if (std::find(offered.begin(), offered.end(), expected.answer) == offered.end()) {
+            unexpected_ << QStringLiteral("answer %1 is not among the buttons (style %2) of: ")
+                                   .arg(expected.answer)
+                                   .arg(style) +
+                               text;
+        } else {
+            answer = expected.answer;
+        }
+    }
+    shown_.push_back({text, style, title, answer});
+    return answer;
+}
+
+void ScriptedPrompts::Clear() {
+    queue_.clear();
+    shown_.clear();
+    unexpected_.clear();
+}
+
+std::optional<QString> ScriptedFileDialogs::Show(const FileDialogRequest& request) {
+    requests_.push_back(request);
+    if (answers_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    Reply reply = answers_.front();
+    answers_.pop_front();
+    if (!reply.chosen) return std::nullopt;
+    return reply.path;
+}
+
+ScopedScript::ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs, Shell* shell,
+                           Clipboard* clipboard)
+    : prompts_(nullptr), dialogs_(nullptr), shell_(nullptr), clipboard_(nullptr),
+      setPrompts_(prompts != nullptr), setDialogs_(dialogs != nullptr), setShell_(shell != nullptr),
+      setClipboard_(clipboard != nullptr) {
+    if (setPrompts_) prompts_ = SetPrompts(prompts);
+    if (setDialogs_) dialogs_ = SetFileDialogs(dialogs);
+    if (setShell_) shell_ = SetShell(shell);
+    if (setClipboard_) clipboard_ = SetClipboard(clipboard);
+}
+
+ScopedScript::~ScopedScript() {
+    if (setPrompts_) SetPrompts(prompts_);
+    if (setDialogs_) SetFileDialogs(dialogs_);
+    if (setShell_) SetShell(shell_);
+    if (setClipboard_) SetClipboard(clipboard_);
+}
+
+} // namespace platform

@@ -1,0 +1,147 @@
+// The common dialog: what it asks the dialog stand-in, what it reads back, the cancel result,
+// and the Qt dialog behind it.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/scripted.h"
+#include "test_support.h"
+
+using namespace platform;
+using platformtest::OnNextModal;
+
+namespace {
+
+CommonDialog DatabaseDialog() {
+    CommonDialog cd;
+    cd.DialogTitle = "ファイルの指定";
+    cd.InitDir = "/data";
+    cd.DefaultExt = "*";
+    cd.FileName = "start";
+    cd.Filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB";
+    cd.FilterIndex = 2;
+    cd.Flags = cdlOFNExplorer | 0x200;
+    return cd;
+}
+
+TEST(CommonDialog, PassesItsPropertiesAndReadsTheChosenPathBack) {
+    ScriptedFileDialogs dialogs;
+    ScopedScript script(nullptr, &dialogs);
+    dialogs.Answer("/data/sub/顧客.mdb");
+    CommonDialog cd = DatabaseDialog();
+    EXPECT_TRUE(cd.ShowOpen());
+    EXPECT_EQ(cd.FileName, "/data/sub/顧客.mdb");
+    EXPECT_EQ(cd.FileTitle, "顧客.mdb");
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    const FileDialogRequest& r = dialogs.Requests()[0];
+    EXPECT_FALSE(r.save);
+    EXPECT_EQ(r.title, "ファイルの指定");
+    EXPECT_EQ(r.initDir, "/data");
+    EXPECT_EQ(r.defaultExt, "*");
+    EXPECT_EQ(r.fileName, "start");
+    EXPECT_EQ(r.filter, cd.Filter);
+    EXPECT_EQ(r.filterIndex, 2);
+    EXPECT_EQ(r.flags, 0x80200);
+
+    dialogs.Answer("/data/new.mdb");
+    EXPECT_TRUE(cd.ShowSave());
+    EXPECT_TRUE(dialogs.Requests()[1].save);
+}
+
+TEST(CommonDialog, CancelEmptiesTheNameOrThrowsWhenCancelErrorIsSet) {
+    ScriptedFileDialogs dialogs;
+    ScopedScript script(nullptr, &dialogs);
+    dialogs.Cancel();
+    CommonDialog cd = DatabaseDialog();
+    EXPECT_FALSE(cd.ShowOpen());
+    EXPECT_EQ(cd.FileName, "");
+
+    dialogs.Cancel();
+    cd.FileName = "start";
+    cd.CancelError = true;
+    try {
+        cd.ShowSave();
+        ADD_FAILURE() << "no DialogCancelled";
+    } catch (const DialogCancelled& e) {
+        EXPECT_EQ(e.number, cdlCancel);
+    }
+    EXPECT_EQ(cd.FileName, "");
+}
+
+TEST(QtNameFilters, TurnsHostFiltersIntoQtFiltersMatchingLikeTheHost) {
+    const QStringList filters = QtNameFilters("すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*."
+                                              "MDB|冷凍ファイル(*.ZIP,*LZH)|*.ZIP;*.LZH");
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_EQ(filters[0], "すべてのファイル(*.*) (*)");
+    EXPECT_EQ(filters[1], "ＭＤＢファイル(*.MDB) (*.[Mm][Dd][Bb])");
+    EXPECT_EQ(filters[2], "冷凍ファイル(*.ZIP,*LZH) (*.[Zz][Ii][Pp] *.[Ll][Zz][Hh])");
+
+    auto matches = [](const QString& pattern, const QString& name) {
+        return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
+            .match(name)
+            .hasMatch();
+    };
+    EXPECT_TRUE(matches("*", "README"));
+    EXPECT_TRUE(matches("*.[Mm][Dd][Bb]", "data.mdb"));
+    EXPECT_TRUE(matches("*.[Mm][Dd][Bb]", "DATA.MDB"));
+    EXPECT_FALSE(matches("*.[Mm][Dd][Bb]", "data.mdbx"));
+
+    EXPECT_TRUE(QtNameFilters("").isEmpty());
+    EXPECT_EQ(QtNameFilters("BASファイル(*.bas)|*.bas"),
+              QStringList{"BASファイル(*.bas) (*.[Bb][Aa][Ss])"});
+}
+
+TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile(dir.filePath("a.mdb")).open(QIODevice::WriteOnly);
+
+    FileDialogRequest request;
+    request.title = "ファイルの指定";
+    request.initDir = dir.path();
+    request.filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB";
+    request.filterIndex = 2;
+    request.fileName = "a.mdb";
+    request.flags = 0x80200;
+
+    QString title, selectedFilter, directory;
+    QStringList filters;
+    QFileDialog::FileMode mode = QFileDialog::Directory;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        selectedFilter = dialog->selectedNameFilter();
+        directory = dialog->directory().absolutePath();
+        mode = dialog->fileMode();
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
+    });
+    QtFileDialogs dialogs;
+    const std::optional<QString> chosen = dialogs.Show(request);
+    EXPECT_EQ(title, "ファイルの指定");
+    EXPECT_EQ(filters, QtNameFilters(request.filter));
+    EXPECT_EQ(selectedFilter, "ＭＤＢファイル(*.MDB)"); // the description alone is shown
+    EXPECT_EQ(directory, QDir(dir.path()).absolutePath());
+    EXPECT_EQ(mode, QFileDialog::AnyFile); // a new file's name can be typed
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, QDir(dir.path()).absoluteFilePath("a.mdb"));
+}
+
+TEST(QtFileDialogs, RejectedDialogGivesNoPath) {
+    OnNextModal([](QWidget* w) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(w)) dialog->reject();
+    });
+    QtFileDialogs dialogs;
+    FileDialogRequest request;
+    request.flags = cdlOFNFileMustExist;
+    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+}
+
+} // namespace
