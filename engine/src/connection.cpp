@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "engine/error.h"
 #include "engine/types.h"
@@ -157,10 +158,11 @@ void Connection::LoadCatalog() {
         std::string fa = FoldName(a.name), fb = FoldName(b.name);
         return fa != fb ? fa < fb : a.name < b.name;
     });
+    std::unordered_map<std::string, TableInfo*> byName;
+    for (auto& t : tables_) byName.emplace(FoldName(t.name), &t);
     auto find = [&](const std::string& name) -> TableInfo* {
-        for (auto& t : tables_)
-            if (NamesEqual(t.name, name)) return &t;
-        return nullptr;
+        auto it = byName.find(FoldName(name));
+        return it == byName.end() ? nullptr : it->second;
     };
     {
         Stmt s(db_.get(), "SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","

@@ -19,9 +19,9 @@ namespace engine {
 
 class Database;
 
-// The tables of a database, walked in name order ignoring case. Items are taken fresh from
-// the file's catalog; tables whose names begin with "MSys" are the catalog's own and are
-// listed as Jet lists its system tables (callers skip them by name).
+// The user tables of a database, walked in name order ignoring case. Items are taken fresh
+// from the file's catalog; the catalog's own "MSys" tables are not listed (a user table whose
+// name begins with "MSys" is, and the programs skip it by name as they skip Jet's).
 class TableDefs {
 public:
     explicit TableDefs(Database& db) : db_(db) {}
