@@ -109,7 +109,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 void RawCopy(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
     std::string cols;
     for (const auto& c : Columns()) cols += (cols.empty() ? "\"" : ", \"") + c.name + "\"";
     std::string sql = "BEGIN; INSERT INTO b (" + cols + ") SELECT " + cols + " FROM a; COMMIT;";

@@ -16,6 +16,11 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     parser.addOption({QStringLiteral("workdir"),
                       QString::fromUtf8("作業フォルダーを置くフォルダー"), QStringLiteral("DIR")});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QString::fromUtf8("開くデータベースファイル（.mdb）"),
+                                 QStringLiteral("[FILE"));
+    parser.addPositionalArgument(QStringLiteral("TABLE"), QString::fromUtf8("読み込むテーブル"),
+                                 QStringLiteral("[TABLE]]"));
     parser.process(app);
     if (parser.isSet(QStringLiteral("workdir")))
         tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
@@ -25,5 +30,11 @@ int main(int argc, char** argv) {
     QObject::connect(&window, &tavorin::frmTavorin::ProgramEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     window.show();
+    const QStringList arguments = parser.positionalArguments();
+    if (!arguments.isEmpty()) {
+        const std::string file = arguments.value(0).toStdString();
+        const std::string table = arguments.value(1).toStdString();
+        tavorin::Guarded([&] { window.OpenOnStart(file, table); });
+    }
     return QApplication::exec();
 }

@@ -291,7 +291,13 @@ void frmTavorin::ConnectCommands() {
     connect(mnEnd, &QAction::triggered, this, [this] { Guarded([this] { mnEnd_Click(); }); });
     connect(mnHelp, &QAction::triggered, this, [this] { Guarded([this] { mnHelp_Click(); }); });
     connect(mnAbout, &QAction::triggered, this, [this] { Guarded([this] { mnAbout_Click(); }); });
-    for (QAction* command : {mnEnd, mnHelp, mnAbout}) MarkCommandAvailable(command);
+    connect(mnFileFolder, &QAction::triggered, this,
+            [this] { RunEvent([this] { Text2_Click(); }); });
+    connect(mnTableSave[0], &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableSave_Click(0); }); });
+    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0]})
+        MarkCommandAvailable(command);
+    ConnectInputs();
 
     for (int i = 0; i < kToolButtons; ++i) {
         tavorin::ToolImage* image = Image1[i];
@@ -302,6 +308,37 @@ void frmTavorin::ConnectCommands() {
         connect(image, &ToolImage::MouseUp, this, [this, i] { Image1_MouseUp(i); });
         connect(image, &ToolImage::MouseLeave, this, [this] { HideToolFrame(*this); });
     }
+}
+
+// The window sees the focus, keys and clicks of its input boxes through its event filter.
+void frmTavorin::ConnectInputs() {
+    for (size_t i = 0; i < Text1.size(); ++i) {
+        QLineEdit* box = Text1[i];
+        if (!box) continue;
+        box->installEventFilter(this);
+        // Every edit counts, also those that come without a key (input method, paste).
+        connect(box, &QLineEdit::textEdited, this, [this] { MarkCellEdited(); });
+    }
+    for (QLineEdit* box : Text2) box->installEventFilter(this);
+    for (int k = 0; k < 6; ++k) {
+        Combo1[k]->installEventFilter(this);
+        connect(Combo1[k], &QComboBox::activated, this,
+                [this, k] { RunEvent([this, k] { Combo1_Click(k); }); });
+    }
+    for (int r = 0; r < kGridLines; ++r) {
+        Combo2[r]->installEventFilter(this);
+        connect(Combo2[r], &QComboBox::activated, this,
+                [this, r] { RunEvent([this, r] { Combo2_Click(r); }); });
+    }
+    Frame4->installEventFilter(this);
+    // The scroll bar never takes the focus: the cell being edited keeps it, and the scroll
+    // handler commits it. Like the host's Change event, a drag reports once, at its end.
+    VScroll1->setFocusPolicy(Qt::NoFocus);
+    VScroll1->setTracking(false);
+    connect(VScroll1, &QScrollBar::valueChanged, this,
+            [this] { RunEvent([this] { VScroll1_Change(); }); });
+    connect(List1, &QListWidget::itemDoubleClicked, this,
+            [this] { RunEvent([this] { List1_DblClick(); }); });
 }
 
 // ---- Menu states ---------------------------------------------------------------------------

@@ -14,14 +14,17 @@
 #include <QPointer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/database.h"
 #include "modules/TavorinSub.h"
 
 class QAction;
 class QComboBox;
+class QEvent;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -35,18 +38,6 @@ namespace tavorin {
 
 class ToolImage;
 class frmAbout;
-
-// The current database file (program-wide): folder with trailing separator, base name,
-// extension with its dot, full path, and the folder the file dialog starts in.
-struct CurrentFileState {
-    std::string Folder;
-    std::string BaseName;
-    std::string Extension;
-    std::string FullPath;
-    std::string SavedPath;
-    std::string LastFolder;
-};
-extern CurrentFileState CurrentFile;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -62,11 +53,6 @@ struct RowBufferType {
     int16_t LoadedSize = 0;
     std::string LoadedRepeat;
     int16_t Exists = 0;
-};
-
-struct TableListEntry {
-    std::string Name;
-    std::string Description;
 };
 
 class frmTavorin : public QMainWindow, public ToolbarWindow {
@@ -97,6 +83,49 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Saves the layout over the current table; sets SaveAbandoned to -1 when the save was
     // abandoned or failed.
     virtual void SaveTable();
+
+    // ---- Choosing a file and a table ----
+    // A click on either file box (also the open-file command and toolbar button 1).
+    void Text2_Click();
+    void OpenFileTables(const std::string& path);
+    void List1_DblClick();
+    // error 9 (after its message) when no file or no table is chosen yet.
+    void RequireFileAndTable(int16_t& error);
+    void LoadTableLayout();
+    // Loads the current table's definition from the user database into the work rows of work
+    // (WKTBL of the editor or of printing): one row per field or numbered group, the indexes
+    // in the key columns, LoadedIndexName/LoadedIndexDup, and the as-loaded copies FLD13..16.
+    void ReadTableDefinition(engine::Recordset& work, int32_t& rowCount);
+    // The same for a table definition at hand.
+    void ReadTableDefinitionOf(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount);
+    // The start with a file (and a table) named on the command line.
+    void OpenOnStart(const std::string& path, const std::string& table);
+    // Closes the user database held since the last table load.
+    void CloseUserDatabase();
+
+    // ---- The grid ----
+    // "GET", "PUT", "DEL", "SAV", "STR" (case ignored) on the row CurRow.
+    void RowBufferOp(std::string_view command);
+    void FillGrid(int32_t top);
+    void SetScrollRange(int32_t value);
+    void SelectRow(int line);
+    // Validates and stores the cell being edited; error 9 after a fault.
+    void StoreRow(int16_t& error);
+    void ValidateCell(int index, int16_t& error);
+    void RestoreCell(int index);
+    // Events of the inputs (index as the control arrays number them).
+    void Text1_GotFocus(int index);
+    void Text1_LostFocus(int index);
+    // Returns true when the key was taken (not passed on to the box).
+    bool Text1_KeyDown(int index, int key, Qt::KeyboardModifiers modifiers);
+    void Text1_KeyPress(int index, int key);
+    void Combo2_GotFocus(int line);
+    void Combo2_Click(int line);
+    void Combo2_KeyPress(int line, int key);
+    void Combo1_GotFocus(int key);
+    void Combo1_Click(int key);
+    void Combo1_KeyPress(int key, int keyCode);
+    void VScroll1_Change();
 
     // ---- Toolbar ----
     void Image1_Click(int index);
@@ -188,9 +217,53 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     int16_t GridLoading = 0;
     bool FocusSuppressed = true;
     RowBufferType RowBuffer;
+    RowBufferType ClipRow; // the one-row clipboard of line editing
+    // Index settings of the table last read: slot 0 primary key, 1..5 sub keys; an empty name
+    // means no index in that slot; Dup 0 unique, 1 duplicates allowed.
+    std::array<std::string, 6> LoadedIndexName{};
+    std::array<int16_t, 6> LoadedIndexDup{};
+    // The current file, held open from a table load until ClearLayout (or CloseUserDatabase).
+    // No recordset is kept on the user's table, so nothing holds it while it is rebuilt.
+    engine::DatabasePtr UserDb;
     // Line editing
     int16_t LineEditMode = 0;
     int16_t LastLineEdit = 0;
+
+    // ---- Saving (begin) ----
+    // Key tables of the last whole-layout validation: keys 1 (primary) to 6 (sub key 5),
+    // ranks 1 to 20 (index 0 unused).
+    std::array<int16_t, 7> KeyUsed{};
+    std::array<std::array<std::string, 7>, 21> KeyFieldName{};
+    std::array<std::array<std::string, 7>, 21> KeySortKind{};
+    // Checks the whole layout in WKTBL; ErrorCode 0 accepted, 9 row ErrorRow at fault (0 when
+    // there are no rows), 1..6 the index settings of that key.
+    void ValidateLayout(int16_t& ErrorCode, int32_t& ErrorRow);
+    enum class CarryResult { Committed, RolledBack, EngineFailed };
+    // Copies every record of oldTable into buildTable with value conversion in one
+    // transaction; the engine error of an EngineFailed result is in lastEngineError_.
+    CarryResult CarryOverData(const std::string& oldTable, const std::string& buildTable);
+    void mnTableSave_Click(int Index);
+
+  private:
+    struct EngineFailure {
+        long number = 0;
+        std::string description;
+    };
+    EngineFailure lastEngineError_;
+    bool tableReplaced_ = false; // the save reached its end in the file
+    long carriedRecords_ = 0;    // records the last carry-over read from the old table
+    // Steps of SaveTable.
+    void SaveTableSteps();
+    bool RefuseReadOnlyTarget();
+    void PlaceCursorOnFault(int16_t errorCode, int32_t errorRow);
+    void BuildTableDefinition(engine::Database& db, const std::string& buildName);
+    void WriteDescriptions(engine::Database& db, const std::string& buildName);
+    void ReplaceOldTable(bool tableExisted, const std::string& buildName, long expectedRecords);
+    void CleanUpAfterSave(const std::string& buildName, bool fileCreated);
+    void ReopenGridRecordset();
+
+  public:
+    // ---- Saving (end) ----
 
   signals:
     // The End command has closed the program's windows.
@@ -198,6 +271,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Building the window
@@ -208,6 +282,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QWidget* BuildGridFrame();
     QAction* AddCommand(QMenu* menu, const char* objectName, const char* caption);
     void ConnectCommands();
+    void ConnectInputs();
 
     // Steps of the start sequence
     void CenterWindow();
@@ -219,7 +294,56 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void ResetEditState();
 
     void ClearGridCells();
+    void SetGridInputsOpen(bool open);
     void EndProgram();
+
+    // Opening and loading
+    void OpenUserDatabase();
+    void LoadTableLayoutSteps();
+    void FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount);
+    void MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work);
+    void CopyAsLoadedValues(engine::Recordset& work);
+    void ShowLoadedIndexSettings();
+
+    // Grid helpers
+    void ShowRowValues(int line, const RowBufferType& row);
+    void HighlightLabel(int line, bool on);
+    int LineOfRow(int32_t row) const;
+    void ShowEditForm(int index);
+    void SelectOnFocus(int index);
+    void ScrollTo(int32_t top);
+    void StepScroll(int index, int delta);
+    // Cell rules
+    void ValidateTableName(const std::string& text);
+    void ValidateName(int line, const std::string& text, int16_t& error);
+    void ValidateSize(int line, const std::string& text, int16_t& error);
+    void ValidateRepeat(int line, const std::string& text, int16_t& error);
+    void TakeDefaultTypeIfNone(int line);
+    // ValidateCell and, when it passes, the row written back.
+    void CommitCell(int index, int16_t& error);
+    // The row of line takes typeName with its default size; the focus goes on to the size or
+    // the repeat cell and the row is written back.
+    void ApplyType(int line, const std::string& typeName);
+
+    // Focus handling: every event handler of the inputs runs through RunEvent; focus moves
+    // asked for meanwhile (MoveFocus) happen once it is over, so a handler never runs inside
+    // another and a message box shown from a focus change re-triggers nothing.
+    void RunEvent(const std::function<void()>& handler);
+    void MoveFocus(QWidget* target, bool keepText = false);
+    void FinishEvent();
+    void OnFocusIn(QWidget* input);
+    void OnFocusOut(QWidget* input);
+    int InputIndex(const QObject* object) const; // Text1 index, 1000 + line for Combo2, -1
+    int ComboKeyOf(const QObject* object) const; // Combo1 index, -1
+    void MarkCellEdited();
+
+    int eventDepth_ = 0;
+    QPointer<QWidget> pendingFocus_;
+    QPointer<QWidget> keepTextFor_; // the box a fault sends the focus back to, text and all
+    QPointer<QWidget> focusedInput_;
+    bool gotFocusDone_ = true;
+    bool scrollHandling_ = false;
+    bool noStore_ = false; // the last ValidateCell left an entirely empty row unstored
     void Form_QueryUnload(QCloseEvent* event);
 
     std::set<const QAction*> available_;

@@ -22,8 +22,6 @@
 
 namespace tavorin {
 
-CurrentFileState CurrentFile;
-
 namespace {
 
 QString Q(const std::string& utf8) {
@@ -179,12 +177,6 @@ void frmTavorin::AskSaveChanges(int16_t& answer) {
     ShowTableListFrame(false);
 }
 
-void frmTavorin::SaveTable() {
-    // Rebuilding the table from the layout is not part of the program yet: the save counts as
-    // abandoned, so the caller keeps the layout and nothing is lost.
-    SaveAbandoned = -1;
-}
-
 // ---- Menu routines ---------------------------------------------------------------------------
 
 void frmTavorin::SetFileMenus(int16_t state) {
@@ -238,6 +230,7 @@ void frmTavorin::ReleaseFile() {
 
 void frmTavorin::ClearLayout() {
     GridLoading = 9;
+    CloseUserDatabase();
     ClearWorkTable();
     CurrentTable.clear();
     TableDesc.clear();
@@ -260,6 +253,7 @@ void frmTavorin::ClearLayout() {
     CellEdited = false;
     SetTableMenus(0);
     FocusSuppressed = true;
+    SetGridInputsOpen(false);
     GridLoading = 0;
 }
 

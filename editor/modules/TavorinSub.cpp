@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QString>
 #include <QWidget>
+#include <utility>
 
 #include "FuncUtility.h"
 #include "engine/error.h"
@@ -56,6 +57,23 @@ const TypeRow* RowOf(std::string_view name) {
 
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() == b.size() && a == b) return true;
+    // ASCII texts (type names, most field names) are decided without converting: this runs for
+    // every value carried over on a save.
+    auto ascii = [](std::string_view s) {
+        for (char c : s)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    };
+    if (ascii(a) && ascii(b)) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            char x = a[i], y = b[i];
+            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+            if (x != y) return false;
+        }
+        return true;
+    }
     return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
                .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
                         Qt::CaseInsensitive) == 0;
@@ -122,9 +140,30 @@ int16_t SizeOf(const std::string& text) {
     return engine::CInt(Variant(text));
 }
 
+// The number a FieldMap size cell holds; plain digits are read directly (this runs for every
+// value carried), anything else as the host converts it.
+double SizeNumber(const std::string& text) {
+    double n = 0;
+    bool digits = !text.empty();
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            digits = false;
+            break;
+        }
+        n = n * 10 + (c - '0');
+    }
+    return digits ? n : engine::CDbl(Variant(text));
+}
+
+// Null, Empty or the empty text: what the conversion treats as no value. Numbers, dates and
+// Booleans always have a text form.
+bool IsBlank(const Variant& v) {
+    return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
+}
+
 Variant ConvertedForNewType(const Variant& v, const std::string& newType,
                             const std::string& newSize) {
-    const bool blank = v.IsNull() || engine::TextOf(v).empty();
+    const bool blank = IsBlank(v);
     if (SameText(newType, "dbText")) {
         if (blank) return Variant("");
         return Variant(CutToBytes(TrimBlanks(engine::CStr(v)), SizeOf(newSize)));
@@ -139,8 +178,8 @@ Variant ConvertedForNewType(const Variant& v, const std::string& newType,
 Variant ConvertedForSameType(const Variant& v, const std::string& type, const std::string& newSize,
                              const std::string& oldSize) {
     if (!SameText(type, "dbText")) return v;
-    if (v.IsNull() || engine::TextOf(v).empty()) return Variant("");
-    if (engine::CDbl(Variant(newSize)) < engine::CDbl(Variant(oldSize)))
+    if (IsBlank(v)) return Variant("");
+    if (SizeNumber(newSize) < SizeNumber(oldSize))
         return Variant(CutToBytes(engine::CStr(v), SizeOf(newSize)));
     return v;
 }
@@ -149,21 +188,21 @@ Variant ConvertedForSameType(const Variant& v, const std::string& type, const st
 
 void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error) {
     error = 0;
-    std::string newName;
+    const std::string* newName = nullptr;
     try {
-        newName = FieldMap(entry, 2);
-        const std::string& newType = FieldMap(entry, 3);
-        const std::string& newSize = FieldMap(entry, 4);
-        const std::string& oldName = FieldMap(entry, 5);
-        const std::string& oldType = FieldMap(entry, 6);
-        const std::string& oldSize = FieldMap(entry, 7);
-        const Variant v = source.Value(oldName);
+        newName = &std::as_const(FieldMap)(entry, 2);
+        const std::string& newType = std::as_const(FieldMap)(entry, 3);
+        const std::string& newSize = std::as_const(FieldMap)(entry, 4);
+        const std::string& oldName = std::as_const(FieldMap)(entry, 5);
+        const std::string& oldType = std::as_const(FieldMap)(entry, 6);
+        const std::string& oldSize = std::as_const(FieldMap)(entry, 7);
+        const Variant& v = source.Value(oldName);
         value = SameText(oldType, newType) ? ConvertedForSameType(v, newType, newSize, oldSize)
                                            : ConvertedForNewType(v, newType, newSize);
     } catch (const engine::Error& e) {
         const std::string text = "Error; " +
                                  engine::Str(Variant::Long(static_cast<int32_t>(e.Number()))) +
-                                 " in " + newName + "\r" + e.Description();
+                                 " in " + (newName ? *newName : std::string()) + "\r" + e.Description();
         platform::MsgBox(QString::fromStdString(text));
         error = 9;
     }

@@ -10,10 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/property.h"
 #include "engine/recordset.h"
 #include "engine/variant.h"
 
 class QFrame;
+class QListWidget;
 class QWidget;
 
 namespace tavorin {
@@ -75,6 +77,62 @@ inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
 // Creates a new work database at path (which must not exist) holding the empty layout table
 // WKTBL with its sixteen columns and seven indexes. Engine errors propagate.
 void CreateWorkDatabase(const std::string& path);
+
+// ---- Current file, file dialog and table lists -----------------------------------------------
+
+// The current database file (program-wide): folder with trailing separator, base name,
+// extension with its dot, full path, and the folder the file dialog starts in.
+struct CurrentFileState {
+    std::string Folder;
+    std::string BaseName;
+    std::string Extension;
+    std::string FullPath;
+    std::string SavedPath;
+    std::string LastFolder;
+};
+extern CurrentFileState CurrentFile;
+
+// What the file dialog gives back: folder (with trailing separator), base name, extension
+// (with its dot) and full path.
+struct ChosenFile {
+    std::string Folder;
+    std::string BaseName;
+    std::string Extension;
+    std::string FullPath;
+};
+
+// The file dialog: mode "G" opens, "W" saves; kind 0 takes .MDB files, kind 1 also .ZIP and
+// .LZH. error is the dialog's error number when it was cancelled (chosen is then untouched),
+// else 0. A refused name has been explained to the user: the work databases leave chosen as it
+// was, a name of the wrong kind empties it. The dialog starts in CurrentFile.LastFolder, which
+// follows every accepted choice.
+void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
+                        ChosenFile& chosen, int16_t& error);
+// The checks and the split ChooseDatabaseFile applies to the dialog's answer, for a name given
+// some other way (the command line).
+void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chosen);
+
+// One table of a file's table list.
+struct TableListEntry {
+    std::string Name;
+    std::string Description;
+};
+
+// Fills list with the user tables of the database at path (names beginning with "MSys" are
+// skipped), one line each: the name padded with blanks to 30 code page 932 bytes (or followed
+// by two blanks when it is that long already) and the table's description; tables receives
+// the names and descriptions in the same order. A path where no file exists empties both.
+// Engine errors opening the file propagate.
+void LoadTableList(const std::string& path, QListWidget* list, std::vector<TableListEntry>& tables);
+
+// The "Description" property of a table definition or a field; empty when it is missing or
+// cannot be read.
+std::string DescriptionOf(const engine::Properties& properties);
+
+// ---- Criteria --------------------------------------------------------------------------------
+
+// text as a Jet string literal: in apostrophes, an apostrophe inside doubled.
+std::string QuotedText(std::string_view text);
 
 // ---- Defaults of the index settings (edited by the default-value window) -----------------------
 

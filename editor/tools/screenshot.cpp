@@ -1,10 +1,13 @@
-// Renders the main window as it stands after the start into a PNG file.
-// Usage: tavorin_screenshot OUTPUT.png  (run under a display, e.g. xvfb-run -a)
+// Renders the main window as it stands after the start into a PNG file, optionally with a
+// database file chosen and one of its tables loaded, as the program's command line does.
+// Usage: tavorin_screenshot OUTPUT.png [FILE.mdb [TABLE]]  (run under a display, e.g.
+// xvfb-run -a)
 #include <QApplication>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <string>
 
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
@@ -24,6 +27,13 @@ int main(int argc, char** argv) {
     if (!window.Form_Load()) return 1;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");
+    if (argc > 2) {
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "window not active\n");
+        const std::string file = QString::fromLocal8Bit(argv[2]).toStdString();
+        const std::string table = argc > 3 ? QString::fromLocal8Bit(argv[3]).toStdString() : "";
+        tavorin::Guarded([&] { window.OpenOnStart(file, table); });
+    }
     QTest::qWait(200);
     const bool saved = window.grab().save(output, "PNG");
     window.mnEnd_Click();

@@ -79,7 +79,7 @@ detail::SqliteDb OpenSqlite(const std::string& path, int flags, const std::strin
                             DateNumberFunction, nullptr, nullptr);
     // Freed pages are not overwritten with zeros: dropping the old copy of a large table would
     // otherwise rewrite every one of its pages (see engine/doc/format.md).
-    sqlite3_exec(raw, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -16384; PRAGMA foreign_keys = OFF",
+    sqlite3_exec(raw, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192; PRAGMA foreign_keys = OFF",
                  nullptr, nullptr, nullptr);
     return db;
 }

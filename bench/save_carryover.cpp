@@ -1,0 +1,228 @@
+// save_carryover: saving a changed layout of a table of N records through the designer's save
+// (answers scripted), against the raw SQLite rebuild of the same change, in one run.
+//
+// Usage: save_carryover [N ...]   (default: 100000 1000000)
+// The table has 20 fields (L1-L5 Long, D1-D3 Double, T1-T10 Text 40, W1-W2 Date). The new
+// layout renames L1 and T5, turns L2 into Text 20 and T2 (numbers as text) into Long, shortens
+// T3 and T4 to 20, and turns D1 into a group of 3. Each save runs in its own child process so
+// that the time and peak memory printed are that save's own.
+#include <QApplication>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+#include "forms/frmTavorin.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace fs = std::filesystem;
+using engine::Variant;
+namespace dao = engine::dao;
+
+namespace {
+
+struct Column {
+    std::string name;
+    int type;
+    long size;
+};
+
+std::vector<Column> Columns() {
+    std::vector<Column> cols;
+    for (int i = 1; i <= 5; ++i) cols.push_back({"L" + std::to_string(i), dao::dbLong, 0});
+    for (int i = 1; i <= 3; ++i) cols.push_back({"D" + std::to_string(i), dao::dbDouble, 0});
+    for (int i = 1; i <= 10; ++i) cols.push_back({"T" + std::to_string(i), dao::dbText, 40});
+    for (int i = 1; i <= 2; ++i) cols.push_back({"W" + std::to_string(i), dao::dbDate, 0});
+    return cols;
+}
+
+void Build(const std::string& path, long n) {
+    {
+        auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
+        auto td = db->CreateTableDef("BIG");
+        for (const auto& c : Columns()) {
+            auto f = td->CreateField(c.name, c.type, c.size);
+            if (c.type == dao::dbText) f->SetAllowZeroLength(true);
+            td->Fields().Append(f);
+        }
+        db->TableDefs().Append(td);
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO BIG VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &st, nullptr);
+    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
+    for (long r = 0; r < n; ++r) {
+        int c = 1;
+        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
+        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.5 + i);
+        for (int i = 0; i < 10; ++i) {
+            std::string t = i == 1 ? std::to_string(r * 3 + 7) // T2 holds numbers
+                                   : std::string(words[(r + i) % 8]) + words[(r * 7 + i) % 8] + std::to_string(r);
+            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        }
+        for (int i = 0; i < 2; ++i) {
+            char date[32];
+            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + r % 40, 1 + r % 12, 1 + r % 28);
+            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
+        }
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void RawRebuild(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
+    const char* sql =
+        "BEGIN;"
+        "CREATE TABLE NEWBIG (LA INTEGER, L2 TEXT COLLATE NOCASE, L3 INTEGER, L4 INTEGER, L5 INTEGER,"
+        " D1_01 REAL, D1_02 REAL, D1_03 REAL, D2 REAL, D3 REAL, T1 TEXT COLLATE NOCASE, T2 INTEGER,"
+        " T3 TEXT COLLATE NOCASE, T4 TEXT COLLATE NOCASE, TE TEXT COLLATE NOCASE, T6 TEXT COLLATE NOCASE,"
+        " T7 TEXT COLLATE NOCASE, T8 TEXT COLLATE NOCASE, T9 TEXT COLLATE NOCASE, T10 TEXT COLLATE NOCASE,"
+        " W1 TEXT, W2 TEXT);"
+        "INSERT INTO NEWBIG (LA, L2, L3, L4, L5, D1_01, D1_02, D1_03, D2, D3, T1, T2, T3, T4, TE, T6, T7, T8,"
+        " T9, T10, W1, W2) SELECT L1, CAST(L2 AS TEXT), L3, L4, L5, D1, 0, 0, D2, D3, T1, CAST(T2 AS INTEGER),"
+        " substr(T3, 1, 20), substr(T4, 1, 20), T5, T6, T7, T8, T9, T10, W1, W2 FROM BIG;"
+        "DROP TABLE BIG;"
+        "ALTER TABLE NEWBIG RENAME TO BIG;"
+        "COMMIT;";
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "raw rebuild failed: %s\n", err);
+        std::exit(1);
+    }
+    sqlite3_close(db);
+}
+
+class Answers : public platform::Prompts {
+  public:
+    int MsgBox(const QString& text, int, const QString&) override {
+        if (text == QString::fromUtf8("テーブルを初期化しますか。")) return platform::vbNo;
+        if (text == QString::fromUtf8("データ変換が終了しました。更新しますか。") ||
+            text == QString::fromUtf8("主キーが設定されていません。続行しますか。"))
+            return platform::vbOK;
+        std::fprintf(stderr, "unexpected message: %s\n", text.toUtf8().constData());
+        std::exit(1);
+    }
+};
+
+void SetRow(const std::string& name, const char* column, const Variant& value) {
+    auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+    rs->FindFirst("FLD02 = '" + name + "'");
+    rs->Edit();
+    rs->SetValue(column, value);
+    rs->Update();
+}
+
+// Returns the seconds of SaveTable alone.
+double DesignerSave(const std::string& path, const std::string& workdir, int argc, char** argv) {
+    QApplication app(argc, argv);
+    Answers answers;
+    platform::SetPrompts(&answers);
+    tavorin::SetWorkBaseOverride(workdir);
+    tavorin::frmTavorin window;
+    if (!window.Form_Load()) std::exit(1);
+    window.OpenOnStart(path, "BIG");
+    SetRow("L1", "FLD02", Variant("LA"));
+    SetRow("T5", "FLD02", Variant("TE"));
+    SetRow("L2", "FLD03", Variant("dbText"));
+    SetRow("L2", "FLD04", Variant::Integer(20));
+    SetRow("T2", "FLD03", Variant("dbLong"));
+    SetRow("T3", "FLD04", Variant::Integer(20));
+    SetRow("T4", "FLD04", Variant::Integer(20));
+    SetRow("D1", "FLD05", Variant("3"));
+    const auto start = std::chrono::steady_clock::now();
+    window.SaveTable();
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (window.SaveAbandoned != 0) std::exit(1);
+    window.LayoutChanged = 0;
+    window.mnEnd_Click();
+    return secs;
+}
+
+struct Figures {
+    double seconds, peakMb;
+};
+
+// Runs fn in a child that writes its own timing to a pipe; returns it with the peak memory.
+template <class F>
+Figures Measure(F&& fn) {
+    int fds[2];
+    if (pipe(fds) != 0) std::exit(1);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        double secs = fn();
+        if (write(fds[1], &secs, sizeof secs) != sizeof secs) _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    double secs = -1;
+    if (read(fds[0], &secs, sizeof secs) != sizeof secs) secs = -1;
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || secs < 0) {
+        std::fprintf(stderr, "a save failed\n");
+        std::exit(1);
+    }
+    return {secs, usage.ru_maxrss / 1024.0};
+}
+
+long CountRows(const std::string& path) {
+    return engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path)->TableDefs().Item("BIG")->RecordCount();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
+    if (sizes.empty()) sizes = {100000, 1000000};
+    const fs::path dir = fs::temp_directory_path() / ("save_carryover-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    for (long n : sizes) {
+        const std::string raw = (dir / "raw.mdb").string(), model = (dir / "model.mdb").string();
+        Build(raw, n);
+        fs::copy_file(raw, model);
+        Figures r = Measure([&] {
+            const auto start = std::chrono::steady_clock::now();
+            RawRebuild(raw);
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        });
+        Figures m = Measure([&] { return DesignerSave(model, (dir / "work").string(), argc, argv); });
+        if (CountRows(raw) != n || CountRows(model) != n) {
+            std::fprintf(stderr, "record counts differ after the saves\n");
+            return 1;
+        }
+        std::printf("records: %ld\n", n);
+        std::printf("raw SQLite rebuild seconds: %.3f\n", r.seconds);
+        std::printf("designer save seconds: %.3f\n", m.seconds);
+        std::printf("ratio save_carryover %ld: %.2f\n", n, m.seconds / r.seconds);
+        std::printf("peak memory MB raw %ld: %.1f\n", n, r.peakMb);
+        std::printf("peak memory MB: %.1f\n", m.peakMb);
+        fs::remove(raw);
+        fs::remove(model);
+    }
+    fs::remove_all(dir);
+    return 0;
+}

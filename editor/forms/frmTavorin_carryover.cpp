@@ -1,0 +1,220 @@
+// Carrying the records of the old table into the build table on save: the conversion table
+// FieldMap from the layout's as-loaded columns, then one transaction of AddNew/Update with
+// every value converted to its new type and size.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QString>
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+#include "forms/frmTavorin.h"
+#include "modules/TavorinSub.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+namespace {
+
+using engine::Variant;
+
+std::string Trimmed(const std::string& s) {
+    size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+// A name inside [..] of a statement: "]" doubled.
+std::string Bracketed(const std::string& name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
+long NumberOf(const std::string& text) {
+    long n = 0;
+    for (char c : Trimmed(text)) {
+        if (c < '0' || c > '9') break;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// FieldMap from the layout rows; false (message shown) when it would pass 999 entries.
+bool BuildFieldMap(int& count) {
+    FieldMap.Clear();
+    count = 0;
+    auto rows = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
+    auto text = [&](const char* column) { return engine::TextOf(rows->Value(column)); };
+    auto put = [&](const std::string& newName, const std::string& oldName, const std::string& oldType,
+                   const std::string& oldSize, const std::string& oldRepeat) {
+        if (++count > FieldMapTable::kEntries) return false;
+        FieldMap(count, 1) = engine::Str(Variant::Long(count));
+        FieldMap(count, 2) = newName;
+        FieldMap(count, 3) = text("FLD03");
+        FieldMap(count, 4) = text("FLD04");
+        FieldMap(count, 5) = oldName;
+        FieldMap(count, 6) = oldType;
+        FieldMap(count, 7) = oldSize;
+        FieldMap(count, 8) = oldRepeat;
+        return true;
+    };
+    bool fits = true;
+    while (fits && !rows->Eof()) {
+        const std::string name = text("FLD02"), oldName = text("FLD13"), oldType = text("FLD14"),
+                          oldSize = text("FLD15"), oldRepeat = text("FLD16");
+        const long repeat = NumberOf(text("FLD05"));
+        if (Trimmed(text("FLD05")).empty()) {
+            // A group joined back into one field keeps the data of its first copy.
+            fits = put(name, oldRepeat.empty() || oldName.empty() ? oldName : oldName + "_01", oldType, oldSize,
+                       oldRepeat);
+        } else {
+            const long oldCount = NumberOf(oldRepeat);
+            for (long i = 1; fits && i <= repeat; ++i) {
+                const std::string suffix = std::to_string(i + 100).substr(1);
+                if (oldRepeat.empty()) {
+                    fits = i == 1 ? put(name + "_" + suffix, oldName, oldType, oldSize, oldRepeat)
+                                  : put(name + "_" + suffix, "", "", "", "");
+                } else if (i <= oldCount && !oldName.empty()) {
+                    fits = put(name + "_" + suffix, oldName + "_" + suffix, oldType, oldSize, oldRepeat);
+                } else {
+                    fits = put(name + "_" + suffix, "", "", "", "");
+                }
+            }
+        }
+        rows->MoveNext();
+    }
+    rows->Close();
+    if (!fits) platform::MsgBox(QString::fromUtf8("容量をこえました。データの変換作業はできません。"));
+    return fits;
+}
+
+// One FieldMap entry prepared for the copy loop.
+struct Entry {
+    int16_t number;
+    std::string newName;
+    std::string oldName; // trimmed
+    bool toAutoNumber;
+    bool autoToAuto;     // an auto number staying an auto number keeps its values
+    bool textual;        // new type dbText or dbMemo
+    bool allowZeroLength;
+    size_t target;       // field position in the destination
+};
+
+} // namespace
+
+frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, const std::string& buildTable) {
+    int count = 0;
+    carriedRecords_ = 0;
+    if (!BuildFieldMap(count)) return CarryResult::RolledBack;
+
+    auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
+    auto dst = userDb->OpenRecordset("SELECT * FROM " + Bracketed(buildTable), engine::RecordsetType::Dynaset);
+    auto src = userDb->OpenRecordset("SELECT * FROM " + Bracketed(oldTable), engine::RecordsetType::Snapshot);
+    // The build table's AllowZeroLength settings, read once through a second database object.
+    auto propertyDb = Ws->OpenDatabase(CurrentFile.FullPath);
+    auto buildDef = propertyDb->TableDefs().Item(buildTable);
+
+    std::vector<Entry> entries;
+    for (int j = 1; j <= count; ++j) {
+        Entry e;
+        e.number = static_cast<int16_t>(j);
+        e.newName = FieldMap(j, 2);
+        e.oldName = Trimmed(FieldMap(j, 5));
+        e.toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        e.autoToAuto = e.toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
+        e.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        e.allowZeroLength = buildDef->Fields().Item(e.newName)->AllowZeroLength();
+        e.target = dst->FieldIndex(e.newName);
+        entries.push_back(std::move(e));
+    }
+    buildDef.reset();
+    propertyDb->Close();
+
+    const Variant emptyText(""), zero = Variant::Long(0), null = Variant::Null();
+    long counter = 0;
+    QElapsedTimer shown;
+    shown.start();
+    auto showCount = [&] {
+        Label6->setText(QString::fromUtf8("   作業件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(counter))));
+        Label6->repaint();
+    };
+
+    bool valueFailed = false;
+    Ws->BeginTrans();
+    try {
+        Variant v;
+        while (!src->Eof() && !valueFailed) {
+            dst->AddNew();
+            for (const Entry& e : entries) {
+                if (!e.oldName.empty() && !e.toAutoNumber) {
+                    int16_t error = 0;
+                    ConvertFieldValue(*src, e.number, v, error);
+                    if (error == 9) {
+                        valueFailed = true;
+                        break;
+                    }
+                    if (v.IsString() && v.StringValue().empty())
+                        dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
+                    else
+                        dst->SetValue(e.target, v);
+                } else if (!e.oldName.empty()) {
+                    // The engine numbers a new auto number; one that was an auto number already
+                    // keeps its values, which other tables may refer to.
+                    if (e.autoToAuto) dst->SetValue(e.target, src->Value(e.oldName));
+                } else if (e.textual) {
+                    dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
+                } else if (!e.toAutoNumber) {
+                    dst->SetValue(e.target, zero);
+                }
+            }
+            if (valueFailed) break;
+            dst->Update();
+            src->MoveNext();
+            ++counter;
+            // The count runs visibly, at screen rate rather than once per record.
+            if (shown.elapsed() >= 50) {
+                showCount();
+                shown.restart();
+            }
+        }
+        showCount();
+        carriedRecords_ = counter;
+    } catch (const engine::Error& e) {
+        lastEngineError_ = {e.Number(), e.Description()};
+        src->Close();
+        dst->Close();
+        Ws->Rollback();
+        return CarryResult::EngineFailed;
+    }
+
+    if (valueFailed) {
+        dst->CancelUpdate();
+        platform::MsgBox(QString::fromUtf8("データ変換ができませんでした。テーブルの保存を取り消します。"));
+        src->Close();
+        dst->Close();
+        Ws->Rollback();
+        return CarryResult::RolledBack;
+    }
+
+    src->Close();
+    dst->Close();
+    if (platform::MsgBox(QString::fromUtf8("データ変換が終了しました。更新しますか。"), platform::vbOKCancel) !=
+        platform::vbOK) {
+        Ws->Rollback();
+        return CarryResult::RolledBack;
+    }
+    try {
+        Ws->CommitTrans();
+    } catch (const engine::Error& e) {
+        lastEngineError_ = {e.Number(), e.Description()};
+        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        return CarryResult::EngineFailed;
+    }
+    return CarryResult::Committed;
+}
+
+} // namespace tavorin

@@ -1,0 +1,306 @@
+// frmTavorin: the ten-line layout grid: the row buffer through which every work row is read
+// and written, filling the grid, the scroll range, the row in edit and its display.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include "GridCells.h"
+#include "frmTavorin.h"
+#include "modules/FuncUtility.h"
+#include "modules/WorkStore.h"
+
+namespace tavorin {
+
+using engine::Variant;
+
+namespace {
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+std::string TextAt(const engine::Recordset& rs, const char* field) {
+    return engine::TextOf(rs.Value(field));
+}
+
+int16_t IntegerAt(const engine::Recordset& rs, const char* field) {
+    const Variant& v = rs.Value(field);
+    return v.IsNull() || v.IsEmpty() ? int16_t{0} : engine::CInt(v);
+}
+
+std::string RowCriteria(int32_t row) {
+    return "FLD01= " + std::to_string(row);
+}
+
+const char* const kKeyFields[6] = {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"};
+
+RowBufferType ReadRow(const engine::Recordset& rs) {
+    RowBufferType row;
+    row.RowNo = engine::CLng(rs.Value("FLD01"));
+    row.Name = TextAt(rs, "FLD02");
+    row.TypeName = TextAt(rs, "FLD03");
+    row.Size = IntegerAt(rs, "FLD04");
+    row.Repeat = TextAt(rs, "FLD05");
+    for (size_t k = 0; k < 6; ++k) row.Keys[k] = TextAt(rs, kKeyFields[k]);
+    row.Description = TextAt(rs, "FLD12");
+    row.LoadedName = TextAt(rs, "FLD13");
+    row.LoadedType = TextAt(rs, "FLD14");
+    row.LoadedSize = IntegerAt(rs, "FLD15");
+    row.LoadedRepeat = TextAt(rs, "FLD16");
+    row.Exists = 1;
+    return row;
+}
+
+void WriteRow(engine::Recordset& rs, int32_t rowNo, const RowBufferType& row) {
+    rs.SetValue("FLD01", Variant::Long(rowNo));
+    rs.SetValue("FLD02", Variant(row.Name));
+    rs.SetValue("FLD03", Variant(row.TypeName));
+    rs.SetValue("FLD04", Variant::Integer(row.Size));
+    rs.SetValue("FLD05", Variant(row.Repeat));
+    for (size_t k = 0; k < 6; ++k) rs.SetValue(kKeyFields[k], Variant(row.Keys[k]));
+    rs.SetValue("FLD12", Variant(row.Description));
+    rs.SetValue("FLD13", Variant(row.LoadedName));
+    rs.SetValue("FLD14", Variant(row.LoadedType));
+    rs.SetValue("FLD15", Variant::Integer(row.LoadedSize));
+    rs.SetValue("FLD16", Variant(row.LoadedRepeat));
+}
+
+std::string SizeText(int16_t size) {
+    return FixWidth(Variant::Integer(size), "####");
+}
+
+// The host's Val of a text that starts with blanks and digits.
+long LeadingNumber(const std::string& text, size_t& end) {
+    size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) i = text.size();
+    long value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = std::min(9999999L, value * 10 + (text[i] - '0'));
+        ++i;
+    }
+    end = i;
+    return value;
+}
+
+} // namespace
+
+// ---- The row buffer ----------------------------------------------------------------------------
+
+void frmTavorin::RowBufferOp(std::string_view command) {
+    engine::Recordset& rs = *WorkRs;
+    if (SameText(command, "GET")) {
+        rs.FindFirst(RowCriteria(CurRow));
+        if (!rs.NoMatch()) {
+            RowBuffer = ReadRow(rs);
+        } else {
+            RowBuffer = RowBufferType{};
+            RowBuffer.RowNo = CurRow;
+        }
+    } else if (SameText(command, "PUT")) {
+        rs.FindFirst(RowCriteria(CurRow));
+        if (rs.NoMatch())
+            rs.AddNew();
+        else
+            rs.Edit();
+        WriteRow(rs, CurRow, RowBuffer);
+        rs.Update();
+        RowBuffer.RowNo = CurRow;
+        if (CurRow > LastRow) {
+            LastRow = CurRow;
+            SetScrollRange(TopRow - 1);
+        }
+        rs.Requery();
+    } else if (SameText(command, "DEL")) {
+        rs.FindFirst(RowCriteria(CurRow));
+        if (!rs.NoMatch()) rs.Delete();
+        rs.Requery();
+        if (CurRow == LastRow) {
+            LastRow = 0;
+            if (!(rs.Eof() && rs.Bof())) {
+                rs.MoveLast();
+                LastRow = engine::CLng(rs.Value("FLD01"));
+            }
+            SetScrollRange(TopRow - 1);
+        }
+    } else if (SameText(command, "SAV")) {
+        ClipRow = RowBuffer;
+    } else if (SameText(command, "STR")) {
+        const int32_t rowNo = RowBuffer.RowNo;
+        RowBuffer = ClipRow;
+        RowBuffer.RowNo = rowNo;
+    }
+}
+
+// ---- Filling the grid ------------------------------------------------------------------------
+
+void frmTavorin::FillGrid(int32_t top) {
+    GridLoading = 9;
+    engine::Recordset& rs = *WorkRs;
+    const bool positioned = !rs.Eof() && !rs.Bof();
+    const engine::Bookmark mark = positioned ? rs.GetBookmark() : 0;
+    ClearGridCells();
+    for (int line = 0; line < kGridLines; ++line) {
+        const int32_t row = top + line;
+        Label3[line]->setText(Q(FixWidth(Variant::Long(row), "####")));
+        rs.FindFirst(RowCriteria(row));
+        if (!rs.NoMatch()) ShowRowValues(line, ReadRow(rs));
+    }
+    if (positioned) rs.SetBookmark(mark);
+    GridLoading = 0;
+}
+
+void frmTavorin::ShowRowValues(int line, const RowBufferType& row) {
+    const int first = grid::CellOf(line, grid::kName);
+    Text1[first]->setText(Q(row.Name));
+    Combo2[line]->setCurrentIndex(TypeListIndexOf(row.TypeName));
+    Text1[first + grid::kSize]->setText(Q(SizeText(row.Size)));
+    Text1[first + grid::kRepeat]->setText(Q(row.Repeat));
+    for (int k = 0; k < 6; ++k)
+        Text1[first + grid::kPrimaryKey + k]->setText(Q(row.Keys[static_cast<size_t>(k)]));
+    Text1[first + grid::kDescription]->setText(Q(row.Description));
+}
+
+void frmTavorin::SetScrollRange(int32_t value) {
+    const QSignalBlocker quiet(VScroll1);
+    VScroll1->setMinimum(0);
+    VScroll1->setMaximum(LastRow < 2 ? 1 : LastRow - 1);
+    VScroll1->setPageStep(LastRow > 9 ? 10 : LastRow >= 2 ? LastRow - 1 : 1);
+    VScroll1->setSingleStep(1);
+    VScroll1->setValue(value);
+}
+
+void frmTavorin::ScrollTo(int32_t top) {
+    TopRow = std::clamp(top, 1, std::max(LastRow, 1));
+    {
+        const QSignalBlocker quiet(VScroll1);
+        VScroll1->setValue(TopRow - 1);
+    }
+    FillGrid(TopRow);
+}
+
+// ---- The row in edit -------------------------------------------------------------------------
+
+int frmTavorin::LineOfRow(int32_t row) const {
+    const int32_t line = row - TopRow;
+    return row > 0 && line >= 0 && line < kGridLines ? static_cast<int>(line) : -1;
+}
+
+void frmTavorin::HighlightLabel(int line, bool on) {
+    QLabel* label = Label3[static_cast<size_t>(line)];
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::Window, pal.color(on ? QPalette::Highlight : QPalette::Button));
+    pal.setColor(QPalette::WindowText,
+                 pal.color(on ? QPalette::HighlightedText : QPalette::ButtonText));
+    label->setPalette(pal);
+}
+
+void frmTavorin::SelectRow(int line) {
+    int16_t error = 0;
+    RequireFileAndTable(error);
+    if (error != 0) return;
+    const int32_t row = Label3[static_cast<size_t>(line)]->text().trimmed().toInt();
+    HighlightLabel(line, true);
+    if (CurRow > 0 && CurRow != row) {
+        const int old = LineOfRow(CurRow);
+        if (old >= 0 && old != line) {
+            HighlightLabel(old, false);
+            QPalette pal = Combo2[static_cast<size_t>(old)]->palette();
+            pal.setColor(QPalette::Button, QColor(0xFF, 0xFF, 0x80));
+            pal.setColor(QPalette::Base, QColor(0xFF, 0xFF, 0x80));
+            Combo2[static_cast<size_t>(old)]->setPalette(pal);
+        }
+    }
+    if (row == CurRow) return;
+    CurRow = row;
+    RowBufferOp("GET");
+}
+
+void frmTavorin::StoreRow(int16_t& error) {
+    error = 0;
+    if (CellDirty > 0) {
+        LayoutChanged = 9;
+        CommitCell(FocusIndex, error);
+    }
+    CellDirty = 0;
+}
+
+void frmTavorin::CommitCell(int index, int16_t& error) {
+    ValidateCell(index, error);
+    if (error != 0) return;
+    CellEdited = false;
+    if (CurRow > 0 && !noStore_) RowBufferOp("PUT");
+}
+
+void frmTavorin::RestoreCell(int index) {
+    if (index == 0) {
+        Text1[0]->setText(Q(CurrentTable));
+        return;
+    }
+    if (index == 7) {
+        Text1[7]->setText(Q(TableDesc));
+        return;
+    }
+    if (!grid::IsCell(index)) return;
+    QLineEdit* cell = Text1[static_cast<size_t>(index)];
+    const int column = grid::ColumnOf(index);
+    if (column == grid::kName)
+        cell->setText(Q(RowBuffer.Name));
+    else if (column == grid::kSize)
+        cell->setText(Q(SizeText(RowBuffer.Size)));
+    else if (column == grid::kRepeat)
+        cell->setText(Q(RowBuffer.Repeat));
+    else if (grid::IsKeyColumn(column))
+        cell->setText(Q(RowBuffer.Keys[static_cast<size_t>(column - grid::kPrimaryKey)]));
+    else
+        cell->setText(Q(RowBuffer.Description));
+}
+
+// The text a cell is edited in: sizes and repeat counts as plain numbers, a key entry as its
+// rank and letter without the padding (" 3A" is edited as "3A").
+void frmTavorin::ShowEditForm(int index) {
+    if (!grid::IsCell(index)) return;
+    const int column = grid::ColumnOf(index);
+    if (column != grid::kSize && column != grid::kRepeat && !grid::IsKeyColumn(column)) return;
+    QLineEdit* cell = Text1[static_cast<size_t>(index)];
+    const std::string text = cell->text().toStdString();
+    size_t end = 0;
+    const long value = LeadingNumber(text, end);
+    if (grid::IsKeyColumn(column)) {
+        const std::string rest = text.size() > 2 ? text.substr(2) : std::string();
+        cell->setText(Q(engine::Format(Variant::Long(static_cast<int32_t>(value)), "##") + rest));
+    } else if (end == text.size()) {
+        cell->setText(Q(engine::Format(Variant::Long(static_cast<int32_t>(value)), "####")));
+    }
+}
+
+void frmTavorin::SelectOnFocus(int index) {
+    int length = 0;
+    if (index >= 0 && index <= 6) {
+        length = 50;
+    } else if (index == 7) {
+        length = 255;
+    } else if (grid::IsCell(index)) {
+        const int column = grid::ColumnOf(index);
+        if (column == grid::kName) return;
+        length = column == grid::kSize          ? 4
+                 : column == grid::kRepeat      ? 2
+                 : column == grid::kDescription ? 255
+                                                : 4;
+    } else {
+        return;
+    }
+    QLineEdit* box = Text1[static_cast<size_t>(index)];
+    box->setSelection(0, std::min(length, static_cast<int>(box->text().size())));
+}
+
+void frmTavorin::SetGridInputsOpen(bool open) {
+    for (size_t i = 1; i < Text1.size(); ++i)
+        if (Text1[i]) Text1[i]->setReadOnly(!open);
+    for (QComboBox* box : Combo1) box->setEnabled(open);
+    for (QComboBox* box : Combo2) box->setEnabled(open);
+    VScroll1->setEnabled(open);
+}
+
+} // namespace tavorin

@@ -1,0 +1,378 @@
+// Saving a layout: the new table is built complete under a temporary name beside the old one,
+// the old records are carried across in one transaction, and only then is the old table
+// replaced, in one transaction of its own. Every way out before that leaves the old table as it
+// was and no build table behind.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QString>
+#include <filesystem>
+
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+#include "forms/frmTavorin.h"
+#include "modules/TavorinSub.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+namespace {
+
+using engine::Variant;
+namespace dao = engine::dao;
+
+// The temporary name a table is built under: the table name and the half-width "ﾀﾞﾐ".
+std::string BuildNameOf(const std::string& table) { return table + "ﾀﾞﾐ"; }
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// The stored name of the table whose name equals name (case ignored), or "".
+std::string FindTable(engine::Database& db, const std::string& name) {
+    for (const auto& table : db.TableDefs().Names())
+        if (SameText(table, name)) return table;
+    return {};
+}
+
+long NumberOf(const std::string& text) {
+    long n = 0;
+    for (char c : text) {
+        if (c == ' ') continue;
+        if (c < '0' || c > '9') break;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+void ShowEngineFailure(long number, const std::string& description) {
+    platform::MsgBox(QString::fromStdString(std::to_string(number) + " : " + description));
+}
+
+// A save that cannot go on: its reason travels to SaveTable's failure path.
+struct SaveFailed {
+    long number;
+    std::string description;
+};
+
+} // namespace
+
+void frmTavorin::ReopenGridRecordset() {
+    WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+}
+
+// A genuine Jet file opens read-only: nothing can be saved into it.
+bool frmTavorin::RefuseReadOnlyTarget() {
+    if (!FileExists(CurrentFile.FullPath)) return false;
+    bool readOnly = false;
+    try {
+        readOnly = Ws->OpenDatabase(CurrentFile.FullPath)->ReadOnly();
+    } catch (const engine::Error&) {
+        return false; // the save itself reports what is wrong with the file
+    }
+    if (!readOnly) return false;
+    platform::MsgBox(QString::fromUtf8(
+        "このファイルは Jet 形式のデータベースのため、読み取り専用です。テーブルを保存できません。\r"
+        "「ファイル」メニューの「ファイルのコピー」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));
+    return true;
+}
+
+void frmTavorin::PlaceCursorOnFault(int16_t errorCode, int32_t errorRow) {
+    if (errorCode == 9 && errorRow > 0) {
+        if (errorRow < TopRow || errorRow > TopRow + kGridLines - 1) {
+            TopRow = std::max(1, errorRow - (kGridLines - 1));
+            VScroll1->setValue(TopRow - 1);
+            FillGrid(TopRow);
+        }
+        Text1[static_cast<size_t>((errorRow - TopRow + 1) * 10 - 1)]->setFocus();
+    } else if (errorCode >= 1 && errorCode <= 6) {
+        Frame3->setVisible(true);
+        Frame2->setVisible(false);
+        Text1[static_cast<size_t>(errorCode)]->setFocus();
+    }
+}
+
+void frmTavorin::BuildTableDefinition(engine::Database& db, const std::string& buildName) {
+    auto td = db.CreateTableDef(buildName);
+    auto rows = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
+    auto add = [&](const std::string& name, const std::string& typeName, long size) {
+        const int16_t code = TypeCodeOf(typeName);
+        engine::FieldPtr field;
+        if (code == dao::dbText) {
+            field = td->CreateField(name, dao::dbText, size);
+            field->SetAllowZeroLength(true);
+        } else if (code == 0) {
+            field = td->CreateField(name, dao::dbLong);
+            field->SetAttributes(dao::dbAutoIncrField);
+        } else {
+            field = td->CreateField(name, code);
+        }
+        td->Fields().Append(field);
+    };
+    while (!rows->Eof()) {
+        const std::string name = engine::TextOf(rows->Value("FLD02"));
+        const std::string typeName = engine::TextOf(rows->Value("FLD03"));
+        const Variant sizeValue = rows->Value("FLD04");
+        const long size = sizeValue.IsNull() ? 0 : engine::CLng(sizeValue);
+        const long repeat = NumberOf(engine::TextOf(rows->Value("FLD05")));
+        if (repeat > 0) {
+            for (long i = 1; i <= repeat; ++i) add(name + "_" + std::to_string(i + 100).substr(1), typeName, size);
+        } else {
+            add(name, typeName, size);
+        }
+        rows->MoveNext();
+    }
+    rows->Close();
+
+    for (int key = 1; key <= 6; ++key) {
+        if (KeyUsed[key] != 9) continue;
+        auto index = td->CreateIndex(Text1[static_cast<size_t>(key)]->text().toStdString());
+        index->SetPrimary(key == 1);
+        index->SetUnique(key == 1 || Combo1[static_cast<size_t>(key - 1)]->currentIndex() < 1);
+        for (int rank = 1; rank <= 20; ++rank) {
+            if (KeyFieldName[rank][key].empty()) continue;
+            auto member = index->CreateField(KeyFieldName[rank][key]);
+            if (SameText(KeySortKind[rank][key], "D")) member->SetAttributes(dao::dbDescending);
+            index->Fields().Append(member);
+        }
+        if (index->Fields().Count() > 0) td->Indexes().Append(index);
+    }
+    db.TableDefs().Append(td);
+}
+
+void frmTavorin::WriteDescriptions(engine::Database& db, const std::string& buildName) {
+    auto td = db.TableDefs().Item(buildName);
+    auto setDescription = [](engine::Properties& properties, const std::string& createAs, const std::string& text,
+                             const auto& create) {
+        try {
+            properties.Item("Description")->SetValue(Variant(text));
+        } catch (const engine::Error& e) {
+            if (e.Number() != engine::err::kPropertyNotFound) throw;
+            properties.Append(create(createAs, text));
+        }
+    };
+    if (!TableDesc.empty()) {
+        setDescription(td->Properties(), "DesCription", TableDesc, [&](const std::string& n, const std::string& t) {
+            return td->CreateProperty(n, dao::dbText, Variant(t));
+        });
+    }
+    auto rows = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Snapshot);
+    while (!rows->Eof()) {
+        const std::string description = engine::TextOf(rows->Value("FLD12"));
+        if (!description.empty()) {
+            std::string target = engine::TextOf(rows->Value("FLD02"));
+            if (!engine::TextOf(rows->Value("FLD05")).empty()) target += "_01";
+            for (const auto& field : td->Fields()) {
+                if (!SameText(field->Name(), target)) continue;
+                setDescription(field->Properties(), "Description", description,
+                               [&](const std::string& n, const std::string& t) {
+                                   return field->CreateProperty(n, dao::dbText, Variant(t));
+                               });
+                break;
+            }
+        }
+        rows->MoveNext();
+    }
+    rows->Close();
+}
+
+// Deletes the old table and gives the build table its name in one transaction, after checking
+// that the build table holds every record: the data is never only in the build table.
+void frmTavorin::ReplaceOldTable(bool tableExisted, const std::string& buildName, long expectedRecords) {
+    auto db = Ws->OpenDatabase(CurrentFile.FullPath);
+    if (expectedRecords >= 0) {
+        const long built = db->TableDefs().Item(buildName)->RecordCount();
+        if (built != expectedRecords)
+            throw SaveFailed{engine::err::kEngineFailure,
+                             "作業テーブルの件数 (" + std::to_string(built) + ") がもとのテーブルの件数 (" +
+                                 std::to_string(expectedRecords) + ") と一致しません。もとのテーブルは変更していません。"};
+    }
+    Ws->BeginTrans();
+    try {
+        if (tableExisted) db->TableDefs().Delete(FindTable(*db, CurrentTable));
+        db->TableDefs().Item(buildName)->SetName(CurrentTable);
+        Ws->CommitTrans();
+    } catch (...) {
+        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        throw;
+    }
+}
+
+void frmTavorin::CleanUpAfterSave(const std::string& buildName, bool fileCreated) {
+    try {
+        if (FileExists(CurrentFile.FullPath)) {
+            auto db = Ws->OpenDatabase(CurrentFile.FullPath);
+            for (std::string table; !(table = FindTable(*db, buildName)).empty();) db->TableDefs().Delete(table);
+            db->Close();
+        }
+    } catch (const engine::Error&) {
+        // The next save finds a build table that is still there and offers to delete it.
+    }
+    if (fileCreated) {
+        std::error_code ec;
+        std::filesystem::remove(CurrentFile.FullPath, ec);
+    }
+    ReopenGridRecordset();
+}
+
+void frmTavorin::SaveTable() {
+    try {
+        SaveTableSteps();
+    } catch (...) {
+        // An error of the work database itself: unless the table was already replaced, the
+        // save did not happen; either way the grid keeps its recordset.
+        SaveAbandoned = tableReplaced_ ? 0 : -1;
+        if (!WorkRs || !WorkRs->IsOpen()) {
+            try {
+                ReopenGridRecordset();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void frmTavorin::SaveTableSteps() {
+    SaveAbandoned = 0;
+    tableReplaced_ = false;
+    auto abandon = [this] {
+        SaveAbandoned = -1;
+        ReopenGridRecordset();
+    };
+    if (RefuseReadOnlyTarget()) {
+        SaveAbandoned = -1;
+        return;
+    }
+
+    // Steps 1-2: validation works on WKTBL through its own recordsets.
+    if (WorkRs) WorkRs->Close();
+    int16_t errorCode = 0;
+    int32_t errorRow = 0;
+    ValidateLayout(errorCode, errorRow);
+    if (errorCode != 0) {
+        ReopenGridRecordset();
+        PlaceCursorOnFault(errorCode, errorRow);
+        SaveAbandoned = -1;
+        return;
+    }
+
+    // Step 3: a table without a primary key only on request.
+    if (KeyUsed[1] == 0 || Text1[1]->text().isEmpty()) {
+        if (platform::MsgBox(QString::fromUtf8("主キーが設定されていません。続行しますか。"), platform::vbOKCancel) !=
+            platform::vbOK) {
+            abandon();
+            Text1[9]->setFocus();
+            return;
+        }
+    }
+
+    const std::string buildName = BuildNameOf(CurrentTable);
+    const bool fileExisted = FileExists(CurrentFile.FullPath);
+    bool fileCreated = false;
+    bool tableExisted = false;
+    bool carry = false;
+    std::string oldTable;
+    try {
+        // Step 4: the file, and whether its data is carried over.
+        engine::DatabasePtr db;
+        if (fileExisted) {
+            db = Ws->OpenDatabase(CurrentFile.FullPath);
+            if (std::string found = FindTable(*db, CurrentTable); !found.empty()) {
+                tableExisted = true;
+                const int answer =
+                    platform::MsgBox(QString::fromUtf8("テーブルを初期化しますか。"), platform::vbYesNoCancel);
+                if (answer == platform::vbCancel) {
+                    db->Close();
+                    return abandon();
+                }
+                carry = answer == platform::vbNo;
+                oldTable = found;
+            } else if (!SourceTableName.empty()) {
+                if (std::string source = FindTable(*db, SourceTableName); !source.empty()) {
+                    const int answer = platform::MsgBox(QString::fromUtf8("もとのテーブルのデータをコピーしますか。"),
+                                                        platform::vbYesNoCancel);
+                    if (answer == platform::vbCancel) {
+                        db->Close();
+                        return abandon();
+                    }
+                    carry = answer == platform::vbYes;
+                    oldTable = source;
+                }
+            }
+        } else {
+            db = Ws->CreateDatabase(CurrentFile.FullPath, engine::kLangJapanese);
+            fileCreated = true;
+        }
+
+        // Step 6: a build table left by an interrupted save.
+        if (std::string leftOver = FindTable(*db, buildName); !leftOver.empty()) {
+            if (platform::MsgBox(QString::fromUtf8("前回の作業テーブル　[") + QString::fromStdString(buildName) +
+                                     QString::fromUtf8("] が存在してます。削除します。"),
+                                 platform::vbOKCancel) != platform::vbOK) {
+                // The left-over stays, as the user asked; this save changed nothing.
+                db->Close();
+                return abandon();
+            }
+            db->TableDefs().Delete(leftOver);
+        }
+
+        // Steps 7-9: the build table, complete with fields and indexes, in one append.
+        BuildTableDefinition(*db, buildName);
+        // Step 10: descriptions.
+        WriteDescriptions(*db, buildName);
+        db->Close();
+
+        // Step 11: the records.
+        long expected = -1;
+        if (carry) {
+            switch (CarryOverData(oldTable, buildName)) {
+            case CarryResult::Committed:
+                // Every record the walk read from the old table must be in the build table.
+                expected = carriedRecords_;
+                break;
+            case CarryResult::RolledBack:
+                CleanUpAfterSave(buildName, fileCreated);
+                SaveAbandoned = -1;
+                return;
+            case CarryResult::EngineFailed:
+                throw SaveFailed{lastEngineError_.number, lastEngineError_.description};
+            }
+        }
+
+        // Step 12: replacement.
+        ReplaceOldTable(tableExisted, buildName, expected);
+        tableReplaced_ = true;
+    } catch (const engine::Error& e) {
+        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        ShowEngineFailure(e.Number(), e.Description());
+        CleanUpAfterSave(buildName, fileCreated);
+        SaveAbandoned = -1;
+        return;
+    } catch (const SaveFailed& f) {
+        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        ShowEngineFailure(f.number, f.description);
+        CleanUpAfterSave(buildName, fileCreated);
+        SaveAbandoned = -1;
+        return;
+    }
+
+    ReopenGridRecordset();
+    ClearLayout();
+    OpenFileTables(CurrentFile.FullPath);
+    Text1[0]->setFocus();
+}
+
+void frmTavorin::mnTableSave_Click(int Index) {
+    int16_t error = 0;
+    StoreRow(error);
+    if (error != 0) return;
+    if (Index == 0) {
+        SaveTable();
+        if (SaveAbandoned != 0) CellEdited = true;
+    }
+}
+
+} // namespace tavorin
