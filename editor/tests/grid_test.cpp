@@ -26,7 +26,7 @@ class GridTest : public WindowTest {
         WindowTest::SetUp();
         if (HasFatalFailure()) return;
         path = data.File("grid.mdb");
-        std::vector<FieldSpec> fields = {
+        std::vector<FieldDef> fields = {
             {"CODE", dao::dbText, 10},    {"NAME", dao::dbText, 40},
             {"QTY", dao::dbLong},         {"ID", dao::dbLong, 0, dao::dbAutoIncrField},
             {"ADDR_01", dao::dbText, 20}, {"ADDR_02", dao::dbText, 20},

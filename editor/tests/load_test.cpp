@@ -27,7 +27,7 @@ TEST_F(LoadTest, NumberedFieldsFoldIntoOneRowPerGroup) {
     using Rows = std::vector<std::pair<std::string, std::string>>;
     struct Case {
         const char* table;
-        std::vector<FieldSpec> fields;
+        std::vector<FieldDef> fields;
         Rows rows;
     };
     const Case cases[] = {
@@ -270,7 +270,7 @@ TEST_F(LoadTest, ATableNameWithoutAFileIsRefused) {
 
 TEST_F(LoadTest, ATableOf255FieldsLoadsCompletely) {
     const std::string path = data.File("wide.mdb");
-    std::vector<FieldSpec> fields;
+    std::vector<FieldDef> fields;
     for (int i = 1; i <= 255; ++i) fields.push_back({"F" + std::to_string(i), dao::dbLong});
     MakeTable(path, "Wide", fields);
     OpenTable(path, "Wide");

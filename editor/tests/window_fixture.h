@@ -33,7 +33,7 @@ namespace tavorintest {
 
 namespace dao = engine::dao;
 
-struct FieldSpec {
+struct FieldDef {
     std::string name{};
     int type = dao::dbText;
     long size = 0;
@@ -56,24 +56,24 @@ inline engine::DatabasePtr OpenOrCreate(const std::string& path) {
 
 // Adds a table to the database at path (created when missing).
 inline void MakeTable(const std::string& path, const std::string& table,
-                      const std::vector<FieldSpec>& fields,
+                      const std::vector<FieldDef>& fields,
                       const std::vector<IndexSpec>& indexes = {},
                       const std::string& description = {}) {
     engine::DatabasePtr db = OpenOrCreate(path);
     engine::TableDefPtr td = db->CreateTableDef(table);
-    for (const FieldSpec& spec : fields) {
-        engine::FieldPtr f = td->CreateField(spec.name, spec.type, spec.size);
-        if (spec.attributes) f->SetAttributes(spec.attributes);
-        if (!spec.description.empty())
+    for (const FieldDef& def : fields) {
+        engine::FieldPtr f = td->CreateField(def.name, def.type, def.size);
+        if (def.attributes) f->SetAttributes(def.attributes);
+        if (!def.description.empty())
             f->Properties().Append(
-                f->CreateProperty("Description", dao::dbText, engine::Variant(spec.description)));
+                f->CreateProperty("Description", dao::dbText, engine::Variant(def.description)));
         td->Fields().Append(f);
     }
-    for (const IndexSpec& spec : indexes) {
-        engine::IndexPtr ix = td->CreateIndex(spec.name);
-        ix->SetPrimary(spec.primary);
-        ix->SetUnique(spec.unique || spec.primary);
-        for (const auto& [name, descending] : spec.fields) {
+    for (const IndexSpec& def : indexes) {
+        engine::IndexPtr ix = td->CreateIndex(def.name);
+        ix->SetPrimary(def.primary);
+        ix->SetUnique(def.unique || def.primary);
+        for (const auto& [name, descending] : def.fields) {
             engine::FieldPtr member = ix->CreateField(name);
             if (descending) member->SetAttributes(dao::dbDescending);
             ix->Fields().Append(member);
@@ -87,8 +87,8 @@ inline void MakeTable(const std::string& path, const std::string& table,
     db->Close();
 }
 
-inline std::vector<FieldSpec> TextFields(std::initializer_list<const char*> names, long size = 10) {
-    std::vector<FieldSpec> out;
+inline std::vector<FieldDef> TextFields(std::initializer_list<const char*> names, long size = 10) {
+    std::vector<FieldDef> out;
     for (const char* name : names) out.push_back({name, dao::dbText, size});
     return out;
 }

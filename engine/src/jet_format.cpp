@@ -1,5 +1,7 @@
 #include "jet_format.h"
 
+#include "engine/text932.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -288,21 +290,7 @@ std::optional<std::string> Utf16LeToUtf8(std::string_view b) {
         } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
             return std::nullopt;
         }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        cp932::AppendUtf8(out, cp);
     }
     return out;
 }
