@@ -100,9 +100,23 @@ struct Entry {
     bool toAutoNumber;
     bool autoToAuto;     // an auto number staying an auto number keeps its values
     bool textual;        // new type dbText or dbMemo
+    bool dbText;         // new type dbText
     bool allowZeroLength;
     size_t target;       // field position in the destination
+    // The conversion would give the value back unchanged (same type, and a text not made
+    // shorter): the copy reads it by position and skips the conversion.
+    bool unchanged = false;
+    size_t source = 0;
 };
+
+long SizeOf(const std::string& text) {
+    long n = 0;
+    for (char c : Trimmed(text)) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
 
 } // namespace
 
@@ -126,9 +140,22 @@ frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, c
         e.oldName = Trimmed(FieldMap(j, 5));
         e.toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
         e.autoToAuto = e.toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        e.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        e.dbText = SameText(FieldMap(j, 3), "dbText");
+        e.textual = e.dbText || SameText(FieldMap(j, 3), "dbMemo");
         e.allowZeroLength = buildDef->Fields().Item(e.newName)->AllowZeroLength();
         e.target = dst->FieldIndex(e.newName);
+        if (!e.oldName.empty() && !e.toAutoNumber && SameText(FieldMap(j, 6), FieldMap(j, 3))) {
+            const bool text = SameText(FieldMap(j, 3), "dbText");
+            const long newSize = SizeOf(FieldMap(j, 4)), oldSize = SizeOf(FieldMap(j, 7));
+            if (!text || (newSize >= 0 && oldSize >= 0 && newSize >= oldSize)) {
+                try {
+                    e.source = src->FieldIndex(e.oldName);
+                    e.unchanged = true;
+                } catch (const engine::Error&) {
+                    // Left to the conversion, which reports a missing field in its own words.
+                }
+            }
+        }
         entries.push_back(std::move(e));
     }
     buildDef.reset();
@@ -150,7 +177,17 @@ frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, c
         while (!src->Eof() && !valueFailed) {
             dst->AddNew();
             for (const Entry& e : entries) {
-                if (!e.oldName.empty() && !e.toAutoNumber) {
+                if (e.unchanged) {
+                    // As the conversion does: a text's Null becomes the empty text, and the
+                    // empty text lands as Null where the field refuses it.
+                    const Variant& same = src->Value(e.source);
+                    const bool blank = (same.IsString() && same.StringValue().empty()) ||
+                                       (e.dbText && same.IsNull());
+                    if (blank)
+                        dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
+                    else
+                        dst->SetValue(e.target, same);
+                } else if (!e.oldName.empty() && !e.toAutoNumber) {
                     int16_t error = 0;
                     ConvertFieldValue(*src, e.number, v, error);
                     if (error == 9) {

@@ -324,3 +324,32 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         }
     }
 }
+
+TEST_F(SaveTest, UnchangedFieldsKeepTheirValuesAndATextNullBecomesEmpty) {
+    MakeCustomers(db, 3);
+    {
+        auto user = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
+        auto rs = user->OpenRecordset("SELECT * FROM CUST ORDER BY ID");
+        rs->Edit();
+        rs->SetValue("NAME", Variant::Null());
+        rs->SetValue("PRICE", Variant::Null());
+        rs->SetValue("NOTE", Variant::Null());
+        rs->Update();
+    }
+    const auto before = Dump(db, "CUST");
+    Start(db, "CUST");
+    layout.Set(layout.RowOf("CODE"), "FLD04", Variant::Integer(12)); // a change elsewhere
+    Save();
+    ASSERT_EQ(window->SaveAbandoned, 0);
+    auto user = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
+    auto rs = user->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
+    EXPECT_TRUE(rs->Value("NAME").IsString());
+    EXPECT_EQ(engine::TextOf(rs->Value("NAME")), "");
+    EXPECT_TRUE(rs->Value("PRICE").IsNull());
+    EXPECT_TRUE(rs->Value("NOTE").IsNull());
+    rs->MoveNext();
+    EXPECT_EQ(engine::TextOf(rs->Value("NAME")), "名前2");
+    EXPECT_EQ(engine::CLng(rs->Value("PRICE")), 20);
+    EXPECT_EQ(engine::TextOf(rs->Value("NOTE")), "note 2");
+    EXPECT_EQ(Dump(db, "CUST").size(), before.size());
+}

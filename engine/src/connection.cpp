@@ -94,8 +94,8 @@ void Connection::CheckWritable() const {
     if (readOnly_) Throw(err::kReadOnly);
 }
 
-int Connection::Exec(std::string_view sql) {
-    CompleteWalks();
+int Connection::Exec(std::string_view sql, bool keepWalks) {
+    if (!keepWalks) CompleteWalks();
     std::string text(sql);
     if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
     char* msg = nullptr;
@@ -540,9 +540,9 @@ long Connection::CountRecords(std::string_view table) {
 
 void Connection::Begin(int depth) {
     if (depth == 1) {
-        Exec("BEGIN");
+        Exec("BEGIN", true);
     } else {
-        Exec("SAVEPOINT \"lv" + std::to_string(depth) + "\"");
+        Exec("SAVEPOINT \"lv" + std::to_string(depth) + "\"", true);
     }
     depth_ = depth;
 }

@@ -61,8 +61,10 @@ public:
 
     long CountRecords(std::string_view table);
 
-    // Runs a write statement (with the fault hook); returns changed rows.
-    int Exec(std::string_view sql);
+    // Runs a write statement (with the fault hook); returns changed rows. Running walks are
+    // finished first unless keepWalks (statements that only open a transaction level, which
+    // cannot disturb a running read).
+    int Exec(std::string_view sql, bool keepWalks = false);
     // Steps a prepared write statement through the fault hook.
     void StepWrite(Stmt& stmt);
     void CheckWritable() const;
