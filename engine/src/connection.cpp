@@ -80,12 +80,12 @@ std::string SqlTypeOf(int type) {
 
 Connection::Connection(Workspace& ws, std::string key, std::string path, SqliteDb db, bool readOnly,
                        std::string removeOnClose)
-    : ws_(ws), key_(std::move(key)), path_(std::move(path)), db_(std::move(db)), readOnly_(readOnly),
+    : ws_(&ws), key_(std::move(key)), path_(std::move(path)), db_(std::move(db)), readOnly_(readOnly),
       removeOnClose_(std::move(removeOnClose)) {}
 
 Connection::~Connection() {
     if (depth_ > 0) sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    ws_.Forget(this);
+    if (ws_) ws_->Forget(this);
     db_.reset();
     if (!removeOnClose_.empty()) std::remove(removeOnClose_.c_str());
 }

@@ -29,6 +29,8 @@ public:
     ~Connection();
 
     const std::string& Path() const { return path_; }
+    // The workspace is being destroyed: this connection outlives it and must forget it.
+    void DetachFromWorkspace() { ws_ = nullptr; }
     const std::string& Key() const { return key_; }
     sqlite3* Db() const { return db_.get(); }
     bool ReadOnly() const { return readOnly_; }
@@ -95,7 +97,7 @@ private:
     void CreateIndexInside(const std::string& table, IndexInfo index);
     void SetPropertyInside(const std::string& table, const std::string& field, const PropertyInfo& prop);
 
-    Workspace& ws_;
+    Workspace* ws_;
     std::string key_;
     std::string path_;
     SqliteDb db_;

@@ -90,7 +90,12 @@ Workspace::Workspace() {
     // The engine keeps no allocation statistics; without them SQLite's allocator takes no lock.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
 }
-Workspace::~Workspace() = default;
+Workspace::~Workspace() {
+    // Connections held by objects that outlive the engine (globals destroyed after it at exit)
+    // must not call back into a workspace that is gone.
+    for (auto& [key, weak] : connections_)
+        if (auto c = weak.lock()) c->DetachFromWorkspace();
+}
 
 void Workspace::Forget(detail::Connection* conn) {
     for (auto it = connections_.begin(); it != connections_.end(); ++it) {
