@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "bench_columns.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 
@@ -29,24 +30,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Column {
-    std::string name;
-    int type;
-    long size;
-};
-
-std::vector<Column> Columns() {
-    std::vector<Column> cols;
-    for (int i = 1; i <= 5; ++i) cols.push_back({"L" + std::to_string(i), dao::dbLong, 0});
-    for (int i = 1; i <= 3; ++i) cols.push_back({"D" + std::to_string(i), dao::dbDouble, 0});
-    for (int i = 1; i <= 10; ++i) cols.push_back({"T" + std::to_string(i), dao::dbText, 40});
-    for (int i = 1; i <= 2; ++i) cols.push_back({"W" + std::to_string(i), dao::dbDate, 0});
-    return cols;
-}
 
 void CreateTable(Database& db, const std::string& name) {
     auto td = db.CreateTableDef(name);
-    for (const auto& c : Columns()) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+    for (const auto& c : BenchColumns()) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
     db.TableDefs().Append(td);
 }
 
@@ -77,7 +64,7 @@ void Fill(const std::string& path, long n) {
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     std::string sql = "INSERT INTO a VALUES (";
-    for (size_t i = 0; i < Columns().size(); ++i) sql += i ? ",?" : "?";
+    for (size_t i = 0; i < BenchColumns().size(); ++i) sql += i ? ",?" : "?";
     sql += ")";
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
@@ -111,7 +98,7 @@ void RawCopy(const std::string& path) {
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
     std::string cols;
-    for (const auto& c : Columns()) cols += (cols.empty() ? "\"" : ", \"") + c.name + "\"";
+    for (const auto& c : BenchColumns()) cols += (cols.empty() ? "\"" : ", \"") + c.name + "\"";
     std::string sql = "BEGIN; INSERT INTO b (" + cols + ") SELECT " + cols + " FROM a; COMMIT;";
     char* err = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -125,7 +112,7 @@ void ModelCopy(const std::string& path) {
     Workspace& ws = DBEngine::Instance().Workspaces(0);
     DatabasePtr db = ws.OpenDatabase(path);
     std::vector<std::string> names;
-    for (const auto& c : Columns()) names.push_back(c.name);
+    for (const auto& c : BenchColumns()) names.push_back(c.name);
     ws.BeginTrans();
     RecordsetPtr dst = db->OpenRecordset("SELECT * FROM [c]", RecordsetType::Dynaset);
     RecordsetPtr src = db->OpenRecordset("SELECT * FROM [a]", RecordsetType::Snapshot);

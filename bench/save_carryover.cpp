@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "bench_columns.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
@@ -32,26 +33,12 @@ namespace dao = engine::dao;
 
 namespace {
 
-struct Column {
-    std::string name;
-    int type;
-    long size;
-};
-
-std::vector<Column> Columns() {
-    std::vector<Column> cols;
-    for (int i = 1; i <= 5; ++i) cols.push_back({"L" + std::to_string(i), dao::dbLong, 0});
-    for (int i = 1; i <= 3; ++i) cols.push_back({"D" + std::to_string(i), dao::dbDouble, 0});
-    for (int i = 1; i <= 10; ++i) cols.push_back({"T" + std::to_string(i), dao::dbText, 40});
-    for (int i = 1; i <= 2; ++i) cols.push_back({"W" + std::to_string(i), dao::dbDate, 0});
-    return cols;
-}
 
 void Build(const std::string& path, long n) {
     {
         auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
         auto td = db->CreateTableDef("BIG");
-        for (const auto& c : Columns()) {
+        for (const auto& c : BenchColumns()) {
             auto f = td->CreateField(c.name, c.type, c.size);
             if (c.type == dao::dbText) f->SetAllowZeroLength(true);
             td->Fields().Append(f);

@@ -330,6 +330,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // another and a message box shown from a focus change re-triggers nothing.
     void RunEvent(const std::function<void()>& handler);
     void MoveFocus(QWidget* target, bool keepText = false);
+    void CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error);
     void FinishEvent();
     void OnFocusIn(QWidget* input);
     void OnFocusOut(QWidget* input);

@@ -110,9 +110,8 @@ void frmTavorin::ValidateName(int line, const std::string& text, int16_t& error)
         return;
     }
     if (HasContentBesidesName(RowBuffer)) {
-        Say("フィールド名称は省略できません。");
-        error = 9;
-        MoveFocus(Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))], true);
+        CellFault("フィールド名称は省略できません。",
+                  Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))], true, error);
         return;
     }
     noStore_ = true;
@@ -121,9 +120,7 @@ void frmTavorin::ValidateName(int line, const std::string& text, int16_t& error)
 void frmTavorin::ValidateSize(int line, const std::string& text, int16_t& error) {
     QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kSize))];
     if (RowBuffer.TypeName.empty()) {
-        Say("データ種別が未入力です。");
-        error = 9;
-        MoveFocus(Combo2[static_cast<size_t>(line)]);
+        CellFault("データ種別が未入力です。", Combo2[static_cast<size_t>(line)], false, error);
         return;
     }
     if (!SameText(RowBuffer.TypeName, "dbText")) return; // the size of other types is fixed
@@ -133,16 +130,12 @@ void frmTavorin::ValidateSize(int line, const std::string& text, int16_t& error)
     }
     IsAllDigits(text, error);
     if (error != 0) {
-        Say("数字以外の文字が入力されています。");
-        error = 9;
-        MoveFocus(cell, true);
+        CellFault("数字以外の文字が入力されています。", cell, true, error);
         return;
     }
     const long value = DigitsValue(text);
     if (value > 255) {
-        Say("テキストタイプのサイズは最大　'255'　です。");
-        error = 9;
-        MoveFocus(cell, true);
+        CellFault("テキストタイプのサイズは最大　'255'　です。", cell, true, error);
         return;
     }
     RowBuffer.Size = static_cast<int16_t>(value);
@@ -151,16 +144,12 @@ void frmTavorin::ValidateSize(int line, const std::string& text, int16_t& error)
 void frmTavorin::ValidateRepeat(int line, const std::string& text, int16_t& error) {
     QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kRepeat))];
     if (RowBuffer.TypeName.empty()) {
-        Say("データ種別が未入力です。");
-        error = 9;
-        MoveFocus(Combo2[static_cast<size_t>(line)]);
+        CellFault("データ種別が未入力です。", Combo2[static_cast<size_t>(line)], false, error);
         return;
     }
     IsAllDigits(text, error);
     if (error != 0) {
-        Say("数字以外の文字が入力されています。");
-        error = 9;
-        MoveFocus(cell, true);
+        CellFault("数字以外の文字が入力されています。", cell, true, error);
         return;
     }
     const long value = DigitsValue(text);
@@ -174,9 +163,7 @@ void frmTavorin::ValidateRepeat(int line, const std::string& text, int16_t& erro
     else if (value > 99)
         fault = "配列は　１次元で９９までです。";
     if (fault) {
-        Say(fault);
-        error = 9;
-        MoveFocus(cell, true);
+        CellFault(fault, cell, true, error);
         return;
     }
     // Kept as typed ("05" stays "05"); leading zeros beyond the column's two characters go.
@@ -209,6 +196,13 @@ void frmTavorin::ApplyType(int line, const std::string& typeName) {
     MoveFocus(Text1[static_cast<size_t>(
         first + (SameText(typeName, "dbText") ? grid::kSize : grid::kRepeat))]);
     if (CurRow > 0) RowBufferOp("PUT");
+}
+
+// One message for a faulty cell; the focus goes back to where the fault lies.
+void frmTavorin::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
+    Say(message);
+    error = 9;
+    MoveFocus(focus, keepText);
 }
 
 } // namespace tavorin
