@@ -11,10 +11,29 @@ void CheckObjectName(const std::string& name) {
     size_t pos = 0, count = 0;
     while (pos < name.size()) {
         char32_t cp = cp932::NextCodePoint(name, pos);
-        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD) Throw(err::kInvalidName, name);
+        // Jet refuses control characters and the characters of its own name syntax.
+        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD || cp == '.' || cp == '!' || cp == '`' || cp == '[' || cp == ']')
+            Throw(err::kInvalidName, name);
         ++count;
     }
     if (count > static_cast<size_t>(limits::kMaxNameLength)) Throw(err::kInvalidName, name);
+}
+
+namespace {
+bool StartsWithIgnoringCase(const std::string& name, std::string_view prefix) {
+    return name.size() >= prefix.size() && NamesEqual(std::string_view(name).substr(0, prefix.size()), prefix);
+}
+} // namespace
+
+void CheckTableName(const std::string& name) {
+    CheckObjectName(name);
+    // SQLite keeps "sqlite_" names for itself, and the engine's catalog tables and the SQLite
+    // indexes behind the object model's indexes share the file's one namespace with the tables.
+    for (std::string_view reserved : {"MSysDatabase", "MSysTables", "MSysColumns", "MSysIndexes", "MSysIndexColumns",
+                                      "MSysProperties"})
+        if (NamesEqual(name, reserved)) Throw(err::kInvalidName, name);
+    for (std::string_view prefix : {"sqlite_", "MSysIdx", "MSysRename_"})
+        if (StartsWithIgnoringCase(name, prefix)) Throw(err::kInvalidName, name);
 }
 
 void CheckFieldDefinition(const Field& f) {
