@@ -23,6 +23,11 @@ namespace {
 bool StartsWithIgnoringCase(const std::string& name, std::string_view prefix) {
     return name.size() >= prefix.size() && NamesEqual(std::string_view(name).substr(0, prefix.size()), prefix);
 }
+// prefix followed by one or more digits, as the engine numbers its own objects.
+bool NumberedName(const std::string& name, std::string_view prefix) {
+    return name.size() > prefix.size() && StartsWithIgnoringCase(name, prefix) &&
+           name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
 } // namespace
 
 void CheckTableName(const std::string& name) {
@@ -32,8 +37,8 @@ void CheckTableName(const std::string& name) {
     for (std::string_view reserved : {"MSysDatabase", "MSysTables", "MSysColumns", "MSysIndexes", "MSysIndexColumns",
                                       "MSysProperties"})
         if (NamesEqual(name, reserved)) Throw(err::kInvalidName, name);
-    for (std::string_view prefix : {"sqlite_", "MSysIdx", "MSysRename_"})
-        if (StartsWithIgnoringCase(name, prefix)) Throw(err::kInvalidName, name);
+    if (StartsWithIgnoringCase(name, "sqlite_") || NumberedName(name, "MSysIdx") || NumberedName(name, "MSysRename_"))
+        Throw(err::kInvalidName, name);
 }
 
 void CheckFieldDefinition(const Field& f) {

@@ -165,6 +165,43 @@ TEST(AtomicCommit, ATransactionSQLiteEndedRefusesChangesUntilRollback) {
     EXPECT_EQ(Numbers(dir.File("a.mdb")), (std::multiset<long>{0, 1, 10, 11}));
 }
 
+// A rollback that cannot write the old pages back still ends the transaction (SQLite reports no
+// error for it: the journal stays), and the file comes back at its old state from its journal
+// when it is used next.
+TEST(AtomicCommit, ARollbackThatCannotWriteTheFileBackStillEndsTheTransaction) {
+    TempDir dir;
+    EnvGuard state("XDG_STATE_HOME", dir.File("state"));
+    const std::string path = dir.File("a.mdb");
+    Ws().BeginTrans();
+    MakeFile(path, 0, 600);
+    Ws().CommitTrans();
+    const auto before = Numbers(path);
+    FailingVfs vfs;
+    {
+        DatabasePtr a = Ws().OpenDatabase(path);
+        // A small page cache makes the transaction write changed pages into the file before the
+        // end, so that rolling back has to write the old ones back.
+        const std::string schema = a->SchemaName();
+        ASSERT_EQ(sqlite3_exec(a->SqliteHandle(), ("PRAGMA \"" + schema + "\".cache_size = 5").c_str(), nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        Ws().BeginTrans();
+        a->Execute("DELETE * FROM T WHERE N >= 100");
+        Add(a, 1000);
+        vfs.Arm(path, 1);
+        EXPECT_EQ(ErrorOf([] { Ws().Rollback(); }), 0);
+        EXPECT_TRUE(vfs.Fired());
+        vfs.Disarm();
+        EXPECT_EQ(Ws().TransactionLevel(), 0);
+        Ws().BeginTrans();
+        Add(a, 5000);
+        Ws().CommitTrans();
+    }
+    auto after = before;
+    after.insert(5000);
+    EXPECT_EQ(Numbers(path), after);
+}
+
 // The child of the crash test: commits batches of records to both files until it is killed,
 // reporting each batch once CommitTrans has returned.
 TEST(CommitCrashHelper, CommitsUntilKilled) {

@@ -51,7 +51,7 @@ public:
 private:
     struct File {
         sqlite3_file base;
-        bool watched;
+        const char* name; // SQLite keeps the name unchanged until the file is closed
         sqlite3_file* Real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
     };
     static File* Of(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
@@ -59,7 +59,7 @@ private:
     // True when this write or sync of a watched file is the one to fail.
     static bool Fails(File* f) {
         FailingVfs* v = current_;
-        if (!v || !f->watched) return false;
+        if (!v || !Watched(f->name)) return false;
         if (++v->count_ != v->failAt_) return false;
         v->fired_ = true;
         return true;
@@ -72,7 +72,7 @@ private:
     static int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
         auto* self = static_cast<FailingVfs*>(current_);
         File* f = Of(file);
-        f->watched = Watched(name);
+        f->name = name;
         int rc = self->real_->xOpen(self->real_, name, f->Real(), flags, outFlags);
         // SQLite closes a file whose methods are set, even when opening it failed.
         f->base.pMethods = f->Real()->pMethods ? &kMethods : nullptr;
