@@ -1,12 +1,29 @@
 // Tavorin, the table-layout designer.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstring>
+#include <iostream>
 
+#include "forms/PrintCommand.h"
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
 #include "modules/WorkStore.h"
 
+namespace {
+
+bool AsksToPrint(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--print") == 0 || std::strncmp(argv[i], "--print=", 8) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Printing from the command line needs no display (scripts, servers).
+    if (AsksToPrint(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tavorin::SetUpApplication(app);
 
@@ -16,6 +33,14 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     parser.addOption({QStringLiteral("workdir"),
                       QString::fromUtf8("作業フォルダーを置くフォルダー"), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("print"),
+                      QString::fromUtf8("ウィンドウを開かずに FILE.mdb のレイアウトを印刷する"
+                                        "（--table がなければすべてのテーブル）。--pdf が必要"),
+                      QStringLiteral("FILE.mdb")});
+    parser.addOption({QStringLiteral("table"), QString::fromUtf8("--print で印刷するテーブル"),
+                      QStringLiteral("T")});
+    parser.addOption({QStringLiteral("pdf"), QString::fromUtf8("--print の出力先 PDF ファイル"),
+                      QStringLiteral("OUT.pdf")});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QString::fromUtf8("開くデータベースファイル（.mdb）"),
                                  QStringLiteral("[FILE"));
@@ -24,6 +49,18 @@ int main(int argc, char** argv) {
     parser.process(app);
     if (parser.isSet(QStringLiteral("workdir")))
         tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
+
+    const bool print = parser.isSet(QStringLiteral("print"));
+    if (print || parser.isSet(QStringLiteral("table")) || parser.isSet(QStringLiteral("pdf"))) {
+        if (!print || !parser.isSet(QStringLiteral("pdf"))) {
+            std::cerr << "tavorin: --print FILE.mdb [--table T] --pdf OUT.pdf の形で指定して下さい。"
+                      << std::endl;
+            return 2;
+        }
+        return tavorin::RunPrintCommand(parser.value(QStringLiteral("print")).toStdString(),
+                                        parser.value(QStringLiteral("table")).toStdString(),
+                                        parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
+    }
 
     tavorin::frmTavorin window;
     if (!window.Form_Load()) return 1;
