@@ -123,7 +123,9 @@ TEST(PrinterPages, RecordsTheDrawingStateOfEachOperation) {
 
 TEST(PrintFont, TheHostGothicIsAFixedPitchJapaneseFontWithHalfWidthColumns) {
     const QString family = PrintFontFamily(QString::fromUtf8("ＭＳ ゴシック"));
-    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) EXPECT_EQ(family, "IPAGothic");
+    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
+        EXPECT_EQ(family, "IPAGothic");
+    }
     QFont font(family);
     font.setPixelSize(180); // 9 points in twips
     const QFontMetricsF m(font);
@@ -133,8 +135,9 @@ TEST(PrintFont, TheHostGothicIsAFixedPitchJapaneseFontWithHalfWidthColumns) {
     EXPECT_NEAR(m.horizontalAdvance(QString::fromUtf8("フィールド名")), 12 * 90, 1);
 
     EXPECT_FALSE(PrintFontFamily(QStringLiteral("No Such Font Anywhere")).isEmpty());
-    if (QFontDatabase::families().contains(QStringLiteral("IPAMincho")))
+    if (QFontDatabase::families().contains(QStringLiteral("IPAMincho"))) {
         EXPECT_EQ(PrintFontFamily(QStringLiteral("IPAMincho")), "IPAMincho");
+    }
 }
 
 class PdfPrinterTest : public ::testing::Test {
