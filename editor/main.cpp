@@ -1,8 +1,8 @@
 // Tavorin, the table-layout designer.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <cstring>
 #include <iostream>
+#include <string_view>
 
 #include "forms/PrintCommand.h"
 #include "forms/frmTavorin.h"
@@ -11,10 +11,18 @@
 
 namespace {
 
-bool AsksToPrint(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--print") == 0 || std::strncmp(argv[i], "--print=", 8) == 0)
-            return true;
+// The print command line and the help and version texts open no window.
+bool NeedsNoWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        for (std::string_view option : {"--print", "--table", "--pdf", "--help", "-h", "--help-all",
+                                        "--version", "-v"}) {
+            if (argument == option) return true;
+            if (option.starts_with("--") && argument.size() > option.size() && argument.starts_with(option) &&
+                argument[option.size()] == '=')
+                return true;
+        }
+    }
     return false;
 }
 
@@ -22,7 +30,7 @@ bool AsksToPrint(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // Printing from the command line needs no display (scripts, servers).
-    if (AsksToPrint(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (NeedsNoWindow(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tavorin::SetUpApplication(app);
