@@ -82,6 +82,23 @@ class PrintAllStore {
     engine::DatabasePtr db_;
 };
 
+// A workspace transaction that is always rolled back, down to the level it began at.
+class ScratchTransaction {
+  public:
+    ScratchTransaction() : level_(Ws->TransactionLevel()) { Ws->BeginTrans(); }
+    ~ScratchTransaction() {
+        try {
+            while (Ws->TransactionLevel() > level_) Ws->Rollback();
+        } catch (...) {
+        }
+    }
+    ScratchTransaction(const ScratchTransaction&) = delete;
+    ScratchTransaction& operator=(const ScratchTransaction&) = delete;
+
+  private:
+    int level_;
+};
+
 } // namespace
 
 void frmTavorin::ConnectPrintCommands() {
@@ -133,6 +150,9 @@ void frmTavorin::mnTablePrintAll_Click() {
     };
     try {
         PrintAllStore store;
+        // The work rows are scratch: one transaction over the whole run, rolled back at its end,
+        // spares a commit to disk per table.
+        ScratchTransaction scratch;
         PageNo = 0;
         for (const TableListEntry& entry : TableList) {
             if (entry.Name.empty()) break;

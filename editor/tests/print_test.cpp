@@ -397,6 +397,7 @@ TEST_F(PrintTest, PrintingAllRunsThePageNumbersOnAndGivesEachTableItsKeyBox) {
     // as before.
     EXPECT_GT(watching.whileStoreExists, 0);
     EXPECT_FALSE(fs::exists(PrintDbPath));
+    EXPECT_EQ(Ws->TransactionLevel(), 0);
     EXPECT_TRUE(fs::exists(WorkDbPath));
     EXPECT_EQ(W().CurrentTable, "");
     EXPECT_EQ(W().TableDesc, "");
@@ -485,6 +486,7 @@ TEST_F(PrintTest, AnEngineErrorWhilePrintingAllDropsTheJobAndTheWorkDatabase) {
     EXPECT_EQ(printer.Aborted(), 1);
     EXPECT_EQ(printer.Finished(), 0);
     EXPECT_FALSE(fs::exists(PrintDbPath));
+    EXPECT_EQ(Ws->TransactionLevel(), 0);
     EXPECT_EQ(W().CurrentTable, "");
 }
 
