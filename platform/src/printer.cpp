@@ -171,46 +171,30 @@ PrintOutcome QtPrinter::FinishWithPreview() {
     return {PrintOutcome::Printed, {}};
 }
 
-void QtPrinter::Print(const QString& text) {
+// An operation goes straight onto the PDF page, or is kept for the preview.
+void QtPrinter::Take(PrintOp op) {
     if (!job_) return;
-    PrintOp op{PrintOp::Text, CurrentX, CurrentY, 0, 0, 0, text, FontName, FontSize};
-    ++job_->drawings;
-    if (job_->canvas) {
-        if (!job_->canvas->Apply(op)) job_->failed = true;
-    } else {
+    if (op.kind == PrintOp::Text || op.kind == PrintOp::Line) ++job_->drawings;
+    if (!job_->canvas)
         job_->ops.push_back(std::move(op));
-    }
+    else if (!job_->canvas->Apply(op))
+        job_->failed = true;
+}
+
+void QtPrinter::Print(const QString& text) {
+    Take({PrintOp::Text, CurrentX, CurrentY, 0, 0, 0, text, FontName, FontSize});
 }
 
 void QtPrinter::Line(int x1, int y1, int x2, int y2) {
-    if (!job_) return;
-    PrintOp op{PrintOp::Line, x1, y1, x2, y2, DrawWidth, {}, {}, 0};
-    ++job_->drawings;
-    if (job_->canvas) {
-        if (!job_->canvas->Apply(op)) job_->failed = true;
-    } else {
-        job_->ops.push_back(std::move(op));
-    }
+    Take({PrintOp::Line, x1, y1, x2, y2, DrawWidth, {}, {}, 0});
 }
 
 void QtPrinter::NewPage() {
-    if (!job_) return;
-    PrintOp op;
-    op.kind = PrintOp::NewPage;
-    if (job_->canvas)
-        job_->canvas->Apply(op);
-    else
-        job_->ops.push_back(op);
+    Take({PrintOp::NewPage, 0, 0, 0, 0, 0, {}, {}, 0});
 }
 
 void QtPrinter::EndDoc() {
-    if (!job_) return;
-    PrintOp op;
-    op.kind = PrintOp::EndDoc;
-    if (job_->canvas)
-        job_->canvas->Apply(op);
-    else
-        job_->ops.push_back(op);
+    Take({PrintOp::EndDoc, 0, 0, 0, 0, 0, {}, {}, 0});
 }
 
 } // namespace platform

@@ -41,15 +41,11 @@ void RecordingPrinter::Line(int x1, int y1, int x2, int y2) {
 }
 
 void RecordingPrinter::NewPage() {
-    PrintOp op;
-    op.kind = PrintOp::NewPage;
-    Record(op);
+    Record({PrintOp::NewPage, 0, 0, 0, 0, 0, {}, {}, 0});
 }
 
 void RecordingPrinter::EndDoc() {
-    PrintOp op;
-    op.kind = PrintOp::EndDoc;
-    Record(op);
+    Record({PrintOp::EndDoc, 0, 0, 0, 0, 0, {}, {}, 0});
 }
 
 int RecordingPrinter::Documents() const {

@@ -109,6 +109,7 @@ class QtPrinter : public Printer {
     const std::optional<PrintOutcome>& LastOutcome() const { return lastOutcome_; }
 
   private:
+    void Take(PrintOp op);
     PrintOutcome Finish();
     PrintOutcome FinishPdf();
     PrintOutcome FinishWithPreview();
