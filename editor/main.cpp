@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8("フォーマットの作成"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOption({QStringLiteral("workdir"),
                       QString::fromUtf8("作業フォルダーを置くフォルダー"), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("print"),
@@ -54,7 +54,21 @@ int main(int argc, char** argv) {
                                  QStringLiteral("[FILE"));
     parser.addPositionalArgument(QStringLiteral("TABLE"), QString::fromUtf8("読み込むテーブル"),
                                  QStringLiteral("[TABLE]]"));
-    parser.process(app);
+    // Parsed here rather than by process(), which ends the program with exit() for help and
+    // errors, past the destructors.
+    if (!parser.parse(QApplication::arguments())) {
+        std::cerr << parser.errorText().toStdString() << std::endl;
+        return 2;
+    }
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        std::cout << parser.helpText().toStdString() << std::flush;
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::cout << QApplication::applicationName().toStdString() << ' '
+                  << QApplication::applicationVersion().toStdString() << std::endl;
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("workdir")))
         tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
 
