@@ -297,6 +297,7 @@ void frmTavorin::ConnectCommands() {
             [this] { RunEvent([this] { mnTableSave_Click(0); }); });
     for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0]})
         MarkCommandAvailable(command);
+    ConnectPrintCommands();
     ConnectInputs();
 
     for (int i = 0; i < kToolButtons; ++i) {

@@ -265,6 +265,10 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
   public:
     // ---- Saving (end) ----
 
+    // ---- Printing (frmTavorin_print.cpp) ----
+    void mnTablePrint_Click();
+    void mnTablePrintAll_Click();
+
   signals:
     // The End command has closed the program's windows.
     void ProgramEnded();
@@ -283,6 +287,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QAction* AddCommand(QMenu* menu, const char* objectName, const char* caption);
     void ConnectCommands();
     void ConnectInputs();
+    void ConnectPrintCommands();
 
     // Steps of the start sequence
     void CenterWindow();
