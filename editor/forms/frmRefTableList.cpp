@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/text932.h"
@@ -99,6 +100,13 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List2->setToolTip(Q("挿入すべきﾌｨｰﾙﾄﾞをｸﾘｯｸで選択します。Shiftを押しながらｸﾘｯｸすると範囲の指定"
                         "になります。Ctrlを押しながらｸﾘｯｸすると複数行選択できます。"));
+    // The heading's full-width blanks line up over the columns when the list's characters are
+    // a third wider than the heading's.
+    if (const qreal points = Label2[3]->font().pointSizeF(); points > 0) {
+        QFont listFont = List2->font();
+        listFont.setPointSizeF(points * 4 / 3);
+        List2->setFont(listFont);
+    }
     List2->setMinimumWidth(List2->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))) + 24);
     layout->addWidget(Label2[3]);
     layout->addWidget(List2, 3);
@@ -188,6 +196,9 @@ void frmRefTableList::ExtractChosenArchive() {
     if (!melt_) {
         melt_ = new frmMELT(this);
         melt_->Form_Load();
+        // To the left of this window, so that its table and field lists stay in sight.
+        const QRect here = frameGeometry();
+        melt_->move(std::max(0, here.left() - melt_->width() - 8), here.top() + 40);
     }
     melt_->ShowFolder(MeltFolder);
     melt_->show();
