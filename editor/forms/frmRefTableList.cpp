@@ -222,7 +222,9 @@ void frmRefTableList::List1_DblClick() {
     RefFields.clear();
     List2->clear();
 
-    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(RefTablePath);
+    // Only read, so that a reference on a read-only disk opens too.
+    engine::DatabasePtr db =
+        engine::DBEngine::Instance().Workspaces(0).OpenDatabase(RefTablePath, false, true);
     struct Closer {
         engine::Database& db;
         ~Closer() { db.Close(); }
