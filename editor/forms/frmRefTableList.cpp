@@ -178,6 +178,8 @@ void frmRefTableList::ExtractChosenArchive() {
     // The archive's tables are listed only once a database is picked out of it.
     List1->clear();
     RefTableList.clear();
+    // A folder that cannot be emptied stops the extraction: files of an earlier archive must
+    // not pass for this one's.
     int16_t errorMark = 0;
     if (FolderHoldsFiles(MeltFolder)) RemoveFolderTree(MeltFolder, errorMark);
     if (errorMark == 0) {
@@ -185,7 +187,6 @@ void frmRefTableList::ExtractChosenArchive() {
         fs::create_directory(MeltFolder, ec);
         if (ec) errorMark = 9;
     }
-    // Files of an earlier archive that could not be removed must not pass for this one's.
     int32_t fileCount = 0;
     if (errorMark == 0) ExtractArchive(RefFile.FullPath, MeltFolder + "/", fileCount, errorMark);
     if (errorMark != 0) {
