@@ -295,7 +295,8 @@ void frmTavorin::ConnectCommands() {
             [this] { RunEvent([this] { Text2_Click(); }); });
     connect(mnTableSave[0], &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableSave_Click(0); }); });
-    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0]})
+    connect(mnTableRef, &QAction::triggered, this, [this] { RunEvent([this] { mnTableRef_Click(); }); });
+    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef})
         MarkCommandAvailable(command);
     ConnectPrintCommands();
     ConnectInputs();

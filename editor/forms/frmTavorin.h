@@ -38,6 +38,7 @@ namespace tavorin {
 
 class ToolImage;
 class frmAbout;
+class frmRefTableList;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -72,6 +73,9 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnEnd_Click();
     void mnHelp_Click();
     void mnAbout_Click();
+    // Opens the reference table window beside this one, once the cell being edited is stored.
+    void mnTableRef_Click();
+    frmRefTableList* RefTableWindow() const;
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);
@@ -354,6 +358,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
 
     std::set<const QAction*> available_;
     QPointer<frmAbout> about_;
+    QPointer<frmRefTableList> refTables_;
     bool ended_ = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include "ToolImage.h"
 #include "frmAbout.h"
+#include "frmRefTableList.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
@@ -142,6 +143,7 @@ void frmTavorin::mnEnd_Click() {
 void frmTavorin::EndProgram() {
     ended_ = true;
     if (about_) about_->close();
+    if (refTables_) refTables_->Unload();
     close();
     emit ProgramEnded();
 }

@@ -52,4 +52,12 @@ void RemoveFolderTree(const std::string& folder, int16_t& errorMark);
 // Deletes the files of folder, then the folder itself (which must have no subfolders left).
 void RemoveFolderFiles(const std::string& folder, int16_t& errorMark);
 
+// Extracts the LZH or ZIP archive at archivePath (told by the last three characters of the
+// path, letter case ignored) with the archiver into destination, a folder path ending in a
+// separator. errorMark is 9 when the archive is of another kind, the library is missing (after
+// the message "該当するDLLがありません。"), the archive is not valid or its extraction failed;
+// else 0 with fileCount the number of files in the archive.
+void ExtractArchive(const std::string& archivePath, const std::string& destination,
+                    int32_t& fileCount, int16_t& errorMark);
+
 } // namespace tavorin

@@ -293,7 +293,7 @@ TEST_F(LoadTest, ATableOf255FieldsLoadsCompletely) {
 // ---- Genuine Jet files -----------------------------------------------------------------------
 
 fs::path JetTestFolder() {
-    return fs::path(__FILE__).parent_path() / ".." / ".." / ".." / "shared" / "testdata" / "jet";
+    return fs::path(TESTDATA_DIR) / "jet";
 }
 
 std::string ExpectedType(const engine::Field& f) {
