@@ -66,8 +66,17 @@ class SaveInterfaceTest : public WindowTest {
         }
         MakeTable(path, "U", {{"X", dao::dbLong}, {"Y", dao::dbText, 5}});
         tFields = FieldNames(path, "T");
+        fs::copy_file(path, pristine);
         OpenTable(path, "T");
         ASSERT_EQ(W().LastRow, 15);
+    }
+
+    // The file as SetUp made it, with T open in it and an unchanged layout.
+    void OpenPristineT() {
+        W().LayoutChanged = 0;
+        W().CloseUserDatabase();
+        fs::copy_file(pristine, path, fs::copy_options::overwrite_existing);
+        OpenTable(path, "T");
     }
 
     // The questions of a save over the existing T that carries its records across.
@@ -120,6 +129,7 @@ class SaveInterfaceTest : public WindowTest {
     }
 
     std::string path;
+    std::string pristine = data.File("pristine.mdb");
     std::vector<std::string> tFields;
 };
 
@@ -134,14 +144,9 @@ TEST_F(SaveInterfaceTest, TheSaveMenuAndToolbarButtonSaveTheCellBeingTyped) {
         {"menu", [&] { PickFromMenu(W().mnTable, W().mnTableSave[0]); }},
         {"toolbar", [&] { QTest::mouseClick(W().Image1[8], Qt::LeftButton); }},
     };
-    const std::string pristine = data.File("pristine.mdb");
-    W().CloseUserDatabase();
-    fs::copy_file(path, pristine);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gesture);
-        W().CloseUserDatabase();
-        fs::copy_file(pristine, path, fs::copy_options::overwrite_existing);
-        OpenTable(path, "T");
+        OpenPristineT();
         TypePendingRename();
         ExpectSaveCarryingRecords();
         c.save();
@@ -258,8 +263,7 @@ TEST_F(SaveInterfaceTest, ATypedTableNameOpensThatTableWhateverTheAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        W().LayoutChanged = 0; // what a Cancel left is not this case's
-        OpenTable(path, "T");
+        OpenPristineT();
         TypeInto(Cell(1, kName), "FULLNAME");
         prompts.Expect(kSaveQuestion, c.answer);
         if (c.answer == vbYes) ExpectSaveCarryingRecords();
@@ -287,13 +291,10 @@ TEST_F(SaveInterfaceTest, APendingTableNameIsSettledWithTheQuestionBeforeTheGrid
         {"toolbar save", [&] { QTest::mouseClick(W().Image1[8], Qt::LeftButton); }},
         {"menu save", [&] { PickFromMenu(W().mnTable, W().mnTableSave[0]); }},
     };
-    const std::string pristine = data.File("pristine.mdb");
-    W().CloseUserDatabase();
-    fs::copy_file(path, pristine);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gesture);
         // Cancel: the box shows T again, and the layout stays as it was, unmoved and unsaved.
-        OpenTable(path, "T");
+        OpenPristineT();
         RenameThenTypeTableU();
         prompts.Expect(kSaveQuestion, vbCancel);
         c.act();
@@ -303,10 +304,7 @@ TEST_F(SaveInterfaceTest, APendingTableNameIsSettledWithTheQuestionBeforeTheGrid
         EXPECT_EQ(WorkName(2), "FULLNAME");
 
         // Yes: T is saved with the edit, then U opens, and the command does not go on with it.
-        W().LayoutChanged = 0;
-        W().CloseUserDatabase();
-        fs::copy_file(pristine, path, fs::copy_options::overwrite_existing);
-        OpenTable(path, "T");
+        OpenPristineT();
         RenameThenTypeTableU();
         prompts.Expect(kSaveQuestion, vbYes);
         ExpectSaveCarryingRecords();
@@ -319,9 +317,7 @@ TEST_F(SaveInterfaceTest, APendingTableNameIsSettledWithTheQuestionBeforeTheGrid
         EXPECT_EQ(Focus(), W().Text1[7]);
 
         // No: T's edit is dropped, U opens.
-        W().CloseUserDatabase();
-        fs::copy_file(pristine, path, fs::copy_options::overwrite_existing);
-        OpenTable(path, "T");
+        OpenPristineT();
         RenameThenTypeTableU();
         prompts.Expect(kSaveQuestion, vbNo);
         c.act();
@@ -343,9 +339,6 @@ TEST_F(SaveInterfaceTest, EndCommitsTheCellBeingTypedAndAsksBeforeEnding) {
         {"toolbar", [&](TestWindow& w) { QTest::mouseClick(w.Image1[0], Qt::LeftButton); }},
         {"close box", [&](TestWindow& w) { w.windowHandle()->close(); }},
     };
-    const std::string pristine = data.File("pristine.mdb");
-    W().CloseUserDatabase();
-    fs::copy_file(path, pristine);
     for (const Case& c : cases) {
         for (int answer : {vbCancel, vbNo, vbYes}) {
             SCOPED_TRACE(std::string(c.gesture) + " answer " + std::to_string(answer));
@@ -358,10 +351,7 @@ TEST_F(SaveInterfaceTest, EndCommitsTheCellBeingTypedAndAsksBeforeEnding) {
                 window->activateWindow();
                 ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
             }
-            W().LayoutChanged = 0;
-            W().CloseUserDatabase();
-            fs::copy_file(pristine, path, fs::copy_options::overwrite_existing);
-            OpenTable(path, "T");
+            OpenPristineT();
             TypePendingRename();
             prompts.Expect(kSaveQuestion, answer);
             if (answer == vbYes) ExpectSaveCarryingRecords();
