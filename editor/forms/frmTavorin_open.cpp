@@ -187,9 +187,7 @@ void frmTavorin::CommitTableName(int16_t& error) {
     }
     Text1[0]->setText(typed);
     ValidateCell(0, error);
-    if (error != 0) return;
-    CellEdited = false;
-    MoveFocus(Text1[7]);
+    if (error == 0) MoveFocus(Text1[7]);
 }
 
 void frmTavorin::RequireFileAndTable(int16_t& error) {

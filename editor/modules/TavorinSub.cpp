@@ -215,23 +215,15 @@ void CreateWorkDatabase(const std::string& path) {
         long size;
     };
     static constexpr Column kColumns[16] = {
-        {"FLD01", dao::dbLong, 0},
-        {"FLD02", dao::dbText, kWorkNameBytes},
-        {"FLD03", dao::dbText, 13},
-        {"FLD04", dao::dbInteger, 0},
-        {"FLD05", dao::dbText, 2},
-        {"FLD06", dao::dbText, 5},
-        {"FLD07", dao::dbText, 5},
-        {"FLD08", dao::dbText, 5},
-        {"FLD09", dao::dbText, 5},
-        {"FLD10", dao::dbText, 5},
-        {"FLD11", dao::dbText, 5},
-        {"FLD12", dao::dbText, kWorkDescriptionBytes},
-        {"FLD13", dao::dbText, kWorkNameBytes},
-        {"FLD14", dao::dbText, 13},
-        {"FLD15", dao::dbInteger, 0},
+        {"FLD01", dao::dbLong, 0},    {"FLD02", dao::dbText, 60}, {"FLD03", dao::dbText, 13},
+        {"FLD04", dao::dbInteger, 0}, {"FLD05", dao::dbText, 2},  {"FLD06", dao::dbText, 5},
+        {"FLD07", dao::dbText, 5},    {"FLD08", dao::dbText, 5},  {"FLD09", dao::dbText, 5},
+        {"FLD10", dao::dbText, 5},    {"FLD11", dao::dbText, 5},  {"FLD12", dao::dbText, 255},
+        {"FLD13", dao::dbText, 60},   {"FLD14", dao::dbText, 13}, {"FLD15", dao::dbInteger, 0},
         {"FLD16", dao::dbText, 2},
     };
+    static_assert(kColumns[1].size == kWorkNameBytes && kColumns[12].size == kWorkNameBytes &&
+                  kColumns[11].size == kWorkDescriptionBytes);
     static constexpr std::pair<const char*, const char*> kIndexes[7] = {
         {"WKKEY", "FLD01"},   {"WKKEYM", "FLD06"},  {"WKKEYS1", "FLD07"}, {"WKKEYS2", "FLD08"},
         {"WKKEYS3", "FLD09"}, {"WKKEYS4", "FLD10"}, {"WKKEYS5", "FLD11"},
