@@ -288,7 +288,7 @@ QWidget* frmTavorin::BuildGridFrame() {
 }
 
 void frmTavorin::ConnectCommands() {
-    connect(mnEnd, &QAction::triggered, this, [this] { Guarded([this] { mnEnd_Click(); }); });
+    connect(mnEnd, &QAction::triggered, this, [this] { RunEvent([this] { mnEnd_Click(); }); });
     connect(mnHelp, &QAction::triggered, this, [this] { Guarded([this] { mnHelp_Click(); }); });
     connect(mnAbout, &QAction::triggered, this, [this] { Guarded([this] { mnAbout_Click(); }); });
     connect(mnFileFolder, &QAction::triggered, this,

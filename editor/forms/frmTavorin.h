@@ -327,9 +327,15 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void ValidateName(int line, const std::string& text, int16_t& error);
     void ValidateSize(int line, const std::string& text, int16_t& error);
     void ValidateRepeat(int line, const std::string& text, int16_t& error);
+    void ValidateDescription(int line, const std::string& text, int16_t& error);
     void TakeDefaultTypeIfNone(int line);
-    // ValidateCell and, when it passes, the row written back.
+    // An edited input committed: ValidateCell and, when it passes, the row written back; the
+    // table name box through CommitTableName.
     void CommitCell(int index, int16_t& error);
+    // The table name typed into box 0 taken: a changed layout is offered for saving first
+    // (error 9 when the user cancels, the box showing the current table again); then the typed
+    // table is opened and the focus goes on to the table description.
+    void CommitTableName(int16_t& error);
     // The row of line takes typeName with its default size; the focus goes on to the size or
     // the repeat cell and the row is written back.
     void ApplyType(int line, const std::string& typeName);

@@ -126,6 +126,13 @@ void frmTavorin::ResetEditState() {
 // ---- End -----------------------------------------------------------------------------------
 
 void frmTavorin::mnEnd_Click() {
+    // The cell being typed belongs to the layout the question is about. A table name typed but
+    // not taken is not opened only to end.
+    if (FocusIndex != 0) {
+        int16_t error = 0;
+        StoreRow(error);
+        if (error != 0) return;
+    }
     if (LayoutChanged > 0) {
         int16_t answer = 0;
         AskSaveChanges(answer);
@@ -158,7 +165,7 @@ void frmTavorin::closeEvent(QCloseEvent* event) {
 
 // The close box runs the End command; a Cancel at its save question keeps the window open.
 void frmTavorin::Form_QueryUnload(QCloseEvent* event) {
-    Guarded([this] { mnEnd_Click(); });
+    RunEvent([this] { mnEnd_Click(); });
     if (ended_)
         event->accept();
     else

@@ -254,20 +254,9 @@ void frmTavorin::Text1_LostFocus(int index) {
         CellEdited = false;
         return;
     }
-    if (index == 0 && LayoutChanged > 0) {
-        int16_t answer = 0;
-        AskSaveChanges(answer);
-        if (answer == platform::vbCancel) {
-            Text1[0]->setText(QString::fromStdString(CurrentTable));
-            CellDirty = 0;
-            return;
-        }
-    }
-    LayoutChanged = 9;
     CellDirty = 0;
     int16_t error = 0;
     CommitCell(index, error);
-    if (error == 0 && index == 0) MoveFocus(Text1[7]);
 }
 
 void frmTavorin::Combo2_GotFocus(int line) {
@@ -448,8 +437,8 @@ void frmTavorin::VScroll1_Change() {
     } reset{scrollHandling_};
 
     const int index = focusedInput_ ? InputIndex(focusedInput_) : -1;
-    if (index >= 0 && index < kComboBase && CurRow > 0 && CellDirty) {
-        LayoutChanged = 9;
+    // A table name being typed is settled before the rows move, row in the buffer or not.
+    if (index >= 0 && index < kComboBase && (CurRow > 0 || index == 0) && CellDirty) {
         int16_t error = 0;
         CommitCell(index, error);
         CellDirty = 0;

@@ -146,6 +146,24 @@ void frmTavorin::List1_DblClick() {
     LayoutChanged = 0;
 }
 
+void frmTavorin::CommitTableName(int16_t& error) {
+    error = 0;
+    // Taken before the question: a completed save empties the box.
+    const QString typed = Text1[0]->text();
+    if (LayoutChanged > 0) {
+        int16_t answer = 0;
+        AskSaveChanges(answer);
+        if (answer == platform::vbCancel) {
+            Text1[0]->setText(Q(CurrentTable));
+            error = 9;
+            return;
+        }
+    }
+    Text1[0]->setText(typed);
+    ValidateCell(0, error);
+    if (error == 0) MoveFocus(Text1[7]);
+}
+
 void frmTavorin::RequireFileAndTable(int16_t& error) {
     error = 0;
     if (CurrentFile.FullPath.empty()) {

@@ -222,6 +222,8 @@ void CreateWorkDatabase(const std::string& path) {
         {"FLD13", dao::dbText, 60},   {"FLD14", dao::dbText, 13}, {"FLD15", dao::dbInteger, 0},
         {"FLD16", dao::dbText, 2},
     };
+    static_assert(kColumns[1].size == kWorkNameBytes && kColumns[12].size == kWorkNameBytes &&
+                  kColumns[11].size == kWorkDescriptionBytes);
     static constexpr std::pair<const char*, const char*> kIndexes[7] = {
         {"WKKEY", "FLD01"},   {"WKKEYM", "FLD06"},  {"WKKEYS1", "FLD07"}, {"WKKEYS2", "FLD08"},
         {"WKKEYS3", "FLD09"}, {"WKKEYS4", "FLD10"}, {"WKKEYS5", "FLD11"},

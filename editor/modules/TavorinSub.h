@@ -71,6 +71,10 @@ void ConvertFieldValue(engine::Recordset& source, int16_t entry, engine::Variant
 // ---- Work database ---------------------------------------------------------------------------
 
 inline constexpr const char* kWorkTable = "WKTBL";
+// What a work row holds of a field name (FLD02, FLD13) and of a field description (FLD12), in
+// code page 932 bytes.
+inline constexpr int kWorkNameBytes = 60;
+inline constexpr int kWorkDescriptionBytes = 255;
 inline constexpr const char* kWorkTableSql = "SELECT * FROM WKTBL ORDER BY FLD01";
 inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
 
