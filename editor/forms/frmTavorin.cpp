@@ -295,7 +295,8 @@ void frmTavorin::ConnectCommands() {
             [this] { RunEvent([this] { Text2_Click(); }); });
     connect(mnTableSave[0], &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableSave_Click(0); }); });
-    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0]})
+    connect(mnCpy, &QAction::triggered, this, [this] { Guarded([this] { mnCpy_Click(); }); });
+    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnCpy})
         MarkCommandAvailable(command);
     ConnectInputs();
 

@@ -72,6 +72,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnEnd_Click();
     void mnHelp_Click();
     void mnAbout_Click();
+    // The import window takes this window's place (which then closes).
+    void mnCpy_Click();
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);
@@ -350,6 +352,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     std::set<const QAction*> available_;
     QPointer<frmAbout> about_;
     bool ended_ = false;
+    bool unloaded_ = false; // the import window has taken this window's place
 };
 
 } // namespace tavorin

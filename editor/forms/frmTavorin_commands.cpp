@@ -147,7 +147,7 @@ void frmTavorin::EndProgram() {
 }
 
 void frmTavorin::closeEvent(QCloseEvent* event) {
-    if (ended_) {
+    if (ended_ || unloaded_) {
         event->accept();
         return;
     }

@@ -109,11 +109,15 @@ bool HoldsWorkFolder() {
     return g_held.lock != nullptr;
 }
 
-void OpenWorkStore(const std::string& base) {
+void TakeWorkFolder(const std::string& base) {
     Ws = &engine::DBEngine::Instance().Workspaces(0);
     ProgramFolder = ProgramFolderPath();
     WorkFolder = ClaimWorkFolder(base);
     MeltFolder = WorkFolder + "/MeltDir";
+}
+
+void OpenWorkStore(const std::string& base) {
+    TakeWorkFolder(base);
 
     // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
     // on a part that could not be removed.

@@ -65,6 +65,9 @@ bool HoldsWorkFolder();
 
 // ---- Work database -----------------------------------------------------------------------------
 
+// The workspace, the program folder and this run's work folder under base (claimed and locked,
+// the same folder while the lock is held), with the extraction folder's path. Creates nothing.
+void TakeWorkFolder(const std::string& base);
 // Steps of the start: the paths of the work store, a fresh work folder, FormatTemp1.MDB created
 // and opened with the editor recordset on it.
 void OpenWorkStore(const std::string& base);
