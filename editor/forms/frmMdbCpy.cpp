@@ -101,7 +101,7 @@ frmMdbCpy::frmMdbCpy(QWidget* parent) : QMainWindow(parent) {
 
     SetToolTips();
     ConnectCommands();
-    resize(1180, std::max(720, minimumSizeHint().height()));
+    resize(1180, minimumSizeHint().height() + 30);
 }
 
 frmMdbCpy::~frmMdbCpy() = default;
