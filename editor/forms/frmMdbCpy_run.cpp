@@ -241,7 +241,7 @@ void frmMdbCpy::RunImport(RunMode mode) {
     engine::RecordsetPtr dst, src;
     RunPlan plan;
     bool failed = false;
-    auto closeAll = [&] {
+    auto closeRecordsets = [&] {
         for (engine::RecordsetPtr* rs : {&src, &dst}) {
             if (*rs) {
                 try {
@@ -251,6 +251,10 @@ void frmMdbCpy::RunImport(RunMode mode) {
                 rs->reset();
             }
         }
+    };
+    // The databases stay open until the transaction has ended: a connection that goes away
+    // inside it takes its changes with it.
+    auto closeDatabases = [&] {
         sourceDb.reset();
         targetDb.reset();
     };
@@ -362,7 +366,10 @@ void frmMdbCpy::RunImport(RunMode mode) {
             }
         }
         ShowCounts();
-        closeAll();
+        closeRecordsets();
+        // The source file leaves the transaction unchanged before it ends, so that the commit
+        // has the target's file alone to make permanent.
+        sourceDb.reset();
 
         if (failed) {
             platform::MsgBox(Q(kCancelled));
@@ -382,16 +389,22 @@ void frmMdbCpy::RunImport(RunMode mode) {
                 platform::MsgBox(Q("実行結果を破棄しました。"));
             }
         }
-    } catch (const engine::Error& e) {
-        closeAll();
-        platform::MsgBox(QString::fromStdString("Error; " + engine::Str(Variant::Long(static_cast<int32_t>(e.Number()))) +
-                                                "\r" + e.Description()));
+    } catch (const std::exception& e) {
+        closeRecordsets();
+        if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
+            platform::MsgBox(QString::fromStdString("Error; " +
+                                                    engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
+                                                    "\r" + engineError->Description()));
+        else
+            ShowUnexpectedError(e);
         rollBack();
+        closeDatabases();
         platform::MsgBox(Q(kCancelled));
         failed = true;
     }
-    closeAll();
+    closeRecordsets();
     rollBack();
+    closeDatabases();
     reopenWork();
     if (!failed) {
         ClearSideTable(kTarget);

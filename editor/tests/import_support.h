@@ -58,6 +58,25 @@ inline void AddRecords(const std::string& path, const std::string& table,
     db->Close();
 }
 
+// Every record of a table as "v1|v2|...|" (Null as <null>), ordered by its first field.
+inline std::vector<std::string> Records(const std::string& path, const std::string& table) {
+    engine::DatabasePtr db = Ws().OpenDatabase(path);
+    engine::TableDefPtr td = db->TableDefs().Item(table);
+    engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM " + tavorin::Bracketed(table) + " ORDER BY " +
+                                                    tavorin::Bracketed(td->Fields()[0]->Name()),
+                                                engine::RecordsetType::Snapshot);
+    std::vector<std::string> rows;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        std::string row;
+        for (size_t i = 0; i < rs->FieldCount(); ++i) {
+            const Variant& v = rs->Value(i);
+            row += (v.IsNull() ? std::string("<null>") : engine::TextOf(v)) + "|";
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 // Runs statements on the file with SQLite itself (the catalog of a table the engine would not
 // build).
 inline void RawSql(const std::string& path, const std::string& sql) {
