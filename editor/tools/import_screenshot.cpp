@@ -59,7 +59,7 @@ void BuildDemo(const std::string& path) {
     MakeTable(*db, "旧得意先", "旧システムから移行した得意先",
               {{"CODE", dao::dbText, 6}, {"得意先名", dao::dbText, 30}, {"カナ", dao::dbText, 30},
                {"郵便番号", dao::dbText, 8}, {"住所", dao::dbText, 60}, {"TEL", dao::dbText, 15},
-               {"限度額", dao::dbLong, 0}, {"登録日", dao::dbDate, 0}},
+               {"FAX", dao::dbText, 15}, {"限度額", dao::dbLong, 0}, {"登録日", dao::dbDate, 0}},
               {"CODE"});
     static const char* const names[] = {"山田商事", "佐藤物産", "鈴木工業", "高橋電機", "田中製作所",
                                         "伊藤建設", "渡辺運輸", "中村食品", "小林薬品", "加藤印刷",
@@ -76,6 +76,7 @@ void BuildDemo(const std::string& path) {
         rs->SetValue("郵便番号", Variant(std::to_string(100 + i * 7) + "-00" + std::to_string(10 + i)));
         rs->SetValue("住所", Variant("東京都千代田区丸の内" + std::to_string(i + 1) + "丁目" + std::to_string(i * 3 + 2) + "番地"));
         rs->SetValue("TEL", Variant("03-55" + std::to_string(10 + i) + "-12" + std::to_string(30 + i)));
+        if (i % 3 == 0) rs->SetValue("FAX", Variant("03-55" + std::to_string(10 + i) + "-9999"));
         rs->SetValue("限度額", Variant::Long(500000 + 100000 * i));
         rs->SetValue("登録日", Variant::Date(engine::DateSerial(2019 + i % 5, 1 + i, 10 + i)));
         rs->Update();
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     };
     link(0, 0);
     link(5, 5);
-    link(6, 6);
+    link(6, 7);
     window.Text5->setText(QString::fromUtf8("登録日 >= #2020/01/01# And 住所 Like \"東京都*\""));
     QTest::qWait(200);
     bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
