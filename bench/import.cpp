@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench_columns.h"
+#include "measure.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmMdbCpy.h"
@@ -173,40 +174,6 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
     }
     window.mnEnd_Click();
     return secs;
-}
-
-struct Figures {
-    double seconds, peakMb, cpuSeconds;
-};
-
-// Runs fn in a child that writes its own timing to a pipe; returns it with the child's peak
-// memory.
-template <class F>
-Figures Measure(F&& fn) {
-    int fds[2];
-    if (pipe(fds) != 0) std::exit(1);
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        double secs = fn();
-        if (write(fds[1], &secs, sizeof secs) != sizeof secs) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    double secs = -1;
-    if (read(fds[0], &secs, sizeof secs) != sizeof secs) secs = -1;
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || secs < 0) {
-        std::fprintf(stderr, "a run failed\n");
-        std::exit(1);
-    }
-    const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return {secs, usage.ru_maxrss / 1024.0, cpu};
 }
 
 // The records of DST as one number, to check that both ways give the same table.

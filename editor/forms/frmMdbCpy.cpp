@@ -154,15 +154,7 @@ void frmMdbCpy::BuildToolbar() {
         if (i == 1 || i == 3 || i == 7) row->addSpacing(10);
     }
     row->addStretch(1);
-    for (int i = 0; i < 4; ++i) {
-        Line1[i] = new QFrame(ToolBar1);
-        Line1[i]->setObjectName(QStringLiteral("Line1_%1").arg(i));
-        Line1[i]->setAutoFillBackground(true);
-        QPalette pal = Line1[i]->palette();
-        pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
-        Line1[i]->setPalette(pal);
-        Line1[i]->hide();
-    }
+    AddToolFrameLines(ToolBar1, Line1);
 }
 
 QWidget* frmMdbCpy::BuildSide(int side) {

@@ -222,7 +222,6 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     void SetToolTips();
     void PlaceTableLists();
 
-    void CenterWindow();
     void ShowGridFrame(bool grids);
     void CloseWindowWork();
     void CloseRecordView(int side);

@@ -7,10 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QScreen>
 #include <QScrollBar>
-#include <cmath>
-#include <filesystem>
 
 #include "ProgramWindows.h"
 #include "ToolImage.h"
@@ -24,7 +21,6 @@
 #include "platform/shell.h"
 
 namespace tavorin {
-namespace fs = std::filesystem;
 namespace dao = engine::dao;
 using engine::Variant;
 
@@ -106,16 +102,10 @@ void frmMdbCpy::WorkBatch::Commit() {
 
 bool frmMdbCpy::Form_Load() {
     try {
-        CenterWindow();
+        CenterOnScreen(*this);
         FillTypeNames();
         TakeWorkFolder(WorkBaseFolder());
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(WorkFolder, ec))) {
-            int16_t errorMark = 0;
-            RemoveFolderTree(WorkFolder, errorMark);
-        }
-        if (fs::create_directory(WorkFolder, ec)) fs::permissions(WorkFolder, fs::perms::owner_all, ec);
-        if (ec) engine::Throw(76, WorkFolder);
+        RenewWorkFolder();
 
         Sides[kTarget].WorkPath = WorkFolder + "/FormatTemp1.MDB";
         Sides[kSource].WorkPath = WorkFolder + "/FormatTemp2.MDB";
@@ -158,15 +148,6 @@ bool frmMdbCpy::Form_Load() {
         CloseWindowWork();
         return false;
     }
-}
-
-void frmMdbCpy::CenterWindow() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize size = frameGeometry().size();
-    move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
-         area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
 }
 
 void frmMdbCpy::CreateImportWorkTables() {

@@ -58,12 +58,7 @@ bool frmTavorin::Form_Load() {
 }
 
 void frmTavorin::CenterWindow() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize size = frameGeometry().size();
-    move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
-         area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
+    CenterOnScreen(*this);
 }
 
 void frmTavorin::FillChoiceLists() {

@@ -1,7 +1,9 @@
 #include "TavorinSub.h"
 
 #include <QFrame>
+#include <QScreen>
 #include <QString>
+#include <cmath>
 #include <QWidget>
 #include <utility>
 
@@ -285,6 +287,15 @@ void HighlightToolButton(ToolbarWindow& window, int index) {
         line->raise();
         line->show();
     }
+}
+
+void CenterOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize size = window.frameGeometry().size();
+    window.move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
+                area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
 }
 
 void HideToolFrame(ToolbarWindow& window) {

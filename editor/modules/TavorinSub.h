@@ -159,6 +159,9 @@ class ToolbarWindow {
     virtual QFrame* ToolLine(int index) const = 0;
 };
 
+// Centres a top-level window on its screen (whole pixels, fractions dropped).
+void CenterOnScreen(QWidget& window);
+
 // Places the four lines of window as a rectangle just outside the edges of picture index and
 // shows them.
 void HighlightToolButton(ToolbarWindow& window, int index);

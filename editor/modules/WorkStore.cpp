@@ -116,9 +116,7 @@ void TakeWorkFolder(const std::string& base) {
     MeltFolder = WorkFolder + "/MeltDir";
 }
 
-void OpenWorkStore(const std::string& base) {
-    TakeWorkFolder(base);
-
+void RenewWorkFolder() {
     // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
     // on a part that could not be removed.
     std::error_code ec;
@@ -129,7 +127,11 @@ void OpenWorkStore(const std::string& base) {
     // The layouts under edit are the user's business only.
     if (fs::create_directory(WorkFolder, ec)) fs::permissions(WorkFolder, fs::perms::owner_all, ec);
     if (ec) engine::Throw(76, WorkFolder);
+}
 
+void OpenWorkStore(const std::string& base) {
+    TakeWorkFolder(base);
+    RenewWorkFolder();
     WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
     PrintDbPath = WorkFolder + "/FormatTemp2.MDB";
     CreateWorkDatabase(WorkDbPath);
