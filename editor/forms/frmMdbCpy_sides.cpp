@@ -328,7 +328,7 @@ bool frmMdbCpy::WriteFieldRows(engine::TableDef& table, engine::Recordset& work,
         work.AddNew();
         work.SetValue("FLD01", Variant(""));
         work.SetValue("FLD02", Variant(field->Name()));
-        work.SetValue("FLD03", Variant(TypeNameOf(*field)));
+        work.SetValue("FLD03", Variant(FieldTypeName(*field)));
         work.SetValue("FLD04", Variant::Integer(SizeOf(*field)));
         if (side == kTarget) {
             work.SetValue("FLD05", Variant(""));

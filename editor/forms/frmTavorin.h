@@ -72,8 +72,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnEnd_Click();
     void mnHelp_Click();
     void mnAbout_Click();
-    // The import window takes this window's place (which then closes).
-    void mnCpy_Click();
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);
@@ -81,6 +79,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void SetTableMenus(int16_t state);
     void ReleaseFile();
     void ClearLayout();
+    // The import window takes this window's place (which then closes for good).
+    void mnCpy_Click();
 
     // Saves the layout over the current table; sets SaveAbandoned to -1 when the save was
     // abandoned or failed.
@@ -230,6 +230,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Line editing
     int16_t LineEditMode = 0;
     int16_t LastLineEdit = 0;
+    // The import window has taken this window's place: it only closes now.
+    bool Unloaded = false;
 
     // ---- Saving (begin) ----
     // Key tables of the last whole-layout validation: keys 1 (primary) to 6 (sub key 5),
@@ -352,7 +354,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     std::set<const QAction*> available_;
     QPointer<frmAbout> about_;
     bool ended_ = false;
-    bool unloaded_ = false; // the import window has taken this window's place
 };
 
 } // namespace tavorin

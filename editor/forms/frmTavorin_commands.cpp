@@ -142,7 +142,7 @@ void frmTavorin::EndProgram() {
 }
 
 void frmTavorin::closeEvent(QCloseEvent* event) {
-    if (ended_ || unloaded_) {
+    if (ended_ || Unloaded) {
         event->accept();
         return;
     }

@@ -11,13 +11,16 @@
 namespace tavorin {
 
 void frmTavorin::mnCpy_Click() {
+    Unloaded = true;
+    // The windows it opened (version, reference tables) go first, with what they hold open.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isWindow()) child->close();
     CloseUserDatabase();
     CloseWorkStore();
     if (!WorkFolder.empty()) {
         int16_t errorMark = 0;
         RemoveFolderTree(WorkFolder, errorMark);
     }
-    unloaded_ = true;
     // When the import window cannot start (its reason shown), the designer starts again.
     if (!ProgramWindows::Instance().ShowImport() && !ProgramWindows::Instance().ShowDesigner()) {
         ReleaseWorkFolder();

@@ -35,6 +35,16 @@ std::string KeyColumn(int slot) {
     return column < 10 ? "FLD0" + std::to_string(column) : "FLD" + std::to_string(column);
 }
 
+// The type name the grid shows for a field. Only a Long field is an auto-number: Jet also
+// marks generated GUIDs with Attributes 17.
+std::string TypeNameOf(const engine::Field& field) {
+    if (field.Attributes() == 17 && field.Type() == engine::dao::dbLong)
+        return std::string(kAutoNumberType);
+    if (field.Type() >= 1 && field.Type() < kTypeSlots)
+        return TypeNames[static_cast<size_t>(field.Type())];
+    return {};
+}
+
 int16_t SizeOf(const engine::Field& field) {
     return static_cast<int16_t>(std::clamp<long>(field.Size(), 0, 32767));
 }

@@ -86,7 +86,7 @@ void FillTypeNames() {
     for (const TypeRow& row : kTypeRows) TypeNames[static_cast<size_t>(row.code)] = row.name;
 }
 
-std::string TypeNameOf(const engine::Field& field) {
+std::string FieldTypeName(const engine::Field& field) {
     // Only a Long field is an auto-number: Jet also marks generated GUIDs with Attributes 17.
     if (field.Attributes() == 17 && field.Type() == dao::dbLong) return std::string(kAutoNumberType);
     if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames[static_cast<size_t>(field.Type())];

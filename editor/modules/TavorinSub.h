@@ -41,7 +41,7 @@ void DefaultTypeSize(std::string_view name, int16_t& size);
 
 // The type name a layout shows for a field: "(ｵｰﾄﾅﾝﾊﾞ-)" for an auto-number Long, else the name
 // of its type code ("" for a type outside the vocabulary).
-std::string TypeNameOf(const engine::Field& field);
+std::string FieldTypeName(const engine::Field& field);
 
 // Names, tables and type names compare as text ignoring letter case.
 bool SameText(std::string_view a, std::string_view b);

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 
 #include "forms/ProgramWindows.h"
+#include "forms/frmAbout.h"
 #include "forms/ToolImage.h"
 #include "import_support.h"
 
@@ -333,7 +334,11 @@ TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
     EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 16u);
     EXPECT_FALSE(fs::exists(folder + "/FormatTemp2.MDB"));
 
-    // And from the designer's menu into a new import window again.
+    // And from the designer's menu into a new import window again; the version window the
+    // designer opened goes with it.
+    designer->mnAbout->trigger();
+    QPointer<tavorin::frmAbout> about(designer->AboutWindow());
+    ASSERT_TRUE(about && about->isVisible());
     ASSERT_TRUE(designer->mnCpy->isEnabled());
     QPointer<tavorin::frmTavorin> gone(designer);
     designer->mnCpy->trigger();
@@ -343,6 +348,7 @@ TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
     EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 8u);
     QTest::qWait(20); // the designer deletes itself once its event is over
     EXPECT_TRUE(gone.isNull());
+    EXPECT_TRUE(about.isNull() || !about->isVisible());
     import->mnEnd_Click();
     EXPECT_FALSE(fs::exists(folder));
     QTest::qWait(20);
