@@ -225,6 +225,9 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     void ShowGridFrame(bool grids);
     void CloseWindowWork();
     void CloseRecordView(int side);
+    // The side's work database and its rows, opened again when they were closed (by a run).
+    engine::Database& WorkDatabase(int side);
+    engine::Recordset& Work(int side);
     void ReopenWorkRs(int side);
     void PaintRow(int side, int row, const QColor& colour);
     QColor NormalColour(int side) const;

@@ -80,7 +80,7 @@ void frmMdbCpy::PaintRow(int side, int row, const QColor& colour) {
 }
 
 bool frmMdbCpy::FindWorkRow(int side, int32_t rowNumber) {
-    engine::Recordset& rs = *Sides[static_cast<size_t>(side)].WorkRs;
+    engine::Recordset& rs = Work(side);
     rs.FindFirst("FLD08 = " + std::to_string(rowNumber));
     return !rs.NoMatch();
 }
@@ -88,7 +88,7 @@ bool frmMdbCpy::FindWorkRow(int side, int32_t rowNumber) {
 // ---- Grids ---------------------------------------------------------------------------------
 
 void frmMdbCpy::CFLDDSP(int side, int32_t first) {
-    engine::Recordset& rs = *Sides[static_cast<size_t>(side)].WorkRs;
+    engine::Recordset& rs = Work(side);
     const int base = side == kTarget ? 0 : 50;
     const int width = side == kTarget ? 5 : 4;
     for (int row = 0; row < kGridLines; ++row) {
@@ -144,7 +144,7 @@ void frmMdbCpy::Text3_Click(int index) {
         if (target.SelectedRow >= 0) PaintRow(kTarget, target.SelectedRow, NormalColour(kTarget));
         target.SelectedRow = index / 5;
         PaintRow(kTarget, target.SelectedRow, HighlightColour(kTarget));
-        target.WorkRs->FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
+        Work(kTarget).FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
         return;
     }
     if (target.SelectedRow < 0) {
@@ -153,22 +153,22 @@ void frmMdbCpy::Text3_Click(int index) {
     }
     source.SelectedRow = (index - 50) / 4;
     PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
-    target.WorkRs->FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
-    if (target.WorkRs->NoMatch()) return;
-    source.WorkRs->FindFirst("FLD08 = " + std::to_string(source.SelectedRow + source.FirstRow));
-    if (source.WorkRs->NoMatch()) return;
+    Work(kTarget).FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
+    if (Work(kTarget).NoMatch()) return;
+    Work(kSource).FindFirst("FLD08 = " + std::to_string(source.SelectedRow + source.FirstRow));
+    if (Work(kSource).NoMatch()) return;
     WorkBatch batch;
     LinkTargetRow();
     batch.Commit();
     CFLDDSP(kSource, source.FirstRow);
     QLineEdit* linkCell = Text3[static_cast<size_t>(5 * target.SelectedRow + 4)];
-    linkCell->setText(Q(TextOf(*source.WorkRs, "FLD02")));
+    linkCell->setText(Q(TextOf(Work(kSource), "FLD02")));
     linkCell->setCursorPosition(0);
 }
 
 void frmMdbCpy::LinkTargetRow() {
-    engine::Recordset& target = *Sides[kTarget].WorkRs;
-    engine::Recordset& source = *Sides[kSource].WorkRs;
+    engine::Recordset& target = Work(kTarget);
+    engine::Recordset& source = Work(kSource);
     UnlinkTargetRow();
     target.Edit();
     target.SetValue("FLD05", source.Value("FLD02"));
@@ -179,8 +179,8 @@ void frmMdbCpy::LinkTargetRow() {
 }
 
 void frmMdbCpy::UnlinkTargetRow() {
-    engine::Recordset& target = *Sides[kTarget].WorkRs;
-    engine::Recordset& source = *Sides[kSource].WorkRs;
+    engine::Recordset& target = Work(kTarget);
+    engine::Recordset& source = Work(kSource);
     const std::string oldName = TextOf(target, "FLD05");
     ClearLink(target);
     const engine::Bookmark targetMark = target.GetBookmark();
@@ -196,8 +196,8 @@ void frmMdbCpy::UnlinkTargetRow() {
 }
 
 void frmMdbCpy::mnCpyJoint_Click() {
-    engine::Recordset& target = *Sides[kTarget].WorkRs;
-    engine::Recordset& source = *Sides[kSource].WorkRs;
+    engine::Recordset& target = Work(kTarget);
+    engine::Recordset& source = Work(kSource);
     WorkBatch batch;
     if (!source.Bof() || !source.Eof()) {
         for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
@@ -211,8 +211,8 @@ void frmMdbCpy::mnCpyJoint_Click() {
 }
 
 void frmMdbCpy::mnCpyJointNo_Click() {
-    engine::Recordset& target = *Sides[kTarget].WorkRs;
-    engine::Recordset& source = *Sides[kSource].WorkRs;
+    engine::Recordset& target = Work(kTarget);
+    engine::Recordset& source = Work(kSource);
     WorkBatch batch;
     if (!source.Bof() || !source.Eof()) {
         for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
@@ -242,8 +242,8 @@ void frmMdbCpy::mnCpyJointCan_Click() {
 }
 
 void frmMdbCpy::mnCpyJointCanAll_Click() {
-    engine::Recordset& target = *Sides[kTarget].WorkRs;
-    engine::Recordset& source = *Sides[kSource].WorkRs;
+    engine::Recordset& target = Work(kTarget);
+    engine::Recordset& source = Work(kSource);
     WorkBatch batch;
     if (!target.Bof() || !target.Eof())
         for (target.MoveFirst(); !target.Eof(); target.MoveNext()) ClearLink(target);

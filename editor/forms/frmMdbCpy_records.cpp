@@ -105,7 +105,7 @@ void frmMdbCpy::CScrolRec(int side, int32_t position) {
 void frmMdbCpy::ShowFieldHeadings() {
     Side& s = Sides[static_cast<size_t>(ShownSide)];
     for (int k = 1; k < kRecordColumns; ++k) Label6[k]->clear();
-    engine::Recordset& rows = *s.WorkRs;
+    engine::Recordset& rows = Work(ShownSide);
     rows.FindFirst("FLD08 = " + std::to_string(s.FirstField));
     if (rows.NoMatch()) return;
     for (int k = 1; k < kRecordColumns && !rows.Eof(); ++k) {

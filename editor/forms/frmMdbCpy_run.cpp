@@ -130,7 +130,7 @@ struct frmMdbCpy::RunPlan {
 
 bool frmMdbCpy::LoadFieldMap() {
     FieldMap.Clear();
-    engine::Recordset& rows = *Sides[kTarget].WorkRs;
+    engine::Recordset& rows = Work(kTarget);
     int n = 0;
     if (!rows.Bof() || !rows.Eof()) {
         static const char* const kColumns[8] = {"FLD01", "FLD02", "FLD03", "FLD04",
@@ -230,10 +230,11 @@ void frmMdbCpy::RunImport(RunMode mode) {
     WorkCount = 0;
 
     // The work databases stay out of the run's transaction: it covers the user's files alone.
+    // They open again on their next use.
     for (Side& s : Sides) {
-        s.WorkRs->Close();
+        if (s.WorkRs) s.WorkRs->Close();
         s.WorkRs.reset();
-        s.WorkDb->Close();
+        if (s.WorkDb) s.WorkDb->Close();
         s.WorkDb.reset();
     }
     const int level = Ws->TransactionLevel();
@@ -264,12 +265,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
                 Ws->Rollback();
             } catch (...) {
             }
-        }
-    };
-    auto reopenWork = [&] {
-        for (Side& s : Sides) {
-            s.WorkDb = Ws->OpenDatabase(s.WorkPath);
-            s.WorkRs = s.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD08", engine::RecordsetType::Dynaset);
         }
     };
 
@@ -323,8 +318,12 @@ void frmMdbCpy::RunImport(RunMode mode) {
             }
             plan.entries.push_back(e);
         }
-        for (int rank = 1; rank <= KeyCount; ++rank)
-            plan.keys.push_back(static_cast<size_t>(SizeNumber(KeyEntry[static_cast<size_t>(rank)]) - 1));
+        for (int rank = 1; rank <= KeyCount; ++rank) {
+            const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
+            if (entry < 1 || entry > static_cast<long>(plan.entries.size()))
+                engine::Throw(engine::err::kItemNotFound, KeyName[static_cast<size_t>(rank)]);
+            plan.keys.push_back(static_cast<size_t>(entry - 1));
+        }
 
         QElapsedTimer shown;
         shown.start();
@@ -405,7 +404,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
     closeRecordsets();
     rollBack();
     closeDatabases();
-    reopenWork();
     if (!failed) {
         ClearSideTable(kTarget);
         ClearSideTable(kSource);

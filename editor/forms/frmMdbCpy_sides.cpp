@@ -114,10 +114,8 @@ bool frmMdbCpy::Form_Load() {
         WorkDbPath = Sides[kTarget].WorkPath;
         PrintDbPath = Sides[kSource].WorkPath;
         CreateImportWorkTables();
-        for (Side& side : Sides) {
-            side.WorkDb = Ws->OpenDatabase(side.WorkPath);
-            side.WorkRs = side.WorkDb->OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
-        }
+        Work(kTarget);
+        Work(kSource);
 
         for (QGroupBox* frame : Frame2) frame->hide();
         ShowGridFrame(true);
@@ -155,10 +153,23 @@ void frmMdbCpy::CreateImportWorkTables() {
     CreateWorkTable(Sides[kSource].WorkPath, kSourceColumns);
 }
 
+engine::Database& frmMdbCpy::WorkDatabase(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    if (!s.WorkDb) s.WorkDb = Ws->OpenDatabase(s.WorkPath);
+    return *s.WorkDb;
+}
+
+engine::Recordset& frmMdbCpy::Work(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    if (!s.WorkRs) s.WorkRs = WorkDatabase(side).OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
+    return *s.WorkRs;
+}
+
 void frmMdbCpy::ReopenWorkRs(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
     if (s.WorkRs) s.WorkRs->Close();
-    s.WorkRs = s.WorkDb->OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
+    s.WorkRs.reset();
+    Work(side);
 }
 
 // Record views, the sides' user databases and the work databases closed, the work folder gone.
@@ -296,7 +307,7 @@ void frmMdbCpy::OpenSideTable(int side) {
     ReopenWorkRs(side);
     int32_t count = 0;
     bool failed = false;
-    LoadTableStructure(*s.WorkRs, side, count, failed);
+    LoadTableStructure(Work(side), side, count, failed);
     if (failed) {
         s.TableName.clear();
         s.TableDesc.clear();
@@ -399,7 +410,7 @@ void frmMdbCpy::ClearSideFile(int side) {
 
 void frmMdbCpy::ClearSideTable(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
-    s.WorkDb->Execute(kClearWorkTableSql);
+    WorkDatabase(side).Execute(kClearWorkTableSql);
     ReopenWorkRs(side);
     s.TableName.clear();
     s.TableDesc.clear();

@@ -75,6 +75,14 @@ TEST_F(ImportLinksTest, TheMarkStaysWhileAnyTargetRowTakesTheField) {
     EXPECT_EQ(CellText(4), "");
 }
 
+TEST_F(ImportLinksTest, UnlinkingALineWithoutARowUnlinksNothing) {
+    Link(4, 0);     // NOTE <- CODE: the target rows now stand on NOTE
+    Click(5 * 8 + 1); // a line below the last row
+    QTest::keyClick(W().Text3[41], Qt::Key_Delete);
+    EXPECT_EQ(LinkOf("NOTE"), "CODE");
+    EXPECT_EQ(MarkOf("CODE"), "1");
+}
+
 TEST_F(ImportLinksTest, RelinkingClearsTheOldFieldsMarkWhenNothingElseUsesIt) {
     Link(2, 2); // CITY <- TOWN
     Link(3, 2); // TEL <- TOWN

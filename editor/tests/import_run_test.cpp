@@ -324,6 +324,22 @@ TEST_F(ImportRunTest, ReplaceAllOnTheSameTableReadsAScratchCopy) {
     EXPECT_EQ(Records(W().ScratchPath).size(), 3u);
 }
 
+TEST_F(ImportRunTest, TheSameFileReachedByAnotherPathIsStillReadFromACopy) {
+    const std::string link = data.File("link.mdb");
+    fs::create_symlink(target, link);
+    const auto before = Records(target);
+    Open(kTarget, target, "T");
+    Open(kSource, link, "T");
+    W().mnCpyJoint->trigger();
+    prompts.Expect(kAccept, platform::vbOK);
+    prompts.Expect(kCommitted);
+    W().mnCpyDel->trigger();
+    EXPECT_TRUE(fs::exists(W().ScratchPath));
+    // Every record back, only the auto numbers renewed: nothing deleted before it was read.
+    ASSERT_EQ(Records(target).size(), before.size());
+    EXPECT_EQ(Record(2), "2|two|20|n2|m2|5|True|");
+}
+
 TEST_F(ImportRunTest, KeyedModesOnTheSameTableUpdateItInPlace) {
     Open(kTarget, target, "T");
     Open(kSource, target, "T");
@@ -397,9 +413,10 @@ class ImportFaultTest : public ImportRunTest, public ::testing::WithParamInterfa
 TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     const int mode = std::get<0>(GetParam()); // 0 replace all, 1..3 keyed
     const bool oneFile = std::get<1>(GetParam());
-    // The source in the target's file or in a file of its own.
-    const std::string from = oneFile ? target : source;
-    if (oneFile) MakeSource(target, "S");
+    // The source in the target's file, or in a file of its own whose path sorts after the
+    // target's, so that a commit over both files would reach the target first.
+    const std::string from = oneFile ? target : data.File("zsource.mdb");
+    MakeSource(from, "S");
     auto trigger = [&] {
         if (mode == 0)
             W().mnCpyDel->trigger();
