@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "forms/PrintCommand.h"
+#include "forms/ProgramWindows.h"
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
 #include "modules/WorkStore.h"
@@ -84,16 +85,18 @@ int main(int argc, char** argv) {
                                         parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
     }
 
-    tavorin::frmTavorin window;
-    if (!window.Form_Load()) return 1;
-    QObject::connect(&window, &tavorin::frmTavorin::ProgramEnded, &app, &QApplication::quit,
+    // The designer and the import window take turns as the program's window; whichever ends
+    // the program ends the run.
+    tavorin::ProgramWindows& windows = tavorin::ProgramWindows::Instance();
+    QObject::connect(&windows, &tavorin::ProgramWindows::Ended, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-    window.show();
+    tavorin::frmTavorin* window = windows.ShowDesigner();
+    if (!window) return 1;
     const QStringList arguments = parser.positionalArguments();
     if (!arguments.isEmpty()) {
         const std::string file = arguments.value(0).toStdString();
         const std::string table = arguments.value(1).toStdString();
-        tavorin::Guarded([&] { window.OpenOnStart(file, table); });
+        tavorin::Guarded([&] { window->OpenOnStart(file, table); });
     }
     return QApplication::exec();
 }

@@ -83,6 +83,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void SetTableMenus(int16_t state);
     void ReleaseFile();
     void ClearLayout();
+    // The import window takes this window's place (which then closes for good).
+    void mnCpy_Click();
 
     // Saves the layout over the current table; sets SaveAbandoned to -1 when the save was
     // abandoned or failed.
@@ -232,6 +234,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Line editing
     int16_t LineEditMode = 0;
     int16_t LastLineEdit = 0;
+    // The import window has taken this window's place: it only closes now.
+    bool Unloaded = false;
 
     // ---- Saving (begin) ----
     // Key tables of the last whole-layout validation: keys 1 (primary) to 6 (sub key 5),

@@ -59,12 +59,7 @@ bool frmTavorin::Form_Load() {
 }
 
 void frmTavorin::CenterWindow() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize size = frameGeometry().size();
-    move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
-         area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
+    CenterOnScreen(*this);
 }
 
 void frmTavorin::FillChoiceLists() {
@@ -156,7 +151,7 @@ void frmTavorin::EndProgram() {
 }
 
 void frmTavorin::closeEvent(QCloseEvent* event) {
-    if (ended_) {
+    if (ended_ || Unloaded) {
         event->accept();
         return;
     }

@@ -1,7 +1,9 @@
 #include "TavorinSub.h"
 
 #include <QFrame>
+#include <QScreen>
 #include <QString>
+#include <cmath>
 #include <QWidget>
 #include <utility>
 
@@ -82,6 +84,13 @@ bool SameText(std::string_view a, std::string_view b) {
 void FillTypeNames() {
     for (std::string& name : TypeNames) name.clear();
     for (const TypeRow& row : kTypeRows) TypeNames[static_cast<size_t>(row.code)] = row.name;
+}
+
+std::string FieldTypeName(const engine::Field& field) {
+    // Only a Long field is an auto-number: Jet also marks generated GUIDs with Attributes 17.
+    if (field.Attributes() == 17 && field.Type() == dao::dbLong) return std::string(kAutoNumberType);
+    if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames[static_cast<size_t>(field.Type())];
+    return {};
 }
 
 int16_t TypeCodeOf(std::string_view name) {
@@ -280,6 +289,15 @@ void HighlightToolButton(ToolbarWindow& window, int index) {
         line->raise();
         line->show();
     }
+}
+
+void CenterOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize size = window.frameGeometry().size();
+    window.move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
+                area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
 }
 
 void HideToolFrame(ToolbarWindow& window) {
