@@ -299,6 +299,7 @@ void frmTavorin::ConnectCommands() {
     for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef})
         MarkCommandAvailable(command);
     ConnectPrintCommands();
+    ConnectEditingAids();
     ConnectInputs();
 
     for (int i = 0; i < kToolButtons; ++i) {

@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, StartMenuStatesAreThoseOfSetFileMenus0) {
     EXPECT_EQ(CommandsInState(true),
               Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnCpy", "mnHelp", "mnAbout"}));
     // On screen only the commands the program can run yet.
-    EXPECT_EQ(EnabledCommands(), Sorted({"mnFileFolder", "mnEnd", "mnHelp", "mnAbout"}));
+    EXPECT_EQ(EnabledCommands(), Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnHelp", "mnAbout"}));
     EXPECT_FALSE(w.mnCpy->isEnabled());
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(w.Line1[i]->isVisible());
     EXPECT_EQ(w.Image1[0]->toolTip(), "このプログラムを終了します。");
