@@ -157,6 +157,8 @@ QGroupBox* frmFieldEdit::BuildPanel(int panel) {
         box->setEditable(!types);
         box->setInsertPolicy(QComboBox::NoInsert); // the history follows its own rule
         box->setMinimumContentsLength(24);
+        // No inline completion: a search for "N" must not become one for "NO" of the history.
+        if (!types) box->setCompleter(nullptr);
         auto* label = new QLabel(Q(caption), frame);
         label->setBuddy(box);
         grid->addWidget(label, row, 0);
@@ -261,6 +263,10 @@ void frmFieldEdit::Form_Load() {
 
 void frmFieldEdit::ShowForCommand() {
     newRun_ = true;
+    // The search box takes the focus with the activation. (Taken while the activation is
+    // being handled, it would be taken from the main window's box as a plain focus loss.)
+    ShowSearchPanel();
+    SearchBox()->setFocus();
     show();
     raise();
     activateWindow();
@@ -296,7 +302,6 @@ void frmFieldEdit::Form_Activate() {
         SearchBox()->setEditText(Q(SearchText));
     ShowSearchPanel();
     ResetSearchStart();
-    SearchBox()->setFocus();
 }
 
 int frmFieldEdit::Panel() const {
