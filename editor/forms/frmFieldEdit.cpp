@@ -19,6 +19,7 @@
 #include "engine/recordset.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
+#include "modules/FuncUtility.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -38,13 +39,6 @@ QString Q(const char* utf8) {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-std::string Trimmed(const QString& text) {
-    std::string s = text.toStdString();
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 // The ends of the walk, as current rows: before the first and after the last row.
@@ -436,10 +430,10 @@ void frmFieldEdit::SwitchToReplace() {
     ShowSearchPanel();
     if (types) {
         Combo2[4]->setCurrentIndex(Combo2[static_cast<size_t>(kSearchBox[from])]->currentIndex());
-        ReplaceText = Trimmed(Combo2[5]->currentText());
+        ReplaceText = TrimBlanks(Combo2[5]->currentText().toStdString());
     } else {
         Combo2[1]->setEditText(Combo2[0]->currentText());
-        ReplaceText = Trimmed(Combo2[2]->currentText());
+        ReplaceText = TrimBlanks(Combo2[2]->currentText().toStdString());
     }
     UpdateSearchButtons();
     SearchBox()->setFocus();
@@ -552,14 +546,14 @@ std::string frmFieldEdit::ReplaceCurrentRow(engine::Recordset& rs, int pos) {
     std::string name;
     int16_t size = 0;
     if (TypeSearch()) {
-        if (SameText(ReplaceText, kAutoNumberType) && !Trimmed(Q(engine::TextOf(rs.Value("FLD05")))).empty())
+        if (SameText(ReplaceText, kAutoNumberType) && !TrimBlanks(engine::TextOf(rs.Value("FLD05"))).empty())
             return "オートナンバー型のフィールドに繰り返しは指定できません。";
         DefaultTypeSize(ReplaceText, size);
     } else {
         // Only the matched part changes; the name is then taken as the name cell takes a typed one.
         const QString old = Q(engine::TextOf(rs.Value("FLD02")));
         const QString replaced = old.left(pos - 1) + Q(ReplaceText) + old.mid(pos - 1 + Q(SearchText).size());
-        name = Trimmed(replaced);
+        name = TrimBlanks(replaced.toStdString());
         if (std::string fault = frmTavorin::FieldNameFault(name); !fault.empty()) return fault;
     }
     try {

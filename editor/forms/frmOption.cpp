@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "frmTavorin.h"
+#include "modules/FuncUtility.h"
 #include "modules/TavorinSub.h"
 
 namespace tavorin {
@@ -21,13 +22,6 @@ namespace {
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
-}
-
-std::string Trimmed(const QString& text) {
-    std::string s = text.toStdString();
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 const char* const kKeyCaptions[6] = {"主キー",   "副キー１", "副キー２",
@@ -127,9 +121,9 @@ void frmOption::Command1_Click(int index) {
         int16_t error = 0;
         owner_->StoreRow(error);
         if (error != 0) return;
-        DefaultType = Trimmed(Combo2->currentText());
+        DefaultType = TrimBlanks(Combo2->currentText().toStdString());
         for (size_t k = 0; k < 6; ++k) {
-            IndexDefaultName[k] = Trimmed(Text1[k + 1]->text());
+            IndexDefaultName[k] = TrimBlanks(Text1[k + 1]->text().toStdString());
             IndexDefaultDup[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
         }
         owner_->ApplyIndexDefaults();
