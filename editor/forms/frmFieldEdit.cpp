@@ -284,6 +284,7 @@ bool frmFieldEdit::event(QEvent* event) {
 }
 
 void frmFieldEdit::Form_Activate() {
+    if (!WorkRs) return;
     ClearHighlight();
     engine::Recordset& rs = *WorkRs;
     rs.Requery();
@@ -405,9 +406,10 @@ bool frmFieldEdit::eventFilter(QObject* watched, QEvent* event) {
 void frmFieldEdit::Command1_Click(int index) {
     const int panel = Panel();
     if (index == kCancelButton[panel]) {
-        LeaveWindow();
+        LeaveWindow(true);
         return;
     }
+    if (!WorkRs) return; // the work store has gone with the main window's layout
     TakeBoxTexts();
     if (panel % 2 == 0 && index == kReplaceButton[panel]) {
         SwitchToReplace();
@@ -660,13 +662,12 @@ void frmFieldEdit::ReplaceAll() {
 
 // ---- Leaving ---------------------------------------------------------------------------------
 
-bool frmFieldEdit::LeaveWindow() {
-    // The focus goes to the grid: what is typed there is committed before it moves away.
+bool frmFieldEdit::LeaveWindow(bool commit) {
     int16_t error = 0;
-    owner_->StoreRow(error);
+    owner_->FocusFromOutside(owner_->Text1[static_cast<size_t>(grid::CellOf(HitLine, grid::kName))],
+                             commit, error);
     if (error != 0) return false;
     if (highlightTypes_) ClearHighlight();
-    owner_->Text1[static_cast<size_t>(grid::CellOf(HitLine, grid::kName))]->setFocus();
     hide();
     newRun_ = true;
     owner_->activateWindow();
@@ -674,10 +675,9 @@ bool frmFieldEdit::LeaveWindow() {
 }
 
 void frmFieldEdit::closeEvent(QCloseEvent* event) {
-    if (!unloading_ && !LeaveWindow()) {
-        event->ignore();
-        return;
-    }
+    // The close box never refuses (the main window may be closing with it): a box still being
+    // typed in keeps the focus, uncommitted.
+    if (!unloading_) LeaveWindow(false);
     // Closed, not hidden: the next command loads the window anew, with empty histories.
     unloaded_ = true;
     SearchWindowNew = -1;

@@ -108,9 +108,10 @@ class frmFieldEdit : public QWidget {
     void FindNext();
     void ReplaceOne();
     void ReplaceAll();
-    // Hides the window after its clean-up; false when a faulty cell of the main window keeps
-    // it open.
-    bool LeaveWindow();
+    // Hides the window after its clean-up, the focus going to the name cell of the last hit's
+    // line. commit: what is typed in the main window is committed first, and a fault keeps the
+    // window (false); else a box being typed in keeps the focus.
+    bool LeaveWindow(bool commit);
 
     // The walk: from the current row in the panel's direction to the next row that matches.
     // False at the end of the walk, the current row then being where it ended.

@@ -311,6 +311,12 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Shows the rows on screen and the row in edit afresh from the work table, after rows were
     // changed behind the grid.
     void ReloadShownRows();
+    // Gives target the focus from another window, leaving the box that has it as a user
+    // leaving it would (no focus event tells it while this window is inactive): what is typed
+    // there is committed (error 9 after a fault, the focus then staying in the box), or, when
+    // commit is false, the box keeps the focus; a box whose fault was shown shows its stored
+    // value again.
+    void FocusFromOutside(QWidget* target, bool commit, int16_t& error);
     // The message the field-name cell gives for name as a typed name of a row with content
     // (trimmed: empty, or longer than the work row holds); empty when the cell takes it.
     static std::string FieldNameFault(const std::string& name);

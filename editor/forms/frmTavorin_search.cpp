@@ -71,4 +71,23 @@ void frmTavorin::ReloadShownRows() {
     if (const int line = LineOfRow(CurRow); line >= 0) HighlightLabel(line, true);
 }
 
+void frmTavorin::FocusFromOutside(QWidget* target, bool commit, int16_t& error) {
+    error = 0;
+    const int index = focusedInput_ && focusedInput_ != target ? InputIndex(focusedInput_) : -1;
+    if (index >= 0 && index < kComboBase) {
+        if (CellDirty > 0) {
+            if (!commit) return;
+            StoreRow(error);
+            if (error != 0) return;
+        } else if (CellEdited) {
+            RestoreCell(index);
+            CellEdited = false;
+        }
+    }
+    // The box is left: the activation that follows is the target's focus, not a return.
+    focusedInput_ = nullptr;
+    gotFocusDone_ = true;
+    target->setFocus();
+}
+
 } // namespace tavorin

@@ -444,8 +444,39 @@ TEST_F(SearchTest, WhatIsTypedInTheGridIsCommittedBeforeAReplacementAndAFaultSto
     Press(fe, kReplace);
     EXPECT_EQ(Row(3)[1], "NO_NO");
     EXPECT_EQ(prompts.Pending(), 0);
+    // Cancel commits what is typed too, and a fault keeps the window.
     ClickCell(2, kSize);
-    TypeInto(Cell(2, kSize), "");
+    Cell(2, kSize)->selectAll();
+    TypeText(Cell(2, kSize), "z");
+    fe->activateWindow();
+    ASSERT_TRUE(WaitActive(fe));
+    prompts.Expect("数字以外の文字が入力されています。");
+    Press(fe, kCancelR);
+    EXPECT_EQ(prompts.Pending(), 0);
+    EXPECT_TRUE(fe->isVisible());
+    // Cancelled again, the cell is left as a user leaves it: it shows its stored value.
+    Press(fe, kCancelR);
+    EXPECT_FALSE(fe->isVisible());
+    ASSERT_TRUE(WaitActive(&W()));
+    EXPECT_EQ(Cell(2, kSize)->text(), "  10");
+    EXPECT_EQ(Focus(), Cell(fe->HitLine, kName));
+
+    // The close box never refuses: a size being typed keeps the focus, uncommitted.
+    fe = Open(true);
+    ClickCell(2, kSize);
+    Cell(2, kSize)->selectAll();
+    TypeText(Cell(2, kSize), "w");
+    fe->activateWindow();
+    ASSERT_TRUE(WaitActive(fe));
+    fe->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(W().FieldEditWindow(), nullptr);
+    ASSERT_TRUE(WaitActive(&W()));
+    EXPECT_EQ(Focus(), Cell(2, kSize));
+    EXPECT_EQ(Cell(2, kSize)->text(), "w");
+    EXPECT_EQ(Row(3)[3], "10");
+    TypeInto(Cell(2, kSize), "20");
+    EXPECT_EQ(Row(3)[3], "20");
 }
 
 } // namespace
