@@ -311,11 +311,6 @@ QComboBox* frmFieldEdit::SearchBox() const {
     return Combo2[static_cast<size_t>(kSearchBox[Panel()])];
 }
 
-QComboBox* frmFieldEdit::ReplacementBox() const {
-    const int index = kReplacementBox[Panel()];
-    return index < 0 ? nullptr : Combo2[static_cast<size_t>(index)];
-}
-
 void frmFieldEdit::ShowSearchPanel() {
     const int shown = Panel();
     for (int p = 0; p < 4; ++p) Frame2[static_cast<size_t>(p)]->setVisible(p == shown);
@@ -340,8 +335,6 @@ void frmFieldEdit::UpdateSearchButtons() {
 void frmFieldEdit::ResetSearchStart() {
     HitCount = 0;
     Wrapped = false;
-    ReplaceAllRun = false;
-    EndReached = false;
     // A run begins at the current row, which is looked at again.
     StartRow = position_;
     afterHit_ = false;
@@ -505,7 +498,6 @@ void frmFieldEdit::EndOfRun() {
     HitCount = 0;
     Wrapped = false;
     SearchBox()->setFocus();
-    EndReached = true;
 }
 
 void frmFieldEdit::ShowHit(int32_t row, int pos) {
@@ -596,7 +588,6 @@ void frmFieldEdit::ReplaceOne() {
 // or undoes them together, and a row that cannot be replaced undoes the rows before it.
 void frmFieldEdit::ReplaceAll() {
     ClearHighlight();
-    ReplaceAllRun = true;
     position_ = StartRow;
     afterHit_ = false;
     Wrapped = false;
@@ -610,8 +601,6 @@ void frmFieldEdit::ReplaceAll() {
         rs.Requery();
         owner_->ReloadShownRows();
         EndOfRun();
-        ReplaceAllRun = false;
-        EndReached = false;
     };
     try {
         rs.Requery();

@@ -68,7 +68,6 @@ class frmFieldEdit : public QWidget {
     // The visible panel: 0 search names, 1 replace names, 2 search types, 3 replace types.
     int Panel() const;
     QComboBox* SearchBox() const;
-    QComboBox* ReplacementBox() const; // nullptr in a search panel
 
     // ---- Controls ----
     QGroupBox* Frame1 = nullptr;
@@ -86,8 +85,6 @@ class frmFieldEdit : public QWidget {
     int32_t HitCount = 0;
     int32_t StartRow = 0;
     bool Wrapped = false;
-    bool ReplaceAllRun = false;
-    bool EndReached = false;
     int HighlightLine = -1; // grid line shown as the hit, -1 none
     int HitLine = 0;        // grid line of the last hit
 
