@@ -293,6 +293,7 @@ void frmTavorin::ConnectCommands() {
     for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
         MarkCommandAvailable(command);
     ConnectPrintCommands();
+    ConnectEditingAids();
     ConnectInputs();
 
     for (int i = 0; i < kToolButtons; ++i) {

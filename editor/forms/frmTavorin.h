@@ -39,6 +39,8 @@ namespace tavorin {
 class ToolImage;
 class frmAbout;
 class frmRefTableList;
+class frmFieldEdit;
+class frmOption;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -277,6 +279,52 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnTablePrint_Click();
     void mnTablePrintAll_Click();
 
+    // ---- Line editing (frmTavorin_lines.cpp) ----
+    // Modes of LineEditMode and LastLineEdit.
+    enum LineEdit : int16_t { kLineCut = 1, kLineCopy, kLinePaste, kLineDelete, kLineInsert, kLineMove };
+    // A mouse press on the row label of line: the left button selects the row and sets the
+    // states of the six line commands, the right button opens the line-editing menu at `at`.
+    void Label3_MouseDown(int line, Qt::MouseButton button, const QPoint& at);
+    void mnLineCut_Click();
+    void mnLineCopy_Click();
+    void mnLinePast_Click();
+    void mnLineDel_Click();
+    void mnLineInsert_Click();
+    void mnLineMove_Click();
+    // Runs LineEditMode on the row in edit.
+    void RunLineEdit();
+    // Commits the input being typed in before a command acts on the layout. False when the
+    // command must not go on: a cell fault (shown), or a typed table name that has just been
+    // opened in place of the layout the command was meant for.
+    bool CommitPendingEdit();
+
+    // ---- Default values (frmTavorin_options.cpp) ----
+    void mnOption_Click();
+    frmOption* OptionWindow() const;
+    // The index settings of the layout on screen take the defaults; the layout counts as
+    // changed when a table is open and a setting differs.
+    void ApplyIndexDefaults();
+
+    // ---- Search and replace (frmTavorin_search.cpp) ----
+    void mnFieldSeach_Click();
+    void mnFieldReplace_Click();
+    frmFieldEdit* FieldEditWindow() const;
+    // Shows the rows from top on, as a move of the scroll bar does (the row in edit follows the
+    // focused cell when it leaves the screen).
+    void ShowRowsFrom(int32_t top);
+    // Shows the rows on screen and the row in edit afresh from the work table, after rows were
+    // changed behind the grid.
+    void ReloadShownRows();
+    // Gives target the focus from another window, leaving the box that has it as a user
+    // leaving it would (no focus event tells it while this window is inactive): what is typed
+    // there is committed (error 9 after a fault, the focus then staying in the box), or, when
+    // commit is false, the box keeps the focus; a box whose fault was shown shows its stored
+    // value again.
+    void FocusFromOutside(QWidget* target, bool commit, int16_t& error);
+    // The message the field-name cell gives for name as a typed name of a row with content
+    // (trimmed: empty, or longer than the work row holds); empty when the cell takes it.
+    static std::string FieldNameFault(const std::string& name);
+
   signals:
     // The End command has closed the program's windows.
     void ProgramEnded();
@@ -369,6 +417,15 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     std::set<const QAction*> available_;
     QPointer<frmAbout> about_;
     QPointer<frmRefTableList> refTables_;
+    // Line editing, defaults and search
+    bool LineEditAllowed(int16_t mode);
+    void SetLineEditMenus();
+    void InsertEmptyRow();
+    void FocusRowInEdit();
+    void ConnectEditingAids();
+    void OpenFieldEdit(int16_t mode);
+    QPointer<frmOption> option_;
+    QPointer<frmFieldEdit> fieldEdit_;
     bool ended_ = false;
 };
 

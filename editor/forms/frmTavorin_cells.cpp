@@ -217,6 +217,12 @@ void frmTavorin::ApplyType(int line, const std::string& typeName) {
     if (CurRow > 0) RowBufferOp("PUT");
 }
 
+std::string frmTavorin::FieldNameFault(const std::string& name) {
+    if (ByteLength(name) > kWorkNameBytes) return TooLongMessage("フィールド名称は", kWorkNameBytes);
+    if (name.find_first_not_of(' ') == std::string::npos) return "フィールド名称は省略できません。";
+    return {};
+}
+
 // One message for a faulty cell; the focus goes back to where the fault lies.
 void frmTavorin::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
     Say(message);

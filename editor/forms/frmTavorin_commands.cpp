@@ -13,6 +13,8 @@
 
 #include "ToolImage.h"
 #include "frmAbout.h"
+#include "frmFieldEdit.h"
+#include "frmOption.h"
 #include "frmRefTableList.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
@@ -146,6 +148,8 @@ void frmTavorin::EndProgram() {
     ended_ = true;
     if (about_) about_->close();
     if (refTables_) refTables_->Unload();
+    if (option_) option_->close();
+    if (fieldEdit_) fieldEdit_->Unload();
     close();
     emit ProgramEnded();
 }
@@ -270,9 +274,9 @@ void frmTavorin::ClearGridCells() {
         boxPalette.setColor(QPalette::Base, TypeBoxColour());
         Combo2[r]->setPalette(boxPalette);
         Label3[r]->clear();
-        QPalette labelPalette = Label3[r]->palette();
-        labelPalette.setColor(QPalette::Window, labelPalette.color(QPalette::Button));
-        Label3[r]->setPalette(labelPalette);
+        // Back and text colour together: a label left with the highlight's text colour on the
+        // button face would hide its number.
+        HighlightLabel(r, false);
     }
 }
 

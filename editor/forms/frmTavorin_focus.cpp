@@ -208,6 +208,18 @@ bool frmTavorin::eventFilter(QObject* watched, QEvent* event) {
             RunEvent([this] { Text2_Click(); });
         break;
     }
+    case QEvent::MouseButtonPress: {
+        // The row labels select a row and open the line-editing menu.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (int line = 0; line < kLines; ++line) {
+            if (watched != Label3[static_cast<size_t>(line)]) continue;
+            const QPoint at = mouse->globalPosition().toPoint();
+            const Qt::MouseButton button = mouse->button();
+            RunEvent([this, line, button, at] { Label3_MouseDown(line, button, at); });
+            return true;
+        }
+        break;
+    }
     case QEvent::Wheel:
         // The wheel over the grid pages its rows; it never changes a type box.
         if (watched == Frame4 || InputIndex(watched) >= kComboBase) {

@@ -43,6 +43,9 @@ void WrapText(std::string_view text, int16_t width, WrappedLines& lines, int16_t
 // text without carriage returns and line feeds.
 std::string StripCrLf(std::string_view text);
 
+// text without the blanks at its start and end (the host's Trim).
+std::string TrimBlanks(std::string_view text);
+
 // Deletes folder with all its files and subfolders, the deepest first subfolder first and the
 // root last. A folder that does not exist is no error. On a failure the message
 // "Error-" & Str(number) & CR & description is shown and errorMark is 9.
