@@ -21,6 +21,7 @@
 
 #include "engine/error.h"
 #include "bench_columns.h"
+#include "measure.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
@@ -142,36 +143,6 @@ double DesignerSave(const std::string& path, const std::string& workdir, int arg
     window.LayoutChanged = 0;
     window.mnEnd_Click();
     return secs;
-}
-
-struct Figures {
-    double seconds, peakMb;
-};
-
-// Runs fn in a child that writes its own timing to a pipe; returns it with the peak memory.
-template <class F>
-Figures Measure(F&& fn) {
-    int fds[2];
-    if (pipe(fds) != 0) std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        double secs = fn();
-        if (write(fds[1], &secs, sizeof secs) != sizeof secs) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    double secs = -1;
-    if (read(fds[0], &secs, sizeof secs) != sizeof secs) secs = -1;
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || secs < 0) {
-        std::fprintf(stderr, "a save failed\n");
-        std::exit(1);
-    }
-    return {secs, usage.ru_maxrss / 1024.0};
 }
 
 long CountRows(const std::string& path) {

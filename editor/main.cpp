@@ -1,40 +1,102 @@
 // Tavorin, the table-layout designer.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <iostream>
+#include <string_view>
 
+#include "forms/PrintCommand.h"
+#include "forms/ProgramWindows.h"
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
 #include "modules/WorkStore.h"
 
+namespace {
+
+// The print command line and the help and version texts open no window.
+bool NeedsNoWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        for (std::string_view option : {"--print", "--table", "--pdf", "--help", "-h", "--help-all",
+                                        "--version", "-v"}) {
+            if (argument == option) return true;
+            if (option.starts_with("--") && argument.size() > option.size() && argument.starts_with(option) &&
+                argument[option.size()] == '=')
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Printing from the command line needs no display (scripts, servers).
+    if (NeedsNoWindow(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tavorin::SetUpApplication(app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8("フォーマットの作成"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOption({QStringLiteral("workdir"),
                       QString::fromUtf8("作業フォルダーを置くフォルダー"), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("print"),
+                      QString::fromUtf8("ウィンドウを開かずに FILE.mdb のレイアウトを印刷する"
+                                        "（--table がなければすべてのテーブル）。--pdf が必要"),
+                      QStringLiteral("FILE.mdb")});
+    parser.addOption({QStringLiteral("table"), QString::fromUtf8("--print で印刷するテーブル"),
+                      QStringLiteral("T")});
+    parser.addOption({QStringLiteral("pdf"), QString::fromUtf8("--print の出力先 PDF ファイル"),
+                      QStringLiteral("OUT.pdf")});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QString::fromUtf8("開くデータベースファイル（.mdb）"),
                                  QStringLiteral("[FILE"));
     parser.addPositionalArgument(QStringLiteral("TABLE"), QString::fromUtf8("読み込むテーブル"),
                                  QStringLiteral("[TABLE]]"));
-    parser.process(app);
+    // Parsed here rather than by process(), which ends the program with exit() for help and
+    // errors, past the destructors.
+    if (!parser.parse(QApplication::arguments())) {
+        std::cerr << parser.errorText().toStdString() << std::endl;
+        return 2;
+    }
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        std::cout << parser.helpText().toStdString() << std::flush;
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::cout << QApplication::applicationName().toStdString() << ' '
+                  << QApplication::applicationVersion().toStdString() << std::endl;
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("workdir")))
         tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
 
-    tavorin::frmTavorin window;
-    if (!window.Form_Load()) return 1;
-    QObject::connect(&window, &tavorin::frmTavorin::ProgramEnded, &app, &QApplication::quit,
+    const bool print = parser.isSet(QStringLiteral("print"));
+    if (print || parser.isSet(QStringLiteral("table")) || parser.isSet(QStringLiteral("pdf"))) {
+        if (!print || !parser.isSet(QStringLiteral("pdf"))) {
+            std::cerr << "tavorin: --print FILE.mdb [--table T] --pdf OUT.pdf の形で指定して下さい。"
+                      << std::endl;
+            return 2;
+        }
+        return tavorin::RunPrintCommand(parser.value(QStringLiteral("print")).toStdString(),
+                                        parser.value(QStringLiteral("table")).toStdString(),
+                                        parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
+    }
+
+    // The designer and the import window take turns as the program's window; whichever ends
+    // the program ends the run.
+    tavorin::ProgramWindows& windows = tavorin::ProgramWindows::Instance();
+    QObject::connect(&windows, &tavorin::ProgramWindows::Ended, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-    window.show();
+    tavorin::frmTavorin* window = windows.ShowDesigner();
+    if (!window) return 1;
     const QStringList arguments = parser.positionalArguments();
     if (!arguments.isEmpty()) {
         const std::string file = arguments.value(0).toStdString();
         const std::string table = arguments.value(1).toStdString();
-        tavorin::Guarded([&] { window.OpenOnStart(file, table); });
+        tavorin::Guarded([&] { window->OpenOnStart(file, table); });
     }
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "ToolImage.h"
 
+#include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -35,6 +36,19 @@ void ToolImage::mouseReleaseEvent(QMouseEvent* event) {
 void ToolImage::leaveEvent(QEvent* event) {
     emit MouseLeave();
     QLabel::leaveEvent(event);
+}
+
+void AddToolFrameLines(QWidget* toolbar, std::array<QFrame*, 4>& lines) {
+    for (int i = 0; i < 4; ++i) {
+        lines[static_cast<size_t>(i)] = new QFrame(toolbar);
+        QFrame* line = lines[static_cast<size_t>(i)];
+        line->setObjectName(QStringLiteral("Line1_%1").arg(i));
+        line->setAutoFillBackground(true);
+        QPalette pal = line->palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
+        line->setPalette(pal);
+        line->hide();
+    }
 }
 
 // ---- Pictures -----------------------------------------------------------------------------

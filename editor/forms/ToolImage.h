@@ -4,6 +4,9 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <array>
+
+class QFrame;
 
 namespace tavorin {
 
@@ -28,6 +31,9 @@ class ToolImage : public QLabel {
   private:
     bool pressed_ = false;
 };
+
+// The four lines of a toolbar's hover frame (HighlightToolButton places them), hidden.
+void AddToolFrameLines(QWidget* toolbar, std::array<QFrame*, 4>& lines);
 
 // The pictures of the main window's toolbar (index 0..10), drawn at size x size pixels.
 QPixmap ToolPicture(int index, int size = 24);

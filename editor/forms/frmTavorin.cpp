@@ -146,15 +146,7 @@ void frmTavorin::BuildToolbar() {
         if (i == 0 || i == 3 || i == 8 || i == 9) row->addSpacing(10);
     }
     row->addStretch(1);
-    for (int i = 0; i < 4; ++i) {
-        Line1[i] = new QFrame(ToolBar1);
-        Line1[i]->setObjectName(QStringLiteral("Line1_%1").arg(i));
-        Line1[i]->setAutoFillBackground(true);
-        QPalette pal = Line1[i]->palette();
-        pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
-        Line1[i]->setPalette(pal);
-        Line1[i]->hide();
-    }
+    AddToolFrameLines(ToolBar1, Line1);
 }
 
 QWidget* frmTavorin::BuildFileFrame() {
@@ -288,15 +280,20 @@ QWidget* frmTavorin::BuildGridFrame() {
 }
 
 void frmTavorin::ConnectCommands() {
-    connect(mnEnd, &QAction::triggered, this, [this] { Guarded([this] { mnEnd_Click(); }); });
+    connect(mnEnd, &QAction::triggered, this, [this] { RunEvent([this] { mnEnd_Click(); }); });
     connect(mnHelp, &QAction::triggered, this, [this] { Guarded([this] { mnHelp_Click(); }); });
     connect(mnAbout, &QAction::triggered, this, [this] { Guarded([this] { mnAbout_Click(); }); });
     connect(mnFileFolder, &QAction::triggered, this,
             [this] { RunEvent([this] { Text2_Click(); }); });
     connect(mnTableSave[0], &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableSave_Click(0); }); });
-    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0]})
+    connect(mnTableRef, &QAction::triggered, this, [this] { RunEvent([this] { mnTableRef_Click(); }); });
+    // The import command closes this window: it runs outside RunEvent, whose end would touch it.
+    connect(mnCpy, &QAction::triggered, this, [this] { Guarded([this] { mnCpy_Click(); }); });
+    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
         MarkCommandAvailable(command);
+    ConnectPrintCommands();
+    ConnectEditingAids();
     ConnectInputs();
 
     for (int i = 0; i < kToolButtons; ++i) {

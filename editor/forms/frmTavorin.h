@@ -38,6 +38,9 @@ namespace tavorin {
 
 class ToolImage;
 class frmAbout;
+class frmRefTableList;
+class frmFieldEdit;
+class frmOption;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -72,6 +75,9 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnEnd_Click();
     void mnHelp_Click();
     void mnAbout_Click();
+    // Opens the reference table window beside this one, once the cell being edited is stored.
+    void mnTableRef_Click();
+    frmRefTableList* RefTableWindow() const;
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);
@@ -79,6 +85,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void SetTableMenus(int16_t state);
     void ReleaseFile();
     void ClearLayout();
+    // The import window takes this window's place (which then closes for good).
+    void mnCpy_Click();
 
     // Saves the layout over the current table; sets SaveAbandoned to -1 when the save was
     // abandoned or failed.
@@ -228,6 +236,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Line editing
     int16_t LineEditMode = 0;
     int16_t LastLineEdit = 0;
+    // The import window has taken this window's place: it only closes now.
+    bool Unloaded = false;
 
     // ---- Saving (begin) ----
     // Key tables of the last whole-layout validation: keys 1 (primary) to 6 (sub key 5),
@@ -265,6 +275,56 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
   public:
     // ---- Saving (end) ----
 
+    // ---- Printing (frmTavorin_print.cpp) ----
+    void mnTablePrint_Click();
+    void mnTablePrintAll_Click();
+
+    // ---- Line editing (frmTavorin_lines.cpp) ----
+    // Modes of LineEditMode and LastLineEdit.
+    enum LineEdit : int16_t { kLineCut = 1, kLineCopy, kLinePaste, kLineDelete, kLineInsert, kLineMove };
+    // A mouse press on the row label of line: the left button selects the row and sets the
+    // states of the six line commands, the right button opens the line-editing menu at `at`.
+    void Label3_MouseDown(int line, Qt::MouseButton button, const QPoint& at);
+    void mnLineCut_Click();
+    void mnLineCopy_Click();
+    void mnLinePast_Click();
+    void mnLineDel_Click();
+    void mnLineInsert_Click();
+    void mnLineMove_Click();
+    // Runs LineEditMode on the row in edit.
+    void RunLineEdit();
+    // Commits the input being typed in before a command acts on the layout. False when the
+    // command must not go on: a cell fault (shown), or a typed table name that has just been
+    // opened in place of the layout the command was meant for.
+    bool CommitPendingEdit();
+
+    // ---- Default values (frmTavorin_options.cpp) ----
+    void mnOption_Click();
+    frmOption* OptionWindow() const;
+    // The index settings of the layout on screen take the defaults; the layout counts as
+    // changed when a table is open and a setting differs.
+    void ApplyIndexDefaults();
+
+    // ---- Search and replace (frmTavorin_search.cpp) ----
+    void mnFieldSeach_Click();
+    void mnFieldReplace_Click();
+    frmFieldEdit* FieldEditWindow() const;
+    // Shows the rows from top on, as a move of the scroll bar does (the row in edit follows the
+    // focused cell when it leaves the screen).
+    void ShowRowsFrom(int32_t top);
+    // Shows the rows on screen and the row in edit afresh from the work table, after rows were
+    // changed behind the grid.
+    void ReloadShownRows();
+    // Gives target the focus from another window, leaving the box that has it as a user
+    // leaving it would (no focus event tells it while this window is inactive): what is typed
+    // there is committed (error 9 after a fault, the focus then staying in the box), or, when
+    // commit is false, the box keeps the focus; a box whose fault was shown shows its stored
+    // value again.
+    void FocusFromOutside(QWidget* target, bool commit, int16_t& error);
+    // The message the field-name cell gives for name as a typed name of a row with content
+    // (trimmed: empty, or longer than the work row holds); empty when the cell takes it.
+    static std::string FieldNameFault(const std::string& name);
+
   signals:
     // The End command has closed the program's windows.
     void ProgramEnded();
@@ -283,6 +343,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QAction* AddCommand(QMenu* menu, const char* objectName, const char* caption);
     void ConnectCommands();
     void ConnectInputs();
+    void ConnectPrintCommands();
 
     // Steps of the start sequence
     void CenterWindow();
@@ -318,9 +379,15 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void ValidateName(int line, const std::string& text, int16_t& error);
     void ValidateSize(int line, const std::string& text, int16_t& error);
     void ValidateRepeat(int line, const std::string& text, int16_t& error);
+    void ValidateDescription(int line, const std::string& text, int16_t& error);
     void TakeDefaultTypeIfNone(int line);
-    // ValidateCell and, when it passes, the row written back.
+    // An edited input committed: ValidateCell and, when it passes, the row written back; the
+    // table name box through CommitTableName.
     void CommitCell(int index, int16_t& error);
+    // The table name typed into box 0 taken: a changed layout is offered for saving first
+    // (error 9 when the user cancels, the box showing the current table again); then the typed
+    // table is opened and the focus goes on to the table description.
+    void CommitTableName(int16_t& error);
     // The row of line takes typeName with its default size; the focus goes on to the size or
     // the repeat cell and the row is written back.
     void ApplyType(int line, const std::string& typeName);
@@ -349,6 +416,16 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
 
     std::set<const QAction*> available_;
     QPointer<frmAbout> about_;
+    QPointer<frmRefTableList> refTables_;
+    // Line editing, defaults and search
+    bool LineEditAllowed(int16_t mode);
+    void SetLineEditMenus();
+    void InsertEmptyRow();
+    void FocusRowInEdit();
+    void ConnectEditingAids();
+    void OpenFieldEdit(int16_t mode);
+    QPointer<frmOption> option_;
+    QPointer<frmFieldEdit> fieldEdit_;
     bool ended_ = false;
 };
 

@@ -29,6 +29,12 @@ void Say(const char* text) {
     platform::MsgBox(QString::fromUtf8(text));
 }
 
+// A text longer than its work-table column holds: the work row would refuse it.
+std::string TooLongMessage(const char* what, int bytes) {
+    return std::string(what) + " " + std::to_string(bytes) + "バイト（全角 " +
+           std::to_string(bytes / 2) + "文字）までです。";
+}
+
 // The value of a text of digits, held at 100000 so that no length of digits overflows.
 long DigitsValue(const std::string& digits) {
     long value = 0;
@@ -80,7 +86,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
             }
             RowBuffer.Keys[static_cast<size_t>(column - grid::kPrimaryKey)] = normalised;
         } else {
-            RowBuffer.Description = text;
+            ValidateDescription(line, text, error);
         }
     }
     if (error == 0) RestoreCell(index);
@@ -104,17 +110,30 @@ void frmTavorin::ValidateTableName(const std::string& text) {
 }
 
 void frmTavorin::ValidateName(int line, const std::string& text, int16_t& error) {
+    QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))];
+    if (ByteLength(text) > kWorkNameBytes) {
+        CellFault(TooLongMessage("フィールド名称は", kWorkNameBytes).c_str(), cell, true, error);
+        return;
+    }
     if (!text.empty()) {
         RowBuffer.Name = text;
         TakeDefaultTypeIfNone(line);
         return;
     }
     if (HasContentBesidesName(RowBuffer)) {
-        CellFault("フィールド名称は省略できません。",
-                  Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))], true, error);
+        CellFault("フィールド名称は省略できません。", cell, true, error);
         return;
     }
     noStore_ = true;
+}
+
+void frmTavorin::ValidateDescription(int line, const std::string& text, int16_t& error) {
+    if (ByteLength(text) > kWorkDescriptionBytes) {
+        CellFault(TooLongMessage("フィールドの備考は", kWorkDescriptionBytes).c_str(),
+                  Text1[static_cast<size_t>(grid::CellOf(line, grid::kDescription))], true, error);
+        return;
+    }
+    RowBuffer.Description = text;
 }
 
 void frmTavorin::ValidateSize(int line, const std::string& text, int16_t& error) {
@@ -196,6 +215,12 @@ void frmTavorin::ApplyType(int line, const std::string& typeName) {
     MoveFocus(Text1[static_cast<size_t>(
         first + (SameText(typeName, "dbText") ? grid::kSize : grid::kRepeat))]);
     if (CurRow > 0) RowBufferOp("PUT");
+}
+
+std::string frmTavorin::FieldNameFault(const std::string& name) {
+    if (ByteLength(name) > kWorkNameBytes) return TooLongMessage("フィールド名称は", kWorkNameBytes);
+    if (name.find_first_not_of(' ') == std::string::npos) return "フィールド名称は省略できません。";
+    return {};
 }
 
 // One message for a faulty cell; the focus goes back to where the fault lies.

@@ -13,6 +13,9 @@
 
 #include "ToolImage.h"
 #include "frmAbout.h"
+#include "frmFieldEdit.h"
+#include "frmOption.h"
+#include "frmRefTableList.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
@@ -58,12 +61,7 @@ bool frmTavorin::Form_Load() {
 }
 
 void frmTavorin::CenterWindow() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize size = frameGeometry().size();
-    move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
-         area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
+    CenterOnScreen(*this);
 }
 
 void frmTavorin::FillChoiceLists() {
@@ -125,6 +123,13 @@ void frmTavorin::ResetEditState() {
 // ---- End -----------------------------------------------------------------------------------
 
 void frmTavorin::mnEnd_Click() {
+    // The cell being typed belongs to the layout the question is about. A table name typed but
+    // not taken is not opened only to end.
+    if (FocusIndex != 0) {
+        int16_t error = 0;
+        StoreRow(error);
+        if (error != 0) return;
+    }
     if (LayoutChanged > 0) {
         int16_t answer = 0;
         AskSaveChanges(answer);
@@ -142,12 +147,15 @@ void frmTavorin::mnEnd_Click() {
 void frmTavorin::EndProgram() {
     ended_ = true;
     if (about_) about_->close();
+    if (refTables_) refTables_->Unload();
+    if (option_) option_->close();
+    if (fieldEdit_) fieldEdit_->Unload();
     close();
     emit ProgramEnded();
 }
 
 void frmTavorin::closeEvent(QCloseEvent* event) {
-    if (ended_) {
+    if (ended_ || Unloaded) {
         event->accept();
         return;
     }
@@ -156,7 +164,7 @@ void frmTavorin::closeEvent(QCloseEvent* event) {
 
 // The close box runs the End command; a Cancel at its save question keeps the window open.
 void frmTavorin::Form_QueryUnload(QCloseEvent* event) {
-    Guarded([this] { mnEnd_Click(); });
+    RunEvent([this] { mnEnd_Click(); });
     if (ended_)
         event->accept();
     else
@@ -266,9 +274,9 @@ void frmTavorin::ClearGridCells() {
         boxPalette.setColor(QPalette::Base, TypeBoxColour());
         Combo2[r]->setPalette(boxPalette);
         Label3[r]->clear();
-        QPalette labelPalette = Label3[r]->palette();
-        labelPalette.setColor(QPalette::Window, labelPalette.color(QPalette::Button));
-        Label3[r]->setPalette(labelPalette);
+        // Back and text colour together: a label left with the highlight's text colour on the
+        // button face would hide its number.
+        HighlightLabel(r, false);
     }
 }
 

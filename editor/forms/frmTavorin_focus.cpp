@@ -208,6 +208,18 @@ bool frmTavorin::eventFilter(QObject* watched, QEvent* event) {
             RunEvent([this] { Text2_Click(); });
         break;
     }
+    case QEvent::MouseButtonPress: {
+        // The row labels select a row and open the line-editing menu.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (int line = 0; line < kLines; ++line) {
+            if (watched != Label3[static_cast<size_t>(line)]) continue;
+            const QPoint at = mouse->globalPosition().toPoint();
+            const Qt::MouseButton button = mouse->button();
+            RunEvent([this, line, button, at] { Label3_MouseDown(line, button, at); });
+            return true;
+        }
+        break;
+    }
     case QEvent::Wheel:
         // The wheel over the grid pages its rows; it never changes a type box.
         if (watched == Frame4 || InputIndex(watched) >= kComboBase) {
@@ -254,20 +266,9 @@ void frmTavorin::Text1_LostFocus(int index) {
         CellEdited = false;
         return;
     }
-    if (index == 0 && LayoutChanged > 0) {
-        int16_t answer = 0;
-        AskSaveChanges(answer);
-        if (answer == platform::vbCancel) {
-            Text1[0]->setText(QString::fromStdString(CurrentTable));
-            CellDirty = 0;
-            return;
-        }
-    }
-    LayoutChanged = 9;
     CellDirty = 0;
     int16_t error = 0;
     CommitCell(index, error);
-    if (error == 0 && index == 0) MoveFocus(Text1[7]);
 }
 
 void frmTavorin::Combo2_GotFocus(int line) {
@@ -448,8 +449,8 @@ void frmTavorin::VScroll1_Change() {
     } reset{scrollHandling_};
 
     const int index = focusedInput_ ? InputIndex(focusedInput_) : -1;
-    if (index >= 0 && index < kComboBase && CurRow > 0 && CellDirty) {
-        LayoutChanged = 9;
+    // A table name being typed is settled before the rows move, row in the buffer or not.
+    if (index >= 0 && index < kComboBase && (CurRow > 0 || index == 0) && CellDirty) {
         int16_t error = 0;
         CommitCell(index, error);
         CellDirty = 0;

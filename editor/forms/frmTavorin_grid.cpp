@@ -219,14 +219,18 @@ void frmTavorin::SelectRow(int line) {
 
 void frmTavorin::StoreRow(int16_t& error) {
     error = 0;
-    if (CellDirty > 0) {
-        LayoutChanged = 9;
-        CommitCell(FocusIndex, error);
-    }
+    if (CellDirty > 0) CommitCell(FocusIndex, error);
     CellDirty = 0;
 }
 
+// Every commit of a typed edit comes here, whether the box loses the focus or a command, the
+// scroll bar or the wheel acts while it is being typed in.
 void frmTavorin::CommitCell(int index, int16_t& error) {
+    if (index == 0) {
+        CommitTableName(error);
+        return;
+    }
+    LayoutChanged = 9;
     ValidateCell(index, error);
     if (error != 0) return;
     CellEdited = false;

@@ -11,6 +11,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
+#include "modules/FieldLines.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -33,33 +34,6 @@ bool FileExists(const std::string& path) {
 std::string KeyColumn(int slot) {
     const int column = 6 + slot;
     return column < 10 ? "FLD0" + std::to_string(column) : "FLD" + std::to_string(column);
-}
-
-// The type name the grid shows for a field. Only a Long field is an auto-number: Jet also
-// marks generated GUIDs with Attributes 17.
-std::string TypeNameOf(const engine::Field& field) {
-    if (field.Attributes() == 17 && field.Type() == engine::dao::dbLong)
-        return std::string(kAutoNumberType);
-    if (field.Type() >= 1 && field.Type() < kTypeSlots)
-        return TypeNames[static_cast<size_t>(field.Type())];
-    return {};
-}
-
-int16_t SizeOf(const engine::Field& field) {
-    return static_cast<int16_t>(std::clamp<long>(field.Size(), 0, 32767));
-}
-
-// name is base & "_" & two ASCII digits whose value is number.
-bool IsGroupMember(const std::string& name, const std::string& base, int number) {
-    if (name.size() != base.size() + 3 || name[base.size()] != '_') return false;
-    const char tens = name[base.size() + 1], units = name[base.size() + 2];
-    if (tens < '0' || tens > '9' || units < '0' || units > '9') return false;
-    return (tens - '0') * 10 + (units - '0') == number &&
-           SameText(std::string_view(name).substr(0, base.size()), base);
-}
-
-bool EndsWithFirstOfGroup(const std::string& name) {
-    return name.size() >= 3 && name.compare(name.size() - 3, 3, "_01") == 0;
 }
 
 } // namespace
@@ -172,6 +146,24 @@ void frmTavorin::List1_DblClick() {
     LayoutChanged = 0;
 }
 
+void frmTavorin::CommitTableName(int16_t& error) {
+    error = 0;
+    // Taken before the question: a completed save empties the box.
+    const QString typed = Text1[0]->text();
+    if (LayoutChanged > 0) {
+        int16_t answer = 0;
+        AskSaveChanges(answer);
+        if (answer == platform::vbCancel) {
+            Text1[0]->setText(Q(CurrentTable));
+            error = 9;
+            return;
+        }
+    }
+    Text1[0]->setText(typed);
+    ValidateCell(0, error);
+    if (error == 0) MoveFocus(Text1[7]);
+}
+
 void frmTavorin::RequireFileAndTable(int16_t& error) {
     error = 0;
     if (CurrentFile.FullPath.empty()) {
@@ -273,55 +265,20 @@ void frmTavorin::ReadTableDefinitionOf(engine::TableDef& table, engine::Recordse
 
 void frmTavorin::FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work,
                                     int32_t& rowCount) {
-    struct Row {
-        std::string name, type, description;
-        int16_t size = 0;
-    };
     int32_t i = 1;
-    auto write = [&](const Row& row, const std::string& repeat) {
+    for (const FieldLine& line : FoldFieldLines(table)) {
         work.AddNew();
         work.SetValue("FLD01", engine::Variant::Long(i));
-        work.SetValue("FLD02", engine::Variant(row.name));
-        work.SetValue("FLD03", engine::Variant(row.type));
-        work.SetValue("FLD04", engine::Variant::Integer(row.size));
-        work.SetValue("FLD05", engine::Variant(repeat));
+        work.SetValue("FLD02", engine::Variant(line.Name));
+        work.SetValue("FLD03", engine::Variant(line.TypeName));
+        work.SetValue("FLD04", engine::Variant::Integer(line.Size));
+        work.SetValue("FLD05", engine::Variant(line.Repeat));
         for (int column = 6; column <= 11; ++column)
             work.SetValue(KeyColumn(column - 6), engine::Variant(""));
-        work.SetValue("FLD12", engine::Variant(row.description));
+        work.SetValue("FLD12", engine::Variant(line.Description));
         work.Update();
         ++i;
-    };
-    auto rowOf = [](engine::Field& field, std::string name) {
-        return Row{std::move(name), TypeNameOf(field), DescriptionOf(field.Properties()),
-                   SizeOf(field)};
-    };
-
-    // A numbered group (NAME_01, NAME_02, ...) becomes one row, written when the group ends.
-    bool groupOpen = false;
-    int groupLength = 0;
-    std::string groupBase;
-    Row group;
-    auto closeGroup = [&] {
-        write(group, engine::Format(engine::Variant::Long(groupLength), "00"));
-        groupBase.clear();
-        groupOpen = false;
-    };
-    for (const engine::FieldPtr& field : table.Fields()) {
-        const std::string& name = field->Name();
-        if (EndsWithFirstOfGroup(name)) {
-            if (groupOpen) closeGroup();
-            groupBase = name.substr(0, name.size() - 3);
-            group = rowOf(*field, groupBase);
-            groupLength = 1;
-            groupOpen = true;
-        } else if (groupOpen && IsGroupMember(name, groupBase, groupLength + 1)) {
-            ++groupLength;
-        } else {
-            if (groupOpen) closeGroup();
-            write(rowOf(*field, name), "");
-        }
     }
-    if (groupOpen) closeGroup();
     rowCount = i - 1;
 }
 

@@ -76,22 +76,22 @@ bool frmTavorin::RefuseReadOnlyTarget() {
     if (!readOnly) return false;
     platform::MsgBox(QString::fromUtf8(
         "このファイルは Jet 形式のデータベースのため、読み取り専用です。テーブルを保存できません。\r"
-        "「ファイル」メニューの「ファイルのコピー」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));
+        "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));
     return true;
 }
 
+// The focus moves once the command is over, so that nothing the command started (a scroll, a
+// focus move of an earlier step) takes the cursor elsewhere afterwards.
 void frmTavorin::PlaceCursorOnFault(int16_t errorCode, int32_t errorRow) {
     if (errorCode == 9 && errorRow > 0) {
-        if (errorRow < TopRow || errorRow > TopRow + kGridLines - 1) {
-            TopRow = std::max(1, errorRow - (kGridLines - 1));
-            VScroll1->setValue(TopRow - 1);
-            FillGrid(TopRow);
-        }
-        Text1[static_cast<size_t>((errorRow - TopRow + 1) * 10 - 1)]->setFocus();
+        // Moved without the scroll bar's own handler, which would place the focus itself.
+        if (errorRow < TopRow || errorRow > TopRow + kGridLines - 1)
+            ScrollTo(std::max(1, errorRow - (kGridLines - 1)));
+        MoveFocus(Text1[static_cast<size_t>((errorRow - TopRow + 1) * 10 - 1)]);
     } else if (errorCode >= 1 && errorCode <= 6) {
         Frame3->setVisible(true);
         Frame2->setVisible(false);
-        Text1[static_cast<size_t>(errorCode)]->setFocus();
+        MoveFocus(Text1[static_cast<size_t>(errorCode)]);
     }
 }
 
@@ -267,7 +267,7 @@ void frmTavorin::SaveTableSteps() {
         if (platform::MsgBox(QString::fromUtf8("主キーが設定されていません。続行しますか。"), platform::vbOKCancel) !=
             platform::vbOK) {
             abandon();
-            Text1[9]->setFocus();
+            MoveFocus(Text1[9]);
             return;
         }
     }
@@ -365,13 +365,16 @@ void frmTavorin::SaveTableSteps() {
     ReopenGridRecordset();
     ClearLayout();
     OpenFileTables(CurrentFile.FullPath);
-    Text1[0]->setFocus();
+    MoveFocus(Text1[0]);
 }
 
 void frmTavorin::mnTableSave_Click(int Index) {
+    // A table name typed but not yet taken opens that table first (after the save question of
+    // the layout it leaves); nothing of the newly opened table is then to be saved.
+    const bool tableNamePending = CellDirty > 0 && FocusIndex == 0;
     int16_t error = 0;
     StoreRow(error);
-    if (error != 0) return;
+    if (error != 0 || tableNamePending) return;
     if (Index == 0) {
         SaveTable();
         if (SaveAbandoned != 0) CellEdited = true;

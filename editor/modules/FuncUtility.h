@@ -43,6 +43,9 @@ void WrapText(std::string_view text, int16_t width, WrappedLines& lines, int16_t
 // text without carriage returns and line feeds.
 std::string StripCrLf(std::string_view text);
 
+// text without the blanks at its start and end (the host's Trim).
+std::string TrimBlanks(std::string_view text);
+
 // Deletes folder with all its files and subfolders, the deepest first subfolder first and the
 // root last. A folder that does not exist is no error. On a failure the message
 // "Error-" & Str(number) & CR & description is shown and errorMark is 9.
@@ -51,5 +54,13 @@ void RemoveFolderTree(const std::string& folder, int16_t& errorMark);
 
 // Deletes the files of folder, then the folder itself (which must have no subfolders left).
 void RemoveFolderFiles(const std::string& folder, int16_t& errorMark);
+
+// Extracts the LZH or ZIP archive at archivePath (told by the last three characters of the
+// path, letter case ignored) with the archiver into destination, a folder path ending in a
+// separator. errorMark is 9 when the archive is of another kind, the library is missing (after
+// the message "該当するDLLがありません。"), the archive is not valid or its extraction failed;
+// else 0 with fileCount the number of files in the archive.
+void ExtractArchive(const std::string& archivePath, const std::string& destination,
+                    int32_t& fileCount, int16_t& errorMark);
 
 } // namespace tavorin

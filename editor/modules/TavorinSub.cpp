@@ -1,7 +1,9 @@
 #include "TavorinSub.h"
 
 #include <QFrame>
+#include <QScreen>
 #include <QString>
+#include <cmath>
 #include <QWidget>
 #include <utility>
 
@@ -82,6 +84,13 @@ bool SameText(std::string_view a, std::string_view b) {
 void FillTypeNames() {
     for (std::string& name : TypeNames) name.clear();
     for (const TypeRow& row : kTypeRows) TypeNames[static_cast<size_t>(row.code)] = row.name;
+}
+
+std::string FieldTypeName(const engine::Field& field) {
+    // Only a Long field is an auto-number: Jet also marks generated GUIDs with Attributes 17.
+    if (field.Attributes() == 17 && field.Type() == dao::dbLong) return std::string(kAutoNumberType);
+    if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames[static_cast<size_t>(field.Type())];
+    return {};
 }
 
 int16_t TypeCodeOf(std::string_view name) {
@@ -222,6 +231,8 @@ void CreateWorkDatabase(const std::string& path) {
         {"FLD13", dao::dbText, 60},   {"FLD14", dao::dbText, 13}, {"FLD15", dao::dbInteger, 0},
         {"FLD16", dao::dbText, 2},
     };
+    static_assert(kColumns[1].size == kWorkNameBytes && kColumns[12].size == kWorkNameBytes &&
+                  kColumns[11].size == kWorkDescriptionBytes);
     static constexpr std::pair<const char*, const char*> kIndexes[7] = {
         {"WKKEY", "FLD01"},   {"WKKEYM", "FLD06"},  {"WKKEYS1", "FLD07"}, {"WKKEYS2", "FLD08"},
         {"WKKEYS3", "FLD09"}, {"WKKEYS4", "FLD10"}, {"WKKEYS5", "FLD11"},
@@ -278,6 +289,15 @@ void HighlightToolButton(ToolbarWindow& window, int index) {
         line->raise();
         line->show();
     }
+}
+
+void CenterOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize size = window.frameGeometry().size();
+    window.move(area.left() + static_cast<int>(std::floor((area.width() - size.width()) / 2.0)),
+                area.top() + static_cast<int>(std::floor((area.height() - size.height()) / 2.0)));
 }
 
 void HideToolFrame(ToolbarWindow& window) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/field.h"
 #include "engine/property.h"
 #include "engine/recordset.h"
 #include "engine/variant.h"
@@ -37,6 +38,10 @@ int16_t TypeCodeOf(std::string_view name);
 int16_t TypeListIndexOf(std::string_view name);
 // Sets size to the default size of type name; an unknown name leaves it unchanged.
 void DefaultTypeSize(std::string_view name, int16_t& size);
+
+// The type name a layout shows for a field: "(ｵｰﾄﾅﾝﾊﾞ-)" for an auto-number Long, else the name
+// of its type code ("" for a type outside the vocabulary).
+std::string FieldTypeName(const engine::Field& field);
 
 // Names, tables and type names compare as text ignoring letter case.
 bool SameText(std::string_view a, std::string_view b);
@@ -71,6 +76,10 @@ void ConvertFieldValue(engine::Recordset& source, int16_t entry, engine::Variant
 // ---- Work database ---------------------------------------------------------------------------
 
 inline constexpr const char* kWorkTable = "WKTBL";
+// What a work row holds of a field name (FLD02, FLD13) and of a field description (FLD12), in
+// code page 932 bytes.
+inline constexpr int kWorkNameBytes = 60;
+inline constexpr int kWorkDescriptionBytes = 255;
 inline constexpr const char* kWorkTableSql = "SELECT * FROM WKTBL ORDER BY FLD01";
 inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
 
@@ -133,6 +142,8 @@ std::string DescriptionOf(const engine::Properties& properties);
 
 // text as a Jet string literal: in apostrophes, an apostrophe inside doubled.
 std::string QuotedText(std::string_view text);
+// name as a Jet name in a statement: in brackets, a "]" inside doubled.
+std::string Bracketed(std::string_view name);
 
 // ---- Defaults of the index settings (edited by the default-value window) -----------------------
 
@@ -151,6 +162,9 @@ class ToolbarWindow {
     virtual QWidget* ToolImage(int index) const = 0;
     virtual QFrame* ToolLine(int index) const = 0;
 };
+
+// Centres a top-level window on its screen (whole pixels, fractions dropped).
+void CenterOnScreen(QWidget& window);
 
 // Places the four lines of window as a rectangle just outside the edges of picture index and
 // shows them.

@@ -155,4 +155,13 @@ std::string QuotedText(std::string_view text) {
     return out;
 }
 
+std::string Bracketed(std::string_view name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
 } // namespace tavorin

@@ -109,12 +109,14 @@ bool HoldsWorkFolder() {
     return g_held.lock != nullptr;
 }
 
-void OpenWorkStore(const std::string& base) {
+void TakeWorkFolder(const std::string& base) {
     Ws = &engine::DBEngine::Instance().Workspaces(0);
     ProgramFolder = ProgramFolderPath();
     WorkFolder = ClaimWorkFolder(base);
     MeltFolder = WorkFolder + "/MeltDir";
+}
 
+void RenewWorkFolder() {
     // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
     // on a part that could not be removed.
     std::error_code ec;
@@ -125,7 +127,11 @@ void OpenWorkStore(const std::string& base) {
     // The layouts under edit are the user's business only.
     if (fs::create_directory(WorkFolder, ec)) fs::permissions(WorkFolder, fs::perms::owner_all, ec);
     if (ec) engine::Throw(76, WorkFolder);
+}
 
+void OpenWorkStore(const std::string& base) {
+    TakeWorkFolder(base);
+    RenewWorkFolder();
     WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
     PrintDbPath = WorkFolder + "/FormatTemp2.MDB";
     CreateWorkDatabase(WorkDbPath);

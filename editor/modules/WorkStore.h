@@ -65,6 +65,12 @@ bool HoldsWorkFolder();
 
 // ---- Work database -----------------------------------------------------------------------------
 
+// The workspace, the program folder and this run's work folder under base (claimed and locked,
+// the same folder while the lock is held), with the extraction folder's path. Creates nothing.
+void TakeWorkFolder(const std::string& base);
+// Removes whatever the work folder holds (a left-over of a gone instance, or the other window's
+// work store) and creates it again, readable by its owner alone.
+void RenewWorkFolder();
 // Steps of the start: the paths of the work store, a fresh work folder, FormatTemp1.MDB created
 // and opened with the editor recordset on it.
 void OpenWorkStore(const std::string& base);

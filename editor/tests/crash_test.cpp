@@ -2,23 +2,17 @@
 // complete, and the next save offers to delete a build table the killed one left behind.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <functional>
 #include <random>
 #include <thread>
 
+#include "child_support.h"
 #include "save_support.h"
 
-extern char** environ;
-
 using namespace savetest;
+using namespace childtest;
 using tavorintest::TempDir;
 namespace fs = std::filesystem;
 
@@ -32,46 +26,8 @@ constexpr int kRecords = 200000;
 #endif
 constexpr int kRuns = 20;
 
-struct Child {
-    pid_t pid;
-    std::string errPath;
-};
-
 Child StartSave(const std::string& workdir, const std::string& db, const std::string& errPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"};
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string exe = TAVORIN_SAVE_CHILD, w = workdir, d = db, t = "CUST";
-    char* argv[] = {exe.data(), w.data(), d.data(), t.data(), nullptr};
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(rc, 0);
-    return {pid, errPath};
-}
-
-int Wait(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
-}
-
-size_t Digest(const std::vector<std::string>& rows) {
-    size_t h = rows.size();
-    for (const auto& r : rows) h = h * 1000003u ^ std::hash<std::string>()(r);
-    return h;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return StartChild(TAVORIN_SAVE_CHILD, {workdir, db, "CUST"}, errPath);
 }
 
 } // namespace

@@ -2,10 +2,7 @@
 // when it loses the focus or the grid scrolls, type choices, and the keyboard navigation.
 #include <QDialog>
 #include <QGroupBox>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTimer>
-#include <QWheelEvent>
 
 #include "window_fixture.h"
 
@@ -17,6 +14,14 @@ namespace {
 
 const QString kNoType = "データ種別が未入力です。";
 const QString kNotDigits = "数字以外の文字が入力されています。";
+const QString kNameTooLong = "フィールド名称は 60バイト（全角 30文字）までです。";
+const QString kDescriptionTooLong = "フィールドの備考は 255バイト（全角 127文字）までです。";
+
+std::string Repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
 
 // Rows 1..6: CODE (text 10, primary key 1A), NAME (text 40), QTY (long), ID (auto-number),
 // ADDR (group of 3, text 20), MEMO (memo); rows 7..25: F07..F25 (integer).
@@ -60,6 +65,10 @@ struct CellCase {
 };
 
 TEST_F(GridTest, CellRulesStoreTheCheckedValueOrShowOneMessageAndKeepTheText) {
+    // Names and descriptions are measured in code page 932 bytes, as the work table holds them.
+    const std::string name60(60, 'N'), name61(61, 'N'), wideName62 = Repeated("長", 31);
+    const std::string text255 = Repeated("備", 127) + "x", text256(256, 'x');
+    const std::string wideText256 = Repeated("備", 128);
     const CellCase cases[] = {
         // Size of a text field.
         {1, kSize, "300", "テキストタイプのサイズは最大　'255'　です。", 3, "40"},
@@ -87,10 +96,18 @@ TEST_F(GridTest, CellRulesStoreTheCheckedValueOrShowOneMessageAndKeepTheText) {
         {1, kPrimaryKey + 5, "12 d", "", 10, "12d"},
         {1, kPrimaryKey + 2, "7", "", 7, " 7"},
         {4, kPrimaryKey, "1A", "繰返しを指定したフィールドはキー指定できません。", 5, ""},
-        // Name and description.
+        // Name and description, within what the work table holds.
+        {1, kName, name61.c_str(), kNameTooLong, 1, "NAME"},
+        {1, kName, wideName62.c_str(), kNameTooLong, 1, "NAME"},
+        {1, kName, name60.c_str(), "", 1, name60.c_str()},
         {1, kName, " 氏名 ", "", 1, "氏名"},
         {1, kName, "", "フィールド名称は省略できません。", 1, "氏名"},
         {1, kDescription, "顧客の名前", "", 11, "顧客の名前"},
+        {1, kDescription, text256.c_str(), kDescriptionTooLong, 11, "顧客の名前"},
+        {1, kDescription, wideText256.c_str(), kDescriptionTooLong, 11, "顧客の名前"},
+        {1, kDescription, text255.c_str(), "", 11, text255.c_str()},
+        // A refused value left nothing behind: the row's next commit goes through.
+        {1, kSize, "30", "", 3, "30"},
     };
     for (const CellCase& c : cases) {
         SCOPED_TRACE(std::string(c.typed) + " in line " + std::to_string(c.line) + " column " +
@@ -110,9 +127,11 @@ TEST_F(GridTest, CellRulesStoreTheCheckedValueOrShowOneMessageAndKeepTheText) {
         }
         EXPECT_NE(Focus(), cell);
         EXPECT_EQ(W().LayoutChanged, 9);
+        EXPECT_TRUE(prompts.Unexpected().isEmpty())
+            << prompts.Unexpected().join("\n").toStdString();
     }
     // Shown values are in the display form.
-    EXPECT_EQ(Cell(1, kSize)->text(), " 255");
+    EXPECT_EQ(Cell(1, kSize)->text(), "  30");
     EXPECT_EQ(Cell(1, kPrimaryKey + 5)->text(), "12d");
     EXPECT_EQ(Cell(1, kName)->text(), "氏名");
 }
@@ -372,18 +391,7 @@ TEST_F(GridTest, TheScrollBarCommitsTheEditedCellAndKeepsItsColumn) {
     TypeInto(name, "NAME2", false);
     // A click on the scroll bar's lower arrow steps one row.
     QScrollBar* bar = W().VScroll1;
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.subControls = QStyle::SC_All;
-    opt.orientation = Qt::Vertical;
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    const QRect arrow =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarAddLine, bar);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, arrow.center());
+    ClickScrollArrow(true);
     ASSERT_EQ(W().TopRow, 2);
     EXPECT_EQ(Row(2)[1], "NAME2");
     EXPECT_EQ(W().LayoutChanged, 9);
@@ -415,10 +423,7 @@ TEST_F(GridTest, TheScrollBarCommitsTheEditedCellAndKeepsItsColumn) {
 }
 
 TEST_F(GridTest, TheWheelOverTheGridScrollsRowsAndNeverChangesAType) {
-    const QPoint at = W().Combo2[3]->rect().center();
-    QWheelEvent wheel(at, W().Combo2[3]->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(W().Combo2[3], &wheel);
+    Wheel(W().Combo2[3], -1);
     EXPECT_EQ(W().TopRow, 4); // the host's three rows a notch
     EXPECT_EQ(Row(4)[2], "(ｵｰﾄﾅﾝﾊﾞ-)");
     EXPECT_EQ(W().LayoutChanged, 0);

@@ -273,7 +273,9 @@ TEST_F(SaveTest, ValidationFaultOnRow25ShowsItAsTheBottomRow) {
 TEST_F(SaveTest, GenuineJetFilesAreRefusedUpFront) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     const std::string jet = data.File("jet.mdb");
-    std::filesystem::copy_file(TESTDATA_DIR "/jet/testV1997.mdb", jet);
+    const std::filesystem::path source = TESTDATA_DIR "/jet/testV1997.mdb";
+    if (!std::filesystem::exists(source)) GTEST_SKIP() << "no Jet test files at " << source.parent_path();
+    std::filesystem::copy_file(source, jet);
     Start(jet, "Table1");
     window->SaveTable();
     EXPECT_EQ(window->SaveAbandoned, -1);

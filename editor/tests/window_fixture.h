@@ -13,7 +13,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,16 +112,22 @@ inline std::vector<WorkRow> WorkRows() {
     return rows;
 }
 
-// The main window with the table save replaced by a stand-in.
+// The main window with the table save replaced by a stand-in, unless realSave asks for the
+// window's own save.
 class TestWindow : public tavorin::frmTavorin {
   public:
     void SaveTable() override {
         ++saves;
+        if (realSave) {
+            frmTavorin::SaveTable();
+            return;
+        }
         SaveAbandoned = failSave ? -1 : 0;
         if (!failSave) LayoutChanged = 0;
     }
     int saves = 0;
     bool failSave = false;
+    bool realSave = false;
 };
 
 class WindowTest : public ::testing::Test {
@@ -214,6 +223,33 @@ class WindowTest : public ::testing::Test {
     }
 
     QWidget* Focus() const { return QApplication::focusWidget(); }
+
+    // A click on the scroll bar's lower (down) or upper arrow.
+    void ClickScrollArrow(bool down) {
+        QScrollBar* bar = W().VScroll1;
+        QStyleOptionSlider opt;
+        opt.initFrom(bar);
+        opt.subControls = QStyle::SC_All;
+        opt.orientation = Qt::Vertical;
+        opt.minimum = bar->minimum();
+        opt.maximum = bar->maximum();
+        opt.sliderPosition = opt.sliderValue = bar->value();
+        opt.singleStep = bar->singleStep();
+        opt.pageStep = bar->pageStep();
+        const QRect arrow = bar->style()->subControlRect(
+            QStyle::CC_ScrollBar, &opt,
+            down ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarSubLine, bar);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, arrow.center());
+    }
+
+    // Notches of the mouse wheel (down when notches < 0) with the mouse over widget. (A wheel
+    // event made by a test reaches that widget only, not its parents.)
+    static void Wheel(QWidget* over, int notches) {
+        const QPoint at = over->rect().center();
+        QWheelEvent wheel(at, over->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &wheel);
+    }
 
     TempDir work;
     TempDir data;

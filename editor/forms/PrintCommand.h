@@ -1,0 +1,15 @@
+// The print command line: `tavorin --print FILE.mdb [--table T] --pdf OUT.pdf` renders what
+// the print commands of the main window print (the table T, else every table of the file)
+// into a PDF file, with no window shown. Messages go to err.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace tavorin {
+
+// Returns the exit status: 0 when the PDF file was written, else 1 after a message on err.
+int RunPrintCommand(const std::string& file, const std::string& table, const std::string& pdf,
+                    std::ostream& err);
+
+} // namespace tavorin

@@ -1,0 +1,681 @@
+#include "frmFieldEdit.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "GridCells.h"
+#include "engine/recordset.h"
+#include "engine/workspace.h"
+#include "frmTavorin.h"
+#include "modules/FuncUtility.h"
+#include "modules/TavorinSub.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+
+int16_t SearchMode = 0;
+std::string SearchText;
+std::string ReplaceText;
+int16_t SearchWindowNew = -1;
+
+namespace {
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// The ends of the walk, as current rows: before the first and after the last row.
+constexpr int32_t kBeforeFirst = 0;
+constexpr int32_t kAfterLast = std::numeric_limits<int32_t>::max();
+
+const char* const kNotFound = "検索文字列がみつかりません。";
+
+// The buttons of each panel: find next, cancel, replace (or switch to replace), replace all.
+constexpr int kFindButton[4] = {0, 3, 7, 10};
+constexpr int kCancelButton[4] = {1, 4, 8, 11};
+constexpr int kReplaceButton[4] = {2, 5, 9, 12};
+constexpr int kReplaceAllButton[4] = {-1, 6, -1, 13};
+constexpr int kSearchBox[4] = {0, 1, 3, 4};
+constexpr int kReplacementBox[4] = {-1, 2, -1, 5};
+
+// The type boxes' own colour (the host's &H80FFFF) and that of the hit (button face).
+void SetBoxColour(QWidget* box, const QColor& colour) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Button, colour);
+    pal.setColor(QPalette::Base, colour);
+    box->setPalette(pal);
+}
+
+QColor TypeBoxColour() {
+    return QColor(0xFF, 0xFF, 0x80);
+}
+
+// Adds text to the list of box unless it is empty; the box keeps what it shows.
+void AddToHistory(QComboBox* box, const QString& text) {
+    if (text.isEmpty()) return;
+    const QSignalBlocker quiet(box);
+    const QString shown = box->currentText();
+    box->addItem(text);
+    box->setEditText(shown);
+}
+
+bool HoldsText(const QComboBox* box, const QString& text) {
+    return box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+// Positions rs on the first row after (or from) row walking down, or on the last row before
+// (or up to) row walking up; false when there is none.
+bool PositionFrom(engine::Recordset& rs, int32_t row, bool exclusive, bool up) {
+    const char* op = up ? (exclusive ? "<" : "<=") : (exclusive ? ">" : ">=");
+    const std::string criteria = std::string("FLD01 ") + op + " " + std::to_string(row);
+    if (up)
+        rs.FindLast(criteria);
+    else
+        rs.FindFirst(criteria);
+    return !rs.NoMatch();
+}
+
+void RollBackTo(engine::Workspace& ws, int level) {
+    if (ws.TransactionLevel() > level) ws.Rollback();
+}
+
+} // namespace
+
+// ---- The window ------------------------------------------------------------------------------
+
+frmFieldEdit::frmFieldEdit(frmTavorin* owner) : QWidget(owner, Qt::Window), owner_(owner) {
+    setObjectName(QStringLiteral("frmFieldEdit"));
+    setWindowTitle(Q("検索"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* layout = new QVBoxLayout(this);
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* kinds = new QHBoxLayout(Frame1);
+    Option1[0] = new QRadioButton(Q("フィールド名"), Frame1);
+    Option1[1] = new QRadioButton(Q("データ種別"), Frame1);
+    Check1 = new QCheckBox(Q("大文字と小文字を区別する"), Frame1);
+    for (int i = 0; i < 2; ++i) {
+        Option1[static_cast<size_t>(i)]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        kinds->addWidget(Option1[static_cast<size_t>(i)]);
+    }
+    kinds->addSpacing(16);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    kinds->addWidget(Check1);
+    kinds->addStretch(1);
+    layout->addWidget(Frame1);
+
+    auto* panels = new QGridLayout;
+    for (int p = 0; p < 4; ++p) {
+        Frame2[static_cast<size_t>(p)] = BuildPanel(p);
+        panels->addWidget(Frame2[static_cast<size_t>(p)], 0, 0);
+    }
+    layout->addLayout(panels);
+    ConnectControls();
+}
+
+frmFieldEdit::~frmFieldEdit() {
+    SearchWindowNew = -1;
+}
+
+QGroupBox* frmFieldEdit::BuildPanel(int panel) {
+    const bool replace = panel == 1 || panel == 3;
+    const bool types = panel >= 2;
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("Frame2_%1").arg(panel));
+    QSizePolicy policy = frame->sizePolicy();
+    policy.setRetainSizeWhenHidden(true); // the window keeps its size as panels change
+    frame->setSizePolicy(policy);
+    auto* grid = new QGridLayout(frame);
+
+    auto addBox = [&](int index, const char* caption, int row) {
+        auto* box = new QComboBox(frame);
+        box->setObjectName(QStringLiteral("Combo2_%1").arg(index));
+        box->setEditable(!types);
+        box->setInsertPolicy(QComboBox::NoInsert); // the history follows its own rule
+        box->setMinimumContentsLength(24);
+        // No inline completion: a search for "N" must not become one for "NO" of the history.
+        if (!types) box->setCompleter(nullptr);
+        auto* label = new QLabel(Q(caption), frame);
+        label->setBuddy(box);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row, 1);
+        Combo2[static_cast<size_t>(index)] = box;
+    };
+    addBox(kSearchBox[panel], types ? "検索するデータ種別" : "検索する文字列", 0);
+    if (replace) addBox(kReplacementBox[panel], types ? "置換後のデータ種別" : "置換後の文字列", 1);
+
+    auto* direction = new QComboBox(frame);
+    direction->setObjectName(QStringLiteral("Combo1_%1").arg(panel));
+    auto* directionLabel = new QLabel(Q("検索の方向"), frame);
+    directionLabel->setBuddy(direction);
+    grid->addWidget(directionLabel, 2, 0);
+    grid->addWidget(direction, 2, 1, Qt::AlignLeft);
+    Combo1[static_cast<size_t>(panel)] = direction;
+    grid->setRowStretch(3, 1);
+
+    auto* buttons = new QVBoxLayout;
+    auto addButton = [&](int index, const char* caption) {
+        if (index < 0) return;
+        auto* button = new QPushButton(Q(caption), frame);
+        button->setObjectName(QStringLiteral("Command1_%1").arg(index));
+        buttons->addWidget(button);
+        Command1[static_cast<size_t>(index)] = button;
+    };
+    addButton(kFindButton[panel], "次を検索");
+    addButton(kCancelButton[panel], "キャンセル");
+    addButton(kReplaceButton[panel], "置換");
+    addButton(kReplaceAllButton[panel], "すべて置換");
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 0, 2, 4, 1);
+    grid->setColumnStretch(1, 1);
+    return frame;
+}
+
+void frmFieldEdit::ConnectControls() {
+    for (size_t i = 0; i < Command1.size(); ++i) {
+        connect(Command1[i], &QPushButton::clicked, this, [this, i] {
+            busy_ = true;
+            Guarded([this, i] { Command1_Click(static_cast<int>(i)); });
+            busy_ = false;
+        });
+    }
+    for (int i = 0; i < 3; ++i) {
+        QComboBox* box = Combo2[static_cast<size_t>(i)];
+        box->installEventFilter(this);
+        connect(box, &QComboBox::editTextChanged, this, [this, i] {
+            if (loading_) return;
+            if (i < 2) ResetSearchStart();
+            UpdateSearchButtons();
+        });
+    }
+    for (int i = 3; i < 6; ++i) {
+        QComboBox* box = Combo2[static_cast<size_t>(i)];
+        connect(box, &QComboBox::currentIndexChanged, this, [this, i] {
+            if (loading_) return;
+            if (i < 5) ResetSearchStart();
+            UpdateSearchButtons();
+        });
+        connect(box, &QComboBox::activated, this, [this, i, box] {
+            (i < 5 ? SearchText : ReplaceText) = box->currentText().toStdString();
+        });
+    }
+    for (QComboBox* direction : Combo1)
+        connect(direction, &QComboBox::currentIndexChanged, this, [this] {
+            if (!loading_) ResetSearchStart();
+        });
+    connect(Check1, &QCheckBox::toggled, this, [this](bool exact) {
+        CompareMode = exact ? 0 : 1;
+        if (!loading_) ResetSearchStart();
+    });
+    connect(Option1[1], &QRadioButton::toggled, this, [this] { Option1_Click(); });
+}
+
+void frmFieldEdit::Form_Load() {
+    loading_ = true;
+    for (QComboBox* direction : Combo1) {
+        direction->clear();
+        direction->addItems({Q("全体"), Q("下へ"), Q("上へ")});
+        direction->setCurrentIndex(kWhole);
+    }
+    for (int i = 0; i < 3; ++i) {
+        Combo2[static_cast<size_t>(i)]->clear();
+        Combo2[static_cast<size_t>(i)]->setEditText(QString());
+    }
+    for (int i = 3; i < 6; ++i) {
+        QComboBox* box = Combo2[static_cast<size_t>(i)];
+        box->clear();
+        for (const std::string& name : TypeNames)
+            if (!name.empty()) box->addItem(Q(name));
+        box->setCurrentIndex(-1);
+    }
+    Option1[0]->setChecked(true);
+    Check1->setChecked(false);
+    CompareMode = 1;
+    SearchWindowNew = 0;
+    loading_ = false;
+    newRun_ = true;
+    ShowSearchPanel();
+}
+
+void frmFieldEdit::ShowForCommand() {
+    newRun_ = true;
+    // The search box takes the focus with the activation. (Taken while the activation is
+    // being handled, it would be taken from the main window's box as a plain focus loss.)
+    ShowSearchPanel();
+    SearchBox()->setFocus();
+    show();
+    raise();
+    activateWindow();
+    // Already the active window: no activation is coming.
+    if (newRun_ && isActiveWindow()) {
+        newRun_ = false;
+        Form_Activate();
+    }
+}
+
+bool frmFieldEdit::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && newRun_ && !busy_) {
+        newRun_ = false;
+        Guarded([this] { Form_Activate(); });
+    } else if (event->type() == QEvent::WindowDeactivate && !busy_ && isVisible()) {
+        // The user went elsewhere (the window's own messages aside): coming back starts anew
+        // from the row in edit then.
+        newRun_ = true;
+    }
+    return QWidget::event(event);
+}
+
+void frmFieldEdit::Form_Activate() {
+    if (!WorkRs) return;
+    ClearHighlight();
+    engine::Recordset& rs = *WorkRs;
+    rs.Requery();
+    const int32_t start = owner_->CurRow > 0 ? owner_->CurRow : owner_->TopRow;
+    position_ = PositionFrom(rs, start, false, false) ? engine::CLng(rs.Value("FLD01")) : kAfterLast;
+    afterHit_ = false;
+    if (TypeSearch())
+        SearchBox()->setCurrentIndex(-1);
+    else
+        SearchBox()->setEditText(Q(SearchText));
+    ShowSearchPanel();
+    ResetSearchStart();
+}
+
+int frmFieldEdit::Panel() const {
+    return (SearchMode == 1 ? 1 : 0) + (TypeSearch() ? 2 : 0);
+}
+
+bool frmFieldEdit::TypeSearch() const {
+    return Option1[1]->isChecked();
+}
+
+QComboBox* frmFieldEdit::SearchBox() const {
+    return Combo2[static_cast<size_t>(kSearchBox[Panel()])];
+}
+
+void frmFieldEdit::ShowSearchPanel() {
+    const int shown = Panel();
+    for (int p = 0; p < 4; ++p) Frame2[static_cast<size_t>(p)]->setVisible(p == shown);
+    UpdateSearchButtons();
+}
+
+void frmFieldEdit::UpdateSearchButtons() {
+    for (int p = 0; p < 4; ++p) {
+        const QComboBox* search = Combo2[static_cast<size_t>(kSearchBox[p])];
+        const bool types = p >= 2;
+        const bool searchSet = types ? search->currentIndex() >= 0 : !search->currentText().isEmpty();
+        Command1[static_cast<size_t>(kFindButton[p])]->setEnabled(searchSet);
+        if (kReplacementBox[p] < 0) continue;
+        const QComboBox* replacement = Combo2[static_cast<size_t>(kReplacementBox[p])];
+        const bool replacementSet =
+            types ? replacement->currentIndex() >= 0 : !replacement->currentText().isEmpty();
+        Command1[static_cast<size_t>(kReplaceButton[p])]->setEnabled(searchSet && replacementSet);
+        Command1[static_cast<size_t>(kReplaceAllButton[p])]->setEnabled(searchSet && replacementSet);
+    }
+}
+
+void frmFieldEdit::ResetSearchStart() {
+    HitCount = 0;
+    Wrapped = false;
+    // A run begins at the current row, which is looked at again.
+    StartRow = position_;
+    afterHit_ = false;
+}
+
+void frmFieldEdit::Option1_Click() {
+    if (loading_) return;
+    ClearHighlight();
+    ShowSearchPanel();
+    ResetSearchStart();
+}
+
+// ---- Boxes -----------------------------------------------------------------------------------
+
+void frmFieldEdit::LeaveTextBox(int index) {
+    const QString text = Combo2[static_cast<size_t>(index)]->currentText();
+    if (index == 2) {
+        ReplaceText = text.toStdString();
+        if (!HoldsText(Combo2[2], text)) AddToHistory(Combo2[2], text);
+        return;
+    }
+    SearchText = text.toStdString();
+    if (!HoldsText(Combo2[0], text)) {
+        AddToHistory(Combo2[0], text);
+        AddToHistory(Combo2[1], text);
+    }
+}
+
+// The boxes of the visible panel as the action finds them, also when the focus has not left the
+// box (Enter in it, or a click on a button that takes no focus).
+void frmFieldEdit::TakeBoxTexts() {
+    const int panel = Panel();
+    if (panel < 2) {
+        LeaveTextBox(kSearchBox[panel]);
+        if (panel == 1) LeaveTextBox(2);
+    } else {
+        SearchText = SearchBox()->currentText().toStdString();
+        if (panel == 3) ReplaceText = Combo2[5]->currentText().toStdString();
+    }
+}
+
+bool frmFieldEdit::eventFilter(QObject* watched, QEvent* event) {
+    int index = -1;
+    for (int i = 0; i < 3; ++i)
+        if (watched == Combo2[static_cast<size_t>(i)]) index = i;
+    if (index >= 0 && event->type() == QEvent::FocusOut) {
+        LeaveTextBox(index);
+    } else if (index >= 0 && event->type() == QEvent::KeyPress) {
+        // Enter in a box searches on, as the panel's first button does.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QPushButton* find = Command1[static_cast<size_t>(kFindButton[Panel()])];
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && find->isEnabled() && find->isVisible()) {
+            find->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Buttons ---------------------------------------------------------------------------------
+
+void frmFieldEdit::Command1_Click(int index) {
+    const int panel = Panel();
+    if (index == kCancelButton[panel]) {
+        LeaveWindow(true);
+        return;
+    }
+    if (!WorkRs) return; // the work store has gone with the main window's layout
+    TakeBoxTexts();
+    if (panel % 2 == 0 && index == kReplaceButton[panel]) {
+        SwitchToReplace();
+        return;
+    }
+    // What is being typed in the grid is committed first: the grid may be refilled below it.
+    if (!owner_->CommitPendingEdit()) return;
+    if (index == kFindButton[panel])
+        FindNext();
+    else if (index == kReplaceButton[panel])
+        ReplaceOne();
+    else if (index == kReplaceAllButton[panel])
+        ReplaceAll();
+}
+
+void frmFieldEdit::SwitchToReplace() {
+    const bool types = TypeSearch();
+    const int from = Panel();
+    SearchMode = 1;
+    ShowSearchPanel();
+    if (types) {
+        Combo2[4]->setCurrentIndex(Combo2[static_cast<size_t>(kSearchBox[from])]->currentIndex());
+        ReplaceText = TrimBlanks(Combo2[5]->currentText().toStdString());
+    } else {
+        Combo2[1]->setEditText(Combo2[0]->currentText());
+        ReplaceText = TrimBlanks(Combo2[2]->currentText().toStdString());
+    }
+    UpdateSearchButtons();
+    SearchBox()->setFocus();
+}
+
+// ---- Finding ---------------------------------------------------------------------------------
+
+int frmFieldEdit::MatchPosition(const engine::Recordset& rs) const {
+    if (SearchText.empty()) return 0;
+    const QString value = Q(engine::TextOf(rs.Value(TypeSearch() ? "FLD03" : "FLD02")));
+    const qsizetype at = value.indexOf(Q(SearchText), 0, CompareMode == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    return at < 0 ? 0 : static_cast<int>(at) + 1;
+}
+
+bool frmFieldEdit::WalkOn(engine::Recordset& rs, int32_t& hitRow, int& hitPos) {
+    const int direction = Combo1[static_cast<size_t>(Panel())]->currentIndex();
+    const bool up = direction == kUp;
+    bool on = PositionFrom(rs, position_, afterHit_, up);
+    for (;;) {
+        if (!on) {
+            if (direction == kWhole && !Wrapped) {
+                Wrapped = true;
+                on = PositionFrom(rs, kBeforeFirst, false, false);
+                continue;
+            }
+            position_ = up ? kBeforeFirst : kAfterLast;
+            afterHit_ = false;
+            return false;
+        }
+        const int32_t row = engine::CLng(rs.Value("FLD01"));
+        if (direction == kWhole && Wrapped && row >= StartRow) {
+            // Round the table once: back at the row the run began with.
+            position_ = row;
+            afterHit_ = false;
+            return false;
+        }
+        if (const int pos = MatchPosition(rs); pos > 0) {
+            position_ = hitRow = row;
+            afterHit_ = true;
+            hitPos = pos;
+            return true;
+        }
+        if (up)
+            rs.MovePrevious();
+        else
+            rs.MoveNext();
+        on = !rs.Eof() && !rs.Bof();
+    }
+}
+
+void frmFieldEdit::FindNext() {
+    engine::Recordset& rs = *WorkRs;
+    rs.Requery();
+    int32_t row = 0;
+    int pos = 0;
+    if (WalkOn(rs, row, pos)) {
+        ++HitCount;
+        ShowHit(row, pos);
+        return;
+    }
+    platform::MsgBox(Q(HitCount == 0 ? kNotFound : "検索が終了しました。"));
+    EndOfRun();
+}
+
+void frmFieldEdit::EndOfRun() {
+    StartRow = position_;
+    HitCount = 0;
+    Wrapped = false;
+    SearchBox()->setFocus();
+}
+
+void frmFieldEdit::ShowHit(int32_t row, int pos) {
+    ClearHighlight();
+    if (row < owner_->TopRow || row >= owner_->TopRow + frmTavorin::kGridLines) owner_->ShowRowsFrom(row);
+    const int line = static_cast<int>(row - owner_->TopRow);
+    if (line < 0 || line >= frmTavorin::kGridLines) return;
+    HitLine = line;
+    HighlightLine = line;
+    highlightTypes_ = TypeSearch();
+    // The grid is repainted once, with the highlight in its new place.
+    owner_->setUpdatesEnabled(false);
+    if (highlightTypes_)
+        SetBoxColour(owner_->Combo2[static_cast<size_t>(line)], owner_->palette().color(QPalette::Button));
+    else
+        owner_->Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))]->setSelection(
+            pos - 1, static_cast<int>(Q(SearchText).size()));
+    owner_->setUpdatesEnabled(true);
+}
+
+void frmFieldEdit::ClearHighlight() {
+    if (HighlightLine < 0) return;
+    const auto line = static_cast<size_t>(HighlightLine);
+    if (highlightTypes_)
+        SetBoxColour(owner_->Combo2[line], TypeBoxColour());
+    else
+        owner_->Text1[static_cast<size_t>(grid::CellOf(HighlightLine, grid::kName))]->deselect();
+    HighlightLine = -1;
+}
+
+// ---- Replacing -------------------------------------------------------------------------------
+
+int frmFieldEdit::CurrentRowMatch(engine::Recordset& rs) {
+    if (position_ == kBeforeFirst || position_ == kAfterLast) return 0;
+    rs.FindFirst("FLD01= " + std::to_string(position_));
+    return rs.NoMatch() ? 0 : MatchPosition(rs);
+}
+
+std::string frmFieldEdit::ReplaceCurrentRow(engine::Recordset& rs, int pos) {
+    std::string name;
+    int16_t size = 0;
+    if (TypeSearch()) {
+        if (SameText(ReplaceText, kAutoNumberType) && !TrimBlanks(engine::TextOf(rs.Value("FLD05"))).empty())
+            return "オートナンバー型のフィールドに繰り返しは指定できません。";
+        DefaultTypeSize(ReplaceText, size);
+    } else {
+        // Only the matched part changes; the name is then taken as the name cell takes a typed one.
+        const QString old = Q(engine::TextOf(rs.Value("FLD02")));
+        const QString replaced = old.left(pos - 1) + Q(ReplaceText) + old.mid(pos - 1 + Q(SearchText).size());
+        name = TrimBlanks(replaced.toStdString());
+        if (std::string fault = frmTavorin::FieldNameFault(name); !fault.empty()) return fault;
+    }
+    try {
+        rs.Edit();
+        if (TypeSearch()) {
+            rs.SetValue("FLD03", engine::Variant(ReplaceText));
+            rs.SetValue("FLD04", engine::Variant::Integer(size));
+        } else {
+            rs.SetValue("FLD02", engine::Variant(name));
+        }
+        rs.Update();
+    } catch (...) {
+        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
+        throw;
+    }
+    return {};
+}
+
+void frmFieldEdit::ReplaceOne() {
+    engine::Recordset& rs = *WorkRs;
+    rs.Requery();
+    if (const int pos = CurrentRowMatch(rs); pos > 0) {
+        const std::string fault = ReplaceCurrentRow(rs, pos);
+        if (!fault.empty()) {
+            platform::MsgBox(Q(fault));
+            return;
+        }
+        ++HitCount;
+        afterHit_ = true;
+        owner_->LayoutChanged = 9;
+        HighlightLine = -1; // the refill shows the grid without it
+        owner_->ReloadShownRows();
+    }
+    FindNext();
+}
+
+// All rows of the run, from the row it began with, in one transaction: the end question keeps
+// or undoes them together, and a row that cannot be replaced undoes the rows before it.
+void frmFieldEdit::ReplaceAll() {
+    ClearHighlight();
+    position_ = StartRow;
+    afterHit_ = false;
+    Wrapped = false;
+    HitCount = 0;
+    int32_t replaced = 0;
+    engine::Recordset& rs = *WorkRs;
+    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+    const int level = ws.TransactionLevel();
+    std::string fault;
+    auto finish = [&] {
+        rs.Requery();
+        owner_->ReloadShownRows();
+        EndOfRun();
+    };
+    try {
+        rs.Requery();
+        ws.BeginTrans();
+        for (;;) {
+            if (const int pos = CurrentRowMatch(rs); pos > 0) {
+                fault = ReplaceCurrentRow(rs, pos);
+                if (!fault.empty()) break;
+                ++replaced;
+                ++HitCount;
+                afterHit_ = true;
+            }
+            int32_t row = 0;
+            int pos = 0;
+            if (!WalkOn(rs, row, pos)) break;
+            ++HitCount;
+        }
+    } catch (const std::exception& e) {
+        RollBackTo(ws, level);
+        finish();
+        ShowUnexpectedError(e);
+        return;
+    }
+    if (!fault.empty() || replaced == 0) {
+        RollBackTo(ws, level);
+        finish();
+        platform::MsgBox(Q(fault.empty() ? std::string(kNotFound) : fault));
+        return;
+    }
+    const int answer = platform::MsgBox(
+        Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(replaced)) + "個の項目を置換しました。"),
+        platform::vbOKCancel);
+    if (answer == platform::vbOK) {
+        try {
+            ws.CommitTrans();
+        } catch (const std::exception& e) {
+            RollBackTo(ws, level);
+            finish();
+            ShowUnexpectedError(e);
+            return;
+        }
+        owner_->LayoutChanged = 9;
+    } else {
+        RollBackTo(ws, level);
+    }
+    finish();
+}
+
+// ---- Leaving ---------------------------------------------------------------------------------
+
+bool frmFieldEdit::LeaveWindow(bool commit) {
+    int16_t error = 0;
+    owner_->FocusFromOutside(owner_->Text1[static_cast<size_t>(grid::CellOf(HitLine, grid::kName))],
+                             commit, error);
+    if (error != 0) return false;
+    if (highlightTypes_) ClearHighlight();
+    hide();
+    newRun_ = true;
+    owner_->activateWindow();
+    return true;
+}
+
+void frmFieldEdit::closeEvent(QCloseEvent* event) {
+    // The close box never refuses (the main window may be closing with it): a box still being
+    // typed in keeps the focus, uncommitted.
+    if (!unloading_) LeaveWindow(false);
+    // Closed, not hidden: the next command loads the window anew, with empty histories.
+    unloaded_ = true;
+    SearchWindowNew = -1;
+    event->accept();
+}
+
+void frmFieldEdit::Unload() {
+    unloading_ = true;
+    close();
+}
+
+} // namespace tavorin

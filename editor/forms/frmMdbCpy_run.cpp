@@ -1,0 +1,417 @@
+// frmMdbCpy: the import run. FieldMap is filled from the target's work rows (the target field as
+// the new field, its linked source field as the old one), and every source record is written
+// into the target through ConvertFieldValue, inside one workspace transaction that ends with
+// exactly one commit or rollback.
+//
+// Replace all empties the target and adds every source record. The keyed modes search the
+// target's primary index for each source record's key: mode 1 adds or updates, mode 2 only adds
+// new keys, mode 3 only updates existing ones.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <filesystem>
+
+#include "engine/error.h"
+#include "engine/workspace.h"
+#include "frmMdbCpy.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+namespace fs = std::filesystem;
+using engine::Variant;
+
+namespace {
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+std::string Trimmed(const std::string& s) {
+    const size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+// A size cell of FieldMap as a number; -1 when it is not plain digits.
+long SizeNumber(const std::string& text) {
+    const std::string digits = Trimmed(text);
+    if (digits.empty()) return -1;
+    long n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+bool IsBlank(const Variant& v) {
+    return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
+}
+
+// Two paths name the same file: the same text, or the same file reached another way.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (SameText(a, b)) return true;
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+const char* const kKeyQuestion =
+    "キーフィールドの連結フィールドは必ず指定して下さい。\r"
+    "もしこのまま実行すると、未指定のキー内容は、ゼロ又は空白になり、\r"
+    "重複した値となる可能性があります。処理を続行しますか。";
+const char* const kKeyRequired = "キーフィールドの連結フィールドは必ず指定して下さい。";
+const char* const kCancelled = "作業を取り消します。";
+
+} // namespace
+
+// FieldMap prepared for the record loop: positions looked up once, and the links whose value
+// passes unchanged read straight from the source.
+struct frmMdbCpy::RunPlan {
+    struct Entry {
+        int16_t number = 0;
+        bool linked = false;
+        bool autoNumber = false; // the target is an auto number: never written
+        bool textual = false;    // the target is dbText or dbMemo
+        bool allowZeroLength = false;
+        size_t target = 0;
+        // Same type (and a text not made shorter): the conversion would give the value back.
+        bool direct = false;
+        size_t source = 0;
+    };
+    std::vector<Entry> entries;
+    std::vector<size_t> keys; // entries of key ranks 1..KeyCount
+
+    engine::Recordset* src = nullptr;
+    engine::Recordset* dst = nullptr;
+    const Variant emptyText{""};
+    const Variant null = Variant::Null();
+    const Variant zero = Variant::Integer(0);
+    Variant converted;
+
+    // ConvertLinkedValue: the value of a linked entry for the target, or nullptr after a
+    // conversion failure (its message has been shown).
+    const Variant* Linked(const Entry& e) {
+        if (e.direct) {
+            const Variant& same = src->Value(e.source);
+            return IsBlank(same) ? (e.allowZeroLength ? &emptyText : &null) : &same;
+        }
+        int16_t error = 0;
+        ConvertFieldValue(*src, e.number, converted, error);
+        if (error == 9) return nullptr;
+        if (IsBlank(converted)) return e.allowZeroLength ? &emptyText : &null;
+        return &converted;
+    }
+
+    // CopyRecord: the current source record into a new target record (add) or the current one.
+    bool Copy(bool add) {
+        if (add)
+            dst->AddNew();
+        else
+            dst->Edit();
+        for (const Entry& e : entries) {
+            if (e.linked) {
+                if (e.autoNumber) continue;
+                const Variant* v = Linked(e);
+                if (!v) {
+                    dst->CancelUpdate();
+                    return false;
+                }
+                dst->SetValue(e.target, *v);
+            } else if (add && !e.autoNumber) {
+                dst->SetValue(e.target, e.textual ? (e.allowZeroLength ? emptyText : null) : zero);
+            }
+        }
+        dst->Update();
+        return true;
+    }
+};
+
+bool frmMdbCpy::LoadFieldMap() {
+    FieldMap.Clear();
+    engine::Recordset& rows = Work(kTarget);
+    int n = 0;
+    if (!rows.Bof() || !rows.Eof()) {
+        static const char* const kColumns[8] = {"FLD01", "FLD02", "FLD03", "FLD04",
+                                                "FLD05", "FLD06", "FLD07", "FLD08"};
+        for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
+            if (++n > FieldMapTable::kEntries) {
+                platform::MsgBox(Q("容量をこえました。作業できません。"));
+                return false;
+            }
+            for (int c = 0; c < 8; ++c) FieldMap(n, c + 1) = engine::TextOf(rows.Value(kColumns[c]));
+        }
+    }
+    for (int rank = 1; rank <= KeyCount; ++rank) {
+        KeyEntry[static_cast<size_t>(rank)].clear();
+        for (int j = 1; j <= n; ++j) {
+            if (SameText(FieldMap(j, 2), KeyName[static_cast<size_t>(rank)])) {
+                KeyEntry[static_cast<size_t>(rank)] = engine::Str(Variant::Long(j));
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+void frmMdbCpy::mnCpyDel_Click() {
+    RunImport(RunMode::ReplaceAll);
+}
+
+void frmMdbCpy::mnCpyUpd1_Click(int index) {
+    if (index < 1 || index > 3) return;
+    RunImport(static_cast<RunMode>(index));
+}
+
+// Refusals before anything is opened: a target that cannot be written, and a keyed mode on a
+// target without a primary key.
+bool frmMdbCpy::RefuseTarget(RunMode mode) {
+    if (Sides[kTarget].ReadOnly) {
+        platform::MsgBox(Q("移入先のファイルは Jet 形式のデータベースのため、読み取り専用です。データを移入できません。\r"
+                           "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、"
+                           "そのファイルを移入先に指定して下さい。"));
+        return true;
+    }
+    if (mode != RunMode::ReplaceAll && KeyCount == 0) {
+        platform::MsgBox(Q("移入先テーブルに主キーがありません。主キーで検索する移入はできません。"));
+        return true;
+    }
+    return false;
+}
+
+bool frmMdbCpy::CheckKeyLinks(RunMode mode) {
+    for (int rank = 1; rank <= KeyCount; ++rank) {
+        const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
+        if (entry < 1 || !Trimmed(FieldMap(static_cast<int>(entry), 5)).empty()) continue;
+        if (mode != RunMode::ReplaceAll) {
+            platform::MsgBox(Q(kKeyRequired));
+            return false;
+        }
+        if (platform::MsgBox(Q(kKeyQuestion), platform::vbOKCancel) != platform::vbOK) return false;
+    }
+    return true;
+}
+
+void frmMdbCpy::PrepareRun() {
+    for (int side = 0; side < 2; ++side) {
+        CloseRecordView(side);
+        Sides[static_cast<size_t>(side)].Db.reset();
+    }
+}
+
+std::string frmMdbCpy::SourceStatement() const {
+    std::string sql = "SELECT * " + std::string(" FROM ") + Bracketed(Sides[kSource].TableName);
+    const std::string condition = Text5->text().toStdString();
+    if (!Trimmed(condition).empty()) sql += " WHERE " + condition;
+    return sql;
+}
+
+void frmMdbCpy::ShowCounts() {
+    Label2->setText(Q("読込件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(ReadCount)))) +
+                    Q("   作業件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(WorkCount)))));
+    Label2->repaint();
+}
+
+void frmMdbCpy::RunImport(RunMode mode) {
+    if (RefuseTarget(mode)) return;
+    if (!LoadFieldMap()) {
+        platform::MsgBox(Q(kCancelled));
+        return;
+    }
+    if (!CheckKeyLinks(mode)) return;
+    PrepareRun();
+    const bool replaceAll = mode == RunMode::ReplaceAll;
+    if (replaceAll) {
+        Label2->setText(Q("データの移入を開始します。しばらくお待ち下さい。"));
+        Label2->repaint();
+    }
+    ReadCount = 0;
+    WorkCount = 0;
+
+    // The work databases stay out of the run's transaction: it covers the user's files alone.
+    // They open again on their next use.
+    for (Side& s : Sides) {
+        if (s.WorkRs) s.WorkRs->Close();
+        s.WorkRs.reset();
+        if (s.WorkDb) s.WorkDb->Close();
+        s.WorkDb.reset();
+    }
+    const int level = Ws->TransactionLevel();
+    engine::DatabasePtr targetDb, sourceDb;
+    engine::RecordsetPtr dst, src;
+    RunPlan plan;
+    bool failed = false;
+    auto closeRecordsets = [&] {
+        for (engine::RecordsetPtr* rs : {&src, &dst}) {
+            if (*rs) {
+                try {
+                    (*rs)->Close();
+                } catch (...) {
+                }
+                rs->reset();
+            }
+        }
+    };
+    // The databases stay open until the transaction has ended: a connection that goes away
+    // inside it takes its changes with it.
+    auto closeDatabases = [&] {
+        sourceDb.reset();
+        targetDb.reset();
+    };
+    auto rollBack = [&] {
+        if (Ws->TransactionLevel() > level) {
+            try {
+                Ws->Rollback();
+            } catch (...) {
+            }
+        }
+    };
+
+    const Side& target = Sides[kTarget];
+    const Side& source = Sides[kSource];
+    try {
+        if (replaceAll) {
+            std::string sourcePath = source.File.FullPath;
+            // The target's records go before the source's are read: the same table of the same
+            // file is read from a copy.
+            if (SameFile(sourcePath, target.File.FullPath) && SameText(source.TableName, target.TableName)) {
+                std::error_code ec;
+                fs::copy_file(sourcePath, ScratchPath, fs::copy_options::overwrite_existing, ec);
+                if (ec) engine::Throw(engine::err::kDiskIo);
+                sourcePath = ScratchPath;
+            }
+            sourceDb = Ws->OpenDatabase(sourcePath);
+            targetDb = Ws->OpenDatabase(target.File.FullPath);
+            Ws->BeginTrans();
+            targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
+            dst = targetDb->OpenRecordset("SELECT * FROM " + Bracketed(target.TableName), engine::RecordsetType::Dynaset);
+            src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
+        } else {
+            targetDb = Ws->OpenDatabase(target.File.FullPath);
+            sourceDb = Ws->OpenDatabase(source.File.FullPath);
+            dst = targetDb->OpenRecordset(target.TableName, engine::RecordsetType::Table);
+            dst->SetIndex(PrimaryIndexName);
+            src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
+            Ws->BeginTrans();
+        }
+
+        plan.src = src.get();
+        plan.dst = dst.get();
+        for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
+            RunPlan::Entry e;
+            e.number = static_cast<int16_t>(j);
+            e.linked = !Trimmed(FieldMap(j, 5)).empty();
+            e.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+            const bool text = SameText(FieldMap(j, 3), "dbText");
+            e.textual = text || SameText(FieldMap(j, 3), "dbMemo");
+            e.target = dst->FieldIndex(FieldMap(j, 2));
+            e.allowZeroLength = dst->FieldAt(e.target).allowZeroLength;
+            if (e.linked && !e.autoNumber && SameText(FieldMap(j, 3), FieldMap(j, 6)) &&
+                (!text || SizeNumber(FieldMap(j, 4)) >= SizeNumber(FieldMap(j, 7)))) {
+                try {
+                    e.source = src->FieldIndex(FieldMap(j, 5));
+                    e.direct = true;
+                } catch (const engine::Error&) {
+                    // Left to the conversion, which reports a missing field in its own words.
+                }
+            }
+            plan.entries.push_back(e);
+        }
+        for (int rank = 1; rank <= KeyCount; ++rank) {
+            const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
+            if (entry < 1 || entry > static_cast<long>(plan.entries.size()))
+                engine::Throw(engine::err::kItemNotFound, KeyName[static_cast<size_t>(rank)]);
+            plan.keys.push_back(static_cast<size_t>(entry - 1));
+        }
+
+        QElapsedTimer shown;
+        shown.start();
+        std::vector<Variant> keys(plan.keys.size());
+        const bool adds = mode != RunMode::UpdateExisting;
+        const bool updates = mode != RunMode::AddNew;
+        while (!src->Eof()) {
+            if (replaceAll) {
+                if (!plan.Copy(true)) {
+                    failed = true;
+                    break;
+                }
+                ++WorkCount;
+            } else {
+                for (size_t r = 0; r < plan.keys.size() && !failed; ++r) {
+                    const Variant* v = plan.Linked(plan.entries[plan.keys[r]]);
+                    if (v)
+                        keys[r] = *v;
+                    else
+                        failed = true;
+                }
+                if (failed) break;
+                dst->Seek("=", keys);
+                const bool found = !dst->NoMatch();
+                if ((found && updates) || (!found && adds)) {
+                    if (!plan.Copy(!found)) {
+                        failed = true;
+                        break;
+                    }
+                    ++WorkCount;
+                }
+            }
+            src->MoveNext();
+            ++ReadCount;
+            // The counts run visibly, at screen rate rather than once per record.
+            if (shown.elapsed() >= 50) {
+                ShowCounts();
+                shown.restart();
+            }
+        }
+        ShowCounts();
+        closeRecordsets();
+        // The source file leaves the transaction unchanged before it ends, so that the commit
+        // has the target's file alone to make permanent.
+        sourceDb.reset();
+
+        if (failed) {
+            platform::MsgBox(Q(kCancelled));
+            rollBack();
+        } else if (WorkCount == 0 && !replaceAll) {
+            platform::MsgBox(Q("作業が終了しました。更新したデータはありませんでした。"));
+            rollBack();
+        } else {
+            const char* question = WorkCount == 0
+                                       ? "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。"
+                                       : "作業が終了しました。実行結果を更新しますか。";
+            if (platform::MsgBox(Q(question), platform::vbOKCancel) == platform::vbOK) {
+                Ws->CommitTrans();
+                platform::MsgBox(Q("実行結果を更新しました。"));
+            } else {
+                rollBack();
+                platform::MsgBox(Q("実行結果を破棄しました。"));
+            }
+        }
+    } catch (const std::exception& e) {
+        closeRecordsets();
+        if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
+            platform::MsgBox(QString::fromStdString("Error; " +
+                                                    engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
+                                                    "\r" + engineError->Description()));
+        else
+            ShowUnexpectedError(e);
+        rollBack();
+        closeDatabases();
+        platform::MsgBox(Q(kCancelled));
+        failed = true;
+    }
+    closeRecordsets();
+    rollBack();
+    closeDatabases();
+    if (!failed) {
+        ClearSideTable(kTarget);
+        ClearSideTable(kSource);
+    } else {
+        CFLDDSP(kTarget, Sides[kTarget].FirstRow);
+        CFLDDSP(kSource, Sides[kSource].FirstRow);
+    }
+    Text1[0]->setFocus();
+}
+
+} // namespace tavorin

@@ -1,0 +1,451 @@
+// frmMdbCpy: the window's start and end, its work store, and choosing a file and a table on
+// each side with the table's structure loaded into the side's work rows.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+
+#include "ProgramWindows.h"
+#include "ToolImage.h"
+#include "engine/error.h"
+#include "engine/types.h"
+#include "engine/workspace.h"
+#include "frmMdbCpy.h"
+#include "modules/FuncUtility.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+#include "platform/shell.h"
+
+namespace tavorin {
+namespace dao = engine::dao;
+using engine::Variant;
+
+namespace {
+
+constexpr const char* kImportWorkSql = "SELECT * FROM WKTBL ORDER BY FLD08";
+constexpr int kMaxFields = 999;
+constexpr int kMaxKeyFields = 20;
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+void Inform(const char* text) {
+    platform::MsgBox(QString::fromUtf8(text), platform::vbInformation);
+}
+
+struct WorkColumn {
+    const char* name;
+    int type;
+    long size;
+};
+
+// The target's work rows: key rank, name, type, size, the linked source field's name, type and
+// size, row number.
+constexpr WorkColumn kTargetColumns[] = {
+    {"FLD01", dao::dbText, 4},   {"FLD02", dao::dbText, 255},  {"FLD03", dao::dbText, 13},
+    {"FLD04", dao::dbInteger, 0}, {"FLD05", dao::dbText, 255}, {"FLD06", dao::dbText, 13},
+    {"FLD07", dao::dbInteger, 0}, {"FLD08", dao::dbLong, 0},
+};
+// The source's: key rank, name, type, size, link mark, row number.
+constexpr WorkColumn kSourceColumns[] = {
+    {"FLD01", dao::dbText, 4},    {"FLD02", dao::dbText, 255}, {"FLD03", dao::dbText, 13},
+    {"FLD04", dao::dbInteger, 0}, {"FLD05", dao::dbInteger, 0}, {"FLD08", dao::dbLong, 0},
+};
+
+template <size_t N>
+void CreateWorkTable(const std::string& path, const WorkColumn (&columns)[N]) {
+    engine::DatabasePtr db = Ws->CreateDatabase(path, engine::kLangJapanese);
+    engine::TableDefPtr td = db->CreateTableDef(kWorkTable);
+    std::vector<engine::FieldPtr> fields;
+    for (const WorkColumn& c : columns) fields.push_back(td->CreateField(c.name, c.type, c.size));
+    for (const engine::FieldPtr& f : fields) td->Fields().Append(f);
+    for (const engine::FieldPtr& f : fields)
+        if (f->Type() == dao::dbText) f->SetAllowZeroLength(true);
+    engine::IndexPtr key = td->CreateIndex("WKKEY");
+    key->SetPrimary(true);
+    key->SetUnique(true);
+    key->Fields().Append(key->CreateField("FLD08"));
+    td->Indexes().Append(key);
+    db->TableDefs().Append(td);
+    db->Close();
+}
+
+int16_t SizeOf(const engine::Field& field) {
+    return static_cast<int16_t>(std::clamp<long>(field.Size(), 0, 32767));
+}
+
+} // namespace
+
+frmMdbCpy::WorkBatch::WorkBatch() : level_(Ws->TransactionLevel()) {
+    Ws->BeginTrans();
+}
+
+frmMdbCpy::WorkBatch::~WorkBatch() {
+    if (Ws->TransactionLevel() > level_) {
+        try {
+            Ws->Rollback();
+        } catch (...) {
+        }
+    }
+}
+
+void frmMdbCpy::WorkBatch::Commit() {
+    if (Ws->TransactionLevel() > level_) Ws->CommitTrans();
+}
+
+// ---- Start and end -------------------------------------------------------------------------
+
+bool frmMdbCpy::Form_Load() {
+    try {
+        CenterOnScreen(*this);
+        FillTypeNames();
+        TakeWorkFolder(WorkBaseFolder());
+        RenewWorkFolder();
+
+        Sides[kTarget].WorkPath = WorkFolder + "/FormatTemp1.MDB";
+        Sides[kSource].WorkPath = WorkFolder + "/FormatTemp2.MDB";
+        ScratchPath = WorkFolder + "/FORMATTEMP3.MDB";
+        // The file dialog refuses the two work databases by these paths.
+        WorkDbPath = Sides[kTarget].WorkPath;
+        PrintDbPath = Sides[kSource].WorkPath;
+        CreateImportWorkTables();
+        Work(kTarget);
+        Work(kSource);
+
+        for (QGroupBox* frame : Frame2) frame->hide();
+        ShowGridFrame(true);
+        static const std::pair<int, const char*> kToolTips[] = {
+            {0, "このプログラムを終了します。"},
+            {1, "フォーマット作成にもどります｡ "},
+            {2, "移入先ファイルを開きます。"},
+            {3, "移入元ファイルを開きます。"},
+            {4, "元のデータをすべて消去し、全データを移入します。"},
+            {5, "主キーで検索し、全データを更新します。"},
+            {6, "主キーで検索し、同一キーがなかった場合のみ追加登録します。"},
+            {7, "主キーで検索し、同一キーがあった場合のみ更新します。"},
+            {10, "ヘルプの表示を行います。"},
+        };
+        for (const auto& [index, tip] : kToolTips) Image1[static_cast<size_t>(index)]->setToolTip(QString::fromUtf8(tip));
+        HideToolFrame(*this);
+
+        for (Side& side : Sides) {
+            side.ViewState = 0;
+            side.SelectedRow = -1;
+        }
+        EnableImportMenus(false);
+        ClearSideFile(kTarget);
+        ClearSideFile(kSource);
+        return true;
+    } catch (const std::exception& e) {
+        ShowUnexpectedError(e);
+        CloseWindowWork();
+        return false;
+    }
+}
+
+void frmMdbCpy::CreateImportWorkTables() {
+    CreateWorkTable(Sides[kTarget].WorkPath, kTargetColumns);
+    CreateWorkTable(Sides[kSource].WorkPath, kSourceColumns);
+}
+
+engine::Database& frmMdbCpy::WorkDatabase(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    if (!s.WorkDb) s.WorkDb = Ws->OpenDatabase(s.WorkPath);
+    return *s.WorkDb;
+}
+
+engine::Recordset& frmMdbCpy::Work(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    if (!s.WorkRs) s.WorkRs = WorkDatabase(side).OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
+    return *s.WorkRs;
+}
+
+void frmMdbCpy::ReopenWorkRs(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    if (s.WorkRs) s.WorkRs->Close();
+    s.WorkRs.reset();
+    Work(side);
+}
+
+// Record views, the sides' user databases and the work databases closed, the work folder gone.
+void frmMdbCpy::CloseWindowWork() {
+    for (int side = 0; side < 2; ++side) {
+        Side& s = Sides[static_cast<size_t>(side)];
+        CloseRecordView(side);
+        s.Db.reset();
+        if (s.WorkRs) s.WorkRs->Close();
+        s.WorkRs.reset();
+        if (s.WorkDb) s.WorkDb->Close();
+        s.WorkDb.reset();
+    }
+    if (!WorkFolder.empty()) {
+        int16_t errorMark = 0;
+        RemoveFolderTree(WorkFolder, errorMark);
+    }
+}
+
+void frmMdbCpy::mnCpyCancel_Click() {
+    CloseWindowWork();
+    ended_ = true;
+    // The designer starts afresh and builds its own work store; if it cannot, the program ends.
+    if (!ProgramWindows::Instance().ShowDesigner()) {
+        ReleaseWorkFolder();
+        emit ProgramEnded();
+    }
+    close();
+}
+
+void frmMdbCpy::mnEnd_Click() {
+    CloseWindowWork();
+    ReleaseWorkFolder();
+    ended_ = true;
+    close();
+    emit ProgramEnded();
+}
+
+void frmMdbCpy::mnCpyHELP_Click() {
+    const QString manual = Q(ProgramFolder + "/Help/manual.html");
+    if (!platform::CurrentShell().Open(manual))
+        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual + QString::fromUtf8(" を表示できません。"),
+                         platform::vbExclamation);
+}
+
+// ---- Choosing a file -----------------------------------------------------------------------
+
+void frmMdbCpy::mnCpyFolder_Click(int index) {
+    Text2_Click(index == 1 ? 0 : 2);
+}
+
+void frmMdbCpy::Text2_Click(int index) {
+    const int side = index / 2;
+    Side& s = Sides[static_cast<size_t>(side)];
+    Frame2[side]->hide();
+    ChosenFile chosen = s.File;
+    int16_t error = 0;
+    ChooseDatabaseFile("G", 0, s.File.BaseName, chosen, error);
+    if (error != 0) {
+        Text2[index]->setFocus();
+        return;
+    }
+    ClearSideFile(side);
+    s.File = chosen;
+    if (!s.File.FullPath.empty()) {
+        try {
+            ShowTableList(side);
+        } catch (const std::exception& e) {
+            // A file the engine cannot open is not taken.
+            Frame2[side]->hide();
+            ShowUnexpectedError(e);
+            ClearSideFile(side);
+            return;
+        }
+    }
+    Text2[2 * side]->setText(Q(s.File.Folder));
+    Text2[2 * side + 1]->setText(Q(s.File.BaseName));
+    EnableImportMenus(!Sides[kTarget].TableName.empty() && !Sides[kSource].TableName.empty());
+}
+
+void frmMdbCpy::ShowTableList(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    PlaceTableLists();
+    Frame2[side]->show();
+    Frame2[side]->raise();
+    LoadTableList(s.File.FullPath, List1[side], s.TableList);
+    List1[side]->setFocus();
+}
+
+void frmMdbCpy::Text1_Click(int index) {
+    const int side = index / 2;
+    if (Frame2[side]->isVisible()) {
+        Frame2[side]->hide();
+    } else {
+        PlaceTableLists();
+        Frame2[side]->show();
+        Frame2[side]->raise();
+    }
+}
+
+// ---- Choosing a table ----------------------------------------------------------------------
+
+void frmMdbCpy::List1_DblClick(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    CloseRecordView(side);
+    ClearSideTable(side);
+    const int line = List1[side]->currentRow();
+    if (line < 0 || line >= static_cast<int>(s.TableList.size())) return;
+    s.TableName = s.TableList[static_cast<size_t>(line)].Name;
+    s.TableDesc = s.TableList[static_cast<size_t>(line)].Description;
+    try {
+        OpenSideTable(side);
+    } catch (const std::exception& e) {
+        // A table the engine cannot read: one message, and the list again for another pick.
+        ShowUnexpectedError(e);
+        ClearSideTable(side);
+        Guarded([this, side] { ShowTableList(side); });
+        return;
+    }
+    Text1[2 * side]->setText(Q(s.TableName));
+    Text1[2 * side + 1]->setText(Q(s.TableDesc));
+    const bool both = !Sides[kTarget].TableName.empty() && !Sides[kSource].TableName.empty();
+    if (both) EnableImportMenus(true);
+    if (!s.TableName.empty()) {
+        if (side == kSource) mnCpyJointCanAll_Click();
+        if (Check1->isChecked()) mnCpyJoint_Click();
+    }
+    CFLDDSP(side, s.FirstRow);
+    Label2->setText(QString::fromUtf8("移入先、移入元テーブルを選択後、連結フィールドを指定して下さい。"));
+}
+
+void frmMdbCpy::OpenSideTable(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    Frame2[side]->hide();
+    ReopenWorkRs(side);
+    int32_t count = 0;
+    bool failed = false;
+    LoadTableStructure(Work(side), side, count, failed);
+    if (failed) {
+        s.TableName.clear();
+        s.TableDesc.clear();
+        ShowTableList(side);
+    }
+    s.FirstRow = 1;
+    s.FieldCount = count;
+    CScrolSet(side, 0);
+    CFLDDSP(side, s.FirstRow);
+}
+
+void frmMdbCpy::LoadTableStructure(engine::Recordset& work, int side, int32_t& count, bool& failed) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    count = 0;
+    failed = false;
+    engine::DatabasePtr db = Ws->OpenDatabase(s.File.FullPath);
+    s.ReadOnly = db->ReadOnly();
+    engine::TableDefPtr table = db->TableDefs().Item(s.TableName);
+    WorkBatch batch;
+    failed = !WriteFieldRows(*table, work, side, count);
+    if (!failed) failed = !RankKeyFields(*table, work, side);
+    batch.Commit();
+    table.reset();
+    db->Close();
+}
+
+bool frmMdbCpy::WriteFieldRows(engine::TableDef& table, engine::Recordset& work, int side, int32_t& count) {
+    for (const engine::FieldPtr& field : table.Fields()) {
+        work.AddNew();
+        work.SetValue("FLD01", Variant(""));
+        work.SetValue("FLD02", Variant(field->Name()));
+        work.SetValue("FLD03", Variant(FieldTypeName(*field)));
+        work.SetValue("FLD04", Variant::Integer(SizeOf(*field)));
+        if (side == kTarget) {
+            work.SetValue("FLD05", Variant(""));
+            work.SetValue("FLD06", Variant(""));
+            work.SetValue("FLD07", Variant::Integer(0));
+        }
+        if (count >= kMaxFields) {
+            work.CancelUpdate();
+            Inform("テーブル内のフィールド数は 999 までしか作業できません。");
+            return false;
+        }
+        ++count;
+        work.SetValue("FLD08", Variant::Long(count));
+        work.Update();
+    }
+    return true;
+}
+
+bool frmMdbCpy::RankKeyFields(engine::TableDef& table, engine::Recordset& work, int side) {
+    if (side == kTarget) {
+        KeyCount = 0;
+        PrimaryIndexName.clear();
+    }
+    for (const engine::IndexPtr& index : table.Indexes()) {
+        if (!index->Primary()) continue;
+        int rank = 0;
+        for (const engine::FieldPtr& member : index->Fields()) {
+            work.FindFirst("FLD02 = " + QuotedText(member->Name()));
+            if (work.NoMatch()) {
+                Inform("主キーに指定されているフィールドがテーブル内に存在しません。作業できません。");
+                return false;
+            }
+            ++rank;
+            if (side == kTarget && rank > kMaxKeyFields) {
+                Inform("主キーに含まれるフィールド数は 20 までしか作業できません。");
+                return false;
+            }
+            work.Edit();
+            work.SetValue("FLD01", Variant(engine::Str(Variant::Long(rank))));
+            work.Update();
+            if (side == kTarget) {
+                KeyName[static_cast<size_t>(rank)] = member->Name();
+                KeyCount = static_cast<int16_t>(rank);
+            }
+        }
+        if (side == kTarget) PrimaryIndexName = index->Name();
+        break; // only the first primary index
+    }
+    return true;
+}
+
+// ---- Clearing a side -----------------------------------------------------------------------
+
+void frmMdbCpy::ClearSideFile(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    Text1[2 * side]->clear();
+    Text1[2 * side + 1]->clear();
+    Text2[2 * side]->clear();
+    Text2[2 * side + 1]->clear();
+    s.File = ChosenFile{};
+    s.TableName.clear();
+    s.TableDesc.clear();
+    ClearSideTable(side);
+    s.TableList.clear();
+    List1[side]->clear();
+    EnableImportMenus(false);
+}
+
+void frmMdbCpy::ClearSideTable(int side) {
+    Side& s = Sides[static_cast<size_t>(side)];
+    WorkDatabase(side).Execute(kClearWorkTableSql);
+    ReopenWorkRs(side);
+    s.TableName.clear();
+    s.TableDesc.clear();
+    s.ReadOnly = false;
+    Text1[2 * side]->clear();
+    Text1[2 * side + 1]->clear();
+    const int first = side == kTarget ? 0 : 50, last = side == kTarget ? 49 : 89;
+    for (int i = first; i <= last; ++i) Text3[static_cast<size_t>(i)]->clear();
+    for (int row = 0; row < kGridLines; ++row) PaintRow(side, row, NormalColour(side));
+    if (side == kTarget) {
+        KeyCount = 0;
+        for (std::string& name : KeyName) name.clear();
+        for (std::string& entry : KeyEntry) entry.clear();
+        PrimaryIndexName.clear();
+    }
+    Text5->clear();
+    s.FirstRow = 0;
+    s.FieldCount = 0;
+    // A selection belongs to the table it was made on.
+    s.SelectedRow = -1;
+    ShowGridFrame(true);
+    CloseRecordView(side);
+    s.Db.reset();
+    EnableImportMenus(false);
+}
+
+void frmMdbCpy::EnableImportMenus(bool on) {
+    for (QAction* command : {mnCpyJoint, mnCpyJointNo, mnCpyJointCan, mnCpyJointCanAll, mnCpyDel, mnCpyUpd1[1],
+                             mnCpyUpd1[2], mnCpyUpd1[3]})
+        command->setEnabled(on);
+}
+
+void frmMdbCpy::ShowGridFrame(bool grids) {
+    GridFrame->setVisible(grids);
+    RecordFrame->setVisible(!grids);
+}
+
+} // namespace tavorin

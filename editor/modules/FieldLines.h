@@ -1,0 +1,27 @@
+// The layout lines of a table definition, as the layout grid and the reference window show
+// them: one line per field, except that a numbered group of fields (NAME_01, NAME_02, ...)
+// folds into one line named NAME with its repeat count.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/tabledef.h"
+
+namespace tavorin {
+
+struct FieldLine {
+    std::string Name;
+    std::string TypeName; // "(ｵｰﾄﾅﾝﾊﾞ-)" for an auto number; empty for a type without a name
+    int16_t Size = 0;
+    std::string Repeat; // two digits for a group ("01" for a lone NAME_01), else empty
+    std::string Description;
+};
+
+// The lines of table in definition order. A field ending in "_01" opens a group; the fields
+// that follow with the same base and the next numbers fold into it; any other field closes it.
+// A group's type, size and description are its first field's.
+std::vector<FieldLine> FoldFieldLines(engine::TableDef& table);
+
+} // namespace tavorin
