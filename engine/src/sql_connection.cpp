@@ -9,6 +9,7 @@
 
 #include "criteria.h"
 #include "engine/error.h"
+#include "fault_injection.h"
 #include "process_start.h"
 #include "value_codec.h"
 
@@ -204,7 +205,10 @@ void SqlConnection::Begin(int depth) {
 }
 
 void SqlConnection::Commit(int depth) {
-    Run(depth == 1 ? std::string("COMMIT") : "RELEASE \"lv" + std::to_string(depth) + "\"");
+    const std::string sql = depth == 1 ? std::string("COMMIT") : "RELEASE \"lv" + std::to_string(depth) + "\"";
+    // The test hook can fail a commit as it fails any other write.
+    if (WriteFaultFires(sql)) Throw(err::kDiskIo, "injected failure");
+    Run(sql);
     depth_ = depth - 1;
 }
 
