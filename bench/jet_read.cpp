@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
     std::string path = argc > 1 ? argv[1] : LargestTestFile();
     int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
     if (path.empty()) {
+#ifdef TESTDATA_DIR
+        std::fprintf(stderr, "no Jet file given, and no shared test data at %s/jet (../shared/testdata beside the "
+                             "repository)\n", TESTDATA_DIR);
+#endif
         std::fprintf(stderr, "usage: %s FILE [ROUNDS]\n", argv[0]);
         return 2;
     }

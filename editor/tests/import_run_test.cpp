@@ -447,7 +447,8 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     size_t total = 0;
     for (size_t i = 0; i < writes.size(); ++i)
         if (writes[i] == "COMMIT") total = i + 1;
-    ASSERT_GE(total, 4u);
+    // At least one record written before the commit.
+    ASSERT_GE(total, 2u);
 
     for (size_t n = 1; n <= total; ++n) {
         SCOPED_TRACE("write " + std::to_string(n) + ": " + writes[n - 1]);

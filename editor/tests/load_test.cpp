@@ -7,6 +7,7 @@
 #include <map>
 
 #include "modules/FuncUtility.h"
+#include "shared_test_data.h"
 #include "window_fixture.h"
 
 using namespace tavorin;
@@ -294,6 +295,10 @@ TEST_F(LoadTest, ATableOf255FieldsLoadsCompletely) {
 
 // ---- Genuine Jet files -----------------------------------------------------------------------
 
+fs::path JetTestFolder() {
+    return fs::path(TESTDATA_DIR) / "jet";
+}
+
 // What mdb-schema of mdbtools, which reads Jet files without our reader, says of one table: its
 // fields in order and its indexes in the file's order.
 struct SchemaIndex {
@@ -380,8 +385,8 @@ std::string ExpectedType(const engine::Field& f) {
 }
 
 TEST_F(LoadTest, EveryTableOfEachJetTestFileLoadsTheFieldsAndKeysMdbSchemaReports) {
-    const fs::path folder = fs::path(TESTDATA_DIR) / "jet";
-    if (!fs::is_directory(folder)) GTEST_SKIP() << "no Jet test files at " << folder;
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    const fs::path folder = JetTestFolder();
     ASSERT_FALSE(QStandardPaths::findExecutable("mdb-schema").isEmpty())
         << "mdb-schema (package mdbtools, installed by scripts/setup) is needed";
     std::vector<fs::path> files;

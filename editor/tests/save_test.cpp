@@ -10,6 +10,7 @@
 
 #include "engine/fault_hook.h"
 #include "save_support.h"
+#include "shared_test_data.h"
 
 using namespace tavorin;
 using namespace savetest;
@@ -270,6 +271,7 @@ TEST_F(SaveTest, ValidationFaultOnRow25ShowsItAsTheBottomRow) {
 }
 
 TEST_F(SaveTest, GenuineJetFilesAreRefusedUpFront) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     const std::string jet = data.File("jet.mdb");
     const std::filesystem::path source = TESTDATA_DIR "/jet/testV1997.mdb";
     if (!std::filesystem::exists(source)) GTEST_SKIP() << "no Jet test files at " << source.parent_path();

@@ -6,7 +6,7 @@
 // that crashes or hangs libmdb ends only this process.
 //
 // Exit status 0: OUTFILE is complete. Otherwise the last stderr line starting with "jetread: "
-// says why. Text of Jet 3 files is decoded with the file header's code page (932 when the
+// says why. The program is killed when its parent process ends (see DieWithParent). Text of Jet 3 files is decoded with the file header's code page (932 when the
 // header gives none); the environment variable TAVORIN_JET3_CODEPAGE forces another (a number
 // such as 1252, or an iconv name). A byte sequence that does not decode is an error naming the
 // table and field, never a silent replacement.
@@ -29,7 +29,9 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -165,7 +167,11 @@ long DaoAttributes(const jet::TdefColumn& c) {
         c.type == MDB_TEXT || c.type == MDB_MEMO || c.type == MDB_BINARY || c.type == MDB_OLE;
     long a =
         (variableType && !(c.flags & jet::kColumnFixed)) ? dao::dbVariableField : dao::dbFixedField;
-    if (c.flags & (jet::kColumnAutoLong | jet::kColumnAutoGuid)) a |= dao::dbAutoIncrField;
+    // Only a Long with 0x04 or a GUID with 0x40 is numbered by Jet: Jet 3 files set 0x40 on
+    // ordinary columns of other types too.
+    if ((c.type == MDB_LONGINT && (c.flags & jet::kColumnAutoLong)) ||
+        (c.type == MDB_REPID && (c.flags & jet::kColumnAutoGuid)))
+        a |= dao::dbAutoIncrField;
     if (c.flags & jet::kColumnHyperlink) a |= 32768; // dbHyperlinkField
     return a;
 }
@@ -209,6 +215,11 @@ class Converter {
         engine::Workspace ws;
         engine::DatabasePtr db = ws.CreateDatabase(output_, Locale());
         conn_ = db->Conn().get();
+        // The settings of FastScratchFile, for the output's schema on the shared connection.
+        const std::string schema = engine::detail::QuoteIdent(conn_->Schema());
+        sqlite3_exec(conn_->Db(),
+                     ("PRAGMA " + schema + ".synchronous = OFF; PRAGMA " + schema + ".journal_mode = MEMORY").c_str(),
+                     nullptr, nullptr, nullptr);
         ws.BeginTrans();
         GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
         if (!catalog) throw Failure("テーブルの一覧を読み取れません");
@@ -383,13 +394,13 @@ class Converter {
     // Copies every record; returns the highest auto-number value seen.
     int64_t CopyRows(MdbTableDef* table, const std::string& name,
                      const std::vector<Column>& columns) {
-        std::string sql = "INSERT INTO " + engine::detail::QuoteIdent(name) + " (";
+        std::string sql = "INSERT INTO " + conn_->Qualified(name) + " (";
         for (size_t i = 0; i < columns.size(); ++i)
             sql += (i ? ", " : "") + engine::detail::QuoteIdent(columns[i].info.name);
         sql += ") VALUES (";
         for (size_t i = 0; i < columns.size(); ++i) sql += i ? ", ?" : "?";
         sql += ")";
-        engine::detail::Stmt insert(conn_->Db(), sql);
+        engine::detail::Stmt insert = conn_->Prepare(sql);
 
         MdbHandle* mdb = mdb_.get();
         const size_t pageSize = jet::PageSize(version_);
@@ -516,8 +527,10 @@ class Converter {
     engine::detail::Connection* conn_ = nullptr;
 };
 
-// Every connection this program opens writes a scratch file the parent renames only after a
-// clean exit: no syncs, the journal in memory (still able to roll back a failed step).
+// Every connection this program opens works on a scratch file the parent renames only after a
+// clean exit: no syncs, the journal in memory (still able to roll back a failed step). This
+// covers the main file of each connection; the output attached to the workspace's connection
+// gets the same settings in Converter::Run.
 int FastScratchFile(sqlite3* db, char**, const sqlite3_api_routines*) {
     sqlite3_exec(
         db,
@@ -542,7 +555,17 @@ extern "C" const char* __asan_default_options() {
 }
 #endif
 
+// The reader ends with the program that waits for it, also when that program is killed.
+// TAVORIN_JETREAD_PARENT names the parent the engine meant: when another process has become
+// the parent already, the engine died before the signal was asked for.
+void DieWithParent() {
+    prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
+    const char* parent = std::getenv("TAVORIN_JETREAD_PARENT");
+    if (parent && *parent && std::strtol(parent, nullptr, 10) != static_cast<long>(::getppid())) std::_Exit(3);
+}
+
 int main(int argc, char** argv) {
+    DieWithParent();
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s JETFILE OUTFILE\n", argv[0]);
         return 2;

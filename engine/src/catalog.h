@@ -55,7 +55,8 @@ struct TableInfo {
     const IndexInfo* PrimaryIndex() const;
 };
 
-// Name comparison of the object model: ignoring letter case (ASCII and full-width Latin).
+// Name comparison of the object model: ignoring the case of ASCII letters only, the rule of
+// every text comparison of the engine (SQLite's own for names and for COLLATE NOCASE).
 bool NamesEqual(std::string_view a, std::string_view b);
 // Key for maps of names: the name folded the same way.
 std::string FoldName(std::string_view name);

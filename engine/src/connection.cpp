@@ -44,11 +44,13 @@ void Atomically(Connection& c, F&& fn) {
     c.Exec("SAVEPOINT \"ddl\"");
     try {
         fn();
+        c.Exec("RELEASE \"ddl\"");
     } catch (...) {
+        // Also when RELEASE itself failed: the savepoint must not stay open, or outside a
+        // workspace transaction the connection would stay inside one.
         sqlite3_exec(c.Db(), "ROLLBACK TO \"ddl\"; RELEASE \"ddl\"", nullptr, nullptr, nullptr);
         throw;
     }
-    c.Exec("RELEASE \"ddl\"");
 }
 
 Variant PropertyValueFromStorage(const Stmt& s, int col, int type) { return ReadValue(s, col, type); }
@@ -78,34 +80,50 @@ std::string SqlTypeOf(int type) {
     }
 }
 
-Connection::Connection(Workspace& ws, std::string key, std::string path, SqliteDb db, bool readOnly,
-                       std::string removeOnClose)
-    : ws_(&ws), key_(std::move(key)), path_(std::move(path)), db_(std::move(db)), readOnly_(readOnly),
-      removeOnClose_(std::move(removeOnClose)) {}
+Connection::Connection(Workspace& ws, std::string key, std::string path, std::shared_ptr<SqlConnection> sql,
+                       std::string schema, bool readOnly)
+    : ws_(&ws), key_(std::move(key)), path_(std::move(path)), sql_(std::move(sql)), schema_(std::move(schema)),
+      prefix_(QuoteIdent(schema_) + "."), readOnly_(readOnly) {}
 
 Connection::~Connection() {
-    if (depth_ > 0) sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    autoStmt_ = Stmt();
     if (ws_) ws_->Forget(this);
-    db_.reset();
-    if (!removeOnClose_.empty()) std::remove(removeOnClose_.c_str());
+    if (!sql_->IsShared() || sql_->Release(key_, schema_) || !ws_) return;
+    // A walk still running on another file keeps this one in a read transaction: reading the
+    // rest of the walks' keys now lets the file go at once, locks and all.
+    try {
+        ws_->CompleteWalks();
+    } catch (...) {
+        // The file stays attached until the walks end; it is taken back if opened again.
+    }
+    sql_->DetachWaiting();
 }
 
 void Connection::CheckWritable() const {
     if (readOnly_) Throw(err::kReadOnly);
 }
 
-int Connection::Exec(std::string_view sql, bool keepWalks) {
-    if (!keepWalks) CompleteWalks();
-    std::string text(sql);
-    if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
-    char* msg = nullptr;
-    int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &msg);
-    sqlite3_free(msg);
-    if (rc != SQLITE_OK) ThrowSqlite(db_.get(), sqlite3_extended_errcode(db_.get()), text);
-    return sqlite3_changes(db_.get());
+void Connection::BeforeWrite() {
+    CheckWritable();
+    if (sql_->TransactionLost()) {
+        // What the catalog picture shows may have been rolled back with the transaction.
+        InvalidateCatalog();
+        sql_->CheckTransaction();
+    }
 }
 
-void Connection::StepWrite(Stmt& stmt) {
+int Connection::Exec(std::string_view sql) {
+    CompleteWalks();
+    BeforeWrite();
+    std::string text(sql);
+    if (WriteFaultFires(text)) Throw(err::kDiskIo, "injected failure");
+    int rc = sqlite3_exec(Db(), text.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) ThrowSqlite(Db(), sqlite3_extended_errcode(Db()), path_);
+    return sqlite3_changes(Db());
+}
+
+int Connection::StepWrite(Stmt& stmt) {
+    BeforeWrite();
     if (WriteFaultFires(stmt.Sql())) {
         stmt.Reset();
         Throw(err::kDiskIo, "injected failure");
@@ -118,26 +136,35 @@ void Connection::StepWrite(Stmt& stmt) {
         throw;
     }
     stmt.Reset();
+    return sqlite3_changes(Db());
 }
 
 void Connection::ExecCatalog(std::string_view sql, std::initializer_list<std::string_view> args) {
-    Stmt s(db_.get(), sql);
+    Stmt s = Prepare(sql);
     int i = 1;
     for (auto a : args) s.Bind(i++, a);
     StepWrite(s);
 }
 
-void Connection::InitCatalog(const std::string& locale) {
-    Atomically(*this, [&] {
-        for (const char* ddl : kCatalogDdl) Exec(ddl);
-        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('Format', 'tavorin-engine 1')", {});
-        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('Locale', ?)", {locale});
-        ExecCatalog("INSERT INTO \"MSysDatabase\" VALUES ('NextIndexId', '1')", {});
-    });
+void CreateCatalog(sqlite3* db, const std::string& locale, const std::string& path) {
+    auto run = [&](const std::string& sql) {
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            ThrowSqlite(db, sqlite3_extended_errcode(db), path);
+    };
+    run("BEGIN");
+    try {
+        for (const char* ddl : kCatalogDdl) run(ddl);
+        run("INSERT INTO \"MSysDatabase\" VALUES ('Format', 'tavorin-engine 1'), ('Locale', " + QuoteText(locale) +
+            "), ('NextIndexId', '1')");
+        run("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 std::string Connection::Locale() {
-    Stmt s(db_.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'Locale'");
+    Stmt s = Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") + " WHERE \"Key\" = 'Locale'");
     std::string v = s.Step() ? s.Text(0) : std::string();
     s.Reset();
     return v;
@@ -146,11 +173,13 @@ std::string Connection::Locale() {
 void Connection::LoadCatalog() {
     tables_.clear();
     {
-        Stmt s(db_.get(), "SELECT \"Name\", \"NextAutoNumber\" FROM \"MSysTables\"");
+        Stmt s = Prepare("SELECT \"Name\", \"NextAutoNumber\" FROM " + Qualified("MSysTables"));
         while (s.Step()) {
             TableInfo t;
             t.name = s.Text(0);
             t.nextAutoNumber = s.Int(1);
+            if (auto taken = autoNumbersTaken_.find(FoldName(t.name)); taken != autoNumbersTaken_.end())
+                t.nextAutoNumber = std::max(t.nextAutoNumber, taken->second);
             tables_.push_back(std::move(t));
         }
     }
@@ -165,9 +194,9 @@ void Connection::LoadCatalog() {
         return it == byName.end() ? nullptr : it->second;
     };
     {
-        Stmt s(db_.get(), "SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","
-                          " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM \"MSysColumns\""
-                          " ORDER BY \"TableName\", \"Ordinal\"");
+        Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","
+                         " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM " + Qualified("MSysColumns") +
+                         " ORDER BY \"TableName\", \"Ordinal\"");
         while (s.Step()) {
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
@@ -183,9 +212,9 @@ void Connection::LoadCatalog() {
         }
     }
     {
-        Stmt s(db_.get(), "SELECT \"TableName\", \"Name\", \"SqlName\", \"IsPrimary\", \"IsUnique\","
-                          " \"IgnoreNulls\", \"Required\" FROM \"MSysIndexes\""
-                          " ORDER BY \"TableName\", \"Ordinal\"");
+        Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"SqlName\", \"IsPrimary\", \"IsUnique\","
+                         " \"IgnoreNulls\", \"Required\" FROM " + Qualified("MSysIndexes") +
+                         " ORDER BY \"TableName\", \"Ordinal\"");
         while (s.Step()) {
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
@@ -200,8 +229,8 @@ void Connection::LoadCatalog() {
         }
     }
     {
-        Stmt s(db_.get(), "SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\""
-                          " FROM \"MSysIndexColumns\" ORDER BY \"TableName\", \"IndexName\", \"Position\"");
+        Stmt s = Prepare("SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\" FROM " +
+                         Qualified("MSysIndexColumns") + " ORDER BY \"TableName\", \"IndexName\", \"Position\"");
         while (s.Step()) {
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
@@ -210,8 +239,8 @@ void Connection::LoadCatalog() {
         }
     }
     {
-        Stmt s(db_.get(), "SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\""
-                          " FROM \"MSysProperties\" ORDER BY rowid");
+        Stmt s = Prepare("SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\" FROM " +
+                         Qualified("MSysProperties") + " ORDER BY rowid");
         while (s.Step()) {
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
@@ -249,17 +278,25 @@ const TableInfo& Connection::Table(std::string_view name) {
 }
 
 std::string Connection::NewIndexSqlName() {
-    Stmt s(db_.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'NextIndexId'");
-    long long id = s.Step() ? std::stoll(s.Text(0)) : 1;
+    Stmt s = Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") + " WHERE \"Key\" = 'NextIndexId'");
+    long long id = s.Step() ? std::atoll(s.Text(0).c_str()) : 1;
     s.Reset();
-    ExecCatalog("UPDATE \"MSysDatabase\" SET \"Value\" = ? WHERE \"Key\" = 'NextIndexId'",
+    // A table or index of that name made by another program would make CREATE INDEX fail.
+    Stmt taken = Prepare("SELECT 1 FROM " + Qualified("sqlite_master") + " WHERE \"name\" = ? COLLATE NOCASE");
+    for (id = std::max(id, 1LL);; ++id) {
+        taken.Bind(1, std::string_view("MSysIdx" + std::to_string(id)));
+        bool used = taken.Step();
+        taken.Reset();
+        if (!used) break;
+    }
+    ExecCatalog("UPDATE " + Qualified("MSysDatabase") + " SET \"Value\" = ? WHERE \"Key\" = 'NextIndexId'",
                 {std::to_string(id + 1)});
     return "MSysIdx" + std::to_string(id);
 }
 
 void Connection::BuildSqlIndex(const std::string& table, const IndexInfo& ix) {
     std::string sql = std::string("CREATE ") + (ix.unique || ix.primary ? "UNIQUE " : "") + "INDEX " +
-                      QuoteIdent(ix.sqlName) + " ON " + QuoteIdent(table) + " (";
+                      prefix_ + QuoteIdent(ix.sqlName) + " ON " + QuoteIdent(table) + " (";
     for (size_t i = 0; i < ix.columns.size(); ++i) {
         if (i) sql += ", ";
         sql += QuoteIdent(ix.columns[i].field);
@@ -273,14 +310,15 @@ void Connection::CreateTable(const TableInfo& t) {
     CheckWritable();
     BeforeTableChange(t.name);
     Atomically(*this, [&] {
-        std::string sql = "CREATE TABLE " + QuoteIdent(t.name) + " (";
+        std::string sql = "CREATE TABLE " + Qualified(t.name) + " (";
         for (size_t i = 0; i < t.columns.size(); ++i) {
             if (i) sql += ", ";
             sql += QuoteIdent(t.columns[i].name) + " " + SqlTypeOf(t.columns[i].type);
         }
         sql += ")";
         Exec(sql);
-        ExecCatalog("INSERT INTO \"MSysTables\" (\"Name\", \"NextAutoNumber\") VALUES (?, 1)", {t.name});
+        ExecCatalog("INSERT INTO " + Qualified("MSysTables") + " (\"Name\", \"NextAutoNumber\") VALUES (?, 1)",
+                    {t.name});
         for (size_t i = 0; i < t.columns.size(); ++i) AddColumnCatalog(t.name, t.columns[i], static_cast<int>(i));
         for (const auto& ix : t.indexes) CreateIndexInside(t.name, ix);
         for (const auto& p : t.properties) SetPropertyInside(t.name, "", p);
@@ -291,7 +329,7 @@ void Connection::CreateTable(const TableInfo& t) {
 }
 
 void Connection::AddColumnCatalog(const std::string& table, const ColumnInfo& c, int ordinal) {
-    Stmt s(db_.get(), "INSERT INTO \"MSysColumns\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    Stmt s = Prepare("INSERT INTO " + Qualified("MSysColumns") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(c.name));
     s.Bind(3, static_cast<int64_t>(ordinal));
@@ -306,12 +344,12 @@ void Connection::AddColumnCatalog(const std::string& table, const ColumnInfo& c,
 
 void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
     if (ix.sqlName.empty()) ix.sqlName = NewIndexSqlName();
-    Stmt count(db_.get(), "SELECT count(*) FROM \"MSysIndexes\" WHERE \"TableName\" = ?");
+    Stmt count = Prepare("SELECT count(*) FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ?");
     count.Bind(1, std::string_view(table));
     count.Step();
     int64_t ordinal = count.Int(0);
     count.Reset();
-    Stmt s(db_.get(), "INSERT INTO \"MSysIndexes\" VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    Stmt s = Prepare("INSERT INTO " + Qualified("MSysIndexes") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(ix.name));
     s.Bind(3, ordinal);
@@ -322,7 +360,7 @@ void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
     s.Bind(8, static_cast<int64_t>(ix.required || ix.primary));
     StepWrite(s);
     for (size_t i = 0; i < ix.columns.size(); ++i) {
-        Stmt c(db_.get(), "INSERT INTO \"MSysIndexColumns\" VALUES (?, ?, ?, ?, ?)");
+        Stmt c = Prepare("INSERT INTO " + Qualified("MSysIndexColumns") + " VALUES (?, ?, ?, ?, ?)");
         c.Bind(1, std::string_view(table));
         c.Bind(2, std::string_view(ix.name));
         c.Bind(3, static_cast<int64_t>(i));
@@ -334,7 +372,7 @@ void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
 }
 
 void Connection::SetPropertyInside(const std::string& table, const std::string& field, const PropertyInfo& p) {
-    Stmt s(db_.get(), "INSERT OR REPLACE INTO \"MSysProperties\" VALUES (?, ?, ?, ?, ?)");
+    Stmt s = Prepare("INSERT OR REPLACE INTO " + Qualified("MSysProperties") + " VALUES (?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(field));
     s.Bind(3, std::string_view(p.name));
@@ -354,11 +392,12 @@ void Connection::DropTable(std::string_view name) {
     std::string exact = Table(name).name;
     BeforeTableChange(exact);
     Atomically(*this, [&] {
-        Exec("DROP TABLE " + QuoteIdent(exact));
+        Exec("DROP TABLE " + Qualified(exact));
         for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
-            ExecCatalog(std::string("DELETE FROM \"") + cat + "\" WHERE \"TableName\" = ?", {exact});
-        ExecCatalog("DELETE FROM \"MSysTables\" WHERE \"Name\" = ?", {exact});
+            ExecCatalog("DELETE FROM " + Qualified(cat) + " WHERE \"TableName\" = ?", {exact});
+        ExecCatalog("DELETE FROM " + Qualified("MSysTables") + " WHERE \"Name\" = ?", {exact});
     });
+    autoNumbersTaken_.erase(FoldName(exact));
     InvalidateCatalog();
 }
 
@@ -371,16 +410,19 @@ void Connection::RenameTable(std::string_view from, const std::string& to) {
         if (NamesEqual(exact, to)) {
             // SQLite refuses a rename that only changes letter case: go through a free name.
             std::string temp = "MSysRename_" + std::to_string(generation_);
-            Exec("ALTER TABLE " + QuoteIdent(exact) + " RENAME TO " + QuoteIdent(temp));
-            Exec("ALTER TABLE " + QuoteIdent(temp) + " RENAME TO " + QuoteIdent(to));
+            Exec("ALTER TABLE " + Qualified(exact) + " RENAME TO " + QuoteIdent(temp));
+            Exec("ALTER TABLE " + Qualified(temp) + " RENAME TO " + QuoteIdent(to));
         } else {
-            Exec("ALTER TABLE " + QuoteIdent(exact) + " RENAME TO " + QuoteIdent(to));
+            Exec("ALTER TABLE " + Qualified(exact) + " RENAME TO " + QuoteIdent(to));
         }
         for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
-            ExecCatalog(std::string("UPDATE \"") + cat + "\" SET \"TableName\" = ? WHERE \"TableName\" = ?",
-                        {to, exact});
-        ExecCatalog("UPDATE \"MSysTables\" SET \"Name\" = ? WHERE \"Name\" = ?", {to, exact});
+            ExecCatalog("UPDATE " + Qualified(cat) + " SET \"TableName\" = ? WHERE \"TableName\" = ?", {to, exact});
+        ExecCatalog("UPDATE " + Qualified("MSysTables") + " SET \"Name\" = ? WHERE \"Name\" = ?", {to, exact});
     });
+    if (auto taken = autoNumbersTaken_.extract(FoldName(exact))) {
+        taken.key() = FoldName(to);
+        autoNumbersTaken_.insert(std::move(taken));
+    }
     InvalidateCatalog();
 }
 
@@ -391,7 +433,7 @@ void Connection::AddColumn(std::string_view table, const ColumnInfo& c) {
     int ordinal = static_cast<int>(t.columns.size());
     BeforeTableChange(exact);
     Atomically(*this, [&] {
-        Exec("ALTER TABLE " + QuoteIdent(exact) + " ADD COLUMN " + QuoteIdent(c.name) + " " +
+        Exec("ALTER TABLE " + Qualified(exact) + " ADD COLUMN " + QuoteIdent(c.name) + " " +
              SqlTypeOf(c.type));
         AddColumnCatalog(exact, c, ordinal);
         for (const auto& p : c.properties) SetPropertyInside(exact, c.name, p);
@@ -410,12 +452,13 @@ void Connection::DropColumn(std::string_view table, std::string_view column) {
             if (NamesEqual(ic.field, exact)) Throw(err::kFieldInIndex, exact);
     BeforeTableChange(exactTable);
     Atomically(*this, [&] {
-        Exec("ALTER TABLE " + QuoteIdent(exactTable) + " DROP COLUMN " + QuoteIdent(exact));
-        ExecCatalog("DELETE FROM \"MSysColumns\" WHERE \"TableName\" = ? AND \"Name\" = ?", {exactTable, exact});
-        ExecCatalog("DELETE FROM \"MSysProperties\" WHERE \"TableName\" = ? AND \"FieldName\" = ?",
+        Exec("ALTER TABLE " + Qualified(exactTable) + " DROP COLUMN " + QuoteIdent(exact));
+        ExecCatalog("DELETE FROM " + Qualified("MSysColumns") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
                     {exactTable, exact});
-        ExecCatalog("UPDATE \"MSysColumns\" SET \"Ordinal\" = \"Ordinal\" - 1 WHERE \"TableName\" = ?"
-                    " AND \"Ordinal\" > " + std::to_string(ci),
+        ExecCatalog("DELETE FROM " + Qualified("MSysProperties") + " WHERE \"TableName\" = ? AND \"FieldName\" = ?",
+                    {exactTable, exact});
+        ExecCatalog("UPDATE " + Qualified("MSysColumns") + " SET \"Ordinal\" = \"Ordinal\" - 1 WHERE"
+                    " \"TableName\" = ? AND \"Ordinal\" > " + std::to_string(ci),
                     {exactTable});
     });
     InvalidateCatalog();
@@ -431,14 +474,14 @@ void Connection::RenameColumn(std::string_view table, std::string_view from, con
     std::string exactTable = t.name, exact = t.columns[static_cast<size_t>(ci)].name;
     BeforeTableChange(exactTable);
     Atomically(*this, [&] {
-        Exec("ALTER TABLE " + QuoteIdent(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) + " TO " +
+        Exec("ALTER TABLE " + Qualified(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) + " TO " +
              QuoteIdent(to));
-        ExecCatalog("UPDATE \"MSysColumns\" SET \"Name\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?",
+        ExecCatalog("UPDATE " + Qualified("MSysColumns") + " SET \"Name\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?",
                     {to, exactTable, exact});
-        ExecCatalog("UPDATE \"MSysIndexColumns\" SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+        ExecCatalog("UPDATE " + Qualified("MSysIndexColumns") + " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
                     " AND \"FieldName\" = ? COLLATE NOCASE",
                     {to, exactTable, exact});
-        ExecCatalog("UPDATE \"MSysProperties\" SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+        ExecCatalog("UPDATE " + Qualified("MSysProperties") + " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
                     " AND \"FieldName\" = ?",
                     {to, exactTable, exact});
     });
@@ -448,8 +491,8 @@ void Connection::RenameColumn(std::string_view table, std::string_view from, con
 void Connection::UpdateColumnSettings(std::string_view table, const ColumnInfo& c) {
     CheckWritable();
     std::string exactTable = Table(table).name;
-    Stmt s(db_.get(), "UPDATE \"MSysColumns\" SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
-                      " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
+    Stmt s = Prepare("UPDATE " + Qualified("MSysColumns") + " SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
+                     " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
     s.Bind(1, static_cast<int64_t>(c.attributes));
     s.Bind(2, static_cast<int64_t>(c.allowZeroLength));
     s.Bind(3, static_cast<int64_t>(c.required));
@@ -476,9 +519,10 @@ void Connection::DropIndex(std::string_view table, std::string_view index) {
     std::string exactTable = t.name, exact = ix->name, sqlName = ix->sqlName;
     BeforeTableChange(exactTable);
     Atomically(*this, [&] {
-        Exec("DROP INDEX " + QuoteIdent(sqlName));
-        ExecCatalog("DELETE FROM \"MSysIndexes\" WHERE \"TableName\" = ? AND \"Name\" = ?", {exactTable, exact});
-        ExecCatalog("DELETE FROM \"MSysIndexColumns\" WHERE \"TableName\" = ? AND \"IndexName\" = ?",
+        Exec("DROP INDEX " + prefix_ + QuoteIdent(sqlName));
+        ExecCatalog("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
+                    {exactTable, exact});
+        ExecCatalog("DELETE FROM " + Qualified("MSysIndexColumns") + " WHERE \"TableName\" = ? AND \"IndexName\" = ?",
                     {exactTable, exact});
     });
     InvalidateCatalog();
@@ -500,7 +544,7 @@ void Connection::SetProperty(std::string_view table, std::string_view field, con
 void Connection::DeleteProperty(std::string_view table, std::string_view field, std::string_view name) {
     CheckWritable();
     std::string exactTable = Table(table).name;
-    ExecCatalog("DELETE FROM \"MSysProperties\" WHERE \"TableName\" = ? AND \"FieldName\" = ?"
+    ExecCatalog("DELETE FROM " + Qualified("MSysProperties") + " WHERE \"TableName\" = ? AND \"FieldName\" = ?"
                 " AND \"Name\" = ?",
                 {exactTable, field, name});
     InvalidateCatalog();
@@ -508,8 +552,12 @@ void Connection::DeleteProperty(std::string_view table, std::string_view field, 
 
 int64_t Connection::TakeAutoNumber(std::string_view table) {
     Tables();
-    for (auto& t : tables_)
-        if (NamesEqual(t.name, table)) return t.nextAutoNumber++;
+    for (auto& t : tables_) {
+        if (!NamesEqual(t.name, table)) continue;
+        int64_t number = t.nextAutoNumber++;
+        autoNumbersTaken_[FoldName(t.name)] = t.nextAutoNumber;
+        return number;
+    }
     Throw(err::kTableNotFound, std::string(table));
 }
 
@@ -518,9 +566,11 @@ void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
     for (auto& t : tables_) {
         if (!NamesEqual(t.name, table)) continue;
         if (t.nextAutoNumber <= used) t.nextAutoNumber = used + 1;
+        int64_t& taken = autoNumbersTaken_[FoldName(t.name)];
+        taken = std::max(taken, t.nextAutoNumber);
         if (!autoStmt_) {
-            autoStmt_ = Stmt(db_.get(), "UPDATE \"MSysTables\" SET \"NextAutoNumber\" = ?"
-                                        " WHERE \"Name\" = ? AND \"NextAutoNumber\" < ?");
+            autoStmt_ = Prepare("UPDATE " + Qualified("MSysTables") + " SET \"NextAutoNumber\" = ?"
+                                " WHERE \"Name\" = ? AND \"NextAutoNumber\" < ?");
         }
         autoStmt_.Bind(1, t.nextAutoNumber);
         autoStmt_.Bind(2, std::string_view(t.name));
@@ -531,45 +581,28 @@ void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
 }
 
 long Connection::CountRecords(std::string_view table) {
-    Stmt s(db_.get(), "SELECT count(*) FROM " + QuoteIdent(Table(table).name));
+    Stmt s = Prepare("SELECT count(*) FROM " + Qualified(Table(table).name));
     s.Step();
     long n = static_cast<long>(s.Int(0));
     s.Reset();
     return n;
 }
 
-void Connection::Begin(int depth) {
-    if (depth == 1) {
-        Exec("BEGIN", true);
-    } else {
-        Exec("SAVEPOINT \"lv" + std::to_string(depth) + "\"", true);
-    }
-    depth_ = depth;
+void Connection::AfterCommit(int level) {
+    if (level == 1) touched_.clear();
 }
 
-void Connection::Commit(int depth) {
-    if (depth == 1) {
-        Exec("COMMIT");
-        touched_.clear();
-    } else {
-        Exec("RELEASE \"lv" + std::to_string(depth) + "\"");
-    }
-    depth_ = depth - 1;
-}
-
-void Connection::Rollback(int depth) {
+void Connection::BeforeRollback() {
     // The rows under open snapshots are about to change back: let them keep what they show.
-    for (const auto& t : touched_) BeforeTableChange(t);
+    const std::set<std::string> touched = touched_;
+    for (const auto& t : touched) BeforeTableChangeKey(t);
     CompleteWalks();
-    std::string sql = depth == 1 ? std::string("ROLLBACK")
-                                 : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" +
-                                       std::to_string(depth) + "\"";
-    int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr);
-    depth_ = depth - 1;
-    if (depth == 1) touched_.clear();
+}
+
+void Connection::AfterRollback(int level) {
+    if (level == 1) touched_.clear();
     InvalidateCatalog();
     ++generation_;
-    if (rc != SQLITE_OK) ThrowSqlite(db_.get(), rc, sql);
 }
 
 void Connection::CompleteWalks() {
@@ -581,7 +614,7 @@ void Connection::Unregister(RecordsetImpl* rs) { recordsets_.erase(rs); }
 
 void Connection::BeforeTableChangeKey(const std::string& key) {
     ++generation_;
-    if (depth_ > 0 && !touched_.count(key)) touched_.insert(key);
+    if (sql_->Depth() > 0) touched_.insert(key);
     for (RecordsetImpl* rs : recordsets_)
         if (rs->TableKey() == key) rs->TableAboutToChange();
 }

@@ -1,7 +1,8 @@
 // Connection: one open database file, shared by every Database object of the workspace that
-// names the same file. It owns the SQLite handle, the catalog picture, the transaction state
-// and the registry of open recordsets (so that snapshots keep their records when the table
-// under them changes).
+// names the same file. The file is a schema of an SqlConnection (the workspace's shared one for
+// native files); every statement names its tables qualified by that schema. It owns the
+// catalog picture, what the open transaction changed, and the registry of open recordsets (so
+// that snapshots keep their records when the table under them changes).
 #pragma once
 
 #include <map>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "catalog.h"
+#include "sql_connection.h"
 #include "sqlite_handle.h"
 
 namespace engine {
@@ -24,20 +26,25 @@ class RecordsetImpl;
 
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    Connection(Workspace& ws, std::string key, std::string path, SqliteDb db, bool readOnly,
-               std::string removeOnClose);
+    Connection(Workspace& ws, std::string key, std::string path, std::shared_ptr<SqlConnection> sql,
+               std::string schema, bool readOnly);
     ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     const std::string& Path() const { return path_; }
     // The workspace is being destroyed: this connection outlives it and must forget it.
     void DetachFromWorkspace() { ws_ = nullptr; }
     const std::string& Key() const { return key_; }
-    sqlite3* Db() const { return db_.get(); }
+    sqlite3* Db() const { return sql_->Db(); }
+    SqlConnection& Sql() const { return *sql_; }
+    // The file's schema on its SQLite connection, and a name of it qualified by that schema.
+    const std::string& Schema() const { return schema_; }
+    std::string Qualified(std::string_view name) const { return prefix_ + QuoteIdent(name); }
+    // A statement on this file (its errors name the file).
+    Stmt Prepare(std::string_view sql) const { return Stmt(Db(), sql, path_); }
     bool ReadOnly() const { return readOnly_; }
     std::string Locale();
-
-    // Creates the catalog tables in a new, empty file.
-    void InitCatalog(const std::string& locale);
 
     // Catalog, read from the file on first use and after a rollback.
     const std::vector<TableInfo>& Tables();
@@ -64,18 +71,19 @@ public:
     long CountRecords(std::string_view table);
 
     // Runs a write statement (with the fault hook); returns changed rows. Running walks are
-    // finished first unless keepWalks (statements that only open a transaction level, which
-    // cannot disturb a running read).
-    int Exec(std::string_view sql, bool keepWalks = false);
-    // Steps a prepared write statement through the fault hook.
-    void StepWrite(Stmt& stmt);
+    // finished first.
+    int Exec(std::string_view sql);
+    // Steps a prepared write statement through the fault hook; returns changed rows.
+    int StepWrite(Stmt& stmt);
+    // 3027 for a read-only file.
     void CheckWritable() const;
 
-    // Transactions, driven by the workspace. depth 1 is BEGIN, deeper levels are savepoints.
-    void Begin(int depth);
-    void Commit(int depth);
-    void Rollback(int depth);
-    int Depth() const { return depth_; }
+    // The workspace's transaction steps as they concern this file.
+    void BeforeCommit() { CompleteWalks(); }
+    void AfterCommit(int level);
+    // Lets snapshots over the tables the transaction changed keep what they show.
+    void BeforeRollback();
+    void AfterRollback(int level);
 
     // Recordsets register while open; before a table changes, snapshots over it keep a copy.
     void Register(RecordsetImpl* rs);
@@ -90,6 +98,9 @@ public:
 private:
     void LoadCatalog();
     void InvalidateCatalog() { loaded_ = false; }
+    // Before every write: a read-only file refuses it, and so does a transaction that SQLite
+    // ended by itself (its statements would otherwise commit one by one).
+    void BeforeWrite();
     void ExecCatalog(std::string_view sql, std::initializer_list<std::string_view> args);
     std::string NewIndexSqlName();
     void BuildSqlIndex(const std::string& table, const IndexInfo& index);
@@ -100,12 +111,15 @@ private:
     Workspace* ws_;
     std::string key_;
     std::string path_;
-    SqliteDb db_;
+    std::shared_ptr<SqlConnection> sql_;
+    std::string schema_;
+    std::string prefix_; // "schema". in front of every table name
     bool readOnly_;
-    std::string removeOnClose_;
     bool loaded_ = false;
     std::vector<TableInfo> tables_;
-    int depth_ = 0;
+    // Auto numbers handed out, by folded table name: a catalog reload (after a schema change,
+    // a property write or a rollback) never brings a counter back below them.
+    std::map<std::string, int64_t> autoNumbersTaken_;
     std::set<RecordsetImpl*> recordsets_;
     std::set<std::string> touched_; // folded names of tables changed in the open transaction
     uint64_t generation_ = 0;
@@ -115,7 +129,8 @@ private:
 // SQL column declaration for a DAO type (the declared type sets SQLite's affinity).
 std::string SqlTypeOf(int daoType);
 
-// The user's SELECT/DELETE naming: quoted table identifier.
-inline std::string TableIdent(std::string_view name) { return QuoteIdent(name); }
+// Writes the catalog tables into a new, empty file on a connection of its own (the file's main
+// schema), all or nothing.
+void CreateCatalog(sqlite3* db, const std::string& locale, const std::string& path);
 
 } // namespace engine::detail

@@ -446,13 +446,14 @@ std::vector<char32_t> CodePoints(std::string_view s) {
     return out;
 }
 
-// Letters compare ignoring case: ASCII and the full-width Latin letters.
+// Letters compare ignoring case as "=", keys and Seek compare them (COLLATE NOCASE): ASCII
+// letters only.
 char32_t FoldLower(char32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xFF21 && c <= 0xFF3A)) return c + 0x20;
+    if (c >= 'A' && c <= 'Z') return c + 0x20;
     return c;
 }
 char32_t FoldUpper(char32_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 0xFF41 && c <= 0xFF5A)) return c - 0x20;
+    if (c >= 'a' && c <= 'z') return c - 0x20;
     return c;
 }
 

@@ -67,7 +67,8 @@ SqlCondition TranslateCondition(const std::vector<Token>& tokens, size_t first, 
                                 std::string_view source, const ColumnLookup& lookup);
 
 // Jet's Like: "*" any run, "?" one character, "#" one digit, "[abc]", "[a-z]", "[!a-z]";
-// letters compare ignoring case; characters are whole code points of the UTF-8 text.
+// ASCII letters compare ignoring case (as "=" does); characters are whole code points of the
+// UTF-8 text.
 // The engine registers it with SQLite as jet_like(value, pattern).
 bool JetLikeMatch(std::string_view value, std::string_view pattern);
 

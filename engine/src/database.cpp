@@ -44,7 +44,7 @@ void TableDefs::Append(const TableDefPtr& table) {
     const auto& conn = db_.Conn();
     conn->CheckWritable();
     if (table->IsStored()) Throw(err::kTableExists, table->Name());
-    detail::CheckObjectName(table->Name());
+    detail::CheckTableName(table->Name());
     if (conn->FindTable(table->Name())) Throw(err::kTableExists, table->Name());
     if (table->Fields().Count() == 0) Throw(err::kNoFieldDefined);
     if (table->Fields().Count() > static_cast<size_t>(limits::kMaxFields)) Throw(err::kTooManyFields);
@@ -100,7 +100,7 @@ void Database::Execute(std::string_view statement) {
     conn->CheckWritable();
     const detail::TableInfo& t = conn->Table(del.table);
     std::string table = t.name;
-    std::string sql = "DELETE FROM " + detail::QuoteIdent(table);
+    std::string sql = "DELETE FROM " + conn->Qualified(table);
     detail::SqlCondition cond;
     if (del.where && !del.where->empty()) {
         cond = detail::TranslateCondition(*del.where, [&](std::string_view name) -> std::optional<detail::ColumnRef> {
@@ -112,12 +112,14 @@ void Database::Execute(std::string_view statement) {
         sql += " WHERE " + cond.sql;
     }
     conn->BeforeTableChange(table);
-    detail::Stmt s(conn->Db(), sql);
+    detail::Stmt s = conn->Prepare(sql);
     for (size_t i = 0; i < cond.params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), cond.params[i]);
-    conn->StepWrite(s);
-    recordsAffected_ = sqlite3_changes(conn->Db());
+    recordsAffected_ = conn->StepWrite(s);
 }
 
 void Database::Close() { conn_.reset(); }
+
+sqlite3* Database::SqliteHandle() const { return Conn()->Db(); }
+const std::string& Database::SchemaName() const { return Conn()->Schema(); }
 
 } // namespace engine

@@ -25,19 +25,24 @@ constexpr Description kDescriptions[] = {
     {75, "パス名が無効です。"},
     {76, "パス '|' が見つかりません。"},
     {err::kInvalidUseOfNull, "Null の使い方が不正です。"},
+    {err::kEngineFailure, "予約済みのエラー (|) です。このエラーに関するメッセージはありません。",
+     "予約済みのエラーです。このエラーに関するメッセージはありません。"},
     {err::kInvalidArgument, "引数が無効です。"},
+    {err::kTooManyTransactions,
+     "トランザクションを開始できません。既に入れ子になっているトランザクションが多すぎます。"},
     {err::kTableExists, "テーブル '|' は既に存在します。"},
     {err::kObjectNotFound,
      "オブジェクト '|' が見つかりません。オブジェクトが存在していること、名前やパス名が正しいこと"
      "を確認してください。"},
     {err::kNameExists, "オブジェクト '|' は既に存在します。"},
-    {err::kTooManyIndexes, "インデックスが多すぎるため、インデックスを追加できません。"},
+    {err::kNoCurrentIndex, "カレント インデックスがないため、この操作は実行できません。"},
     {err::kUpdateWithoutAddNew, "AddNew または Edit を実行せずに Update または CancelUpdate "
                                 "を実行しようとしました。"},
     {err::kNoCurrentRecord, "カレント レコードがありません。"},
     {err::kDuplicateKey, "インデックス、主キー、またはリレーションシップで値が重複しているため、"
                          "テーブルを変更できませんでした。"},
     {err::kFileNotFound, "ファイル '|' が見つかりません。"},
+    {err::kDiskFull, "ディスクに空き領域がありません。"},
     {err::kReadOnly, "データベースまたはオブジェクトが読み取り専用なので、更新できません。"},
     {err::kNotInTransaction,
      "BeginTrans を実行せずに、トランザクションをコミットまたはロールバックしようとしました。"},
@@ -45,6 +50,7 @@ constexpr Description kDescriptions[] = {
     {3044, "'|' は正しいパスではありません。パス名が正しいかどうかを確認してください。",
      "パスが正しくありません。パス名が正しいかどうかを確認してください。"},
     {err::kLocked, "ファイル '|' を使用できません。既に使用中です。"},
+    {err::kTooManyDatabases, "これ以上データベースを開けません。"},
     {3051,
      "ファイル '|' を開けません。ファイルが存在しないか、ほかのユーザーが排他的に開いているか、"
      "ファイルを表示または書き込む権限がありません。"},
@@ -60,26 +66,40 @@ constexpr Description kDescriptions[] = {
      "長すぎないかを確認してください。",
      "名前が正しくありません。名前に無効な文字や区切り記号が含まれていないか、名前が長すぎないか"
      "を確認してください。"},
+    {3131, "FROM 句の構文エラーです。"},
+    {err::kInvalidBookmark, "ブックマークが正しくありません。"},
     {err::kTextTooLong, "フィールドが小さすぎて、追加しようとしたデータを格納できません。"},
+    {err::kFieldNotUpdatable, "フィールド '|' は更新できません。", "フィールドは更新できません。"},
     {err::kRecordDeleted, "レコードは削除されています。"},
     {err::kTooManyFields, "定義されているフィールドが多すぎます。"},
     {3191, "フィールド '|' を 2 回以上定義することはできません。"},
     {err::kDatabaseExists, "データベースは既に存在します。"},
+    {err::kInvalidOperation, "操作が正しくありません。"},
     {err::kOperationNotSupported,
      "この操作は、このタイプのオブジェクトではサポートされていません。"},
     {3259, "フィールドのデータ型が正しくありません。"},
+    {err::kNoFieldDefined, "フィールドが定義されていないため、TableDef または Index オブジェクトを追加できません。"},
     {err::kItemNotFound, "コレクションに項目が見つかりません。"},
     {err::kPropertyNotFound, "プロパティが見つかりません。"},
+    {err::kFieldInIndex, "インデックスの一部であるフィールド、またはシステムで必要なフィールド '|' は削除できません。",
+     "インデックスの一部であるフィールド、またはシステムで必要なフィールドは削除できません。"},
     {3283, "主キーは既に存在します。"},
     {3284, "インデックスは既に存在します。"},
     {err::kRequiredNull, "フィールド '|' には値が必要です。"},
     {err::kZeroLength, "フィールド '|' には長さ 0 の文字列を入力できません。"},
     {err::kBadFormat, "データベース形式 '|' を認識できません。"},
     {err::kNumericOverflow, "数値フィールドのオーバーフローです。"},
+    {err::kPropertyExists, "追加できません。同じ名前のオブジェクト '|' が既にコレクションにあります。",
+     "追加できません。同じ名前のオブジェクトが既にコレクションにあります。"},
     {err::kTooManyIndexFields, "インデックスに指定されているフィールドが多すぎます。"},
+    {err::kObjectClosed, "オブジェクトが無効か、既に設定されていません。"},
     {err::kConversionError, "データ型の変換エラーです。"},
+    {err::kTooManyIndexes, "インデックスが多すぎるため、インデックスを追加できません。"},
     {err::kIndexNotFound, "'|' はこのテーブルのインデックスではありません。",
      "指定された名前はこのテーブルのインデックスではありません。"},
+    {err::kTransactionLost,
+     "エラーのため、トランザクションはデータベース エンジンによって取り消されました。Rollback を実行して"
+     "トランザクションを終了するまで、変更はできません。"},
 };
 
 bool IsBlank(char c) {
@@ -119,6 +139,12 @@ std::string DescriptionOf(long number, const std::string& detail) {
     std::string generic = "エラー番号 " + std::to_string(number);
     if (!detail.empty()) generic += " (" + detail + ")";
     return generic;
+}
+
+bool HasDescription(long number) {
+    for (const Description& d : kDescriptions)
+        if (d.number == number) return true;
+    return false;
 }
 
 void Throw(long number, const std::string& detail) {

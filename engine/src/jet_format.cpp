@@ -319,7 +319,21 @@ std::optional<std::string> DecodeJet4Text(std::string_view b) {
 
 CodePageDecoder::CodePageDecoder(const std::string& codePage)
     : cd_(iconv_open("UTF-8", codePage.c_str())), ok_(cd_ != reinterpret_cast<void*>(-1)),
-      name_(codePage) {}
+      name_(codePage) {
+    if (!ok_) return;
+    // A code page is single-byte when no byte above 0x7F starts a longer sequence.
+    auto cd = static_cast<iconv_t>(cd_);
+    singleByte_ = true;
+    for (int byte = 0x80; byte <= 0xFF && singleByte_; ++byte) {
+        char in = static_cast<char>(byte), out[8];
+        char* src = &in;
+        char* dst = out;
+        size_t srcLeft = 1, dstLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) && errno == EINVAL)
+            singleByte_ = false;
+    }
+}
 
 CodePageDecoder::~CodePageDecoder() {
     if (ok_) iconv_close(static_cast<iconv_t>(cd_));
@@ -339,7 +353,17 @@ std::optional<std::string> CodePageDecoder::Decode(std::string_view bytes) {
     size_t dstLeft = out.size();
     // Every input byte yields at most 4 output bytes, so E2BIG cannot happen: any failure is
     // an invalid (EILSEQ) or incomplete (EINVAL) sequence.
-    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) return std::nullopt;
+    while (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+        // A byte the single-byte code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D in
+        // 1252) is, as Windows reads it, the code point of the same number.
+        if (errno != EILSEQ || !singleByte_) return std::nullopt;
+        const auto byte = static_cast<unsigned char>(*src);
+        *dst++ = static_cast<char>(0xC0 | (byte >> 6));
+        *dst++ = static_cast<char>(0x80 | (byte & 0x3F));
+        dstLeft -= 2;
+        ++src;
+        --srcLeft;
+    }
     if (iconv(cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return std::nullopt;
     out.resize(out.size() - dstLeft);
     return out;

@@ -98,8 +98,10 @@ std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
 // toggled by zero bytes), otherwise plain UTF-16LE.
 std::optional<std::string> DecodeJet4Text(std::string_view bytes);
 
-// A text decoder for Jet 3 code page bytes, converting strictly (an invalid or incomplete byte
-// sequence fails; nothing is replaced). Owns its iconv descriptor.
+// A text decoder for Jet 3 code page bytes, converting strictly: an invalid or incomplete byte
+// sequence fails, nothing is replaced. Only a byte that a single-byte code page leaves
+// undefined decodes, as Windows decodes it, to the code point of the same number (0x81 in code
+// page 1252 is U+0081). Owns its iconv descriptor.
 class CodePageDecoder {
   public:
     // codePage: an iconv name ("CP932", "CP1252", ...).
@@ -115,6 +117,7 @@ class CodePageDecoder {
   private:
     void* cd_;
     bool ok_;
+    bool singleByte_ = false;
     std::string name_;
 };
 

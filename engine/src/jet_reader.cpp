@@ -22,6 +22,7 @@
 
 #include "engine/error.h"
 #include "engine/text932.h"
+#include "process_start.h"
 
 extern char** environ;
 
@@ -32,6 +33,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kProgramName = "tavorin-jetread";
+constexpr const char* kParentVariable = "TAVORIN_JETREAD_PARENT";
 constexpr const char* kFolderPrefix = "tavorin-jet-";
 // Copies kept for reuse; older ones are dropped (an open copy stays readable: unlinking a
 // file does not close the descriptors on it).
@@ -82,26 +84,6 @@ class SpawnSetup {
     bool attrOk_, actionsOk_;
 };
 
-// The start time of a process (field 22 of /proc/<pid>/stat), which tells a live process from
-// a later one given the same pid.
-std::optional<unsigned long long> StartTimeOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(in, line)) return std::nullopt;
-    size_t close = line.rfind(')');
-    if (close == std::string::npos) return std::nullopt;
-    const char* p = line.c_str() + close + 1;
-    // Fields after the command name start at field 3; the start time is field 22.
-    for (int field = 3; field < 22; ++field) {
-        while (*p == ' ') ++p;
-        while (*p && *p != ' ') ++p;
-    }
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(p, &end, 10);
-    if (end == p) return std::nullopt;
-    return v;
-}
-
 bool UsableFolder(const char* path) {
     struct stat st {};
     return path && *path == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
@@ -127,8 +109,7 @@ void RemoveStaleFolders(const std::string& base, const std::string& own) {
         if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
             st.st_uid != ::getuid())
             continue;
-        auto live = StartTimeOf(static_cast<pid_t>(pid));
-        if (live && *live == start) continue;
+        if (ProcessRuns(pid, start)) continue;
         std::error_code rec;
         fs::remove_all(it->path(), rec);
     }
@@ -228,9 +209,19 @@ std::string RunReader(const std::string& program, const std::string& input,
 
     std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>(input.c_str()),
                                const_cast<char*>(output.c_str()), nullptr};
+    // The child asks to be killed when this process ends; it checks that its parent is still
+    // the one named here (see tavorin-jetread).
+    std::string parent = std::string(kParentVariable) + "=" + std::to_string(::getpid());
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, kParentVariable, std::strlen(kParentVariable)) != 0 ||
+            (*e)[std::strlen(kParentVariable)] != '=')
+            env.push_back(*e);
+    env.push_back(parent.data());
+    env.push_back(nullptr);
     pid_t pid = -1;
     int rc =
-        posix_spawn(&pid, program.c_str(), &setup.actions_, &setup.attr_, argv.data(), environ);
+        posix_spawn(&pid, program.c_str(), &setup.actions_, &setup.attr_, argv.data(), env.data());
     if (rc != 0) return "読み取りプログラム " + program + " を起動できません: " + ErrnoText(rc);
     writeEnd.Close();
 

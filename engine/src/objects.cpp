@@ -212,7 +212,7 @@ TableDef::TableDef(std::string name) : name_(std::move(name)) {
 
 void TableDef::SetName(const std::string& name) {
     if (conn_) {
-        detail::CheckObjectName(name);
+        detail::CheckTableName(name);
         conn_->RenameTable(name_, name);
         name_ = name;
         AttachTo(conn_);

@@ -18,6 +18,13 @@ bool AsciiCaseEqual(std::string_view a, std::string_view b) {
     return true;
 }
 
+// "NOT (a IS NULL AND b IS NULL ...)": the record has a key in the index.
+std::string NotAllNull(const std::vector<IndexColumnInfo>& columns) {
+    std::string sql = "NOT (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? " AND " : "") + QuoteIdent(columns[i].field) + " IS NULL";
+    return sql + ")";
+}
+
 FieldInfo ToFieldInfo(const ColumnInfo& c) {
     FieldInfo f;
     f.name = c.name;
@@ -36,18 +43,26 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
     const TableInfo& t = conn_->Table(src.table);
     table_ = t.name;
     tableKey_ = FoldName(table_);
-    const IndexInfo* pk = t.PrimaryIndex();
     for (const auto& c : t.columns) {
         fields_.push_back(ToFieldInfo(c));
         defaults_.push_back(c.defaultValue);
-        bool inPk = false;
-        if (pk)
-            for (const auto& ic : pk->columns) inPk = inPk || NamesEqual(ic.field, c.name);
-        inPrimaryKey_.push_back(inPk);
+        bool required = false;
+        for (const auto& ix : t.indexes)
+            if (ix.primary || ix.required)
+                for (const auto& ic : ix.columns) required = required || NamesEqual(ic.field, c.name);
+        inRequiredIndex_.push_back(required);
         if (c.attributes & dao::dbAutoIncrField) autoField_ = static_cast<int>(fields_.size() - 1);
     }
     for (size_t i = 0; i < fields_.size(); ++i) exactIndex_.emplace(fields_[i].name, i);
-    fetch_ = Stmt(conn_->Db(), "SELECT " + ColumnList() + " FROM " + QuoteIdent(table_) + " WHERE rowid = ?");
+    // A field named like the rowid hides it under that name: take one of its other names.
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        if (t.ColumnIndex(name) >= 0) continue;
+        rowid_ = name;
+        break;
+    }
+    if (rowid_.empty()) Throw(err::kOperationNotSupported);
+    fetch_ = conn_->Prepare("SELECT " + ColumnList() + " FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ +
+                            " = ?");
     BuildKeys();
     conn_->Register(this);
     MoveTo(0, 1);
@@ -86,12 +101,14 @@ void RecordsetImpl::CheckUpdatable() const {
 }
 
 void RecordsetImpl::BuildKeys() {
-    std::string sql = "SELECT rowid FROM " + QuoteIdent(table_);
+    std::string sql = "SELECT " + rowid_ + " FROM " + conn_->Qualified(table_);
     SqlCondition cond;
     if (where_ && !where_->empty()) {
         cond = TranslateCondition(*where_, Lookup());
         sql += " WHERE " + cond.sql;
     }
+    // Records whose key is Null have no entry in an index that ignores Nulls.
+    if (indexIgnoresNulls_) sql += std::string(cond.sql.empty() ? " WHERE " : " AND ") + NotAllNull(indexColumns_);
     std::string orderSql;
     if (!indexColumns_.empty()) {
         for (const auto& ic : indexColumns_)
@@ -106,11 +123,11 @@ void RecordsetImpl::BuildKeys() {
             orderSql += QuoteIdent(exact) + (o.descending ? " DESC, " : ", ");
         }
     }
-    sql += " ORDER BY " + orderSql + "rowid";
+    sql += " ORDER BY " + orderSql + rowid_;
     AbandonStream();
-    streamSql_ = "SELECT rowid, " + ColumnList() + sql.substr(std::string("SELECT rowid").size());
+    streamSql_ = "SELECT " + rowid_ + ", " + ColumnList() + sql.substr(std::string("SELECT " + rowid_).size());
     streamParams_ = cond.params;
-    stream_ = Stmt(conn_->Db(), streamSql_);
+    stream_ = conn_->Prepare(streamSql_);
     keys_.clear();
     complete_ = false;
     positionsValid_ = false;
@@ -346,7 +363,11 @@ void RecordsetImpl::AddNew() {
 
 void RecordsetImpl::Edit() {
     CheckUpdatable();
-    buffer_ = CurrentRow();
+    CurrentRow();
+    // The values as the file holds them now: another recordset may have changed or deleted the
+    // record since it was read.
+    if (!LoadRow(static_cast<size_t>(pos_))) Throw(err::kRecordDeleted);
+    buffer_ = row_;
     mode_ = EditMode::Edit;
 }
 
@@ -361,7 +382,7 @@ void RecordsetImpl::CheckRecordRules(const std::vector<Variant>& values) const {
         const FieldInfo& f = fields_[i];
         const Variant& v = values[i];
         if (v.IsNull()) {
-            if (inPrimaryKey_[i]) Throw(err::kNullInIndex, f.name);
+            if (inRequiredIndex_[i]) Throw(err::kNullInIndex, f.name);
             if (f.required) Throw(err::kRequiredNull, f.name);
         } else if ((f.type == dao::dbText || f.type == dao::dbMemo) && v.IsString() &&
                    v.StringValue().empty() && !f.allowZeroLength) {
@@ -379,8 +400,8 @@ void RecordsetImpl::Update() {
         if (!insert_) {
             std::string marks;
             for (size_t i = 0; i < fields_.size(); ++i) marks += i ? ", ?" : "?";
-            insert_ = Stmt(conn_->Db(), "INSERT INTO " + QuoteIdent(table_) + " (" + ColumnList() +
-                                            ") VALUES (" + marks + ")");
+            insert_ = conn_->Prepare("INSERT INTO " + conn_->Qualified(table_) + " (" + ColumnList() + ") VALUES (" +
+                                     marks + ")");
         }
         for (size_t i = 0; i < fields_.size(); ++i) BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
         conn_->StepWrite(insert_);
@@ -388,9 +409,11 @@ void RecordsetImpl::Update() {
         if (autoField_ >= 0 && !buffer_[static_cast<size_t>(autoField_)].IsNull())
             conn_->NoteAutoNumber(table_, buffer_[static_cast<size_t>(autoField_)].IntValue());
         bool wasEof = keys_.empty() || savedPos_ >= static_cast<long>(keys_.size());
-        keys_.push_back(rowid);
-        if (frozen_) frozenRows_.push_back(buffer_);
-        if (positionsValid_) positions_[rowid] = static_cast<long>(keys_.size()) - 1;
+        if (!indexIgnoresNulls_ || HasIndexKey(buffer_)) {
+            keys_.push_back(rowid);
+            if (frozen_) frozenRows_.push_back(buffer_);
+            if (positionsValid_) positions_[rowid] = static_cast<long>(keys_.size()) - 1;
+        }
         mode_ = EditMode::None;
         // The record that was current before AddNew stays current.
         if (savedPos_ == -2) {
@@ -405,11 +428,11 @@ void RecordsetImpl::Update() {
         std::string sets;
         for (size_t i = 0; i < fields_.size(); ++i)
             sets += (i ? ", " : "") + QuoteIdent(fields_[i].name) + " = ?";
-        update_ = Stmt(conn_->Db(), "UPDATE " + QuoteIdent(table_) + " SET " + sets + " WHERE rowid = ?");
+        update_ = conn_->Prepare("UPDATE " + conn_->Qualified(table_) + " SET " + sets + " WHERE " + rowid_ + " = ?");
     }
     for (size_t i = 0; i < fields_.size(); ++i) BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
     update_.Bind(static_cast<int>(fields_.size() + 1), keys_[static_cast<size_t>(pos_)]);
-    conn_->StepWrite(update_);
+    if (conn_->StepWrite(update_) == 0) Throw(err::kRecordDeleted);
     if (frozen_) frozenRows_[static_cast<size_t>(pos_)] = buffer_;
     row_ = std::move(buffer_);
     rowLoaded_ = true;
@@ -421,15 +444,21 @@ void RecordsetImpl::Delete() {
     CheckUpdatable();
     CurrentRow();
     conn_->BeforeTableChange(table_);
-    if (!delete_) delete_ = Stmt(conn_->Db(), "DELETE FROM " + QuoteIdent(table_) + " WHERE rowid = ?");
+    if (!delete_) delete_ = conn_->Prepare("DELETE FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ + " = ?");
     delete_.Bind(1, keys_[static_cast<size_t>(pos_)]);
-    conn_->StepWrite(delete_);
+    if (conn_->StepWrite(delete_) == 0) Throw(err::kRecordDeleted);
     keys_.erase(keys_.begin() + pos_);
     if (frozen_) frozenRows_.erase(frozenRows_.begin() + pos_);
     positionsValid_ = false;
     currentGone_ = true;
     rowLoaded_ = false;
     mode_ = EditMode::None;
+}
+
+bool RecordsetImpl::HasIndexKey(const std::vector<Variant>& values) const {
+    for (const auto& ic : indexColumns_)
+        if (!values[FieldIndex(ic.field)].IsNull()) return true;
+    return false;
 }
 
 void RecordsetImpl::Requery() {
@@ -501,7 +530,7 @@ void RecordsetImpl::Find(std::string_view criteria, bool fromStart, bool forward
     CheckOpen();
     if (findCriteria_ != criteria || findGeneration_ != conn_->Generation()) {
         SqlCondition cond = TranslateCondition(criteria, Lookup());
-        Stmt s(conn_->Db(), "SELECT rowid FROM " + QuoteIdent(table_) + " WHERE " + cond.sql);
+        Stmt s = conn_->Prepare("SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) + " WHERE " + cond.sql);
         for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
         findSet_.clear();
         while (s.Step()) findSet_.insert(s.Int(0));
@@ -535,11 +564,13 @@ void RecordsetImpl::SetIndex(const std::string& name) {
     if (name.empty()) {
         indexName_.clear();
         indexColumns_.clear();
+        indexIgnoresNulls_ = false;
     } else {
         const IndexInfo* ix = conn_->Table(table_).FindIndex(name);
         if (!ix) Throw(err::kIndexNotFound, name);
         indexName_ = ix->name;
         indexColumns_ = ix->columns;
+        indexIgnoresNulls_ = ix->ignoreNulls;
     }
     mode_ = EditMode::None;
     BuildKeys();
@@ -555,14 +586,14 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>
     while (!op.empty() && op.front() == ' ') op.erase(0, 1);
     if (op != "=") Throw(err::kOperationNotSupported);
     if (keys.empty() || keys.size() > indexColumns_.size() || keys.size() > 10) Throw(err::kInvalidArgument);
-    std::string sql = "SELECT rowid FROM " + QuoteIdent(table_) + " WHERE ";
+    std::string sql = "SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) + " WHERE ";
     std::string orderSql;
     for (size_t i = 0; i < keys.size(); ++i) {
         sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
     }
     for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
-    sql += " ORDER BY " + orderSql + "rowid LIMIT 1";
-    Stmt s(conn_->Db(), sql);
+    sql += " ORDER BY " + orderSql + rowid_ + " LIMIT 1";
+    Stmt s = conn_->Prepare(sql);
     std::vector<Variant> coerced; // bound without copies: must outlive the step
     coerced.reserve(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {

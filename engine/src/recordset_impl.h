@@ -82,6 +82,8 @@ private:
     long PositionOf(int64_t rowid);
     void Freeze();
     void CheckRecordRules(const std::vector<Variant>& values) const;
+    // True when some field of the current index holds a value.
+    bool HasIndexKey(const std::vector<Variant>& values) const;
     std::string ColumnList() const;
     ColumnLookup Lookup() const;
 
@@ -89,11 +91,13 @@ private:
     RecordsetType type_;
     std::string table_;
     std::string tableKey_;
+    std::string rowid_; // the name the table's rowid is read by
     std::optional<std::string> where_;
     std::vector<OrderItem> order_;
     std::string indexName_;
     std::vector<IndexColumnInfo> indexColumns_;
-    std::vector<bool> inPrimaryKey_;
+    bool indexIgnoresNulls_ = false; // records whose key is Null are not in the index
+    std::vector<bool> inRequiredIndex_; // members of the primary key or an index with Required
 
     std::vector<FieldInfo> fields_;
     std::unordered_map<std::string_view, size_t> exactIndex_;

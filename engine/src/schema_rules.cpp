@@ -17,6 +17,28 @@ void CheckObjectName(const std::string& name) {
     if (count > static_cast<size_t>(limits::kMaxNameLength)) Throw(err::kInvalidName, name);
 }
 
+namespace {
+bool StartsWithIgnoringCase(const std::string& name, std::string_view prefix) {
+    return name.size() >= prefix.size() && NamesEqual(std::string_view(name).substr(0, prefix.size()), prefix);
+}
+// prefix followed by one or more digits, as the engine numbers its own objects.
+bool NumberedName(const std::string& name, std::string_view prefix) {
+    return name.size() > prefix.size() && StartsWithIgnoringCase(name, prefix) &&
+           name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+} // namespace
+
+void CheckTableName(const std::string& name) {
+    CheckObjectName(name);
+    // SQLite keeps "sqlite_" names for itself, and the engine's catalog tables and the SQLite
+    // indexes behind the object model's indexes share the file's one namespace with the tables.
+    for (std::string_view reserved : {"MSysDatabase", "MSysTables", "MSysColumns", "MSysIndexes", "MSysIndexColumns",
+                                      "MSysProperties"})
+        if (NamesEqual(name, reserved)) Throw(err::kInvalidName, name);
+    if (StartsWithIgnoringCase(name, "sqlite_") || NumberedName(name, "MSysIdx") || NumberedName(name, "MSysRename_"))
+        Throw(err::kInvalidName, name);
+}
+
 void CheckFieldDefinition(const Field& f) {
     switch (f.Type()) {
     case dao::dbText:

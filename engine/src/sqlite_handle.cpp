@@ -4,10 +4,10 @@
 
 namespace engine::detail {
 
-Stmt::Stmt(sqlite3* db, std::string_view sql) : db_(db) {
+Stmt::Stmt(sqlite3* db, std::string_view sql, std::string file) : db_(db), file_(std::move(file)) {
     int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
                                 SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
-    if (rc != SQLITE_OK) ThrowSqlite(db, rc, sql);
+    if (rc != SQLITE_OK) ThrowSqlite(db, sqlite3_extended_errcode(db), file_);
 }
 
 Stmt& Stmt::operator=(Stmt&& other) noexcept {
@@ -15,6 +15,7 @@ Stmt& Stmt::operator=(Stmt&& other) noexcept {
         sqlite3_finalize(stmt_);
         stmt_ = other.stmt_;
         db_ = other.db_;
+        file_ = std::move(other.file_);
         other.stmt_ = nullptr;
     }
     return *this;
@@ -27,7 +28,7 @@ bool Stmt::Step() {
     // Extended code of the failed step, before reset clears it.
     int ext = sqlite3_extended_errcode(db_);
     sqlite3_reset(stmt_);
-    ThrowSqlite(db_, ext ? ext : rc, sqlite3_sql(stmt_));
+    ThrowSqlite(db_, ext ? ext : rc, file_);
 }
 
 std::string Stmt::Text(int col) const {
@@ -37,33 +38,41 @@ std::string Stmt::Text(int col) const {
 }
 
 void Stmt::Check(int rc) {
-    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc, file_);
 }
 
-void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
-    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    (void)context;
+namespace {
+[[noreturn]] void Raise(long number, const std::string& detail, const std::string& message) {
+    throw Error(number, DescriptionOf(number, detail) + " (" + message + ")");
+}
+} // namespace
+
+void ThrowSqlite(sqlite3* db, int rc, const std::string& file) {
+    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-            Throw(err::kDuplicateKey);
-        if (rc == SQLITE_CONSTRAINT_NOTNULL) Throw(err::kRequiredNull, message);
-        Throw(err::kDuplicateKey);
+            Raise(err::kDuplicateKey, {}, message);
+        // NOT NULL, CHECK, FOREIGN KEY and trigger constraints come only from files that other
+        // tools changed: they are not key violations.
+        Raise(err::kEngineFailure, "CONSTRAINT", message);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        Throw(err::kLocked, message);
+        Raise(err::kLocked, file, message);
     case SQLITE_FULL:
-        Throw(err::kDiskFull);
+        Raise(err::kDiskFull, {}, message);
+    case SQLITE_NOMEM:
+        Raise(err::kOutOfMemory, {}, message);
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
-        Throw(err::kDiskIo, message);
+        Raise(err::kDiskIo, {}, message);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        Throw(err::kBadFormat, message);
+        Raise(err::kBadFormat, file, message);
     case SQLITE_READONLY:
-        Throw(err::kReadOnly);
+        Raise(err::kReadOnly, {}, message);
     default:
-        throw Error(err::kEngineFailure, "データベース エンジンのエラー: " + message);
+        Raise(err::kEngineFailure, std::to_string(rc), message);
     }
 }
 

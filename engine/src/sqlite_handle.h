@@ -16,12 +16,15 @@ struct SqliteCloser {
 using SqliteDb = std::unique_ptr<sqlite3, SqliteCloser>;
 
 // A prepared statement. Reset() after each use so that no statement stays active between
-// engine calls (a commit or rollback then never meets a running statement).
+// engine calls (a commit or rollback then never meets a running statement). file is the path
+// of the database file the statement works on, named by the errors it raises.
 class Stmt {
 public:
     Stmt() = default;
-    Stmt(sqlite3* db, std::string_view sql);
-    Stmt(Stmt&& other) noexcept : stmt_(other.stmt_), db_(other.db_) { other.stmt_ = nullptr; }
+    Stmt(sqlite3* db, std::string_view sql, std::string file = {});
+    Stmt(Stmt&& other) noexcept : stmt_(other.stmt_), db_(other.db_), file_(std::move(other.file_)) {
+        other.stmt_ = nullptr;
+    }
     Stmt& operator=(Stmt&& other) noexcept;
     ~Stmt() { sqlite3_finalize(stmt_); }
     Stmt(const Stmt&) = delete;
@@ -64,10 +67,13 @@ private:
     void Check(int rc);
     sqlite3_stmt* stmt_ = nullptr;
     sqlite3* db_ = nullptr;
+    std::string file_;
 };
 
-// Throws the engine::Error that fits an SQLite result code.
-[[noreturn]] void ThrowSqlite(sqlite3* db, int rc, std::string_view context = {});
+// Throws the engine::Error that fits an SQLite result code: Jet's number and description,
+// with file (the path of the database concerned, when known) where the description names a
+// file, and SQLite's own message after it.
+[[noreturn]] void ThrowSqlite(sqlite3* db, int rc, const std::string& file);
 
 // "name" with embedded quotes doubled: a safe SQLite identifier.
 std::string QuoteIdent(std::string_view name);

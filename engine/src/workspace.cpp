@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "connection.h"
-#include "criteria.h"
+#include "sql_connection.h"
 #include "engine/error.h"
 #include "jet_reader.h"
 #include "value_codec.h"
@@ -19,32 +19,19 @@ namespace {
 
 constexpr int kMaxTransactionLevel = 5;
 
-void DateNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_NULL:
-        sqlite3_result_null(ctx);
-        return;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        sqlite3_result_double(ctx, sqlite3_value_double(argv[0]));
-        return;
-    default: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-        double ole;
-        if (p && detail::DateFromStorage(std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), ole))
-            sqlite3_result_double(ctx, ole);
-        else
-            sqlite3_result_null(ctx);
-    }
-    }
-}
-
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string CanonicalKey(const std::string& path) {
+// A file's identity: one file reached by several paths (links) is opened once.
+std::string FileKey(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return path;
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+std::string AbsolutePath(const std::string& path) {
     char buf[PATH_MAX];
     if (::realpath(path.c_str(), buf)) return buf;
     return path;
@@ -62,26 +49,21 @@ FileKind KindOf(const std::string& path) {
     return FileKind::Other;
 }
 
-detail::SqliteDb OpenSqlite(const std::string& path, int flags, const std::string& shownName) {
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
-    detail::SqliteDb db(raw);
-    if (rc != SQLITE_OK) {
-        if ((rc & 0xff) == SQLITE_CANTOPEN) Throw(err::kDiskIo, shownName);
-        detail::ThrowSqlite(raw, rc);
+// Checks on a short-lived connection of its own that the file holds our catalog. Being able to
+// write, it also rolls back what a commit that was cut off left half-written (SQLite does that
+// on the first read), before the file joins the workspace's connection.
+void CheckNativeFile(const std::string& path, bool readOnly, const std::string& shownName) {
+    const bool writable = !readOnly && ::access(path.c_str(), W_OK) == 0;
+    detail::SqliteDb db = detail::OpenSqlite(path, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, shownName);
+    // The catalog marks our files; anything else is an unrecognised format.
+    if (sqlite3_exec(db.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'Format'", nullptr, nullptr,
+                     nullptr) != SQLITE_OK) {
+        int rc = sqlite3_extended_errcode(db.get());
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) Throw(err::kLocked, shownName);
+        Throw(err::kBadFormat, shownName);
     }
-    // Double-quoted strings are identifiers only: a typo never becomes a string literal.
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(raw, 2000);
-    if (detail::RegisterCriteriaFunctions(raw) != SQLITE_OK) detail::ThrowSqlite(raw, sqlite3_errcode(raw));
-    sqlite3_create_function(raw, "jet_datenum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                            DateNumberFunction, nullptr, nullptr);
-    // Freed pages are not overwritten with zeros: dropping the old copy of a large table would
-    // otherwise rewrite every one of its pages (see engine/doc/format.md).
-    sqlite3_exec(raw, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192; PRAGMA foreign_keys = OFF",
-                 nullptr, nullptr, nullptr);
-    return db;
+    // A file another program put in WAL mode could not share the workspace's atomic commit.
+    if (writable) sqlite3_exec(db.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
 }
 
 } // namespace
@@ -90,6 +72,7 @@ Workspace::Workspace() {
     // The engine keeps no allocation statistics; without them SQLite's allocator takes no lock.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
 }
+
 Workspace::~Workspace() {
     // Connections held by objects that outlive the engine (globals destroyed after it at exit)
     // must not call back into a workspace that is gone.
@@ -107,31 +90,69 @@ void Workspace::Forget(detail::Connection* conn) {
     }
 }
 
+std::vector<std::shared_ptr<detail::Connection>> Workspace::LiveConnections() const {
+    std::vector<std::shared_ptr<detail::Connection>> live;
+    for (const auto& [key, weak] : connections_)
+        if (auto c = weak.lock()) live.push_back(std::move(c));
+    return live;
+}
+
+bool Workspace::IsFileOpen(const std::string& path) const {
+    const std::string key = FileKey(path);
+    if (auto it = connections_.find(key); it != connections_.end() && !it->second.expired()) return true;
+    auto sql = sharedSql_.lock();
+    return sql && sql->Holds(key);
+}
+
+void Workspace::CompleteWalks() {
+    for (const auto& c : LiveConnections()) c->CompleteWalks();
+}
+
+std::shared_ptr<detail::SqlConnection> Workspace::SharedSql() {
+    if (auto live = sharedSql_.lock()) return live;
+    auto sql = detail::SqlConnection::OpenShared();
+    // A transaction that began before any native file was open covers this one too.
+    for (int level = 1; level <= level_; ++level) sql->Begin(level);
+    sharedSql_ = sql;
+    return sql;
+}
+
+void Workspace::Keep(const std::shared_ptr<detail::Connection>& conn) {
+    connections_[conn->Key()] = conn;
+    if (level_ > 0) inTransaction_.push_back(conn);
+}
+
+std::shared_ptr<detail::Connection> Workspace::OpenNative(const std::string& path, const std::string& key,
+                                                          bool readOnly) {
+    CheckNativeFile(path, readOnly, path);
+    auto sql = SharedSql();
+    std::string schema = sql->Attach(key, AbsolutePath(path));
+    readOnly = readOnly || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
+    return std::make_shared<detail::Connection>(*this, key, path, std::move(sql), std::move(schema), readOnly);
+}
+
 std::shared_ptr<detail::Connection> Workspace::ConnectionFor(const std::string& path, bool readOnly) {
     if (!FileExists(path)) Throw(err::kFileNotFound, path);
-    std::string key = CanonicalKey(path);
+    std::string key = FileKey(path);
     if (auto it = connections_.find(key); it != connections_.end())
         if (auto live = it->second.lock()) return live;
 
-    std::string sqlitePath = path;
-    FileKind kind = KindOf(path);
-    if (kind == FileKind::Other) Throw(err::kBadFormat, path);
-    if (kind == FileKind::Jet) {
-        sqlitePath = detail::NativeCopyOfJetFile(path);
-        readOnly = true;
-    }
-    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    detail::SqliteDb db = OpenSqlite(sqlitePath, flags, path);
-    // The catalog marks our files; anything else is an unrecognised format.
-    if (sqlite3_exec(db.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'Format'", nullptr,
-                     nullptr, nullptr) != SQLITE_OK) {
-        int rc = sqlite3_extended_errcode(db.get());
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) Throw(err::kLocked, path);
+    std::shared_ptr<detail::Connection> conn;
+    switch (KindOf(path)) {
+    case FileKind::Other:
         Throw(err::kBadFormat, path);
+    case FileKind::Jet: {
+        const std::string copy = detail::NativeCopyOfJetFile(path);
+        CheckNativeFile(copy, true, path);
+        conn = std::make_shared<detail::Connection>(*this, key, path, detail::SqlConnection::OpenAlone(copy, path),
+                                                    "main", true);
+        break;
     }
-    auto conn = std::make_shared<detail::Connection>(*this, key, path, std::move(db), readOnly, std::string());
-    for (int level = 1; level <= level_; ++level) conn->Begin(level);
-    connections_[key] = conn;
+    case FileKind::Native:
+        conn = OpenNative(path, key, readOnly);
+        break;
+    }
+    Keep(conn);
     return conn;
 }
 
@@ -141,69 +162,81 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool /*exclusive*/,
 
 DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string& locale) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) Throw(err::kDatabaseExists);
-    std::shared_ptr<detail::Connection> conn;
+    if (::lstat(path.c_str(), &st) == 0) Throw(err::kDatabaseExists);
+    // The new file gets its catalog on a connection of its own, committed at once: creating a
+    // database is not part of a running transaction (its Rollback leaves the file).
     try {
-        detail::SqliteDb db = OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
-        conn = std::make_shared<detail::Connection>(*this, CanonicalKey(path), path, std::move(db), false, std::string());
-        conn->InitCatalog(locale);
+        detail::SqliteDb db = detail::OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
+        detail::CreateCatalog(db.get(), locale, path);
     } catch (...) {
-        conn.reset();
+        std::remove(path.c_str());
+        std::remove((path + "-journal").c_str());
+        throw;
+    }
+    try {
+        return std::make_shared<Database>(ConnectionFor(path, false));
+    } catch (...) {
         std::remove(path.c_str());
         throw;
     }
-    connections_[conn->Key()] = conn;
-    for (int level = 1; level <= level_; ++level) conn->Begin(level);
-    return std::make_shared<Database>(conn);
+}
+
+void Workspace::EndTransaction() {
+    inTransaction_.clear();
+    if (auto sql = sharedSql_.lock()) sql->DetachWaiting();
 }
 
 void Workspace::BeginTrans() {
     if (level_ >= kMaxTransactionLevel) Throw(err::kTooManyTransactions);
-    int level = level_ + 1;
-    std::vector<std::shared_ptr<detail::Connection>> started;
-    try {
-        for (auto& [key, weak] : connections_) {
-            if (auto c = weak.lock()) {
-                c->Begin(level);
-                started.push_back(c);
-            }
-        }
-    } catch (...) {
-        for (auto& c : started) c->Rollback(level);
-        throw;
+    auto sql = sharedSql_.lock();
+    if (sql) {
+        sql->CheckTransaction();
+        sql->Begin(level_ + 1);
     }
-    level_ = level;
+    if (++level_ == 1) inTransaction_ = LiveConnections();
 }
 
 void Workspace::CommitTrans() {
     if (level_ == 0) Throw(err::kNotInTransaction);
-    int level = level_;
-    std::vector<std::shared_ptr<detail::Connection>> live;
-    for (auto& [key, weak] : connections_)
-        if (auto c = weak.lock()) live.push_back(c);
-    level_ = level - 1;
-    size_t done = 0;
-    try {
-        for (; done < live.size(); ++done) live[done]->Commit(level);
-    } catch (...) {
-        // A file that could not commit, and the ones after it, are rolled back so that no
-        // file is left inside a transaction nobody will end.
-        for (size_t i = done; i < live.size(); ++i) {
-            try {
-                if (live[i]->Depth() >= level) live[i]->Rollback(level);
-            } catch (...) {
-            }
-        }
-        throw;
+    const int level = level_;
+    const auto live = LiveConnections();
+    if (auto sql = sharedSql_.lock()) {
+        sql->CheckTransaction();
+        for (const auto& c : live) c->BeforeCommit();
+        // One COMMIT for every attached file: SQLite's super-journal makes it all or nothing.
+        // When it fails the level stays open for Rollback.
+        sql->Commit(level);
     }
+    level_ = level - 1;
+    for (const auto& c : live) c->AfterCommit(level);
+    if (level_ == 0) EndTransaction();
 }
 
 void Workspace::Rollback() {
     if (level_ == 0) Throw(err::kNotInTransaction);
-    int level = level_;
+    const int level = level_;
+    const auto live = LiveConnections();
+    // Every step is tried whatever failed before it; the first failure is reported at the end,
+    // with the others' descriptions.
+    std::vector<Error> failures;
+    auto attempt = [&](auto&& step) {
+        try {
+            step();
+        } catch (const Error& e) {
+            failures.push_back(e);
+        }
+    };
+    for (const auto& c : live) attempt([&] { c->BeforeRollback(); });
+    if (auto sql = sharedSql_.lock()) attempt([&] { sql->Rollback(level); });
     level_ = level - 1;
-    for (auto& [key, weak] : connections_)
-        if (auto c = weak.lock()) c->Rollback(level);
+    for (const auto& c : live) c->AfterRollback(level);
+    if (level_ == 0) EndTransaction();
+    if (failures.empty()) return;
+    std::string description = failures.front().Description();
+    for (size_t i = 1; i < failures.size(); ++i)
+        if (description.find(failures[i].Description()) == std::string::npos)
+            description += "\n" + failures[i].Description();
+    throw Error(failures.front().Number(), description);
 }
 
 DBEngine& DBEngine::Instance() {

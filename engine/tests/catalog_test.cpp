@@ -181,24 +181,24 @@ TEST(Catalog, JetLimitsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(db->TableDefs().Contains("empty"));
 }
 
-TEST(Catalog, NamesWithQuotesBracketsAndBlanksWork) {
+TEST(Catalog, NamesWithQuotesAndBlanksWork) {
     TempDir dir;
     DatabasePtr db = Ws().CreateDatabase(dir.File("n.mdb"), kLangJapanese);
-    auto td = db->CreateTableDef("O'Brien [x] \"q\"");
+    auto td = db->CreateTableDef("O'Brien \"q\" x");
     AddField(td, "it's", dao::dbText, 10);
-    AddField(td, "a]b", dao::dbLong);
+    AddField(td, "a \"b\"", dao::dbLong);
     AddIndex(td, "ix'1", {"it's"}, true);
     db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset("SELECT * FROM [O'Brien [x]] \"q\"] ORDER BY [a]]b]");
+    auto rs = db->OpenRecordset("SELECT * FROM [O'Brien \"q\" x] ORDER BY [a \"b\"]");
     rs->AddNew();
     rs->SetValue("it's", Variant("v'1"));
-    rs->SetValue("a]b", Variant::Long(3));
+    rs->SetValue("a \"b\"", Variant::Long(3));
     rs->Update();
     rs->Requery();
     rs->FindFirst("[it's] = 'v''1'");
     EXPECT_FALSE(rs->NoMatch());
-    EXPECT_EQ(CLng(rs->Value("a]b")), 3);
-    db->Execute("DELETE * FROM [O'Brien [x]] \"q\"]");
+    EXPECT_EQ(CLng(rs->Value("a \"b\"")), 3);
+    db->Execute("DELETE * FROM [O'Brien \"q\" x]");
     rs->Requery();
     EXPECT_TRUE(rs->Eof());
 }

@@ -11,6 +11,7 @@
 
 #include "jet_reader.h"
 #include "jet_test_support.h"
+#include "shared_test_data.h"
 #include "test_support.h"
 
 using namespace engine;
@@ -87,6 +88,7 @@ void ReadEverything(const DatabasePtr& db) {
 } // namespace
 
 TEST(JetDamage, DamagedCopiesEndInACleanReadOrBadFormat) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     detail::SetJetReadTimeLimit(kTimeLimit, std::chrono::milliseconds(0));
     struct Job {

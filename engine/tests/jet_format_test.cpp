@@ -9,6 +9,7 @@
 #include <map>
 
 #include "jet_format.h"
+#include "shared_test_data.h"
 
 using namespace engine::detail::jet;
 
@@ -219,6 +220,7 @@ TEST(JetFormat, LongValuesInlineOnOnePageAndChained) {
 // physical ones by the physical number, not by position: DataIndex (logical number 2) is
 // backed by physical index 1, a unique index over data1 and data2.
 TEST(JetFormat, TableDefinitionMapsIndexesByTheirPhysicalNumber) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     std::string image = ReadWhole(TestFile("testIndexPropertiesV2000.mdb"));
     ASSERT_GT(image.size(), 40u * 4096);
     std::string error;
@@ -244,6 +246,7 @@ TEST(JetFormat, TableDefinitionMapsIndexesByTheirPhysicalNumber) {
 }
 
 TEST(JetFormat, DamagedTableDefinitionsAreReportedNotRead) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     const std::string original = ReadWhole(TestFile("testIndexPropertiesV2000.mdb"));
     const size_t at = 39 * 4096;
     struct Damage {
@@ -267,4 +270,14 @@ TEST(JetFormat, DamagedTableDefinitionsAreReportedNotRead) {
         EXPECT_FALSE(ReadTdef(Version::Jet4, 39, PagesOf(image, Version::Jet4), error));
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(JetFormat, SingleBytePagesDecodeUndefinedBytesAsTheirCodePoints) {
+    CodePageDecoder latin("CP1252");
+    EXPECT_EQ(latin.Decode("a\x81\x8D\x8F\x90\x9D\x80z"), std::optional<std::string>("a\u0081\u008D\u008F\u0090\u009D€z"));
+    // A double-byte code page keeps refusing what does not decode.
+    CodePageDecoder japanese("CP932");
+    EXPECT_EQ(japanese.Decode("\x93\xFA"), std::optional<std::string>("日"));
+    EXPECT_EQ(japanese.Decode("ab\x82"), std::nullopt);
+    EXPECT_EQ(japanese.Decode("\xA0"), std::nullopt);
 }

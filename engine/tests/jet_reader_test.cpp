@@ -16,8 +16,10 @@
 #include <iterator>
 #include <thread>
 
+#include "jet_format.h"
 #include "jet_reader.h"
 #include "jet_test_support.h"
+#include "shared_test_data.h"
 #include "test_support.h"
 
 using namespace engine;
@@ -147,6 +149,7 @@ void ExpectIndexes(const DatabasePtr& db, const std::string& table,
 } // namespace
 
 TEST(JetReader, TableListsMatchMdbTables) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     for (const char* file : kJetFiles) {
         SCOPED_TRACE(file);
         DatabasePtr db = Ws().OpenDatabase(JetFile(file));
@@ -165,6 +168,7 @@ TEST(JetReader, TableListsMatchMdbTables) {
 // Types and sizes as mdb-schema shows them, AllowZeroLength, Required and DefaultValue as
 // mdb-prop shows them; Attributes as Jet reports them (1 fixed, 2 variable, 16 auto-number).
 TEST(JetReader, FieldDefinitionsMatchMdbSchemaAndMdbProp) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     using namespace dao;
     DatabasePtr v97 = Ws().OpenDatabase(JetFile("testV1997.mdb"));
     ExpectFields(v97, "Table1",
@@ -253,6 +257,7 @@ TEST(JetReader, FieldDefinitionsMatchMdbSchemaAndMdbProp) {
 // the names tell the intent (unique or ignore-nulls data indexes). Foreign-key entries of
 // relationships are not indexes of the table, as mdb-schema shows.
 TEST(JetReader, IndexesKeepPrimaryUniqueIgnoreNullsOrderAndDirection) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     DatabasePtr v97 = Ws().OpenDatabase(JetFile("testV1997.mdb"));
     ExpectIndexes(v97, "Table1",
                   {{"B", false, false, false, {"B"}}, {"PrimaryKey", true, true, false, {"A"}}});
@@ -299,6 +304,7 @@ TEST(JetReader, IndexesKeepPrimaryUniqueIgnoreNullsOrderAndDirection) {
 // Every value of every table of every file, compared with mdb-export's output; the record
 // counts with it.
 TEST(JetReader, EveryValueMatchesMdbExport) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     for (const char* file : kJetFiles) {
         DatabasePtr db = Ws().OpenDatabase(JetFile(file));
         for (const auto& table : UserTables(db)) {
@@ -325,6 +331,7 @@ TEST(JetReader, EveryValueMatchesMdbExport) {
 }
 
 TEST(JetReader, ValuesComeWithTheirTypes) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     DatabasePtr db = Ws().OpenDatabase(JetFile("testV1997.mdb"));
     RecordsetPtr rs =
         db->OpenRecordset("SELECT * FROM [Table1] ORDER BY A DESC", RecordsetType::Dynaset);
@@ -366,6 +373,7 @@ TEST(JetReader, ValuesComeWithTheirTypes) {
 // amount, an empty text next to a Null, and Descriptions (by renaming the properties
 // ColumnWidth and Orientation, of the same length, in the property blobs).
 TEST(JetReader, PatchedValuesKeepWhatJetStores) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     std::string image = ReadWhole(JetFile("testV1997.mdb"));
     // Table1's records are on page 31: the first at 2008, the second at 1954.
@@ -410,6 +418,7 @@ TEST(JetReader, PatchedValuesKeepWhatJetStores) {
 
 // Jet 3 text follows the header's code page (932 when it names none), or the setting.
 TEST(JetReader, Jet3TextIsDecodedWithTheCodePageAndBadBytesAreReported) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     const std::string original = ReadWhole(JetFile("testV1997.mdb"));
     const size_t textAt = 31 * 2048 + 1954 + 32; // "abcdefg", A of Table1's second record
@@ -474,6 +483,7 @@ TEST(JetReader, Jet3TextIsDecodedWithTheCodePageAndBadBytesAreReported) {
 }
 
 TEST(JetReader, EveryKindOfChangeIsRefusedAsReadOnly) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     const std::string path = JetFile("testV1997.mdb");
     const std::string before = ReadWhole(path);
     DatabasePtr db = Ws().OpenDatabase(path, false, false);
@@ -532,6 +542,7 @@ TEST(JetReader, EveryKindOfChangeIsRefusedAsReadOnly) {
 }
 
 TEST(JetReader, RecordsetsOfEveryKindFindAndSeek) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     DatabasePtr db = Ws().OpenDatabase(JetFile("indexTestV2000.mdb"));
     RecordsetPtr tab = db->OpenRecordset("Table1", RecordsetType::Table);
     tab->SetIndex("PrimaryKey");
@@ -557,6 +568,7 @@ TEST(JetReader, RecordsetsOfEveryKindFindAndSeek) {
 }
 
 TEST(JetReader, OpeningTheSameUnchangedFileAgainReusesTheCopy) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     std::string path = WriteFile(dir, "again.mdb", ReadWhole(JetFile("indexTestV1997.mdb")));
     std::string first = detail::NativeCopyOfJetFile(path);
@@ -580,6 +592,7 @@ TEST(JetReader, OpeningTheSameUnchangedFileAgainReusesTheCopy) {
 }
 
 TEST(JetReader, HeadersOfOtherGenerationsAreRefused) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     std::string jet4 = ReadWhole(JetFile("emptyJet4.mdb"));
     std::string ace = jet4;
@@ -614,6 +627,7 @@ TEST(JetReader, HeadersOfOtherGenerationsAreRefused) {
 // message or writing nothing: each gives 3343 naming the file and the reason, in bounded time,
 // and leaves neither processes nor files behind.
 TEST(JetReader, AFailingReaderProgramGivesBadFormatAndLeavesNothingBehind) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     std::string jet = WriteFile(dir, "victim.mdb", ReadWhole(JetFile("indexTestV1997.mdb")));
     std::string pidFile = dir.File("grandchild.pid");
@@ -671,6 +685,7 @@ TEST(JetReader, AFailingReaderProgramGivesBadFormatAndLeavesNothingBehind) {
 // it, and the next conversion (of any process) removes it. The helper is this test program,
 // run again with only JetReaderHelper selected.
 TEST(JetReader, CopyFolderIsRemovedAtExitOrByTheNextProcess) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     std::string normal = RunHelper(false);
     ASSERT_FALSE(normal.empty());
     EXPECT_FALSE(fs::exists(normal));
@@ -691,8 +706,115 @@ TEST(JetReader, CopyFolderIsRemovedAtExitOrByTheNextProcess) {
 TEST(JetReaderHelper, ConvertAndReportTheFolder) {
     const char* mode = std::getenv("JET_READER_HELPER");
     if (!mode) GTEST_SKIP() << "only run as a helper process";
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     Ws().OpenDatabase(JetFile("testV1997.mdb"))->Close();
     std::printf("FOLDER=%s\n", detail::JetCopyFolder().c_str());
     std::fflush(stdout);
     if (std::string(mode) == "wait") std::this_thread::sleep_for(std::chrono::seconds(60));
+}
+
+// Jet 3 files set the column flag 0x40 on ordinary Date, Currency, Integer and Text columns:
+// only a Long with 0x04 or a GUID with 0x40 is an auto number.
+TEST(JetReader, Jet3ColumnFlag40MakesNoAutoNumberOfOtherTypes) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    TempDir dir;
+    std::string image = ReadWhole(JetFile("testV1997.mdb"));
+    using namespace detail::jet;
+    PageSource pages = [&image](uint32_t page, std::string& out) {
+        if (page == 0 || (uint64_t(page) + 1) * 2048 > image.size()) return false;
+        out = image.substr(size_t(page) * 2048, 2048);
+        return true;
+    };
+    // Table1's definition: the one whose columns are A to I.
+    size_t entries = 0;
+    std::vector<TdefColumn> columns;
+    for (uint32_t page = 1; (size_t(page) + 1) * 2048 <= image.size() && !entries; ++page) {
+        if (image[size_t(page) * 2048] != 0x02) continue;
+        std::string error;
+        auto tdef = ReadTdef(Version::Jet3, page, pages, error);
+        if (!tdef || tdef->columns.size() != 9 || tdef->columns[0].rawName != "A" || tdef->columns[8].rawName != "I")
+            continue;
+        entries = size_t(page) * 2048 + 43 + tdef->realIndexes.size() * 8; // column entries of 18 bytes
+        columns = tdef->columns;
+    }
+    ASSERT_NE(entries, 0u);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const std::string& name = columns[i].rawName;
+        char& flags = image[entries + i * 18 + 13];
+        ASSERT_EQ(static_cast<uint8_t>(flags), columns[i].flags) << name;
+        if (name == "D" || name == "G" || name == "H") {
+            ASSERT_EQ(flags, 0x03) << name;
+            flags = 0x43;
+        } else if (name == "A") {
+            flags = static_cast<char>(flags | 0x40);
+        }
+    }
+    DatabasePtr db = Ws().OpenDatabase(WriteFile(dir, "flags.mdb", image));
+    TableDefPtr td = db->TableDefs().Item("Table1");
+    for (const auto& [name, attributes] : std::vector<std::pair<std::string, long>>{
+             {"A", dao::dbVariableField}, {"D", dao::dbFixedField}, {"G", dao::dbFixedField}, {"H", dao::dbFixedField}})
+        EXPECT_EQ(td->Fields().Item(name)->Attributes(), attributes) << name;
+    RecordsetPtr rs = db->OpenRecordset("Table1", RecordsetType::Snapshot);
+    EXPECT_EQ(rs->Value("G"), Variant::Date(DateSerial(1981, 12, 12)));
+    // The genuine auto numbers stay: a Long with 0x04 and a GUID with 0x40.
+    EXPECT_EQ(db->TableDefs().Item("Table3")->Fields().Item("a")->Attributes(), 17);
+    EXPECT_EQ(db->TableDefs().Item("Table4")->Fields().Item("data")->Attributes(), 17);
+}
+
+// A byte code page 1252 leaves undefined decodes as Windows decodes it, so the file opens.
+TEST(JetReader, BytesCodePage1252LeavesUndefinedDecodeToTheSameCodePoints) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    TempDir dir;
+    std::string image = ReadWhole(JetFile("testV1997.mdb"));
+    const size_t textAt = 31 * 2048 + 1954 + 32; // "abcdefg", A of Table1's second record
+    ASSERT_EQ(image.substr(textAt, 7), "abcdefg");
+    image.replace(textAt, 7, "\x81\x8D\x8F\x90\x9D\x80g");
+    RecordsetPtr rs = Ws().OpenDatabase(WriteFile(dir, "undefined.mdb", image))
+                          ->OpenRecordset("SELECT * FROM [Table1] ORDER BY B DESC", RecordsetType::Snapshot);
+    EXPECT_EQ(rs->Value("A"), Variant("\u0081\u008D\u008F\u0090\u009D€g"));
+}
+
+// The reader program dies with the process that started it, also when that process is killed
+// while the reader waits (here for a FIFO nobody writes).
+TEST(JetReader, TheReaderProgramEndsWithItsParent) {
+    TempDir dir;
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    const std::string program = fs::path(std::string(self, static_cast<size_t>(n))).parent_path() / "tavorin-jetread";
+    ASSERT_TRUE(fs::exists(program));
+    const std::string fifo = dir.File("input.mdb"), output = dir.File("out.db");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    // A parent that is gone already when the reader starts: the reader stops at once.
+    {
+        EnvGuard parent("TAVORIN_JETREAD_PARENT", "1");
+        std::string status = jettest::Run(ShellQuote(program) + " " + ShellQuote(fifo) + " " + ShellQuote(output) +
+                                 " >/dev/null 2>&1; echo $?");
+        EXPECT_EQ(status, "3\n");
+    }
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pid_t middle = ::fork();
+    if (middle == 0) {
+        pid_t reader = ::fork();
+        if (reader == 0) {
+            ::setenv("TAVORIN_JETREAD_PARENT", std::to_string(::getppid()).c_str(), 1);
+            ::execl(program.c_str(), program.c_str(), fifo.c_str(), output.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::write(fds[1], &reader, sizeof reader);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the reader is waiting by now
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    pid_t reader = -1;
+    ASSERT_EQ(::read(fds[0], &reader, sizeof reader), static_cast<ssize_t>(sizeof reader));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(middle, &status, 0);
+    const bool gone = ProcessGone(reader);
+    if (!gone) ::kill(reader, SIGKILL);
+    EXPECT_TRUE(gone);
 }

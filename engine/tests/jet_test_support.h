@@ -21,9 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "test_support.h"
+
 namespace jettest {
 
 namespace fs = std::filesystem;
+using enginetest::EnvGuard;
 
 inline const char* const kJetFiles[] = {"compIndexTestV1997.mdb",       "emptyJet4.mdb",
                                         "fixedTextTestV2000.mdb",       "indexTestV1997.mdb",
@@ -88,27 +91,6 @@ inline void SetJet3HeaderCodePage(std::string& image, int codePage) {
     image[0x3C] = static_cast<char>(image[0x3C] ^ ((old ^ codePage) & 0xFF));
     image[0x3D] = static_cast<char>(image[0x3D] ^ (((old ^ codePage) >> 8) & 0xFF));
 }
-
-// Sets an environment variable for the scope of the guard.
-class EnvGuard {
-  public:
-    EnvGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    EnvGuard(const EnvGuard&) = delete;
-    EnvGuard& operator=(const EnvGuard&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 struct PipeCloser {
     void operator()(FILE* f) const { pclose(f); }

@@ -1,4 +1,7 @@
 // Workspace transactions span every open file; rollback undoes data and schema changes.
+#include <sqlite3.h>
+#include <unistd.h>
+
 #include "test_support.h"
 
 using namespace engine;
@@ -133,4 +136,108 @@ TEST(Transactions, AutoNumbersAreNeverReusedInATable) {
     rs->Update();
     rs->MoveLast();
     EXPECT_EQ(CLng(rs->Value("ID")), 4);
+}
+
+TEST(Transactions, ADatabaseClosedInsideATransactionStaysPartOfIt) {
+    TempDir dir;
+    DatabasePtr a = MakeDb(dir.File("a.mdb"));
+    MakeDb(dir.File("b.mdb"))->Close();
+    for (bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        Ws().BeginTrans();
+        DatabasePtr b = Ws().OpenDatabase(dir.File("b.mdb"));
+        Add(a, 1);
+        Add(b, 2);
+        b->Close();
+        b.reset();
+        EXPECT_TRUE(Ws().IsFileOpen(dir.File("b.mdb")));
+        if (commit)
+            Ws().CommitTrans();
+        else
+            Ws().Rollback();
+        EXPECT_FALSE(Ws().IsFileOpen(dir.File("b.mdb")));
+        EXPECT_EQ(Count(Ws().OpenDatabase(dir.File("b.mdb"))), 1);
+        EXPECT_EQ(Count(a), 1);
+    }
+}
+
+TEST(Transactions, ADatabaseCreatedInsideATransactionKeepsItsCatalogAfterRollback) {
+    TempDir dir;
+    DatabasePtr a = MakeDb(dir.File("a.mdb"));
+    Ws().BeginTrans();
+    Add(a, 1);
+    DatabasePtr fresh = MakeDb(dir.File("fresh.mdb"));
+    Add(fresh, 2);
+    Ws().Rollback();
+    EXPECT_EQ(Count(a), 0);
+    // Creating the file is not undone; the table made inside the transaction is.
+    EXPECT_EQ(fresh->Connect(), kLangJapanese);
+    EXPECT_FALSE(fresh->TableDefs().Contains("T"));
+    fresh.reset();
+    EXPECT_EQ(Ws().OpenDatabase(dir.File("fresh.mdb"))->TableDefs().Count(), 0u);
+}
+
+TEST(Transactions, OneFileReachedByTwoPathsIsOpenedOnce) {
+    TempDir dir;
+    DatabasePtr a = MakeDb(dir.File("a.mdb"));
+    ASSERT_EQ(::link(dir.File("a.mdb").c_str(), dir.File("link.mdb").c_str()), 0);
+    DatabasePtr viaLink = Ws().OpenDatabase(dir.File("link.mdb"));
+    Ws().BeginTrans();
+    Add(viaLink, 1);
+    EXPECT_EQ(Count(a), 1); // the same file, not a second one waiting on the first one's lock
+    Ws().CommitTrans();
+    a.reset();
+    EXPECT_TRUE(Ws().IsFileOpen(dir.File("a.mdb")));
+    viaLink.reset();
+    EXPECT_FALSE(Ws().IsFileOpen(dir.File("a.mdb")));
+    EXPECT_FALSE(Ws().IsFileOpen(dir.File("link.mdb")));
+}
+
+TEST(Transactions, TenNativeFilesAtATimeThenTooManyDatabases) {
+    TempDir dir;
+    MakeDb(dir.File("spare.mdb"))->Close();
+    std::vector<DatabasePtr> open;
+    for (int i = 0; i < 10; ++i) open.push_back(MakeDb(dir.File("f" + std::to_string(i) + ".mdb")));
+    EXPECT_EQ(ErrorOf([&] { MakeDb(dir.File("eleventh.mdb")); }), err::kTooManyDatabases);
+    EXPECT_FALSE(fs::exists(dir.File("eleventh.mdb"))); // a database that could not open is not left
+    EXPECT_EQ(ErrorOf([&] { Ws().OpenDatabase(dir.File("spare.mdb")); }), err::kTooManyDatabases);
+    open.back()->Close();
+    DatabasePtr spare = Ws().OpenDatabase(dir.File("spare.mdb"));
+    // The files open together commit together.
+    Ws().BeginTrans();
+    for (size_t i = 0; i + 1 < open.size(); ++i) Add(open[i], static_cast<int>(i));
+    Add(spare, 99);
+    Ws().CommitTrans();
+    EXPECT_EQ(Count(spare), 1);
+    EXPECT_EQ(Count(open.front()), 1);
+}
+
+// A walk running on one file keeps every file read meanwhile in a read transaction of the
+// shared connection; closing such a file still lets it go, so other programs can write it.
+TEST(Transactions, AClosedFileIsLetGoWhileAWalkRunsOnAnother) {
+    TempDir dir;
+    DatabasePtr a = MakeDb(dir.File("a.mdb"));
+    Ws().BeginTrans();
+    for (int i = 0; i < 2000; ++i) Add(a, i);
+    Ws().CommitTrans();
+    auto walk = a->OpenRecordset("SELECT * FROM T ORDER BY N", RecordsetType::Snapshot);
+    walk->MoveNext();
+    {
+        DatabasePtr b = MakeDb(dir.File("b.mdb"));
+        Add(b, 1);
+        EXPECT_EQ(Count(b), 1);
+    }
+    EXPECT_FALSE(Ws().IsFileOpen(dir.File("b.mdb")));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.File("b.mdb").c_str(), &other), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; INSERT INTO T VALUES (5); COMMIT", nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(other);
+    sqlite3_close(other);
+    // The walk goes on where it was.
+    EXPECT_EQ(CLng(walk->Value("N")), 1);
+    long seen = 1;
+    for (walk->MoveNext(); !walk->Eof(); walk->MoveNext()) ++seen;
+    EXPECT_EQ(seen, 1999);
+    EXPECT_EQ(Count(Ws().OpenDatabase(dir.File("b.mdb"))), 2);
 }

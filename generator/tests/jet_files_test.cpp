@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "engine/error.h"
+#include "shared_test_data.h"
 #include "support.h"
 
 using namespace vespentest;
@@ -115,6 +116,7 @@ std::string JetRefusal(const std::string& file) {
 }
 
 TEST(JetFiles, CommandLineModuleMatchesMdbSchemaForEveryFile) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
     if (Capture("command -v mdb-schema").empty())
         GTEST_SKIP() << "mdb-schema (mdbtools) is not installed";
     std::vector<std::string> files;

@@ -15,6 +15,8 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 
+struct sqlite3;
+
 namespace engine {
 
 class Database;
@@ -66,8 +68,20 @@ public:
     // Records changed by the last Execute.
     long RecordsAffected() const { return recordsAffected_; }
 
+    // Releases this object. Inside a transaction the file stays part of it: CommitTrans or
+    // Rollback of the workspace still reaches the changes made through it.
     void Close();
     bool IsOpen() const { return conn_ != nullptr; }
+
+    // For a statement the object model does not make (one INSERT ... SELECT copying a table's
+    // records, with SQL functions a caller registers): the SQLite connection that reaches this
+    // file, and the file's schema name on it. Such a statement must name every table qualified
+    // by that schema ("schema"."table"), since other files share the connection, and runs inside
+    // the workspace's transaction. The connection belongs to the workspace: never close it, and
+    // never begin, commit or roll back on it. Recordsets open on a table that such a statement
+    // changes do not see the change until Requery.
+    sqlite3* SqliteHandle() const;
+    const std::string& SchemaName() const;
 
     // Engine internals.
     const std::shared_ptr<detail::Connection>& Conn() const;

@@ -74,11 +74,19 @@ constexpr long kNoFieldDefined = 3264;
 constexpr long kIndexExists = 3284;
 constexpr long kPrimaryExists = 3283;
 constexpr long kLocked = 3045;
+constexpr long kOutOfMemory = 7;
+constexpr long kTooManyDatabases = 3048;
+// The engine's own number (Jet has none for it): SQLite rolled the open transaction back by
+// itself after a failed statement, so no change is accepted until Rollback ends it.
+constexpr long kTransactionLost = 3900;
 } // namespace err
 
 // Builds an Error with the engine's own Japanese description for a number.
 // `detail` replaces the "|" placeholder of descriptions that name an object.
 [[noreturn]] void Throw(long number, const std::string& detail = {});
 std::string DescriptionOf(long number, const std::string& detail = {});
+// True when the engine has a description of its own for the number (DescriptionOf gives a
+// generic text for the others).
+bool HasDescription(long number);
 
 } // namespace engine

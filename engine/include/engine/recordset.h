@@ -7,11 +7,14 @@
 //   table is changed afterwards through another recordset. Values are read from the file as
 //   the cursor moves; only when the table is changed does the snapshot keep its own copy.
 // - Table (updatable, a table name only): the records in the order of the current Index, with
-//   Seek "=" on that index.
+//   Seek "=" on that index. An index with IgnoreNulls leaves out the records whose index
+//   fields are all Null.
 //
 // Field values are Variants, by name (ignoring case) or by 0-based position. Every change is
 // checked against its field when Update runs: type, range, text length in code page 932
-// bytes, zero-length text, Required, and unique indexes.
+// bytes, zero-length text, Required (of the field, and of every index it belongs to), and
+// unique indexes. Edit, Update and Delete of a record that another recordset or statement
+// deleted meanwhile give 3167.
 #pragma once
 
 #include <cstdint>

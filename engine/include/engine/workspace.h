@@ -1,19 +1,35 @@
 // DBEngine and Workspace: the entry to the object model.
 //
 // DBEngine::Instance().Workspaces(0) is the one workspace the programs use. It opens and
-// creates databases and runs transactions: BeginTrans starts a transaction on every database
-// file open through the workspace (and on files opened while it runs); CommitTrans and
-// Rollback end it on all of them. Rollback undoes every change since BeginTrans, schema
-// changes included. Transactions nest up to five levels.
+// creates databases and runs transactions: a transaction spans every database file open
+// through the workspace, files opened while it runs included. CommitTrans lands on every file
+// changed in the transaction or on none, also when the disk fails or the program is killed
+// half-way; Rollback undoes every change since BeginTrans, schema changes included, in all of
+// them. A Database closed inside a transaction stays part of it until CommitTrans or Rollback.
+// Transactions nest up to five levels.
+//
+// When a statement fails in a way that made SQLite roll the whole transaction back (a full
+// disk, an I/O error, no memory), the workspace refuses every further change, and CommitTrans,
+// with err::kTransactionLost until Rollback ends the transaction. A CommitTrans that fails
+// leaves the transaction open: Rollback ends it.
+//
+// Native files are written through one SQLite connection (engine/doc/format.md), which holds at
+// most ten native files at a time: opening an eleventh gives 3048. Genuine Jet files, opened as
+// read-only copies, do not count.
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
 
 namespace engine {
+
+namespace detail {
+class SqlConnection;
+}
 
 class Workspace {
 public:
@@ -33,12 +49,30 @@ public:
     void Rollback();
     int TransactionLevel() const { return level_; }
 
+    // True while any engine object (a Database, even one closed inside the open transaction,
+    // a Recordset, a TableDef) still holds the file at path, so that it must not be renamed,
+    // copied or deleted. Another path to the same file (a link) counts as the same file.
+    bool IsFileOpen(const std::string& path) const;
+
     // Engine internals: the connection for a file, shared by its Database objects.
     std::shared_ptr<detail::Connection> ConnectionFor(const std::string& path, bool readOnly);
     void Forget(detail::Connection* conn);
+    // Reads the rest of every running walk, so that no statement of the workspace stays active.
+    void CompleteWalks();
 
 private:
+    std::vector<std::shared_ptr<detail::Connection>> LiveConnections() const;
+    std::shared_ptr<detail::SqlConnection> SharedSql();
+    std::shared_ptr<detail::Connection> OpenNative(const std::string& path, const std::string& key, bool readOnly);
+    void Keep(const std::shared_ptr<detail::Connection>& conn);
+    // The outermost level ended: files closed meanwhile are let go.
+    void EndTransaction();
+
     std::map<std::string, std::weak_ptr<detail::Connection>> connections_;
+    // The connection native files are attached to; it closes with the last of them.
+    std::weak_ptr<detail::SqlConnection> sharedSql_;
+    // Every file open since the outermost BeginTrans, held until the transaction ends.
+    std::vector<std::shared_ptr<detail::Connection>> inTransaction_;
     int level_ = 0;
 };
 
