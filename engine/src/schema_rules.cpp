@@ -11,7 +11,9 @@ void CheckObjectName(const std::string& name) {
     size_t pos = 0, count = 0;
     while (pos < name.size()) {
         char32_t cp = cp932::NextCodePoint(name, pos);
-        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD) Throw(err::kInvalidName, name);
+        // Jet refuses control characters and the characters of its own name syntax.
+        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD || cp == '.' || cp == '!' || cp == '`' || cp == '[' || cp == ']')
+            Throw(err::kInvalidName, name);
         ++count;
     }
     if (count > static_cast<size_t>(limits::kMaxNameLength)) Throw(err::kInvalidName, name);

@@ -10,8 +10,8 @@
 
 namespace engine::detail {
 
-// 3125 for an empty name, one over 64 characters, one with a leading blank or a control
-// character. Apostrophes, brackets and dots are allowed: every statement quotes names.
+// 3125 for an empty name, one over 64 characters, one with a leading blank, a control
+// character, or one of Jet's forbidden characters . ! ` [ ].
 void CheckObjectName(const std::string& name);
 // CheckObjectName, and 3125 for the names the engine reserves: the catalog tables', "MSysIdx"
 // and "MSysRename_" followed by digits (the engine's SQLite indexes and a rename's passing
