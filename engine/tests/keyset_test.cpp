@@ -22,6 +22,14 @@ void ExpectSame(const KeyList& keys, const std::vector<int64_t>& model) {
     for (size_t i = 0; i < model.size(); i += 7) ASSERT_EQ(keys[model.size() - 1 - i], model[model.size() - 1 - i]);
 }
 
+void AddNumbered(Recordset& rs, int n, int ord, const std::string& name) {
+    rs.AddNew();
+    rs.SetValue("N", Variant::Long(n));
+    rs.SetValue("Ord", Variant::Long(ord));
+    rs.SetValue("Name", Variant(name));
+    rs.Update();
+}
+
 // Table "T": N Long primary key, Ord Long (a scattered order), Name Text 20; count records added
 // in N order, so that rowid order is N order and Ord order is not.
 DatabasePtr MakeScattered(const TempDir& dir, int count) {
@@ -36,11 +44,7 @@ DatabasePtr MakeScattered(const TempDir& dir, int count) {
     auto rs = db->OpenRecordset("T", RecordsetType::Dynaset);
     Ws().BeginTrans();
     for (int i = 1; i <= count; ++i) {
-        rs->AddNew();
-        rs->SetValue("N", Variant::Long(i));
-        rs->SetValue("Ord", Variant::Long((i * 37) % count));
-        rs->SetValue("Name", Variant("n" + std::to_string(i)));
-        rs->Update();
+        AddNumbered(*rs, i, (i * 37) % count, "n" + std::to_string(i));
     }
     Ws().CommitTrans();
     return db;
@@ -159,11 +163,7 @@ TEST(Keyset, WalksBookmarksAndDeletesAgreeInFewOrManyRuns) {
         Ws().BeginTrans();
         for (int n : expected) {
             if (std::find(kept.begin(), kept.end(), n) != kept.end()) continue;
-            add->AddNew();
-            add->SetValue("N", Variant::Long(n));
-            add->SetValue("Ord", Variant::Long((n * 37) % count));
-            add->SetValue("Name", Variant("n" + std::to_string(n)));
-            add->Update();
+            AddNumbered(*add, n, (n * 37) % count, "n" + std::to_string(n));
         }
         Ws().CommitTrans();
     }
@@ -180,11 +180,7 @@ TEST(Keyset, SeekFindsWhatTheTransactionChanged) {
     Ws().BeginTrans();
     rs->Seek("=", {Variant::Long(60)});
     EXPECT_TRUE(rs->NoMatch());
-    rs->AddNew();
-    rs->SetValue("N", Variant::Long(60));
-    rs->SetValue("Ord", Variant::Long(-1));
-    rs->SetValue("Name", Variant("added"));
-    rs->Update();
+    AddNumbered(*rs, 60, -1, "added");
     rs->Seek("=", {Variant::Long(60)});
     ASSERT_FALSE(rs->NoMatch());
     EXPECT_EQ(CStr(rs->Value("Name")), "added");
@@ -206,11 +202,7 @@ TEST(Keyset, SeekFindsWhatTheTransactionChanged) {
     EXPECT_EQ(CLng(rs->Value("N")), 12); // the deleted record is skipped
 
     // Added by another recordset after this one read its keys.
-    other->AddNew();
-    other->SetValue("N", Variant::Long(70));
-    other->SetValue("Ord", Variant::Long(-2));
-    other->SetValue("Name", Variant("other"));
-    other->Update();
+    AddNumbered(*other, 70, -2, "other");
     rs->Seek("=", {Variant::Long(70)});
     ASSERT_FALSE(rs->NoMatch());
     EXPECT_EQ(CStr(rs->Value("Name")), "other");
