@@ -135,7 +135,8 @@ int Connection::StepWrite(Stmt& stmt) {
         stmt.Reset();
         throw;
     }
-    stmt.Reset();
+    // Every caller binds all the parameters before each step: clearing them would be wasted.
+    stmt.Rewind();
     return sqlite3_changes(Db());
 }
 

@@ -73,7 +73,8 @@ public:
     // Runs a write statement (with the fault hook); returns changed rows. Running walks are
     // finished first.
     int Exec(std::string_view sql);
-    // Steps a prepared write statement through the fault hook; returns changed rows.
+    // Steps a prepared write statement through the fault hook; returns changed rows. The
+    // values stay bound: bind every parameter before each call.
     int StepWrite(Stmt& stmt);
     // 3027 for a read-only file.
     void CheckWritable() const;

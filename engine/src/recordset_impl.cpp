@@ -7,6 +7,9 @@
 namespace engine::detail {
 namespace {
 
+// Up to this many runs of keys, a rowid's position is searched run by run (KeyList::Find).
+constexpr size_t kFewRuns = 64;
+
 bool AsciiCaseEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -169,6 +172,7 @@ bool RecordsetImpl::PullKey(bool loadValues) {
         for (size_t c = 0; c < fields_.size(); ++c)
             ReadValueInto(stream_, static_cast<int>(c + 1), fields_[c].type, row_[c]);
         rowLoaded_ = true;
+        rowRead_ = conn_->Sql().TransactionSerial();
     }
     return true;
 }
@@ -199,8 +203,7 @@ void RecordsetImpl::Freeze() {
     CompleteKeys();
     frozenRows_.clear();
     frozenRows_.reserve(keys_.size());
-    std::vector<int64_t> kept;
-    kept.reserve(keys_.size());
+    KeyList kept;
     long newPos = pos_;
     for (size_t i = 0; i < keys_.size(); ++i) {
         fetch_.Bind(1, keys_[i]);
@@ -226,6 +229,7 @@ bool RecordsetImpl::LoadRow(size_t pos) {
     if (frozen_) {
         row_ = frozenRows_[pos];
         rowLoaded_ = true;
+        rowRead_ = 0;
         return true;
     }
     fetch_.Bind(1, keys_[pos]);
@@ -233,6 +237,7 @@ bool RecordsetImpl::LoadRow(size_t pos) {
     if (found) {
         row_.resize(fields_.size());
         for (size_t c = 0; c < fields_.size(); ++c) ReadValueInto(fetch_, static_cast<int>(c), fields_[c].type, row_[c]);
+        rowRead_ = conn_->Sql().TransactionSerial();
     }
     fetch_.Reset();
     rowLoaded_ = found;
@@ -257,7 +262,7 @@ void RecordsetImpl::MoveTo(long pos, int direction) {
             pos_ = pos;
             return;
         }
-        keys_.erase(keys_.begin() + pos);
+        keys_.erase(static_cast<size_t>(pos));
         positionsValid_ = false;
         if (direction < 0) --pos;
     }
@@ -363,10 +368,13 @@ void RecordsetImpl::AddNew() {
 
 void RecordsetImpl::Edit() {
     CheckUpdatable();
-    CurrentRow();
+    if (currentGone_) Throw(err::kRecordDeleted);
+    if (pos_ < 0 || pos_ >= static_cast<long>(keys_.size())) Throw(err::kNoCurrentRecord);
     // The values as the file holds them now: another recordset may have changed or deleted the
-    // record since it was read.
-    if (!LoadRow(static_cast<size_t>(pos_))) Throw(err::kRecordDeleted);
+    // record since it was read. Values read in the open transaction and not changed since
+    // through this file (which clears rowLoaded_) are still the file's.
+    const bool current = rowLoaded_ && rowRead_ != 0 && rowRead_ == conn_->Sql().TransactionSerial();
+    if (!current && !LoadRow(static_cast<size_t>(pos_))) Throw(err::kRecordDeleted);
     buffer_ = row_;
     mode_ = EditMode::Edit;
 }
@@ -434,9 +442,10 @@ void RecordsetImpl::Update() {
     update_.Bind(static_cast<int>(fields_.size() + 1), keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(update_) == 0) Throw(err::kRecordDeleted);
     if (frozen_) frozenRows_[static_cast<size_t>(pos_)] = buffer_;
-    row_ = std::move(buffer_);
+    // The buffer keeps the old values' storage for the next Edit or AddNew to reuse.
+    row_.swap(buffer_);
     rowLoaded_ = true;
-    buffer_.clear();
+    rowRead_ = 0; // as written, not as read back
     mode_ = EditMode::None;
 }
 
@@ -447,7 +456,7 @@ void RecordsetImpl::Delete() {
     if (!delete_) delete_ = conn_->Prepare("DELETE FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ + " = ?");
     delete_.Bind(1, keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(delete_) == 0) Throw(err::kRecordDeleted);
-    keys_.erase(keys_.begin() + pos_);
+    keys_.erase(static_cast<size_t>(pos_));
     if (frozen_) frozenRows_.erase(frozenRows_.begin() + pos_);
     positionsValid_ = false;
     currentGone_ = true;
@@ -480,6 +489,7 @@ void RecordsetImpl::Close() {
     insert_ = Stmt();
     update_ = Stmt();
     delete_ = Stmt();
+    seek_ = Stmt();
 }
 
 void RecordsetImpl::EnsurePositions() {
@@ -492,6 +502,9 @@ void RecordsetImpl::EnsurePositions() {
 }
 
 long RecordsetImpl::PositionOf(int64_t rowid) {
+    CompleteKeys();
+    // Keys in few runs are searched run by run: no map of every key is built.
+    if (keys_.Runs() <= kFewRuns) return keys_.Find(rowid);
     EnsurePositions();
     auto it = positions_.find(rowid);
     return it == positions_.end() ? -1 : it->second;
@@ -572,6 +585,8 @@ void RecordsetImpl::SetIndex(const std::string& name) {
         indexColumns_ = ix->columns;
         indexIgnoresNulls_ = ix->ignoreNulls;
     }
+    seek_ = Stmt();
+    seekKeys_ = 0;
     mode_ = EditMode::None;
     BuildKeys();
     MoveTo(0, 1);
@@ -586,37 +601,48 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>
     while (!op.empty() && op.front() == ' ') op.erase(0, 1);
     if (op != "=") Throw(err::kOperationNotSupported);
     if (keys.empty() || keys.size() > indexColumns_.size() || keys.size() > 10) Throw(err::kInvalidArgument);
-    std::string sql = "SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) + " WHERE ";
-    std::string orderSql;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
+    if (!seek_ || seekKeys_ != keys.size()) {
+        seek_ = Stmt();
+        // The record's values come with it: an Edit that follows needs no second read.
+        std::string sql = "SELECT " + rowid_ + ", " + ColumnList() + " FROM " + conn_->Qualified(table_) + " WHERE ";
+        std::string orderSql;
+        for (size_t i = 0; i < keys.size(); ++i) sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
+        for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
+        sql += " ORDER BY " + orderSql + rowid_ + " LIMIT 1";
+        indexFields_.clear();
+        for (const auto& ic : indexColumns_) indexFields_.push_back(FieldIndex(ic.field));
+        seek_ = conn_->Prepare(sql);
+        seekKeys_ = keys.size();
     }
-    for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
-    sql += " ORDER BY " + orderSql + rowid_ + " LIMIT 1";
-    Stmt s = conn_->Prepare(sql);
-    std::vector<Variant> coerced; // bound without copies: must outlive the step
-    coerced.reserve(keys.size());
+    seekValues_.resize(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
-        const FieldInfo& f = fields_[FieldIndex(indexColumns_[i].field)];
-        coerced.push_back(CoerceForField(keys[i], f));
-        BindValue(s, static_cast<int>(i + 1), coerced.back(), f.type);
+        const FieldInfo& f = fields_[indexFields_[i]];
+        CoerceForFieldInto(keys[i], f, seekValues_[i]);
+        BindValue(seek_, static_cast<int>(i + 1), seekValues_[i], f.type);
     }
     mode_ = EditMode::None;
-    if (!s.Step()) {
+    if (!seek_.Step()) {
+        seek_.Reset();
         noMatch_ = true;
         return;
     }
-    int64_t rowid = s.Int(0);
-    s.Reset();
+    const int64_t rowid = seek_.Int(0);
+    row_.resize(fields_.size());
+    for (size_t c = 0; c < fields_.size(); ++c)
+        ReadValueInto(seek_, static_cast<int>(c + 1), fields_[c].type, row_[c]);
+    seek_.Reset();
     long p = PositionOf(rowid);
     if (p < 0) {
         // Added through another recordset after this one was opened.
         keys_.push_back(rowid);
-        positions_[rowid] = static_cast<long>(keys_.size()) - 1;
         p = static_cast<long>(keys_.size()) - 1;
+        if (positionsValid_) positions_[rowid] = p;
     }
     noMatch_ = false;
-    MoveTo(p, 1);
+    pos_ = p;
+    currentGone_ = false;
+    rowLoaded_ = true;
+    rowRead_ = conn_->Sql().TransactionSerial();
 }
 
 } // namespace engine::detail

@@ -1,4 +1,5 @@
-// The workings behind engine::Recordset: a keyset of SQLite rowids in the recordset's order,
+// The workings behind engine::Recordset: a keyset of SQLite rowids in the recordset's order
+// (held as runs of consecutive rowids, so that a walk in rowid or key order costs little memory),
 // with the current record read by rowid when it becomes current. A snapshot whose table is
 // about to change first copies its records (TableAboutToChange), so it keeps showing the table
 // as it was.
@@ -14,6 +15,7 @@
 
 #include "connection.h"
 #include "criteria.h"
+#include "key_list.h"
 #include "engine/recordset.h"
 
 namespace engine::detail {
@@ -105,11 +107,14 @@ private:
     std::vector<std::string> defaults_;
     int autoField_ = -1;
 
-    std::vector<int64_t> keys_;
+    KeyList keys_;
     long pos_ = -1;
     bool currentGone_ = false; // the current record was deleted by this recordset
     std::vector<Variant> row_;
     bool rowLoaded_ = false;
+    // The transaction row_ was read from the file in (TransactionSerial), 0 when not read
+    // inside one or changed since by this recordset.
+    uint64_t rowRead_ = 0;
 
     bool frozen_ = false;
     std::vector<std::vector<Variant>> frozenRows_; // parallel to keys_ once frozen
@@ -138,6 +143,12 @@ private:
     bool PullKey(bool loadValues);
     bool KnownBeyond(long pos); // reads keys until pos exists or the walk ends
     void AbandonStream();
+
+    // Seek's statement, for the current index and seekKeys_ key values.
+    Stmt seek_;
+    size_t seekKeys_ = 0;
+    std::vector<size_t> indexFields_; // the fields of the current index, by position
+    std::vector<Variant> seekValues_; // bound without copies: live until the statement is reset
 
     Stmt fetch_;
     Stmt insert_;

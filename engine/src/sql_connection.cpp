@@ -200,6 +200,7 @@ void SqlConnection::CheckTransaction() const {
 }
 
 void SqlConnection::Begin(int depth) {
+    if (depth == 1) ++serial_;
     Run(depth == 1 ? std::string("BEGIN") : "SAVEPOINT \"lv" + std::to_string(depth) + "\"");
     depth_ = depth;
 }

@@ -61,6 +61,12 @@ public:
     bool TransactionLost() const { return depth_ > 0 && sqlite3_get_autocommit(db_.get()) != 0; }
     // err::kTransactionLost when TransactionLost.
     void CheckTransaction() const;
+    // A number of the open transaction, new at each BEGIN; 0 when none is open. A file read
+    // inside a transaction stays read-locked until it ends, so while the number is the same,
+    // no other connection can have changed what was read.
+    uint64_t TransactionSerial() const {
+        return depth_ > 0 && sqlite3_get_autocommit(db_.get()) == 0 ? serial_ : 0;
+    }
 
 private:
     SqlConnection(SqliteDb db, bool shared, std::string mainPath);
@@ -71,6 +77,7 @@ private:
     bool shared_;
     std::string mainPath_; // the shared connection's own main file, removed when it closes
     int depth_ = 0;
+    uint64_t serial_ = 0;
     int attached_ = 0;
     unsigned long nextSchema_ = 1;
     std::map<std::string, std::string> waiting_; // file identity -> schema, to be detached

@@ -51,6 +51,9 @@ public:
     // Steps once: true when a row is available, false when done. Errors throw engine::Error.
     bool Step();
     void Reset() { sqlite3_reset(stmt_); sqlite3_clear_bindings(stmt_); }
+    // Ends the step but keeps the values bound: for statements whose every parameter is bound
+    // again before each step.
+    void Rewind() { sqlite3_reset(stmt_); }
 
     int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
     double Real(int col) const { return sqlite3_column_double(stmt_, col); }

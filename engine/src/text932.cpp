@@ -134,32 +134,35 @@ int CharBytes(char32_t cp) {
 
 size_t ByteLength(std::string_view utf8) {
     const ByteTable& table = Table();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
     size_t total = 0, pos = 0;
-    while (pos < utf8.size()) {
-        size_t ascii = AsciiPrefix(utf8.substr(pos));
-        total += ascii;
-        pos += ascii;
-        if (pos >= utf8.size()) break;
-        // Three-byte sequences (kana, kanji, full-width forms) decoded inline: the hot case.
-        unsigned char b0 = static_cast<unsigned char>(utf8[pos]);
-        if (b0 >= 0xE1 && b0 <= 0xEC && pos + 2 < utf8.size() &&
-            IsContinuation(static_cast<unsigned char>(utf8[pos + 1])) &&
-            IsContinuation(static_cast<unsigned char>(utf8[pos + 2]))) {
-            char32_t cp3 = (static_cast<char32_t>(b0 & 0x0F) << 12) |
-                           (static_cast<char32_t>(utf8[pos + 1] & 0x3F) << 6) |
-                           static_cast<char32_t>(utf8[pos + 2] & 0x3F);
-            int bytes3 = table.Get(cp3);
+    while (pos < n) {
+        const unsigned char b0 = p[pos];
+        if (b0 < 0x80) {
+            const size_t ascii = AsciiPrefix(utf8.substr(pos));
+            total += ascii;
+            pos += ascii;
+            continue;
+        }
+        // Three-byte sequences (kana, kanji, full-width and half-width forms) decoded inline:
+        // the hot case. The second byte's range excludes overlong forms and surrogates.
+        if (b0 >= 0xE0 && b0 <= 0xEF && pos + 2 < n && p[pos + 1] >= (b0 == 0xE0 ? 0xA0 : 0x80) &&
+            p[pos + 1] <= (b0 == 0xED ? 0x9F : 0xBF) && IsContinuation(p[pos + 2])) {
+            const char32_t cp3 = (static_cast<char32_t>(b0 & 0x0F) << 12) |
+                                 (static_cast<char32_t>(p[pos + 1] & 0x3F) << 6) | static_cast<char32_t>(p[pos + 2] & 0x3F);
+            const int bytes3 = table.Get(cp3);
             total += bytes3 == 0 ? 2 : static_cast<size_t>(bytes3);
             pos += 3;
             continue;
         }
-        size_t start = pos;
-        char32_t cp = NextCodePoint(utf8, pos);
+        const size_t start = pos;
+        const char32_t cp = NextCodePoint(utf8, pos);
         if (pos - start == 1) {
             ++total; // an invalid byte (every valid non-ASCII sequence is longer)
             continue;
         }
-        int bytes = cp <= 0xFFFF ? table.Get(cp) : 0;
+        const int bytes = cp <= 0xFFFF ? table.Get(cp) : 0;
         total += bytes == 0 ? 2 : static_cast<size_t>(bytes);
     }
     return total;

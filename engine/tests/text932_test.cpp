@@ -75,6 +75,8 @@ TEST(Cp932ByteLength, CountsDoubleByteCharactersTwice) {
         {"\xFF\xFE", 2},     // invalid bytes count one each
         {"a\xE3\x81", 3},    // truncated sequence: two invalid bytes
         {"\xED\xA0\x80", 3}, // an encoded surrogate is three invalid bytes
+        {"\xE0\x9F\xBF", 3}, // overlong three-byte form: three invalid bytes
+        {"\xE0\xA0\x80\xED\x9F\xBF", 4}, // the lowest and the last before the surrogates
         {std::string("a\0b", 3), 3},
     };
     for (const Case& c : cases) {
