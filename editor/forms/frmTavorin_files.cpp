@@ -45,6 +45,14 @@ bool ChooseTarget(ChosenFile& chosen) {
     return error == 0 && !chosen.FullPath.empty();
 }
 
+// Takes the chosen path as the current file, as the file boxes show it.
+void TakeCurrentPath(const ChosenFile& chosen) {
+    CurrentFile.Folder = chosen.Folder;
+    CurrentFile.BaseName = chosen.BaseName;
+    CurrentFile.Extension = chosen.Extension;
+    CurrentFile.FullPath = chosen.FullPath;
+}
+
 // A failed file operation: one message with the system's reason.
 void ShowFileError(const engine::Error& e) {
     ShowUnexpectedError(e);
@@ -69,14 +77,6 @@ void frmTavorin::ReopenWorkStoreAfterFileOperation() {
     WorkDb = Ws->OpenDatabase(WorkDbPath);
     ReopenGridRecordset();
     if (!CurrentTable.empty() && FileExists(CurrentFile.FullPath)) OpenUserDatabase();
-}
-
-// Takes the chosen path as the current file, as the file boxes show it.
-static void TakeCurrentPath(const ChosenFile& chosen) {
-    CurrentFile.Folder = chosen.Folder;
-    CurrentFile.BaseName = chosen.BaseName;
-    CurrentFile.Extension = chosen.Extension;
-    CurrentFile.FullPath = chosen.FullPath;
 }
 
 void frmTavorin::mnFileRename_Click() {

@@ -7,7 +7,9 @@
 #include <QListWidget>
 #include <cerrno>
 #include <filesystem>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "modules/DatabaseFiles.h"
 #include "save_support.h"
@@ -184,15 +186,57 @@ TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFi
     ExpectWorkStoreUsable();
 }
 
-TEST_F(FileCommandsTest, RenameInAReadOnlyFolderFailsAndKeepsTheCurrentFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser (the injected failure above covers it)";
-    fs::permissions(data.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    dialogs.Answer(QString::fromStdString(data.File("renamed.mdb")));
-    prompts.ExpectAny();
-    W().mnFileRename->trigger();
-    fs::permissions(data.Path(), fs::perms::owner_all);
-    EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+// A folder the system refuses to write into: a read-only folder of ours, or (for the superuser,
+// whom permissions do not bind) /sys, which also makes the move cross file systems.
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const std::string& ours) {
+        if (::geteuid() != 0) {
+            folder_ = ours;
+            fs::create_directories(ours);
+            fs::permissions(ours, fs::perms::owner_read | fs::perms::owner_exec);
+            restore_ = true;
+        } else {
+            const std::string probe = "/sys/tavorin-probe-" + std::to_string(::getpid());
+            const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            if (fd >= 0) {
+                ::close(fd);
+                ::unlink(probe.c_str());
+                return;
+            }
+            folder_ = "/sys";
+        }
+    }
+    ~ReadOnlyFolder() {
+        if (restore_) fs::permissions(folder_, fs::perms::owner_all);
+    }
+    // Empty when no such folder can be had here.
+    const std::string& Path() const { return folder_; }
+
+  private:
+    std::string folder_;
+    bool restore_ = false;
+};
+
+TEST_F(FileCommandsTest, RenameOrCopyIntoAReadOnlyFolderFailsAndKeepsTheCurrentFile) {
+    ReadOnlyFolder locked(data.File("locked"));
+    if (locked.Path().empty()) GTEST_SKIP() << "no folder here refuses writing";
+    const std::string target = locked.Path() + "/tavorin-test-" + std::to_string(::getpid()) + ".mdb";
+    for (QAction* command : {W().mnFileRename, W().mnFileCpy}) {
+        SCOPED_TRACE(command->text().toStdString());
+        prompts.Clear();
+        dialogs.Answer(QString::fromStdString(target));
+        prompts.ExpectAny();
+        command->trigger();
+        ASSERT_EQ(prompts.Shown().size(), 1u);
+        EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r")) << prompts.Shown()[0].text.toStdString();
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_FALSE(fs::exists(target));
+        EXPECT_FALSE(fs::exists(WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_EQ(CurrentFile.FullPath, path);
+        EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
+    }
+    ExpectWorkStoreUsable();
 }
 
 // ---- Delete ------------------------------------------------------------------------------------------
@@ -347,6 +391,35 @@ TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
         }
         if (!c.released) W().LayoutChanged = 0;
     }
+}
+
+// ---- A genuine Jet file ------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
+    const fs::path jet = fs::path(TESTDATA_DIR) / "jet" / "indexTestV2000.mdb";
+    if (!fs::exists(jet)) GTEST_SKIP() << "no Jet test files at " << jet.parent_path();
+    const std::string original = data.File("access.mdb");
+    fs::copy_file(jet, original);
+    W().mnFileFree->trigger();
+    OpenFile(original);
+    ASSERT_EQ(Listed(), (std::vector<std::string>{"Table1", "Table2", "Table3"}));
+
+    FileOperationSpy spy;
+    const std::string renamed = data.File("renamed.mdb");
+    dialogs.Answer(QString::fromStdString(renamed));
+    W().mnFileRename->trigger();
+    ASSERT_EQ(CurrentFile.FullPath, renamed);
+    ASSERT_EQ(spy.touches.size(), 1u);
+    EXPECT_FALSE(spy.touches[0].fromHeld);
+    DoubleClickTable("Table2");
+    EXPECT_EQ(WorkRows().size(), 2u);
+    W().mnTableCancel->trigger();
+
+    prompts.Expect(DeleteQuestion(renamed), vbOK);
+    W().mnFileDel->trigger();
+    EXPECT_FALSE(fs::exists(renamed));
+    EXPECT_FALSE(fs::exists(original));
+    EXPECT_TRUE(CurrentFile.FullPath.empty());
 }
 
 // ---- Moves and copies underneath -----------------------------------------------------------------------
