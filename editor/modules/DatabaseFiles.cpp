@@ -72,11 +72,15 @@ void AtOperation(FileOperation operation, const std::string& from, const std::st
     if (const int error = g_hook(operation, from, to); error != 0) ThrowSystem(error, to.empty() ? from : to);
 }
 
+[[noreturn]] void ThrowHeld(const std::string& path) {
+    throw engine::Error(engine::err::kLocked, engine::DescriptionOf(engine::err::kLocked, path));
+}
+
 // Refuses a file the engine holds; plays back a journal left beside it, so that a journal that
 // is still there afterwards holds nothing that must be undone.
 void PrepareSource(const std::string& path) {
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    if (ws.IsFileOpen(path)) throw engine::Error(engine::err::kLocked, engine::DescriptionOf(engine::err::kLocked));
+    if (ws.IsFileOpen(path)) ThrowHeld(path);
     if (!Exists(path)) ThrowSystem(ENOENT, path);
     if (!Exists(JournalOf(path))) return;
     try {
@@ -85,7 +89,7 @@ void PrepareSource(const std::string& path) {
         // Not a file the engine can open: the journal simply travels with it.
     }
     // Inside a workspace transaction the file stays part of it until the transaction ends.
-    if (ws.IsFileOpen(path)) throw engine::Error(engine::err::kLocked, engine::DescriptionOf(engine::err::kLocked));
+    if (ws.IsFileOpen(path)) ThrowHeld(path);
 }
 
 void RefuseTakenTarget(const std::string& to) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "TavorinSub.h"
 #include "engine/database.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -63,7 +64,7 @@ engine::TableDefPtr DefinitionCopy(engine::Database& target, engine::TableDef& s
 void CopyRecords(engine::Database& source, engine::Database& target, const std::string& table,
                  const CopyProgress& progress) {
     engine::RecordsetPtr from = source.OpenRecordset(table, engine::RecordsetType::Snapshot);
-    engine::RecordsetPtr to = target.OpenRecordset(table, engine::RecordsetType::Table);
+    engine::RecordsetPtr to = target.OpenRecordset("SELECT * FROM " + Bracketed(table), engine::RecordsetType::Dynaset);
     // The two sides' fields by position, matched by name once.
     std::vector<std::pair<size_t, size_t>> columns;
     for (size_t i = 0; i < from->FieldCount(); ++i) columns.emplace_back(i, to->FieldIndex(from->FieldAt(i).name));

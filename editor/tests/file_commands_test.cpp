@@ -444,6 +444,7 @@ TEST_F(DatabaseFilesTest, AFileTheEngineHoldsIsNeverMovedCopiedOrDeleted) {
             ADD_FAILURE() << "a held file was touched";
         } catch (const engine::Error& e) {
             EXPECT_EQ(e.Number(), engine::err::kLocked);
+            EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
         }
         EXPECT_TRUE(fs::exists(path));
         EXPECT_FALSE(fs::exists(dir.File("b.mdb")));
