@@ -78,6 +78,10 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Opens the reference table window beside this one, once the cell being edited is stored.
     void mnTableRef_Click();
     frmRefTableList* RefTableWindow() const;
+    // Before a command that leaves the layout (end, release): the cell being typed is committed
+    // and a changed layout offered for saving. False when the command must stop (a fault of the
+    // cell, or Cancel at the question).
+    bool SettleLayoutBeforeLeaving();
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);

@@ -179,17 +179,7 @@ void frmTavorin::mnFileCpy_Click() {
 }
 
 void frmTavorin::mnFileFree_Click() {
-    // A table name typed but not taken is not opened only to be released.
-    if (FocusIndex != 0) {
-        int16_t error = 0;
-        StoreRow(error);
-        if (error != 0) return;
-    }
-    if (LayoutChanged > 0) {
-        int16_t answer = 0;
-        AskSaveChanges(answer);
-        if (answer == platform::vbCancel) return;
-    }
+    if (!SettleLayoutBeforeLeaving()) return;
     ReleaseFile();
     MoveFocus(Text1[0]);
 }

@@ -148,17 +148,7 @@ void frmTavorin::mnTableDel_Click() {
 }
 
 void frmTavorin::mnTableCancel_Click() {
-    // A table name typed but not taken is not opened only to be released.
-    if (FocusIndex != 0) {
-        int16_t error = 0;
-        StoreRow(error);
-        if (error != 0) return;
-    }
-    if (LayoutChanged > 0) {
-        int16_t answer = 0;
-        AskSaveChanges(answer);
-        if (answer == platform::vbCancel) return;
-    }
+    if (!SettleLayoutBeforeLeaving()) return;
     ClearLayout();
     RefreshTableList();
     MoveFocus(Text1[0]);
