@@ -55,8 +55,9 @@ frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
     for (int i = 0; i < 2; ++i) {
         QPushButton* button = new QPushButton(Q(captions[i]), this);
         button->setObjectName(QStringLiteral("Command1_%1").arg(i));
-        // Enter in the name box only moves to "設定"; no button answers Enter on its own.
-        button->setAutoDefault(false);
+        // Enter on a button presses it; Enter in the name box only moves to "設定" (the box's
+        // filter takes the key before the window's default button could).
+        button->setAutoDefault(true);
         Command1[static_cast<size_t>(i)] = button;
         buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { Command1_Click(i); }); });

@@ -131,7 +131,8 @@ void CopyOneFile(const std::string& from, const std::string& to) {
     if (in.get() < 0) ThrowSystem(errno, from);
     struct stat st {};
     if (::fstat(in.get(), &st) != 0) ThrowSystem(errno, from);
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0666));
+    // The copy is the user's to write into, also when the source file is read-only.
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0666) | 0600));
     if (out.get() < 0) ThrowSystem(errno, to);
     auto fail = [&](int error, const std::string& path) {
         out.Close();

@@ -470,6 +470,14 @@ TEST_F(DatabaseFilesTest, AJournalTheFileStillHasTravelsWithIt) {
     EXPECT_FALSE(fs::exists(dir.File("copied.bin-journal")));
 }
 
+TEST_F(DatabaseFilesTest, TheCopyOfAReadOnlyFileCanBeWritten) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string copy = dir.File("copy.mdb");
+    CopyDatabaseFile(path, copy);
+    EXPECT_EQ(fs::status(copy).permissions() & fs::perms::owner_write, fs::perms::owner_write);
+    EXPECT_EQ(savetest::Dump(copy, "T"), savetest::Dump(path, "T"));
+}
+
 TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
     struct stat here {}, shm {};
     if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)

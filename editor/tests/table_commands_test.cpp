@@ -86,7 +86,7 @@ class TableCommandsTest : public WindowTest {
         EXPECT_TRUE(seen) << "frmRename did not show";
     }
 
-    // Types name into frmRename's box and confirms with Enter, then "設定".
+    // Types name into frmRename's box, and Enter twice: to "設定", which the second presses.
     static void Confirm(frmRename& window, const QString& name) {
         window.Text1->setFocus();
         window.Text1->selectAll();
@@ -94,7 +94,7 @@ class TableCommandsTest : public WindowTest {
         QTest::keyClick(window.Text1, Qt::Key_Return);
         // The window's own focus (the application's may lie with another window meanwhile).
         EXPECT_EQ(window.focusWidget(), window.Command1[0]);
-        QTest::mouseClick(window.Command1[0], Qt::LeftButton);
+        QTest::keyClick(window.Command1[0], Qt::Key_Return);
     }
 
     std::vector<std::string> Tables() { return savetest::Tables(path); }
