@@ -293,6 +293,8 @@ void frmTavorin::ConnectCommands() {
     for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
         MarkCommandAvailable(command);
     ConnectPrintCommands();
+    ConnectFileCommands();
+    ConnectTableCommands();
     ConnectEditingAids();
     ConnectInputs();
 

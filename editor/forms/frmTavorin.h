@@ -78,6 +78,10 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Opens the reference table window beside this one, once the cell being edited is stored.
     void mnTableRef_Click();
     frmRefTableList* RefTableWindow() const;
+    // Before a command that leaves the layout (end, release): the cell being typed is committed
+    // and a changed layout offered for saving. False when the command must stop (a fault of the
+    // cell, or Cancel at the question).
+    bool SettleLayoutBeforeLeaving();
     // Asks whether the changed layout is to be saved; answer is vbYes, vbNo or vbCancel
     // (a save that fails turns Yes into Cancel).
     void AskSaveChanges(int16_t& answer);
@@ -325,6 +329,29 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // (trimmed: empty, or longer than the work row holds); empty when the cell takes it.
     static std::string FieldNameFault(const std::string& name);
 
+    // ---- File commands (frmTavorin_files.cpp) ----
+    void mnFileRename_Click();
+    void mnFileDel_Click();
+    void mnFileCpy_Click();
+    void mnFileFree_Click();
+
+    // ---- Table commands (frmTavorin_tables.cpp) ----
+    void mnTableRename_Click();
+    void mnTableDel_Click();
+    void mnTableCancel_Click();
+    // Opens frmRename for a name request (RequestRename or RequestSaveAs) and carries the
+    // request out once the main window is active again.
+    void RequestTableName(int16_t mode);
+    // The main window is active again: a pending name request is examined and carried out.
+    void Form_Activate();
+    static constexpr int16_t RequestRename = -1;
+    static constexpr int16_t RequestSaveAs = 0;
+    // The pending name request: the flag (-1 while frmRename is open for it), the name it asks
+    // for ("" when cancelled) and its mode.
+    int16_t NameRequestPending = 0;
+    std::string RequestedName;
+    int16_t RequestMode = RequestRename;
+
   signals:
     // The End command has closed the program's windows.
     void ProgramEnded();
@@ -344,6 +371,15 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void ConnectCommands();
     void ConnectInputs();
     void ConnectPrintCommands();
+    void ConnectFileCommands();
+    void ConnectTableCommands();
+    // The work database and the grid's recordset are closed while a file operation runs.
+    void CloseWorkStoreForFileOperation();
+    void ReopenWorkStoreAfterFileOperation();
+    void RefreshTableList();
+    void CarryOutRename();
+    void CarryOutSaveAs();
+    bool FileOperationAllowed();
 
     // Steps of the start sequence
     void CenterWindow();

@@ -122,19 +122,24 @@ void frmTavorin::ResetEditState() {
 
 // ---- End -----------------------------------------------------------------------------------
 
-void frmTavorin::mnEnd_Click() {
+bool frmTavorin::SettleLayoutBeforeLeaving() {
     // The cell being typed belongs to the layout the question is about. A table name typed but
-    // not taken is not opened only to end.
+    // not taken is not opened only to be left.
     if (FocusIndex != 0) {
         int16_t error = 0;
         StoreRow(error);
-        if (error != 0) return;
+        if (error != 0) return false;
     }
     if (LayoutChanged > 0) {
         int16_t answer = 0;
         AskSaveChanges(answer);
-        if (answer == platform::vbCancel) return;
+        if (answer == platform::vbCancel) return false;
     }
+    return true;
+}
+
+void frmTavorin::mnEnd_Click() {
+    if (!SettleLayoutBeforeLeaving()) return;
     CloseWorkStore();
     if (!WorkFolder.empty()) {
         int16_t errorMark = 0;

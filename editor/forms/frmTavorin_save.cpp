@@ -378,6 +378,8 @@ void frmTavorin::mnTableSave_Click(int Index) {
     if (Index == 0) {
         SaveTable();
         if (SaveAbandoned != 0) CellEdited = true;
+    } else {
+        RequestTableName(RequestSaveAs);
     }
 }
 

@@ -81,6 +81,8 @@ ColumnInfo ColumnInfoOf(const Field& f) {
     // Jet reports fixed-size types with attribute 1 and text, memo and binary with 2.
     bool variable = c.type == dao::dbText || c.type == dao::dbMemo || c.type == dao::dbBinary ||
                     c.type == dao::dbLongBinary;
+    // A fixed-length text field (Jet's fixed text columns) keeps its attribute.
+    if (c.type == dao::dbText && (f.Attributes() & dao::dbFixedField)) variable = false;
     c.attributes |= variable ? dao::dbVariableField : dao::dbFixedField;
     if (c.size <= 0 || c.type != dao::dbText) {
         switch (c.type) {

@@ -216,3 +216,22 @@ TEST(Catalog, OpeningMissingForeignAndExistingFiles) {
     EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("x.mdb"), kLangJapanese); }), err::kDatabaseExists);
     EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("text.mdb"), kLangJapanese); }), err::kDatabaseExists);
 }
+
+TEST(Catalog, AFixedLengthTextFieldKeepsItsAttribute) {
+    TempDir dir;
+    std::string path = dir.File("fixed.mdb");
+    {
+        DatabasePtr db = Ws().CreateDatabase(path, kLangJapanese);
+        TableDefPtr td = db->CreateTableDef("T");
+        AddField(td, "Fixed", dao::dbText, 4)->SetAttributes(dao::dbFixedField);
+        AddField(td, "Plain", dao::dbText, 4);
+        AddField(td, "Number", dao::dbLong)->SetAttributes(dao::dbVariableField);
+        db->TableDefs().Append(td);
+        db->Close();
+    }
+    DatabasePtr db = Ws().OpenDatabase(path);
+    TableDefPtr td = db->TableDefs().Item("T");
+    EXPECT_EQ(td->Fields().Item("Fixed")->Attributes(), dao::dbFixedField);
+    EXPECT_EQ(td->Fields().Item("Plain")->Attributes(), dao::dbVariableField);
+    EXPECT_EQ(td->Fields().Item("Number")->Attributes(), dao::dbFixedField);
+}

@@ -1,0 +1,187 @@
+// frmTavorin: the commands of the file menu that act on the current database file as a whole:
+// rename, delete, save a copy under a new name (a genuine Jet file becomes a native copy), and
+// release.
+//
+// The engine keeps every native file attached to its connection while any object holds it, so
+// the work database, the grid's recordset and the user database are let go before a file
+// operation, and the operation itself refuses a file the engine still holds. The current path
+// only ever changes after the file on disk has its new name.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QString>
+#include <filesystem>
+
+#include "engine/error.h"
+#include "engine/workspace.h"
+#include "frmTavorin.h"
+#include "modules/DatabaseFiles.h"
+#include "modules/NativeCopy.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+namespace {
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+void Say(const char* text) {
+    platform::MsgBox(QString::fromUtf8(text));
+}
+
+// The file dialog in its save mode with the current file name preset. False when it was
+// cancelled or gave no usable path.
+bool ChooseTarget(ChosenFile& chosen) {
+    int16_t error = 0;
+    chosen = ChosenFile{};
+    ChooseDatabaseFile("W", 0, CurrentFile.BaseName + CurrentFile.Extension, chosen, error);
+    return error == 0 && !chosen.FullPath.empty();
+}
+
+// Takes the chosen path as the current file, as the file boxes show it.
+void TakeCurrentPath(const ChosenFile& chosen) {
+    CurrentFile.Folder = chosen.Folder;
+    CurrentFile.BaseName = chosen.BaseName;
+    CurrentFile.Extension = chosen.Extension;
+    CurrentFile.FullPath = chosen.FullPath;
+}
+
+// A failed file operation: one message with the system's reason.
+void ShowFileError(const engine::Error& e) {
+    ShowUnexpectedError(e);
+}
+
+} // namespace
+
+void frmTavorin::ConnectFileCommands() {
+    connect(mnFileRename, &QAction::triggered, this, [this] { RunEvent([this] { mnFileRename_Click(); }); });
+    connect(mnFileDel, &QAction::triggered, this, [this] { RunEvent([this] { mnFileDel_Click(); }); });
+    connect(mnFileCpy, &QAction::triggered, this, [this] { RunEvent([this] { mnFileCpy_Click(); }); });
+    connect(mnFileFree, &QAction::triggered, this, [this] { RunEvent([this] { mnFileFree_Click(); }); });
+    for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnFileFree}) MarkCommandAvailable(command);
+}
+
+void frmTavorin::CloseWorkStoreForFileOperation() {
+    CloseUserDatabase();
+    CloseWorkStore();
+}
+
+void frmTavorin::ReopenWorkStoreAfterFileOperation() {
+    WorkDb = Ws->OpenDatabase(WorkDbPath);
+    ReopenGridRecordset();
+    if (!CurrentTable.empty() && FileExists(CurrentFile.FullPath)) OpenUserDatabase();
+}
+
+void frmTavorin::mnFileRename_Click() {
+    ChosenFile chosen;
+    if (ChooseTarget(chosen)) {
+        if (DatabaseNameTaken(chosen.FullPath)) {
+            Say("同じ名前のファイルが存在します。ファイル名の変更はできませんでした。");
+        } else {
+            CloseWorkStoreForFileOperation();
+            bool moved = false;
+            try {
+                MoveDatabaseFile(CurrentFile.FullPath, chosen.FullPath);
+                moved = true;
+            } catch (const engine::Error& e) {
+                ShowFileError(e);
+            }
+            if (moved) {
+                TakeCurrentPath(chosen);
+                Text2[0]->setText(Q(CurrentFile.Folder));
+                Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+            }
+            ReopenWorkStoreAfterFileOperation();
+        }
+    }
+    MoveFocus(Text1[0]);
+}
+
+void frmTavorin::mnFileDel_Click() {
+    const std::string path = CurrentFile.FullPath;
+    if (!path.empty()) {
+        if (FileExists(path)) {
+            const QString question = QString::fromUtf8("データベース  [") + Q(path) +
+                                     QString::fromUtf8("]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
+            if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
+                CloseUserDatabase();
+                DeleteDatabaseFile(path);
+                ReleaseFile();
+            }
+        } else {
+            Say("指定のデータベースは存在しません。");
+        }
+    }
+    MoveFocus(Text1[0]);
+}
+
+void frmTavorin::mnFileCpy_Click() {
+    ChosenFile chosen;
+    if (!ChooseTarget(chosen)) {
+        MoveFocus(Text1[0]);
+        return;
+    }
+    if (DatabaseNameTaken(chosen.FullPath)) {
+        Say("同じ名前のファイルが存在します。ファイルの保存はできませんでした。");
+        MoveFocus(Text1[0]);
+        return;
+    }
+    CloseWorkStoreForFileOperation();
+    // The copy is made in the work folder and moved into place only once it is complete, so
+    // that the chosen path never shows a half-written file.
+    const std::string workCopy = WorkFolder + "/" + chosen.BaseName + ".MDB";
+    const bool convert = IsJetFile(CurrentFile.FullPath);
+    try {
+        if (convert) {
+            WriteNativeCopy(CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
+                Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
+                Label6->repaint();
+            });
+        } else {
+            CopyDatabaseFile(CurrentFile.FullPath, workCopy);
+        }
+    } catch (const std::exception&) {
+        Label6->clear();
+        Say("ファイルの保存に失敗しました。");
+        ReopenWorkStoreAfterFileOperation();
+        MoveFocus(Text1[0]);
+        return;
+    }
+    Label6->clear();
+    bool moved = false;
+    try {
+        MoveDatabaseFile(workCopy, chosen.FullPath);
+        moved = true;
+    } catch (const engine::Error& e) {
+        ShowFileError(e);
+        try {
+            DeleteDatabaseFile(workCopy);
+        } catch (const engine::Error&) {
+            // The work folder goes with the program's end.
+        }
+    }
+    if (moved) {
+        TakeCurrentPath(chosen);
+        Text2[0]->setText(Q(CurrentFile.Folder));
+        Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+    }
+    ReopenWorkStoreAfterFileOperation();
+    if (moved && convert)
+        Say("Jet 形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイルで作業します。");
+    MoveFocus(Text1[0]);
+}
+
+void frmTavorin::mnFileFree_Click() {
+    if (!SettleLayoutBeforeLeaving()) return;
+    ReleaseFile();
+    MoveFocus(Text1[0]);
+}
+
+} // namespace tavorin

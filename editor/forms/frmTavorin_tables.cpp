@@ -1,0 +1,157 @@
+// frmTavorin: the commands of the table menu besides saving: rename the current table, save
+// the layout under a new name (both through frmRename), delete the table, release it.
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QString>
+#include <filesystem>
+
+#include "engine/error.h"
+#include "engine/workspace.h"
+#include "frmRename.h"
+#include "frmTavorin.h"
+#include "modules/WorkStore.h"
+#include "platform/prompts.h"
+
+namespace tavorin {
+namespace {
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// The stored name of the table whose name equals name (case ignored), or "".
+std::string FindTable(engine::Database& db, const std::string& name) {
+    for (const auto& table : db.TableDefs().Names())
+        if (SameText(table, name)) return table;
+    return {};
+}
+
+} // namespace
+
+void frmTavorin::ConnectTableCommands() {
+    connect(mnTableRename, &QAction::triggered, this, [this] { RunEvent([this] { mnTableRename_Click(); }); });
+    connect(mnTableDel, &QAction::triggered, this, [this] { RunEvent([this] { mnTableDel_Click(); }); });
+    connect(mnTableCancel, &QAction::triggered, this, [this] { RunEvent([this] { mnTableCancel_Click(); }); });
+    connect(mnTableSave[1], &QAction::triggered, this, [this] { RunEvent([this] { mnTableSave_Click(1); }); });
+    for (QAction* command : {mnTableRename, mnTableDel, mnTableCancel, mnTableSave[1]})
+        MarkCommandAvailable(command);
+}
+
+void frmTavorin::RefreshTableList() {
+    OpenFileTables(CurrentFile.FullPath);
+}
+
+// ---- Name requests ---------------------------------------------------------------------------
+
+void frmTavorin::mnTableRename_Click() {
+    RequestTableName(RequestRename);
+}
+
+void frmTavorin::RequestTableName(int16_t mode) {
+    RequestMode = mode;
+    RequestedName = CurrentTable;
+    NameRequestPending = -1;
+    {
+        frmRename window(*this);
+        window.exec();
+    }
+    // The modal window is gone and this window is the active one again.
+    Form_Activate();
+}
+
+void frmTavorin::Form_Activate() {
+    if (NameRequestPending == 0) return;
+    NameRequestPending = 0;
+    if (RequestedName.empty() || SameText(RequestedName, CurrentTable)) return;
+    if (RequestMode == RequestRename)
+        CarryOutRename();
+    else
+        CarryOutSaveAs();
+}
+
+void frmTavorin::CarryOutRename() {
+    if (FileExists(CurrentFile.FullPath)) {
+        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
+        try {
+            if (std::string stored = FindTable(*db, CurrentTable); !stored.empty())
+                db->TableDefs().Item(stored)->SetName(RequestedName);
+        } catch (const engine::Error& e) {
+            // The engine refused the name (one that differs from another table's only in letter
+            // case, say): the table keeps its name.
+            db->Close();
+            ShowUnexpectedError(e);
+            return;
+        }
+        db->Close();
+    }
+    CurrentTable = RequestedName;
+    Text1[0]->setText(Q(CurrentTable));
+    RefreshTableList();
+    // The layout stays loaded under its new name.
+    SetTableMenus(1);
+}
+
+void frmTavorin::CarryOutSaveAs() {
+    SourceTableName = CurrentTable;
+    CurrentTable = RequestedName;
+    try {
+        SaveTable();
+    } catch (...) {
+        CurrentTable = SourceTableName;
+        Text1[0]->setText(Q(CurrentTable));
+        SourceTableName.clear();
+        CellEdited = true;
+        throw;
+    }
+    if (SaveAbandoned != 0) {
+        CurrentTable = SourceTableName;
+        Text1[0]->setText(Q(CurrentTable));
+        CellEdited = true;
+    }
+    SourceTableName.clear();
+}
+
+// ---- Delete and release ------------------------------------------------------------------------
+
+void frmTavorin::mnTableDel_Click() {
+    bool found = false;
+    bool deleted = false;
+    if (FileExists(CurrentFile.FullPath)) {
+        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
+        struct Closer {
+            engine::Database& db;
+            ~Closer() { db.Close(); }
+        } closer{*db};
+        if (std::string stored = FindTable(*db, CurrentTable); !stored.empty()) {
+            found = true;
+            const QString question = QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
+                                     QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");
+            if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
+                db->TableDefs().Delete(stored);
+                deleted = true;
+            }
+        }
+    }
+    if (!found) platform::MsgBox(QString::fromUtf8("指定のファイル、又はテーブルが存在しません。"));
+    if (deleted) {
+        ClearLayout();
+        RefreshTableList();
+    }
+    MoveFocus(Text1[0]);
+}
+
+void frmTavorin::mnTableCancel_Click() {
+    if (!SettleLayoutBeforeLeaving()) return;
+    ClearLayout();
+    RefreshTableList();
+    MoveFocus(Text1[0]);
+}
+
+} // namespace tavorin

@@ -1,0 +1,25 @@
+// Turning a database the engine can only read (a genuine Jet file) into a native database file
+// that the designer can change: every table with its fields, indexes, properties and records.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tavorin {
+
+// True when the file at path is a genuine Jet (or ACE) database, told by its header.
+bool IsJetFile(const std::string& path);
+
+// Progress of a copy: the table being filled and the records written into it so far. Called at
+// screen rate while records are written and once with each table's final count.
+using CopyProgress = std::function<void(const std::string& table, long records)>;
+
+// Creates the native database target (which must not exist) holding everything the engine reads
+// from the database at source: each table with its fields (type, size, attributes, zero-length,
+// required, default value and properties), its properties, its indexes (primary, unique,
+// ignore-nulls, required, members with their order) and its records, values unchanged. The
+// tables and records are written in one transaction; on any failure nothing is left at target
+// and the engine's error propagates.
+void WriteNativeCopy(const std::string& source, const std::string& target, const CopyProgress& progress = {});
+
+} // namespace tavorin

@@ -1,0 +1,498 @@
+// The file menu's commands on the current database file: rename, delete, save a copy under a
+// new name, release; and the moves and copies underneath them, which never touch a file the
+// engine holds and take a file's journal along.
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <cerrno>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "modules/DatabaseFiles.h"
+#include "save_support.h"
+#include "window_fixture.h"
+
+using namespace tavorin;
+using namespace tavorintest;
+using platform::vbCancel;
+using platform::vbNo;
+using platform::vbOK;
+using platform::vbYes;
+
+namespace {
+
+const QString kSaveQuestion = "作業中のフォーマットは変更されています。保存しますか。";
+const QString kRenameTaken = "同じ名前のファイルが存在します。ファイル名の変更はできませんでした。";
+const QString kCopyTaken = "同じ名前のファイルが存在します。ファイルの保存はできませんでした。";
+const QString kCopyFailed = "ファイルの保存に失敗しました。";
+
+QString DeleteQuestion(const std::string& path) {
+    return QString::fromUtf8("データベース  [") + QString::fromStdString(path) +
+           QString::fromUtf8("]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
+}
+
+// What the file operations saw when they touched the disk.
+struct Touch {
+    FileOperation operation;
+    std::string from;
+    std::string to;
+    bool fromHeld;    // the engine held the source at that moment
+    bool workDbHeld;  // the engine held the work database at that moment
+};
+
+// Records every file operation; fails those of the kind given with an errno.
+class FileOperationSpy {
+  public:
+    FileOperationSpy() {
+        SetFileOperationHook([this](FileOperation op, const std::string& from, const std::string& to) {
+            engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+            touches.push_back({op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(WorkDbPath)});
+            return op == failing ? failWith : 0;
+        });
+    }
+    ~FileOperationSpy() { SetFileOperationHook({}); }
+    std::vector<Touch> touches;
+    std::optional<FileOperation> failing;
+    int failWith = EACCES;
+};
+
+// shop.mdb with the tables T (CODE, NAME; 3 records) and U.
+class FileCommandsTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
+        path = data.File("shop.mdb");
+        MakeTable(path, "T", {{"CODE", dao::dbText, 10}, {"NAME", dao::dbText, 20}},
+                  {{"PrimaryKey", true, true, {{"CODE", false}}}});
+        {
+            engine::DatabasePtr db = OpenOrCreate(path);
+            engine::RecordsetPtr rs = db->OpenRecordset("T");
+            for (int i = 1; i <= 3; ++i) {
+                rs->AddNew();
+                rs->SetValue("CODE", engine::Variant("C" + std::to_string(i)));
+                rs->SetValue("NAME", engine::Variant("名前" + std::to_string(i)));
+                rs->Update();
+            }
+            db->Close();
+        }
+        MakeTable(path, "U", {{"X", dao::dbLong}});
+        OpenFile(path);
+        ASSERT_EQ(W().TableList.size(), 2u);
+    }
+
+    std::vector<std::string> Listed() {
+        std::vector<std::string> names;
+        for (const auto& entry : W().TableList) names.push_back(entry.Name);
+        return names;
+    }
+
+    // The window still works on its work table: a table loads into the grid.
+    void ExpectWorkStoreUsable() {
+        ASSERT_TRUE(WorkRs && WorkRs->IsOpen());
+        DoubleClickTable("T");
+        EXPECT_EQ(WorkRows().size(), 2u);
+    }
+
+    std::string path;
+};
+
+// ---- Menu states -----------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, FileCommandsFollowTheFileAndTableMenuStates) {
+    for (QAction* command : {W().mnFileRename, W().mnFileDel, W().mnFileCpy, W().mnFileFree})
+        EXPECT_TRUE(command->isEnabled()) << command->text().toStdString();
+    DoubleClickTable("T");
+    for (QAction* command : {W().mnFileRename, W().mnFileDel, W().mnFileCpy})
+        EXPECT_FALSE(command->isEnabled()) << command->text().toStdString();
+    for (QAction* command : {W().mnFileFree, W().mnTableRename, W().mnTableDel, W().mnTableCancel, W().mnTableSave[1]})
+        EXPECT_TRUE(command->isEnabled()) << command->text().toStdString();
+    W().mnTableCancel->trigger();
+    EXPECT_TRUE(W().mnFileRename->isEnabled());
+    W().mnFileFree->trigger();
+    for (QAction* command : {W().mnFileRename, W().mnFileDel, W().mnFileCpy, W().mnFileFree})
+        EXPECT_FALSE(command->isEnabled()) << command->text().toStdString();
+}
+
+// ---- Rename ------------------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, RenameMovesTheFileWhileNothingHoldsItAndShowsTheNewName) {
+    FileOperationSpy spy;
+    const std::string target = data.File("sub/renamed.mdb");
+    fs::create_directories(data.File("sub"));
+    dialogs.Answer(QString::fromStdString(target));
+    W().mnFileRename->trigger();
+
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_TRUE(dialogs.Requests().back().save);
+    EXPECT_EQ(dialogs.Requests().back().fileName, "shop.mdb");
+    ASSERT_EQ(spy.touches.size(), 1u);
+    EXPECT_EQ(spy.touches[0].operation, FileOperation::Move);
+    EXPECT_FALSE(spy.touches[0].fromHeld);
+    EXPECT_FALSE(spy.touches[0].workDbHeld);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(fs::exists(target));
+    EXPECT_EQ(CurrentFile.FullPath, target);
+    EXPECT_EQ(W().Text2[0]->text().toStdString(), data.File("sub/"));
+    EXPECT_EQ(W().Text2[1]->text(), "renamed.mdb");
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"T", "U"}));
+    EXPECT_EQ(Focus(), W().Text1[0]);
+    ExpectWorkStoreUsable();
+}
+
+TEST_F(FileCommandsTest, RenameOntoAnExistingFileOrAStrayJournalIsRefused) {
+    const std::string other = data.File("other.mdb");
+    WriteFile(other, "keep");
+    const std::string journalOnly = data.File("ghost.mdb");
+    WriteFile(journalOnly + "-journal", "stray");
+    for (const std::string& target : {other, journalOnly, path}) {
+        dialogs.Answer(QString::fromStdString(target));
+        prompts.Expect(kRenameTaken);
+        W().mnFileRename->trigger();
+        EXPECT_TRUE(fs::exists(path)) << target;
+        EXPECT_EQ(CurrentFile.FullPath, path) << target;
+        EXPECT_EQ(Focus(), W().Text1[0]);
+    }
+    EXPECT_FALSE(fs::exists(journalOnly));
+    ExpectWorkStoreUsable();
+}
+
+TEST_F(FileCommandsTest, ACancelledDialogRenamesNothing) {
+    dialogs.Cancel();
+    W().mnFileRename->trigger();
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFile) {
+    FileOperationSpy spy;
+    spy.failing = FileOperation::Move;
+    const std::string target = data.File("renamed.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    prompts.ExpectAny();
+    W().mnFileRename->trigger();
+    ASSERT_EQ(prompts.Shown().size(), 1u);
+    const QString text = prompts.Shown()[0].text;
+    EXPECT_TRUE(text.startsWith("Error; 70\r")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8(std::strerror(EACCES)))) << text.toStdString();
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
+    ExpectWorkStoreUsable();
+}
+
+// A folder the system refuses to write into: a read-only folder of ours, or (for the superuser,
+// whom permissions do not bind) /sys, which also makes the move cross file systems.
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const std::string& ours) {
+        if (::geteuid() != 0) {
+            folder_ = ours;
+            fs::create_directories(ours);
+            fs::permissions(ours, fs::perms::owner_read | fs::perms::owner_exec);
+            restore_ = true;
+        } else {
+            const std::string probe = "/sys/tavorin-probe-" + std::to_string(::getpid());
+            const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            if (fd >= 0) {
+                ::close(fd);
+                ::unlink(probe.c_str());
+                return;
+            }
+            folder_ = "/sys";
+        }
+    }
+    ~ReadOnlyFolder() {
+        if (restore_) fs::permissions(folder_, fs::perms::owner_all);
+    }
+    // Empty when no such folder can be had here.
+    const std::string& Path() const { return folder_; }
+
+  private:
+    std::string folder_;
+    bool restore_ = false;
+};
+
+TEST_F(FileCommandsTest, RenameOrCopyIntoAReadOnlyFolderFailsAndKeepsTheCurrentFile) {
+    ReadOnlyFolder locked(data.File("locked"));
+    if (locked.Path().empty()) GTEST_SKIP() << "no folder here refuses writing";
+    const std::string target = locked.Path() + "/tavorin-test-" + std::to_string(::getpid()) + ".mdb";
+    for (QAction* command : {W().mnFileRename, W().mnFileCpy}) {
+        SCOPED_TRACE(command->text().toStdString());
+        prompts.Clear();
+        dialogs.Answer(QString::fromStdString(target));
+        prompts.ExpectAny();
+        command->trigger();
+        ASSERT_EQ(prompts.Shown().size(), 1u);
+        EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r")) << prompts.Shown()[0].text.toStdString();
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_FALSE(fs::exists(target));
+        EXPECT_FALSE(fs::exists(WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_EQ(CurrentFile.FullPath, path);
+        EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
+    }
+    ExpectWorkStoreUsable();
+}
+
+// ---- Delete ------------------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, DeleteAsksWithThePathAndCancelKeepsEverything) {
+    prompts.Expect(DeleteQuestion(path), vbCancel);
+    W().mnFileDel->trigger();
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"T", "U"}));
+    EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+TEST_F(FileCommandsTest, DeleteRemovesTheFileAndReleasesIt) {
+    FileOperationSpy spy;
+    prompts.Expect(DeleteQuestion(path), vbOK);
+    W().mnFileDel->trigger();
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+    ASSERT_EQ(spy.touches.size(), 1u);
+    EXPECT_EQ(spy.touches[0].operation, FileOperation::Delete);
+    EXPECT_FALSE(spy.touches[0].fromHeld);
+    EXPECT_TRUE(CurrentFile.FullPath.empty());
+    EXPECT_TRUE(W().Text2[0]->text().isEmpty());
+    EXPECT_TRUE(W().Text2[1]->text().isEmpty());
+    EXPECT_EQ(W().List1->count(), 0);
+    EXPECT_FALSE(W().mnFileDel->isEnabled());
+    EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+TEST_F(FileCommandsTest, DeletingAFileThatVanishedSaysItDoesNotExist) {
+    fs::remove(path);
+    prompts.Expect("指定のデータベースは存在しません。");
+    W().mnFileDel->trigger();
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+// ---- Copy --------------------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBecomesCurrent) {
+    FileOperationSpy spy;
+    const std::string target = data.File("copy.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    W().mnFileCpy->trigger();
+
+    const std::string intermediate = WorkFolder + "/copy.MDB";
+    ASSERT_EQ(spy.touches.size(), 2u);
+    EXPECT_EQ(spy.touches[0].operation, FileOperation::Copy);
+    EXPECT_EQ(spy.touches[0].from, path);
+    EXPECT_EQ(spy.touches[0].to, intermediate);
+    EXPECT_EQ(spy.touches[1].operation, FileOperation::Move);
+    EXPECT_EQ(spy.touches[1].from, intermediate);
+    EXPECT_EQ(spy.touches[1].to, target);
+    for (const Touch& t : spy.touches) {
+        EXPECT_FALSE(t.fromHeld);
+        EXPECT_FALSE(t.workDbHeld);
+    }
+    EXPECT_FALSE(fs::exists(intermediate));
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(CurrentFile.FullPath, target);
+    EXPECT_EQ(W().Text2[1]->text(), "copy.mdb");
+    EXPECT_EQ(savetest::Dump(target, "T"), savetest::Dump(path, "T"));
+    EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+TEST_F(FileCommandsTest, ASaveAfterTheCopyLandsInTheCopyAndNotInTheFirstFile) {
+    W().realSave = true;
+    const std::string target = data.File("copy.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    W().mnFileCpy->trigger();
+    ASSERT_EQ(CurrentFile.FullPath, target);
+
+    DoubleClickTable("T");
+    savetest::Layout layout;
+    layout.Set(2, "FLD02", engine::Variant("FULLNAME"));
+    W().LayoutChanged = 9;
+    prompts.Expect("テーブルを初期化しますか。", vbNo);
+    prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
+    W().mnTableSave[0]->trigger();
+    ASSERT_EQ(W().SaveAbandoned, 0);
+
+    const auto copied = savetest::Dump(target, "T");
+    const auto first = savetest::Dump(path, "T");
+    EXPECT_NE(copied[0].find("FULLNAME"), std::string::npos) << copied[0];
+    EXPECT_EQ(first[0].find("FULLNAME"), std::string::npos) << first[0];
+    EXPECT_EQ(copied.size(), 4u);
+    EXPECT_EQ(copied[1], "C1|名前1|");
+}
+
+TEST_F(FileCommandsTest, ACopyOntoAnExistingFileIsRefused) {
+    const std::string target = data.File("copy.MDB");
+    WriteFile(target, "keep");
+    dialogs.Answer(QString::fromStdString(target));
+    prompts.Expect(kCopyTaken);
+    W().mnFileCpy->trigger();
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(fs::file_size(target), 4u);
+}
+
+TEST_F(FileCommandsTest, AFailingCopyLeavesNothingAndKeepsTheCurrentFile) {
+    FileOperationSpy spy;
+    spy.failing = FileOperation::Copy;
+    spy.failWith = ENOSPC;
+    const std::string target = data.File("copy.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    prompts.Expect(kCopyFailed);
+    W().mnFileCpy->trigger();
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(WorkFolder + "/copy.MDB"));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    ExpectWorkStoreUsable();
+}
+
+TEST_F(FileCommandsTest, AFailingFinalMoveKeepsTheFirstFileCurrentAndLeavesNoCopyBehind) {
+    FileOperationSpy spy;
+    spy.failing = FileOperation::Move;
+    const std::string target = data.File("copy.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    prompts.ExpectAny();
+    W().mnFileCpy->trigger();
+    ASSERT_EQ(prompts.Shown().size(), 1u);
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r"));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(WorkFolder + "/copy.MDB"));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
+    ExpectWorkStoreUsable();
+}
+
+// ---- Release -----------------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
+    struct Case {
+        int answer;
+        bool released;
+        int saves;
+    };
+    for (const Case& c : {Case{vbCancel, false, 0}, Case{vbNo, true, 0}, Case{vbYes, true, 1}}) {
+        if (CurrentFile.FullPath.empty()) OpenFile(path);
+        DoubleClickTable("T");
+        W().LayoutChanged = 9;
+        W().saves = 0;
+        prompts.Expect(kSaveQuestion, c.answer);
+        W().mnFileFree->trigger();
+        EXPECT_EQ(W().saves, c.saves) << c.answer;
+        EXPECT_EQ(CurrentFile.FullPath.empty(), c.released) << c.answer;
+        EXPECT_EQ(W().CurrentTable.empty(), c.released) << c.answer;
+        EXPECT_EQ(WorkRows().empty(), c.released) << c.answer;
+        if (c.released) {
+            EXPECT_EQ(Focus(), W().Text1[0]) << c.answer;
+        }
+        if (!c.released) W().LayoutChanged = 0;
+    }
+}
+
+// ---- A genuine Jet file ------------------------------------------------------------------------------
+
+TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
+    const fs::path jet = fs::path(TESTDATA_DIR) / "jet" / "indexTestV2000.mdb";
+    if (!fs::exists(jet)) GTEST_SKIP() << "no Jet test files at " << jet.parent_path();
+    const std::string original = data.File("access.mdb");
+    fs::copy_file(jet, original);
+    W().mnFileFree->trigger();
+    OpenFile(original);
+    ASSERT_EQ(Listed(), (std::vector<std::string>{"Table1", "Table2", "Table3"}));
+
+    FileOperationSpy spy;
+    const std::string renamed = data.File("renamed.mdb");
+    dialogs.Answer(QString::fromStdString(renamed));
+    W().mnFileRename->trigger();
+    ASSERT_EQ(CurrentFile.FullPath, renamed);
+    ASSERT_EQ(spy.touches.size(), 1u);
+    EXPECT_FALSE(spy.touches[0].fromHeld);
+    DoubleClickTable("Table2");
+    EXPECT_EQ(WorkRows().size(), 2u);
+    W().mnTableCancel->trigger();
+
+    prompts.Expect(DeleteQuestion(renamed), vbOK);
+    W().mnFileDel->trigger();
+    EXPECT_FALSE(fs::exists(renamed));
+    EXPECT_FALSE(fs::exists(original));
+    EXPECT_TRUE(CurrentFile.FullPath.empty());
+}
+
+// ---- Moves and copies underneath -----------------------------------------------------------------------
+
+class DatabaseFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        path = dir.File("a.mdb");
+        MakeTable(path, "T", {{"X", dao::dbLong}});
+    }
+    TempDir dir;
+    std::string path;
+};
+
+TEST_F(DatabaseFilesTest, AFileTheEngineHoldsIsNeverMovedCopiedOrDeleted) {
+    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
+    for (auto op : {+[](const std::string& a, const std::string& b) { MoveDatabaseFile(a, b); },
+                    +[](const std::string& a, const std::string& b) { CopyDatabaseFile(a, b); },
+                    +[](const std::string& a, const std::string&) { DeleteDatabaseFile(a); }}) {
+        try {
+            op(path, dir.File("b.mdb"));
+            ADD_FAILURE() << "a held file was touched";
+        } catch (const engine::Error& e) {
+            EXPECT_EQ(e.Number(), engine::err::kLocked);
+            EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
+        }
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_FALSE(fs::exists(dir.File("b.mdb")));
+    }
+    db->Close();
+    MoveDatabaseFile(path, dir.File("b.mdb"));
+    EXPECT_TRUE(fs::exists(dir.File("b.mdb")));
+}
+
+TEST_F(DatabaseFilesTest, AJournalTheFileStillHasTravelsWithIt) {
+    // A journal that the engine's playback leaves (one it cannot use) still goes with the file.
+    const std::string other = dir.File("plain.bin");
+    WriteFile(other, "not a database");
+    WriteFile(other + "-journal", "journal bytes");
+    MoveDatabaseFile(other, dir.File("moved.bin"));
+    EXPECT_FALSE(fs::exists(other + "-journal"));
+    EXPECT_TRUE(fs::exists(dir.File("moved.bin-journal")));
+    CopyDatabaseFile(dir.File("moved.bin"), dir.File("copied.bin"));
+    EXPECT_TRUE(fs::exists(dir.File("copied.bin-journal")));
+    EXPECT_TRUE(fs::exists(dir.File("moved.bin-journal")));
+    DeleteDatabaseFile(dir.File("copied.bin"));
+    EXPECT_FALSE(fs::exists(dir.File("copied.bin")));
+    EXPECT_FALSE(fs::exists(dir.File("copied.bin-journal")));
+}
+
+TEST_F(DatabaseFilesTest, TheCopyOfAReadOnlyFileCanBeWritten) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string copy = dir.File("copy.mdb");
+    CopyDatabaseFile(path, copy);
+    EXPECT_EQ(fs::status(copy).permissions() & fs::perms::owner_write, fs::perms::owner_write);
+    EXPECT_EQ(savetest::Dump(copy, "T"), savetest::Dump(path, "T"));
+}
+
+TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
+    struct stat here {}, shm {};
+    if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const std::string elsewhere = "/dev/shm/tavorin-move-test-" + std::to_string(::getpid()) + ".mdb";
+    std::error_code ec;
+    fs::remove(elsewhere, ec);
+    const auto before = savetest::Dump(path, "T");
+    MoveDatabaseFile(path, elsewhere);
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_TRUE(fs::exists(elsewhere));
+    EXPECT_EQ(savetest::Dump(elsewhere, "T"), before);
+    MoveDatabaseFile(elsewhere, path);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    EXPECT_EQ(savetest::Dump(path, "T"), before);
+}
+
+} // namespace
