@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QLabel>
+
 #include <cstring>
 #include <filesystem>
 #include <random>
