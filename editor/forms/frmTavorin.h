@@ -256,6 +256,12 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Copies every record of oldTable into buildTable with value conversion in one
     // transaction; the engine error of an EngineFailed result is in lastEngineError_.
     CarryResult CarryOverData(const std::string& oldTable, const std::string& buildTable);
+    // The records go across in one compiled statement, falling back to the record-by-record
+    // copy when it fails; RowByRow always copies record by record (tests compare the two).
+    enum class CarryPath { Compiled, RowByRow };
+    CarryPath carryPath = CarryPath::Compiled;
+    bool LastCarryCompiled = false;  // the last carry-over was done by the compiled statement
+    std::string LastCarryFailure;    // why the last compiled statement failed, if it did
     void mnTableSave_Click(int Index);
 
   private:
@@ -266,6 +272,10 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     EngineFailure lastEngineError_;
     bool tableReplaced_ = false; // the save reached its end in the file
     long carriedRecords_ = 0;    // records the last carry-over read from the old table
+    bool CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count);
+    CarryResult CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count);
+    CarryResult ConfirmCarry();
+    void ShowCarriedCount(long count);
     // Steps of SaveTable.
     void SaveTableSteps();
     bool RefuseReadOnlyTarget();

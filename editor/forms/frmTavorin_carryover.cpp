@@ -1,14 +1,19 @@
 // Carrying the records of the old table into the build table on save: the conversion table
-// FieldMap from the layout's as-loaded columns, then one transaction of AddNew/Update with
-// every value converted to its new type and size.
+// FieldMap from the layout's as-loaded columns, then, in one transaction, one INSERT ... SELECT
+// whose SQL functions convert every value to its new type and size. When that statement fails
+// (a value that does not convert, a key taken twice, a full disk), the transaction is rolled
+// back and the records are carried again one by one with AddNew/Update, which stops at the
+// first failing record and reports it in the user's terms.
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QString>
 
 #include "engine/error.h"
+#include "engine/sql_values.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
+#include "modules/CarryFunctions.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -32,6 +37,16 @@ std::string Bracketed(const std::string& name) {
         if (c == ']') out += ']';
     }
     return out + "]";
+}
+
+// A name as an SQLite identifier: "a""b".
+std::string Quoted(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
 }
 
 long NumberOf(const std::string& text) {
@@ -123,8 +138,137 @@ long SizeOf(const std::string& text) {
 frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, const std::string& buildTable) {
     int count = 0;
     carriedRecords_ = 0;
+    LastCarryCompiled = false;
     if (!BuildFieldMap(count)) return CarryResult::RolledBack;
+    if (carryPath == CarryPath::Compiled && CarryCompiled(oldTable, buildTable, count)) {
+        LastCarryCompiled = true;
+        return ConfirmCarry();
+    }
+    return CarryRowByRow(oldTable, buildTable, count);
+}
 
+void frmTavorin::ShowCarriedCount(long count) {
+    Label6->setText(QString::fromUtf8("   作業件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(count))));
+    Label6->repaint();
+}
+
+bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count) {
+    if (count < 1) return false;
+    auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
+    // The fields as the record-by-record copy finds them, by the same lookup.
+    std::vector<engine::FieldInfo> sourceFields, targetFields;
+    std::vector<std::string> sourceNames;
+    std::string rowid;
+    auto fieldsOf = [&](const std::string& table, std::vector<engine::FieldInfo>& fields) {
+        auto rs = userDb->OpenRecordset("SELECT * FROM " + Bracketed(table), engine::RecordsetType::Snapshot);
+        for (size_t i = 0; i < rs->FieldCount(); ++i) fields.push_back(rs->FieldAt(i));
+        return rs;
+    };
+    auto src = fieldsOf(oldTable, sourceFields);
+    auto dst = fieldsOf(buildTable, targetFields);
+    auto findIn = [](engine::Recordset& rs, const std::string& name) -> long {
+        try {
+            return static_cast<long>(rs.FieldIndex(name));
+        } catch (const engine::Error&) {
+            return -1;
+        }
+    };
+    // The old records are read in the order of their rowid, by a name no field has taken.
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        if (findIn(*src, name) >= 0) continue;
+        rowid = name;
+        break;
+    }
+    std::vector<bool> refusesNull(targetFields.size(), false);
+    long autoFields = 0;
+    {
+        auto buildDef = userDb->TableDefs().Item(buildTable);
+        for (const auto& index : buildDef->Indexes()) {
+            if (!index->Primary() && !index->Required()) continue;
+            for (const auto& member : index->Fields()) {
+                const long at = findIn(*dst, member->Name());
+                if (at >= 0) refusesNull[static_cast<size_t>(at)] = true;
+            }
+        }
+        for (const auto& f : targetFields)
+            if (f.attributes & engine::dao::dbAutoIncrField) ++autoFields;
+    }
+    // A layout the statement does not cover is carried record by record.
+    if (rowid.empty() || autoFields > 1) return false;
+
+    CarryFunctions functions(userDb->SqliteHandle());
+    const std::string schema = Quoted(userDb->SchemaName()) + ".";
+    std::string columns, values;
+    bool numbered = false;
+    std::vector<bool> filled(targetFields.size(), false);
+    for (int j = 1; j <= count; ++j) {
+        const std::string& newName = FieldMap(j, 2);
+        const std::string oldName = Trimmed(FieldMap(j, 5));
+        const bool toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        const bool autoToAuto = toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
+        const bool textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        const long target = findIn(*dst, newName);
+        if (target < 0 || filled[static_cast<size_t>(target)]) return false;
+        filled[static_cast<size_t>(target)] = true;
+        const engine::FieldInfo& field = targetFields[static_cast<size_t>(target)];
+        if (((field.attributes & engine::dao::dbAutoIncrField) != 0) != toAutoNumber) return false;
+        const long source = oldName.empty() ? -1 : findIn(*src, oldName);
+        const std::string oldColumn = source < 0 ? std::string("NULL") : Quoted(sourceFields[static_cast<size_t>(source)].name);
+        std::string value;
+        if (!oldName.empty() && !toAutoNumber) {
+            if (source < 0) return false;
+            const int key = functions.AddConverted(newName, sourceFields[static_cast<size_t>(source)].type,
+                                                   ValueConversion::ForEntry(static_cast<int16_t>(j)), field,
+                                                   refusesNull[static_cast<size_t>(target)]);
+            value = "tavorin_carry(" + std::to_string(key) + ", " + oldColumn + ")";
+        } else if (toAutoNumber) {
+            const bool keepOld = !oldName.empty() && autoToAuto;
+            if (keepOld && source < 0) return false;
+            functions.SetAutoNumber(userDb->NextAutoNumber(buildTable), keepOld,
+                                    keepOld ? sourceFields[static_cast<size_t>(source)].type : 0, field);
+            numbered = true;
+            value = "tavorin_carry_auto(" + (keepOld ? oldColumn : std::string("NULL")) + ")";
+        } else {
+            const Variant constant = textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Long(0);
+            if (constant.IsNull() && (refusesNull[static_cast<size_t>(target)] || field.required)) return false;
+            value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) + ", NULL)";
+        }
+        columns += (columns.empty() ? "" : ", ") + Quoted(field.name);
+        values += (values.empty() ? "" : ", ") + value;
+    }
+    // Every field of the build table takes a value of the layout.
+    for (bool f : filled)
+        if (!f) return false;
+    src->Close();
+    dst->Close();
+
+    QElapsedTimer shown;
+    shown.start();
+    functions.OnRecords([&](long read) {
+        // The count runs visibly, at screen rate rather than once per record.
+        if (shown.elapsed() < 50) return;
+        ShowCarriedCount(read);
+        shown.restart();
+    });
+    const std::string sql = "INSERT INTO " + schema + Quoted(buildTable) + " (" + columns + ") SELECT " + values +
+                            " FROM " + schema + Quoted(oldTable) + " WHERE tavorin_carry_row() ORDER BY " + rowid;
+    Ws->BeginTrans();
+    try {
+        userDb->ExecuteSql(sql);
+        // The counter as Update leaves it after the last record.
+        if (numbered && functions.RecordsRead() > 0) userDb->NoteAutoNumber(buildTable, functions.NextAutoNumber() - 1);
+    } catch (const engine::Error&) {
+        LastCarryFailure = functions.Failure();
+        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        return false;
+    }
+    LastCarryFailure.clear();
+    carriedRecords_ = functions.RecordsRead();
+    ShowCarriedCount(carriedRecords_);
+    return true;
+}
+
+frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count) {
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
     auto dst = userDb->OpenRecordset("SELECT * FROM " + Bracketed(buildTable), engine::RecordsetType::Dynaset);
     auto src = userDb->OpenRecordset("SELECT * FROM " + Bracketed(oldTable), engine::RecordsetType::Snapshot);
@@ -165,10 +309,7 @@ frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, c
     long counter = 0;
     QElapsedTimer shown;
     shown.start();
-    auto showCount = [&] {
-        Label6->setText(QString::fromUtf8("   作業件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(counter))));
-        Label6->repaint();
-    };
+    auto showCount = [&] { ShowCarriedCount(counter); };
 
     bool valueFailed = false;
     Ws->BeginTrans();
@@ -239,6 +380,10 @@ frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, c
 
     src->Close();
     dst->Close();
+    return ConfirmCarry();
+}
+
+frmTavorin::CarryResult frmTavorin::ConfirmCarry() {
     if (platform::MsgBox(QString::fromUtf8("データ変換が終了しました。更新しますか。"), platform::vbOKCancel) !=
         platform::vbOK) {
         Ws->Rollback();

@@ -138,13 +138,6 @@ void FieldMapTable::Clear() {
 
 namespace {
 
-std::string TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
-
 int16_t SizeOf(const std::string& text) {
     return engine::CInt(Variant(text));
 }
@@ -170,44 +163,88 @@ bool IsBlank(const Variant& v) {
     return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
 }
 
-Variant ConvertedForNewType(const Variant& v, const std::string& newType,
-                            const std::string& newSize) {
-    const bool blank = IsBlank(v);
-    if (SameText(newType, "dbText")) {
-        if (blank) return Variant("");
-        return Variant(CutToBytes(TrimBlanks(engine::CStr(v)), SizeOf(newSize)));
-    }
-    if (SameText(newType, "dbMemo"))
-        return blank ? Variant("") : Variant(TrimBlanks(engine::CStr(v)));
-    if (blank) return Variant::Integer(0);
-    const TypeRow* row = RowOf(newType);
-    return row ? engine::ConvertTo(v, row->conversion) : v;
-}
-
-Variant ConvertedForSameType(const Variant& v, const std::string& type, const std::string& newSize,
-                             const std::string& oldSize) {
-    if (!SameText(type, "dbText")) return v;
-    if (IsBlank(v)) return Variant("");
-    if (SizeNumber(newSize) < SizeNumber(oldSize))
-        return Variant(CutToBytes(engine::CStr(v), SizeOf(newSize)));
-    return v;
-}
-
 } // namespace
+
+ValueConversion::Lazy ValueConversion::Lazy::Of(const std::function<double()>& compute) {
+    Lazy lazy;
+    try {
+        lazy.value_ = compute();
+    } catch (...) {
+        lazy.error_ = std::current_exception();
+    }
+    return lazy;
+}
+
+double ValueConversion::Lazy::Get() const {
+    if (error_) std::rethrow_exception(error_);
+    return value_;
+}
+
+ValueConversion::ValueConversion(const std::string& newType, const std::string& newSize, const std::string& oldType,
+                                 const std::string& oldSize) {
+    // A size that does not read as a number fails the values that need it, and only those.
+    cutBytes_ = Lazy::Of([&] { return SizeOf(newSize); });
+    if (SameText(oldType, newType)) {
+        if (!SameText(newType, "dbText")) {
+            route_ = Route::Keep;
+            return;
+        }
+        route_ = Route::SameText;
+        shorter_ = Lazy::Of([&] { return SizeNumber(newSize) < SizeNumber(oldSize) ? 1.0 : 0.0; });
+    } else if (SameText(newType, "dbText")) {
+        route_ = Route::ToText;
+    } else if (SameText(newType, "dbMemo")) {
+        route_ = Route::ToMemo;
+    } else if (const TypeRow* row = RowOf(newType)) {
+        route_ = Route::ToType;
+        target_ = row->conversion;
+    } else {
+        route_ = Route::ToUnknownType;
+    }
+}
+
+ValueConversion ValueConversion::ForEntry(int16_t entry) {
+    const FieldMapTable& map = FieldMap;
+    return ValueConversion(map(entry, 3), map(entry, 4), map(entry, 6), map(entry, 7));
+}
+
+bool ValueConversion::KeepsValues() const {
+    return route_ == Route::Keep || (route_ == Route::SameText && !shorter_.Failed() && shorter_.Get() == 0);
+}
+
+Variant ValueConversion::Apply(const Variant& v) const {
+    const bool blank = IsBlank(v);
+    switch (route_) {
+    case Route::Keep:
+        return v;
+    case Route::SameText: {
+        if (blank) return Variant("");
+        if (shorter_.Get() == 0) return v;
+        const int bytes = static_cast<int>(cutBytes_.Get());
+        return Variant(CutToBytes(engine::CStr(v), bytes));
+    }
+    case Route::ToText: {
+        if (blank) return Variant("");
+        const int bytes = static_cast<int>(cutBytes_.Get());
+        return Variant(CutToBytes(TrimBlanks(engine::CStr(v)), bytes));
+    }
+    case Route::ToMemo:
+        return blank ? Variant("") : Variant(TrimBlanks(engine::CStr(v)));
+    case Route::ToType:
+        return blank ? Variant::Integer(0) : engine::ConvertTo(v, target_);
+    case Route::ToUnknownType:
+        break;
+    }
+    return blank ? Variant::Integer(0) : v;
+}
 
 void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error) {
     error = 0;
     const std::string* newName = nullptr;
     try {
         newName = &std::as_const(FieldMap)(entry, 2);
-        const std::string& newType = std::as_const(FieldMap)(entry, 3);
-        const std::string& newSize = std::as_const(FieldMap)(entry, 4);
-        const std::string& oldName = std::as_const(FieldMap)(entry, 5);
-        const std::string& oldType = std::as_const(FieldMap)(entry, 6);
-        const std::string& oldSize = std::as_const(FieldMap)(entry, 7);
-        const Variant& v = source.Value(oldName);
-        value = SameText(oldType, newType) ? ConvertedForSameType(v, newType, newSize, oldSize)
-                                           : ConvertedForNewType(v, newType, newSize);
+        const ValueConversion conversion = ValueConversion::ForEntry(entry);
+        value = conversion.Apply(source.Value(std::as_const(FieldMap)(entry, 5)));
     } catch (const engine::Error& e) {
         const std::string text = "Error; " +
                                  engine::Str(Variant::Long(static_cast<int32_t>(e.Number()))) +

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,40 @@ class FieldMapTable {
 };
 
 extern FieldMapTable FieldMap;
+
+// The conversion of the values of one FieldMap entry for the new layout, worked out once from
+// the entry's type and size cells: a text cut to the new size in code page 932 bytes without
+// splitting a double-byte character, a number or date converted to the new type, Null and the
+// empty text made the empty text or zero. Apply throws the engine error of a value that does
+// not convert.
+class ValueConversion {
+  public:
+    ValueConversion(const std::string& newType, const std::string& newSize, const std::string& oldType,
+                    const std::string& oldSize);
+    // From the cells of FieldMap entry (error 9 for an entry outside the table).
+    static ValueConversion ForEntry(int16_t entry);
+    engine::Variant Apply(const engine::Variant& value) const;
+    // Apply gives every value other than Null and the empty text back unchanged.
+    bool KeepsValues() const;
+
+  private:
+    // A number read from a size cell, or the error reading it, raised when a value needs it.
+    class Lazy {
+      public:
+        static Lazy Of(const std::function<double()>& compute);
+        double Get() const;
+        bool Failed() const { return error_ != nullptr; }
+
+      private:
+        double value_ = 0;
+        std::exception_ptr error_;
+    };
+    enum class Route { Keep, SameText, ToText, ToMemo, ToType, ToUnknownType };
+    Route route_ = Route::Keep;
+    engine::VarType target_ = engine::VarType::Empty;
+    Lazy cutBytes_; // the new size
+    Lazy shorter_;  // 1 when the new text size is below the old one
+};
 
 // Converts the value of one field of the current source record (read by the old name of
 // FieldMap entry `entry`) for the new layout. error is 0, or 9 after a conversion error, which

@@ -562,6 +562,13 @@ int64_t Connection::TakeAutoNumber(std::string_view table) {
     Throw(err::kTableNotFound, std::string(table));
 }
 
+int64_t Connection::NextAutoNumber(std::string_view table) {
+    Tables();
+    for (const auto& t : tables_)
+        if (NamesEqual(t.name, table)) return t.nextAutoNumber;
+    Throw(err::kTableNotFound, std::string(table));
+}
+
 void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
     Tables();
     for (auto& t : tables_) {

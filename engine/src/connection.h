@@ -66,6 +66,8 @@ public:
     void DeleteProperty(std::string_view table, std::string_view field, std::string_view name);
     // Keeps the counter above every number handed out (never reused in the table).
     int64_t TakeAutoNumber(std::string_view table);
+    // The number TakeAutoNumber would give, taking none.
+    int64_t NextAutoNumber(std::string_view table);
     void NoteAutoNumber(std::string_view table, int64_t used);
 
     long CountRecords(std::string_view table);

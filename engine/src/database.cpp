@@ -122,4 +122,10 @@ void Database::Close() { conn_.reset(); }
 sqlite3* Database::SqliteHandle() const { return Conn()->Db(); }
 const std::string& Database::SchemaName() const { return Conn()->Schema(); }
 
+long Database::ExecuteSql(std::string_view sql) { return Conn()->Exec(sql); }
+
+int64_t Database::NextAutoNumber(const std::string& table) { return Conn()->NextAutoNumber(table); }
+
+void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn()->NoteAutoNumber(table, used); }
+
 } // namespace engine

@@ -155,9 +155,39 @@ Variant CoerceForField(const Variant& v, const FieldInfo& f) {
     }
 }
 
-void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
+namespace {
+
+// Where a value goes in its storage form: a statement's parameter, or an SQL function's result.
+struct ParamSink {
+    Stmt& stmt;
+    int i;
+    void Null() { stmt.BindNull(i); }
+    void Int(int64_t v) { stmt.Bind(i, v); }
+    void Real(double v) { stmt.Bind(i, v); }
+    void Text(std::string_view v) { stmt.Bind(i, v); }
+    void Blob(std::string_view v) { stmt.BindBlob(i, v); }
+    // The value outlives the statement's step (callers bind from their record buffers).
+    void LastingText(std::string_view v) { stmt.BindStatic(i, v); }
+};
+
+struct ResultSink {
+    sqlite3_context* ctx;
+    void Null() { sqlite3_result_null(ctx); }
+    void Int(int64_t v) { sqlite3_result_int64(ctx, v); }
+    void Real(double v) { sqlite3_result_double(ctx, v); }
+    void Text(std::string_view v) {
+        sqlite3_result_text(ctx, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    void Blob(std::string_view v) {
+        sqlite3_result_blob(ctx, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    void LastingText(std::string_view v) { Text(v); }
+};
+
+template <class Sink>
+void StoreInto(Sink&& sink, const Variant& v, int type) {
     if (v.IsNull() || v.IsEmpty()) {
-        stmt.BindNull(i);
+        sink.Null();
         return;
     }
     switch (type) {
@@ -166,28 +196,33 @@ void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
     case dao::dbInteger:
     case dao::dbLong:
     case dao::dbCurrency:
-        stmt.Bind(i, static_cast<int64_t>(v.IntValue()));
+        sink.Int(static_cast<int64_t>(v.IntValue()));
         break;
     case dao::dbSingle:
     case dao::dbDouble:
     case dao::dbDecimal:
     case dao::dbBigInt:
-        stmt.Bind(i, v.RealValue());
+        sink.Real(v.RealValue());
         break;
     case dao::dbDate: {
         char buf[24];
-        stmt.Bind(i, std::string_view(buf, FormatStorageDate(v.RealValue(), buf)));
+        sink.Text(std::string_view(buf, FormatStorageDate(v.RealValue(), buf)));
         break;
     }
     case dao::dbBinary:
     case dao::dbLongBinary:
-        stmt.BindBlob(i, v.StringValue());
+        sink.Blob(v.StringValue());
         break;
     default:
-        // The value outlives the statement's step (callers bind from their record buffers).
-        stmt.BindStatic(i, v.StringValue());
+        sink.LastingText(v.StringValue());
     }
 }
+
+} // namespace
+
+void BindValue(Stmt& stmt, int i, const Variant& v, int type) { StoreInto(ParamSink{stmt, i}, v, type); }
+
+void ResultValue(sqlite3_context* ctx, const Variant& v, int type) { StoreInto(ResultSink{ctx}, v, type); }
 
 void BindParam(Stmt& stmt, int i, const Variant& v) {
     switch (v.Type()) {
@@ -236,12 +271,39 @@ void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
     out = CoerceForField(v, f);
 }
 
-Variant ReadValue(const Stmt& stmt, int col, int type) {
-    int storage = stmt.ColumnType(col);
+namespace {
+
+// A result column of a statement, or a value handed to an SQL function: ReadFrom reads both
+// by one rule.
+struct StmtColumn {
+    const Stmt& stmt;
+    int col;
+    int Type() const { return stmt.ColumnType(col); }
+    int64_t Int() const { return stmt.Int(col); }
+    double Real() const { return stmt.Real(col); }
+    std::string Text() const { return stmt.Text(col); }
+    std::string_view TextView() const { return stmt.TextView(col); }
+};
+
+struct SqlValue {
+    sqlite3_value* value;
+    int Type() const { return sqlite3_value_type(value); }
+    int64_t Int() const { return sqlite3_value_int64(value); }
+    double Real() const { return sqlite3_value_double(value); }
+    std::string Text() const { return std::string(TextView()); }
+    std::string_view TextView() const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(value))) : std::string_view();
+    }
+};
+
+template <class Source>
+Variant ReadFrom(const Source& src, int type) {
+    int storage = src.Type();
     if (storage == SQLITE_NULL) return Variant::Null();
     // Values written by other tools may sit in another storage class: convert, or keep text.
     auto fromText = [&]() -> Variant {
-        Variant text(stmt.Text(col));
+        Variant text(src.Text());
         FieldInfo f;
         f.type = type;
         try {
@@ -253,37 +315,43 @@ Variant ReadValue(const Stmt& stmt, int col, int type) {
     switch (type) {
     case dao::dbBoolean:
         if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Boolean(stmt.Int(col) != 0);
+        return Variant::Boolean(src.Int() != 0);
     case dao::dbByte:
         if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Byte(static_cast<uint8_t>(stmt.Int(col)));
+        return Variant::Byte(static_cast<uint8_t>(src.Int()));
     case dao::dbInteger:
         if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Integer(static_cast<int16_t>(stmt.Int(col)));
+        return Variant::Integer(static_cast<int16_t>(src.Int()));
     case dao::dbLong:
         if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Long(static_cast<int32_t>(stmt.Int(col)));
+        return Variant::Long(static_cast<int32_t>(src.Int()));
     case dao::dbCurrency:
         if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::CurrencyScaled(stmt.Int(col));
+        return Variant::CurrencyScaled(src.Int());
     case dao::dbSingle:
         if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
-        return Variant::Single(static_cast<float>(stmt.Real(col)));
+        return Variant::Single(static_cast<float>(src.Real()));
     case dao::dbDouble:
     case dao::dbDecimal:
     case dao::dbBigInt:
         if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
-        return Variant::Double(stmt.Real(col));
+        return Variant::Double(src.Real());
     case dao::dbDate: {
         double ole;
-        if (storage == SQLITE_TEXT && DateFromStorage(stmt.TextView(col), ole)) return Variant::Date(ole);
-        if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) return Variant::Date(stmt.Real(col));
-        return Variant(stmt.Text(col));
+        if (storage == SQLITE_TEXT && DateFromStorage(src.TextView(), ole)) return Variant::Date(ole);
+        if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) return Variant::Date(src.Real());
+        return Variant(src.Text());
     }
     default:
-        return Variant(stmt.Text(col));
+        return Variant(src.Text());
     }
 }
+
+} // namespace
+
+Variant ReadValue(const Stmt& stmt, int col, int type) { return ReadFrom(StmtColumn{stmt, col}, type); }
+
+Variant ReadSqlValue(sqlite3_value* value, int type) { return ReadFrom(SqlValue{value}, type); }
 
 std::string ColumnExpr(const std::string& name, int type) {
     std::string q = QuoteIdent(name);

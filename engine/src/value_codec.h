@@ -19,11 +19,15 @@ Variant CoerceForField(const Variant& value, const FieldInfo& field);
 // Binds an already coerced value at position i. Text is bound without a copy: the value must
 // stay alive and unchanged until the statement is reset.
 void BindValue(Stmt& stmt, int i, const Variant& value, int daoType);
+// Sets an already coerced value as the result of an SQL function, as BindValue would bind it.
+void ResultValue(sqlite3_context* ctx, const Variant& value, int daoType);
 // Binds a criteria parameter as the SQL translation expects it (dates and currency as doubles).
 void BindParam(Stmt& stmt, int i, const Variant& value);
 
 // Reads column col of the current row as a Variant of the field's type.
 Variant ReadValue(const Stmt& stmt, int col, int daoType);
+// Reads a value handed to an SQL function as ReadValue reads a column of that type.
+Variant ReadSqlValue(sqlite3_value* value, int daoType);
 // The same into an existing Variant, reusing its text storage (the hot path of record reads).
 void ReadValueInto(const Stmt& stmt, int col, int daoType, Variant& out);
 // CoerceForField into an existing Variant, reusing its text storage.

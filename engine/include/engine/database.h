@@ -7,6 +7,7 @@
 // read-only: every change raises 3027.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,6 +83,15 @@ public:
     // changes do not see the change until Requery.
     sqlite3* SqliteHandle() const;
     const std::string& SchemaName() const;
+    // Runs such a statement with the checks of the engine's own writes (a file opened
+    // read-only, a transaction SQLite rolled back) and its error numbers; returns the records
+    // it changed.
+    long ExecuteSql(std::string_view sql);
+    // For such a statement that numbers an auto-number field itself, as AddNew would: the
+    // number the table hands out next, and moving the table's counter past used (kept in the
+    // catalog, like Update does).
+    int64_t NextAutoNumber(const std::string& table);
+    void NoteAutoNumber(const std::string& table, int64_t used);
 
     // Engine internals.
     const std::shared_ptr<detail::Connection>& Conn() const;

@@ -1,0 +1,89 @@
+// SQL functions that carry the records of a table into a new layout within one
+// INSERT INTO new (...) SELECT ... FROM old statement, converting every value exactly as the
+// record-by-record copy does (ValueConversion, then the field's own coercion). Each column of
+// the new table is one entry added here; the statement calls the entry's function by its key.
+//
+//   tavorin_carry(key, value)   the converted value of entry key (deterministic)
+//   tavorin_carry_auto(value)   the auto number of the record (counts, so not deterministic)
+//   tavorin_carry_row()         true; counts the records read and reports progress
+//
+// A value that does not convert, or that the new field refuses, fails the statement with the
+// reason, which Failure() keeps. One CarryFunctions at a time per connection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/recordset.h"
+#include "engine/variant.h"
+#include "modules/TavorinSub.h"
+
+struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
+
+namespace tavorin {
+
+class CarryFunctions {
+  public:
+    // Registers the functions on db; the destructor removes them.
+    explicit CarryFunctions(sqlite3* db);
+    ~CarryFunctions();
+    CarryFunctions(const CarryFunctions&) = delete;
+    CarryFunctions& operator=(const CarryFunctions&) = delete;
+
+    // A column taking the value of an old field of type sourceType through conversion. The
+    // empty text becomes Null where target refuses it; a Null fails where nullRefused (a field
+    // of a required index). Returns the key.
+    int AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
+                     const engine::FieldInfo& target, bool nullRefused);
+    // A column taking the same value in every record (coerced for target now: engine errors
+    // propagate). Returns the key.
+    int AddConstant(const engine::Variant& value, const engine::FieldInfo& target);
+    // The table's auto-number field: numbered from next on, or keeping the old field's values
+    // (of type sourceType) when keepOld; either way the counter moves past every number used.
+    void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target);
+
+    // Called with the count of records read, about every thousand records.
+    void OnRecords(std::function<void(long)> report) { report_ = std::move(report); }
+
+    long RecordsRead() const { return records_; }
+    // The number the table hands out next after the records carried.
+    int64_t NextAutoNumber() const { return auto_.next; }
+    // Why the statement failed ("" when nothing failed).
+    const std::string& Failure() const { return failure_; }
+
+  private:
+    struct Entry {
+        std::string name;
+        int sourceType = 0;
+        std::optional<ValueConversion> conversion; // none: a constant
+        engine::Variant constant;
+        engine::FieldInfo target;
+        bool nullRefused = false;
+        bool passThrough = false; // the conversion keeps values and the type stays
+    };
+    struct AutoNumber {
+        bool set = false;
+        int64_t next = 1;
+        bool keepOld = false;
+        int sourceType = 0;
+        engine::FieldInfo target;
+    };
+    static void Value(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Auto(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Row(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    void Fail(sqlite3_context* ctx, const std::string& reason);
+
+    sqlite3* db_;
+    std::vector<Entry> entries_;
+    AutoNumber auto_;
+    std::function<void(long)> report_;
+    long records_ = 0;
+    std::string failure_;
+};
+
+} // namespace tavorin
