@@ -21,12 +21,6 @@ using tavorintest::TempDir;
 
 namespace {
 
-struct PromptsGuard {
-    explicit PromptsGuard(platform::Prompts* p) : previous(platform::SetPrompts(p)) {}
-    ~PromptsGuard() { platform::SetPrompts(previous); }
-    platform::Prompts* previous;
-};
-
 const char* const kTexts[] = {"",           "abc",        "  pad  ",   "東京都港区芝公園",
                               "ｶﾅｶﾅｶﾅ",     "123",        "-45.5",     "2024/01/31",
                               "x12",        "ＡＢＣ１２３", "True",      "0",

@@ -18,13 +18,6 @@ using tavorintest::TempDir;
 
 namespace {
 
-// Installs prompts for the life of a test and restores the previous ones.
-struct PromptsGuard {
-    explicit PromptsGuard(platform::Prompts* p) : previous(platform::SetPrompts(p)) {}
-    ~PromptsGuard() { platform::SetPrompts(previous); }
-    platform::Prompts* previous;
-};
-
 class SaveTest : public ::testing::Test {
   protected:
     void SetUp() override { SetWorkBaseOverride(base.Path()); }
