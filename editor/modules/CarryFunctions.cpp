@@ -2,12 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <new>
+#include <string_view>
 
 #include "engine/error.h"
 #include "engine/sql_values.h"
 #include "engine/types.h"
+#include "modules/FuncUtility.h"
 
 namespace tavorin {
 namespace {
@@ -56,6 +60,10 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
         const int bytes = sqlite3_value_bytes(value);
         if (bytes == 0) return false;
         if (target.type == dao::dbMemo) return true;
+        if (target.type == dao::dbDate) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            return engine::IsStoredDateText(std::string_view(text, static_cast<size_t>(bytes)));
+        }
         return target.type == dao::dbText && (target.size <= 0 || bytes <= target.size);
     }
     default:
@@ -99,6 +107,25 @@ int CarryFunctions::AddConverted(const std::string& name, int sourceType, const 
     e.target = target;
     e.nullRefused = nullRefused;
     e.passThrough = conversion.KeepsValues() && sourceType == target.type;
+    using Shape = ValueConversion::Shape;
+    const Shape shape = conversion.Kind();
+    const bool intSource = sourceType == dao::dbByte || sourceType == dao::dbInteger || sourceType == dao::dbLong;
+    const bool textSource = sourceType == dao::dbText || sourceType == dao::dbMemo;
+    if ((shape == Shape::CutsText && textSource) || (shape == Shape::ToText && intSource)) {
+        // Only where the cut text always fits the field as the conversion leaves it.
+        const int bytes = conversion.CutBytes();
+        if (target.type == dao::dbText && bytes > 0 && (target.size <= 0 || bytes <= target.size)) {
+            e.quick = shape == Shape::CutsText ? Entry::Quick::CutText : Entry::Quick::NumberToText;
+            e.cutBytes = bytes;
+        }
+    } else if (shape == Shape::ToNumber && textSource) {
+        const engine::VarType to = conversion.NumberType();
+        if ((to == engine::VarType::Long && target.type == dao::dbLong) ||
+            (to == engine::VarType::Integer && target.type == dao::dbInteger) ||
+            (to == engine::VarType::Byte && target.type == dao::dbByte) ||
+            (to == engine::VarType::Double && target.type == dao::dbDouble))
+            e.quick = Entry::Quick::DigitsToNumber;
+    }
     entries_.push_back(std::move(e));
     return static_cast<int>(entries_.size()) - 1;
 }
@@ -140,6 +167,70 @@ void Guarded(sqlite3_context* ctx, CarryFunctions& self, F&& call, void (CarryFu
 
 } // namespace
 
+// The common values of three conversions, given exactly as Apply and the field's coercion give
+// them but without a Variant; false leaves the value to them.
+bool CarryFunctions::QuickValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value) {
+    const int storage = sqlite3_value_type(value);
+    switch (e.quick) {
+    case Entry::Quick::None:
+        return false;
+    case Entry::Quick::CutText: {
+        if (storage != SQLITE_TEXT) return false;
+        const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const std::string_view text(data, static_cast<size_t>(sqlite3_value_bytes(value)));
+        const size_t kept = CutLength(text, e.cutBytes);
+        // The empty text takes the field's rules for it.
+        if (kept == 0) return false;
+        if (kept == text.size())
+            sqlite3_result_value(ctx, value);
+        else
+            sqlite3_result_text(ctx, data, static_cast<int>(kept), SQLITE_TRANSIENT);
+        return true;
+    }
+    case Entry::Quick::NumberToText: {
+        if (storage != SQLITE_INTEGER) return false;
+        // Read as the field's type reads it.
+        const int64_t stored = sqlite3_value_int64(value);
+        int64_t n = stored;
+        if (e.sourceType == dao::dbLong) n = static_cast<int32_t>(stored);
+        else if (e.sourceType == dao::dbInteger) n = static_cast<int16_t>(stored);
+        else n = static_cast<uint8_t>(stored);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        const int length = std::min(static_cast<int>(end - digits), e.cutBytes);
+        sqlite3_result_text(ctx, digits, length, SQLITE_TRANSIENT);
+        return true;
+    }
+    case Entry::Quick::DigitsToNumber: {
+        if (storage != SQLITE_TEXT) return false;
+        const int bytes = sqlite3_value_bytes(value);
+        if (bytes < 1 || bytes > 9) return false;
+        const auto* text = sqlite3_value_text(value);
+        int64_t n = 0;
+        for (int i = 0; i < bytes; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            n = n * 10 + (text[i] - '0');
+        }
+        switch (e.target.type) {
+        case dao::dbByte:
+            if (n > 255) return false;
+            break;
+        case dao::dbInteger:
+            if (n > 32767) return false;
+            break;
+        case dao::dbDouble:
+            sqlite3_result_double(ctx, static_cast<double>(n));
+            return true;
+        default:
+            break;
+        }
+        sqlite3_result_int64(ctx, n);
+        return true;
+    }
+    }
+    return false;
+}
+
 void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
     Guarded(
@@ -156,6 +247,7 @@ void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
                 sqlite3_result_value(ctx, argv[1]);
                 return;
             }
+            if (QuickValue(ctx, e, argv[1])) return;
             Variant v = e.conversion->Apply(engine::SqlArgumentValue(argv[1], e.sourceType));
             // As the record-by-record copy: the empty text lands as Null where the field refuses it.
             if (v.IsString() && v.StringValue().empty() && !e.target.allowZeroLength) v = Variant::Null();

@@ -65,7 +65,12 @@ class CarryFunctions {
         engine::FieldInfo target;
         bool nullRefused = false;
         bool passThrough = false; // the conversion keeps values and the type stays
+        // Values the conversion handles without a Variant (see Quick): a text cut to a size,
+        // a whole number written as text, a text of digits read as a number.
+        enum class Quick { None, CutText, NumberToText, DigitsToNumber } quick = Quick::None;
+        int cutBytes = 0;
     };
+    static bool QuickValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value);
     struct AutoNumber {
         bool set = false;
         int64_t next = 1;

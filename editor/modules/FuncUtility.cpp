@@ -46,18 +46,26 @@ int32_t ByteLength(std::string_view text) {
     return bytes;
 }
 
-std::string CutToBytes(std::string_view text, int n) {
-    std::string out;
+size_t CutLength(std::string_view text, int n) {
     int count = 0;
     size_t pos = 0;
     while (count < n && pos < text.size()) {
+        // An ASCII character is one byte in code page 932 too.
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+            ++count;
+            continue;
+        }
         const size_t start = pos;
         const int weight = CharWeight(cp932::NextCodePoint(text, pos));
-        if (count + weight > n) break;
-        out.append(text.substr(start, pos - start));
+        if (count + weight > n) return start;
         count += weight;
     }
-    return out;
+    return pos;
+}
+
+std::string CutToBytes(std::string_view text, int n) {
+    return std::string(text.substr(0, CutLength(text, n)));
 }
 
 namespace {

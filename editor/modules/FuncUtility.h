@@ -29,6 +29,8 @@ int32_t ByteLength(std::string_view text);
 // The first characters of text that fit in n bytes; a double-byte character that would straddle
 // the limit is left out, so the result may end one byte short.
 std::string CutToBytes(std::string_view text, int n);
+// How many bytes of text CutToBytes keeps.
+size_t CutLength(std::string_view text, int n);
 
 // value formatted with pattern, then cut to its rightmost characters or padded with blanks on
 // the left to exactly the pattern's length: FixWidth(3, "##") is " 3", FixWidth(123, "##") "23".

@@ -212,6 +212,25 @@ bool ValueConversion::KeepsValues() const {
     return route_ == Route::Keep || (route_ == Route::SameText && !shorter_.Failed() && shorter_.Get() == 0);
 }
 
+ValueConversion::Shape ValueConversion::Kind() const {
+    switch (route_) {
+    case Route::Keep:
+        return Shape::Keeps;
+    case Route::SameText:
+        if (shorter_.Failed() || cutBytes_.Failed()) return Shape::Other;
+        return shorter_.Get() == 0 ? Shape::Keeps : Shape::CutsText;
+    case Route::ToText:
+        return cutBytes_.Failed() ? Shape::Other : Shape::ToText;
+    case Route::ToMemo:
+        return Shape::ToMemo;
+    case Route::ToType:
+        return Shape::ToNumber;
+    case Route::ToUnknownType:
+        break;
+    }
+    return Shape::Other;
+}
+
 Variant ValueConversion::Apply(const Variant& v) const {
     const bool blank = IsBlank(v);
     switch (route_) {

@@ -83,6 +83,15 @@ class ValueConversion {
     // Apply gives every value other than Null and the empty text back unchanged.
     bool KeepsValues() const;
 
+    // What Apply does to a value that is neither Null nor the empty text, for callers that
+    // convert common values without a Variant: keeps it, cuts a text of the same type, turns it
+    // into a text cut to a size, into a memo, or into a number of NumberType().
+    enum class Shape { Keeps, CutsText, ToText, ToMemo, ToNumber, Other };
+    Shape Kind() const;
+    // The size in code page 932 bytes a text is cut to (CutsText, ToText).
+    int CutBytes() const { return static_cast<int>(cutBytes_.Get()); }
+    engine::VarType NumberType() const { return target_; }
+
   private:
     // A number read from a size cell, or the error reading it, raised when a value needs it.
     class Lazy {

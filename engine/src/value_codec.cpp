@@ -51,17 +51,11 @@ auto Converted(const FieldInfo& field, F&& f) -> decltype(f()) {
 
 } // namespace
 
-namespace {
-// Writes the storage form of a date into buf (at least 24 bytes); returns its length.
-size_t FormatStorageDate(double ole, char* buf);
-} // namespace
-
 std::string DateToStorage(double ole) {
     char buf[24];
     return std::string(buf, FormatStorageDate(ole, buf));
 }
 
-namespace {
 size_t FormatStorageDate(double ole, char* buf) {
     double whole = std::trunc(ole);
     int64_t days = static_cast<int64_t>(whole);
@@ -95,7 +89,6 @@ size_t FormatStorageDate(double ole, char* buf) {
     }
     return n;
 }
-} // namespace
 
 bool DateFromStorage(std::string_view t, double& ole) {
     auto num = [&](size_t pos, size_t len, int& out) {

@@ -35,6 +35,8 @@ void CoerceForFieldInto(const Variant& value, const FieldInfo& field, Variant& o
 
 // Date text of the storage form and back.
 std::string DateToStorage(double oleDate);
+// Writes the storage form of a date into buf (at least 24 bytes); returns its length.
+size_t FormatStorageDate(double oleDate, char* buf);
 bool DateFromStorage(std::string_view text, double& oleDate);
 
 // The SQL expression a criterion uses to read a column of this type.

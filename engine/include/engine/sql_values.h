@@ -3,6 +3,8 @@
 // columns of its fields.
 #pragma once
 
+#include <string_view>
+
 #include "engine/recordset.h"
 #include "engine/variant.h"
 
@@ -17,5 +19,9 @@ Variant SqlArgumentValue(sqlite3_value* argument, int daoType);
 // Coerces value for field as Recordset::SetValue does (throwing its errors: 3421, 3349, 3163)
 // and sets it as the function's result in the storage form of the field's column.
 void SetSqlResult(sqlite3_context* context, const Variant& value, const FieldInfo& field);
+
+// True when text is a date exactly as the engine stores one: read as a date and written back,
+// it gives the same text.
+bool IsStoredDateText(std::string_view text);
 
 } // namespace engine
