@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -264,7 +265,16 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     std::string LastCarryFailure;    // why the last compiled statement failed, if it did
     void mnTableSave_Click(int Index);
 
+    // After a save the old table's pages are free in the file: they are given back to the file
+    // system a few at a time while the window is idle, so that the save does not wait for it.
+    bool ReleasingFreePages() const;
+    void StopReleasingFreePages();
+
   private:
+    QTimer* freePagesTimer_ = nullptr;
+    engine::DatabasePtr freePagesDb_;
+    void StartReleasingFreePages();
+    void ReleaseSomeFreePages();
     struct EngineFailure {
         long number = 0;
         std::string description;

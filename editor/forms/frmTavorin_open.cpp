@@ -183,6 +183,8 @@ void frmTavorin::OpenUserDatabase() {
 }
 
 void frmTavorin::CloseUserDatabase() {
+    // Whoever closes the file (a file command, another file) ends the giving back of its pages.
+    StopReleasingFreePages();
     if (UserDb) UserDb->Close();
     UserDb.reset();
 }

@@ -366,6 +366,7 @@ void frmTavorin::SaveTableSteps() {
     ClearLayout();
     OpenFileTables(CurrentFile.FullPath);
     MoveFocus(Text1[0]);
+    if (carry) StartReleasingFreePages();
 }
 
 void frmTavorin::mnTableSave_Click(int Index) {

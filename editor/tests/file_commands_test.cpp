@@ -496,3 +496,28 @@ TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
 }
 
 } // namespace
+
+// After a save the window gives the old table's pages back while idle; a file command right after
+// the save ends that first and finds nothing holding the file.
+TEST_F(FileCommandsTest, AFileCommandRightAfterASaveStopsGivingPagesBackAndMovesTheFile) {
+    W().realSave = true;
+    DoubleClickTable("T");
+    savetest::Layout layout;
+    layout.Set(2, "FLD02", engine::Variant("FULLNAME"));
+    W().LayoutChanged = 9;
+    prompts.Expect("テーブルを初期化しますか。", vbNo);
+    prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
+    W().mnTableSave[0]->trigger();
+    ASSERT_EQ(W().SaveAbandoned, 0);
+    ASSERT_TRUE(W().ReleasingFreePages());
+
+    FileOperationSpy spy;
+    const std::string target = data.File("moved.mdb");
+    dialogs.Answer(QString::fromStdString(target));
+    W().mnFileRename->trigger();
+    ASSERT_EQ(spy.touches.size(), 1u);
+    EXPECT_FALSE(spy.touches[0].fromHeld);
+    EXPECT_FALSE(W().ReleasingFreePages());
+    EXPECT_TRUE(fs::exists(target));
+    EXPECT_EQ(savetest::Dump(target, "T").size(), 4u);
+}

@@ -152,6 +152,9 @@ void CreateCatalog(sqlite3* db, const std::string& locale, const std::string& pa
         if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
             ThrowSqlite(db, sqlite3_extended_errcode(db), path);
     };
+    // Pages freed by a deleted table can then be given back to the file system without
+    // rewriting the whole file (Database::ReleaseFreePages); set before the first table.
+    run("PRAGMA auto_vacuum = INCREMENTAL");
     run("BEGIN");
     try {
         for (const char* ddl : kCatalogDdl) run(ddl);

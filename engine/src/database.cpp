@@ -1,5 +1,7 @@
 #include "engine/database.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
 
 #include "connection.h"
@@ -127,5 +129,20 @@ long Database::ExecuteSql(std::string_view sql) { return Conn()->Exec(sql); }
 int64_t Database::NextAutoNumber(const std::string& table) { return Conn()->NextAutoNumber(table); }
 
 void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn()->NoteAutoNumber(table, used); }
+
+long Database::ReleaseFreePages(long pages) {
+    detail::Connection& c = *Conn();
+    if (c.ReadOnly()) return 0;
+    const std::string schema = detail::QuoteIdent(c.Schema());
+    auto number = [&](const char* pragma) -> long {
+        detail::Stmt s = c.Prepare("PRAGMA " + schema + "." + pragma);
+        return s.Step() ? static_cast<long>(sqlite3_column_int64(s.get(), 0)) : 0;
+    };
+    // Incremental auto-vacuum: the mode the engine gives the files it creates.
+    if (number("auto_vacuum") != 2) return 0;
+    if (pages > 0 && sqlite3_get_autocommit(c.Db()))
+        c.Exec("PRAGMA " + schema + ".incremental_vacuum(" + std::to_string(pages) + ")");
+    return number("freelist_count");
+}
 
 } // namespace engine

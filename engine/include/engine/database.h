@@ -93,6 +93,12 @@ public:
     int64_t NextAutoNumber(const std::string& table);
     void NoteAutoNumber(const std::string& table, int64_t used);
 
+    // The pages of deleted tables and records stay in the file until they are used again.
+    // Files the engine creates can give them back to the file system bit by bit: this gives up
+    // to `pages` of them back, in a write of its own (nothing while a transaction is open), and
+    // returns how many such pages are left to give back (always 0 for a file that cannot).
+    long ReleaseFreePages(long pages);
+
     // Engine internals.
     const std::shared_ptr<detail::Connection>& Conn() const;
 
