@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -67,6 +68,21 @@ engine::Error ErrorOf(long number, const std::string& detail) {
 bool IsBlank(sqlite3_value* v) {
     const int type = sqlite3_value_type(v);
     return type == SQLITE_NULL || ((type == SQLITE_TEXT || type == SQLITE_BLOB) && sqlite3_value_bytes(v) == 0);
+}
+
+// True when a value is plainly not cut, told from the bytes alone (the cut itself counts code
+// page 932 bytes, which UTF-8 never undercuts): an old text within the size, a new text shorter
+// than any cut leaves (a cut stops at most one byte short of the size), or a text kept whole.
+bool NotCut(sqlite3_value* oldValue, sqlite3_value* newValue, long limit) {
+    const bool oldText = sqlite3_value_type(oldValue) == SQLITE_TEXT;
+    if (limit >= 0 && oldText && sqlite3_value_bytes(oldValue) <= limit) return true;
+    if (sqlite3_value_type(newValue) != SQLITE_TEXT) return false;
+    const int bytes = sqlite3_value_bytes(newValue);
+    if (limit >= 0 && bytes < limit - 1) return true;
+    if (!oldText || sqlite3_value_bytes(oldValue) != bytes) return false;
+    const void* a = sqlite3_value_text(oldValue);
+    const void* b = sqlite3_value_text(newValue);
+    return a && b && std::memcmp(a, b, static_cast<size_t>(bytes)) == 0;
 }
 
 std::string ShownValue(sqlite3_value* v, int daoType) {
@@ -328,12 +344,7 @@ ConversionReport CheckConversion(engine::Database& db, const std::string& oldTab
                 }
                 continue;
             }
-            if (!c.conversion->MayCut()) continue;
-            // UTF-8 never takes fewer bytes than code page 932: a text within the size in
-            // UTF-8 bytes is not cut.
-            if (c.cutLimit >= 0 && sqlite3_value_type(oldValue) == SQLITE_TEXT &&
-                sqlite3_value_bytes(oldValue) <= c.cutLimit)
-                continue;
+            if (!c.conversion->MayCut() || NotCut(oldValue, newValue, c.cutLimit)) continue;
             if (c.conversion->Cuts(engine::SqlArgumentValue(oldValue, c.sourceType))) {
                 ++field.cut;
                 AddExample(field.cutExamples, example);
