@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/clipboard.h"
 
@@ -40,7 +41,7 @@ frmConvCheck::frmConvCheck(QWidget* owner, const std::string& tableName) : QDial
     setWindowTitle(Q("変換の確認"));
     setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(880, 520);
+    resize(1040, 560);
 
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(this);
@@ -149,7 +150,8 @@ void frmConvCheck::FillList() {
         examples(item, "切り捨て", f.cutExamples);
         examples(item, "変換エラー", f.failedExamples);
         examples(item, "Null・空", f.blankedExamples);
-        item->setExpanded(item->childCount() > 0);
+        // The values that stop the save are shown at once; the others open on request.
+        item->setExpanded(f.failed > 0);
     }
     auto* total = new QTreeWidgetItem(List1);
     total->setText(kField, Q("合計"));
@@ -159,8 +161,9 @@ void frmConvCheck::FillList() {
     bold.setBold(true);
     for (int c = 0; c < kColumns; ++c) total->setFont(c, bold);
     for (int c = 0; c < kRecord; ++c) List1->resizeColumnToContents(c);
-    List1->setColumnWidth(kRecord, 110);
-    List1->setColumnWidth(kOld, 200);
+    List1->setColumnWidth(kField, std::max(List1->columnWidth(kField) + 24, 160));
+    List1->setColumnWidth(kRecord, 130);
+    List1->setColumnWidth(kOld, 220);
 
     QString state;
     if (report_.cancelled)
