@@ -490,6 +490,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QPointer<frmFieldEdit> fieldEdit_;
     QPointer<frmConvCheck> convCheck_;
     void ConnectCheckCommand();
+    // FieldMap, the table a save would build, and the check in its window.
+    void RunConversionCheck(const std::string& oldTable);
     bool ended_ = false;
 };
 

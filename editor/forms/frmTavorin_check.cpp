@@ -52,26 +52,22 @@ void frmTavorin::mnConvCheck_Click() {
     // The grid's recordset stays closed while the check runs: the check's SQL functions are
     // removed from the connection at its end, which SQLite refuses while a statement reads.
     if (WorkRs) WorkRs->Close();
-    struct Reopen {
-        frmTavorin& window;
-        ~Reopen() {
-            try {
-                window.ReopenGridRecordset();
-            } catch (...) {
-                // The next grid command reports a work database that cannot be read.
-            }
-        }
-    } reopen{*this};
     int16_t errorCode = 0;
     int32_t errorRow = 0;
-    ValidateLayout(errorCode, errorRow);
-    if (errorCode != 0) {
-        PlaceCursorOnFault(errorCode, errorRow);
-        return;
+    try {
+        ValidateLayout(errorCode, errorRow);
+        if (errorCode == 0) RunConversionCheck(oldTable);
+    } catch (...) {
+        ReopenGridRecordset();
+        throw;
     }
+    ReopenGridRecordset();
+    if (errorCode != 0) PlaceCursorOnFault(errorCode, errorRow);
+}
+
+void frmTavorin::RunConversionCheck(const std::string& oldTable) {
     int count = 0;
     if (!BuildFieldMap(count)) return;
-
     auto db = Ws->OpenDatabase(CurrentFile.FullPath);
     const std::vector<TargetField> targets = TargetFieldsOf(*DefineBuildTable(*db, CurrentTable));
     if (convCheck_) convCheck_->close();

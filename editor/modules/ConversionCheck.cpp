@@ -12,6 +12,7 @@
 #include "engine/sql_values.h"
 #include "engine/types.h"
 #include "modules/CarryFunctions.h"
+#include "modules/FuncUtility.h"
 #include "modules/TavorinSub.h"
 
 namespace tavorin {
@@ -19,12 +20,6 @@ namespace {
 
 using engine::Variant;
 using Stage = CarryFunctions::Stage;
-
-std::string Trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
 
 // A name as an SQLite identifier: "a""b".
 std::string Quoted(const std::string& name) {
@@ -38,7 +33,7 @@ std::string Quoted(const std::string& name) {
 
 // The size cell of FieldMap as plain digits; -1 when it is anything else.
 long PlainSize(const std::string& cell) {
-    const std::string text = Trimmed(cell);
+    const std::string text = TrimBlanks(cell);
     if (text.empty()) return -1;
     long n = 0;
     for (char c : text) {
@@ -234,7 +229,7 @@ ConversionReport CheckConversion(engine::Database& db, const std::string& oldTab
         FieldCheck field;
         field.name = FieldMap(j, 2);
         report.fields.push_back(field);
-        const std::string oldName = Trimmed(FieldMap(j, 5));
+        const std::string oldName = TrimBlanks(FieldMap(j, 5));
         if (SameText(FieldMap(j, 3), kAutoNumberType)) continue; // numbered, never converted
         const TargetField* target = nullptr;
         for (const TargetField& t : targets)

@@ -397,6 +397,21 @@ TEST_F(ConversionCheckTest, CommandFollowsTheLayoutAndTheWindowCopiesAndSaves) {
     EXPECT_FALSE(window->mnConvCheck->isEnabled());
 }
 
+TEST_F(ConversionCheckTest, LayoutFaultIsShownAsTheSaveShowsItAndNothingIsChecked) {
+    MakeItems(db);
+    Start(db);
+    Edit([&] { layout.Set(layout.RowOf("CODE"), "FLD02", Variant("NAME")); });
+    prompts.shown.clear();
+    window->UpdateConvCheckCommand();
+    window->mnConvCheck->trigger();
+    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"同一フィールド名があります。"}));
+    EXPECT_EQ(window->ConvCheckWindow(), nullptr);
+    // The grid reads its rows again.
+    ASSERT_TRUE(WorkRs && WorkRs->IsOpen());
+    WorkRs->MoveFirst();
+    EXPECT_EQ(engine::TextOf(WorkRs->Value("FLD02")), "ID");
+}
+
 TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
     const std::string big = data.File("big.mdb");
     MakeCustomers(big, 5000);
