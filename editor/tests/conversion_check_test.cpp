@@ -19,6 +19,7 @@
 #include "modules/ConversionCheck.h"
 #include "modules/FuncUtility.h"
 #include "save_support.h"
+#include "shared_test_data.h"
 
 using namespace tavorin;
 using namespace savetest;
@@ -410,6 +411,34 @@ TEST_F(ConversionCheckTest, LayoutFaultIsShownAsTheSaveShowsItAndNothingIsChecke
     ASSERT_TRUE(WorkRs && WorkRs->IsOpen());
     WorkRs->MoveFirst();
     EXPECT_EQ(engine::TextOf(WorkRs->Value("FLD02")), "ID");
+}
+
+TEST_F(ConversionCheckTest, GenuineJetTableIsCheckedAndItsFileLeftAlone) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    const std::string jet = data.File("jet.mdb");
+    fs::copy_file(shareddata::Folder() + "/jet/testV1997.mdb", jet);
+    const std::string bytes = Bytes(jet);
+    window = std::make_unique<frmTavorin>();
+    ASSERT_TRUE(window->Form_Load());
+    window->OpenOnStart(jet, "Table1");
+    // Every text field of the layout shortened to one byte.
+    long records = 0;
+    {
+        auto rs = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        for (; !rs->Eof(); rs->MoveNext()) {
+            if (engine::TextOf(rs->Value("FLD03")) != "dbText") continue;
+            rs->Edit();
+            rs->SetValue("FLD04", Variant::Integer(1));
+            rs->Update();
+        }
+        records = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(jet)->TableDefs().Item("Table1")->RecordCount();
+    }
+    window->LayoutChanged = 9;
+    const ConversionReport report = Check();
+    EXPECT_EQ(report.records, records);
+    EXPECT_GT(records, 0);
+    EXPECT_GT(report.TotalCut(), 0);
+    EXPECT_EQ(Bytes(jet), bytes);
 }
 
 TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
