@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "engine/error.h"
-#include "bench_columns.h"
+#include "bench_table.h"
 #include "measure.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -37,45 +37,6 @@ namespace dao = engine::dao;
 
 namespace {
 
-
-void Build(const std::string& path, long n) {
-    {
-        auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
-        auto td = db->CreateTableDef("BIG");
-        for (const auto& c : BenchColumns()) {
-            auto f = td->CreateField(c.name, c.type, c.size);
-            if (c.type == dao::dbText) f->SetAllowZeroLength(true);
-            td->Fields().Append(f);
-        }
-        db->TableDefs().Append(td);
-    }
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO BIG VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &st, nullptr);
-    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
-    for (long r = 0; r < n; ++r) {
-        int c = 1;
-        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
-        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.5 + i);
-        for (int i = 0; i < 10; ++i) {
-            std::string t = i == 1 ? std::to_string(r * 3 + 7) // T2 holds numbers
-                                   : std::string(words[(r + i) % 8]) + words[(r * 7 + i) % 8] + std::to_string(r);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        for (int i = 0; i < 2; ++i) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + r % 40, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
 
 void RawRebuild(const std::string& path) {
     sqlite3* db = nullptr;
@@ -102,26 +63,6 @@ void RawRebuild(const std::string& path) {
     sqlite3_close(db);
 }
 
-class Answers : public platform::Prompts {
-  public:
-    int MsgBox(const QString& text, int, const QString&) override {
-        if (text == QString::fromUtf8("テーブルを初期化しますか。")) return platform::vbNo;
-        if (text == QString::fromUtf8("データ変換が終了しました。更新しますか。") ||
-            text == QString::fromUtf8("主キーが設定されていません。続行しますか。"))
-            return platform::vbOK;
-        std::fprintf(stderr, "unexpected message: %s\n", text.toUtf8().constData());
-        std::exit(1);
-    }
-};
-
-void SetRow(const std::string& name, const char* column, const Variant& value) {
-    auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
-    rs->FindFirst("FLD02 = '" + name + "'");
-    rs->Edit();
-    rs->SetValue(column, value);
-    rs->Update();
-}
-
 // What the save's child measured besides the save's own time.
 struct AfterSave {
     double fileBytes = 0;      // right after SaveTable returned
@@ -132,20 +73,13 @@ struct AfterSave {
 double DesignerSave(const std::string& path, const std::string& workdir, const std::string& notes, int argc,
                     char** argv) {
     QApplication app(argc, argv);
-    Answers answers;
+    BenchAnswers answers;
     platform::SetPrompts(&answers);
     tavorin::SetWorkBaseOverride(workdir);
     tavorin::frmTavorin window;
     if (!window.Form_Load()) std::exit(1);
     window.OpenOnStart(path, "BIG");
-    SetRow("L1", "FLD02", Variant("LA"));
-    SetRow("T5", "FLD02", Variant("TE"));
-    SetRow("L2", "FLD03", Variant("dbText"));
-    SetRow("L2", "FLD04", Variant::Integer(20));
-    SetRow("T2", "FLD03", Variant("dbLong"));
-    SetRow("T3", "FLD04", Variant::Integer(20));
-    SetRow("T4", "FLD04", Variant::Integer(20));
-    SetRow("D1", "FLD05", Variant("3"));
+    ChangeBenchLayout();
     const auto start = std::chrono::steady_clock::now();
     window.SaveTable();
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -195,7 +129,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     for (long n : sizes) {
         const std::string raw = (dir / "raw.mdb").string(), model = (dir / "model.mdb").string();
-        Build(raw, n);
+        BuildBenchTable(raw, n);
         fs::copy_file(raw, model);
         Figures r = Measure([&] {
             const auto start = std::chrono::steady_clock::now();

@@ -104,6 +104,8 @@ void frmTavorin::BuildMenus() {
     mnTable->addSeparator();
     mnTableSave[0] = AddCommand(mnTable, "mnTableSave_0", "テーブルの上書き保存(&S)");
     mnTableSave[1] = AddCommand(mnTable, "mnTableSave_1", "別前をつけてテーブルの保存(&V)");
+    mnTable->addSeparator();
+    mnConvCheck = AddCommand(mnTable, "mnConvCheck", "変換の確認(&C)");
 
     mnLineEdit = bar->addMenu(Q("行の編集(&E)　　　　"));
     mnLineEdit->setObjectName(QStringLiteral("mnLineEdit"));
@@ -295,6 +297,7 @@ void frmTavorin::ConnectCommands() {
     ConnectPrintCommands();
     ConnectFileCommands();
     ConnectTableCommands();
+    ConnectCheckCommand();
     ConnectEditingAids();
     ConnectInputs();
 

@@ -42,6 +42,7 @@ class frmAbout;
 class frmRefTableList;
 class frmFieldEdit;
 class frmOption;
+class frmConvCheck;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -58,6 +59,10 @@ struct RowBufferType {
     std::string LoadedRepeat;
     int16_t Exists = 0;
 };
+
+// FieldMap from the layout rows of WKTBL, as a save fills it; false (message shown) when it
+// would pass 999 entries. count receives the number of entries.
+bool BuildFieldMap(int& count);
 
 class frmTavorin : public QMainWindow, public ToolbarWindow {
     Q_OBJECT
@@ -264,6 +269,17 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     bool LastCarryCompiled = false;  // the last carry-over was done by the compiled statement
     std::string LastCarryFailure;    // why the last compiled statement failed, if it did
     void mnTableSave_Click(int Index);
+    // The table a save builds from the validated layout (fields, keys), not yet appended.
+    engine::TableDefPtr DefineBuildTable(engine::Database& db, const std::string& buildName);
+
+    // ---- Conversion check (frmTavorin_check.cpp) ----
+    QAction* mnConvCheck = nullptr;
+    // Runs the save's conversion over the stored table's records without writing and shows
+    // what it would cut, refuse or empty in frmConvCheck.
+    void mnConvCheck_Click();
+    // The check command is enabled while a changed layout of a stored table is open.
+    void UpdateConvCheckCommand();
+    frmConvCheck* ConvCheckWindow() const;
 
     // After a save the old table's pages are free in the file: they are given back to the file
     // system a few at a time while the window is idle, so that the save does not wait for it.
@@ -482,6 +498,10 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void OpenFieldEdit(int16_t mode);
     QPointer<frmOption> option_;
     QPointer<frmFieldEdit> fieldEdit_;
+    QPointer<frmConvCheck> convCheck_;
+    void ConnectCheckCommand();
+    // FieldMap, the table a save would build, and the check in its window.
+    void RunConversionCheck(const std::string& oldTable);
     bool ended_ = false;
 };
 

@@ -58,7 +58,8 @@ long NumberOf(const std::string& text) {
     return n;
 }
 
-// FieldMap from the layout rows; false (message shown) when it would pass 999 entries.
+} // namespace
+
 bool BuildFieldMap(int& count) {
     FieldMap.Clear();
     count = 0;
@@ -106,6 +107,8 @@ bool BuildFieldMap(int& count) {
     if (!fits) platform::MsgBox(QString::fromUtf8("容量をこえました。データの変換作業はできません。"));
     return fits;
 }
+
+namespace {
 
 // One FieldMap entry prepared for the copy loop.
 struct Entry {

@@ -96,6 +96,10 @@ void frmTavorin::PlaceCursorOnFault(int16_t errorCode, int32_t errorRow) {
 }
 
 void frmTavorin::BuildTableDefinition(engine::Database& db, const std::string& buildName) {
+    db.TableDefs().Append(DefineBuildTable(db, buildName));
+}
+
+engine::TableDefPtr frmTavorin::DefineBuildTable(engine::Database& db, const std::string& buildName) {
     auto td = db.CreateTableDef(buildName);
     auto rows = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
     auto add = [&](const std::string& name, const std::string& typeName, long size) {
@@ -140,7 +144,7 @@ void frmTavorin::BuildTableDefinition(engine::Database& db, const std::string& b
         }
         if (index->Fields().Count() > 0) td->Indexes().Append(index);
     }
-    db.TableDefs().Append(td);
+    return td;
 }
 
 void frmTavorin::WriteDescriptions(engine::Database& db, const std::string& buildName) {

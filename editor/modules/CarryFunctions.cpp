@@ -22,6 +22,7 @@ namespace dao = engine::dao;
 constexpr const char* kValueFunction = "tavorin_carry";
 constexpr const char* kAutoFunction = "tavorin_carry_auto";
 constexpr const char* kRowFunction = "tavorin_carry_row";
+constexpr const char* kTryFunction = "tavorin_carry_try";
 constexpr long kReportEvery = 1024;
 
 // True when a value of an old field of the new field's type would be read, converted,
@@ -84,6 +85,8 @@ CarryFunctions::CarryFunctions(sqlite3* db) : db_(db) {
         {kValueFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &CarryFunctions::Value},
         {kAutoFunction, 1, SQLITE_UTF8, &CarryFunctions::Auto},
         {kRowFunction, 0, SQLITE_UTF8, &CarryFunctions::Row},
+        // Not deterministic: each call notes its refusals.
+        {kTryFunction, 2, SQLITE_UTF8, &CarryFunctions::Try},
     };
     for (const Function& f : functions) {
         if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags, this, f.call, nullptr, nullptr, nullptr) !=
@@ -96,6 +99,7 @@ CarryFunctions::~CarryFunctions() {
     sqlite3_create_function_v2(db_, kValueFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kAutoFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kRowFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kTryFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 int CarryFunctions::AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
@@ -231,31 +235,53 @@ bool CarryFunctions::QuickValue(sqlite3_context* ctx, const Entry& e, sqlite3_va
     return false;
 }
 
+void CarryFunctions::Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& stage) {
+    stage = Stage::Conversion;
+    const int64_t key = sqlite3_value_int64(argv[0]);
+    if (key < 0 || key >= static_cast<int64_t>(entries_.size())) engine::Throw(9);
+    const Entry& e = entries_[static_cast<size_t>(key)];
+    if (!e.conversion) {
+        stage = Stage::Storing;
+        engine::SetSqlResult(ctx, e.constant, e.target);
+        return;
+    }
+    if (e.passThrough && StaysAsItIs(argv[1], e.target, e.nullRefused)) {
+        sqlite3_result_value(ctx, argv[1]);
+        return;
+    }
+    if (QuickValue(ctx, e, argv[1])) return;
+    Variant v = e.conversion->Apply(engine::SqlArgumentValue(argv[1], e.sourceType));
+    // As the record-by-record copy: the empty text lands as Null where the field refuses it.
+    if (v.IsString() && v.StringValue().empty() && !e.target.allowZeroLength) v = Variant::Null();
+    if (v.IsNull() && (e.nullRefused || e.target.required)) {
+        stage = Stage::Update;
+        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+    }
+    stage = Stage::Storing;
+    engine::SetSqlResult(ctx, v, e.target);
+}
+
 void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
-    Guarded(
-        ctx, self,
-        [&] {
-            const int64_t key = sqlite3_value_int64(argv[0]);
-            if (key < 0 || key >= static_cast<int64_t>(self.entries_.size())) engine::Throw(9);
-            const Entry& e = self.entries_[static_cast<size_t>(key)];
-            if (!e.conversion) {
-                engine::SetSqlResult(ctx, e.constant, e.target);
-                return;
-            }
-            if (e.passThrough && StaysAsItIs(argv[1], e.target, e.nullRefused)) {
-                sqlite3_result_value(ctx, argv[1]);
-                return;
-            }
-            if (QuickValue(ctx, e, argv[1])) return;
-            Variant v = e.conversion->Apply(engine::SqlArgumentValue(argv[1], e.sourceType));
-            // As the record-by-record copy: the empty text lands as Null where the field refuses it.
-            if (v.IsString() && v.StringValue().empty() && !e.target.allowZeroLength) v = Variant::Null();
-            if (v.IsNull() && (e.nullRefused || e.target.required))
-                engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
-            engine::SetSqlResult(ctx, v, e.target);
-        },
-        &CarryFunctions::Fail);
+    Stage stage = Stage::Conversion;
+    Guarded(ctx, self, [&] { self.Convert(ctx, argv, stage); }, &CarryFunctions::Fail);
+}
+
+void CarryFunctions::Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
+    const int key = static_cast<int>(sqlite3_value_int64(argv[0]));
+    Stage stage = Stage::Conversion;
+    try {
+        self.Convert(ctx, argv, stage);
+    } catch (const engine::Error& e) {
+        self.refusals_.push_back({key, stage, e.Number(), e.Description()});
+        sqlite3_result_null(ctx);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    } catch (const std::exception& e) {
+        self.refusals_.push_back({key, stage, 0, e.what()});
+        sqlite3_result_null(ctx);
+    }
 }
 
 void CarryFunctions::Auto(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -6,6 +6,9 @@
 //   tavorin_carry(key, value)   the converted value of entry key (deterministic)
 //   tavorin_carry_auto(value)   the auto number of the record (counts, so not deterministic)
 //   tavorin_carry_row()         true; counts the records read and reports progress
+//   tavorin_carry_try(key, value)  as tavorin_carry, but a value that would fail the statement
+//                                  gives Null and is kept in Refusals() instead (for a check
+//                                  that runs the conversion without writing)
 //
 // A value that does not convert, or that the new field refuses, fails the statement with the
 // reason, which Failure() keeps. One CarryFunctions at a time per connection.
@@ -56,6 +59,20 @@ class CarryFunctions {
     // Why the statement failed ("" when nothing failed).
     const std::string& Failure() const { return failure_; }
 
+    // Where tavorin_carry_try refused a value: in its conversion (the record-by-record copy
+    // reports it as a value that does not convert), when storing it into the new field, or at
+    // the record's Update (a Null in a field that refuses it).
+    enum class Stage { Conversion, Storing, Update };
+    struct Refusal {
+        int key;
+        Stage stage;
+        long number;
+        std::string description;
+    };
+    // The refusals of tavorin_carry_try since the last ClearRefusals, in call order.
+    const std::vector<Refusal>& Refusals() const { return refusals_; }
+    void ClearRefusals() { refusals_.clear(); }
+
   private:
     struct Entry {
         std::string name;
@@ -81,6 +98,10 @@ class CarryFunctions {
     static void Value(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Auto(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Row(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Try(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    // The body of tavorin_carry and tavorin_carry_try: sets the converted value as the result
+    // or throws, stage telling how far it got.
+    void Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& stage);
     void Fail(sqlite3_context* ctx, const std::string& reason);
 
     sqlite3* db_;
@@ -89,6 +110,7 @@ class CarryFunctions {
     std::function<void(long)> report_;
     long records_ = 0;
     std::string failure_;
+    std::vector<Refusal> refusals_;
 };
 
 } // namespace tavorin

@@ -231,6 +231,18 @@ ValueConversion::Shape ValueConversion::Kind() const {
     return Shape::Other;
 }
 
+bool ValueConversion::MayCut() const {
+    return route_ == Route::ToText || (route_ == Route::SameText && !KeepsValues());
+}
+
+bool ValueConversion::Cuts(const Variant& v) const {
+    if (!MayCut() || IsBlank(v)) return false;
+    if (route_ == Route::SameText && shorter_.Get() == 0) return false;
+    const std::string text = route_ == Route::ToText ? TrimBlanks(engine::CStr(v)) : engine::CStr(v);
+    // Measured as CutToBytes counts.
+    return ByteLength(text) > static_cast<int>(cutBytes_.Get());
+}
+
 Variant ValueConversion::Apply(const Variant& v) const {
     const bool blank = IsBlank(v);
     switch (route_) {

@@ -82,6 +82,12 @@ class ValueConversion {
     engine::Variant Apply(const engine::Variant& value) const;
     // Apply gives every value other than Null and the empty text back unchanged.
     bool KeepsValues() const;
+    // Apply may cut a text to the new size (a text kept as text with a smaller size, or any
+    // value turned into text).
+    bool MayCut() const;
+    // Apply gives value back cut: its text is longer than the new size in code page 932 bytes.
+    // Throws what Apply throws for the size.
+    bool Cuts(const engine::Variant& value) const;
 
     // What Apply does to a value that is neither Null nor the empty text, for callers that
     // convert common values without a Variant: keeps it, cuts a text of the same type, turns it

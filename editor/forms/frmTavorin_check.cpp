@@ -1,0 +1,81 @@
+// frmTavorin: the conversion check of the table menu. It validates the layout and fills
+// FieldMap as a save does, defines the table the save would build (without building it) and
+// runs the save's conversion over the stored table's records in frmConvCheck.
+#include <QAction>
+#include <QMenu>
+
+#include "engine/workspace.h"
+#include "forms/frmConvCheck.h"
+#include "forms/frmTavorin.h"
+#include "modules/ConversionCheck.h"
+#include "modules/WorkStore.h"
+
+namespace tavorin {
+namespace {
+
+// The stored name of the current table in the open file, or "".
+std::string StoredTable(engine::Database* db, const std::string& name) {
+    if (!db || name.empty()) return {};
+    for (const auto& table : db->TableDefs().Names())
+        if (SameText(table, name)) return table;
+    return {};
+}
+
+} // namespace
+
+void frmTavorin::ConnectCheckCommand() {
+    connect(mnConvCheck, &QAction::triggered, this, [this] { RunEvent([this] { mnConvCheck_Click(); }); });
+    // The layout changes in many places; the command's state is settled when the menu opens.
+    connect(mnTable, &QMenu::aboutToShow, this, [this] { Guarded([this] { UpdateConvCheckCommand(); }); });
+    MarkCommandAvailable(mnConvCheck);
+    Enable(mnConvCheck, false);
+}
+
+void frmTavorin::UpdateConvCheckCommand() {
+    Enable(mnConvCheck, LayoutChanged == 9 && !StoredTable(UserDb.get(), CurrentTable).empty());
+}
+
+frmConvCheck* frmTavorin::ConvCheckWindow() const {
+    return convCheck_;
+}
+
+void frmTavorin::mnConvCheck_Click() {
+    // As for a save: the cell being typed is stored first; a table name typed but not yet
+    // taken opens that table instead.
+    const bool tableNamePending = CellDirty > 0 && FocusIndex == 0;
+    int16_t error = 0;
+    StoreRow(error);
+    if (error != 0 || tableNamePending) return;
+    const std::string oldTable = StoredTable(UserDb.get(), CurrentTable);
+    if (LayoutChanged != 9 || oldTable.empty()) return;
+
+    // The grid's recordset stays closed while the check runs: the check's SQL functions are
+    // removed from the connection at its end, which SQLite refuses while a statement reads.
+    if (WorkRs) WorkRs->Close();
+    int16_t errorCode = 0;
+    int32_t errorRow = 0;
+    try {
+        ValidateLayout(errorCode, errorRow);
+        if (errorCode == 0) RunConversionCheck(oldTable);
+    } catch (...) {
+        ReopenGridRecordset();
+        throw;
+    }
+    ReopenGridRecordset();
+    if (errorCode != 0) PlaceCursorOnFault(errorCode, errorRow);
+}
+
+void frmTavorin::RunConversionCheck(const std::string& oldTable) {
+    int count = 0;
+    if (!BuildFieldMap(count)) return;
+    auto db = Ws->OpenDatabase(CurrentFile.FullPath);
+    const std::vector<TargetField> targets = TargetFieldsOf(*DefineBuildTable(*db, CurrentTable));
+    if (convCheck_) convCheck_->close();
+    convCheck_ = new frmConvCheck(this, CurrentTable);
+    convCheck_->SaveRequested = [this] { RunEvent([this] { mnTableSave_Click(0); }); };
+    convCheck_->Run([&](const std::function<bool(long)>& progress) {
+        return CheckConversion(*db, oldTable, targets, count, progress);
+    });
+}
+
+} // namespace tavorin
