@@ -6,7 +6,11 @@
 //   tavorin_carry(key, value)   the converted value of entry key (deterministic)
 //   tavorin_carry_auto(value)   the auto number of the record (counts, so not deterministic)
 //   tavorin_carry_row()         true; counts the records read and reports progress
+//   tavorin_carry_skip()        false; counts the conflicts an upsert leaves alone
+//                               (ON CONFLICT ... DO UPDATE SET ... WHERE tavorin_carry_skip())
+//   tavorin_carry_hit(x)        x; counts the calls where x is true
 //
+// The import adds entries of its own rule (AddLinked, AddKept) to the same tavorin_carry.
 // A value that does not convert, or that the new field refuses, fails the statement with the
 // reason, which Failure() keeps. One CarryFunctions at a time per connection.
 #pragma once
@@ -43,6 +47,15 @@ class CarryFunctions {
     // A column taking the same value in every record (coerced for target now: engine errors
     // propagate). Returns the key.
     int AddConstant(const engine::Variant& value, const engine::FieldInfo& target);
+    // A column of the import taking a linked field's value through conversion: Null and the
+    // empty text then become the empty text where target allows it and Null where not, and a
+    // Null fails where nullRefused or target is required. Returns the key.
+    int AddLinked(const std::string& name, int sourceType, const ValueConversion& conversion,
+                  const engine::FieldInfo& target, bool nullRefused);
+    // A column that an update leaves as it is, checked as the engine checks every field of a
+    // record it writes: a Null fails where nullRefused or target is required, the empty text
+    // where target refuses it. Returns the key.
+    int AddKept(const engine::FieldInfo& target, bool nullRefused);
     // The table's auto-number field: numbered from next on, or keeping the old field's values
     // (of type sourceType) when keepOld; either way the counter moves past every number used.
     void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target);
@@ -51,13 +64,17 @@ class CarryFunctions {
     void OnRecords(std::function<void(long)> report) { report_ = std::move(report); }
 
     long RecordsRead() const { return records_; }
+    long Skipped() const { return skipped_; }
+    long Hits() const { return hits_; }
     // The number the table hands out next after the records carried.
     int64_t NextAutoNumber() const { return auto_.next; }
     // Why the statement failed ("" when nothing failed).
     const std::string& Failure() const { return failure_; }
 
   private:
+    enum class Kind { Carried, Constant, Linked, Kept };
     struct Entry {
+        Kind kind = Kind::Carried;
         std::string name;
         int sourceType = 0;
         std::optional<ValueConversion> conversion; // none: a constant
@@ -76,6 +93,9 @@ class CarryFunctions {
     static void Value(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Auto(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Row(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Skip(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Hit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value);
     void Fail(sqlite3_context* ctx, const std::string& reason);
 
     sqlite3* db_;
@@ -83,6 +103,8 @@ class CarryFunctions {
     AutoNumber auto_;
     std::function<void(long)> report_;
     long records_ = 0;
+    long skipped_ = 0;
+    long hits_ = 0;
     std::string failure_;
 };
 
