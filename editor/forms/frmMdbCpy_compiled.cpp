@@ -159,7 +159,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         functions = std::make_unique<CarryFunctions>(targetDb->SqliteHandle());
         targetTable = Quoted(targetDb->SchemaName()) + "." + Quoted(target.TableName);
         const std::string sourceTable = Quoted(sourceDb->SchemaName()) + "." + Quoted(source.TableName);
-        std::string columns, values, sets;
+        std::string columns, values, sets, keptKeys;
         std::vector<bool> filled(fieldCount, false), written(fieldCount, false);
         std::vector<std::string> keyMatch(keyFields.size());
         for (int j = 1; j <= count; ++j) {
@@ -189,7 +189,20 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                                                      field, nullRefused);
                 value = "tavorin_carry(" + std::to_string(key) + ", s." + Quoted(old.name) + ")";
                 written[static_cast<size_t>(at)] = true;
-                sets += (sets.empty() ? "" : ", ") + Quoted(field.name) + " = excluded." + Quoted(field.name);
+                // A whole-number key that Seek found equal holds the very value the update would
+                // write, when it is stored as a whole number (checked on each record updated):
+                // it is left, which spares the index an update of each record. Other keys (a text
+                // in another letter case) are written again.
+                const bool whole = field.type == engine::dao::dbBoolean || field.type == engine::dao::dbByte ||
+                                   field.type == engine::dao::dbInteger || field.type == engine::dao::dbLong ||
+                                   field.type == engine::dao::dbCurrency;
+                bool isKey = false;
+                for (const std::string& k : keyFields) isKey = isKey || SameText(k, field.name);
+                if (isKey && whole)
+                    keptKeys += " AND tavorin_carry(" + std::to_string(functions->AddStoredWhole(field)) + ", " +
+                                Quoted(field.name) + ") IS NOT NULL";
+                else
+                    sets += (sets.empty() ? "" : ", ") + Quoted(field.name) + " = excluded." + Quoted(field.name);
             } else {
                 const Variant constant = textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Integer(0);
                 // Update refuses such a record: left to the run that reports it, when records are added.
@@ -226,7 +239,8 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
             sets += (sets.empty() ? "" : ", ") + Quoted(field.name) + " = tavorin_carry(" +
                     std::to_string(functions->AddKept(field, refusesNull[i])) + ", " + Quoted(field.name) + ")";
         }
-        if (!replaceAll && sets.empty()) return decline();
+        // Every record found is written again, also with nothing to change.
+        if (sets.empty() && !keyFields.empty()) sets = Quoted(keyFields[0]) + " = " + Quoted(keyFields[0]);
 
         // The condition first: the records read are those it selects.
         std::string where = " WHERE ";
@@ -237,7 +251,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         sql = "INSERT INTO " + targetTable + " (" + columns + ") SELECT " + values + " FROM " + sourceTable + " AS s" +
               where + " ORDER BY s." + sourceRowid;
         if (mode == RunMode::AddOrUpdate || mode == RunMode::UpdateExisting)
-            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets;
+            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets + (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
         else if (mode == RunMode::AddNew)
             sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + Quoted(keyFields[0]) + " = " + Quoted(keyFields[0]) +
                    " WHERE tavorin_carry_skip()";

@@ -22,6 +22,27 @@ constexpr const char* kSkipFunction = "tavorin_carry_skip";
 constexpr const char* kHitFunction = "tavorin_carry_hit";
 constexpr long kReportEvery = 1024;
 
+// A date in the form the engine writes it ("yyyy-mm-dd hh:mm:ss", a day that exists, years
+// 100 to 9999, no fraction of a second): read and written again, it comes back as it is.
+bool IsStoredDate(const unsigned char* t, int bytes) {
+    if (bytes != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':') return false;
+    auto num = [&](int at, int digits, int& out) {
+        out = 0;
+        for (int i = at; i < at + digits; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            out = out * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y, m, d, hh, mi, ss;
+    if (!num(0, 4, y) || !num(5, 2, m) || !num(8, 2, d) || !num(11, 2, hh) || !num(14, 2, mi) || !num(17, 2, ss))
+        return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (y < 100 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
+    return hh <= 23 && mi <= 59 && ss <= 59;
+}
+
 // True when a value of an old field of the new field's type would be read, converted,
 // coerced and written back unchanged, in the same storage class: it is then handed on as it
 // is. Anything else (Null where it changes or is refused, the empty text, values out of the
@@ -57,6 +78,7 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
         // UTF-8 never takes fewer bytes than code page 932, so a text within the size fits.
         const int bytes = sqlite3_value_bytes(value);
         if (bytes == 0) return false;
+        if (target.type == dao::dbDate) return IsStoredDate(sqlite3_value_text(value), bytes);
         if (target.type == dao::dbMemo) return true;
         return target.type == dao::dbText && (target.size <= 0 || bytes <= target.size);
     }
@@ -126,6 +148,12 @@ int CarryFunctions::AddKept(const engine::FieldInfo& target, bool nullRefused) {
     return static_cast<int>(entries_.size()) - 1;
 }
 
+int CarryFunctions::AddStoredWhole(const engine::FieldInfo& target) {
+    const int key = AddKept(target, false);
+    entries_.back().kind = Kind::StoredWhole;
+    return key;
+}
+
 int CarryFunctions::AddConstant(const Variant& value, const engine::FieldInfo& target) {
     Entry e;
     e.name = target.name;
@@ -171,7 +199,7 @@ void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
             const int64_t key = sqlite3_value_int64(argv[0]);
             if (key < 0 || key >= static_cast<int64_t>(self.entries_.size())) engine::Throw(9);
             const Entry& e = self.entries_[static_cast<size_t>(key)];
-            if (e.kind == Kind::Linked || e.kind == Kind::Kept) {
+            if (e.kind == Kind::Linked || e.kind == Kind::Kept || e.kind == Kind::StoredWhole) {
                 ImportValue(ctx, e, argv[1]);
                 return;
             }
@@ -194,6 +222,11 @@ void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value) {
+    if (e.kind == Kind::StoredWhole) {
+        if (sqlite3_value_type(value) != SQLITE_INTEGER) engine::Throw(engine::err::kEngineFailure, e.target.name);
+        sqlite3_result_value(ctx, value);
+        return;
+    }
     const bool isNull = sqlite3_value_type(value) == SQLITE_NULL;
     const bool textual = e.target.type == dao::dbText || e.target.type == dao::dbMemo;
     if (e.kind == Kind::Kept) {

@@ -10,7 +10,8 @@
 //                               (ON CONFLICT ... DO UPDATE SET ... WHERE tavorin_carry_skip())
 //   tavorin_carry_hit(x)        x; counts the calls where x is true
 //
-// The import adds entries of its own rule (AddLinked, AddKept) to the same tavorin_carry.
+// The import adds entries of its own rules (AddLinked, AddKept, AddStoredWhole) to the same
+// tavorin_carry.
 // A value that does not convert, or that the new field refuses, fails the statement with the
 // reason, which Failure() keeps. One CarryFunctions at a time per connection.
 #pragma once
@@ -56,6 +57,9 @@ class CarryFunctions {
     // record it writes: a Null fails where nullRefused or target is required, the empty text
     // where target refuses it. Returns the key.
     int AddKept(const engine::FieldInfo& target, bool nullRefused);
+    // A column of a whole-number type whose stored value a statement relies on being a whole
+    // number, as the engine writes it: anything else fails the statement. Returns the key.
+    int AddStoredWhole(const engine::FieldInfo& target);
     // The table's auto-number field: numbered from next on, or keeping the old field's values
     // (of type sourceType) when keepOld; either way the counter moves past every number used.
     void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target);
@@ -72,7 +76,7 @@ class CarryFunctions {
     const std::string& Failure() const { return failure_; }
 
   private:
-    enum class Kind { Carried, Constant, Linked, Kept };
+    enum class Kind { Carried, Constant, Linked, Kept, StoredWhole };
     struct Entry {
         Kind kind = Kind::Carried;
         std::string name;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "differential_support.h"
@@ -215,12 +216,15 @@ class ImportDifferentialTest : public ::testing::Test {
         window->List1_DblClick(side);
     }
 
-    // Writes the case's files under prefix and runs it along path.
-    Outcome Run(const Case& c, const std::string& prefix, frmMdbCpy::RunPath path) {
+    // Writes the case's files under prefix (then changes them with alter, when given) and runs
+    // it along path.
+    Outcome Run(const Case& c, const std::string& prefix, frmMdbCpy::RunPath path,
+                const std::function<void(engine::Database&)>& alter = {}) {
         const std::string targetFile = data.File(prefix + "_t.mdb");
         const std::string sourceFile = c.oneFile ? targetFile : data.File(prefix + "_s.mdb");
         WriteTable(targetFile, "T", c.target, c.targetRecords, c.keyFields, c.uniqueOn);
         WriteTable(sourceFile, "S", c.source, c.sourceRecords, 0, "");
+        if (alter) alter(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(targetFile));
         Open(frmMdbCpy::kTarget, targetFile, "T");
         Open(frmMdbCpy::kSource, sourceFile, "S");
         window->mnCpyJoint_Click();
@@ -290,5 +294,45 @@ TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ImportDifferentialRun, ::testing::Range(0u, 4u));
+
+// An update writes the whole record again, so the fields it leaves as they are must pass the
+// field's rules too: a record stored before its field refused the empty text or a Null stops
+// the run at that record, whichever way it goes.
+TEST_F(ImportDifferentialTest, AnUpdateStopsAtARecordWhoseUnchangedFieldBreaksTheFieldsRules) {
+    Case c;
+    c.target = {{"K1", dao::dbLong}, {"NAME", dao::dbText, 10, false, true}, {"QTY", dao::dbLong}};
+    c.source = {{"K1", dao::dbLong}, {"QTY", dao::dbLong}};
+    c.targetRecords = {{Variant::Long(1), Variant("a"), Variant::Long(5)},
+                       {Variant::Long(2), Variant(""), Variant::Long(6)},
+                       {Variant::Long(3), Variant::Null(), Variant::Long(7)}};
+    c.sourceRecords = {{Variant::Long(1), Variant::Long(50)}, {Variant::Long(4), Variant::Long(80)},
+                       {Variant::Long(2), Variant::Long(60)}, {Variant::Long(3), Variant::Long(70)}};
+    struct Rule {
+        const char* name;
+        std::function<void(engine::Field&)> set;
+        const char* error;
+    };
+    const Rule rules[] = {
+        {"empty text refused", [](engine::Field& f) { f.SetAllowZeroLength(false); }, "Error;  3315\r"},
+        {"value required", [](engine::Field& f) { f.SetRequired(true); }, "Error;  3314\r"},
+    };
+    for (const Rule& rule : rules) {
+        SCOPED_TRACE(rule.name);
+        for (int mode : {1, 3}) {
+            c.mode = mode;
+            const std::string name = std::string(rule.name).substr(0, 5) + std::to_string(mode);
+            auto alter = [&](engine::Database& db) { rule.set(*db.TableDefs().Item("T")->Fields().Item("NAME")); };
+            const Outcome byRecord = Run(c, "r" + name, frmMdbCpy::RunPath::RowByRow, alter);
+            const Outcome byStatement = Run(c, "c" + name, frmMdbCpy::RunPath::Compiled, alter);
+            ASSERT_EQ(byRecord.shown.size(), 2u);
+            EXPECT_EQ(byRecord.shown[0].rfind(rule.error, 0), 0u) << byRecord.shown[0];
+            EXPECT_EQ(byRecord.shown[1], kCancelled);
+            EXPECT_EQ(byStatement.shown, byRecord.shown);
+            EXPECT_EQ(byStatement.target, byRecord.target);
+            EXPECT_FALSE(byStatement.compiled);
+            EXPECT_FALSE(byStatement.failure.empty());
+        }
+    }
+}
 
 } // namespace

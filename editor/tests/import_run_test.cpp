@@ -479,8 +479,15 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     }
 }
 
+std::string FaultCaseName(const ::testing::TestParamInfo<ImportFaultTest::ParamType>& info) {
+    static const char* const kModes[] = {"ReplaceAll", "Mode1", "Mode2", "Mode3"};
+    return std::string(kModes[std::get<0>(info.param)]) + (std::get<1>(info.param) ? "_OneFile" : "_TwoFiles") +
+           (std::get<2>(info.param) == frmMdbCpy::RunPath::Compiled ? "_Compiled" : "_RecordByRecord");
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryMode, ImportFaultTest,
                          ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool(),
-                                            ::testing::Values(frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow)));
+                                            ::testing::Values(frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow)),
+                         FaultCaseName);
 
 } // namespace
