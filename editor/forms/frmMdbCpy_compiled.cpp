@@ -37,16 +37,6 @@ using importrun::Trimmed;
 
 namespace {
 
-// A name as an SQLite identifier: "a""b".
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
 long FindField(const engine::Recordset& rs, const std::string& name) {
     try {
         return static_cast<long>(rs.FieldIndex(name));
@@ -157,8 +147,8 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         if (!replaceAll && keyFields.size() != static_cast<size_t>(KeyCount)) return decline();
 
         functions = std::make_unique<CarryFunctions>(targetDb->SqliteHandle());
-        targetTable = Quoted(targetDb->SchemaName()) + "." + Quoted(target.TableName);
-        const std::string sourceTable = Quoted(sourceDb->SchemaName()) + "." + Quoted(source.TableName);
+        targetTable = SqlQuoted(targetDb->SchemaName()) + "." + SqlQuoted(target.TableName);
+        const std::string sourceTable = SqlQuoted(sourceDb->SchemaName()) + "." + SqlQuoted(source.TableName);
         std::string columns, values, sets, keptKeys;
         std::vector<bool> filled(fieldCount, false), written(fieldCount, false);
         std::vector<std::string> keyMatch(keyFields.size());
@@ -187,7 +177,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 const engine::FieldInfo& old = src->FieldAt(static_cast<size_t>(from));
                 const int key = functions->AddLinked(field.name, old.type, ValueConversion::ForEntry(static_cast<int16_t>(j)),
                                                      field, nullRefused);
-                value = "tavorin_carry(" + std::to_string(key) + ", s." + Quoted(old.name) + ")";
+                value = "tavorin_carry(" + std::to_string(key) + ", s." + SqlQuoted(old.name) + ")";
                 written[static_cast<size_t>(at)] = true;
                 // A whole-number key that Seek found equal holds the very value the update would
                 // write, when it is stored as a whole number (checked on each record updated):
@@ -200,9 +190,9 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 for (const std::string& k : keyFields) isKey = isKey || SameText(k, field.name);
                 if (isKey && whole)
                     keptKeys += " AND tavorin_carry(" + std::to_string(functions->AddStoredWhole(field)) + ", " +
-                                Quoted(field.name) + ") IS NOT NULL";
+                                SqlQuoted(field.name) + ") IS NOT NULL";
                 else
-                    sets += (sets.empty() ? "" : ", ") + Quoted(field.name) + " = excluded." + Quoted(field.name);
+                    sets += (sets.empty() ? "" : ", ") + SqlQuoted(field.name) + " = excluded." + SqlQuoted(field.name);
             } else {
                 const Variant constant = textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Integer(0);
                 // Update refuses such a record: left to the run that reports it, when records are added.
@@ -216,10 +206,10 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 const engine::FieldInfo& old = src->FieldAt(static_cast<size_t>(from));
                 const int key = functions->AddLinked(field.name, old.type, ValueConversion::ForEntry(static_cast<int16_t>(j)),
                                                      field, false);
-                keyMatch[r] = "t." + Quoted(field.name) + " = tavorin_carry(" + std::to_string(key) + ", s." +
-                              Quoted(old.name) + ")";
+                keyMatch[r] = "t." + SqlQuoted(field.name) + " = tavorin_carry(" + std::to_string(key) + ", s." +
+                              SqlQuoted(old.name) + ")";
             }
-            columns += (columns.empty() ? "" : ", ") + Quoted(field.name);
+            columns += (columns.empty() ? "" : ", ") + SqlQuoted(field.name);
             values += (values.empty() ? "" : ", ") + value;
         }
         for (bool f : filled)
@@ -228,7 +218,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         for (size_t r = 0; r < keyFields.size() && !replaceAll; ++r) {
             if (keyMatch[r].empty()) return decline();
             const long at = FindField(*dst, keyFields[r]);
-            conflict += (conflict.empty() ? "" : ", ") + Quoted(dst->FieldAt(static_cast<size_t>(at)).name);
+            conflict += (conflict.empty() ? "" : ", ") + SqlQuoted(dst->FieldAt(static_cast<size_t>(at)).name);
             exists += (exists.empty() ? "" : " AND ") + keyMatch[r];
         }
         // An update checks every field of the record, also those it leaves as they are.
@@ -236,11 +226,11 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
             const engine::FieldInfo& field = dst->FieldAt(i);
             const bool textual = field.type == engine::dao::dbText || field.type == engine::dao::dbMemo;
             if (written[i] || !(refusesNull[i] || field.required || (textual && !field.allowZeroLength))) continue;
-            sets += (sets.empty() ? "" : ", ") + Quoted(field.name) + " = tavorin_carry(" +
-                    std::to_string(functions->AddKept(field, refusesNull[i])) + ", " + Quoted(field.name) + ")";
+            sets += (sets.empty() ? "" : ", ") + SqlQuoted(field.name) + " = tavorin_carry(" +
+                    std::to_string(functions->AddKept(field, refusesNull[i])) + ", " + SqlQuoted(field.name) + ")";
         }
         // Every record found is written again, also with nothing to change.
-        if (sets.empty() && !keyFields.empty()) sets = Quoted(keyFields[0]) + " = " + Quoted(keyFields[0]);
+        if (sets.empty() && !keyFields.empty()) sets = SqlQuoted(keyFields[0]) + " = " + SqlQuoted(keyFields[0]);
 
         // The condition first: the records read are those it selects.
         std::string where = " WHERE ";
@@ -253,7 +243,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         if (mode == RunMode::AddOrUpdate || mode == RunMode::UpdateExisting)
             sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets + (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
         else if (mode == RunMode::AddNew)
-            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + Quoted(keyFields[0]) + " = " + Quoted(keyFields[0]) +
+            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + SqlQuoted(keyFields[0]) + " = " + SqlQuoted(keyFields[0]) +
                    " WHERE tavorin_carry_skip()";
         params = selection.params;
         src->Close();
@@ -295,7 +285,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 const int64_t first = targetDb->NextAutoNumber(target.TableName);
                 if (lastAfter - lastBefore != added || first + added - 1 > INT32_MAX)
                     engine::Throw(engine::err::kEngineFailure, "auto numbers");
-                targetDb->ExecuteSql("UPDATE " + targetTable + " SET " + Quoted(autoName) + " = " + targetRowid + " + " +
+                targetDb->ExecuteSql("UPDATE " + targetTable + " SET " + SqlQuoted(autoName) + " = " + targetRowid + " + " +
                                      std::to_string(first - lastBefore - 1) + " WHERE " + targetRowid + " > " +
                                      std::to_string(lastBefore));
                 targetDb->NoteAutoNumber(target.TableName, first + added - 1);
