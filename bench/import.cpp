@@ -7,7 +7,8 @@
 // W1-W2 Date) and a primary key on L1. The window links the same-named fields and runs
 //   - keyed mode 1 (add or update by the primary key), against
 //     INSERT INTO DST SELECT * FROM SRC WHERE true ON CONFLICT (L1) DO UPDATE SET ...;
-//   - replace all, against DELETE FROM DST; INSERT INTO DST SELECT * FROM SRC;
+//   - replace all, against DELETE FROM DST; INSERT INTO DST SELECT * FROM SRC (which SQLite
+//     copies record by record without decoding them, the table being empty);
 // each SQL in one transaction with the engine's connection settings (rollback journal, FULL
 // synchronous, 8 MB page cache, secure_delete FAST). Every run starts from a fresh copy of the
 // file and runs in a child process of its own, so the time and peak memory printed are its own.
@@ -194,6 +195,18 @@ std::string Digest(const std::string& path) {
     return digest;
 }
 
+// The machine's load over the last minute, printed beside the figures: other processes share
+// the processors, and wall times move with them more than processor times do.
+std::string LoadAverage() {
+    char text[64] = {};
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::string load(text);
+    return load.substr(0, load.find(' '));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -210,6 +223,7 @@ int main(int argc, char** argv) {
         Build(base, n);
         auto fresh = [&] { fs::copy_file(base, run, fs::copy_options::overwrite_existing); };
         std::printf("records: %ld (target holding %ld of their keys)\n", n, n / 2);
+        std::printf("load average before %ld: %s\n", n, LoadAverage().c_str());
 
         fresh();
         const Figures rawUpsert = Measure([&] { return RawSql(run, true); });
@@ -232,6 +246,7 @@ int main(int argc, char** argv) {
         fresh();
         const Figures baseline = Measure([&] { return WindowRun(run, work, 0, n, argc, argv); });
 
+        std::printf("load average after %ld: %s\n", n, LoadAverage().c_str());
         std::printf("SQLite upsert seconds %ld: %.3f\n", n, rawUpsert.seconds);
         std::printf("keyed mode 1 seconds %ld: %.3f\n", n, mode1.seconds);
         std::printf("ratio import_mode1 %ld: %.2f\n", n, mode1.seconds / rawUpsert.seconds);
@@ -245,6 +260,11 @@ int main(int argc, char** argv) {
                     baseline.cpuSeconds);
         std::printf("processor seconds SQLite delete and insert %ld: %.3f\n", n, rawReplace.cpuSeconds);
         std::printf("processor seconds replace all %ld: %.3f\n", n, replaceAll.cpuSeconds);
+        // The window's own processor time without the run taken off: the run's share alone.
+        std::printf("ratio import_mode1_processor %ld: %.2f\n", n,
+                    (mode1.cpuSeconds - baseline.cpuSeconds) / rawUpsert.cpuSeconds);
+        std::printf("ratio import_replace_all_processor %ld: %.2f\n", n,
+                    (replaceAll.cpuSeconds - baseline.cpuSeconds) / rawReplace.cpuSeconds);
         std::printf("peak memory MB window without a run %ld: %.1f\n", n, baseline.peakMb);
         std::printf("peak memory MB keyed mode 1 %ld: %.1f\n", n, mode1.peakMb);
         std::printf("peak memory MB replace all %ld: %.1f\n", n, replaceAll.peakMb);

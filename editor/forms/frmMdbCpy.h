@@ -199,6 +199,13 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     // Read and work counts of the last run.
     long ReadCount = 0;
     long WorkCount = 0;
+    // A run goes as one compiled statement where it can, and record by record where it cannot
+    // or where that statement fails; RowByRow always goes record by record (tests compare the
+    // two).
+    enum class RunPath { Compiled, RowByRow };
+    RunPath runPath = RunPath::Compiled;
+    bool LastRunCompiled = false;   // the last run was done by the compiled statement
+    std::string LastCompiledFailure; // why the last compiled statement failed, if it did
 
   signals:
     // The End command has closed the window and the program is to end.
@@ -245,6 +252,11 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     bool CheckKeyLinks(RunMode mode);
     bool RefuseTarget(RunMode mode);
     void PrepareRun();
+    bool RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
+                    engine::RecordsetPtr& dst, engine::RecordsetPtr& src);
+    // The run as one statement (frmMdbCpy_compiled.cpp); false after declining a layout or after
+    // a failing value or record, with nothing left open or changed.
+    bool RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb);
     void ReleaseRunConnections();
     void ShowCounts();
     std::string SourceStatement() const;

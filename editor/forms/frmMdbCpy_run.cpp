@@ -15,12 +15,16 @@
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "frmMdbCpy.h"
+#include "frmMdbCpy_run.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
 namespace fs = std::filesystem;
 using engine::Variant;
+using importrun::SameFile;
+using importrun::SizeNumber;
+using importrun::Trimmed;
 
 namespace {
 
@@ -28,33 +32,8 @@ QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-std::string Trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
-// A size cell of FieldMap as a number; -1 when it is not plain digits.
-long SizeNumber(const std::string& text) {
-    const std::string digits = Trimmed(text);
-    if (digits.empty()) return -1;
-    long n = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return -1;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
 bool IsBlank(const Variant& v) {
     return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
-}
-
-// Two paths name the same file: the same text, or the same file reached another way.
-bool SameFile(const std::string& a, const std::string& b) {
-    if (SameText(a, b)) return true;
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
 }
 
 const char* const kKeyQuestion =
@@ -213,7 +192,114 @@ void frmMdbCpy::ShowCounts() {
     Label2->repaint();
 }
 
+// The run record by record: Seek, CopyRecord and the counts for each source record, in one
+// transaction begun here. True when a value failed (its message has been shown).
+bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
+                           engine::RecordsetPtr& dst, engine::RecordsetPtr& src) {
+    const bool replaceAll = mode == RunMode::ReplaceAll;
+    const Side& target = Sides[kTarget];
+    const Side& source = Sides[kSource];
+    RunPlan plan;
+    bool failed = false;
+    if (replaceAll) {
+        std::string sourcePath = source.File.FullPath;
+        // The target's records go before the source's are read: the same table of the same
+        // file is read from a copy.
+        if (SameFile(sourcePath, target.File.FullPath) && SameText(source.TableName, target.TableName)) {
+            std::error_code ec;
+            fs::copy_file(sourcePath, ScratchPath, fs::copy_options::overwrite_existing, ec);
+            if (ec) engine::Throw(engine::err::kDiskIo);
+            sourcePath = ScratchPath;
+        }
+        sourceDb = Ws->OpenDatabase(sourcePath);
+        targetDb = Ws->OpenDatabase(target.File.FullPath);
+        Ws->BeginTrans();
+        targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
+        dst = targetDb->OpenRecordset("SELECT * FROM " + Bracketed(target.TableName), engine::RecordsetType::Dynaset);
+        src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
+    } else {
+        targetDb = Ws->OpenDatabase(target.File.FullPath);
+        sourceDb = Ws->OpenDatabase(source.File.FullPath);
+        dst = targetDb->OpenRecordset(target.TableName, engine::RecordsetType::Table);
+        dst->SetIndex(PrimaryIndexName);
+        src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
+        Ws->BeginTrans();
+    }
+
+    plan.src = src.get();
+    plan.dst = dst.get();
+    for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
+        RunPlan::Entry e;
+        e.number = static_cast<int16_t>(j);
+        e.linked = !Trimmed(FieldMap(j, 5)).empty();
+        e.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        const bool text = SameText(FieldMap(j, 3), "dbText");
+        e.textual = text || SameText(FieldMap(j, 3), "dbMemo");
+        e.target = dst->FieldIndex(FieldMap(j, 2));
+        e.allowZeroLength = dst->FieldAt(e.target).allowZeroLength;
+        if (e.linked && !e.autoNumber && SameText(FieldMap(j, 3), FieldMap(j, 6)) &&
+            (!text || SizeNumber(FieldMap(j, 4)) >= SizeNumber(FieldMap(j, 7)))) {
+            try {
+                e.source = src->FieldIndex(FieldMap(j, 5));
+                e.direct = true;
+            } catch (const engine::Error&) {
+                // Left to the conversion, which reports a missing field in its own words.
+            }
+        }
+        plan.entries.push_back(e);
+    }
+    for (int rank = 1; rank <= KeyCount; ++rank) {
+        const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
+        if (entry < 1 || entry > static_cast<long>(plan.entries.size()))
+            engine::Throw(engine::err::kItemNotFound, KeyName[static_cast<size_t>(rank)]);
+        plan.keys.push_back(static_cast<size_t>(entry - 1));
+    }
+
+    QElapsedTimer shown;
+    shown.start();
+    std::vector<Variant> keys(plan.keys.size());
+    const bool adds = mode != RunMode::UpdateExisting;
+    const bool updates = mode != RunMode::AddNew;
+    while (!src->Eof()) {
+        if (replaceAll) {
+            if (!plan.Copy(true)) {
+                failed = true;
+                break;
+            }
+            ++WorkCount;
+        } else {
+            for (size_t r = 0; r < plan.keys.size() && !failed; ++r) {
+                const Variant* v = plan.Linked(plan.entries[plan.keys[r]]);
+                if (v)
+                    keys[r] = *v;
+                else
+                    failed = true;
+            }
+            if (failed) break;
+            dst->Seek("=", keys);
+            const bool found = !dst->NoMatch();
+            if ((found && updates) || (!found && adds)) {
+                if (!plan.Copy(!found)) {
+                    failed = true;
+                    break;
+                }
+                ++WorkCount;
+            }
+        }
+        src->MoveNext();
+        ++ReadCount;
+        // The counts run visibly, at screen rate rather than once per record.
+        if (shown.elapsed() >= 50) {
+            ShowCounts();
+            shown.restart();
+        }
+    }
+    return failed;
+}
+
 void frmMdbCpy::RunImport(RunMode mode) {
+    LastRunCompiled = false;
+    LastCompiledFailure.clear();
     if (RefuseTarget(mode)) return;
     if (!LoadFieldMap()) {
         platform::MsgBox(Q(kCancelled));
@@ -240,7 +326,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
     const int level = Ws->TransactionLevel();
     engine::DatabasePtr targetDb, sourceDb;
     engine::RecordsetPtr dst, src;
-    RunPlan plan;
     bool failed = false;
     auto closeRecordsets = [&] {
         for (engine::RecordsetPtr* rs : {&src, &dst}) {
@@ -268,102 +353,9 @@ void frmMdbCpy::RunImport(RunMode mode) {
         }
     };
 
-    const Side& target = Sides[kTarget];
-    const Side& source = Sides[kSource];
     try {
-        if (replaceAll) {
-            std::string sourcePath = source.File.FullPath;
-            // The target's records go before the source's are read: the same table of the same
-            // file is read from a copy.
-            if (SameFile(sourcePath, target.File.FullPath) && SameText(source.TableName, target.TableName)) {
-                std::error_code ec;
-                fs::copy_file(sourcePath, ScratchPath, fs::copy_options::overwrite_existing, ec);
-                if (ec) engine::Throw(engine::err::kDiskIo);
-                sourcePath = ScratchPath;
-            }
-            sourceDb = Ws->OpenDatabase(sourcePath);
-            targetDb = Ws->OpenDatabase(target.File.FullPath);
-            Ws->BeginTrans();
-            targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
-            dst = targetDb->OpenRecordset("SELECT * FROM " + Bracketed(target.TableName), engine::RecordsetType::Dynaset);
-            src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
-        } else {
-            targetDb = Ws->OpenDatabase(target.File.FullPath);
-            sourceDb = Ws->OpenDatabase(source.File.FullPath);
-            dst = targetDb->OpenRecordset(target.TableName, engine::RecordsetType::Table);
-            dst->SetIndex(PrimaryIndexName);
-            src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
-            Ws->BeginTrans();
-        }
-
-        plan.src = src.get();
-        plan.dst = dst.get();
-        for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
-            RunPlan::Entry e;
-            e.number = static_cast<int16_t>(j);
-            e.linked = !Trimmed(FieldMap(j, 5)).empty();
-            e.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-            const bool text = SameText(FieldMap(j, 3), "dbText");
-            e.textual = text || SameText(FieldMap(j, 3), "dbMemo");
-            e.target = dst->FieldIndex(FieldMap(j, 2));
-            e.allowZeroLength = dst->FieldAt(e.target).allowZeroLength;
-            if (e.linked && !e.autoNumber && SameText(FieldMap(j, 3), FieldMap(j, 6)) &&
-                (!text || SizeNumber(FieldMap(j, 4)) >= SizeNumber(FieldMap(j, 7)))) {
-                try {
-                    e.source = src->FieldIndex(FieldMap(j, 5));
-                    e.direct = true;
-                } catch (const engine::Error&) {
-                    // Left to the conversion, which reports a missing field in its own words.
-                }
-            }
-            plan.entries.push_back(e);
-        }
-        for (int rank = 1; rank <= KeyCount; ++rank) {
-            const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
-            if (entry < 1 || entry > static_cast<long>(plan.entries.size()))
-                engine::Throw(engine::err::kItemNotFound, KeyName[static_cast<size_t>(rank)]);
-            plan.keys.push_back(static_cast<size_t>(entry - 1));
-        }
-
-        QElapsedTimer shown;
-        shown.start();
-        std::vector<Variant> keys(plan.keys.size());
-        const bool adds = mode != RunMode::UpdateExisting;
-        const bool updates = mode != RunMode::AddNew;
-        while (!src->Eof()) {
-            if (replaceAll) {
-                if (!plan.Copy(true)) {
-                    failed = true;
-                    break;
-                }
-                ++WorkCount;
-            } else {
-                for (size_t r = 0; r < plan.keys.size() && !failed; ++r) {
-                    const Variant* v = plan.Linked(plan.entries[plan.keys[r]]);
-                    if (v)
-                        keys[r] = *v;
-                    else
-                        failed = true;
-                }
-                if (failed) break;
-                dst->Seek("=", keys);
-                const bool found = !dst->NoMatch();
-                if ((found && updates) || (!found && adds)) {
-                    if (!plan.Copy(!found)) {
-                        failed = true;
-                        break;
-                    }
-                    ++WorkCount;
-                }
-            }
-            src->MoveNext();
-            ++ReadCount;
-            // The counts run visibly, at screen rate rather than once per record.
-            if (shown.elapsed() >= 50) {
-                ShowCounts();
-                shown.restart();
-            }
-        }
+        const bool compiled = runPath == RunPath::Compiled && RunCompiled(mode, targetDb, sourceDb);
+        if (!compiled) failed = RunRecords(mode, targetDb, sourceDb, dst, src);
         ShowCounts();
         closeRecordsets();
         // The source file leaves the transaction unchanged before it ends, so that the commit

@@ -39,16 +39,6 @@ std::string Bracketed(const std::string& name) {
     return out + "]";
 }
 
-// A name as an SQLite identifier: "a""b".
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
 long NumberOf(const std::string& text) {
     long n = 0;
     for (char c : Trimmed(text)) {
@@ -200,7 +190,7 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
     if (rowid.empty() || autoFields > 1) return false;
 
     CarryFunctions functions(userDb->SqliteHandle());
-    const std::string schema = Quoted(userDb->SchemaName()) + ".";
+    const std::string schema = SqlQuoted(userDb->SchemaName()) + ".";
     std::string columns, values;
     bool numbered = false;
     std::vector<bool> filled(targetFields.size(), false);
@@ -216,7 +206,7 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
         const engine::FieldInfo& field = targetFields[static_cast<size_t>(target)];
         if (((field.attributes & engine::dao::dbAutoIncrField) != 0) != toAutoNumber) return false;
         const long source = oldName.empty() ? -1 : findIn(*src, oldName);
-        const std::string oldColumn = source < 0 ? std::string("NULL") : Quoted(sourceFields[static_cast<size_t>(source)].name);
+        const std::string oldColumn = source < 0 ? std::string("NULL") : SqlQuoted(sourceFields[static_cast<size_t>(source)].name);
         std::string value;
         if (!oldName.empty() && !toAutoNumber) {
             if (source < 0) return false;
@@ -236,7 +226,7 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
             if (constant.IsNull() && (refusesNull[static_cast<size_t>(target)] || field.required)) return false;
             value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) + ", NULL)";
         }
-        columns += (columns.empty() ? "" : ", ") + Quoted(field.name);
+        columns += (columns.empty() ? "" : ", ") + SqlQuoted(field.name);
         values += (values.empty() ? "" : ", ") + value;
     }
     // Every field of the build table takes a value of the layout.
@@ -253,8 +243,8 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
         ShowCarriedCount(read);
         shown.restart();
     });
-    const std::string sql = "INSERT INTO " + schema + Quoted(buildTable) + " (" + columns + ") SELECT " + values +
-                            " FROM " + schema + Quoted(oldTable) + " WHERE tavorin_carry_row() ORDER BY " + rowid;
+    const std::string sql = "INSERT INTO " + schema + SqlQuoted(buildTable) + " (" + columns + ") SELECT " + values +
+                            " FROM " + schema + SqlQuoted(oldTable) + " WHERE tavorin_carry_row() ORDER BY " + rowid;
     Ws->BeginTrans();
     try {
         userDb->ExecuteSql(sql);

@@ -23,6 +23,8 @@ constexpr const char* kValueFunction = "tavorin_carry";
 constexpr const char* kAutoFunction = "tavorin_carry_auto";
 constexpr const char* kRowFunction = "tavorin_carry_row";
 constexpr const char* kTryFunction = "tavorin_carry_try";
+constexpr const char* kSkipFunction = "tavorin_carry_skip";
+constexpr const char* kHitFunction = "tavorin_carry_hit";
 constexpr long kReportEvery = 1024;
 
 // True when a value of an old field of the new field's type would be read, converted,
@@ -87,6 +89,8 @@ CarryFunctions::CarryFunctions(sqlite3* db) : db_(db) {
         {kRowFunction, 0, SQLITE_UTF8, &CarryFunctions::Row},
         // Not deterministic: each call notes its refusals.
         {kTryFunction, 2, SQLITE_UTF8, &CarryFunctions::Try},
+        {kSkipFunction, 0, SQLITE_UTF8, &CarryFunctions::Skip},
+        {kHitFunction, 1, SQLITE_UTF8, &CarryFunctions::Hit},
     };
     for (const Function& f : functions) {
         if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags, this, f.call, nullptr, nullptr, nullptr) !=
@@ -100,6 +104,8 @@ CarryFunctions::~CarryFunctions() {
     sqlite3_create_function_v2(db_, kAutoFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kRowFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kTryFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kSkipFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kHitFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 int CarryFunctions::AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
@@ -132,6 +138,29 @@ int CarryFunctions::AddConverted(const std::string& name, int sourceType, const 
     }
     entries_.push_back(std::move(e));
     return static_cast<int>(entries_.size()) - 1;
+}
+
+int CarryFunctions::AddLinked(const std::string& name, int sourceType, const ValueConversion& conversion,
+                              const engine::FieldInfo& target, bool nullRefused) {
+    const int key = AddConverted(name, sourceType, conversion, target, nullRefused);
+    entries_.back().kind = Kind::Linked;
+    return key;
+}
+
+int CarryFunctions::AddKept(const engine::FieldInfo& target, bool nullRefused) {
+    Entry e;
+    e.kind = Kind::Kept;
+    e.name = target.name;
+    e.target = target;
+    e.nullRefused = nullRefused;
+    entries_.push_back(std::move(e));
+    return static_cast<int>(entries_.size()) - 1;
+}
+
+int CarryFunctions::AddStoredWhole(const engine::FieldInfo& target) {
+    const int key = AddKept(target, false);
+    entries_.back().kind = Kind::StoredWhole;
+    return key;
 }
 
 int CarryFunctions::AddConstant(const Variant& value, const engine::FieldInfo& target) {
@@ -240,6 +269,11 @@ void CarryFunctions::Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& 
     const int64_t key = sqlite3_value_int64(argv[0]);
     if (key < 0 || key >= static_cast<int64_t>(entries_.size())) engine::Throw(9);
     const Entry& e = entries_[static_cast<size_t>(key)];
+    if (e.kind == Kind::Linked || e.kind == Kind::Kept || e.kind == Kind::StoredWhole) {
+        stage = Stage::Storing;
+        ImportValue(ctx, e, argv[1]);
+        return;
+    }
     if (!e.conversion) {
         stage = Stage::Storing;
         engine::SetSqlResult(ctx, e.constant, e.target);
@@ -282,6 +316,47 @@ void CarryFunctions::Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
         self.refusals_.push_back({key, stage, 0, e.what()});
         sqlite3_result_null(ctx);
     }
+}
+
+void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value) {
+    if (e.kind == Kind::StoredWhole) {
+        if (sqlite3_value_type(value) != SQLITE_INTEGER) engine::Throw(engine::err::kEngineFailure, e.target.name);
+        sqlite3_result_value(ctx, value);
+        return;
+    }
+    const bool isNull = sqlite3_value_type(value) == SQLITE_NULL;
+    const bool textual = e.target.type == dao::dbText || e.target.type == dao::dbMemo;
+    if (e.kind == Kind::Kept) {
+        if (isNull && (e.nullRefused || e.target.required))
+            engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+        if (textual && !e.target.allowZeroLength && sqlite3_value_type(value) == SQLITE_TEXT &&
+            sqlite3_value_bytes(value) == 0)
+            engine::Throw(engine::err::kZeroLength, e.target.name);
+        sqlite3_result_value(ctx, value);
+        return;
+    }
+    // A Null stays a Null only where the field refuses the empty text and takes a Null.
+    if (e.passThrough && (isNull ? !e.target.allowZeroLength && !e.nullRefused && !e.target.required
+                                 : StaysAsItIs(value, e.target, e.nullRefused))) {
+        sqlite3_result_value(ctx, value);
+        return;
+    }
+    Variant v = e.conversion->Apply(engine::SqlArgumentValue(value, e.sourceType));
+    if (v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty()))
+        v = e.target.allowZeroLength ? Variant("") : Variant::Null();
+    if (v.IsNull() && (e.nullRefused || e.target.required))
+        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+    engine::SetSqlResult(ctx, v, e.target);
+}
+
+void CarryFunctions::Skip(sqlite3_context* ctx, int, sqlite3_value**) {
+    ++static_cast<CarryFunctions*>(sqlite3_user_data(ctx))->skipped_;
+    sqlite3_result_int(ctx, 0);
+}
+
+void CarryFunctions::Hit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_int(argv[0]) != 0) ++static_cast<CarryFunctions*>(sqlite3_user_data(ctx))->hits_;
+    sqlite3_result_value(ctx, argv[0]);
 }
 
 void CarryFunctions::Auto(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -9,7 +9,12 @@
 //   tavorin_carry_try(key, value)  as tavorin_carry, but a value that would fail the statement
 //                                  gives Null and is kept in Refusals() instead (for a check
 //                                  that runs the conversion without writing)
+//   tavorin_carry_skip()        false; counts the conflicts an upsert leaves alone
+//                               (ON CONFLICT ... DO UPDATE SET ... WHERE tavorin_carry_skip())
+//   tavorin_carry_hit(x)        x; counts the calls where x is true
 //
+// The import adds entries of its own rules (AddLinked, AddKept, AddStoredWhole) to the same
+// tavorin_carry.
 // A value that does not convert, or that the new field refuses, fails the statement with the
 // reason, which Failure() keeps. One CarryFunctions at a time per connection.
 #pragma once
@@ -46,6 +51,18 @@ class CarryFunctions {
     // A column taking the same value in every record (coerced for target now: engine errors
     // propagate). Returns the key.
     int AddConstant(const engine::Variant& value, const engine::FieldInfo& target);
+    // A column of the import taking a linked field's value through conversion: Null and the
+    // empty text then become the empty text where target allows it and Null where not, and a
+    // Null fails where nullRefused or target is required. Returns the key.
+    int AddLinked(const std::string& name, int sourceType, const ValueConversion& conversion,
+                  const engine::FieldInfo& target, bool nullRefused);
+    // A column that an update leaves as it is, checked as the engine checks every field of a
+    // record it writes: a Null fails where nullRefused or target is required, the empty text
+    // where target refuses it. Returns the key.
+    int AddKept(const engine::FieldInfo& target, bool nullRefused);
+    // A column of a whole-number type whose stored value a statement relies on being a whole
+    // number, as the engine writes it: anything else fails the statement. Returns the key.
+    int AddStoredWhole(const engine::FieldInfo& target);
     // The table's auto-number field: numbered from next on, or keeping the old field's values
     // (of type sourceType) when keepOld; either way the counter moves past every number used.
     void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target);
@@ -54,6 +71,8 @@ class CarryFunctions {
     void OnRecords(std::function<void(long)> report) { report_ = std::move(report); }
 
     long RecordsRead() const { return records_; }
+    long Skipped() const { return skipped_; }
+    long Hits() const { return hits_; }
     // The number the table hands out next after the records carried.
     int64_t NextAutoNumber() const { return auto_.next; }
     // Why the statement failed ("" when nothing failed).
@@ -74,7 +93,9 @@ class CarryFunctions {
     void ClearRefusals() { refusals_.clear(); }
 
   private:
+    enum class Kind { Carried, Constant, Linked, Kept, StoredWhole };
     struct Entry {
+        Kind kind = Kind::Carried;
         std::string name;
         int sourceType = 0;
         std::optional<ValueConversion> conversion; // none: a constant
@@ -102,6 +123,9 @@ class CarryFunctions {
     // The body of tavorin_carry and tavorin_carry_try: sets the converted value as the result
     // or throws, stage telling how far it got.
     void Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& stage);
+    static void Skip(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void Hit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    static void ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value);
     void Fail(sqlite3_context* ctx, const std::string& reason);
 
     sqlite3* db_;
@@ -109,6 +133,8 @@ class CarryFunctions {
     AutoNumber auto_;
     std::function<void(long)> report_;
     long records_ = 0;
+    long skipped_ = 0;
+    long hits_ = 0;
     std::string failure_;
     std::vector<Refusal> refusals_;
 };

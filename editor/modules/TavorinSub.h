@@ -194,6 +194,9 @@ std::string DescriptionOf(const engine::Properties& properties);
 std::string QuotedText(std::string_view text);
 // name as a Jet name in a statement: in brackets, a "]" inside doubled.
 std::string Bracketed(std::string_view name);
+// name as an SQLite identifier, for the statements the program builds itself: in double
+// quotes, a '"' inside doubled.
+std::string SqlQuoted(std::string_view name);
 
 // ---- Defaults of the index settings (edited by the default-value window) -----------------------
 

@@ -164,4 +164,13 @@ std::string Bracketed(std::string_view name) {
     return out + "]";
 }
 
+std::string SqlQuoted(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
 } // namespace tavorin

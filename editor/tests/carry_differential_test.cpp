@@ -3,28 +3,24 @@
 // stored value for stored value, the same auto-number counter and the same messages, or fail
 // on the same first record with the same messages.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QLabel>
 
-#include <cstring>
 #include <filesystem>
 #include <random>
 
 #include "modules/FuncUtility.h"
+#include "differential_support.h"
 #include "modules/TavorinSub.h"
 #include "save_support.h"
 
 using namespace tavorin;
 using namespace savetest;
 using tavorintest::TempDir;
+using difftest::kTypes;
+using difftest::StoredState;
 
 namespace {
-
-const char* const kTexts[] = {"",           "abc",        "  pad  ",   "東京都港区芝公園",
-                              "ｶﾅｶﾅｶﾅ",     "123",        "-45.5",     "2024/01/31",
-                              "x12",        "ＡＢＣ１２３", "True",      "0",
-                              "3000000000", "1e40",       "漢字とｶﾅとABC混在の長い文字列です", "  42 "};
 
 // One field of the old table (a group is several fields NAME_01.. of one type).
 struct OldField {
@@ -48,41 +44,6 @@ struct Case {
     std::vector<std::vector<Variant>> records;
     std::vector<Edit> edits;
 };
-
-const std::pair<const char*, int> kTypes[] = {
-    {"dbBoolean", dao::dbBoolean}, {"dbByte", dao::dbByte},     {"dbInteger", dao::dbInteger},
-    {"dbLong", dao::dbLong},       {"dbCurrency", dao::dbCurrency}, {"dbSingle", dao::dbSingle},
-    {"dbDouble", dao::dbDouble},   {"dbDate", dao::dbDate},     {"dbText", dao::dbText},
-    {"dbMemo", dao::dbMemo},
-};
-
-Variant RandomValue(std::mt19937& rng, const OldField& f) {
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    if (pick(7) == 0) return Variant::Null();
-    switch (f.type) {
-    case dao::dbBoolean:
-        return Variant::Boolean(pick(2) == 0);
-    case dao::dbByte:
-        return Variant::Byte(static_cast<uint8_t>(pick(256)));
-    case dao::dbInteger:
-        return Variant::Integer(static_cast<int16_t>(pick(65536) - 32768));
-    case dao::dbLong:
-        return Variant::Long(pick(3) == 0 ? pick(200) - 100 : static_cast<int32_t>(rng()));
-    case dao::dbCurrency:
-        return Variant::CurrencyScaled(static_cast<int64_t>(rng() % 2000000000u) - 1000000000);
-    case dao::dbSingle:
-        return Variant::Single(static_cast<float>((pick(200000) - 100000) / 7.0));
-    case dao::dbDouble:
-        return Variant::Double(pick(4) == 0 ? 1e12 * (pick(100) - 50) : (pick(2000000) - 1000000) / 3.0);
-    case dao::dbDate:
-        return Variant::Date(pick(80000) + pick(86400) / 86400.0);
-    default: {
-        std::string t = kTexts[pick(static_cast<int>(std::size(kTexts)))];
-        if (f.type == dao::dbText) t = CutToBytes(t, static_cast<int>(f.size));
-        return Variant(t);
-    }
-    }
-}
 
 Case MakeCase(unsigned seed) {
     std::mt19937 rng(seed);
@@ -113,7 +74,7 @@ Case MakeCase(unsigned seed) {
                 record.push_back(f.type == dao::dbText ? Variant(std::to_string(n).substr(0, static_cast<size_t>(f.size)))
                                                        : Variant::Long(n));
             } else {
-                record.push_back(RandomValue(rng, f));
+                record.push_back(difftest::RandomValue(rng, f.type, f.size));
             }
         }
         c.records.push_back(std::move(record));
@@ -204,59 +165,6 @@ void ApplyEdits(Layout& layout, const Case& c) {
     }
 }
 
-// Every stored value of the table in rowid order with its storage class, the columns as
-// declared, and the table's catalog rows (fields and auto-number counter).
-std::vector<std::string> StoredState(const std::string& path) {
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return {"cannot open"};
-    }
-    auto run = [&](const std::string& sql) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-            out.push_back("error: " + sql);
-            return;
-        }
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                switch (sqlite3_column_type(st, i)) {
-                case SQLITE_NULL:
-                    row += "null";
-                    break;
-                case SQLITE_INTEGER:
-                    row += "i" + std::to_string(sqlite3_column_int64(st, i));
-                    break;
-                case SQLITE_FLOAT: {
-                    const double d = sqlite3_column_double(st, i);
-                    uint64_t bits;
-                    std::memcpy(&bits, &d, sizeof bits);
-                    row += "r" + std::to_string(bits);
-                    break;
-                }
-                default:
-                    row += (sqlite3_column_type(st, i) == SQLITE_TEXT ? "t'" : "b'") +
-                           std::string(reinterpret_cast<const char*>(sqlite3_column_blob(st, i)),
-                                       static_cast<size_t>(sqlite3_column_bytes(st, i))) +
-                           "'";
-                }
-                row += "|";
-            }
-            out.push_back(row);
-        }
-        sqlite3_finalize(st);
-    };
-    run("SELECT sql FROM sqlite_master WHERE name = 'T'");
-    run("SELECT rowid, * FROM T ORDER BY rowid");
-    run("SELECT * FROM MSysColumns ORDER BY TableName, Ordinal");
-    run("SELECT * FROM MSysTables ORDER BY Name");
-    run("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-    sqlite3_close(db);
-    return out;
-}
-
 struct Outcome {
     std::vector<std::string> shown;
     int abandoned = 0;
@@ -294,7 +202,7 @@ class CarryDifferentialTest : public ::testing::Test {
         window->SaveTable();
         window->CloseUserDatabase();
         return {prompts.shown, window->SaveAbandoned, window->LastCarryCompiled, window->LastCarryFailure,
-                StoredState(path)};
+                StoredState(path, {"T"})};
     }
 
     TempDir base, data;

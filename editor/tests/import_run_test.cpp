@@ -408,11 +408,13 @@ TEST_F(ImportRunTest, AJetFileIsASourceButNeverATarget) {
 
 // ---- Failure at every write ----------------------------------------------------------------
 
-class ImportFaultTest : public ImportRunTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+class ImportFaultTest : public ImportRunTest,
+                        public ::testing::WithParamInterface<std::tuple<int, bool, frmMdbCpy::RunPath>> {};
 
 TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     const int mode = std::get<0>(GetParam()); // 0 replace all, 1..3 keyed
     const bool oneFile = std::get<1>(GetParam());
+    W().runPath = std::get<2>(GetParam());
     // The source in the target's file, or in a file of its own whose path sorts after the
     // target's, so that a commit over both files would reach the target first.
     const std::string from = oneFile ? target : data.File("zsource.mdb");
@@ -442,6 +444,8 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     prompts.Expect(kCommitted);
     trigger();
     engine::SetWriteFaultHook(nullptr);
+    // The compiled statement covers this layout, auto number included.
+    EXPECT_EQ(W().LastRunCompiled, W().runPath == frmMdbCpy::RunPath::Compiled) << W().LastCompiledFailure;
     const auto after = Records(target);
     ASSERT_NE(after, before);
     size_t total = 0;
@@ -475,6 +479,15 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMode, ImportFaultTest, ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool()));
+std::string FaultCaseName(const ::testing::TestParamInfo<ImportFaultTest::ParamType>& info) {
+    static const char* const kModes[] = {"ReplaceAll", "Mode1", "Mode2", "Mode3"};
+    return std::string(kModes[std::get<0>(info.param)]) + (std::get<1>(info.param) ? "_OneFile" : "_TwoFiles") +
+           (std::get<2>(info.param) == frmMdbCpy::RunPath::Compiled ? "_Compiled" : "_RecordByRecord");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, ImportFaultTest,
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool(),
+                                            ::testing::Values(frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow)),
+                         FaultCaseName);
 
 } // namespace

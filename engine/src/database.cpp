@@ -126,6 +126,33 @@ const std::string& Database::SchemaName() const { return Conn()->Schema(); }
 
 long Database::ExecuteSql(std::string_view sql) { return Conn()->Exec(sql); }
 
+long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& params) {
+    detail::Connection& conn = *Conn();
+    conn.CompleteWalks();
+    detail::Stmt s = conn.Prepare(sql);
+    for (size_t i = 0; i < params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), params[i]);
+    return conn.StepWrite(s);
+}
+
+Database::Selection Database::TranslateSelect(std::string_view source) {
+    const detail::SelectStatement select = detail::ParseSelect(source);
+    const detail::TableInfo& t = Conn()->Table(select.table);
+    Selection out;
+    out.table = t.name;
+    out.ordered = !select.orderBy.empty();
+    if (select.where && !select.where->empty()) {
+        detail::SqlCondition cond = detail::TranslateCondition(*select.where, [&](std::string_view name) -> std::optional<detail::ColumnRef> {
+            const int ci = t.ColumnIndex(name);
+            if (ci < 0) return std::nullopt;
+            const auto& c = t.columns[static_cast<size_t>(ci)];
+            return detail::ColumnRef{detail::ColumnExpr(c.name, c.type), c.type};
+        });
+        out.condition = std::move(cond.sql);
+        out.params = std::move(cond.params);
+    }
+    return out;
+}
+
 int64_t Database::NextAutoNumber(const std::string& table) { return Conn()->NextAutoNumber(table); }
 
 void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn()->NoteAutoNumber(table, used); }

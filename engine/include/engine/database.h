@@ -87,6 +87,21 @@ public:
     // read-only, a transaction SQLite rolled back) and its error numbers; returns the records
     // it changed.
     long ExecuteSql(std::string_view sql);
+    // ExecuteSql with values: each "?" of the statement takes the next of params, bound as a
+    // condition's values are.
+    long ExecuteSql(std::string_view sql, const std::vector<Variant>& params);
+    // The records a recordset over source (a statement as OpenRecordset takes it) would hold,
+    // for such a statement: the table, and its condition as an SQL expression that reads the
+    // table's columns by their bare names, with a "?" for each of params ("" for none). The text
+    // is parsed as OpenRecordset parses it, never pasted: 3075 for a syntax fault or a second
+    // statement, 3061 for an unknown field. ordered: the source names an order of its own.
+    struct Selection {
+        std::string table;
+        std::string condition;
+        std::vector<Variant> params;
+        bool ordered = false;
+    };
+    Selection TranslateSelect(std::string_view source);
     // For such a statement that numbers an auto-number field itself, as AddNew would: the
     // number the table hands out next, and moving the table's counter past used (kept in the
     // catalog, like Update does).
