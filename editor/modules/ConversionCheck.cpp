@@ -21,16 +21,6 @@ namespace {
 using engine::Variant;
 using Stage = CarryFunctions::Stage;
 
-// A name as an SQLite identifier: "a""b".
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
 // The size cell of FieldMap as plain digits; -1 when it is anything else.
 long PlainSize(const std::string& cell) {
     const std::string text = TrimBlanks(cell);
@@ -224,7 +214,7 @@ ConversionReport CheckConversion(engine::Database& db, const std::string& oldTab
         columns += (columns.empty() ? "" : ", ") + expression;
         return column++;
     };
-    for (const engine::FieldInfo& key : keyFields) select(Quoted(key.name));
+    for (const engine::FieldInfo& key : keyFields) select(SqlQuoted(key.name));
     for (int j = 1; j <= count; ++j) {
         FieldCheck field;
         field.name = FieldMap(j, 2);
@@ -268,15 +258,15 @@ ConversionReport CheckConversion(engine::Database& db, const std::string& oldTab
         c.conversion = ValueConversion::ForEntry(static_cast<int16_t>(j));
         if (c.conversion->MayCut()) c.cutLimit = PlainSize(FieldMap(j, 4));
         c.key = functions.AddConverted(field.name, from.type, *c.conversion, target->info, target->nullRefused);
-        c.oldColumn = select(Quoted(from.name));
-        c.newColumn = select("tavorin_carry_try(" + std::to_string(c.key) + ", " + Quoted(from.name) + ")");
+        c.oldColumn = select(SqlQuoted(from.name));
+        c.newColumn = select("tavorin_carry_try(" + std::to_string(c.key) + ", " + SqlQuoted(from.name) + ")");
         checked.push_back(std::move(c));
     }
     old->Close();
     if (columns.empty()) select("1");
 
-    const std::string schema = Quoted(db.SchemaName()) + ".";
-    const std::string sql = "SELECT " + columns + " FROM " + schema + Quoted(oldTable) +
+    const std::string schema = SqlQuoted(db.SchemaName()) + ".";
+    const std::string sql = "SELECT " + columns + " FROM " + schema + SqlQuoted(oldTable) +
                             (rowid.empty() ? std::string() : " ORDER BY " + rowid);
     sqlite3* handle = db.SqliteHandle();
     sqlite3_stmt* raw = nullptr;

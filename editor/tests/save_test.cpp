@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <set>
 #include <QLineEdit>
+#include <filesystem>
+#include <sqlite3.h>
 
 #include "engine/fault_hook.h"
 #include "save_support.h"
@@ -349,4 +351,46 @@ TEST_F(SaveTest, UnchangedFieldsKeepTheirValuesAndATextNullBecomesEmpty) {
     EXPECT_EQ(engine::CLng(rs->Value("PRICE")), 20);
     EXPECT_EQ(engine::TextOf(rs->Value("NOTE")), "note 2");
     EXPECT_EQ(Dump(db, "CUST").size(), before.size());
+}
+
+namespace {
+
+// The size of a fresh copy of a file: every table written anew, no free pages.
+uintmax_t FreshCopySize(const std::string& path, const std::string& copy) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.c_str(), &raw);
+    EXPECT_EQ(sqlite3_exec(raw, ("VACUUM INTO '" + copy + "'").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    return std::filesystem::file_size(copy);
+}
+
+} // namespace
+
+// After a save the old table's pages are given back to the file system while the window is
+// idle: the file ends near the size of a fresh copy, and the records are those of the save.
+TEST_F(SaveTest, TheOldTablesPagesGoBackWhileIdleAndTheRecordsStay) {
+    const std::string path = data.File("big.mdb");
+    MakeCustomers(path, 20000);
+    Start(path, "CUST");
+    layout.Set(layout.RowOf("NAME"), "FLD02", Variant("FULLNAME"));
+    Save();
+    ASSERT_EQ(window->SaveAbandoned, 0);
+    const auto saved = Dump(path, "CUST");
+    const uintmax_t before = std::filesystem::file_size(path);
+    ASSERT_TRUE(window->ReleasingFreePages());
+
+    // A transaction open in the window holds the pages where they are.
+    Ws->BeginTrans();
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(std::filesystem::file_size(path), before);
+    EXPECT_TRUE(window->ReleasingFreePages());
+    Ws->Rollback();
+
+    while (window->ReleasingFreePages()) QCoreApplication::processEvents();
+    const uintmax_t after = std::filesystem::file_size(path), fresh = FreshCopySize(path, data.File("fresh.mdb"));
+    EXPECT_LT(after, before);
+    EXPECT_LE(static_cast<double>(after), 1.2 * static_cast<double>(fresh)) << after << " against " << fresh;
+    EXPECT_EQ(Dump(path, "CUST"), saved);
+    EXPECT_EQ(saved.size(), 20001u);
+    EXPECT_NE(saved[0].find("FULLNAME"), std::string::npos);
 }
