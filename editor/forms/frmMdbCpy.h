@@ -205,6 +205,7 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     enum class RunPath { Compiled, RowByRow };
     RunPath runPath = RunPath::Compiled;
     bool LastRunCompiled = false;   // the last run was done by the compiled statement
+    bool LastRunAsTheyAre = false;  // ... copying the source's values as they are
     std::string LastCompiledFailure; // why the last compiled statement failed, if it did
 
   signals:

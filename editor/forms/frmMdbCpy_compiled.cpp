@@ -12,6 +12,12 @@
 // own comparison rule, which is Seek's. Auto numbers are given after the statement, in the
 // order the records were added.
 //
+// Where every linked field keeps its values (same type, a conversion that changes nothing), the
+// run goes first as the same statement copying the source's columns as they are, with one
+// function per record (tavorin_carry_same) that checks every value would indeed pass its
+// conversion unchanged; a value that would not fails that statement, which is rolled back and
+// run again with the functions. That spares a function call and a copy per value.
+//
 // Layouts the statement does not cover are left to the record-by-record run, and so is a run
 // whose statement meets a value or a record that fails: it is rolled back and the record-by-
 // record run, starting afresh, stops at the first failing record with its own messages. Any
@@ -105,7 +111,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
     // Preparing the statement: whatever fails here, the record-by-record run meets in its own
     // words.
     std::unique_ptr<CarryFunctions> functions;
-    std::string sql, targetTable, targetRowid;
+    std::string sql, plainSql, targetTable, targetRowid;
     std::vector<Variant> params;
     int autoField = -1;
     std::string autoName;
@@ -150,8 +156,11 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         targetTable = SqlQuoted(targetDb->SchemaName()) + "." + SqlQuoted(target.TableName);
         const std::string sourceTable = SqlQuoted(sourceDb->SchemaName()) + "." + SqlQuoted(source.TableName);
         std::string columns, values, sets, keptKeys;
+        // The statement copying values as they are: its select list, its check and key match.
+        std::string plainValues, sameArgs;
+        bool plain = true;
         std::vector<bool> filled(fieldCount, false), written(fieldCount, false);
-        std::vector<std::string> keyMatch(keyFields.size());
+        std::vector<std::string> keyMatch(keyFields.size()), plainKeyMatch(keyFields.size());
         for (int j = 1; j <= count; ++j) {
             const long at = FindField(*dst, FieldMap(j, 2));
             if (at < 0 || filled[static_cast<size_t>(at)]) return decline();
@@ -162,7 +171,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
             const bool linked = !Trimmed(FieldMap(j, 5)).empty();
             const bool textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
             const bool nullRefused = refusesNull[static_cast<size_t>(at)];
-            std::string value = "NULL";
+            std::string value = "NULL", plainValue;
             long from = -1;
             if (linked) {
                 from = FindField(*src, FieldMap(j, 5));
@@ -178,6 +187,9 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 const int key = functions->AddLinked(field.name, old.type, ValueConversion::ForEntry(static_cast<int16_t>(j)),
                                                      field, nullRefused);
                 value = "tavorin_carry(" + std::to_string(key) + ", s." + SqlQuoted(old.name) + ")";
+                plainValue = "s." + SqlQuoted(old.name);
+                plain = plain && functions->CanPassAsItIs(key);
+                sameArgs += (sameArgs.empty() ? "" : ", ") + std::to_string(key) + ", " + plainValue;
                 written[static_cast<size_t>(at)] = true;
                 // A whole-number key that Seek found equal holds the very value the update would
                 // write, when it is stored as a whole number (checked on each record updated):
@@ -208,18 +220,21 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                                                      field, false);
                 keyMatch[r] = "t." + SqlQuoted(field.name) + " = tavorin_carry(" + std::to_string(key) + ", s." +
                               SqlQuoted(old.name) + ")";
+                plainKeyMatch[r] = "t." + SqlQuoted(field.name) + " = s." + SqlQuoted(old.name);
             }
             columns += (columns.empty() ? "" : ", ") + SqlQuoted(field.name);
             values += (values.empty() ? "" : ", ") + value;
+            plainValues += (plainValues.empty() ? "" : ", ") + (plainValue.empty() ? value : plainValue);
         }
         for (bool f : filled)
             if (!f) return decline();
-        std::string conflict, exists;
+        std::string conflict, exists, plainExists;
         for (size_t r = 0; r < keyFields.size() && !replaceAll; ++r) {
             if (keyMatch[r].empty()) return decline();
             const long at = FindField(*dst, keyFields[r]);
             conflict += (conflict.empty() ? "" : ", ") + SqlQuoted(dst->FieldAt(static_cast<size_t>(at)).name);
             exists += (exists.empty() ? "" : " AND ") + keyMatch[r];
+            plainExists += (plainExists.empty() ? "" : " AND ") + plainKeyMatch[r];
         }
         // An update checks every field of the record, also those it leaves as they are.
         for (size_t i = 0; i < fieldCount && !replaceAll; ++i) {
@@ -232,19 +247,24 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         // Every record found is written again, also with nothing to change.
         if (sets.empty() && !keyFields.empty()) sets = SqlQuoted(keyFields[0]) + " = " + SqlQuoted(keyFields[0]);
 
-        // The condition first: the records read are those it selects.
-        std::string where = " WHERE ";
-        if (!selection.condition.empty()) where += "(" + selection.condition + ") AND ";
-        where += "tavorin_carry_row()";
-        if (mode == RunMode::UpdateExisting)
-            where += " AND tavorin_carry_hit(EXISTS (SELECT 1 FROM " + targetTable + " AS t WHERE " + exists + "))";
-        sql = "INSERT INTO " + targetTable + " (" + columns + ") SELECT " + values + " FROM " + sourceTable + " AS s" +
-              where + " ORDER BY s." + sourceRowid;
+        std::string upsert;
         if (mode == RunMode::AddOrUpdate || mode == RunMode::UpdateExisting)
-            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets + (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
+            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets + (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
         else if (mode == RunMode::AddNew)
-            sql += " ON CONFLICT (" + conflict + ") DO UPDATE SET " + SqlQuoted(keyFields[0]) + " = " + SqlQuoted(keyFields[0]) +
-                   " WHERE tavorin_carry_skip()";
+            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + SqlQuoted(keyFields[0]) + " = " +
+                     SqlQuoted(keyFields[0]) + " WHERE tavorin_carry_skip()";
+        auto statement = [&](const std::string& selected, const std::string& recordCheck, const std::string& match) {
+            // The condition first: the records read are those it selects.
+            std::string where = " WHERE ";
+            if (!selection.condition.empty()) where += "(" + selection.condition + ") AND ";
+            where += recordCheck;
+            if (mode == RunMode::UpdateExisting)
+                where += " AND tavorin_carry_hit(EXISTS (SELECT 1 FROM " + targetTable + " AS t WHERE " + match + "))";
+            return "INSERT INTO " + targetTable + " (" + columns + ") SELECT " + selected + " FROM " + sourceTable +
+                   " AS s" + where + " ORDER BY s." + sourceRowid + upsert;
+        };
+        sql = statement(values, "tavorin_carry_row()", exists);
+        if (plain) plainSql = statement(plainValues, "tavorin_carry_same(" + sameArgs + ")", plainExists);
         params = selection.params;
         src->Close();
         dst->Close();
@@ -269,36 +289,52 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
     });
 
     const int level = Ws->TransactionLevel();
-    Ws->BeginTrans();
-    try {
-        if (replaceAll) targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
-        sqlite3* db = targetDb->SqliteHandle();
-        const int64_t lastBefore = autoField >= 0 ? LastRowid(db, targetTable, targetRowid) : 0;
-        const long changed = targetDb->ExecuteSql(sql, params);
-        liveCounts();
-        // What the functions saw and what SQLite wrote must agree record for record.
-        if (changed != WorkCount) engine::Throw(engine::err::kEngineFailure, "counts differ");
-        if (autoField >= 0 && adds) {
-            // The records added have the rowids after the last one before, in the order they came.
-            const auto [added, lastAfter] = RecordsAfter(db, targetTable, targetRowid, lastBefore);
-            if (added > 0) {
-                const int64_t first = targetDb->NextAutoNumber(target.TableName);
-                if (lastAfter - lastBefore != added || first + added - 1 > INT32_MAX)
-                    engine::Throw(engine::err::kEngineFailure, "auto numbers");
-                targetDb->ExecuteSql("UPDATE " + targetTable + " SET " + SqlQuoted(autoName) + " = " + targetRowid + " + " +
-                                     std::to_string(first - lastBefore - 1) + " WHERE " + targetRowid + " > " +
-                                     std::to_string(lastBefore));
-                targetDb->NoteAutoNumber(target.TableName, first + added - 1);
+    // Runs one statement in the run's transaction; false when it failed at a record or at a
+    // value the copy as they are cannot take (rolled back, NeedsConversion() telling which).
+    auto run = [&](const std::string& statement) {
+        functions->ResetCounts();
+        Ws->BeginTrans();
+        try {
+            if (replaceAll) targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
+            sqlite3* db = targetDb->SqliteHandle();
+            const int64_t lastBefore = autoField >= 0 ? LastRowid(db, targetTable, targetRowid) : 0;
+            const long changed = targetDb->ExecuteSql(statement, params);
+            liveCounts();
+            // What the functions saw and what SQLite wrote must agree record for record.
+            if (changed != WorkCount) engine::Throw(engine::err::kEngineFailure, "counts differ");
+            if (autoField >= 0 && adds) {
+                // The records added have the rowids after the last one before, in the order they came.
+                const auto [added, lastAfter] = RecordsAfter(db, targetTable, targetRowid, lastBefore);
+                if (added > 0) {
+                    const int64_t first = targetDb->NextAutoNumber(target.TableName);
+                    if (lastAfter - lastBefore != added || first + added - 1 > INT32_MAX)
+                        engine::Throw(engine::err::kEngineFailure, "auto numbers");
+                    targetDb->ExecuteSql("UPDATE " + targetTable + " SET " + SqlQuoted(autoName) + " = " + targetRowid +
+                                         " + " + std::to_string(first - lastBefore - 1) + " WHERE " + targetRowid +
+                                         " > " + std::to_string(lastBefore));
+                    targetDb->NoteAutoNumber(target.TableName, first + added - 1);
+                }
             }
+        } catch (const engine::Error& e) {
+            if (!functions->NeedsConversion() && !FailsAtARecord(e, *functions)) throw;
+            if (Ws->TransactionLevel() > level) Ws->Rollback();
+            ReadCount = 0;
+            WorkCount = 0;
+            if (!functions->NeedsConversion())
+                LastCompiledFailure = functions->Failure().empty() ? e.Description() : functions->Failure();
+            return false;
         }
-    } catch (const engine::Error& e) {
-        if (!FailsAtARecord(e, *functions)) throw;
-        LastCompiledFailure = functions->Failure().empty() ? e.Description() : functions->Failure();
-        if (Ws->TransactionLevel() > level) Ws->Rollback();
-        ReadCount = 0;
-        WorkCount = 0;
-        return decline();
+        return true;
+    };
+    if (!plainSql.empty()) {
+        if (run(plainSql)) {
+            LastRunCompiled = LastRunAsTheyAre = true;
+            return true;
+        }
+        if (!functions->NeedsConversion()) return decline();
     }
+    // A value needs its conversion: the same run with the functions.
+    if (!run(sql)) return decline();
     LastRunCompiled = true;
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include "engine/error.h"
 #include "engine/sql_values.h"
+#include "engine/text932.h"
 #include "engine/types.h"
 #include "modules/FuncUtility.h"
 
@@ -25,6 +26,7 @@ constexpr const char* kRowFunction = "tavorin_carry_row";
 constexpr const char* kTryFunction = "tavorin_carry_try";
 constexpr const char* kSkipFunction = "tavorin_carry_skip";
 constexpr const char* kHitFunction = "tavorin_carry_hit";
+constexpr const char* kSameFunction = "tavorin_carry_same";
 constexpr long kReportEvery = 1024;
 
 // True when a value of an old field of the new field's type would be read, converted,
@@ -59,15 +61,16 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
         return target.type == dao::dbDouble || target.type == dao::dbDecimal || target.type == dao::dbBigInt;
     }
     case SQLITE_TEXT: {
-        // UTF-8 never takes fewer bytes than code page 932, so a text within the size fits.
         const int bytes = sqlite3_value_bytes(value);
         if (bytes == 0) return false;
         if (target.type == dao::dbMemo) return true;
-        if (target.type == dao::dbDate) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-            return engine::IsStoredDateText(std::string_view(text, static_cast<size_t>(bytes)));
-        }
-        return target.type == dao::dbText && (target.size <= 0 || bytes <= target.size);
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const std::string_view view(text, static_cast<size_t>(bytes));
+        if (target.type == dao::dbDate) return engine::IsStoredDateText(view);
+        // UTF-8 never takes fewer bytes than code page 932, so a text within the size fits;
+        // a longer one is counted as the field's coercion counts it.
+        return target.type == dao::dbText &&
+               (target.size <= 0 || bytes <= target.size || engine::cp932::ByteLength(view) <= static_cast<size_t>(target.size));
     }
     default:
         return false;
@@ -91,6 +94,7 @@ CarryFunctions::CarryFunctions(sqlite3* db) : db_(db) {
         {kTryFunction, 2, SQLITE_UTF8, &CarryFunctions::Try},
         {kSkipFunction, 0, SQLITE_UTF8, &CarryFunctions::Skip},
         {kHitFunction, 1, SQLITE_UTF8, &CarryFunctions::Hit},
+        {kSameFunction, -1, SQLITE_UTF8, &CarryFunctions::Same},
     };
     for (const Function& f : functions) {
         if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags, this, f.call, nullptr, nullptr, nullptr) !=
@@ -106,6 +110,18 @@ CarryFunctions::~CarryFunctions() {
     sqlite3_create_function_v2(db_, kTryFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kSkipFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, kHitFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kSameFunction, -1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+bool CarryFunctions::CanPassAsItIs(int key) const {
+    return key >= 0 && key < static_cast<int>(entries_.size()) && entries_[static_cast<size_t>(key)].kind == Kind::Linked &&
+           entries_[static_cast<size_t>(key)].passThrough;
+}
+
+void CarryFunctions::ResetCounts() {
+    records_ = skipped_ = hits_ = 0;
+    needsConversion_ = false;
+    failure_.clear();
 }
 
 int CarryFunctions::AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
@@ -335,9 +351,7 @@ void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_v
         sqlite3_result_value(ctx, value);
         return;
     }
-    // A Null stays a Null only where the field refuses the empty text and takes a Null.
-    if (e.passThrough && (isNull ? !e.target.allowZeroLength && !e.nullRefused && !e.target.required
-                                 : StaysAsItIs(value, e.target, e.nullRefused))) {
+    if (PassesAsItIs(e, value)) {
         sqlite3_result_value(ctx, value);
         return;
     }
@@ -347,6 +361,29 @@ void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_v
     if (v.IsNull() && (e.nullRefused || e.target.required))
         engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
     engine::SetSqlResult(ctx, v, e.target);
+}
+
+bool CarryFunctions::PassesAsItIs(const Entry& e, sqlite3_value* value) {
+    if (!e.passThrough) return false;
+    // A Null stays a Null only where the field refuses the empty text and takes a Null.
+    if (sqlite3_value_type(value) == SQLITE_NULL) return !e.target.allowZeroLength && !e.nullRefused && !e.target.required;
+    return StaysAsItIs(value, e.target, e.nullRefused);
+}
+
+void CarryFunctions::Same(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
+    self.CountRecord();
+    for (int i = 0; i + 1 < argc; i += 2) {
+        const int64_t key = sqlite3_value_int64(argv[i]);
+        const bool known = key >= 0 && key < static_cast<int64_t>(self.entries_.size());
+        if (!known || self.entries_[static_cast<size_t>(key)].kind != Kind::Linked ||
+            !PassesAsItIs(self.entries_[static_cast<size_t>(key)], argv[i + 1])) {
+            self.needsConversion_ = true;
+            sqlite3_result_error(ctx, "a value needs converting", -1);
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, 1);
 }
 
 void CarryFunctions::Skip(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -380,10 +417,13 @@ void CarryFunctions::Auto(sqlite3_context* ctx, int, sqlite3_value** argv) {
         &CarryFunctions::Fail);
 }
 
+void CarryFunctions::CountRecord() {
+    ++records_;
+    if (report_ && records_ % kReportEvery == 0) report_(records_);
+}
+
 void CarryFunctions::Row(sqlite3_context* ctx, int, sqlite3_value**) {
-    auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
-    ++self.records_;
-    if (self.report_ && self.records_ % kReportEvery == 0) self.report_(self.records_);
+    static_cast<CarryFunctions*>(sqlite3_user_data(ctx))->CountRecord();
     sqlite3_result_int(ctx, 1);
 }
 

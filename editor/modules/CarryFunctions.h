@@ -12,6 +12,12 @@
 //   tavorin_carry_skip()        false; counts the conflicts an upsert leaves alone
 //                               (ON CONFLICT ... DO UPDATE SET ... WHERE tavorin_carry_skip())
 //   tavorin_carry_hit(x)        x; counts the calls where x is true
+//   tavorin_carry_same(key, value, ...)
+//                               true when every value of a record would pass its linked entry
+//                               unchanged; counts the records read as tavorin_carry_row does.
+//                               Any other value fails the statement with NeedsConversion() set:
+//                               a statement that copies the values as they are (no
+//                               tavorin_carry per column) is then run again with the functions.
 //
 // The import adds entries of its own rules (AddLinked, AddKept, AddStoredWhole) to the same
 // tavorin_carry.
@@ -73,6 +79,13 @@ class CarryFunctions {
     long RecordsRead() const { return records_; }
     long Skipped() const { return skipped_; }
     long Hits() const { return hits_; }
+    // Whether the linked entry key can hand a value on as it is (its conversion keeps values
+    // and the type stays), so that tavorin_carry_same may be asked about it.
+    bool CanPassAsItIs(int key) const;
+    // A value tavorin_carry_same found that the linked entries would change.
+    bool NeedsConversion() const { return needsConversion_; }
+    // Clears the counts and the failure, for a statement run again after one that failed.
+    void ResetCounts();
     // The number the table hands out next after the records carried.
     int64_t NextAutoNumber() const { return auto_.next; }
     // Why the statement failed ("" when nothing failed).
@@ -126,6 +139,9 @@ class CarryFunctions {
     static void Skip(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Hit(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value);
+    static bool PassesAsItIs(const Entry& e, sqlite3_value* value);
+    static void Same(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+    void CountRecord();
     void Fail(sqlite3_context* ctx, const std::string& reason);
 
     sqlite3* db_;
@@ -135,6 +151,7 @@ class CarryFunctions {
     long records_ = 0;
     long skipped_ = 0;
     long hits_ = 0;
+    bool needsConversion_ = false;
     std::string failure_;
     std::vector<Refusal> refusals_;
 };
