@@ -11,17 +11,6 @@
 #include "modules/WorkStore.h"
 
 namespace tavorin {
-namespace {
-
-// The stored name of the current table in the open file, or "".
-std::string StoredTable(engine::Database* db, const std::string& name) {
-    if (!db || name.empty()) return {};
-    for (const auto& table : db->TableDefs().Names())
-        if (SameText(table, name)) return table;
-    return {};
-}
-
-} // namespace
 
 void frmTavorin::ConnectCheckCommand() {
     connect(mnConvCheck, &QAction::triggered, this, [this] { RunEvent([this] { mnConvCheck_Click(); }); });
@@ -32,7 +21,7 @@ void frmTavorin::ConnectCheckCommand() {
 }
 
 void frmTavorin::UpdateConvCheckCommand() {
-    Enable(mnConvCheck, LayoutChanged == 9 && !StoredTable(UserDb.get(), CurrentTable).empty());
+    Enable(mnConvCheck, LayoutChanged == 9 && !StoredTableName(UserDb.get(), CurrentTable).empty());
 }
 
 frmConvCheck* frmTavorin::ConvCheckWindow() const {
@@ -46,7 +35,7 @@ void frmTavorin::mnConvCheck_Click() {
     int16_t error = 0;
     StoreRow(error);
     if (error != 0 || tableNamePending) return;
-    const std::string oldTable = StoredTable(UserDb.get(), CurrentTable);
+    const std::string oldTable = StoredTableName(UserDb.get(), CurrentTable);
     if (LayoutChanged != 9 || oldTable.empty()) return;
 
     // The grid's recordset stays closed while the check runs: the check's SQL functions are

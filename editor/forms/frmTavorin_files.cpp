@@ -27,11 +27,6 @@ QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
 void Say(const char* text) {
     platform::MsgBox(QString::fromUtf8(text));
 }

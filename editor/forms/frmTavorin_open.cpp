@@ -11,6 +11,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
+#include "modules/DatabaseFiles.h"
 #include "modules/FieldLines.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
@@ -23,11 +24,6 @@ namespace {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
 }
 
 // The key column of an index slot: FLD06 for the primary key, FLD07..FLD11 for sub keys 1..5.

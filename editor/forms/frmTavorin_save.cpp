@@ -13,6 +13,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
+#include "modules/DatabaseFiles.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -25,18 +26,6 @@ namespace dao = engine::dao;
 
 // The temporary name a table is built under: the table name and the half-width "ﾀﾞﾐ".
 std::string BuildNameOf(const std::string& table) { return table + "ﾀﾞﾐ"; }
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
-// The stored name of the table whose name equals name (case ignored), or "".
-std::string FindTable(engine::Database& db, const std::string& name) {
-    for (const auto& table : db.TableDefs().Names())
-        if (SameText(table, name)) return table;
-    return {};
-}
 
 long NumberOf(const std::string& text) {
     long n = 0;
@@ -196,14 +185,14 @@ void frmTavorin::ReplaceOldTable(bool tableExisted, const std::string& buildName
     }
     Ws->BeginTrans();
     try {
-        if (tableExisted) db->TableDefs().Delete(FindTable(*db, CurrentTable));
+        if (tableExisted) db->TableDefs().Delete(StoredTableName(db.get(), CurrentTable));
         db->TableDefs().Item(buildName)->SetName(CurrentTable);
         Ws->CommitTrans();
     } catch (...) {
         if (Ws->TransactionLevel() > 0) Ws->Rollback();
         // The workspace commits every open file; one that failed after this file committed
         // leaves the table replaced, and the save is complete.
-        if (FindTable(*db, buildName).empty() && !FindTable(*db, CurrentTable).empty()) return;
+        if (StoredTableName(db.get(), buildName).empty() && !StoredTableName(db.get(), CurrentTable).empty()) return;
         throw;
     }
 }
@@ -212,7 +201,7 @@ void frmTavorin::CleanUpAfterSave(const std::string& buildName, bool fileCreated
     try {
         if (FileExists(CurrentFile.FullPath)) {
             auto db = Ws->OpenDatabase(CurrentFile.FullPath);
-            for (std::string table; !(table = FindTable(*db, buildName)).empty();) db->TableDefs().Delete(table);
+            for (std::string table; !(table = StoredTableName(db.get(), buildName)).empty();) db->TableDefs().Delete(table);
             db->Close();
         }
     } catch (const engine::Error&) {
@@ -287,7 +276,7 @@ void frmTavorin::SaveTableSteps() {
         engine::DatabasePtr db;
         if (fileExisted) {
             db = Ws->OpenDatabase(CurrentFile.FullPath);
-            if (std::string found = FindTable(*db, CurrentTable); !found.empty()) {
+            if (std::string found = StoredTableName(db.get(), CurrentTable); !found.empty()) {
                 tableExisted = true;
                 const int answer =
                     platform::MsgBox(QString::fromUtf8("テーブルを初期化しますか。"), platform::vbYesNoCancel);
@@ -298,7 +287,7 @@ void frmTavorin::SaveTableSteps() {
                 carry = answer == platform::vbNo;
                 oldTable = found;
             } else if (!SourceTableName.empty()) {
-                if (std::string source = FindTable(*db, SourceTableName); !source.empty()) {
+                if (std::string source = StoredTableName(db.get(), SourceTableName); !source.empty()) {
                     const int answer = platform::MsgBox(QString::fromUtf8("もとのテーブルのデータをコピーしますか。"),
                                                         platform::vbYesNoCancel);
                     if (answer == platform::vbCancel) {
@@ -315,7 +304,7 @@ void frmTavorin::SaveTableSteps() {
         }
 
         // Step 6: a build table left by an interrupted save.
-        if (std::string leftOver = FindTable(*db, buildName); !leftOver.empty()) {
+        if (std::string leftOver = StoredTableName(db.get(), buildName); !leftOver.empty()) {
             if (platform::MsgBox(QString::fromUtf8("前回の作業テーブル　[") + QString::fromStdString(buildName) +
                                      QString::fromUtf8("] が存在してます。削除します。"),
                                  platform::vbOKCancel) != platform::vbOK) {

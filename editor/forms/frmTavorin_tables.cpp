@@ -11,6 +11,7 @@
 #include "engine/workspace.h"
 #include "frmRename.h"
 #include "frmTavorin.h"
+#include "modules/DatabaseFiles.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
@@ -19,18 +20,6 @@ namespace {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
-// The stored name of the table whose name equals name (case ignored), or "".
-std::string FindTable(engine::Database& db, const std::string& name) {
-    for (const auto& table : db.TableDefs().Names())
-        if (SameText(table, name)) return table;
-    return {};
 }
 
 } // namespace
@@ -80,7 +69,7 @@ void frmTavorin::CarryOutRename() {
     if (FileExists(CurrentFile.FullPath)) {
         engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
         try {
-            if (std::string stored = FindTable(*db, CurrentTable); !stored.empty())
+            if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty())
                 db->TableDefs().Item(stored)->SetName(RequestedName);
         } catch (const engine::Error& e) {
             // The engine refused the name (one that differs from another table's only in letter
@@ -129,7 +118,7 @@ void frmTavorin::mnTableDel_Click() {
             engine::Database& db;
             ~Closer() { db.Close(); }
         } closer{*db};
-        if (std::string stored = FindTable(*db, CurrentTable); !stored.empty()) {
+        if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty()) {
             found = true;
             const QString question = QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
                                      QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");

@@ -81,6 +81,13 @@ bool SameText(std::string_view a, std::string_view b) {
                         Qt::CaseInsensitive) == 0;
 }
 
+std::string StoredTableName(engine::Database* db, std::string_view name) {
+    if (!db || name.empty()) return {};
+    for (const auto& table : db->TableDefs().Names())
+        if (SameText(table, name)) return table;
+    return {};
+}
+
 void FillTypeNames() {
     for (std::string& name : TypeNames) name.clear();
     for (const TypeRow& row : kTypeRows) TypeNames[static_cast<size_t>(row.code)] = row.name;

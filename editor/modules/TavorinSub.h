@@ -20,6 +20,10 @@ class QFrame;
 class QListWidget;
 class QWidget;
 
+namespace engine {
+class Database;
+}
+
 namespace tavorin {
 
 // ---- Type vocabulary ------------------------------------------------------------------------
@@ -46,6 +50,9 @@ std::string FieldTypeName(const engine::Field& field);
 
 // Names, tables and type names compare as text ignoring letter case.
 bool SameText(std::string_view a, std::string_view b);
+
+// The stored name of db's table whose name is name by SameText, or "" (also for no db).
+std::string StoredTableName(engine::Database* db, std::string_view name);
 
 // ---- Conversion table and value conversion ---------------------------------------------------
 
