@@ -206,6 +206,7 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     RunPath runPath = RunPath::Compiled;
     bool LastRunCompiled = false;   // the last run was done by the compiled statement
     bool LastRunAsTheyAre = false;  // ... copying the source's values as they are
+    bool LastRunWholeRecords = false; // ... copying the source's records whole
     std::string LastCompiledFailure; // why the last compiled statement failed, if it did
 
   signals:

@@ -16,7 +16,11 @@
 // run goes first as the same statement copying the source's columns as they are, with one
 // function per record (tavorin_carry_same) that checks every value would indeed pass its
 // conversion unchanged; a value that would not fails that statement, which is rolled back and
-// run again with the functions. That spares a function call and a copy per value.
+// run again with the functions. That spares a function call and a copy per value. Replace all
+// of every record between tables of one layout (each field linked from the field at its own
+// place) goes further: the same check over the source alone, then INSERT INTO target SELECT *
+// FROM source, which SQLite copies record by record without decoding it into the emptied
+// table. The source's rowids must then run 1..N, the rowids an insert gives an emptied table.
 //
 // Layouts the statement does not cover are left to the record-by-record run, and so is a run
 // whose statement meets a value or a record that fails: it is rolled back and the record-by-
@@ -77,6 +81,25 @@ int64_t LastRowid(sqlite3* db, const std::string& table, const std::string& rowi
 }
 
 // The count and highest rowid of the records after `after`, read on the workspace connection.
+struct SourceCheck {
+    bool passed = false; // every record would be copied unchanged
+    int64_t count = 0, lowest = 0, highest = 0; // records and their rowids
+};
+
+// Runs the check of a whole-record copy (count, lowest and highest rowid of the records whose
+// values all pass as they are) on the workspace connection.
+SourceCheck CheckSource(sqlite3* db, const std::string& sql, const CarryFunctions& functions) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+    if (sqlite3_step(raw) != SQLITE_ROW) {
+        if (functions.NeedsConversion()) return {};
+        engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
+    }
+    return {true, sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 2)};
+}
+
 std::pair<int64_t, int64_t> RecordsAfter(sqlite3* db, const std::string& table, const std::string& rowid,
                                          int64_t after) {
     const std::string sql = "SELECT count(*), ifnull(max(" + rowid + "), 0) FROM " + table + " WHERE " + rowid + " > ?";
@@ -111,7 +134,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
     // Preparing the statement: whatever fails here, the record-by-record run meets in its own
     // words.
     std::unique_ptr<CarryFunctions> functions;
-    std::string sql, plainSql, targetTable, targetRowid;
+    std::string sql, plainSql, checkSql, copySql, targetTable, targetRowid;
     std::vector<Variant> params;
     int autoField = -1;
     std::string autoName;
@@ -159,6 +182,9 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         // The statement copying values as they are: its select list, its check and key match.
         std::string plainValues, sameArgs;
         bool plain = true;
+        // Every field linked from the field at its own place of a source of as many fields.
+        bool wholeRecords = replaceAll && selection.condition.empty() && selection.params.empty() &&
+                            src->FieldCount() == fieldCount;
         std::vector<bool> filled(fieldCount, false), written(fieldCount, false);
         std::vector<std::string> keyMatch(keyFields.size()), plainKeyMatch(keyFields.size());
         for (int j = 1; j <= count; ++j) {
@@ -177,6 +203,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 from = FindField(*src, FieldMap(j, 5));
                 if (from < 0) return decline();
             }
+            wholeRecords = wholeRecords && linked && !autoNumber && from == at;
             if (autoNumber) {
                 // Numbered after the statement; a key the engine numbers is not one Seek finds.
                 if (autoField >= 0) return decline();
@@ -265,6 +292,11 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         };
         sql = statement(values, "tavorin_carry_row()", exists);
         if (plain) plainSql = statement(plainValues, "tavorin_carry_same(" + sameArgs + ")", plainExists);
+        if (plain && wholeRecords) {
+            checkSql = "SELECT count(*), ifnull(min(s." + sourceRowid + "), 1), ifnull(max(s." + sourceRowid + "), 0) FROM " +
+                       sourceTable + " AS s WHERE tavorin_carry_same(" + sameArgs + ")";
+            copySql = "INSERT INTO " + targetTable + " SELECT * FROM " + sourceTable;
+        }
         params = selection.params;
         src->Close();
         dst->Close();
@@ -326,6 +358,34 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         }
         return true;
     };
+    if (!copySql.empty()) {
+        // Checked and copied in the run's transaction, so the source cannot change in between.
+        functions->ResetCounts();
+        Ws->BeginTrans();
+        SourceCheck check;
+        try {
+            check = CheckSource(targetDb->SqliteHandle(), checkSql, *functions);
+            if (check.passed && check.lowest == 1 && check.highest == check.count) {
+                targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
+                const long changed = targetDb->ExecuteSql(copySql);
+                ReadCount = WorkCount = static_cast<long>(check.count);
+                if (changed != WorkCount) engine::Throw(engine::err::kEngineFailure, "counts differ");
+                LastRunCompiled = LastRunAsTheyAre = LastRunWholeRecords = true;
+                return true;
+            }
+        } catch (const engine::Error& e) {
+            // A record the target refuses (a unique index the source lacks): the record-by-
+            // record run names it.
+            if (!FailsAtARecord(e, *functions)) throw;
+            if (Ws->TransactionLevel() > level) Ws->Rollback();
+            ReadCount = WorkCount = 0;
+            LastCompiledFailure = e.Description();
+            return decline();
+        }
+        Ws->Rollback();
+        // A value to convert: the copy as they are would meet it too.
+        if (!check.passed) plainSql.clear();
+    }
     if (!plainSql.empty()) {
         if (run(plainSql)) {
             LastRunCompiled = LastRunAsTheyAre = true;

@@ -300,6 +300,7 @@ bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::
 void frmMdbCpy::RunImport(RunMode mode) {
     LastRunCompiled = false;
     LastRunAsTheyAre = false;
+    LastRunWholeRecords = false;
     LastCompiledFailure.clear();
     if (RefuseTarget(mode)) return;
     if (!LoadFieldMap()) {

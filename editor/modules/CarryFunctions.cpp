@@ -61,10 +61,11 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
         return target.type == dao::dbDouble || target.type == dao::dbDecimal || target.type == dao::dbBigInt;
     }
     case SQLITE_TEXT: {
+        // The bytes as stored: sqlite3_value_text would copy a column's text to end it.
+        const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
         const int bytes = sqlite3_value_bytes(value);
         if (bytes == 0) return false;
         if (target.type == dao::dbMemo) return true;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
         const std::string_view view(text, static_cast<size_t>(bytes));
         if (target.type == dao::dbDate) return engine::IsStoredDateText(view);
         // UTF-8 never takes fewer bytes than code page 932, so a text within the size fits;

@@ -119,6 +119,11 @@ Case MakeCase(unsigned seed) {
     for (int i = 0; i < 2; ++i) c.source.push_back(RandomField(rng, "X" + std::to_string(i)));
     for (Field& f : c.source) f.required = false;
     std::shuffle(c.source.begin(), c.source.end(), rng);
+    // Half of those a copy of the target's table, field for field.
+    if (seed % 8 == 0) {
+        c.source = c.target;
+        for (Field& f : c.source) f.autoNumber = f.required = false;
+    }
 
     auto record = [&](const std::vector<Field>& fields) {
         std::vector<Variant> values;
@@ -192,6 +197,7 @@ struct Outcome {
     long work = 0;
     bool compiled = false;
     bool asTheyAre = false;
+    bool whole = false;
     std::string failure;
     std::vector<std::string> target, source;
 };
@@ -223,12 +229,14 @@ class ImportDifferentialTest : public ::testing::Test {
     // Writes the case's files under prefix (then changes them with alter, when given) and runs
     // it along path.
     Outcome Run(const Case& c, const std::string& prefix, frmMdbCpy::RunPath path,
-                const std::function<void(engine::Database&)>& alter = {}) {
+                const std::function<void(engine::Database&)>& alter = {},
+                const std::function<void(engine::Database&)>& alterSource = {}) {
         const std::string targetFile = data.File(prefix + "_t.mdb");
         const std::string sourceFile = c.oneFile ? targetFile : data.File(prefix + "_s.mdb");
         WriteTable(targetFile, "T", c.target, c.targetRecords, c.keyFields, c.uniqueOn);
         WriteTable(sourceFile, "S", c.source, c.sourceRecords, 0, "");
         if (alter) alter(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(targetFile));
+        if (alterSource) alterSource(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(sourceFile));
         Open(frmMdbCpy::kTarget, targetFile, "T");
         Open(frmMdbCpy::kSource, sourceFile, "S");
         window->mnCpyJoint_Click();
@@ -240,7 +248,7 @@ class ImportDifferentialTest : public ::testing::Test {
         else
             window->mnCpyUpd1_Click(c.mode);
         Outcome out{prompts.shown, window->ReadCount, window->WorkCount, window->LastRunCompiled,
-                    window->LastRunAsTheyAre, window->LastCompiledFailure, {}, {}};
+                    window->LastRunAsTheyAre, window->LastRunWholeRecords, window->LastCompiledFailure, {}, {}};
         out.target = difftest::StoredState(targetFile, c.oneFile ? std::vector<std::string>{"T", "S"} : std::vector<std::string>{"T"});
         out.source = difftest::StoredState(sourceFile, {"S"});
         return out;
@@ -259,7 +267,7 @@ class ImportDifferentialRun : public ImportDifferentialTest, public ::testing::W
 
 TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
     constexpr unsigned kCases = 100;
-    int compiled = 0, asTheyAre = 0, fellBack = 0, failedAlike = 0, byRecordOnly = 0;
+    int compiled = 0, asTheyAre = 0, whole = 0, fellBack = 0, failedAlike = 0, byRecordOnly = 0;
     for (unsigned seed = GetParam() * kCases + 1; seed <= (GetParam() + 1) * kCases; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const Case c = MakeCase(seed);
@@ -278,10 +286,12 @@ TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
                                std::find(shown.begin(), shown.end(), kNothingUpdated) != shown.end();
         const bool failed = std::find(shown.begin(), shown.end(), kCancelled) != shown.end();
         EXPECT_TRUE(byStatement.compiled || !byStatement.asTheyAre);
+        EXPECT_TRUE(byStatement.asTheyAre || !byStatement.whole);
         if (byStatement.compiled) {
             EXPECT_TRUE(succeeded);
             ++compiled;
             if (byStatement.asTheyAre) ++asTheyAre;
+            if (byStatement.whole) ++whole;
         } else if (!byStatement.failure.empty()) {
             // The statement met a failing value or record; the run record by record then
             // reported it, or (where the statement checks more records than the run touches)
@@ -292,9 +302,9 @@ TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
         }
         if (HasFailure()) break;
     }
-    std::printf("compiled: %d (copying values as they are: %d), failing alike: %d, fell back and went through: %d, "
-                "record by record only: %d\n",
-                compiled, asTheyAre, failedAlike, fellBack, byRecordOnly);
+    std::printf("compiled: %d (copying values as they are: %d, whole records: %d), failing alike: %d, fell back and "
+                "went through: %d, record by record only: %d\n",
+                compiled, asTheyAre, whole, failedAlike, fellBack, byRecordOnly);
     // The cases exercise the statement's runs and its failures, not only the layouts it leaves.
     EXPECT_GE(compiled, 30);
     EXPECT_GE(asTheyAre, 3);
@@ -305,9 +315,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ImportDifferentialRun, ::testing::Range(0u, 4u))
 
 // Tables of one layout: the run copies the values as they are while every value would pass its
 // conversion unchanged (also a text whose UTF-8 bytes exceed the size its code page 932 bytes
-// fill exactly), and goes with the conversions as soon as one would change (a Null that the
-// field's empty-text rule turns into "", a text on a field that is now shorter), giving what the
-// record-by-record run gives either way.
+// fill exactly), replace all copying whole records while the source's rowids run 1..N, and
+// goes with the conversions as soon as one would change (a Null that the field's empty-text
+// rule turns into "", a text on a field that is now shorter), giving what the record-by-record
+// run gives either way.
 TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWouldChange) {
     const std::string fullSize = "漢字漢字漢字漢字漢字"; // 20 code page 932 bytes, 30 in UTF-8
     Case c;
@@ -321,11 +332,15 @@ TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWou
         const char* name;
         std::function<void(Case&)> change;
         bool asTheyAre;
+        bool whole; // in replace all
+        std::function<void(engine::Database&)> alterSource = {};
     };
+    auto firstRecordDeleted = [](engine::Database& db) { db.Execute("DELETE * FROM S WHERE K1 = 1"); };
     const Variation variations[] = {
-        {"values pass", [](Case&) {}, true},
-        {"a Null text", [](Case& v) { v.sourceRecords[2][1] = Variant::Null(); }, false},
-        {"a shorter field", [](Case& v) { v.target[1].size = 19; }, false},
+        {"values pass", [](Case&) {}, true, true},
+        {"a gap in the rowids", [](Case&) {}, true, false, firstRecordDeleted},
+        {"a Null text", [](Case& v) { v.sourceRecords[2][1] = Variant::Null(); }, false, false},
+        {"a shorter field", [](Case& v) { v.target[1].size = 19; }, false, false},
     };
     for (const Variation& variation : variations) {
         SCOPED_TRACE(variation.name);
@@ -333,11 +348,12 @@ TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWou
             Case v = c;
             v.mode = mode;
             variation.change(v);
-            const std::string name = std::string(variation.name).substr(0, 4) + std::to_string(mode);
-            const Outcome byRecord = Run(v, "r" + name, frmMdbCpy::RunPath::RowByRow);
-            const Outcome byStatement = Run(v, "c" + name, frmMdbCpy::RunPath::Compiled);
+            const std::string name = std::string(variation.name).substr(0, 5) + std::to_string(mode);
+            const Outcome byRecord = Run(v, "r" + name, frmMdbCpy::RunPath::RowByRow, {}, variation.alterSource);
+            const Outcome byStatement = Run(v, "c" + name, frmMdbCpy::RunPath::Compiled, {}, variation.alterSource);
             EXPECT_TRUE(byStatement.compiled);
             EXPECT_EQ(byStatement.asTheyAre, variation.asTheyAre);
+            EXPECT_EQ(byStatement.whole, variation.whole && mode == 0);
             EXPECT_EQ(byStatement.shown, byRecord.shown);
             EXPECT_EQ(byStatement.read, byRecord.read);
             EXPECT_EQ(byStatement.work, byRecord.work);
