@@ -8,6 +8,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -85,12 +89,40 @@ class ByteTable {
             }
             bits_[cp >> 2] |= static_cast<uint8_t>(bytes << ((cp & 3) * 2));
         }
+        // Three-byte sequences by their first two bytes: whether they begin a valid sequence
+        // (not an overlong form E0 80..9F, not a surrogate ED A0..BF) and which of the 64 code
+        // points they lead to count 1.
+        for (unsigned lead = 0; lead < 16; ++lead) {
+            for (unsigned second = 0; second < 64; ++second) {
+                if ((lead == 0 && second < 0x20) || (lead == 0xD && second >= 0x20)) continue;
+                const char32_t base = (lead << 12) | (second << 6);
+                uint64_t ones = 0;
+                for (char32_t low = 0; low < 64; ++low)
+                    if (Counted(base | low) == 1) ones |= uint64_t{1} << low;
+                valid3_[(lead << 6) | second] = 1;
+                ones3_[(lead << 6) | second] = ones;
+            }
+        }
     }
 
     int Get(char32_t cp) const { return (bits_[cp >> 2] >> ((cp & 3) * 2)) & 3; }
+    // What a BMP code point counts in a text's length: a character code page 932 lacks counts 2.
+    int Counted(char32_t cp) const {
+        const int bytes = Get(cp);
+        return bytes == 0 ? 2 : bytes;
+    }
+    // What the three-byte sequence b0 b1 b2 counts (b1 and b2 continuation bytes), or 0 when
+    // b0 b1 begin no valid sequence.
+    int Counted3(unsigned char b0, unsigned char b1, unsigned char b2) const {
+        const unsigned block = ((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu);
+        if (!valid3_[block]) return 0;
+        return 2 - static_cast<int>((ones3_[block] >> (b2 & 0x3F)) & 1);
+    }
 
   private:
     std::array<uint8_t, 0x10000 / 4> bits_{};
+    std::array<uint8_t, 16 * 64> valid3_{};
+    std::array<uint64_t, 16 * 64> ones3_{};
 };
 
 const ByteTable& Table() {
@@ -140,21 +172,29 @@ size_t ByteLength(std::string_view utf8) {
     while (pos < n) {
         const unsigned char b0 = p[pos];
         if (b0 < 0x80) {
-            const size_t ascii = AsciiPrefix(utf8.substr(pos));
-            total += ascii;
-            pos += ascii;
+            const size_t start = pos++;
+            for (uint64_t word; pos + 8 <= n; pos += 8) {
+                std::memcpy(&word, p + pos, 8);
+                if (word & 0x8080808080808080ULL) break;
+            }
+            while (pos < n && p[pos] < 0x80) ++pos;
+            total += pos - start;
             continue;
         }
-        // Three-byte sequences (kana, kanji, full-width and half-width forms) decoded inline:
-        // the hot case. The second byte's range excludes overlong forms and surrogates.
-        if (b0 >= 0xE0 && b0 <= 0xEF && pos + 2 < n && p[pos + 1] >= (b0 == 0xE0 ? 0xA0 : 0x80) &&
-            p[pos + 1] <= (b0 == 0xED ? 0x9F : 0xBF) && IsContinuation(p[pos + 2])) {
-            const char32_t cp3 = (static_cast<char32_t>(b0 & 0x0F) << 12) |
-                                 (static_cast<char32_t>(p[pos + 1] & 0x3F) << 6) | static_cast<char32_t>(p[pos + 2] & 0x3F);
-            const int bytes3 = table.Get(cp3);
-            total += bytes3 == 0 ? 2 : static_cast<size_t>(bytes3);
-            pos += 3;
-            continue;
+        // Runs of three-byte sequences (kana, kanji, full-width and half-width forms): the hot
+        // case.
+        if ((b0 & 0xF0) == 0xE0) {
+            const size_t runStart = pos;
+            while (n - pos >= 3) {
+                const unsigned char c0 = p[pos], c1 = p[pos + 1], c2 = p[pos + 2];
+                if ((c0 & 0xF0) != 0xE0 || !IsContinuation(c1) || !IsContinuation(c2)) break;
+                const int bytes = table.Counted3(c0, c1, c2);
+                if (bytes == 0) break;
+                total += static_cast<size_t>(bytes);
+                pos += 3;
+            }
+            if (pos != runStart) continue;
+            // Not a valid sequence: an invalid byte, counted below.
         }
         const size_t start = pos;
         const char32_t cp = NextCodePoint(utf8, pos);
@@ -162,10 +202,85 @@ size_t ByteLength(std::string_view utf8) {
             ++total; // an invalid byte (every valid non-ASCII sequence is longer)
             continue;
         }
-        const int bytes = cp <= 0xFFFF ? table.Get(cp) : 0;
-        total += bytes == 0 ? 2 : static_cast<size_t>(bytes);
+        total += cp <= 0xFFFF ? static_cast<size_t>(table.Counted(cp)) : 2;
     }
     return total;
+}
+
+namespace {
+
+#if defined(__SSE2__)
+using Mask = unsigned __int128;
+
+// One mask per class of byte the bound looks at, one bit per byte of the 80 bytes at p.
+struct ByteClasses {
+    Mask lead3 = 0, cont = 0, e0 = 0, ed = 0, ef = 0, bd = 0, be = 0, bit20 = 0, fromA1 = 0;
+
+    explicit ByteClasses(const unsigned char* p) {
+        const __m128i f0 = _mm_set1_epi8(static_cast<char>(0xF0)), c0 = _mm_set1_epi8(static_cast<char>(0xC0));
+        const __m128i x80 = _mm_set1_epi8(static_cast<char>(0x80)), x20 = _mm_set1_epi8(0x20);
+        const __m128i xe0 = _mm_set1_epi8(static_cast<char>(0xE0)), xed = _mm_set1_epi8(static_cast<char>(0xED));
+        const __m128i xef = _mm_set1_epi8(static_cast<char>(0xEF)), xbd = _mm_set1_epi8(static_cast<char>(0xBD));
+        const __m128i xbe = _mm_set1_epi8(static_cast<char>(0xBE));
+        for (int k = 0; k < 5; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            auto put = [k](Mask& m, __m128i bytes) {
+                m |= static_cast<Mask>(static_cast<unsigned>(_mm_movemask_epi8(bytes))) << (16 * k);
+            };
+            put(lead3, _mm_cmpeq_epi8(_mm_and_si128(v, f0), xe0));
+            put(cont, _mm_cmpeq_epi8(_mm_and_si128(v, c0), x80));
+            put(e0, _mm_cmpeq_epi8(v, xe0));
+            put(ed, _mm_cmpeq_epi8(v, xed));
+            put(ef, _mm_cmpeq_epi8(v, xef));
+            put(bd, _mm_cmpeq_epi8(v, xbd));
+            put(be, _mm_cmpeq_epi8(v, xbe));
+            put(bit20, _mm_cmpeq_epi8(_mm_and_si128(v, x20), x20));
+            // Continuation bytes A1..BF: as signed bytes 0x80..0xBF less 0x80 are 0x00..0x3F.
+            put(fromA1, _mm_cmpgt_epi8(_mm_xor_si128(v, x80), x20));
+        }
+    }
+};
+
+// Well-formed three-byte sequences and half-width katakana starting in the first 64 of the
+// 80 bytes at p (bytes past the text are zero).
+size_t Savings(const unsigned char* p) {
+    const ByteClasses c(p);
+    // Bit i of (m >> 1) tells of byte i + 1.
+    const Mask valid3 = c.lead3 & (c.cont >> 1) & (c.cont >> 2) & ~(c.e0 & ~(c.bit20 >> 1)) & ~(c.ed & (c.bit20 >> 1));
+    const Mask halfWidth =
+        valid3 & c.ef & (((c.bd >> 1) & (c.fromA1 >> 2)) | ((c.be >> 1) & ~(c.bit20 >> 2)));
+    return static_cast<size_t>(__builtin_popcountll(static_cast<uint64_t>(valid3)) +
+                               __builtin_popcountll(static_cast<uint64_t>(halfWidth)));
+}
+#endif
+
+} // namespace
+
+size_t ByteLengthBound(std::string_view utf8) {
+    const size_t n = utf8.size();
+#if defined(__SSE2__)
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    size_t saved = 0;
+    for (size_t start = 0; start < n; start += 64) {
+        if (n - start >= 80) {
+            saved += Savings(p + start);
+        } else {
+            unsigned char tail[80] = {};
+            std::memcpy(tail, p + start, n - start);
+            saved += Savings(tail);
+        }
+    }
+    return n - saved;
+#else
+    return n;
+#endif
+}
+
+bool FitsIn(std::string_view utf8, size_t limit) {
+    // No character takes more code page 932 bytes than UTF-8 bytes.
+    if (utf8.size() <= limit) return true;
+    if (ByteLengthBound(utf8) <= limit) return true;
+    return ByteLength(utf8) <= limit;
 }
 
 char32_t NextCodePoint(std::string_view utf8, size_t& pos) {

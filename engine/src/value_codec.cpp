@@ -243,23 +243,36 @@ void BindParam(Stmt& stmt, int i, const Variant& v) {
     }
 }
 
-void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
-    if ((type == dao::dbText || type == dao::dbMemo) && stmt.ColumnType(col) == SQLITE_TEXT) {
-        out.SetString(stmt.TextView(col));
+void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
+    if (v.IsNull() || v.IsEmpty()) {
+        out.SetNull();
         return;
     }
-    out = ReadValue(stmt, col, type);
-}
-
-void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
-    if ((f.type == dao::dbText || f.type == dao::dbMemo) && v.IsString()) {
-        // A text never takes more code page 932 bytes than UTF-8 bytes: count only when it might.
-        const std::string& s = v.StringValue();
-        if (f.type == dao::dbText && f.size > 0 && s.size() > static_cast<size_t>(f.size) &&
-            cp932::ByteLength(s) > static_cast<size_t>(f.size))
-            Throw(err::kTextTooLong, f.name);
-        out.SetString(v.StringValue());
+    // The common types in place; a conversion that fails throws before out changes.
+    switch (f.type) {
+    case dao::dbText:
+    case dao::dbMemo:
+        if (!v.IsString()) break;
+        {
+            const std::string& s = v.StringValue();
+            if (f.type == dao::dbText && f.size > 0 && !cp932::FitsIn(s, static_cast<size_t>(f.size)))
+                Throw(err::kTextTooLong, f.name);
+            out.SetString(s);
+        }
         return;
+    case dao::dbLong:
+        out.SetInt(VarType::Long, Converted(f, [&] { return CLng(v); }));
+        return;
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        out.SetReal(VarType::Double, Converted(f, [&] { return CDbl(v); }));
+        return;
+    case dao::dbDate:
+        out.SetReal(VarType::Date, Converted(f, [&] { return CDate(v); }));
+        return;
+    default:
+        break;
     }
     out = CoerceForField(v, f);
 }
@@ -341,6 +354,65 @@ Variant ReadFrom(const Source& src, int type) {
 }
 
 } // namespace
+
+void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
+    // Values in the storage class their type is written in are read in place; the rest as
+    // ReadValue reads them. The column is read as one value rather than by sqlite3_column_*
+    // calls, each of which looks the column up again; the engine's connections are opened
+    // without mutexes, so the unprotected value reads as a protected one would.
+    const SqlValue src{sqlite3_column_value(stmt.get(), col)};
+    const int storage = src.Type();
+    switch (type) {
+    case dao::dbText:
+    case dao::dbMemo:
+        if (storage != SQLITE_TEXT) break;
+        out.SetString(src.TextView());
+        return;
+    case dao::dbBoolean:
+        if (storage != SQLITE_INTEGER) break;
+        out.SetInt(VarType::Boolean, src.Int() != 0 ? -1 : 0);
+        return;
+    case dao::dbByte:
+        if (storage != SQLITE_INTEGER) break;
+        out.SetInt(VarType::Byte, static_cast<uint8_t>(src.Int()));
+        return;
+    case dao::dbInteger:
+        if (storage != SQLITE_INTEGER) break;
+        out.SetInt(VarType::Integer, static_cast<int16_t>(src.Int()));
+        return;
+    case dao::dbLong:
+        if (storage != SQLITE_INTEGER) break;
+        out.SetInt(VarType::Long, static_cast<int32_t>(src.Int()));
+        return;
+    case dao::dbCurrency:
+        if (storage != SQLITE_INTEGER) break;
+        out.SetInt(VarType::Currency, src.Int());
+        return;
+    case dao::dbSingle:
+        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) break;
+        out.SetReal(VarType::Single, static_cast<float>(src.Real()));
+        return;
+    case dao::dbDouble:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
+        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) break;
+        out.SetReal(VarType::Double, src.Real());
+        return;
+    case dao::dbDate: {
+        double ole;
+        if (storage != SQLITE_TEXT || !DateFromStorage(src.TextView(), ole)) break;
+        out.SetReal(VarType::Date, ole);
+        return;
+    }
+    default:
+        break;
+    }
+    if (storage == SQLITE_NULL) {
+        out.SetNull();
+        return;
+    }
+    out = ReadFrom(src, type);
+}
 
 Variant ReadValue(const Stmt& stmt, int col, int type) { return ReadFrom(StmtColumn{stmt, col}, type); }
 
