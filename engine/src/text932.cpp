@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -210,47 +211,36 @@ size_t ByteLength(std::string_view utf8) {
 namespace {
 
 #if defined(__SSE2__)
-using Mask = unsigned __int128;
-
-// One mask per class of byte the bound looks at, one bit per byte of the 80 bytes at p.
-struct ByteClasses {
-    Mask lead3 = 0, cont = 0, e0 = 0, ed = 0, ef = 0, bd = 0, be = 0, bit20 = 0, fromA1 = 0;
-
-    explicit ByteClasses(const unsigned char* p) {
-        const __m128i f0 = _mm_set1_epi8(static_cast<char>(0xF0)), c0 = _mm_set1_epi8(static_cast<char>(0xC0));
-        const __m128i x80 = _mm_set1_epi8(static_cast<char>(0x80)), x20 = _mm_set1_epi8(0x20);
-        const __m128i xe0 = _mm_set1_epi8(static_cast<char>(0xE0)), xed = _mm_set1_epi8(static_cast<char>(0xED));
-        const __m128i xef = _mm_set1_epi8(static_cast<char>(0xEF)), xbd = _mm_set1_epi8(static_cast<char>(0xBD));
-        const __m128i xbe = _mm_set1_epi8(static_cast<char>(0xBE));
-        for (int k = 0; k < 5; ++k) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-            auto put = [k](Mask& m, __m128i bytes) {
-                m |= static_cast<Mask>(static_cast<unsigned>(_mm_movemask_epi8(bytes))) << (16 * k);
-            };
-            put(lead3, _mm_cmpeq_epi8(_mm_and_si128(v, f0), xe0));
-            put(cont, _mm_cmpeq_epi8(_mm_and_si128(v, c0), x80));
-            put(e0, _mm_cmpeq_epi8(v, xe0));
-            put(ed, _mm_cmpeq_epi8(v, xed));
-            put(ef, _mm_cmpeq_epi8(v, xef));
-            put(bd, _mm_cmpeq_epi8(v, xbd));
-            put(be, _mm_cmpeq_epi8(v, xbe));
-            put(bit20, _mm_cmpeq_epi8(_mm_and_si128(v, x20), x20));
-            // Continuation bytes A1..BF: as signed bytes 0x80..0xBF less 0x80 are 0x00..0x3F.
-            put(fromA1, _mm_cmpgt_epi8(_mm_xor_si128(v, x80), x20));
-        }
+// Well-formed three-byte sequences and half-width katakana starting in the first `count` (at
+// most 64) of the 80 bytes at p; bytes past the text are zero. Each lane of a, b and c holds a
+// byte and the one and two bytes after it.
+size_t Savings(const unsigned char* p, size_t count) {
+    auto bytes = [](int x) { return _mm_set1_epi8(static_cast<char>(x)); };
+    __m128i found = _mm_setzero_si128(); // lanes count down by one for each find
+    for (size_t at = 0; at < count; at += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 1));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 2));
+        const __m128i lead3 = _mm_cmpeq_epi8(_mm_and_si128(a, bytes(0xF0)), bytes(0xE0));
+        const __m128i bCont = _mm_cmpeq_epi8(_mm_and_si128(b, bytes(0xC0)), bytes(0x80));
+        const __m128i cCont = _mm_cmpeq_epi8(_mm_and_si128(c, bytes(0xC0)), bytes(0x80));
+        const __m128i b20 = _mm_cmpeq_epi8(_mm_and_si128(b, bytes(0x20)), bytes(0x20));
+        const __m128i c20 = _mm_cmpeq_epi8(_mm_and_si128(c, bytes(0x20)), bytes(0x20));
+        // Overlong forms (E0 80..9F) and surrogates (ED A0..BF) are no sequences.
+        const __m128i bad = _mm_or_si128(_mm_andnot_si128(b20, _mm_cmpeq_epi8(a, bytes(0xE0))),
+                                         _mm_and_si128(b20, _mm_cmpeq_epi8(a, bytes(0xED))));
+        const __m128i valid = _mm_andnot_si128(bad, _mm_and_si128(lead3, _mm_and_si128(bCont, cCont)));
+        // U+FF61..U+FF9F: EF BD A1..BF and EF BE 80..9F. Continuation bytes less 0x80 (as signed
+        // bytes) are 0x00..0x3F, so A1..BF are those above 0x20.
+        const __m128i cFromA1 = _mm_cmpgt_epi8(_mm_xor_si128(c, bytes(0x80)), bytes(0x20));
+        const __m128i kana = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b, bytes(0xBD)), cFromA1),
+                                          _mm_andnot_si128(c20, _mm_cmpeq_epi8(b, bytes(0xBE))));
+        const __m128i halfWidth = _mm_and_si128(valid, _mm_and_si128(_mm_cmpeq_epi8(a, bytes(0xEF)), kana));
+        found = _mm_add_epi8(found, _mm_add_epi8(valid, halfWidth));
     }
-};
-
-// Well-formed three-byte sequences and half-width katakana starting in the first 64 of the
-// 80 bytes at p (bytes past the text are zero).
-size_t Savings(const unsigned char* p) {
-    const ByteClasses c(p);
-    // Bit i of (m >> 1) tells of byte i + 1.
-    const Mask valid3 = c.lead3 & (c.cont >> 1) & (c.cont >> 2) & ~(c.e0 & ~(c.bit20 >> 1)) & ~(c.ed & (c.bit20 >> 1));
-    const Mask halfWidth =
-        valid3 & c.ef & (((c.bd >> 1) & (c.fromA1 >> 2)) | ((c.be >> 1) & ~(c.bit20 >> 2)));
-    return static_cast<size_t>(__builtin_popcountll(static_cast<uint64_t>(valid3)) +
-                               __builtin_popcountll(static_cast<uint64_t>(halfWidth)));
+    // Each lane is minus its finds (at most 8): negate and add the lanes up.
+    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), found), _mm_setzero_si128());
+    return static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
 }
 #endif
 
@@ -262,12 +252,13 @@ size_t ByteLengthBound(std::string_view utf8) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     size_t saved = 0;
     for (size_t start = 0; start < n; start += 64) {
+        const size_t count = std::min<size_t>(n - start, 64);
         if (n - start >= 80) {
-            saved += Savings(p + start);
+            saved += Savings(p + start, count);
         } else {
             unsigned char tail[80] = {};
             std::memcpy(tail, p + start, n - start);
-            saved += Savings(tail);
+            saved += Savings(tail, count);
         }
     }
     return n - saved;
