@@ -279,7 +279,7 @@ void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
 
 namespace {
 
-// A result column of a statement, or a value handed to an SQL function: ReadFrom reads both
+// A result column of a statement, or a value handed to an SQL function: ReadInto reads both
 // by one rule.
 struct StmtColumn {
     const Stmt& stmt;
@@ -303,120 +303,81 @@ struct SqlValue {
     }
 };
 
+// Reads into out, reusing its text storage.
 template <class Source>
-Variant ReadFrom(const Source& src, int type) {
-    int storage = src.Type();
-    if (storage == SQLITE_NULL) return Variant::Null();
+void ReadInto(const Source& src, int type, Variant& out) {
+    const int storage = src.Type();
+    if (storage == SQLITE_NULL) {
+        out.SetNull();
+        return;
+    }
     // Values written by other tools may sit in another storage class: convert, or keep text.
-    auto fromText = [&]() -> Variant {
+    auto fromText = [&] {
         Variant text(src.Text());
         FieldInfo f;
         f.type = type;
         try {
-            return CoerceForField(text, f);
+            out = CoerceForField(text, f);
         } catch (const Error&) {
-            return text;
+            out = std::move(text);
         }
     };
+    const bool integer = storage == SQLITE_INTEGER, number = integer || storage == SQLITE_FLOAT;
     switch (type) {
     case dao::dbBoolean:
-        if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Boolean(src.Int() != 0);
+        if (!integer) return fromText();
+        return out.SetInt(VarType::Boolean, src.Int() != 0 ? -1 : 0);
     case dao::dbByte:
-        if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Byte(static_cast<uint8_t>(src.Int()));
+        if (!integer) return fromText();
+        return out.SetInt(VarType::Byte, static_cast<uint8_t>(src.Int()));
     case dao::dbInteger:
-        if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Integer(static_cast<int16_t>(src.Int()));
+        if (!integer) return fromText();
+        return out.SetInt(VarType::Integer, static_cast<int16_t>(src.Int()));
     case dao::dbLong:
-        if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::Long(static_cast<int32_t>(src.Int()));
+        if (!integer) return fromText();
+        return out.SetInt(VarType::Long, static_cast<int32_t>(src.Int()));
     case dao::dbCurrency:
-        if (storage != SQLITE_INTEGER) return fromText();
-        return Variant::CurrencyScaled(src.Int());
+        if (!integer) return fromText();
+        return out.SetInt(VarType::Currency, src.Int());
     case dao::dbSingle:
-        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
-        return Variant::Single(static_cast<float>(src.Real()));
+        if (!number) return fromText();
+        return out.SetReal(VarType::Single, static_cast<float>(src.Real()));
     case dao::dbDouble:
     case dao::dbDecimal:
     case dao::dbBigInt:
-        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return fromText();
-        return Variant::Double(src.Real());
+        if (!number) return fromText();
+        return out.SetReal(VarType::Double, src.Real());
     case dao::dbDate: {
         double ole;
-        if (storage == SQLITE_TEXT && DateFromStorage(src.TextView(), ole)) return Variant::Date(ole);
-        if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) return Variant::Date(src.Real());
-        return Variant(src.Text());
+        if (storage == SQLITE_TEXT && DateFromStorage(src.TextView(), ole)) return out.SetReal(VarType::Date, ole);
+        if (number) return out.SetReal(VarType::Date, src.Real());
+        return out.SetString(src.TextView());
     }
     default:
-        return Variant(src.Text());
+        return out.SetString(src.TextView());
     }
 }
 
 } // namespace
 
-void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
-    // Values in the storage class their type is written in are read in place; the rest as
-    // ReadValue reads them. The column is read as one value rather than by sqlite3_column_*
-    // calls, each of which looks the column up again; the engine's connections are opened
-    // without mutexes, so the unprotected value reads as a protected one would.
-    const SqlValue src{sqlite3_column_value(stmt.get(), col)};
-    const int storage = src.Type();
-    switch (type) {
-    case dao::dbText:
-    case dao::dbMemo:
-        if (storage != SQLITE_TEXT) break;
-        out.SetString(src.TextView());
-        return;
-    case dao::dbBoolean:
-        if (storage != SQLITE_INTEGER) break;
-        out.SetInt(VarType::Boolean, src.Int() != 0 ? -1 : 0);
-        return;
-    case dao::dbByte:
-        if (storage != SQLITE_INTEGER) break;
-        out.SetInt(VarType::Byte, static_cast<uint8_t>(src.Int()));
-        return;
-    case dao::dbInteger:
-        if (storage != SQLITE_INTEGER) break;
-        out.SetInt(VarType::Integer, static_cast<int16_t>(src.Int()));
-        return;
-    case dao::dbLong:
-        if (storage != SQLITE_INTEGER) break;
-        out.SetInt(VarType::Long, static_cast<int32_t>(src.Int()));
-        return;
-    case dao::dbCurrency:
-        if (storage != SQLITE_INTEGER) break;
-        out.SetInt(VarType::Currency, src.Int());
-        return;
-    case dao::dbSingle:
-        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) break;
-        out.SetReal(VarType::Single, static_cast<float>(src.Real()));
-        return;
-    case dao::dbDouble:
-    case dao::dbDecimal:
-    case dao::dbBigInt:
-        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) break;
-        out.SetReal(VarType::Double, src.Real());
-        return;
-    case dao::dbDate: {
-        double ole;
-        if (storage != SQLITE_TEXT || !DateFromStorage(src.TextView(), ole)) break;
-        out.SetReal(VarType::Date, ole);
-        return;
-    }
-    default:
-        break;
-    }
-    if (storage == SQLITE_NULL) {
-        out.SetNull();
-        return;
-    }
-    out = ReadFrom(src, type);
+Variant ReadValue(const Stmt& stmt, int col, int type) {
+    Variant v;
+    ReadInto(StmtColumn{stmt, col}, type, v);
+    return v;
 }
 
-Variant ReadValue(const Stmt& stmt, int col, int type) { return ReadFrom(StmtColumn{stmt, col}, type); }
+Variant ReadSqlValue(sqlite3_value* value, int type) {
+    Variant v;
+    ReadInto(SqlValue{value}, type, v);
+    return v;
+}
 
-Variant ReadSqlValue(sqlite3_value* value, int type) { return ReadFrom(SqlValue{value}, type); }
+void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
+    // The column is read as one value rather than by sqlite3_column_* calls, each of which looks
+    // the column up again. The engine's connections are opened without mutexes, so the
+    // unprotected value reads as a protected one would.
+    ReadInto(SqlValue{sqlite3_column_value(stmt.get(), col)}, type, out);
+}
 
 std::string ColumnExpr(const std::string& name, int type) {
     std::string q = QuoteIdent(name);
