@@ -303,25 +303,28 @@ struct SqlValue {
     }
 };
 
-// Reads into out, reusing its text storage.
+// Values written by other tools may sit in another storage class: convert, or keep text.
 template <class Source>
-void ReadInto(const Source& src, int type, Variant& out) {
+[[gnu::noinline]] void ReadConverted(const Source& src, int type, Variant& out) {
+    Variant text(src.Text());
+    FieldInfo f;
+    f.type = type;
+    try {
+        out = CoerceForField(text, f);
+    } catch (const Error&) {
+        out = std::move(text);
+    }
+}
+
+// Reads into out, reusing its text storage. Inlined: it runs for every field of every record read.
+template <class Source>
+[[gnu::always_inline]] inline void ReadInto(const Source& src, int type, Variant& out) {
     const int storage = src.Type();
     if (storage == SQLITE_NULL) {
         out.SetNull();
         return;
     }
-    // Values written by other tools may sit in another storage class: convert, or keep text.
-    auto fromText = [&] {
-        Variant text(src.Text());
-        FieldInfo f;
-        f.type = type;
-        try {
-            out = CoerceForField(text, f);
-        } catch (const Error&) {
-            out = std::move(text);
-        }
-    };
+    auto fromText = [&] { ReadConverted(src, type, out); };
     const bool integer = storage == SQLITE_INTEGER, number = integer || storage == SQLITE_FLOAT;
     switch (type) {
     case dao::dbBoolean:
