@@ -325,11 +325,7 @@ const FieldInfo& RecordsetImpl::FieldAt(size_t i) const {
     return fields_[i];
 }
 
-size_t RecordsetImpl::FieldIndex(std::string_view name) const {
-    if (!fields_.empty()) {
-        size_t next = lastField_ + 1 < fields_.size() ? lastField_ + 1 : 0;
-        if (fields_[next].name == name) return lastField_ = next;
-    }
+size_t RecordsetImpl::FindField(std::string_view name) const {
     auto it = exactIndex_.find(name);
     if (it != exactIndex_.end()) return lastField_ = it->second;
     for (size_t i = 0; i < fields_.size(); ++i)
@@ -339,7 +335,7 @@ size_t RecordsetImpl::FieldIndex(std::string_view name) const {
     Throw(err::kItemNotFound, std::string(name));
 }
 
-const Variant& RecordsetImpl::Value(size_t i) const {
+const Variant& RecordsetImpl::CheckedValue(size_t i) const {
     CheckOpen();
     if (i >= fields_.size()) Throw(err::kItemNotFound);
     if (mode_ != EditMode::None) return buffer_[i];
@@ -358,8 +354,12 @@ void RecordsetImpl::AddNew() {
     CheckUpdatable();
     // Reset in place: the buffer's text storage is reused record after record.
     buffer_.resize(fields_.size());
-    for (size_t i = 0; i < fields_.size(); ++i)
-        buffer_[i] = defaults_[i].empty() ? Variant::Null() : EvaluateDefault(defaults_[i], fields_[i]);
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (defaults_[i].empty())
+            buffer_[i].SetNull();
+        else
+            buffer_[i] = EvaluateDefault(defaults_[i], fields_[i]);
+    }
     if (autoField_ >= 0)
         buffer_[static_cast<size_t>(autoField_)] = Variant::Long(static_cast<int32_t>(conn_->TakeAutoNumber(table_)));
     savedPos_ = currentGone_ ? -2 : pos_;

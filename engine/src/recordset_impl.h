@@ -69,11 +69,33 @@ public:
 
     size_t FieldCount() const { return fields_.size(); }
     const FieldInfo& FieldAt(size_t i) const;
-    size_t FieldIndex(std::string_view name) const;
-    const Variant& Value(size_t i) const;
+    size_t FieldIndex(std::string_view name) const {
+        // Callers mostly name fields in order: try the one after the last first.
+        if (!fields_.empty()) {
+            const size_t next = lastField_ + 1 < fields_.size() ? lastField_ + 1 : 0;
+            if (SameBytes(fields_[next].name, name)) return lastField_ = next;
+        }
+        return FindField(name);
+    }
+    const Variant& Value(size_t i) const {
+        // The current record's values, read already: the hot path of a walk.
+        if (open_ && mode_ == EditMode::None && rowLoaded_ && !currentGone_ && i < fields_.size() && pos_ >= 0 &&
+            static_cast<size_t>(pos_) < keys_.size())
+            return row_[i];
+        return CheckedValue(i);
+    }
     void SetValue(size_t i, const Variant& v);
 
 private:
+    // Field names are short: a byte loop beats a call of memcmp.
+    static bool SameBytes(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
+    size_t FindField(std::string_view name) const;
+    const Variant& CheckedValue(size_t i) const;
     void CheckOpen() const;
     void CheckUpdatable() const;
     void BuildKeys();
@@ -103,7 +125,7 @@ private:
 
     std::vector<FieldInfo> fields_;
     std::unordered_map<std::string_view, size_t> exactIndex_;
-    mutable size_t lastField_ = 0; // callers mostly name fields in order: try the next one first
+    mutable size_t lastField_ = 0; // the field FieldIndex found last
     std::vector<std::string> defaults_;
     int autoField_ = -1;
 

@@ -8,6 +8,11 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -85,12 +90,40 @@ class ByteTable {
             }
             bits_[cp >> 2] |= static_cast<uint8_t>(bytes << ((cp & 3) * 2));
         }
+        // Three-byte sequences by their first two bytes: whether they begin a valid sequence
+        // (not an overlong form E0 80..9F, not a surrogate ED A0..BF) and which of the 64 code
+        // points they lead to count 1.
+        for (unsigned lead = 0; lead < 16; ++lead) {
+            for (unsigned second = 0; second < 64; ++second) {
+                if ((lead == 0 && second < 0x20) || (lead == 0xD && second >= 0x20)) continue;
+                const char32_t base = (lead << 12) | (second << 6);
+                uint64_t ones = 0;
+                for (char32_t low = 0; low < 64; ++low)
+                    if (Counted(base | low) == 1) ones |= uint64_t{1} << low;
+                valid3_[(lead << 6) | second] = 1;
+                ones3_[(lead << 6) | second] = ones;
+            }
+        }
     }
 
     int Get(char32_t cp) const { return (bits_[cp >> 2] >> ((cp & 3) * 2)) & 3; }
+    // What a BMP code point counts in a text's length: a character code page 932 lacks counts 2.
+    int Counted(char32_t cp) const {
+        const int bytes = Get(cp);
+        return bytes == 0 ? 2 : bytes;
+    }
+    // What the three-byte sequence b0 b1 b2 counts (b1 and b2 continuation bytes), or 0 when
+    // b0 b1 begin no valid sequence.
+    int Counted3(unsigned char b0, unsigned char b1, unsigned char b2) const {
+        const unsigned block = ((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu);
+        if (!valid3_[block]) return 0;
+        return 2 - static_cast<int>((ones3_[block] >> (b2 & 0x3F)) & 1);
+    }
 
   private:
     std::array<uint8_t, 0x10000 / 4> bits_{};
+    std::array<uint8_t, 16 * 64> valid3_{};
+    std::array<uint64_t, 16 * 64> ones3_{};
 };
 
 const ByteTable& Table() {
@@ -140,21 +173,29 @@ size_t ByteLength(std::string_view utf8) {
     while (pos < n) {
         const unsigned char b0 = p[pos];
         if (b0 < 0x80) {
-            const size_t ascii = AsciiPrefix(utf8.substr(pos));
-            total += ascii;
-            pos += ascii;
+            const size_t start = pos++;
+            for (uint64_t word; pos + 8 <= n; pos += 8) {
+                std::memcpy(&word, p + pos, 8);
+                if (word & 0x8080808080808080ULL) break;
+            }
+            while (pos < n && p[pos] < 0x80) ++pos;
+            total += pos - start;
             continue;
         }
-        // Three-byte sequences (kana, kanji, full-width and half-width forms) decoded inline:
-        // the hot case. The second byte's range excludes overlong forms and surrogates.
-        if (b0 >= 0xE0 && b0 <= 0xEF && pos + 2 < n && p[pos + 1] >= (b0 == 0xE0 ? 0xA0 : 0x80) &&
-            p[pos + 1] <= (b0 == 0xED ? 0x9F : 0xBF) && IsContinuation(p[pos + 2])) {
-            const char32_t cp3 = (static_cast<char32_t>(b0 & 0x0F) << 12) |
-                                 (static_cast<char32_t>(p[pos + 1] & 0x3F) << 6) | static_cast<char32_t>(p[pos + 2] & 0x3F);
-            const int bytes3 = table.Get(cp3);
-            total += bytes3 == 0 ? 2 : static_cast<size_t>(bytes3);
-            pos += 3;
-            continue;
+        // Runs of three-byte sequences (kana, kanji, full-width and half-width forms): the hot
+        // case.
+        if ((b0 & 0xF0) == 0xE0) {
+            const size_t runStart = pos;
+            while (n - pos >= 3) {
+                const unsigned char c0 = p[pos], c1 = p[pos + 1], c2 = p[pos + 2];
+                if ((c0 & 0xF0) != 0xE0 || !IsContinuation(c1) || !IsContinuation(c2)) break;
+                const int bytes = table.Counted3(c0, c1, c2);
+                if (bytes == 0) break;
+                total += static_cast<size_t>(bytes);
+                pos += 3;
+            }
+            if (pos != runStart) continue;
+            // Not a valid sequence: an invalid byte, counted below.
         }
         const size_t start = pos;
         const char32_t cp = NextCodePoint(utf8, pos);
@@ -162,10 +203,75 @@ size_t ByteLength(std::string_view utf8) {
             ++total; // an invalid byte (every valid non-ASCII sequence is longer)
             continue;
         }
-        const int bytes = cp <= 0xFFFF ? table.Get(cp) : 0;
-        total += bytes == 0 ? 2 : static_cast<size_t>(bytes);
+        total += cp <= 0xFFFF ? static_cast<size_t>(table.Counted(cp)) : 2;
     }
     return total;
+}
+
+namespace {
+
+#if defined(__SSE2__)
+// Well-formed three-byte sequences and half-width katakana starting in the first `count` (at
+// most 64) of the 80 bytes at p; bytes past the text are zero. Each lane of a, b and c holds a
+// byte and the one and two bytes after it.
+size_t Savings(const unsigned char* p, size_t count) {
+    auto bytes = [](int x) { return _mm_set1_epi8(static_cast<char>(x)); };
+    __m128i found = _mm_setzero_si128(); // lanes count down by one for each find
+    for (size_t at = 0; at < count; at += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 1));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 2));
+        const __m128i lead3 = _mm_cmpeq_epi8(_mm_and_si128(a, bytes(0xF0)), bytes(0xE0));
+        const __m128i bCont = _mm_cmpeq_epi8(_mm_and_si128(b, bytes(0xC0)), bytes(0x80));
+        const __m128i cCont = _mm_cmpeq_epi8(_mm_and_si128(c, bytes(0xC0)), bytes(0x80));
+        const __m128i b20 = _mm_cmpeq_epi8(_mm_and_si128(b, bytes(0x20)), bytes(0x20));
+        const __m128i c20 = _mm_cmpeq_epi8(_mm_and_si128(c, bytes(0x20)), bytes(0x20));
+        // Overlong forms (E0 80..9F) and surrogates (ED A0..BF) are no sequences.
+        const __m128i bad = _mm_or_si128(_mm_andnot_si128(b20, _mm_cmpeq_epi8(a, bytes(0xE0))),
+                                         _mm_and_si128(b20, _mm_cmpeq_epi8(a, bytes(0xED))));
+        const __m128i valid = _mm_andnot_si128(bad, _mm_and_si128(lead3, _mm_and_si128(bCont, cCont)));
+        // U+FF61..U+FF9F: EF BD A1..BF and EF BE 80..9F. Continuation bytes less 0x80 (as signed
+        // bytes) are 0x00..0x3F, so A1..BF are those above 0x20.
+        const __m128i cFromA1 = _mm_cmpgt_epi8(_mm_xor_si128(c, bytes(0x80)), bytes(0x20));
+        const __m128i kana = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b, bytes(0xBD)), cFromA1),
+                                          _mm_andnot_si128(c20, _mm_cmpeq_epi8(b, bytes(0xBE))));
+        const __m128i halfWidth = _mm_and_si128(valid, _mm_and_si128(_mm_cmpeq_epi8(a, bytes(0xEF)), kana));
+        found = _mm_add_epi8(found, _mm_add_epi8(valid, halfWidth));
+    }
+    // Each lane is minus its finds (at most 8): negate and add the lanes up.
+    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), found), _mm_setzero_si128());
+    return static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+}
+#endif
+
+} // namespace
+
+size_t ByteLengthBound(std::string_view utf8) {
+    const size_t n = utf8.size();
+#if defined(__SSE2__)
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    size_t saved = 0;
+    for (size_t start = 0; start < n; start += 64) {
+        const size_t count = std::min<size_t>(n - start, 64);
+        if (n - start >= 80) {
+            saved += Savings(p + start, count);
+        } else {
+            unsigned char tail[80] = {};
+            std::memcpy(tail, p + start, n - start);
+            saved += Savings(tail, count);
+        }
+    }
+    return n - saved;
+#else
+    return n;
+#endif
+}
+
+bool FitsIn(std::string_view utf8, size_t limit) {
+    // No character takes more code page 932 bytes than UTF-8 bytes.
+    if (utf8.size() <= limit) return true;
+    if (ByteLengthBound(utf8) <= limit) return true;
+    return ByteLength(utf8) <= limit;
 }
 
 char32_t NextCodePoint(std::string_view utf8, size_t& pos) {

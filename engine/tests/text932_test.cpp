@@ -85,6 +85,117 @@ TEST(Cp932ByteLength, CountsDoubleByteCharactersTwice) {
     }
 }
 
+// The length by its definition: one character at a time, an invalid byte counting 1 and a
+// character the code page lacks 2. ByteLength takes whole blocks of kana and kanji at once.
+size_t CountedCharByChar(std::string_view text) {
+    size_t total = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        const char32_t cp = NextCodePoint(text, pos);
+        const int bytes = pos - start == 1 ? 1 : CharBytes(cp);
+        total += bytes == 0 ? 2 : static_cast<size_t>(bytes);
+    }
+    return total;
+}
+
+TEST(Cp932ByteLength, AgreesWithTheCharacterByCharacterCount) {
+    // Every three-byte sequence, alone and between ASCII: the blocks counted whole must hold
+    // no character that counts otherwise (half-width katakana, U+203E, unencodable ones).
+    int mismatches = 0;
+    for (char32_t cp = 0x800; cp <= 0xFFFF; ++cp) {
+        const std::string one = Utf8Of(cp);
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        for (const std::string& text : {one, "a" + one + "b", one + one}) {
+            if (ByteLength(text) != CountedCharByChar(text) && ++mismatches <= 5)
+                ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp) << ": " << ByteLength(text)
+                              << " vs " << CountedCharByChar(text);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+
+    // Every first and second byte of a three-byte form with every kind of third byte, and cut
+    // short at the end: overlong forms, surrogates and stray bytes count as invalid bytes.
+    for (int b0 = 0xE0; b0 <= 0xEF; ++b0) {
+        for (int b1 = 0x00; b1 <= 0xFF; b1 += 1) {
+            for (int b2 : {0x41, 0x80, 0xA5, 0xBF, 0xC0, 0xE3}) {
+                const std::string full{static_cast<char>(b0), static_cast<char>(b1), static_cast<char>(b2)};
+                for (const std::string& text : {full, full.substr(0, 2), "x" + full + "\xEF\xBD\xB1"}) {
+                    SCOPED_TRACE(::testing::Message() << std::hex << b0 << ' ' << b1 << ' ' << b2);
+                    ASSERT_EQ(ByteLength(text), CountedCharByChar(text));
+                }
+            }
+        }
+    }
+
+    // Texts at and around a size of 40 mixing kanji, half-width kana, ASCII runs longer than a
+    // word, characters outside the code page and empty text.
+    const std::vector<std::string> texts = {
+        "",
+        "顧客台帳東京大阪商品顧客台帳東京大阪商品",     // 20 kanji: 40 bytes
+        "顧客台帳東京大阪商品顧客台帳東京大阪商品ｱ",   // 41
+        "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘ", // 40 half-width, 120 UTF-8 bytes
+        "é‾¥～〜ｰ－—①😀\xEF\xBF\xBD",
+        "ABCDEFGHIJKLMNOP東京QRSTUVWXYZ0123456789ｶﾅ",
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ByteLength(text), CountedCharByChar(text));
+    }
+    EXPECT_EQ(ByteLength(texts[1]), 40u);
+    EXPECT_EQ(ByteLength(texts[2]), 41u);
+    EXPECT_EQ(ByteLength(texts[3]), 40u);
+}
+
+// The bound that spares most counts must never be below the count, must be the count on
+// ordinary Japanese text, and FitsIn must answer as the count does at every limit.
+TEST(Cp932ByteLength, BoundNeverBelowTheCountAndFitsInAgrees) {
+    auto check = [](const std::string& text, bool exact) {
+        SCOPED_TRACE(::testing::Message() << '"' << text << "\" (" << text.size() << " bytes)");
+        const size_t count = ByteLength(text), bound = ByteLengthBound(text);
+        if (exact)
+            ASSERT_EQ(bound, count);
+        else
+            ASSERT_GE(bound, count);
+        for (size_t limit = 0; limit <= text.size() + 1; ++limit) ASSERT_EQ(FitsIn(text, limit), count <= limit);
+    };
+    // Japanese text of every length around the 64-byte blocks the bound works in, with a
+    // sequence cut by the block's end at each offset.
+    const std::string pieces[] = {"東", "ｶ", "a", "ﾟ", "｡", "あ", "ｰ"};
+    std::string text;
+    for (int i = 0; i < 120; ++i) {
+        text += pieces[(i * 7 + i / 3) % 7];
+        check(text, true);
+        check("x" + text, true);
+        check("xy" + text, true);
+    }
+    check("", true);
+    check(std::string(200, 'z'), true);
+    // Characters that count otherwise than their form suggests, characters outside the code
+    // page, malformed and cut sequences: the bound may only be higher.
+    const std::vector<std::string> odd = {
+        "é", "¥", "‾", "～", "〜", "｠", "\xEF\xBD\xA0", "\xEF\xBE\xA0", "😀", "\xEF\xBF\xBD",
+        "\xE0\x9F\xBF", "\xE0\xA0\x80", "\xED\xA0\x80", "\xED\x9F\xBF", "\xE3\x81", "\xE3", "\x81\x82",
+        "\xEF\xBD", "\xEF\xBD\xA1\xBF", "\xF0\x9F\x98", "\xFF", "\xC0\xAF",
+    };
+    for (const std::string& o : odd) {
+        check(o, false);
+        for (size_t at = 55; at <= 70; ++at) check(std::string(at, 'a') + o + "顧客ｱ", false);
+    }
+    // Random bytes weighted towards the lead and continuation bytes of three-byte forms.
+    uint32_t seed = 12345;
+    const unsigned char alphabet[] = {'a', 0x80, 0x9F, 0xA0, 0xA1, 0xBD, 0xBE, 0xBF, 0xC2, 0xE0, 0xE3, 0xED, 0xEF, 0xF0};
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        seed = seed * 1664525u + 1013904223u;
+        const size_t length = (seed >> 16) % 150;
+        for (size_t i = 0; i < length; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            bytes += static_cast<char>(alphabet[(seed >> 16) % sizeof alphabet]);
+        }
+        check(bytes, false);
+    }
+}
+
 TEST(Utf8Decoding, IsStrict) {
     struct Case {
         std::string bytes;

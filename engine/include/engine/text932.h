@@ -17,6 +17,13 @@ int CharBytes(char32_t cp);
 // (it would be written as a double-byte replacement). Invalid UTF-8 bytes count 1 each.
 size_t ByteLength(std::string_view utf8);
 
+// A quick upper bound of ByteLength: the UTF-8 length less one for each well-formed three-byte
+// sequence and one more for each half-width katakana. Equal to ByteLength for texts of ASCII,
+// kana, kanji and half-width katakana.
+size_t ByteLengthBound(std::string_view utf8);
+// ByteLength(utf8) <= limit, counting only when the bounds leave it open.
+bool FitsIn(std::string_view utf8, size_t limit);
+
 // Decodes one code point from UTF-8 at pos and advances pos; invalid bytes yield U+FFFD and
 // advance by one.
 char32_t NextCodePoint(std::string_view utf8, size_t& pos);

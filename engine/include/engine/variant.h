@@ -57,6 +57,25 @@ public:
         s_.assign(text.data(), text.size());
     }
 
+    // Make this Null, or a number or date of type t, in place: as Null() and the factories above
+    // would give, keeping the text storage for a later SetString. SetInt takes Boolean (-1 or 0),
+    // Byte, Integer, Long and Currency (scaled); SetReal Single, Double and Date.
+    void SetNull() {
+        type_ = VarType::Null;
+        n_.i = 0;
+        s_.clear();
+    }
+    void SetInt(VarType t, int64_t v) {
+        type_ = t;
+        n_.i = v;
+        s_.clear();
+    }
+    void SetReal(VarType t, double v) {
+        type_ = t;
+        n_.d = v;
+        s_.clear();
+    }
+
     VarType Type() const { return type_; }
     bool IsNull() const { return type_ == VarType::Null; }
     bool IsEmpty() const { return type_ == VarType::Empty; }
