@@ -80,25 +80,31 @@ int64_t LastRowid(sqlite3* db, const std::string& table, const std::string& rowi
     return sqlite3_column_int64(raw, 0);
 }
 
-// The count and highest rowid of the records after `after`, read on the workspace connection.
 struct SourceCheck {
     bool passed = false; // every record would be copied unchanged
     int64_t count = 0, lowest = 0, highest = 0; // records and their rowids
 };
 
-// Runs the check of a whole-record copy (count, lowest and highest rowid of the records whose
-// values all pass as they are) on the workspace connection.
-SourceCheck CheckSource(sqlite3* db, const std::string& sql, const CarryFunctions& functions) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-        engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
-    if (sqlite3_step(raw) != SQLITE_ROW) {
+// Runs the check of a whole-record copy on the workspace connection: a scan in which
+// tavorin_carry_same sees every record (and counts it), then the lowest and highest rowid.
+SourceCheck CheckSource(sqlite3* db, const std::string& scan, const std::string& range, const CarryFunctions& functions) {
+    auto prepare = [&](const std::string& sql) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
+        return std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>(raw, sqlite3_finalize);
+    };
+    const auto scanned = prepare(scan);
+    if (sqlite3_step(scanned.get()) != SQLITE_DONE) {
         if (functions.NeedsConversion()) return {};
         engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
     }
-    return {true, sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 2)};
+    const auto ends = prepare(range);
+    if (sqlite3_step(ends.get()) != SQLITE_ROW) engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db));
+    return {true, functions.RecordsRead(), sqlite3_column_int64(ends.get(), 0), sqlite3_column_int64(ends.get(), 1)};
 }
+
+// The count and highest rowid of the records after `after`, read on the workspace connection.
 
 std::pair<int64_t, int64_t> RecordsAfter(sqlite3* db, const std::string& table, const std::string& rowid,
                                          int64_t after) {
@@ -134,7 +140,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
     // Preparing the statement: whatever fails here, the record-by-record run meets in its own
     // words.
     std::unique_ptr<CarryFunctions> functions;
-    std::string sql, plainSql, checkSql, copySql, targetTable, targetRowid;
+    std::string sql, plainSql, checkSql, rangeSql, copySql, targetTable, targetRowid;
     std::vector<Variant> params;
     int autoField = -1;
     std::string autoName;
@@ -181,6 +187,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         std::string columns, values, sets, keptKeys;
         // The statement copying values as they are: its select list, its check and key match.
         std::string plainValues, sameArgs;
+        std::vector<int> sameKeys;
         bool plain = true;
         // Every field linked from the field at its own place of a source of as many fields.
         bool wholeRecords = replaceAll && selection.condition.empty() && selection.params.empty() &&
@@ -216,7 +223,8 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                 value = "tavorin_carry(" + std::to_string(key) + ", s." + SqlQuoted(old.name) + ")";
                 plainValue = "s." + SqlQuoted(old.name);
                 plain = plain && functions->CanPassAsItIs(key);
-                sameArgs += (sameArgs.empty() ? "" : ", ") + std::to_string(key) + ", " + plainValue;
+                sameArgs += (sameArgs.empty() ? "" : ", ") + plainValue;
+                sameKeys.push_back(key);
                 written[static_cast<size_t>(at)] = true;
                 // A whole-number key that Seek found equal holds the very value the update would
                 // write, when it is stored as a whole number (checked on each record updated):
@@ -291,10 +299,13 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
                    " AS s" + where + " ORDER BY s." + sourceRowid + upsert;
         };
         sql = statement(values, "tavorin_carry_row()", exists);
+        functions->SetSameKeys(sameKeys);
         if (plain) plainSql = statement(plainValues, "tavorin_carry_same(" + sameArgs + ")", plainExists);
         if (plain && wholeRecords) {
-            checkSql = "SELECT count(*), ifnull(min(s." + sourceRowid + "), 1), ifnull(max(s." + sourceRowid + "), 0) FROM " +
-                       sourceTable + " AS s WHERE tavorin_carry_same(" + sameArgs + ")";
+            // No row comes back: the function is true or fails the statement.
+            checkSql = "SELECT 1 FROM " + sourceTable + " AS s WHERE NOT tavorin_carry_same(" + sameArgs + ")";
+            rangeSql = "SELECT ifnull((SELECT min(" + sourceRowid + ") FROM " + sourceTable + "), 1), ifnull((SELECT max(" +
+                       sourceRowid + ") FROM " + sourceTable + "), 0)";
             copySql = "INSERT INTO " + targetTable + " SELECT * FROM " + sourceTable;
         }
         params = selection.params;
@@ -364,7 +375,7 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         Ws->BeginTrans();
         SourceCheck check;
         try {
-            check = CheckSource(targetDb->SqliteHandle(), checkSql, *functions);
+            check = CheckSource(targetDb->SqliteHandle(), checkSql, rangeSql, *functions);
             if (check.passed && check.lowest == 1 && check.highest == check.count) {
                 targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
                 const long changed = targetDb->ExecuteSql(copySql);

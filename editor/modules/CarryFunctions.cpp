@@ -374,15 +374,17 @@ bool CarryFunctions::PassesAsItIs(const Entry& e, sqlite3_value* value) {
 void CarryFunctions::Same(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
     self.CountRecord();
-    for (int i = 0; i + 1 < argc; i += 2) {
-        const int64_t key = sqlite3_value_int64(argv[i]);
-        const bool known = key >= 0 && key < static_cast<int64_t>(self.entries_.size());
-        if (!known || self.entries_[static_cast<size_t>(key)].kind != Kind::Linked ||
-            !PassesAsItIs(self.entries_[static_cast<size_t>(key)], argv[i + 1])) {
-            self.needsConversion_ = true;
-            sqlite3_result_error(ctx, "a value needs converting", -1);
-            return;
-        }
+    bool same = static_cast<size_t>(argc) == self.sameKeys_.size();
+    for (int i = 0; i < argc && same; ++i) {
+        const int key = self.sameKeys_[static_cast<size_t>(i)];
+        same = key >= 0 && key < static_cast<int>(self.entries_.size()) &&
+               self.entries_[static_cast<size_t>(key)].kind == Kind::Linked &&
+               PassesAsItIs(self.entries_[static_cast<size_t>(key)], argv[i]);
+    }
+    if (!same) {
+        self.needsConversion_ = true;
+        sqlite3_result_error(ctx, "a value needs converting", -1);
+        return;
     }
     sqlite3_result_int(ctx, 1);
 }

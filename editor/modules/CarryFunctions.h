@@ -12,9 +12,10 @@
 //   tavorin_carry_skip()        false; counts the conflicts an upsert leaves alone
 //                               (ON CONFLICT ... DO UPDATE SET ... WHERE tavorin_carry_skip())
 //   tavorin_carry_hit(x)        x; counts the calls where x is true
-//   tavorin_carry_same(key, value, ...)
+//   tavorin_carry_same(value, ...)
 //                               true when every value of a record would pass its linked entry
-//                               unchanged; counts the records read as tavorin_carry_row does.
+//                               (SetSameKeys, in order) unchanged; counts the records read as
+//                               tavorin_carry_row does.
 //                               Any other value fails the statement with NeedsConversion() set:
 //                               a statement that copies the values as they are (no
 //                               tavorin_carry per column) is then run again with the functions.
@@ -29,6 +30,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/recordset.h"
@@ -82,6 +84,8 @@ class CarryFunctions {
     // Whether the linked entry key can hand a value on as it is (its conversion keeps values
     // and the type stays), so that tavorin_carry_same may be asked about it.
     bool CanPassAsItIs(int key) const;
+    // The linked entries whose values tavorin_carry_same is given, in the order given.
+    void SetSameKeys(std::vector<int> keys) { sameKeys_ = std::move(keys); }
     // A value tavorin_carry_same found that the linked entries would change.
     bool NeedsConversion() const { return needsConversion_; }
     // Clears the counts and the failure, for a statement run again after one that failed.
@@ -152,6 +156,7 @@ class CarryFunctions {
     long skipped_ = 0;
     long hits_ = 0;
     bool needsConversion_ = false;
+    std::vector<int> sameKeys_;
     std::string failure_;
     std::vector<Refusal> refusals_;
 };
