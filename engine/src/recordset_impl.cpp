@@ -296,7 +296,8 @@ void RecordsetImpl::MoveLast() {
 
 void RecordsetImpl::MoveNext() {
     CheckOpen();
-    if (Eof()) Throw(err::kNoCurrentRecord);
+    // After deleting the last record, MoveNext goes on to the end, as after any other record.
+    if (Eof() && !currentGone_) Throw(err::kNoCurrentRecord);
     mode_ = EditMode::None;
     // After Delete the position already names the record that followed the deleted one.
     MoveTo(currentGone_ ? pos_ : pos_ + 1, 1);

@@ -105,6 +105,31 @@ TEST(Recordset, DynasetSeesItsOwnAdditionsAndDeletions) {
     EXPECT_EQ(CStr(rs->Value("Name")), "changed");
 }
 
+// The usual walk that deletes as it goes: Delete, then MoveNext, also after the last record.
+TEST(Recordset, DeletingEveryRecordOfAWalkEndsAtEof) {
+    TempDir dir;
+    DatabasePtr db = MakeNumbers(dir, 5);
+    auto rs = db->OpenRecordset("T", RecordsetType::Dynaset);
+    int deleted = 0;
+    while (!rs->Eof()) {
+        rs->Delete();
+        ++deleted;
+        rs->MoveNext();
+    }
+    EXPECT_EQ(deleted, 5);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), err::kNoCurrentRecord);
+    EXPECT_EQ(db->OpenRecordset("T", RecordsetType::Snapshot)->RecordCount(), 0);
+
+    db = MakeNumbers(dir, 3, "last.mdb");
+    rs = db->OpenRecordset("SELECT * FROM T ORDER BY N");
+    rs->MoveLast();
+    rs->Delete();
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    rs->MovePrevious();
+    EXPECT_EQ(CLng(rs->Value("N")), 2);
+}
+
 TEST(Recordset, AddNewOnEmptyOrAtEofStaysAtEof) {
     TempDir dir;
     DatabasePtr db = MakeNumbers(dir, 0);
