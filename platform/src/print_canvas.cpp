@@ -2,6 +2,7 @@
 #include "print_canvas.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QMarginsF>
@@ -18,28 +19,50 @@ bool Installed(const QStringList& families, const QString& family) {
     return families.contains(family, Qt::CaseInsensitive);
 }
 
+// The forms measure columns in code page 932 bytes, so a usable face draws every half-width
+// character at exactly half the width of a full-width one. Qt's own fixed-pitch flag is false
+// for such faces (their full-width characters are twice as wide), so the widths are measured.
+bool HasByteColumns(const QFont& font) {
+    const QFontMetricsF m(font);
+    const qreal half = m.horizontalAdvance(QLatin1Char('A'));
+    if (half <= 0) return false;
+    for (const char16_t ch : {u'i', u'W', u'1', u'\uFF71' /* half-width katakana a */})
+        if (qAbs(m.horizontalAdvance(QChar(ch)) - half) > 0.01 * half) return false;
+    return qAbs(m.horizontalAdvance(QChar(u'\u3042')) - 2 * half) <= 0.01 * half;
+}
+
+// The installed family Qt draws for `family` when that face has byte columns, else empty.
+// Under a Japanese locale fontconfig lists faces by their Japanese names (IPAGothic as
+// 「IPAゴシック」), so a name is resolved rather than looked up in the list.
+QString ResolvedFamily(const QStringList& families, const QString& family) {
+    QFont font(family);
+    font.setPixelSize(180);
+    const QString resolved = QFontInfo(font).family();
+    if (!Installed(families, resolved)) return {};
+    return HasByteColumns(font) ? resolved : QString();
+}
+
 QString ChooseFamily(const QString& hostName) {
     const QStringList families = QFontDatabase::families();
     if (!hostName.isEmpty() && Installed(families, hostName)) return hostName;
 
     const bool mincho = hostName.contains(QString::fromUtf8("明朝")) ||
                         hostName.contains(QLatin1String("Mincho"), Qt::CaseInsensitive);
-    // Fixed-pitch Japanese fonts whose half-width characters are exactly half an em, so that
-    // the columns of a form measured in bytes hold.
     const QStringList preferred =
         mincho ? QStringList{QStringLiteral("IPAMincho"), QStringLiteral("IPAexMincho"),
                              QStringLiteral("TakaoMincho"), QStringLiteral("IPAGothic")}
                : QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAexGothic"),
                              QStringLiteral("TakaoGothic"), QStringLiteral("VL Gothic"),
                              QStringLiteral("Noto Sans Mono CJK JP")};
-    for (const QString& family : preferred)
-        if (Installed(families, family)) return family;
-
+    for (const QString& family : preferred) {
+        const QString resolved = ResolvedFamily(families, family);
+        if (!resolved.isEmpty()) return resolved;
+    }
     const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
-    for (const QString& family : japanese)
-        if (QFontDatabase::isFixedPitch(family) ||
-            family.contains(QLatin1String("Mono"), Qt::CaseInsensitive))
-            return family;
+    for (const QString& family : japanese) {
+        const QString resolved = ResolvedFamily(families, family);
+        if (!resolved.isEmpty()) return resolved;
+    }
     if (!japanese.isEmpty()) return japanese.first();
     return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
 }
