@@ -305,6 +305,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Steps of SaveTable.
     void SaveTableSteps();
     bool RefuseReadOnlyTarget();
+    bool RefuseTableName(const std::string& name);
     void PlaceCursorOnFault(int16_t errorCode, int32_t errorRow);
     void BuildTableDefinition(engine::Database& db, const std::string& buildName);
     void WriteDescriptions(engine::Database& db, const std::string& buildName);
@@ -447,7 +448,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void ScrollTo(int32_t top);
     void StepScroll(int index, int delta);
     // Cell rules
-    void ValidateTableName(const std::string& text);
+    void ValidateTableName(const std::string& text, int16_t& error);
+    bool IsStoredTable(const std::string& name);
     void ValidateName(int line, const std::string& text, int16_t& error);
     void ValidateSize(int line, const std::string& text, int16_t& error);
     void ValidateRepeat(int line, const std::string& text, int16_t& error);

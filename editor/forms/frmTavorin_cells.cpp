@@ -60,7 +60,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
     const std::string text = Trimmed(Text1[static_cast<size_t>(index)]->text());
 
     if (index == 0) {
-        ValidateTableName(text);
+        ValidateTableName(text, error);
         if (CurrentTable.empty()) error = 9;
     } else if (index <= 6) {
         Text1[static_cast<size_t>(index)]->setText(Q(text));
@@ -92,12 +92,18 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
     if (error == 0) RestoreCell(index);
 }
 
-void frmTavorin::ValidateTableName(const std::string& text) {
+void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     // A layout needs a file to be saved into.
     if (CurrentFile.FullPath.empty()) {
         platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         Text1[0]->clear();
         LayoutChanged = 0;
+        MoveFocus(Text1[0], true);
+        return;
+    }
+    // A new table's name is refused where it is typed, as the save would refuse it.
+    if (!text.empty() && !IsStoredTable(text) && RefuseTableName(text)) {
+        error = 9;
         MoveFocus(Text1[0], true);
         return;
     }

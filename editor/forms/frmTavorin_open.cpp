@@ -196,6 +196,12 @@ void frmTavorin::LoadTableLayout() {
     }
 }
 
+bool frmTavorin::IsStoredTable(const std::string& name) {
+    if (!FileExists(CurrentFile.FullPath)) return false;
+    OpenUserDatabase();
+    return UserDb->TableDefs().Contains(name);
+}
+
 void frmTavorin::LoadTableLayoutSteps() {
     GridLoading = 9;
     ShowTableListFrame(false);

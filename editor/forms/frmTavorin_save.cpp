@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/error.h"
+#include "engine/names.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
@@ -67,6 +68,20 @@ bool frmTavorin::RefuseReadOnlyTarget() {
         "このファイルは Jet 形式のデータベースのため、読み取り専用です。テーブルを保存できません。\r"
         "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));
     return true;
+}
+
+// A table is built under its temporary name, so both names must be ones the engine takes. A
+// refusal names the user's own name, before any question of the save.
+bool frmTavorin::RefuseTableName(const std::string& name) {
+    for (const std::string& candidate : {name, BuildNameOf(name)}) {
+        try {
+            engine::CheckTableName(candidate);
+        } catch (const engine::Error& e) {
+            platform::MsgBox(QString::fromStdString(engine::DescriptionOf(e.Number(), name)));
+            return true;
+        }
+    }
+    return false;
 }
 
 // The focus moves once the command is over, so that nothing the command started (a scroll, a
@@ -240,6 +255,11 @@ void frmTavorin::SaveTableSteps() {
     };
     if (RefuseReadOnlyTarget()) {
         SaveAbandoned = -1;
+        return;
+    }
+    if (RefuseTableName(CurrentTable)) {
+        SaveAbandoned = -1;
+        MoveFocus(Text1[0], true);
         return;
     }
 

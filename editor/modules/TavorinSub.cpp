@@ -1,5 +1,7 @@
 #include "TavorinSub.h"
 
+#include "engine/names.h"
+
 #include <QFrame>
 #include <QScreen>
 #include <QString>
@@ -58,27 +60,7 @@ const TypeRow* RowOf(std::string_view name) {
 } // namespace
 
 bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() == b.size() && a == b) return true;
-    // ASCII texts (type names, most field names) are decided without converting: this runs for
-    // every value carried over on a save.
-    auto ascii = [](std::string_view s) {
-        for (char c : s)
-            if (static_cast<unsigned char>(c) >= 0x80) return false;
-        return true;
-    };
-    if (ascii(a) && ascii(b)) {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            char x = a[i], y = b[i];
-            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-            if (x != y) return false;
-        }
-        return true;
-    }
-    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
-                        Qt::CaseInsensitive) == 0;
+    return engine::NamesEqual(a, b);
 }
 
 std::string StoredTableName(engine::Database* db, std::string_view name) {

@@ -48,7 +48,8 @@ void DefaultTypeSize(std::string_view name, int16_t& size);
 // of its type code ("" for a type outside the vocabulary).
 std::string FieldTypeName(const engine::Field& field);
 
-// Names, tables and type names compare as text ignoring letter case.
+// Names, tables and type names compare as the engine compares them: ignoring the case of the
+// ASCII letters alone (engine/names.h).
 bool SameText(std::string_view a, std::string_view b);
 
 // The stored name of db's table whose name is name by SameText, or "" (also for no db).

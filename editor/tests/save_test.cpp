@@ -394,3 +394,51 @@ TEST_F(SaveTest, TheOldTablesPagesGoBackWhileIdleAndTheRecordsStay) {
     EXPECT_EQ(saved.size(), 20001u);
     EXPECT_NE(saved[0].find("FULLNAME"), std::string::npos);
 }
+
+TEST_F(SaveTest, TablesWhoseNamesDifferInFullWidthCaseStayTwoTablesThroughASave) {
+    // The engine folds the case of A-Z alone: ＡＢＣ and ａｂｃ are two tables, CUST and cust one.
+    MakeCustomers(db, 3);
+    {
+        auto& ws = engine::DBEngine::Instance().Workspaces(0);
+        auto file = ws.OpenDatabase(db);
+        file->TableDefs().Item("CUST")->SetName("ＡＢＣ");
+        auto td = file->CreateTableDef("ａｂｃ");
+        td->Fields().Append(td->CreateField("X", dao::dbText, 10));
+        file->TableDefs().Append(td);
+        auto rs = file->OpenRecordset("ａｂｃ");
+        rs->AddNew();
+        rs->SetValue("X", Variant("小文字"));
+        rs->Update();
+        const std::vector<std::pair<std::string, std::string>> lookups = {
+            {"ａｂｃ", "ａｂｃ"}, {"ＡＢＣ", "ＡＢＣ"}, {"Ａｂｃ", ""}, {"abc", ""}, {"ABC", ""}};
+        for (const auto& [name, stored] : lookups)
+            EXPECT_EQ(StoredTableName(file.get(), name), stored) << name;
+        file->TableDefs().Item("ＡＢＣ")->SetName("CUST");
+        EXPECT_EQ(StoredTableName(file.get(), "cust"), "CUST");
+        file->TableDefs().Item("CUST")->SetName("ＡＢＣ");
+    }
+    const auto upperBefore = Dump(db, "ＡＢＣ");
+
+    Start(db, "ａｂｃ");
+    layout.Set(layout.RowOf("X"), "FLD02", Variant("Y"));
+    Save();
+    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(Dump(db, "ＡＢＣ"), upperBefore);
+    EXPECT_EQ(Dump(db, "ａｂｃ"), (std::vector<std::string>{"Y:10:10|", "小文字|"}));
+    auto tables = Tables(db);
+    std::sort(tables.begin(), tables.end());
+    EXPECT_EQ(tables, (std::vector<std::string>{"ＡＢＣ", "ａｂｃ"}));
+}
+
+TEST_F(SaveTest, ATableNameTheEngineRefusesStopsTheSaveBeforeAnyQuestion) {
+    MakeCustomers(db, 2);
+    const auto before = Dump(db, "CUST");
+    Start(db, "q[1"); // as from the command line, never typed into the name box
+    Save();
+    EXPECT_EQ(window->SaveAbandoned, -1);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0], "'q[1' は正しい名前ではありません。名前に無効な文字や区切り記号が含まれていないか、"
+                                "名前が長すぎないかを確認してください。");
+    EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
+    EXPECT_EQ(Dump(db, "CUST"), before);
+}

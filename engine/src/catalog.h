@@ -1,6 +1,8 @@
 // The in-memory picture of a database file's catalog (the MSys tables), one entry per table.
 #pragma once
 
+#include "engine/names.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,10 +57,7 @@ struct TableInfo {
     const IndexInfo* PrimaryIndex() const;
 };
 
-// Name comparison of the object model: ignoring the case of ASCII letters only, the rule of
-// every text comparison of the engine (SQLite's own for names and for COLLATE NOCASE).
-bool NamesEqual(std::string_view a, std::string_view b);
-// Key for maps of names: the name folded the same way.
-std::string FoldName(std::string_view name);
+using engine::FoldName;
+using engine::NamesEqual;
 
 } // namespace engine::detail

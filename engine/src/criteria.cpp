@@ -1,6 +1,7 @@
 // Jet criteria to SQLite SQL: tokenizer, expression parser, SQL writer, the SELECT and DELETE
 // statements of the system, and the Like matcher with the SQL functions the output calls.
 #include "criteria.h"
+#include "engine/names.h"
 
 #include <sqlite3.h>
 
@@ -45,17 +46,6 @@ bool IsDigit(char c) {
 bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-char AsciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-    return true;
-}
-
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
@@ -153,29 +143,6 @@ std::string Excerpt(std::string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Dates
 
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
-const int64_t kOleEpochDays = DaysFromCivil(1899, 12, 30);
-
 bool IsLeap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
@@ -225,10 +192,10 @@ std::optional<double> ParseDateLiteral(std::string_view inside) {
             if (seconds) return std::nullopt;
             int half = 0; // 1 AM, 2 PM
             auto suffix = [&](std::string_view s) {
-                return word.size() > 2 && EqualsIgnoreCase(word.substr(word.size() - 2), s);
+                return word.size() > 2 && NamesEqual(word.substr(word.size() - 2), s);
             };
             auto nextIs = [&](std::string_view s) {
-                return w + 1 < words.size() && EqualsIgnoreCase(words[w + 1], s);
+                return w + 1 < words.size() && NamesEqual(words[w + 1], s);
             };
             if (suffix("AM") || suffix("PM")) {
                 half = suffix("AM") ? 1 : 2;
@@ -263,7 +230,7 @@ std::optional<double> ParseDateLiteral(std::string_view inside) {
             }
             if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
                 return std::nullopt;
-            days = DaysFromCivil(y, m, d) - kOleEpochDays;
+            days = static_cast<int64_t>(DateSerial(y, m, d));
         }
     }
     if (!days && !seconds) return std::nullopt;
@@ -273,24 +240,15 @@ std::optional<double> ParseDateLiteral(std::string_view inside) {
     return day < 0 ? day - time : day + time;
 }
 
-// An OLE date as the Japanese locale writes it: "yyyy/mm/dd", " h:nn:ss" added for a time, the
-// time alone on day 0.
+std::string NumberText(double d);
+
+// A date joined by "&" reads as CStr writes it; a value beyond the calendar as its number.
 std::string DateText(double ole) {
-    if (!std::isfinite(ole) || std::fabs(ole) > 3.0e6) return std::to_string(ole);
-    auto days = static_cast<int64_t>(std::trunc(ole));
-    auto secs = std::llround(std::fabs(ole - static_cast<double>(days)) * 86400.0);
-    if (secs >= 86400) {
-        secs -= 86400;
-        days += ole < 0 ? -1 : 1;
+    try {
+        return CStr(Variant::Date(ole));
+    } catch (const Error&) {
+        return NumberText(ole);
     }
-    char time[32];
-    std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", secs / 3600, secs / 60 % 60, secs % 60);
-    if (days == 0 && secs != 0) return time;
-    int y, m, d;
-    CivilFromDays(days + kOleEpochDays, y, m, d);
-    char date[48];
-    std::snprintf(date, sizeof date, "%04d/%02d/%02d", y, m, d);
-    return secs ? std::string(date) + " " + time : std::string(date);
 }
 
 // A double as the host language writes it: up to 15 significant digits, no trailing zeros,
@@ -578,7 +536,7 @@ struct Node {
 };
 
 bool IsKeyword(const Token& t, std::string_view word) {
-    return t.kind == TokenKind::Name && EqualsIgnoreCase(t.text, word);
+    return t.kind == TokenKind::Name && NamesEqual(t.text, word);
 }
 
 // Words that can never be a plain field name in a condition: the operators of the grammar and
@@ -593,7 +551,7 @@ bool IsReservedWord(const Token& t) {
         "DISTINCT", "DISTINCTROW", "EXISTS",  "TRANSFORM", "PARAMETERS", "EXECUTE", "WITH"};
     if (t.kind != TokenKind::Name) return false;
     for (auto w : kWords)
-        if (EqualsIgnoreCase(t.text, w)) return true;
+        if (NamesEqual(t.text, w)) return true;
     return false;
 }
 
@@ -1309,7 +1267,7 @@ void SqlText(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         bool asDate = false;
         if (argc == 2) {
             auto kind = ValueText(argv[1], false);
-            asDate = kind && EqualsIgnoreCase(*kind, "date");
+            asDate = kind && NamesEqual(*kind, "date");
         }
         auto text = ValueText(argv[0], asDate);
         if (!text) return sqlite3_result_null(ctx);
@@ -1454,7 +1412,7 @@ class StatementReader {
 };
 
 bool StartsWithWord(std::string_view text, std::string_view word) {
-    if (text.size() < word.size() || !EqualsIgnoreCase(text.substr(0, word.size()), word))
+    if (text.size() < word.size() || !NamesEqual(text.substr(0, word.size()), word))
         return false;
     return text.size() == word.size() ||
            (!IsNameStartAt(text, word.size()) && !IsDigit(text[word.size()]));

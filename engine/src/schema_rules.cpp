@@ -4,7 +4,7 @@
 #include "engine/text932.h"
 #include "engine/types.h"
 
-namespace engine::detail {
+namespace engine {
 
 void CheckObjectName(const std::string& name) {
     if (name.empty() || name.front() == ' ') Throw(err::kInvalidName, name);
@@ -40,6 +40,8 @@ void CheckTableName(const std::string& name) {
     if (StartsWithIgnoringCase(name, "sqlite_") || NumberedName(name, "MSysIdx") || NumberedName(name, "MSysRename_"))
         Throw(err::kInvalidName, name);
 }
+
+namespace detail {
 
 void CheckFieldDefinition(const Field& f) {
     switch (f.Type()) {
@@ -133,4 +135,5 @@ TableInfo TableInfoOf(TableDef& t) {
     return info;
 }
 
-} // namespace engine::detail
+} // namespace detail
+} // namespace engine

@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "catalog.h"
+#include "engine/names.h"
 #include "engine/tabledef.h"
 
 namespace engine::detail {
 
-// 3125 for an empty name, one over 64 characters, one with a leading blank, a control
-// character, or one of Jet's forbidden characters . ! ` [ ].
-void CheckObjectName(const std::string& name);
-// CheckObjectName, and 3125 for the names the engine reserves: the catalog tables', "MSysIdx"
-// and "MSysRename_" followed by digits (the engine's SQLite indexes and a rename's passing
-// name) and names beginning with "sqlite_" (SQLite's own).
-void CheckTableName(const std::string& name);
+using engine::CheckObjectName;
+using engine::CheckTableName;
 // 3001 for a text size outside 1..255 or an unknown type; auto-increment only on Long.
 void CheckFieldDefinition(const Field& field);
 // Index name, member fields (1..10, present in the table), one primary key, at most 32.

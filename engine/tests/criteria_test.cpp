@@ -284,6 +284,34 @@ TEST_F(CriteriaDb, ExpressionsFollowJetArithmetic) {
     for (const auto& c : cases) EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
 }
 
+TEST_F(CriteriaDb, ADateJoinedAsTextReadsAsCStrWritesIt) {
+    struct Case {
+        const char* literal;
+        double ole;
+    };
+    const Case cases[] = {
+        {"1899/12/30", DateSerial(1899, 12, 30)},
+        {"1899/12/30 12:00:00", DateSerial(1899, 12, 30) + TimeSerial(12, 0, 0)},
+        {"1899/12/29", DateSerial(1899, 12, 29)},
+        {"1899/12/29 6:00:00", DateSerial(1899, 12, 29) - TimeSerial(6, 0, 0)},
+        {"1900/01/01 0:00:01", DateSerial(1900, 1, 1) + TimeSerial(0, 0, 1)},
+        {"2024/01/31", DateSerial(2024, 1, 31)},
+        {"9999/12/31 23:59:59", DateSerial(9999, 12, 31) + TimeSerial(23, 59, 59)},
+    };
+    const SqlCondition joined = TranslateCondition("Born & ''", Lookup);
+    for (const auto& c : cases) {
+        const std::string host = CStr(Variant::Date(c.ole));
+        EXPECT_EQ(Eval("#" + std::string(c.literal) + "# & ''"), host) << c.literal;
+        // A stored date joins the same way.
+        Stmt store = Prepare("UPDATE T SET Born = ? WHERE id = 1", {Variant::Double(c.ole)});
+        ASSERT_EQ(sqlite3_step(store.get()), SQLITE_DONE);
+        Stmt select = Prepare("SELECT " + joined.sql + " FROM T WHERE id = 1", joined.params);
+        ASSERT_EQ(sqlite3_step(select.get()), SQLITE_ROW);
+        EXPECT_EQ(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0)), host) << c.literal;
+    }
+    EXPECT_EQ(CStr(Variant::Date(0)), "0:00:00");
+}
+
 TEST(TranslateCondition, LiteralsBecomeTypedParameters) {
     SqlCondition c = TranslateCondition("FLD01= 5", Lookup);
     EXPECT_EQ(c.sql, "((\"FLD01\") = ?)");
