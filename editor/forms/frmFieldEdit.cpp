@@ -630,6 +630,17 @@ void frmFieldEdit::ReplaceAll() {
         platform::MsgBox(Q(fault.empty() ? std::string(kNotFound) : fault));
         return;
     }
+    // The grid shows the replaced values while the question is up, so the user sees what the
+    // answer keeps or undoes.
+    try {
+        rs.Requery();
+        owner_->ReloadShownRows();
+    } catch (const std::exception& e) {
+        RollBackTo(ws, level);
+        finish();
+        ShowUnexpectedError(e);
+        return;
+    }
     const int answer = platform::MsgBox(
         Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(replaced)) + "個の項目を置換しました。"),
         platform::vbOKCancel);

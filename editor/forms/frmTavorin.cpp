@@ -320,6 +320,12 @@ void frmTavorin::ConnectInputs() {
         box->installEventFilter(this);
         // Every edit counts, also those that come without a key (input method, paste).
         connect(box, &QLineEdit::textEdited, this, [this] { MarkCellEdited(); });
+        // A box the user is not in shows the beginning of its text, as one left does: a text
+        // set from the program puts the caret at its end, also when it equals the old text. A
+        // selection (a search hit) is left as it is.
+        connect(box, &QLineEdit::cursorPositionChanged, box, [box](int, int now) {
+            if (now != 0 && !box->hasFocus() && !box->hasSelectedText()) box->setCursorPosition(0);
+        });
     }
     for (QLineEdit* box : Text2) box->installEventFilter(this);
     for (int k = 0; k < 6; ++k) {

@@ -169,10 +169,13 @@ bool frmTavorin::eventFilter(QObject* watched, QEvent* event) {
         }
         // The box takes its own part of the change (caret, selection) first.
         static_cast<QObject*>(widget)->event(event);
-        if (event->type() == QEvent::FocusIn)
+        if (event->type() == QEvent::FocusIn) {
             OnFocusIn(widget);
-        else
+        } else {
+            // A box left shows the beginning of its text, not the end the caret was at.
+            if (auto* box = qobject_cast<QLineEdit*>(widget)) box->setCursorPosition(0);
             OnFocusOut(widget);
+        }
         return true;
     }
     case QEvent::KeyPress: {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FuncUtility.h"
@@ -68,19 +69,37 @@ std::string WorkBaseFolder() {
     return home + "/.local/state/tavorin";
 }
 
+namespace {
+
+bool NamesOpenFile(const std::string& path, int fd) {
+    struct stat held {}, named {};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
+} // namespace
+
+// The holder removes the lock file when it lets go, so a lock taken on a file that was removed
+// (or replaced) meanwhile is no lock: the file at the path must still be the one locked.
 std::unique_ptr<FolderLock> FolderLock::TryAcquire(const std::string& lockPath) {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) engine::Throw(75);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK) return nullptr;
-        engine::Throw(75);
+    for (;;) {
+        const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) engine::Throw(75);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) return nullptr;
+            engine::Throw(75);
+        }
+        if (NamesOpenFile(lockPath, fd)) return std::make_unique<FolderLock>(Private{}, fd, lockPath);
+        ::close(fd); // removed by its last holder between the open and the lock: try again
     }
-    return std::make_unique<FolderLock>(Private{}, fd, lockPath);
 }
 
 FolderLock::~FolderLock() {
+    // Removed while still locked, so that no one can take the lock on the file going away; a
+    // file put in its place by someone else is theirs.
+    if (NamesOpenFile(path_, fd_)) ::unlink(path_.c_str());
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
 }

@@ -630,7 +630,9 @@ TEST_F(MainWindowTest, ASecondInstanceLeavesTheLiveInstancesFolderAlone) {
     window->mnEnd_Click();
     window.reset();
     EXPECT_FALSE(fs::exists(Folder("MdbTempDir2")));
+    EXPECT_FALSE(fs::exists(Folder("MdbTempDir2") + ".lock")); // what the end made goes with it
     EXPECT_TRUE(fs::exists(Folder() + "/marker"));
+    EXPECT_TRUE(fs::exists(Folder() + ".lock")); // the live instance's
 
     // The first instance dies without ending: its folder stays until the next start.
     first.kill();

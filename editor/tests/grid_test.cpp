@@ -564,3 +564,47 @@ TEST_F(GridTest, TheRowBufferAddsAndRemovesRowsAndFollowsTheLastRow) {
 }
 
 } // namespace
+
+TEST_F(GridTest, ALongNameOrDescriptionShowsFromItsBeginningOnLoadAndAfterLeavingTheCell) {
+    const std::string longName = "顧客コード番号の長い名前テスト用フィールド名称その二"; // 60 bytes
+    const std::string longNote = "得意先を一意に識別するための番号で、請求書と納品書と見積書と注文請書と領収書のすべてに印字される";
+    MakeTable(path, "LONG", {{longName, dao::dbText, 10, 0, longNote}});
+    OpenTable(path, "LONG");
+    ASSERT_EQ(W().CurrentTable, "LONG");
+    QLineEdit* name = Cell(0, kName);
+    QLineEdit* note = Cell(0, kDescription);
+    ASSERT_EQ(name->text().toStdString(), longName);
+    ASSERT_EQ(note->text().toStdString(), longNote);
+    for (QLineEdit* cell : {name, note}) {
+        ASSERT_GT(cell->fontMetrics().horizontalAdvance(cell->text()), cell->width()) << "the text must overflow";
+        EXPECT_EQ(cell->cursorPosition(), 0) << cell->text().toStdString();
+    }
+    // Typed into and left, a cell shows its beginning again.
+    TypeInto(note, QString::fromStdString(longNote + "もの"));
+    EXPECT_NE(Focus(), note);
+    EXPECT_EQ(note->cursorPosition(), 0);
+    QTest::mouseClick(name, Qt::LeftButton);
+    QTest::keyClick(name, Qt::Key_End);
+    QTest::mouseClick(W().Text1[7], Qt::LeftButton);
+    EXPECT_EQ(name->cursorPosition(), 0);
+}
+
+TEST_F(GridTest, ANewTableNameTheEngineRefusesIsRefusedWhereItIsTypedNamingIt) {
+    const std::string tooLongToBuild(62, 'L'); // with the build suffix over 64 characters
+    for (const std::string& refused : {std::string("q[1"), std::string("a.b"), tooLongToBuild}) {
+        SCOPED_TRACE(refused);
+        prompts.Expect(QString::fromStdString("'" + refused + "' は正しい名前ではありません。名前に無効な文字や区切り記号"
+                                              "が含まれていないか、名前が長すぎないかを確認してください。"));
+        TypeInto(W().Text1[0], QString::fromStdString(refused));
+        EXPECT_EQ(prompts.Shown().size(), 1u);
+        EXPECT_EQ(Focus(), W().Text1[0]);
+        EXPECT_EQ(W().Text1[0]->text().toStdString(), refused);
+        EXPECT_EQ(W().CurrentTable, "T"); // the loaded layout stays
+        EXPECT_EQ(W().LastRow, 25);
+        prompts.Clear();
+    }
+    // A name the engine takes opens a new layout.
+    TypeInto(W().Text1[0], "q1");
+    EXPECT_EQ(W().CurrentTable, "q1");
+    EXPECT_TRUE(prompts.Shown().empty());
+}

@@ -278,8 +278,16 @@ TEST_F(SearchTest, ATypeReplacedInAllRowsTakesItsDefaultSizeUntilTheEndQuestionI
     Choose(fe->Combo2[5], 9); // dbText
 
     const QString question = "検索が終了しました｡ 4個の項目を置換しました。";
-    prompts.Expect(question, platform::vbCancel);
+    // While the question is up the grid shows what OK would keep.
+    bool looked = false;
+    prompts.Expect(question, platform::vbCancel, [&] {
+        looked = true;
+        EXPECT_EQ(W().Combo2[0]->currentText(), "dbText");
+        EXPECT_EQ(Cell(0, kSize)->text(), "  50");
+        EXPECT_EQ(W().Combo2[5]->currentText(), "dbText"); // QTY, row 6
+    });
     Press(fe, kTypeReplaceAll);
+    EXPECT_TRUE(looked);
     EXPECT_EQ(prompts.Shown().back().style & 0xF, platform::vbOKCancel);
     EXPECT_EQ(WorkRows(), before);
     EXPECT_EQ(W().Combo2[0]->currentText(), "dbLong");

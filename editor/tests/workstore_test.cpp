@@ -217,6 +217,17 @@ TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
     }
     EXPECT_EQ(ClaimWorkFolder(base), first);
     ReleaseWorkFolder();
+    // Every lock let go took its file with it.
+    EXPECT_TRUE(fs::is_empty(base));
+
+    // A lock whose file was removed under it is no lock: the next claim makes a new file.
+    {
+        auto stale = FolderLock::TryAcquire(base + "/MdbTempDir.lock");
+        ASSERT_NE(stale, nullptr);
+        fs::remove(base + "/MdbTempDir.lock");
+        auto fresh = FolderLock::TryAcquire(base + "/MdbTempDir.lock");
+        ASSERT_NE(fresh, nullptr);
+    }
 }
 
 } // namespace

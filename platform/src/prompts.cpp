@@ -2,6 +2,9 @@
 #include "platform/prompts.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QMessageBox>
 #include <QPushButton>
 #include <vector>
@@ -72,6 +75,18 @@ int CloseAnswerOf(int style) {
     }
 }
 
+// A window manager shortens a caption wider than its window (「Ta...rin」): the box is made at
+// least as wide as its caption in a bold title font, beside the title bar's icon and buttons.
+void KeepCaptionWhole(QMessageBox& box) {
+    constexpr int kTitleBarRoom = 160;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 } // namespace
 
 Prompts& CurrentPrompts() {
@@ -103,6 +118,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     QMessageBox box(IconOf(style), title, shown, QMessageBox::NoButton,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    KeepCaptionWhole(box);
     const std::vector<ButtonDef> defs = ButtonsOf(style);
     std::vector<QPushButton*> buttons;
     for (const ButtonDef& def : defs)

@@ -27,11 +27,15 @@ std::vector<int> AnswersOf(int style) {
 } // namespace
 
 void ScriptedPrompts::Expect(const QString& text, int answer) {
-    queue_.push_back({text, answer});
+    queue_.push_back({text, answer, {}});
+}
+
+void ScriptedPrompts::Expect(const QString& text, int answer, std::function<void()> whileShown) {
+    queue_.push_back({text, answer, std::move(whileShown)});
 }
 
 void ScriptedPrompts::ExpectAny(int answer) {
-    queue_.push_back({std::nullopt, answer});
+    queue_.push_back({std::nullopt, answer, {}});
 }
 
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
@@ -42,6 +46,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
     } else {
         const Expectation expected = queue_.front();
         queue_.pop_front();
+        if (expected.whileShown) expected.whileShown();
         if (expected.text && *expected.text != text) {
             unexpected_ << QStringLiteral("expected: ") + *expected.text +
                                QStringLiteral("\nshown: ") + text;

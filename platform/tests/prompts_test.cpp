@@ -87,6 +87,23 @@ TEST(QtPrompts, EachButtonSetShowsJapaneseCaptionsAndAnswersWithTheHostCode) {
     }
 }
 
+TEST(QtPrompts, ANarrowBoxIsWideEnoughForItsWholeCaption) {
+    for (const char* title : {"Tavorin", "Vespen", "Tavorin - データ移入の確認"}) {
+        int width = 0, captionWidth = 0;
+        OnNextModal([&](QWidget* w) {
+            QFont bold = w->font();
+            bold.setBold(true);
+            captionWidth = QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(title));
+            width = w->width();
+            w->close();
+        });
+        QtPrompts prompts;
+        prompts.MsgBox("済", vbOKOnly, QString::fromUtf8(title));
+        // Room beside the caption for the title bar's icon and its three buttons.
+        EXPECT_GE(width, captionWidth + 3 * 32 + 24) << title;
+    }
+}
+
 TEST(QtPrompts, FirstButtonIsDefaultUnlessTheStyleNamesAnother) {
     struct Case {
         int style;

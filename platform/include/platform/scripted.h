@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,8 @@ class ScriptedPrompts : public Prompts {
 public:
     // Expects a message whose text equals text exactly, answered with answer.
     void Expect(const QString& text, int answer = vbOK);
+    // The same, running whileShown as the message is shown (to look at the windows behind it).
+    void Expect(const QString& text, int answer, std::function<void()> whileShown);
     // Expects any message, answered with answer.
     void ExpectAny(int answer = vbOK);
     int MsgBox(const QString& text, int style, const QString& title) override;
@@ -43,6 +46,7 @@ private:
     struct Expectation {
         std::optional<QString> text;
         int answer;
+        std::function<void()> whileShown;
     };
     std::deque<Expectation> queue_;
     std::vector<ShownMessage> shown_;
