@@ -12,6 +12,7 @@
 #include "engine/error.h"
 #include "engine/jet4_writer.h"
 #include "engine/workspace.h"
+#include "jet4check/checker.h"
 #include "jet_test_support.h"
 #include "shared_test_data.h"
 #include "test_support.h"
@@ -140,6 +141,8 @@ TEST(Jet4Writer, EveryGenuineFileReadsBackEqualThroughTheEngineAndMdbtools) {
         std::string source = jettest::JetFile(name);
         std::string written = WriteCopy(source, dir.File(name));
         EXPECT_EQ(DescribeFile(written), DescribeFile(source));
+        auto check = engine::detail::jet4check::CheckJet4File(written);
+        EXPECT_TRUE(check.Ok()) << check.Text();
         std::string errors;
         std::string got = MdbtoolsView(written, errors);
         EXPECT_EQ(errors, "");
@@ -248,6 +251,8 @@ TEST(Jet4Writer, EveryTypeIndexKindAndLongValueRoundTripsThroughTheThreeReaders)
     EXPECT_EQ(back, source);
     EXPECT_NE(back.find("終"), std::string::npos);
     EXPECT_NE(back.find("property Description=すべての型の表"), std::string::npos);
+    auto check = engine::detail::jet4check::CheckJet4File(written);
+    EXPECT_TRUE(check.Ok()) << check.Text();
     std::string errors;
     std::string view = MdbtoolsView(written, errors);
     EXPECT_EQ(errors, "");
@@ -259,6 +264,35 @@ TEST(Jet4Writer, EveryTypeIndexKindAndLongValueRoundTripsThroughTheThreeReaders)
         EXPECT_EQ(rerr, "");
         EXPECT_NE(r.find("\"rowCount\":1000"), std::string::npos);
     }
+}
+
+TEST(Jet4Writer, KeysOfEveryIndexOfEveryGenuineJet4FileEqualTheGenuineLeafEntries) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    TempDir dir;
+    size_t compared = 0;
+    for (const char* name : jettest::kJetFiles) {
+        std::string source = jettest::JetFile(name);
+        if (jettest::ReadWhole(source).substr(0x14, 1) != std::string(1, '\x01')) continue; // Jet 3
+        SCOPED_TRACE(name);
+        std::string written = WriteCopy(source, dir.File(name));
+        auto mine = engine::detail::jet4check::ReadIndexKeys(written);
+        for (const auto& genuine : engine::detail::jet4check::ReadIndexKeys(source)) {
+            if (genuine.table.rfind("MSys", 0) == 0) continue; // the catalog's rows differ by design
+            if (genuine.foreignKeyOnly) continue;               // relationships are not kept
+            SCOPED_TRACE(genuine.table + " " + genuine.signature);
+            const engine::detail::jet4check::IndexKeys* match = nullptr;
+            for (const auto& m : mine)
+                if (m.table == genuine.table && m.signature == genuine.signature &&
+                    (m.flags & 0x02) == (genuine.flags & 0x02))
+                    match = &m;
+            ASSERT_NE(match, nullptr);
+            EXPECT_EQ(match->keys, genuine.keys);
+            ++compared;
+        }
+    }
+    // The user tables of the four genuine Jet 4 files have this many physical indexes.
+    EXPECT_GE(compared, 20u);
+    std::printf("compared the keys of %zu genuine indexes\n", compared);
 }
 
 TEST(Jet4Writer, WhatTheFormatCannotHoldFailsAndLeavesNoFile) {
