@@ -113,11 +113,16 @@ std::string LongField(uint32_t length, uint8_t kind, uint32_t page, uint8_t row)
     return f;
 }
 
-// The bytes a value of a variable or long column holds (text as UTF-16LE).
-std::string VariableBytes(const Column& c, const Variant& v, const std::string& table) {
-    if (c.type == kText || c.type == kMemo)
-        return Utf16LeBytes(ToUtf16(CStr(v), table + "." + c.name));
-    return v.IsString() ? v.StringValue() : CStr(v);
+// The bytes a value of a variable or long column holds (text as UTF-16LE), into out.
+void VariableBytes(const Column& c, const Variant& v, const std::string& table, std::string& out) {
+    out.clear();
+    if (c.type == kText || c.type == kMemo) {
+        if (v.IsString()) AppendUtf16Le(v.StringValue(), c.name, out);
+        else AppendUtf16Le(CStr(v), table + "." + c.name, out);
+        return;
+    }
+    if (v.IsString()) out.assign(v.StringValue());
+    else out = CStr(v);
 }
 
 void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
@@ -319,15 +324,20 @@ IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> le
 
 } // namespace
 
-std::u16string ToUtf16(const std::string& s, const std::string& what) {
-    std::u16string out;
-    out.reserve(s.size());
+namespace {
+// Decodes UTF-8, handing each UTF-16 code unit to put; a malformed sequence fails the write.
+template <class Put>
+void DecodeUtf8(std::string_view s, const std::string& what, Put&& put) {
     for (size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            put(static_cast<char16_t>(c));
+            ++i;
+            continue;
+        }
         uint32_t cp;
         size_t n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
+        if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
         else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
         else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
         else Fail(what + " のテキストが UTF-8 として正しくありません");
@@ -340,13 +350,27 @@ std::u16string ToUtf16(const std::string& s, const std::string& what) {
         i += n;
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 | (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 | (cp & 0x3FF)));
+            put(static_cast<char16_t>(0xD800 | (cp >> 10)));
+            put(static_cast<char16_t>(0xDC00 | (cp & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            put(static_cast<char16_t>(cp));
         }
     }
+}
+} // namespace
+
+std::u16string ToUtf16(const std::string& s, const std::string& what) {
+    std::u16string out;
+    out.reserve(s.size());
+    DecodeUtf8(s, what, [&](char16_t c) { out.push_back(c); });
     return out;
+}
+
+void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& out) {
+    DecodeUtf8(utf8, what, [&](char16_t c) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    });
 }
 
 std::string Utf16LeBytes(const std::u16string& text) {
@@ -395,7 +419,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
         for (size_t i = 0; i < cols.size(); ++i) {
             varData[i].clear();
             if (cols[i].variable && !values[i].IsNull() && !values[i].IsEmpty()) {
-                varData[i] = VariableBytes(cols[i], values[i], table.name);
+                VariableBytes(cols[i], values[i], table.name, varData[i]);
                 if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF : varData[i].size() > cols[i].length)
                     Fail(table.name + "." + cols[i].name + " の値が列の長さを超えます");
             }

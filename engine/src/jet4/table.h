@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/variant.h"
@@ -82,6 +83,8 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
 
 // UTF-8 to UTF-16 code units; a malformed sequence fails the write.
 std::u16string ToUtf16(const std::string& utf8, const std::string& what);
+// Appends UTF-8 text as UTF-16LE bytes; a malformed sequence fails the write naming what.
+void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& out);
 // UTF-16LE bytes of text.
 std::string Utf16LeBytes(const std::u16string& text);
 
