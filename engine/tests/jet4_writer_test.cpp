@@ -253,6 +253,12 @@ TEST(Jet4Writer, EveryTypeIndexKindAndLongValueRoundTripsThroughTheThreeReaders)
     EXPECT_NE(back.find("property Description=すべての型の表"), std::string::npos);
     auto check = engine::detail::jet4check::CheckJet4File(written);
     EXPECT_TRUE(check.Ok()) << check.Text();
+    // The file gets the permissions of any new file, not those of a private temporary one.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(written.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     std::string errors;
     std::string view = MdbtoolsView(written, errors);
     EXPECT_EQ(errors, "");

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -52,6 +53,10 @@ void PageFile::Write(uint32_t page, const std::string& bytes) {
 }
 
 void PageFile::Commit() {
+    // mkstemp made the file for its owner alone: give it the mode a newly created file gets.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) Fail(temp_ + " (" + SystemReason() + ")");
     if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(kPageSize)) != 0 ||
         ::fsync(fd_) != 0)
         Fail(temp_ + " (" + SystemReason() + ")");
