@@ -118,19 +118,22 @@ int main(int argc, char** argv) {
         std::string source = (dir / "source.mdb").string();
         fs::remove(source);
         Fill(source, n);
-        std::vector<double> jet, native;
+        std::vector<double> jet, native, jetCpu, nativeCpu;
         double jetPeak = 0, nativePeak = 0;
         for (int run = 0; run < 3; ++run) {
             Figures a = Measure([&] { return JetWrite(source, (dir / "out.mdb").string()); });
             Figures b = Measure([&] { return NativeCopy(source, (dir / "copy.mdb").string()); });
             jet.push_back(a.seconds);
             native.push_back(b.seconds);
+            jetCpu.push_back(a.cpuSeconds);
+            nativeCpu.push_back(b.cpuSeconds);
             jetPeak = std::max(jetPeak, a.peakMb);
             nativePeak = std::max(nativePeak, b.peakMb);
         }
         std::printf("jet_write %ld: %.2f s (file %.1f MB)\n", n, Median(jet),
                     static_cast<double>(fs::file_size(dir / "out.mdb")) / 1e6);
         std::printf("native copy %ld: %.2f s\n", n, Median(native));
+        std::printf("processor time %ld: jet_write %.2f s, native copy %.2f s\n", n, Median(jetCpu), Median(nativeCpu));
         std::printf("ratio jet_write %ld: %.2f\n", n, Median(jet) / Median(native));
         std::printf("peak memory MB: %.1f (native copy %.1f)\n", jetPeak, nativePeak);
     }

@@ -272,6 +272,45 @@ TEST(Jet4Writer, EveryTypeIndexKindAndLongValueRoundTripsThroughTheThreeReaders)
     }
 }
 
+TEST(Jet4Writer, ATableOf255FieldsTakesDefinitionContinuationPagesAndReadsBackEqual) {
+    TempDir dir;
+    std::string native = dir.File("wide.mdb");
+    {
+        auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
+        auto td = db->CreateTableDef("二百五十五列");
+        const int types[] = {dao::dbLong, dao::dbText, dao::dbBoolean, dao::dbDouble, dao::dbMemo};
+        for (int i = 0; i < 255; ++i) AddField(td, "フィールド番号" + std::to_string(i), types[i % 5], types[i % 5] == dao::dbText ? 10 : 0);
+        db->TableDefs().Append(td);
+        AddIndex(db->TableDefs().Item("二百五十五列"), "索引", {"フィールド番号0", "-フィールド番号1"});
+        auto rs = db->OpenRecordset("二百五十五列", engine::RecordsetType::Dynaset);
+        for (int r = 0; r < 3; ++r) {
+            rs->AddNew();
+            for (int i = 0; i < 255; i += 5) {
+                rs->SetValue(static_cast<size_t>(i), engine::Variant::Long(r * 1000 + i));
+                rs->SetValue(static_cast<size_t>(i + 1), engine::Variant("値" + std::to_string(r)));
+                rs->SetValue(static_cast<size_t>(i + 2), engine::Variant::Boolean(r % 2));
+                rs->SetValue(static_cast<size_t>(i + 4), engine::Variant(std::string(static_cast<size_t>(r + 1) * 30, 'm')));
+            }
+            rs->Update();
+        }
+        rs->Close();
+        db->Close();
+    }
+    std::string written = WriteCopy(native, dir.File("written.mdb"));
+    // The definition (6,375 bytes of columns alone) runs over a continuation page.
+    std::string image = jettest::ReadWhole(written);
+    int continued = 0;
+    for (size_t n = 6; n * 4096 < image.size(); ++n)
+        if (image[n * 4096] == 0x02 && image[n * 4096 + 4] != 0) ++continued;
+    EXPECT_GE(continued, 1);
+    EXPECT_EQ(DescribeFile(written), DescribeFile(native));
+    auto check = engine::detail::jet4check::CheckJet4File(written);
+    EXPECT_TRUE(check.Ok()) << check.Text();
+    std::string errors;
+    MdbtoolsView(written, errors);
+    EXPECT_EQ(errors, "");
+}
+
 TEST(Jet4Writer, KeysOfEveryIndexOfEveryGenuineJet4FileEqualTheGenuineLeafEntries) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;

@@ -367,10 +367,15 @@ std::u16string ToUtf16(const std::string& s, const std::string& what) {
 }
 
 void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& out) {
+    // At most one code unit per byte of UTF-8: room for all of them first, then cut to size.
+    size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    char* p = out.data() + at;
     DecodeUtf8(utf8, what, [&](char16_t c) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
+        *p++ = static_cast<char>(c & 0xFF);
+        *p++ = static_cast<char>(c >> 8);
     });
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 std::string Utf16LeBytes(const std::u16string& text) {
