@@ -311,6 +311,53 @@ TEST(Jet4Writer, ATableOf255FieldsTakesDefinitionContinuationPagesAndReadsBackEq
     EXPECT_EQ(errors, "");
 }
 
+TEST(Jet4Writer, ATableOf100000RecordsWithIndexesThreeLevelsDeepAndMegabyteMemosRoundTrips) {
+    TempDir dir;
+    std::string native = dir.File("large.mdb");
+    {
+        auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
+        auto td = db->CreateTableDef("大きい表");
+        AddField(td, "番号", dao::dbLong)->SetAttributes(dao::dbAutoIncrField);
+        AddField(td, "名前", dao::dbText, 50);
+        AddField(td, "メモ", dao::dbMemo);
+        AddField(td, "値", dao::dbDouble);
+        db->TableDefs().Append(td);
+        auto stored = db->TableDefs().Item("大きい表");
+        AddIndex(stored, "主キー", {"番号"}, true);
+        AddIndex(stored, "名前順", {"名前", "-値"});
+        Ws().BeginTrans();
+        auto rs = db->OpenRecordset("大きい表", engine::RecordsetType::Dynaset);
+        for (int i = 0; i < 100000; ++i) {
+            rs->AddNew();
+            rs->SetValue("名前", engine::Variant("名前" + std::to_string(i * 7919 % 100000) + "ｶﾅ漢字"));
+            if (i % 25000 == 0) rs->SetValue("メモ", engine::Variant(std::string(1 << 20, 'z') + "終"));
+            else if (i % 10 == 0) rs->SetValue("メモ", engine::Variant("短い"));
+            rs->SetValue("値", engine::Variant::Double(i * 0.5));
+            rs->Update();
+        }
+        rs->Close();
+        Ws().CommitTrans();
+        db->Close();
+    }
+    std::string written = WriteCopy(native, dir.File("written.mdb"));
+    // Some index has node pages whose children are node pages: three levels or more.
+    std::string image = jettest::ReadWhole(written);
+    bool deep = false;
+    for (size_t n = 6; n * 4096 < image.size() && !deep; ++n) {
+        if (image[n * 4096] != 0x03) continue;
+        uint32_t tail = 0;
+        for (int i = 0; i < 4; ++i) tail |= uint32_t(static_cast<unsigned char>(image[n * 4096 + 20 + static_cast<size_t>(i)])) << (8 * i);
+        deep = image[size_t(tail) * 4096] == 0x03;
+    }
+    EXPECT_TRUE(deep);
+    EXPECT_EQ(DescribeFile(written), DescribeFile(native));
+    auto check = engine::detail::jet4check::CheckJet4File(written);
+    EXPECT_TRUE(check.Ok()) << check.Text();
+    std::string errors;
+    MdbtoolsView(written, errors);
+    EXPECT_EQ(errors, "");
+}
+
 TEST(Jet4Writer, KeysOfEveryIndexOfEveryGenuineJet4FileEqualTheGenuineLeafEntries) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
