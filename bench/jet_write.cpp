@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
         }
         std::printf("jet_write %ld: %.2f s (file %.1f MB)\n", n, Median(jet),
                     static_cast<double>(fs::file_size(dir / "out.mdb")) / 1e6);
-        std::printf("native copy %ld: %.2f s\n", n, Median(native));
+        std::printf("native copy %ld: %.2f s (file %.1f MB)\n", n, Median(native),
+                    static_cast<double>(fs::file_size(dir / "copy.mdb")) / 1e6);
         std::printf("processor time %ld: jet_write %.2f s, native copy %.2f s\n", n, Median(jetCpu), Median(nativeCpu));
         std::printf("ratio jet_write %ld: %.2f\n", n, Median(jet) / Median(native));
         std::printf("peak memory MB: %.1f (native copy %.1f)\n", jetPeak, nativePeak);

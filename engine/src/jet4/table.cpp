@@ -182,15 +182,19 @@ struct Encoder {
     size_t varCount = 0;
 
     // The record's bytes; long values stay inline only when inlineLongs allows.
-    std::string Encode(const std::vector<Variant>& values, bool inlineLongs,
-                       std::vector<std::string>* varData) {
+    // The buffers of one record, kept from record to record.
+    std::string mask;
+    std::vector<uint16_t> varOffsets;
+
+    void Encode(const std::vector<Variant>& values, bool inlineLongs, std::vector<std::string>* varData,
+                std::string& row) {
         const auto& cols = table.columns;
-        std::string row;
+        row.clear();
         Append16(row, static_cast<uint32_t>(cols.size()));
         row.append(fixedEnd, '\0');
-        std::string mask((cols.size() + 7) / 8, '\0');
+        mask.assign((cols.size() + 7) / 8, '\0');
         auto present = [&](size_t i) { mask[i / 8] = static_cast<char>(mask[i / 8] | (1 << (i % 8))); };
-        std::vector<uint16_t> varOffsets(varCount, 0);
+        varOffsets.assign(varCount, 0);
         for (size_t i = 0; i < cols.size(); ++i) {
             const Column& c = cols[i];
             const Variant& v = values[i];
@@ -228,7 +232,6 @@ struct Encoder {
             Append16(row, static_cast<uint32_t>(varCount));
         }
         row += mask;
-        return row;
     }
 
     // Size of the record with every long value out of line, before anything is written.
@@ -408,7 +411,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
     const auto& cols = table.columns;
     RowPages data(file, tdefPage, false);
     std::vector<std::unique_ptr<RowPages>> longPages(cols.size());
-    Encoder enc{table, longPages};
+    Encoder enc{table, longPages, 0, 0, {}, {}};
     for (size_t i = 0; i < cols.size(); ++i) {
         if (cols[i].variable) ++enc.varCount;
         else if (cols[i].type != kBool) enc.fixedEnd = std::max<size_t>(enc.fixedEnd, cols[i].fixedOffset + cols[i].length);
@@ -419,6 +422,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
 
     std::vector<Variant> values(cols.size());
     std::vector<std::string> varData(cols.size());
+    std::string row;
     uint32_t count = 0;
     while (source(values)) {
         for (size_t i = 0; i < cols.size(); ++i) {
@@ -437,7 +441,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
             if (IsLongType(cols[i].type) && !values[i].IsNull() && !values[i].IsEmpty() &&
                 varData[i].size() <= kMaxInlineLong)
                 withInline += varData[i].size();
-        std::string row = enc.Encode(values, withInline <= kMaxRow, &varData);
+        enc.Encode(values, withInline <= kMaxRow, &varData, row);
         auto [page, rowNumber] = data.Add(row);
         ++count;
         for (auto& ix : indexes) {
