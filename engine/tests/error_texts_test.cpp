@@ -32,7 +32,8 @@ std::map<long, std::string> RaisedNumbers() {
     std::map<long, std::string> raised;
     const std::regex named(R"(err::(k\w+))"), literal(R"(Throw\((\d+))"), local(R"(constexpr long k\w+ = (\d+);)");
     for (const char* folder : {"src", "jetread", "include/engine"}) {
-        for (const auto& entry : fs::directory_iterator(root / folder)) {
+        for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+            if (!entry.is_regular_file()) continue; // the folders of the Jet 4 writer and checker
             const std::string text = ReadSource(entry.path());
             const std::string file = entry.path().filename().string();
             for (std::sregex_iterator it(text.begin(), text.end(), named), end; it != end; ++it) {

@@ -1,0 +1,38 @@
+// The system tables the Jet engine keeps in every file (MSysObjects, MSysACEs, MSysQueries,
+// MSysRelationships), their definitions and rows, and the header page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet4/table.h"
+
+namespace engine::detail::jet4 {
+
+// Page numbers of the system tables' definitions, where readers look for them.
+constexpr uint32_t kObjectsPage = 2;
+constexpr uint32_t kAcesPage = 3;
+constexpr uint32_t kQueriesPage = 4;
+constexpr uint32_t kRelationshipsPage = 5;
+
+struct UserTableEntry {
+    std::string name;
+    uint32_t tdefPage = 0;
+    std::string properties; // MSysObjects.LvProp ("" for none)
+};
+
+Table ObjectsTable();
+Table AcesTable();
+Table QueriesTable();
+Table RelationshipsTable();
+
+// The rows of MSysObjects and MSysACEs for a file holding the given user tables.
+std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now);
+std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables);
+
+// Page 0 (the masked header) and page 1 (the map of free pages) of a file of pageCount pages.
+std::string HeaderPage(double created);
+std::string GlobalMapPage(uint32_t pageCount);
+
+} // namespace engine::detail::jet4

@@ -1,0 +1,72 @@
+#include "jet4/page_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/error.h"
+
+namespace engine::detail::jet4 {
+
+void Fail(const std::string& what) {
+    throw Error(err::kOperationNotSupported, "Jet 4 ファイルに書き込めません: " + what);
+}
+
+namespace {
+std::string SystemReason() { return std::strerror(errno); }
+} // namespace
+
+PageFile::PageFile(const std::string& target) : target_(target) {
+    std::vector<char> name(target.begin(), target.end());
+    const char suffix[] = ".tmp-XXXXXX";
+    name.insert(name.end(), suffix, suffix + sizeof suffix);
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) Fail(target + " の一時ファイルを作れません (" + SystemReason() + ")");
+    temp_ = name.data();
+}
+
+PageFile::~PageFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+uint32_t PageFile::Allocate() {
+    if (uint64_t(pages_ + 1) * kPageSize > kMaxFileBytes) Fail("ファイルが 2 GB を超えます");
+    return pages_++;
+}
+
+void PageFile::Write(uint32_t page, const std::string& bytes) {
+    if (bytes.size() != kPageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
+    off_t at = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail(temp_ + " (" + SystemReason() + ")");
+        done += static_cast<size_t>(n);
+    }
+}
+
+void PageFile::Commit() {
+    // mkstemp made the file for its owner alone: give it the mode a newly created file gets.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) Fail(temp_ + " (" + SystemReason() + ")");
+    if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(kPageSize)) != 0 ||
+        ::fsync(fd_) != 0)
+        Fail(temp_ + " (" + SystemReason() + ")");
+    if (::close(fd_) != 0) {
+        fd_ = -1;
+        Fail(temp_ + " (" + SystemReason() + ")");
+    }
+    fd_ = -1;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(target_ + " (" + SystemReason() + ")");
+    committed_ = true;
+}
+
+} // namespace engine::detail::jet4

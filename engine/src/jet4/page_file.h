@@ -1,0 +1,41 @@
+// The file a Jet 4 writer fills: pages handed out in order and written at their place, into a
+// temporary file beside the target that Commit renames onto it. Until Commit succeeds the
+// destructor removes the temporary file, so a failed write leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine::detail::jet4 {
+
+constexpr size_t kPageSize = 4096;
+// The format addresses pages with 32-bit numbers but Jet opens no file over 2 GB.
+constexpr uint64_t kMaxFileBytes = 2ull * 1024 * 1024 * 1024;
+
+class PageFile {
+public:
+    explicit PageFile(const std::string& target);
+    ~PageFile();
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    // A new page number at the end of the file (2 GB at most).
+    uint32_t Allocate();
+    uint32_t PageCount() const { return pages_; }
+    // Writes a whole page (exactly kPageSize bytes) at its place.
+    void Write(uint32_t page, const std::string& bytes);
+    // Flushes the file to disk and renames it onto the target.
+    void Commit();
+
+private:
+    std::string target_;
+    std::string temp_;
+    int fd_ = -1;
+    uint32_t pages_ = 0;
+    bool committed_ = false;
+};
+
+// The writer's failures: one message naming what could not be written.
+[[noreturn]] void Fail(const std::string& what);
+
+} // namespace engine::detail::jet4

@@ -1,0 +1,40 @@
+// A checker of Jet 4 files, written apart from the writer so that it does not share the
+// writer's mistakes: it reads the pages itself and reports every inconsistency it finds.
+//
+// Checked: page kinds and owners (each page owned once), the usage maps of every table, index
+// and long-value column against the pages that carry their owner, the global map against the
+// pages in use, row geometry (offsets, column counts, variable-column offsets, null masks),
+// long-value references and chains, every index tree (page kinds, order of entries within and
+// across pages, links both ways, node entries equal to their child's last entry, every record
+// indexed once, IgnoreNulls), unique indexes without duplicates, row counts, and the catalog
+// (a MSysObjects row and permissions for every table definition).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace engine::detail::jet4check {
+
+struct Report {
+    std::vector<std::string> problems;
+    bool Ok() const { return problems.empty(); }
+    std::string Text() const;
+};
+
+Report CheckJet4File(const std::string& path);
+
+// The leaf entries of one physical index of a table, keys without their record pointers, in
+// index order: for comparing the keys of two files.
+struct IndexKeys {
+    std::string table;
+    std::string signature; // the indexed columns by name, "-" before a descending one
+    uint8_t flags = 0;
+    bool foreignKeyOnly = false; // backs only relationships' indexes
+    std::vector<std::string> keys;
+};
+
+// Throws std::runtime_error when the file cannot be read as a Jet 4 file.
+std::vector<IndexKeys> ReadIndexKeys(const std::string& path);
+
+} // namespace engine::detail::jet4check
