@@ -1,20 +1,12 @@
 // The print command line run as a program with no display: every table of a file into one PDF,
 // one table, and each way it can fail with its message and status.
-#include <QProcess>
-#include <QProcessEnvironment>
-
 #include "pdf_tools.h"
+#include "program_run.h"
 #include "window_fixture.h"
 
 using namespace tavorintest;
 
 namespace {
-
-struct ProgramRun {
-    int status;
-    QString out;
-    QString err;
-};
 
 class PrintCommandTest : public ::testing::Test {
   protected:
@@ -25,21 +17,7 @@ class PrintCommandTest : public ::testing::Test {
         MakeTable(db, "B", TextFields({"CODE", "NAME"}), {{"PK_B", true, true, {{"CODE", false}}}});
     }
 
-    // Runs the program without a display.
-    ProgramRun Tavorin(const QStringList& arguments) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TAVORIN_EXE),
-                      QStringList{QStringLiteral("--workdir"), QString::fromStdString(work.Path())} + arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    ProgramRun Tavorin(const QStringList& arguments) { return RunTavorin(work.Path(), arguments); }
 
     TempDir work, data;
     std::string db = data.File("shop.mdb");

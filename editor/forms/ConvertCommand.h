@@ -1,0 +1,17 @@
+// The convert command line: `tavorin --convert IN.mdb OUT.mdb --format jet4|native` writes the
+// database IN (native or genuine Jet, any version the engine reads) as a new file OUT, either a
+// genuine Jet 4 database or the program's own file, with no window shown. Messages go to err.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace tavorin {
+
+enum class ConvertFormat { Jet4, Native };
+
+// Returns the exit status: 0 when OUT was written, else 1 after a message on err. OUT must not
+// exist and must not be IN; a failure leaves no file at OUT.
+int RunConvertCommand(const std::string& in, const std::string& out, ConvertFormat format, std::ostream& err);
+
+} // namespace tavorin
