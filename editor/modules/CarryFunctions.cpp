@@ -97,9 +97,11 @@ CarryFunctions::CarryFunctions(sqlite3* db) : db_(db) {
         {kHitFunction, 1, SQLITE_UTF8, &CarryFunctions::Hit},
         {kSameFunction, -1, SQLITE_UTF8, &CarryFunctions::Same},
     };
+    // Every function counts, numbers or fails the running statement: only the program's own
+    // statements may call them, never a view, trigger, check or index stored in a user's file.
     for (const Function& f : functions) {
-        if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags, this, f.call, nullptr, nullptr, nullptr) !=
-            SQLITE_OK)
+        if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags | SQLITE_DIRECTONLY, this, f.call, nullptr,
+                                       nullptr, nullptr) != SQLITE_OK)
             engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db_));
     }
 }

@@ -364,7 +364,7 @@ void HideToolFrame(ToolbarWindow& window) {
 
 void ShowUnexpectedError(const std::exception& e) {
     std::string text;
-    if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
+    if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
         text =
             "Error; " + std::to_string(engineError->Number()) + "\r" + engineError->Description();
     else

@@ -2,6 +2,7 @@
 // list and the command line's file and table.
 #include <QGroupBox>
 
+#include "crafted_files.h"
 #include "modules/FuncUtility.h"
 #include "window_fixture.h"
 
@@ -208,6 +209,37 @@ TEST_F(OpenTest, AFileTheEngineCannotReadKeepsThePreviousFileAndLayout) {
     EXPECT_EQ(W().TableList.size(), 1u);
     EXPECT_EQ(W().CurrentTable, "T");
     EXPECT_EQ(WorkRows().size(), 2u);
+}
+
+// Files another program changed: refused with the engine's reason, reading none of an endless
+// catalog, and the previous file stays.
+TEST_F(OpenTest, CraftedFilesAreRefusedWithTheReasonAndThePreviousFileStays) {
+    const std::string good = data.File("good.mdb");
+    MakeTable(good, "T", TextFields({"A", "B"}));
+    OpenTable(good, "T");
+    craftedfiles::RowCounter counter;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"mark.mdb", "UPDATE MSysDatabase SET Value = 'other' WHERE Key = 'Format'"},
+        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " + craftedfiles::kEndless +
+                            "SELECT 'T' || i AS Name, 1 AS NextAutoNumber FROM n WHERE test_row()"},
+    };
+    for (const auto& [name, sql] : cases) {
+        SCOPED_TRACE(name);
+        const std::string bad = data.File(name);
+        craftedfiles::MakeCraftedFile(bad, sql);
+        craftedfiles::RowsRead() = 0;
+        prompts.ExpectAny();
+        OpenFile(bad);
+        ASSERT_EQ(prompts.Shown().size(), 1u);
+        const QString text = prompts.Shown()[0].text;
+        EXPECT_TRUE(text.startsWith(QString::fromStdString("Error; 3343\rデータベース形式 '" + bad + "' を認識できません。 (")))
+            << text.toStdString();
+        EXPECT_EQ(craftedfiles::RowsRead(), 0);
+        EXPECT_EQ(CurrentFile.FullPath, good);
+        EXPECT_EQ(W().TableList.size(), 1u);
+        EXPECT_EQ(W().CurrentTable, "T");
+        prompts.Clear();
+    }
 }
 
 TEST_F(OpenTest, CancellingTheDialogKeepsFileTableAndChangedLayout) {

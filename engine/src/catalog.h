@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/types.h"
 #include "engine/variant.h"
 
 namespace engine::detail {
@@ -59,5 +60,23 @@ struct TableInfo {
 
 using engine::FoldName;
 using engine::NamesEqual;
+
+// What a catalog may hold: Jet's limits. The catalog is read within them, so a crafted file
+// cannot make the engine read without end; a catalog beyond them is a damaged file (3343).
+namespace catalog_limits {
+constexpr int kMaxTables = 32768; // Jet's objects per database
+constexpr int kMaxColumns = limits::kMaxFields;           // per table
+constexpr int kMaxIndexes = limits::kMaxIndexes;          // per table
+constexpr int kMaxIndexColumns = limits::kMaxIndexFields; // per index
+// Jet sets no number; the programs that write Jet files set a few dozen per object at most.
+constexpr int kMaxPropertiesPerObject = 256;
+} // namespace catalog_limits
+
+// The six catalog tables, in the order CreateCatalog makes them.
+constexpr const char* kCatalogTables[] = {"MSysDatabase", "MSysTables", "MSysColumns",
+                                          "MSysIndexes", "MSysIndexColumns", "MSysProperties"};
+
+// 3343 for the file at path (the name shown), with the reason why its catalog is not taken.
+[[noreturn]] void ThrowDamagedCatalog(const std::string& path, const std::string& reason);
 
 } // namespace engine::detail

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_map>
 
 #include "engine/error.h"
 #include "engine/types.h"
@@ -52,8 +51,6 @@ void Atomically(Connection& c, F&& fn) {
         throw;
     }
 }
-
-Variant PropertyValueFromStorage(const Stmt& s, int col, int type) { return ReadValue(s, col, type); }
 
 } // namespace
 
@@ -172,96 +169,6 @@ std::string Connection::Locale() {
     std::string v = s.Step() ? s.Text(0) : std::string();
     s.Reset();
     return v;
-}
-
-void Connection::LoadCatalog() {
-    tables_.clear();
-    {
-        Stmt s = Prepare("SELECT \"Name\", \"NextAutoNumber\" FROM " + Qualified("MSysTables"));
-        while (s.Step()) {
-            TableInfo t;
-            t.name = s.Text(0);
-            t.nextAutoNumber = s.Int(1);
-            if (auto taken = autoNumbersTaken_.find(FoldName(t.name)); taken != autoNumbersTaken_.end())
-                t.nextAutoNumber = std::max(t.nextAutoNumber, taken->second);
-            tables_.push_back(std::move(t));
-        }
-    }
-    std::sort(tables_.begin(), tables_.end(), [](const TableInfo& a, const TableInfo& b) {
-        std::string fa = FoldName(a.name), fb = FoldName(b.name);
-        return fa != fb ? fa < fb : a.name < b.name;
-    });
-    std::unordered_map<std::string, TableInfo*> byName;
-    for (auto& t : tables_) byName.emplace(FoldName(t.name), &t);
-    auto find = [&](const std::string& name) -> TableInfo* {
-        auto it = byName.find(FoldName(name));
-        return it == byName.end() ? nullptr : it->second;
-    };
-    {
-        Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","
-                         " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM " + Qualified("MSysColumns") +
-                         " ORDER BY \"TableName\", \"Ordinal\"");
-        while (s.Step()) {
-            TableInfo* t = find(s.Text(0));
-            if (!t) continue;
-            ColumnInfo c;
-            c.name = s.Text(1);
-            c.type = static_cast<int>(s.Int(2));
-            c.size = static_cast<long>(s.Int(3));
-            c.attributes = static_cast<long>(s.Int(4));
-            c.allowZeroLength = s.Int(5) != 0;
-            c.required = s.Int(6) != 0;
-            c.defaultValue = s.Text(7);
-            t->columns.push_back(std::move(c));
-        }
-    }
-    {
-        Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"SqlName\", \"IsPrimary\", \"IsUnique\","
-                         " \"IgnoreNulls\", \"Required\" FROM " + Qualified("MSysIndexes") +
-                         " ORDER BY \"TableName\", \"Ordinal\"");
-        while (s.Step()) {
-            TableInfo* t = find(s.Text(0));
-            if (!t) continue;
-            IndexInfo ix;
-            ix.name = s.Text(1);
-            ix.sqlName = s.Text(2);
-            ix.primary = s.Int(3) != 0;
-            ix.unique = s.Int(4) != 0;
-            ix.ignoreNulls = s.Int(5) != 0;
-            ix.required = s.Int(6) != 0;
-            t->indexes.push_back(std::move(ix));
-        }
-    }
-    {
-        Stmt s = Prepare("SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\" FROM " +
-                         Qualified("MSysIndexColumns") + " ORDER BY \"TableName\", \"IndexName\", \"Position\"");
-        while (s.Step()) {
-            TableInfo* t = find(s.Text(0));
-            if (!t) continue;
-            for (auto& ix : t->indexes)
-                if (NamesEqual(ix.name, s.Text(1))) ix.columns.push_back({s.Text(2), s.Int(3) != 0});
-        }
-    }
-    {
-        Stmt s = Prepare("SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\" FROM " +
-                         Qualified("MSysProperties") + " ORDER BY rowid");
-        while (s.Step()) {
-            TableInfo* t = find(s.Text(0));
-            if (!t) continue;
-            PropertyInfo p;
-            p.name = s.Text(2);
-            p.type = static_cast<int>(s.Int(3));
-            p.value = PropertyValueFromStorage(s, 4, p.type);
-            std::string field = s.Text(1);
-            if (field.empty()) {
-                t->properties.push_back(std::move(p));
-            } else {
-                int ci = t->ColumnIndex(field);
-                if (ci >= 0) t->columns[static_cast<size_t>(ci)].properties.push_back(std::move(p));
-            }
-        }
-    }
-    loaded_ = true;
 }
 
 const std::vector<TableInfo>& Connection::Tables() {

@@ -1,6 +1,7 @@
 // The Japanese descriptions of the error numbers the engine layer and the host conversions raise.
 #include "engine/error.h"
 
+#include <new>
 #include <string_view>
 
 namespace engine {
@@ -51,7 +52,7 @@ constexpr Description kDescriptions[] = {
      "パスが正しくありません。パス名が正しいかどうかを確認してください。"},
     {err::kLocked, "ファイル '|' を使用できません。既に使用中です。"},
     {err::kTooManyDatabases, "これ以上データベースを開けません。"},
-    {3051,
+    {err::kNoPermission,
      "ファイル '|' を開けません。ファイルが存在しないか、ほかのユーザーが排他的に開いているか、"
      "ファイルを表示または書き込む権限がありません。"},
     {err::kNullInIndex, "インデックスまたは主キーには Null 値を入力できません。"},
@@ -145,6 +146,13 @@ bool HasDescription(long number) {
     for (const Description& d : kDescriptions)
         if (d.number == number) return true;
     return false;
+}
+
+std::optional<Error> AsEngineError(const std::exception& e) {
+    if (const auto* engineError = dynamic_cast<const Error*>(&e)) return *engineError;
+    if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
+        return Error(err::kOutOfMemory, DescriptionOf(err::kOutOfMemory));
+    return std::nullopt;
 }
 
 void Throw(long number, const std::string& detail) {

@@ -108,6 +108,12 @@ SqliteDb OpenSqlite(const std::string& path, int flags, const std::string& shown
     // Double-quoted strings are identifiers only: a typo never becomes a string literal.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // A user's file is untrusted input: no SQL may corrupt it on purpose, and the views,
+    // triggers, checks and index expressions stored in it may call only functions without side
+    // effects (functions of ours with side effects are registered SQLITE_DIRECTONLY).
+    if (sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK)
+        ThrowSqlite(raw, sqlite3_errcode(raw), shownName);
     sqlite3_busy_timeout(raw, 2000);
     if (RegisterCriteriaFunctions(raw) != SQLITE_OK) ThrowSqlite(raw, sqlite3_errcode(raw), shownName);
     sqlite3_create_function(raw, "jet_datenum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DateNumberFunction,
@@ -155,7 +161,7 @@ void SqlConnection::Run(const std::string& sql) {
         ThrowSqlite(db_.get(), sqlite3_extended_errcode(db_.get()), std::string());
 }
 
-std::string SqlConnection::Attach(const std::string& key, const std::string& path) {
+std::string SqlConnection::Attach(const std::string& key, const std::string& path, bool readOnly) {
     if (auto it = waiting_.find(key); it != waiting_.end()) {
         std::string schema = it->second;
         waiting_.erase(it);
@@ -165,7 +171,7 @@ std::string SqlConnection::Attach(const std::string& key, const std::string& pat
     if (attached_ >= sqlite3_limit(db_.get(), SQLITE_LIMIT_ATTACHED, -1)) Throw(err::kTooManyDatabases);
     const std::string schema = "f" + std::to_string(nextSchema_++);
     const std::string q = QuoteIdent(schema);
-    const bool writable = ::access(path.c_str(), W_OK) == 0;
+    const bool writable = !readOnly && ::access(path.c_str(), W_OK) == 0;
     Stmt attach(db_.get(), "ATTACH ? AS " + q, path);
     attach.Bind(1, std::string_view(FileUri(path, !writable)));
     attach.Step();

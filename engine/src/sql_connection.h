@@ -35,9 +35,9 @@ public:
     // Attaches the native file at path (which exists and holds our catalog) under a new schema
     // name, which it returns; key is the file's identity. A file still attached under key
     // (waiting to be detached) is taken back as it is. Attached read-write when the file allows
-    // it: read-only use is the caller's rule. 3048 when SQLite's limit on attached files is
-    // reached.
-    std::string Attach(const std::string& key, const std::string& path);
+    // it and readOnly is false: read-only use is otherwise the caller's rule. 3048 when
+    // SQLite's limit on attached files is reached.
+    std::string Attach(const std::string& key, const std::string& path, bool readOnly = false);
     // Detaches a file no engine object uses any more; false when SQLite refuses for now. A
     // statement still running on the connection keeps every file read since it began in a read
     // transaction, which cannot be detached: such a file waits, still holding its locks, until

@@ -1,8 +1,11 @@
 #include "engine/workspace.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include "sql_connection.h"
 #include "engine/error.h"
 #include "jet_reader.h"
+#include "native_file.h"
 #include "value_codec.h"
 
 namespace engine {
@@ -19,9 +23,16 @@ namespace {
 
 constexpr int kMaxTransactionLevel = 5;
 
-bool FileExists(const std::string& path) {
+// 3051 when the user may not read the file (or reach it through its folders), 3024 when it is
+// not there or not a file. A file that cannot be read is never taken for one of an unknown
+// format.
+void CheckReadable(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (::stat(path.c_str(), &st) != 0) Throw(errno == EACCES ? err::kNoPermission : err::kFileNotFound, path);
+    if (!S_ISREG(st.st_mode)) Throw(err::kFileNotFound, path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Throw(errno == EACCES || errno == EPERM ? err::kNoPermission : err::kFileNotFound, path);
+    ::close(fd);
 }
 
 // A file's identity: one file reached by several paths (links) is opened once.
@@ -47,23 +58,6 @@ FileKind KindOf(const std::string& path) {
     if (h.size() >= 16 && h.substr(0, 16) == std::string_view("SQLite format 3\0", 16)) return FileKind::Native;
     if (detail::HasJetSignature(h)) return FileKind::Jet;
     return FileKind::Other;
-}
-
-// Checks on a short-lived connection of its own that the file holds our catalog. Being able to
-// write, it also rolls back what a commit that was cut off left half-written (SQLite does that
-// on the first read), before the file joins the workspace's connection.
-void CheckNativeFile(const std::string& path, bool readOnly, const std::string& shownName) {
-    const bool writable = !readOnly && ::access(path.c_str(), W_OK) == 0;
-    detail::SqliteDb db = detail::OpenSqlite(path, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, shownName);
-    // The catalog marks our files; anything else is an unrecognised format.
-    if (sqlite3_exec(db.get(), "SELECT \"Value\" FROM \"MSysDatabase\" WHERE \"Key\" = 'Format'", nullptr, nullptr,
-                     nullptr) != SQLITE_OK) {
-        int rc = sqlite3_extended_errcode(db.get());
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) Throw(err::kLocked, shownName);
-        Throw(err::kBadFormat, shownName);
-    }
-    // A file another program put in WAL mode could not share the workspace's atomic commit.
-    if (writable) sqlite3_exec(db.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
 }
 
 } // namespace
@@ -124,15 +118,17 @@ void Workspace::Keep(const std::shared_ptr<detail::Connection>& conn) {
 
 std::shared_ptr<detail::Connection> Workspace::OpenNative(const std::string& path, const std::string& key,
                                                           bool readOnly) {
-    CheckNativeFile(path, readOnly, path);
+    const detail::NativeFileFacts facts = detail::CheckNativeFile(path, readOnly, path);
     auto sql = SharedSql();
-    std::string schema = sql->Attach(key, AbsolutePath(path));
-    readOnly = readOnly || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
+    // A file holding another program's triggers is attached read-only: SQLite itself then
+    // refuses every write, also the statements callers run through SqliteHandle.
+    std::string schema = sql->Attach(key, AbsolutePath(path), facts.foreignObjects);
+    readOnly = readOnly || facts.foreignObjects || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
     return std::make_shared<detail::Connection>(*this, key, path, std::move(sql), std::move(schema), readOnly);
 }
 
 std::shared_ptr<detail::Connection> Workspace::ConnectionFor(const std::string& path, bool readOnly) {
-    if (!FileExists(path)) Throw(err::kFileNotFound, path);
+    CheckReadable(path);
     std::string key = FileKey(path);
     if (auto it = connections_.find(key); it != connections_.end())
         if (auto live = it->second.lock()) return live;
@@ -143,7 +139,7 @@ std::shared_ptr<detail::Connection> Workspace::ConnectionFor(const std::string& 
         Throw(err::kBadFormat, path);
     case FileKind::Jet: {
         const std::string copy = detail::NativeCopyOfJetFile(path);
-        CheckNativeFile(copy, true, path);
+        detail::CheckNativeFile(copy, true, path);
         conn = std::make_shared<detail::Connection>(*this, key, path, detail::SqlConnection::OpenAlone(copy, path),
                                                     "main", true);
         break;

@@ -102,3 +102,28 @@ TEST(ErrorTexts, DescriptionsNameTheFileAndAddSQLitesMessage) {
     rs->Update();
     EXPECT_EQ(rs->RecordCount(), 1);
 }
+
+TEST(ErrorTexts, AFailedAllocationIsShownAsTheEnginesOutOfMemoryNeverTheLibrarysText) {
+    const std::string outOfMemory = "メモリが不足しています。";
+    struct Case {
+        std::exception_ptr thrown;
+        long number; // 0: not an engine error
+        std::string description;
+    };
+    const std::vector<Case> cases = {
+        {std::make_exception_ptr(std::bad_alloc()), err::kOutOfMemory, outOfMemory},
+        {std::make_exception_ptr(std::length_error("vector::reserve")), err::kOutOfMemory, outOfMemory},
+        {std::make_exception_ptr(Error(err::kBadFormat, "x")), err::kBadFormat, "x"},
+        {std::make_exception_ptr(std::runtime_error("other")), 0, ""},
+    };
+    for (const Case& c : cases) {
+        try {
+            std::rethrow_exception(c.thrown);
+        } catch (const std::exception& e) {
+            SCOPED_TRACE(e.what());
+            const std::optional<Error> shown = AsEngineError(e);
+            EXPECT_EQ(shown ? shown->Number() : 0, c.number);
+            EXPECT_EQ(shown ? shown->Description() : "", c.description);
+        }
+    }
+}

@@ -58,7 +58,7 @@ QString StartFolder(const QString& dialogFolder) {
 
 // Unexpected failures end the action, never the program: one message, state unchanged.
 void ShowFailure(const std::exception& e) {
-    if (auto engineError = dynamic_cast<const engine::Error*>(&e))
+    if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
         platform::MsgBox(QStringLiteral("Error; %1\n%2")
                              .arg(engineError->Number())
                              .arg(Q(engineError->Description())),

@@ -173,11 +173,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         db->Close();
         ModuleText lines = BuildModuleText(rows, request.database, request.options);
         SaveModuleFile(request.out, lines);
-    } catch (const engine::Error& e) {
-        err << "vespen: Error; " << e.Number() << " " << e.Description() << "\n";
-        return 1;
     } catch (const std::exception& e) {
-        err << "vespen: " << e.what() << "\n";
+        if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
+            err << "vespen: Error; " << engineError->Number() << " " << engineError->Description() << "\n";
+        else
+            err << "vespen: " << e.what() << "\n";
         return 1;
     }
     return 0;

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "command_line.h"
+#include "crafted_files.h"
 #include "support.h"
 
 using namespace vespen;
@@ -106,6 +107,32 @@ TEST_F(CommandLineTest, DatabaseAndTableFaultsExitOne) {
     Outcome unwritable = RunCli({"--db", db_, "--out", dir_.File("no/such/out.bas")});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(Contains(unwritable.err, dir_.File("no/such/out.bas"))) << unwritable.err;
+}
+
+// Files another program crafted: exit 1 with the engine's refusal and its reason, having read
+// none of an endless catalog, and never the C++ library's own text.
+TEST_F(CommandLineTest, CraftedFilesExitOneWithTheEnginesReason) {
+    craftedfiles::RowCounter counter;
+    const std::string tooManyFields = "INSERT INTO MSysColumns SELECT 'T', 'C' || i, i + 2, 4, 4, 1, 0, 0, '' FROM (" +
+                                      craftedfiles::kEndless + "SELECT i FROM n LIMIT 254)";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"mark.mdb", "UPDATE MSysDatabase SET Value = NULL WHERE Key = 'Format'"},
+        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " + craftedfiles::kEndless +
+                            "SELECT 'T' || i AS Name, 1 AS NextAutoNumber FROM n WHERE test_row()"},
+        {"fields.mdb", tooManyFields},
+    };
+    for (const auto& [name, sql] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir_.File(name);
+        craftedfiles::MakeCraftedFile(path, sql);
+        craftedfiles::RowsRead() = 0;
+        Outcome crafted = RunCli({"--db", path, "--out", out_});
+        EXPECT_EQ(crafted.status, 1);
+        EXPECT_EQ(crafted.err.rfind("vespen: Error; 3343 データベース形式 '" + path + "' を認識できません。 (", 0), 0u)
+            << crafted.err;
+        EXPECT_EQ(craftedfiles::RowsRead(), 0);
+        EXPECT_FALSE(fs::exists(out_));
+    }
 }
 
 TEST_F(CommandLineTest, ChosenTablesFollowTheListOrderWhateverTheArgumentOrder) {

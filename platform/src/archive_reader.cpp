@@ -61,7 +61,7 @@ ArchiveReader::ArchiveReader(ArchiveFormat format, const std::string& path) {
     // Names without a character set of their own (LZH, ZIP without the UTF-8 flag) are
     // Shift_JIS; a ZIP entry flagged UTF-8 keeps its own.
     if (archive_read_set_options(archive_, "hdrcharset=CP932") != ARCHIVE_OK) return;
-    opened_ = archive_read_open_filename(archive_, path.c_str(), 64 * 1024) == ARCHIVE_OK;
+    opened_ = archive_read_open_filename(archive_, path.c_str(), kBlockSize) == ARCHIVE_OK;
 }
 
 ArchiveReader::~ArchiveReader() {
@@ -73,6 +73,11 @@ ArchiveReader::Step ArchiveReader::Next() {
     const int result = archive_read_next_header(archive_, &entry_);
     if (result == ARCHIVE_EOF) return Step::End;
     return result == ARCHIVE_OK ? Step::Entry : Step::Failed;
+}
+
+uint64_t ArchiveReader::BytesRead() const {
+    const la_int64_t bytes = archive_ ? archive_filter_bytes(archive_, -1) : 0;
+    return bytes > 0 ? static_cast<uint64_t>(bytes) : 0;
 }
 
 std::string ArchiveReader::Path() const {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <locale.h>
+
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 struct archive;
@@ -43,6 +46,11 @@ class ArchiveReader {
     std::string Path() const;
     archive_entry* Entry() const { return entry_; }
     archive* Handle() const { return archive_; }
+    // The archive's bytes libarchive has taken so far. It reads ahead by up to kBlockSize, so
+    // the compressed bytes of the current entry read so far are at most the growth of this
+    // count since the entry's header, plus kBlockSize.
+    uint64_t BytesRead() const;
+    static constexpr size_t kBlockSize = 64 * 1024;
     // The reason libarchive gave for the last failure.
     std::string ErrorText() const;
 

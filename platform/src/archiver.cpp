@@ -109,6 +109,11 @@ class Extraction {
     }
     bool OpenDestination(const std::string& destination);
     uint64_t ByteBound() const;
+    // True when an entry that gave out bytes from at most in compressed bytes inflates as no
+    // database does.
+    bool Inflated(uint64_t out, uint64_t in) const {
+        return limits_.maxRatio > 0 && out > limits_.ratioFloor && out / limits_.maxRatio > in;
+    }
     int ReadEntries(ArchiveReader& reader);
     int WriteEntry(ArchiveReader& reader, const std::string& name);
     int MoveIntoPlace();
@@ -190,6 +195,7 @@ int Extraction::WriteEntry(ArchiveReader& reader, const std::string& name) {
     if (file.Get() < 0) return Fail(kArchiverWriteFailed, "cannot create " + name);
     if (known_.insert(name).second) names_.push_back(name);
 
+    const uint64_t readBefore = reader.BytesRead();
     int64_t position = 0;
     for (;;) {
         const void* block = nullptr;
@@ -205,6 +211,10 @@ int Extraction::WriteEntry(ArchiveReader& reader, const std::string& name) {
             return Fail(kArchiverWriteFailed, "cannot write " + name);
         written_ += size;
         position += static_cast<int64_t>(size);
+        const uint64_t readNow = reader.BytesRead();
+        const uint64_t compressed = (readNow > readBefore ? readNow - readBefore : 0) + ArchiveReader::kBlockSize;
+        if (Inflated(static_cast<uint64_t>(position), compressed))
+            return Fail(kArchiverTooLarge, "inflates beyond any database: " + name);
     }
     if (!file.Close()) return Fail(kArchiverWriteFailed, "cannot write " + name);
     return 0;

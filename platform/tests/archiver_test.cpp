@@ -198,10 +198,53 @@ TEST_F(ArchiverTest, ABombStopsAtTheByteBoundAndLeavesNothing) {
     EXPECT_EQ(Extract(streamed), platform::kArchiverTooLarge);
     ExpectNothingWritten();
 
-    // Within the bound the same kind of file extracts.
-    archiver.SetLimits({128u << 20, 100, 0});
+    // Within the bound the same kind of file extracts (when no ratio rule stops its zeros).
+    archiver.SetLimits({128u << 20, 100, 0, 0});
     EXPECT_EQ(Extract(declared), 0);
     EXPECT_EQ(fs::file_size(dest / "bomb.mdb"), (uint64_t{64} << 20) + 4);
+}
+
+// An entry that inflates as no database does is refused as soon as it passes the floor, long
+// before the byte bound; below the floor nothing is refused for its ratio.
+TEST_F(ArchiverTest, AnEntryInflatingBeyondAnyDatabaseIsRefusedOnceItPassesTheFloor) {
+    platform::ExtractLimits limits; // the program's bounds: 4 GiB, ratio 100
+    limits.ratioFloor = 1u << 20;
+    archiver.SetLimits(limits);
+    auto unzip = [&](const fs::path& path, QString& output) {
+        return archiver.UnZip(0, CommandLine("-xs", path, dest), output, 30000);
+    };
+
+    // 32 MiB of zeros deflated to about 32 KiB, the size declared or left open.
+    for (const bool declared : {true, false}) {
+        SCOPED_TRACE(declared ? "size declared" : "size left open");
+        const fs::path bomb = Made(declared ? "bomb.zip" : "open.zip");
+        ASSERT_TRUE(archivetest::WriteZip(bomb, {{"bomb.mdb", "head"}}, uint64_t{32} << 20, declared));
+        QString output;
+        EXPECT_EQ(unzip(bomb, output), platform::kArchiverTooLarge);
+        EXPECT_TRUE(output.startsWith("inflates beyond any database: bomb.mdb")) << output.toStdString();
+        ExpectNothingWritten();
+    }
+
+    // Below the floor the same zeros extract.
+    const fs::path small = Made("small.zip");
+    ASSERT_TRUE(archivetest::WriteZip(small, {{"small.mdb", "head"}}, 512u << 10));
+    QString output;
+    EXPECT_EQ(unzip(small, output), 0) << output.toStdString();
+    EXPECT_EQ(fs::file_size(dest / "small.mdb"), (512u << 10) + 4);
+}
+
+TEST_F(ArchiverTest, RealDatabasesOutOfRealArchiversPassTheRatioWithoutAFloor) {
+    const fs::path archives = kTestData / "archives";
+    if (!fs::is_directory(archives)) GTEST_SKIP() << "no test archives at " << archives;
+    platform::ExtractLimits limits;
+    limits.ratioFloor = 0;
+    archiver.SetLimits(limits);
+    for (const char* name : {"shop-lh5-h2.lzh", "shop-lh6-h1.lzh", "withdir.lzh", "shop.zip", "kanji-cp932.zip"}) {
+        SCOPED_TRACE(name);
+        fs::remove_all(dest);
+        fs::create_directories(dest);
+        EXPECT_EQ(Extract(archives / name), 0);
+    }
 }
 
 TEST_F(ArchiverTest, MoreEntriesThanTheBoundAreRefused) {

@@ -3,6 +3,7 @@
 // and a Japanese description as the Japanese engine words it.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -74,6 +75,7 @@ constexpr long kNoFieldDefined = 3264;
 constexpr long kIndexExists = 3284;
 constexpr long kPrimaryExists = 3283;
 constexpr long kLocked = 3045;
+constexpr long kNoPermission = 3051;
 constexpr long kOutOfMemory = 7;
 constexpr long kTooManyDatabases = 3048;
 // The engine's own number (Jet has none for it): SQLite rolled the open transaction back by
@@ -88,5 +90,10 @@ std::string DescriptionOf(long number, const std::string& detail = {});
 // True when the engine has a description of its own for the number (DescriptionOf gives a
 // generic text for the others).
 bool HasDescription(long number);
+
+// What a program shows for an exception that reached its boundary: an engine::Error as it is,
+// a failed allocation (std::bad_alloc, std::length_error) as error 7 in the engine's words,
+// never the C++ library's own text. nullopt for any other exception.
+std::optional<Error> AsEngineError(const std::exception& e);
 
 } // namespace engine

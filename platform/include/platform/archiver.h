@@ -71,11 +71,18 @@ std::optional<ArchiverCommand> ParseArchiverCommand(const QString& commandLine);
 
 // What one extraction may write. The byte bound is also kept below the free space the
 // destination's file system had at the start, less a reserve, so that an archive bomb stops
-// with an error before the disk is full.
+// with an error before the disk is full. An entry is also refused as soon as it has written
+// more than ratioFloor bytes and more than maxRatio bytes per compressed byte read for it.
+// Database files compress by 10 to 40 (Jet files under deflate, bzip2 or xz; a native file of
+// a million identical records by 13 under deflate, though by 130 under xz, which ZIP archivers
+// rarely use), while zeros inflate by 230 (deflate at its fastest) to 1000 (deflate at its
+// best) or far more (bzip2, xz). Below the floor no file is refused for its ratio.
 struct ExtractLimits {
     uint64_t maxTotalBytes = uint64_t{4} << 30; // 4 GiB: two databases of Jet's largest size
     uint32_t maxEntries = 10000;                 // headers of every kind, folders included
     uint64_t freeSpaceReserve = uint64_t{64} << 20;
+    uint32_t maxRatio = 100; // 0: no ratio rule
+    uint64_t ratioFloor = uint64_t{64} << 20;
 };
 
 // The archiver on libarchive. An extraction writes into a hidden folder of its own inside the
