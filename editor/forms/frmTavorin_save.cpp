@@ -267,6 +267,11 @@ void frmTavorin::SaveTableSteps() {
 
     const std::string buildName = BuildNameOf(CurrentTable);
     const bool fileExisted = FileExists(CurrentFile.FullPath);
+    if (!fileExisted && LayoutFileOnDisk) {
+        ShowEngineFailure(engine::err::kFileNotFound,
+                          engine::DescriptionOf(engine::err::kFileNotFound, CurrentFile.FullPath));
+        return abandon();
+    }
     bool fileCreated = false;
     bool tableExisted = false;
     bool carry = false;
