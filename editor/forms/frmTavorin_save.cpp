@@ -37,8 +37,9 @@ long NumberOf(const std::string& text) {
     return n;
 }
 
-void ShowEngineFailure(long number, const std::string& description) {
-    platform::MsgBox(QString::fromStdString(std::to_string(number) + " : " + description));
+void ShowEngineFailure(long number, const std::string& description, const std::string& details = {}) {
+    platform::MsgBoxDetails(QString::fromStdString(std::to_string(number) + " : " + description),
+                            QString::fromStdString(details));
 }
 
 // A save that cannot go on: its reason travels to SaveTable's failure path.
@@ -348,7 +349,7 @@ void frmTavorin::SaveTableSteps() {
         tableReplaced_ = true;
     } catch (const engine::Error& e) {
         if (Ws->TransactionLevel() > 0) Ws->Rollback();
-        ShowEngineFailure(e.Number(), e.Description());
+        ShowEngineFailure(e.Number(), e.Description(), e.Detail());
         CleanUpAfterSave(buildName, fileCreated);
         SaveAbandoned = -1;
         return;

@@ -170,7 +170,7 @@ TEST_F(FileCommandsTest, ACancelledDialogRenamesNothing) {
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
-TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFile) {
+TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAsDetailsAndKeepsTheCurrentFile) {
     FileOperationSpy spy;
     spy.failing = FileOperation::Move;
     const std::string target = data.File("renamed.mdb");
@@ -179,8 +179,9 @@ TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFi
     W().mnFileRename->trigger();
     ASSERT_EQ(prompts.Shown().size(), 1u);
     const QString text = prompts.Shown()[0].text;
-    EXPECT_TRUE(text.startsWith("Error; 70\r")) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromUtf8(std::strerror(EACCES)))) << text.toStdString();
+    // The message is Japanese; the system's own words are its details.
+    EXPECT_EQ(text, QString::fromStdString("Error; 70\r書き込みできません。\r" + target));
+    EXPECT_EQ(prompts.Shown()[0].details, QString::fromUtf8(std::strerror(EACCES)));
     EXPECT_TRUE(fs::exists(path));
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(CurrentFile.FullPath, path);

@@ -58,6 +58,12 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
     return answer;
 }
 
+int ScriptedPrompts::MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+    const int answer = MsgBox(text, style, title);
+    shown_.back().details = details;
+    return answer;
+}
+
 void ScriptedPrompts::Clear() {
     queue_.clear();
     shown_.clear();
