@@ -54,7 +54,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
             answer = expected.answer;
         }
     }
-    shown_.push_back({text, style, title, answer});
+    shown_.push_back({text, style, title, answer, QString()});
     return answer;
 }
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QStyleOptionViewItem>
 #include <QTreeView>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -178,7 +179,11 @@ TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
             for (int column = 0; column < 4; ++column) {
                 const QModelIndex index = model->index(row, column, root);
                 texts << index.data().toString();
-                if (column > 0 && view->sizeHintForColumn(column) > view->columnWidth(column)) cut.push_back(column);
+                // What the cell's delegate needs for its text and margins.
+                QStyleOptionViewItem option;
+                option.initFrom(view->viewport());
+                const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                if (column > 0 && needed > view->columnWidth(column)) cut.push_back(column);
             }
             rows[texts[0]] = texts;
         }
