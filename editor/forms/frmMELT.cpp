@@ -158,6 +158,7 @@ void frmMELT::OpenExtractedFile(const std::string& fileName, int16_t& errorMark)
         errorMark = 9;
         return;
     }
+    owner_->ForgetFields();
     RefFileState& file = owner_->RefFile;
     file.BaseName = base;
     file.Extension = extension;

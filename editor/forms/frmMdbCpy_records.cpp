@@ -124,8 +124,10 @@ void frmMdbCpy::ShowRecords() {
     engine::Recordset& rs = *s.ViewRs;
     rs.SetBookmark(s.FirstBookmark);
     for (int r = 0; r < kGridLines && !rs.Eof(); ++r) {
-        Text4[static_cast<size_t>(kRecordColumns * r)]->setText(
-            QString::fromStdString(FixWidth(Variant::Long(s.FirstRecord + r), "#####")));
+        // Five places, right-aligned; a number past them is shown whole rather than cut.
+        const int32_t number = s.FirstRecord + r;
+        Text4[static_cast<size_t>(kRecordColumns * r)]->setText(QString::fromStdString(
+            number > 99999 ? std::to_string(number) : FixWidth(Variant::Long(number), "#####")));
         for (int k = 1; k < kRecordColumns; ++k) {
             const QString heading = Label6[k]->text();
             if (heading.isEmpty()) continue;

@@ -68,6 +68,8 @@ struct frmMdbCpy::RunPlan {
     const Variant null = Variant::Null();
     const Variant zero = Variant::Integer(0);
     Variant converted;
+    // Runs before a conversion's message: the window shows the counts the run stopped at.
+    std::function<void()> beforeMessage;
 
     // ConvertLinkedValue: the value of a linked entry for the target, or nullptr after a
     // conversion failure (its message has been shown).
@@ -77,7 +79,7 @@ struct frmMdbCpy::RunPlan {
             return IsBlank(same) ? (e.allowZeroLength ? &emptyText : &null) : &same;
         }
         int16_t error = 0;
-        ConvertFieldValue(*src, e.number, converted, error);
+        ConvertFieldValue(*src, e.number, converted, error, beforeMessage);
         if (error == 9) return nullptr;
         if (IsBlank(converted)) return e.allowZeroLength ? &emptyText : &null;
         return &converted;
@@ -227,6 +229,7 @@ bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::
     }
 
     plan.src = src.get();
+    plan.beforeMessage = [this] { ShowCounts(); };
     plan.dst = dst.get();
     for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
         RunPlan::Entry e;
@@ -383,11 +386,14 @@ void frmMdbCpy::RunImport(RunMode mode) {
             }
         }
     } catch (const std::exception& e) {
+        // The counts as the run stopped, while its error is on screen.
+        ShowCounts();
         closeRecordsets();
         if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
-            platform::MsgBox(QString::fromStdString("Error; " +
-                                                    engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
-                                                    "\r" + engineError->Description()));
+            platform::MsgBoxDetails(
+                QString::fromStdString("Error; " + engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
+                                       "\r" + engineError->Description()),
+                QString::fromStdString(engineError->Detail()));
         else
             ShowUnexpectedError(e);
         rollBack();

@@ -164,6 +164,8 @@ void frmRefTableList::Text2_Click() {
     int16_t error = 0;
     ChooseDatabaseFile("G", 1, "", chosen, error);
     if (error != 0) return; // cancelled: nothing changes
+    // The fields shown belong to the file that is no longer chosen, whatever the new one holds.
+    ForgetFields();
     RefFile = {chosen.Folder, chosen.BaseName, chosen.Extension, chosen.FullPath};
     Text2[0]->setText(Q(RefFile.Folder));
     Text2[1]->setText(Q(RefFile.BaseName + RefFile.Extension));
@@ -176,6 +178,7 @@ void frmRefTableList::Text2_Click() {
 
 void frmRefTableList::ExtractChosenArchive() {
     // The archive's tables are listed only once a database is picked out of it.
+    ForgetFields();
     List1->clear();
     RefTableList.clear();
     // A folder that cannot be emptied stops the extraction: files of an earlier archive must
@@ -207,7 +210,15 @@ void frmRefTableList::ExtractChosenArchive() {
     melt_->activateWindow();
 }
 
+void frmRefTableList::ForgetFields() {
+    RefFields.clear();
+    List2->clear();
+    RefTablePath.clear();
+    RefTableName.clear();
+}
+
 void frmRefTableList::ShowRefTables(const std::string& path) {
+    ForgetFields();
     List1->clear();
     LoadTableList(path, List1, RefTableList);
     List1->setFocus();

@@ -61,6 +61,8 @@ class frmRefTableList : public QWidget {
     // A click on either file box.
     void Text2_Click();
     void ShowRefTables(const std::string& path);
+    // Forgets the field list and the table it came from: the reference file has changed.
+    void ForgetFields();
     void List1_DblClick();
     // 0 "閉じる", 1 "挿入".
     void Command1_Click(int index);

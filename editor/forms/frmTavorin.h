@@ -223,6 +223,9 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     std::string TableDesc;
     std::string SourceTableName; // the table a save under a new name started from
     int16_t SaveAbandoned = 0;
+    // The current file was on disk when the layout was loaded: a save must not make a new,
+    // empty file of that name once it has gone (deleted by another program meanwhile).
+    bool LayoutFileOnDisk = false;
     std::vector<TableListEntry> TableList;
     // Grid
     int32_t TopRow = 1;

@@ -53,6 +53,18 @@ void ShowFileError(const engine::Error& e) {
     ShowUnexpectedError(e);
 }
 
+// A file another program is in the middle of changing is refused at once, before any question
+// or dialog; the file operations check again when they touch the disk.
+bool RefuseFileBeingChanged(const std::string& path) {
+    try {
+        engine::DBEngine::Instance().Workspaces(0).RefuseFileBeingChanged(path);
+        return false;
+    } catch (const engine::Error& e) {
+        ShowFileError(e);
+        return true;
+    }
+}
+
 } // namespace
 
 void frmTavorin::ConnectFileCommands() {
@@ -76,7 +88,7 @@ void frmTavorin::ReopenWorkStoreAfterFileOperation() {
 
 void frmTavorin::mnFileRename_Click() {
     ChosenFile chosen;
-    if (ChooseTarget(chosen)) {
+    if (!RefuseFileBeingChanged(CurrentFile.FullPath) && ChooseTarget(chosen)) {
         if (DatabaseNameTaken(chosen.FullPath)) {
             Say("同じ名前のファイルが存在します。ファイル名の変更はできませんでした。");
         } else {
@@ -102,7 +114,9 @@ void frmTavorin::mnFileRename_Click() {
 void frmTavorin::mnFileDel_Click() {
     const std::string path = CurrentFile.FullPath;
     if (!path.empty()) {
-        if (FileExists(path)) {
+        if (RefuseFileBeingChanged(path)) {
+            // Nothing is asked or deleted.
+        } else if (FileExists(path)) {
             const QString question = QString::fromUtf8("データベース  [") + Q(path) +
                                      QString::fromUtf8("]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
             if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
@@ -119,7 +133,7 @@ void frmTavorin::mnFileDel_Click() {
 
 void frmTavorin::mnFileCpy_Click() {
     ChosenFile chosen;
-    if (!ChooseTarget(chosen)) {
+    if (RefuseFileBeingChanged(CurrentFile.FullPath) || !ChooseTarget(chosen)) {
         MoveFocus(Text1[0]);
         return;
     }
@@ -142,9 +156,13 @@ void frmTavorin::mnFileCpy_Click() {
         } else {
             CopyDatabaseFile(CurrentFile.FullPath, workCopy);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         Label6->clear();
-        Say("ファイルの保存に失敗しました。");
+        // A file that became busy meanwhile is named as such, as at the start.
+        if (const auto* busy = dynamic_cast<const engine::Error*>(&e); busy && busy->Number() == engine::err::kLocked)
+            ShowFileError(*busy);
+        else
+            Say("ファイルの保存に失敗しました。");
         ReopenWorkStoreAfterFileOperation();
         MoveFocus(Text1[0]);
         return;
@@ -174,6 +192,10 @@ void frmTavorin::mnFileCpy_Click() {
 }
 
 void frmTavorin::mnFileFree_Click() {
+    if (RefuseFileBeingChanged(CurrentFile.FullPath)) {
+        MoveFocus(Text1[0]);
+        return;
+    }
     if (!SettleLayoutBeforeLeaving()) return;
     ReleaseFile();
     MoveFocus(Text1[0]);

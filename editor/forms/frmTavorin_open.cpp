@@ -207,7 +207,8 @@ void frmTavorin::LoadTableLayoutSteps() {
     ShowTableListFrame(false);
     TableDesc.clear();
     bool found = false;
-    if (FileExists(CurrentFile.FullPath)) {
+    LayoutFileOnDisk = FileExists(CurrentFile.FullPath);
+    if (LayoutFileOnDisk) {
         OpenUserDatabase();
         if (UserDb->TableDefs().Contains(CurrentTable)) {
             found = true;

@@ -38,8 +38,9 @@ long NumberOf(const std::string& text) {
     return n;
 }
 
-void ShowEngineFailure(long number, const std::string& description) {
-    platform::MsgBox(QString::fromStdString(std::to_string(number) + " : " + description));
+void ShowEngineFailure(long number, const std::string& description, const std::string& details = {}) {
+    platform::MsgBoxDetails(QString::fromStdString(std::to_string(number) + " : " + description),
+                            QString::fromStdString(details));
 }
 
 // A save that cannot go on: its reason travels to SaveTable's failure path.
@@ -287,6 +288,11 @@ void frmTavorin::SaveTableSteps() {
 
     const std::string buildName = BuildNameOf(CurrentTable);
     const bool fileExisted = FileExists(CurrentFile.FullPath);
+    if (!fileExisted && LayoutFileOnDisk) {
+        ShowEngineFailure(engine::err::kFileNotFound,
+                          engine::DescriptionOf(engine::err::kFileNotFound, CurrentFile.FullPath));
+        return abandon();
+    }
     bool fileCreated = false;
     bool tableExisted = false;
     bool carry = false;
@@ -363,7 +369,7 @@ void frmTavorin::SaveTableSteps() {
         tableReplaced_ = true;
     } catch (const engine::Error& e) {
         if (Ws->TransactionLevel() > 0) Ws->Rollback();
-        ShowEngineFailure(e.Number(), e.Description());
+        ShowEngineFailure(e.Number(), e.Description(), e.Detail());
         CleanUpAfterSave(buildName, fileCreated);
         SaveAbandoned = -1;
         return;

@@ -63,7 +63,7 @@ bool Exists(const std::string& path) {
     default:
         break;
     }
-    throw engine::Error(number, std::string(text) + "\r" + path + "\r" + std::strerror(error));
+    throw engine::Error(number, std::string(text) + "\r" + path, std::strerror(error));
 }
 
 // The hook's injected failure, if any.
@@ -76,12 +76,14 @@ void AtOperation(FileOperation operation, const std::string& from, const std::st
     throw engine::Error(engine::err::kLocked, engine::DescriptionOf(engine::err::kLocked, path));
 }
 
-// Refuses a file the engine holds; plays back a journal left beside it, so that a journal that
-// is still there afterwards holds nothing that must be undone.
+// Refuses a file the engine holds or another program is changing; plays back a journal left
+// beside it, so that a journal that is still there afterwards holds nothing that must be undone.
 void PrepareSource(const std::string& path) {
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     if (ws.IsFileOpen(path)) ThrowHeld(path);
     if (!Exists(path)) ThrowSystem(ENOENT, path);
+    // A writer's journal is no journal to play back or carry along: its commit needs both.
+    ws.RefuseFileBeingChanged(path);
     if (!Exists(JournalOf(path))) return;
     try {
         ws.OpenDatabase(path)->Close();

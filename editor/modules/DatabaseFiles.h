@@ -8,10 +8,11 @@
 // target name by some other file would be played back into the file moved there, so such a
 // target counts as taken.
 //
-// None of these functions touches a file the engine still holds (Workspace::IsFileOpen): that
-// is refused with 3045. Failures throw engine::Error with a host error number (53 not found,
-// 58 exists, 61 disk full, 70 not writable, 75 other) and a description that ends with the
-// system's own reason; the source is then as it was and no partial target is left.
+// None of these functions touches a file the engine still holds (Workspace::IsFileOpen) or
+// another program is in the middle of changing (Workspace::RefuseFileBeingChanged): that is
+// refused with 3045. Failures throw engine::Error with a host error number (53 not found,
+// 58 exists, 61 disk full, 70 not writable, 75 other), a Japanese description with the path
+// and the system's own reason as the detail; the source is then as it was and no partial target is left.
 #pragma once
 
 #include <functional>

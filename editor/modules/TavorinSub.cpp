@@ -258,7 +258,8 @@ Variant ValueConversion::Apply(const Variant& v) const {
     return blank ? Variant::Integer(0) : v;
 }
 
-void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error) {
+void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error,
+                       const std::function<void()>& beforeMessage) {
     error = 0;
     const std::string* newName = nullptr;
     try {
@@ -269,6 +270,7 @@ void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value,
         const std::string text = "Error; " +
                                  engine::Str(Variant::Long(static_cast<int32_t>(e.Number()))) +
                                  " in " + (newName ? *newName : std::string()) + "\r" + e.Description();
+        if (beforeMessage) beforeMessage();
         platform::MsgBox(QString::fromStdString(text));
         error = 9;
     }
@@ -363,13 +365,15 @@ void HideToolFrame(ToolbarWindow& window) {
 }
 
 void ShowUnexpectedError(const std::exception& e) {
-    std::string text;
-    if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
+    std::string text, details;
+    if (const std::optional<engine::Error> engineError = engine::AsEngineError(e)) {
         text =
             "Error; " + std::to_string(engineError->Number()) + "\r" + engineError->Description();
-    else
+        details = engineError->Detail();
+    } else {
         text = std::string("Error;\r") + e.what();
-    platform::MsgBox(QString::fromStdString(text), platform::vbCritical);
+    }
+    platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details), platform::vbCritical);
 }
 
 } // namespace tavorin

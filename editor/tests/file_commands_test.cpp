@@ -5,10 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QElapsedTimer>
 #include <cerrno>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "modules/DatabaseFiles.h"
@@ -168,7 +170,7 @@ TEST_F(FileCommandsTest, ACancelledDialogRenamesNothing) {
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
-TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFile) {
+TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAsDetailsAndKeepsTheCurrentFile) {
     FileOperationSpy spy;
     spy.failing = FileOperation::Move;
     const std::string target = data.File("renamed.mdb");
@@ -177,8 +179,9 @@ TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAndKeepsTheCurrentFi
     W().mnFileRename->trigger();
     ASSERT_EQ(prompts.Shown().size(), 1u);
     const QString text = prompts.Shown()[0].text;
-    EXPECT_TRUE(text.startsWith("Error; 70\r")) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromUtf8(std::strerror(EACCES)))) << text.toStdString();
+    // The message is Japanese; the system's own words are its details.
+    EXPECT_EQ(text, QString::fromStdString("Error; 70\r書き込みできません。\r" + target));
+    EXPECT_EQ(prompts.Shown()[0].details, QString::fromUtf8(std::strerror(EACCES)));
     EXPECT_TRUE(fs::exists(path));
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(CurrentFile.FullPath, path);
@@ -390,6 +393,64 @@ TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
             EXPECT_EQ(Focus(), W().Text1[0]) << c.answer;
         }
         if (!c.released) W().LayoutChanged = 0;
+    }
+}
+
+// ---- A file another program is changing -------------------------------------------------------------
+
+// Another program's write transaction on the file: its lock held and its journal beside the file.
+class OtherWriter {
+  public:
+    explicit OtherWriter(const std::string& path) {
+        EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE; INSERT INTO \"T\" (\"CODE\", \"NAME\") VALUES ('C9', 'other')",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK)
+            << sqlite3_errmsg(db_);
+    }
+    ~OtherWriter() { sqlite3_close(db_); }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+    int Commit() { return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr); }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+TEST_F(FileCommandsTest, EveryFileCommandRefusesAFileAnotherProgramIsChangingAtOnceAndTouchesNothing) {
+    struct Case {
+        const char* name;
+        QAction* command;
+        bool withLayout; // release is the one command open while a layout is loaded
+    };
+    const QString refusal = "Error; 3045\r" + QString::fromStdString(engine::DescriptionOf(engine::err::kLocked, path));
+    for (const Case& c : {Case{"rename", W().mnFileRename, false}, Case{"delete", W().mnFileDel, false},
+                          Case{"copy", W().mnFileCpy, false}, Case{"release", W().mnFileFree, true}}) {
+        SCOPED_TRACE(c.name);
+        if (c.withLayout) DoubleClickTable("T");
+        FileOperationSpy spy;
+        OtherWriter other(path);
+        ASSERT_TRUE(fs::exists(path + "-journal"));
+        const size_t dialogsBefore = dialogs.Requests().size();
+        prompts.Expect(refusal);
+        QElapsedTimer clock;
+        clock.start();
+        c.command->trigger();
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(prompts.Pending(), 0);
+        EXPECT_EQ(dialogs.Requests().size(), dialogsBefore);
+        EXPECT_TRUE(spy.touches.empty());
+        EXPECT_TRUE(fs::exists(path + "-journal"));
+        EXPECT_EQ(CurrentFile.FullPath, path);
+        EXPECT_EQ(W().CurrentTable.empty(), !c.withLayout);
+        EXPECT_EQ(other.Commit(), SQLITE_OK);
+        EXPECT_FALSE(fs::exists(path + "-journal"));
+        // The other program's change is in the file; the next case starts from three records.
+        engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
+        EXPECT_EQ(db->OpenRecordset("T")->RecordCount(), 4);
+        db->Execute("DELETE * FROM T WHERE CODE = 'C9'");
+        db->Close();
+        if (c.withLayout) W().mnTableCancel->trigger();
     }
 }
 

@@ -153,4 +153,25 @@ TEST_F(ImportRecordsTest, RecordsOfASideWithoutATableAreNotShown) {
     EXPECT_EQ(W().Sides[kSource].ViewState, 0);
 }
 
+TEST_F(ImportRecordsTest, RecordNumbersPastFivePlacesAreShownWhole) {
+    const std::string big = data.File("big.mdb");
+    tavorintest::MakeTable(big, "R", {{"N", dao::dbLong}}, {});
+    {
+        engine::DatabasePtr d = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(big);
+        d->ExecuteSql("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100005) "
+                      "INSERT INTO \"R\" (\"N\") SELECT n FROM c");
+        d->Close();
+    }
+    Open(kSource, big, "R");
+    ShowRecords(kSource);
+    ASSERT_EQ(W().Sides[kSource].RecordCount, 100005);
+    W().VScroll2->setValue(99994);
+    const std::vector<std::string> expected = {"99995", "99996", "99997", "99998", "99999",
+                                               "100000", "100001", "100002", "100003", "100004"};
+    for (int row = 0; row < 10; ++row) {
+        EXPECT_EQ(Cell(row, 0), expected[static_cast<size_t>(row)]) << row;
+        EXPECT_EQ(Cell(row, 1), expected[static_cast<size_t>(row)]) << row;
+    }
+}
+
 } // namespace

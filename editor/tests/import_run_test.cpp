@@ -2,6 +2,7 @@
 // conversion of each value, the counts, the final questions, and every way a run can fail
 // leaving the target exactly as it was.
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
 
 #include "import_support.h"
@@ -294,6 +295,53 @@ TEST_F(ImportRunTest, AConversionFailureRollsBackAndTheTargetIsUnchanged) {
     prompts.Expect(kCancelled);
     W().mnCpyUpd1[1]->trigger();
     EXPECT_EQ(Records(target), before);
+}
+
+// Records what the progress label says whenever a message box comes up.
+class LabelAtMessages : public platform::ScriptedPrompts {
+  public:
+    explicit LabelAtMessages(const QLabel* label) : label_(label) {}
+    int MsgBox(const QString& text, int style, const QString& title) override {
+        labels.push_back(label_->text());
+        return ScriptedPrompts::MsgBox(text, style, title);
+    }
+    QStringList labels;
+
+  private:
+    const QLabel* label_;
+};
+
+TEST_F(ImportRunTest, WhileARunsErrorIsShownTheLabelHasTheCountsItStoppedAt) {
+    // The fifth record in key order fails its conversion, after four read and written.
+    AddRecords(source, "S", {{Variant::Long(8), Variant("acht"), Variant("x12")}});
+    for (QAction* command : {W().mnCpyDel, W().mnCpyUpd1[1]}) {
+        SCOPED_TRACE(command->text().toStdString());
+        Prepare();
+        LabelAtMessages watch(W().Label2);
+        platform::ScopedScript installed(&watch);
+        watch.Expect("Error;  13 in QTY\r型が一致しません。");
+        watch.Expect(kCancelled);
+        command->trigger();
+        EXPECT_TRUE(watch.Unexpected().isEmpty());
+        ASSERT_EQ(watch.labels.size(), 2);
+        EXPECT_EQ(watch.labels[0], "読込件数 ＝  4   作業件数 ＝  4");
+    }
+}
+
+TEST_F(ImportRunTest, ADuplicateKeyIsToldInJapaneseWithSQLitesWordsAsDetails) {
+    tavorintest::MakeTable(target, "DUPT", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}},
+                           {{"PrimaryKey", true, true, {{"ID", false}}}, {"UN", false, true, {{"NAME", false}}}});
+    tavorintest::MakeTable(source, "D", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}}, {});
+    AddRecords(source, "D", {{Variant::Long(1), Variant("same")}, {Variant::Long(2), Variant("same")}});
+    Open(kTarget, target, "DUPT");
+    Open(kSource, source, "D");
+    W().mnCpyJoint->trigger();
+    prompts.Expect("Error;  3022\r" + QString::fromStdString(engine::DescriptionOf(engine::err::kDuplicateKey)));
+    prompts.Expect(kCancelled);
+    W().mnCpyDel->trigger();
+    ASSERT_EQ(prompts.Shown().size(), 2u);
+    EXPECT_EQ(prompts.Shown()[0].details, "UNIQUE constraint failed: DUPT.NAME");
+    EXPECT_TRUE(Records(target, "DUPT").empty());
 }
 
 TEST_F(ImportRunTest, ATextIsCutToTheTargetsSizeByItsBytes) {

@@ -379,6 +379,49 @@ TEST_F(RefTableTest, OnlyDatabasesAndArchivesAreTakenAndAFailedExtractionSaysSo)
     EXPECT_EQ(Ref()->MeltWindow(), nullptr);
 }
 
+TEST_F(RefTableTest, TheFieldListEmptiesWhenAnotherFileOrArchiveIsChosenEvenADamagedOne) {
+    platform::ScriptedArchiver archiver;
+    platform::ScopedArchiver installed(&archiver);
+    const std::string otherDb = data.File("other.mdb");
+    MakeTable(otherDb, "PARTS", {{"PNO", dao::dbLong}});
+    const std::string damaged = data.File("damaged.mdb");
+    WriteFile(damaged, std::string(4096, 'x'));
+    struct Case {
+        std::string file;
+        int archiverResult;
+        std::optional<std::string> message; // "" for any message
+    };
+    const std::vector<Case> cases = {
+        {otherDb, 0, std::nullopt},
+        {damaged, 0, ""},
+        {data.File("broken.LZH"), platform::kArchiverNotArchive, kNotExtracted},
+        {data.File("old.arc"), 0, kRefused},
+    };
+    OpenTable(layoutDb, "CUST");
+    OpenRefWindow();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ChooseRefFile(refDb);
+        DoubleClickRefTable("GOODS");
+        ASSERT_EQ(Ref()->List2->count(), 4);
+        ClickItem(Ref()->List2, 0);
+        archiver.runResult = c.archiverResult;
+        if (c.message) {
+            if (c.message->empty())
+                prompts.ExpectAny();
+            else
+                prompts.Expect(QString::fromStdString(*c.message));
+        }
+        ChooseRefFile(c.file);
+        EXPECT_EQ(Ref()->List2->count(), 0);
+        EXPECT_TRUE(Ref()->RefFields.empty());
+        // Nothing of the file no longer shown can be inserted.
+        const auto before = WorkRows();
+        QTest::mouseClick(Ref()->Command1[1], Qt::LeftButton);
+        EXPECT_EQ(WorkRows(), before);
+    }
+}
+
 TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
     MakeTable(data.File("source.mdb"), "ITEMS", {{"ITEM_NO", dao::dbLong}, {"ITEM_NAME", dao::dbText, 30}});
     platform::ScriptedArchiver archiver;

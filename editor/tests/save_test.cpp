@@ -223,6 +223,19 @@ TEST_F(SaveTest, QuestionsCancelInitialiseAndNewFile) {
     EXPECT_EQ(engine::DBEngine::Instance().Workspaces(0).OpenDatabase(fresh)->Connect(), engine::kLangJapanese);
 }
 
+TEST_F(SaveTest, SavingIntoAFileThatWasDeletedUnderTheLayoutGives3024AndCreatesNothing) {
+    MakeCustomers(db, 3);
+    Start(db, "CUST");
+    layout.Set(layout.RowOf("NAME"), "FLD04", Variant::Integer(30));
+    // Another instance deletes the file while this one holds its layout.
+    ASSERT_TRUE(std::filesystem::remove(db));
+    Save();
+    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"3024 : " + engine::DescriptionOf(engine::err::kFileNotFound, db)}));
+    EXPECT_FALSE(std::filesystem::exists(db));
+    EXPECT_FALSE(std::filesystem::exists(db + "-journal"));
+}
+
 TEST_F(SaveTest, NoPrimaryKeyCancelAndLeftOverBuildTable) {
     MakeCustomers(db, 2);
     {

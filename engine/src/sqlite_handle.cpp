@@ -43,7 +43,7 @@ void Stmt::Check(int rc) {
 
 namespace {
 [[noreturn]] void Raise(long number, const std::string& detail, const std::string& message) {
-    throw Error(number, DescriptionOf(number, detail) + " (" + message + ")");
+    throw Error(number, DescriptionOf(number, detail), message);
 }
 } // namespace
 

@@ -98,6 +98,22 @@ bool Workspace::IsFileOpen(const std::string& path) const {
     return sql && sql->Holds(key);
 }
 
+void Workspace::RefuseFileBeingChanged(const std::string& path) const {
+    if (!FileExists(path) || KindOf(path) != FileKind::Native || ::access(path.c_str(), W_OK) != 0) return;
+    detail::SqliteDb db;
+    try {
+        db = detail::OpenSqlite(path, SQLITE_OPEN_READWRITE, path);
+    } catch (const Error&) {
+        return; // the operation itself reports a file that cannot be opened
+    }
+    // Asking for the write lock without waiting: a writer holding it answers busy at once, where
+    // the engine's usual wait would freeze the window for seconds before the same answer.
+    sqlite3_busy_timeout(db.get(), 0);
+    const int rc = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) Throw(err::kLocked, path);
+    if (rc == SQLITE_OK) sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 void Workspace::CompleteWalks() {
     for (const auto& c : LiveConnections()) c->CompleteWalks();
 }

@@ -75,7 +75,7 @@ TEST(ErrorTexts, EveryNumberTheEngineRaisesHasAJapaneseDescription) {
     EXPECT_EQ(DescriptionOf(3999), "エラー番号 3999");
 }
 
-TEST(ErrorTexts, DescriptionsNameTheFileAndAddSQLitesMessage) {
+TEST(ErrorTexts, DescriptionsNameTheFileAndKeepSQLitesMessageAsTheirDetail) {
     TempDir dir;
     const std::string path = dir.File("busy.mdb");
     DatabasePtr db = Ws().CreateDatabase(path, kLangJapanese);
@@ -95,7 +95,8 @@ TEST(ErrorTexts, DescriptionsNameTheFileAndAddSQLitesMessage) {
         ADD_FAILURE() << "no error for a locked file";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), err::kLocked);
-        EXPECT_EQ(e.Description(), "ファイル '" + path + "' を使用できません。既に使用中です。 (database is locked)");
+        EXPECT_EQ(e.Description(), "ファイル '" + path + "' を使用できません。既に使用中です。");
+        EXPECT_EQ(e.Detail(), "database is locked");
     }
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);

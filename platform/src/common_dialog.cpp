@@ -5,6 +5,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "file_dialog_columns.h"
 
 namespace platform {
 namespace {
@@ -87,6 +91,12 @@ std::optional<QString> QtFileDialogs::Show(const FileDialogRequest& request) {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // Japanese columns, each as wide as its widest text, in the detail view (the dialog owns
+    // the proxy).
+    dialog.setProxyModel(new JapaneseFileColumns(&dialog));
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        for (int column = 1; column < 4; ++column)
+            details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Without "file must exist" the host's open dialog also takes the name of a new file.
     dialog.setFileMode(!request.save && (request.flags & cdlOFNFileMustExist)

@@ -110,6 +110,10 @@ QString ApplicationTitle() {
 }
 
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
+    return MsgBoxDetails(text, QString(), style, title);
+}
+
+int QtPrompts::MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
     // The programs end lines with a carriage return alone, which a label does not break on.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -119,6 +123,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     KeepCaptionWhole(box);
+    if (!details.isEmpty()) box.setDetailedText(details);
     const std::vector<ButtonDef> defs = ButtonsOf(style);
     std::vector<QPushButton*> buttons;
     for (const ButtonDef& def : defs)

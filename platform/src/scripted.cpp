@@ -59,7 +59,13 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
             answer = expected.answer;
         }
     }
-    shown_.push_back({text, style, title, answer});
+    shown_.push_back({text, style, title, answer, QString()});
+    return answer;
+}
+
+int ScriptedPrompts::MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+    const int answer = MsgBox(text, style, title);
+    shown_.back().details = details;
     return answer;
 }
 

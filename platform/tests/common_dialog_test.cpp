@@ -2,9 +2,14 @@
 // and the Qt dialog behind it.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -132,6 +137,66 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
     EXPECT_EQ(mode, QFileDialog::AnyFile); // a new file's name can be typed
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, QDir(dir.path()).absoluteFilePath("a.mdb"));
+}
+
+TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        QFile file(dir.filePath("shop.mdb"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(13 * 1024 + 512, 'x'));
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const QDateTime stamp(QDate(2026, 12, 8), QTime(9, 5));
+    {
+        QFile file(dir.filePath("shop.mdb"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+
+    FileDialogRequest request;
+    request.initDir = dir.path();
+    request.filter = "すべてのファイル(*.*)|*.*";
+    std::map<QString, QStringList> rows;
+    QStringList headings;
+    std::vector<int> cut; // columns narrower than their widest text
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setViewMode(QFileDialog::Detail);
+        auto* view = dialog->findChild<QTreeView*>("treeView");
+        ASSERT_NE(view, nullptr);
+        QAbstractItemModel* model = view->model();
+        const QModelIndex root = view->rootIndex();
+        // The folder is read in the background.
+        QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, 5000);
+        QCoreApplication::processEvents();
+        for (int column = 0; column < 4; ++column)
+            headings << model->headerData(column, Qt::Horizontal).toString();
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            QStringList texts;
+            for (int column = 0; column < 4; ++column) {
+                const QModelIndex index = model->index(row, column, root);
+                texts << index.data().toString();
+                // What the cell's delegate needs for its text and margins.
+                QStyleOptionViewItem option;
+                option.initFrom(view->viewport());
+                const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                if (column > 0 && needed > view->columnWidth(column)) cut.push_back(column);
+            }
+            rows[texts[0]] = texts;
+        }
+        dialog->reject();
+    });
+    QtFileDialogs dialogs;
+    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+    EXPECT_EQ(headings, (QStringList{"名前", "サイズ", "種類", "更新日時"}));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows["shop.mdb"], (QStringList{"shop.mdb", "13.5 KB", "MDB ファイル", "2026/12/08 09:05"}));
+    EXPECT_EQ(rows["sub"][1], "");
+    EXPECT_EQ(rows["sub"][2], "フォルダー");
+    EXPECT_TRUE(cut.empty()) << cut.size() << " cells cut";
 }
 
 TEST(QtFileDialogs, RejectedDialogGivesNoPath) {

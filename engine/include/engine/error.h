@@ -11,15 +11,20 @@ namespace engine {
 
 class Error : public std::runtime_error {
 public:
-    Error(long number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    // detail: the system's own words for the failure (SQLite's or the C library's message, in
+    // English), kept apart so that a Japanese window can show them as details.
+    Error(long number, std::string description, std::string detail = {})
+        : std::runtime_error(description), number_(number), description_(std::move(description)),
+          detail_(std::move(detail)) {}
 
     long Number() const noexcept { return number_; }
     const std::string& Description() const noexcept { return description_; }
+    const std::string& Detail() const noexcept { return detail_; }
 
 private:
     long number_;
     std::string description_;
+    std::string detail_;
 };
 
 // Error numbers the system tests for or that a user meets.

@@ -54,6 +54,11 @@ public:
     // copied or deleted. Another path to the same file (a link) counts as the same file.
     bool IsFileOpen(const std::string& path) const;
 
+    // 3045 at once when another connection, of this program or of another one, is in the
+    // middle of changing the native file at path (holds its write lock, its journal beside the
+    // file). Nothing for a free file, a file that is not native, or one this user cannot write.
+    void RefuseFileBeingChanged(const std::string& path) const;
+
     // Engine internals: the connection for a file, shared by its Database objects.
     std::shared_ptr<detail::Connection> ConnectionFor(const std::string& path, bool readOnly);
     void Forget(detail::Connection* conn);

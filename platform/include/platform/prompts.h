@@ -33,6 +33,12 @@ public:
     // Shows text with the button set of style; returns the answer. Closing the box answers
     // Cancel where the set has one, else OK (or No for Yes/No).
     virtual int MsgBox(const QString& text, int style, const QString& title) = 0;
+    // The same with details behind the box's details button: the system's own words for a
+    // failure, which the text itself leaves out. Prompts without details show the text alone.
+    virtual int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+        (void)details;
+        return MsgBox(text, style, title);
+    }
 };
 
 // The Prompts of the run. Until one is installed, a QtPrompts is used.
@@ -48,12 +54,19 @@ inline int MsgBox(const QString& text, int style = vbOKOnly, const QString& titl
     return CurrentPrompts().MsgBox(text, style, title.isEmpty() ? ApplicationTitle() : title);
 }
 
+// MsgBox with details; empty details show the plain box.
+inline int MsgBoxDetails(const QString& text, const QString& details, int style = vbOKOnly) {
+    if (details.isEmpty()) return MsgBox(text, style);
+    return CurrentPrompts().MsgBoxDetails(text, details, style, ApplicationTitle());
+}
+
 // The real message box: Japanese button captions "OK", "キャンセル", "はい(&Y)", "いいえ(&N)",
 // "中止(&A)", "再試行(&R)", "無視(&I)"; the first button is the default unless the style says
 // otherwise.
 class QtPrompts : public Prompts {
 public:
     int MsgBox(const QString& text, int style, const QString& title) override;
+    int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) override;
 };
 
 } // namespace platform

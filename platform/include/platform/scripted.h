@@ -21,6 +21,7 @@ struct ShownMessage {
     int style;
     QString title;
     int answer;
+    QString details; // given with MsgBoxDetails
 };
 
 // Answers message boxes from a queue. A message with no queued answer, or whose text does not
@@ -35,6 +36,7 @@ public:
     // Expects any message, answered with answer.
     void ExpectAny(int answer = vbOK);
     int MsgBox(const QString& text, int style, const QString& title) override;
+    int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) override;
 
     const std::vector<ShownMessage>& Shown() const { return shown_; }
     const QStringList& Unexpected() const { return unexpected_; }
