@@ -156,7 +156,8 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         targetDb = Ws->OpenDatabase(target.File.FullPath);
         // A genuine Jet file is read on a connection of its own.
         if (targetDb->ReadOnly() || sourceDb->SqliteHandle() != targetDb->SqliteHandle()) return decline();
-        const engine::Database::Selection selection = sourceDb->TranslateSelect(SourceStatement());
+        // The statement reads the source as "s"; a subquery of the condition reads its fields so.
+        const engine::Database::Selection selection = sourceDb->TranslateSelect(SourceStatement(), "s");
         if (selection.ordered) return decline();
 
         auto src = sourceDb->OpenRecordset("SELECT * FROM " + Bracketed(source.TableName), engine::RecordsetType::Snapshot);

@@ -255,6 +255,39 @@ TEST_F(ImportRunTest, TheConditionSelectsTheSourceRecordsAndABlankOneSelectsAll)
     EXPECT_EQ(Records(target).size(), 4u);
 }
 
+// A condition may read the source file's other tables, also correlated with the source's
+// records: the compiled statement and the record-by-record run select the same records. SQLite
+// tests a correlated subquery after the statement's record count, so such a condition leaves
+// the statement to the record-by-record run.
+TEST_F(ImportRunTest, AConditionWithASubqueryOverTheSourceFileSelectsItsRecords) {
+    tavorintest::MakeTable(source, "PICK", {{"ID", dao::dbLong}, {"WHY", dao::dbText, 10}});
+    AddRecords(source, "PICK", {{Variant::Long(4), Variant("x")}, {Variant::Long(5), Variant("y")}, {Variant::Long(2), Variant("z")}});
+    struct Case {
+        const char* condition;
+        bool compiled;
+    };
+    const Case cases[] = {
+        {"ID In (Select ID From PICK Where WHY <> 'z') And ID In (Select ID From S Where NOTE Is Not Null)", true},
+        {"Exists (Select * From PICK As p Where p.ID = S.ID And WHY <> 'z') And NOTE Is Not Null", false},
+    };
+    for (const Case& c : cases) {
+        for (frmMdbCpy::RunPath path : {frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow}) {
+            SCOPED_TRACE(std::string(c.condition) + (path == frmMdbCpy::RunPath::Compiled ? " compiled" : " by record"));
+            Prepare();
+            W().runPath = path;
+            W().Text5->setText(c.condition);
+            prompts.Expect(kAccept, platform::vbOK);
+            prompts.Expect(kCommitted);
+            W().mnCpyDel->trigger();
+            EXPECT_EQ(W().LastRunCompiled, c.compiled && path == frmMdbCpy::RunPath::Compiled) << W().LastCompiledFailure;
+            EXPECT_EQ(W().ReadCount, 2);
+            EXPECT_EQ(Records(target).size(), 2u);
+            EXPECT_NE(Record(4), "<none>");
+            EXPECT_NE(Record(5), "<none>");
+        }
+    }
+}
+
 TEST_F(ImportRunTest, AHostileOrMalformedConditionIsRefusedAndTheTargetUnchanged) {
     const auto before = Records(target);
     Prepare();

@@ -22,6 +22,8 @@ namespace {
 
 // Deeper nesting of the text is refused rather than recursed into.
 constexpr int kMaxDepth = 200;
+// Subqueries inside subqueries: SQLite's parser stack holds a few levels of them at most.
+constexpr int kMaxSubqueryDepth = 4;
 // The height of the expression tree, which the writer recurses through; long runs of one
 // operator ("a Or b Or c ...") make it grow without nesting.
 constexpr int kMaxTreeHeight = 1000;
@@ -325,7 +327,7 @@ std::string ReadName(std::string_view text, size_t& i) {
     return std::string(text.substr(start, i - start));
 }
 
-// A plain or bracketed name, with an optional "Table." part in front, which is dropped.
+// A plain or bracketed name, with an optional "Table." part in front, kept as its qualifier.
 Token ReadNameToken(std::string_view text, size_t& i) {
     const size_t start = i;
     auto readPart = [&](TokenKind& kind) {
@@ -342,12 +344,14 @@ Token ReadNameToken(std::string_view text, size_t& i) {
     };
     TokenKind kind;
     std::string name = readPart(kind);
+    std::string qualifier;
     if (qualifierFollows()) {
         ++i;
+        qualifier = std::move(name);
         name = readPart(kind);
         if (qualifierFollows()) LexError(text, start);
     }
-    return {kind, std::move(name), start};
+    return {kind, std::move(name), start, std::move(qualifier)};
 }
 
 std::string ReadNumber(std::string_view text, size_t& i) {
@@ -525,18 +529,30 @@ enum class Kind { Text, Number, Date, Bool, Null };
 struct Node;
 using NodePtr = std::unique_ptr<Node>;
 
+// "Select [Distinct] * | expr, ... From table [[As] alias] [Where condition]" of a subquery.
+struct Select {
+    bool distinct = false;
+    std::vector<NodePtr> columns; // empty for "*"
+    std::string table;
+    std::string alias; // empty when none is given
+    NodePtr where;
+};
+
 struct Node {
-    enum class Type { Literal, Column, Unary, Binary, Like, IsNull, Between, In } type;
+    enum class Type { Literal, Column, Unary, Binary, Like, IsNull, Between, In, InSelect, Exists } type;
     std::string op; // upper-case operator: "=", "AND", "NEG", "&", ...
     bool negated = false;
     Variant value;
     std::string name;
+    std::string qualifier; // of a column: the table or alias written in front of it
     std::vector<NodePtr> kids;
+    std::unique_ptr<Select> select; // of InSelect and Exists
     int height = 1;
 };
 
+// A word of the syntax: a plain name standing alone ("T.And" names a field).
 bool IsKeyword(const Token& t, std::string_view word) {
-    return t.kind == TokenKind::Name && NamesEqual(t.text, word);
+    return t.kind == TokenKind::Name && t.qualifier.empty() && NamesEqual(t.text, word);
 }
 
 // Words that can never be a plain field name in a condition: the operators of the grammar and
@@ -549,7 +565,7 @@ bool IsReservedWord(const Token& t) {
         "DELETE",   "CREATE",      "ALTER",   "INTO",      "VALUES",     "TABLE",   "ORDER",
         "BY",       "GROUP",       "HAVING",  "JOIN",      "ON",         "AS",      "SET",
         "DISTINCT", "DISTINCTROW", "EXISTS",  "TRANSFORM", "PARAMETERS", "EXECUTE", "WITH"};
-    if (t.kind != TokenKind::Name) return false;
+    if (t.kind != TokenKind::Name || !t.qualifier.empty()) return false;
     for (auto w : kWords)
         if (NamesEqual(t.text, w)) return true;
     return false;
@@ -568,7 +584,7 @@ class Parser {
         begin = std::min(begin, source.size());
         end = std::clamp(end, begin, source.size());
         condition_ = source.substr(begin, end - begin);
-        end_ = {TokenKind::End, {}, end};
+        end_ = {TokenKind::End, {}, end, {}};
     }
 
     NodePtr ParseAll() {
@@ -602,14 +618,71 @@ class Parser {
     }
     void Advance() { ++pos_; }
 
-    NodePtr Make(Node::Type type, std::string op, std::vector<NodePtr> kids) {
+    NodePtr Make(Node::Type type, std::string op, std::vector<NodePtr> kids,
+                 std::unique_ptr<Select> select = nullptr) {
         auto n = std::make_unique<Node>();
         n->type = type;
         n->op = std::move(op);
         for (const auto& k : kids) n->height = std::max(n->height, k->height + 1);
+        if (select) {
+            for (const auto& c : select->columns) n->height = std::max(n->height, c->height + 1);
+            if (select->where) n->height = std::max(n->height, select->where->height + 1);
+        }
         if (n->height > kMaxTreeHeight) Fail();
         n->kids = std::move(kids);
+        n->select = std::move(select);
         return n;
+    }
+
+    // A plain name that is not a word of the syntax, or a bracketed one; never qualified.
+    std::optional<std::string> PlainName() {
+        const Token& t = Peek();
+        if (!t.qualifier.empty()) return std::nullopt;
+        if (t.kind != TokenKind::Bracketed && (t.kind != TokenKind::Name || IsReservedWord(t)))
+            return std::nullopt;
+        Advance();
+        return t.text;
+    }
+
+    // The subquery after its "(", up to and with its ")".
+    std::unique_ptr<Select> ParseSubquery() {
+        DepthGuard guard(*this);
+        if (++subqueries_ > kMaxSubqueryDepth) Fail();
+        if (!IsKeyword(Peek(), "SELECT")) Fail();
+        Advance();
+        auto sel = std::make_unique<Select>();
+        if (IsKeyword(Peek(), "DISTINCT") || IsKeyword(Peek(), "DISTINCTROW")) {
+            sel->distinct = true;
+            Advance();
+        }
+        if (Peek().kind == TokenKind::Star) {
+            Advance();
+        } else {
+            while (true) {
+                sel->columns.push_back(ParseImp());
+                if (Peek().kind != TokenKind::Comma) break;
+                Advance();
+            }
+        }
+        if (!IsKeyword(Peek(), "FROM")) Fail();
+        Advance();
+        auto table = PlainName();
+        if (!table) Fail();
+        sel->table = std::move(*table);
+        bool as = IsKeyword(Peek(), "AS");
+        if (as) Advance();
+        if (auto alias = PlainName())
+            sel->alias = std::move(*alias);
+        else if (as)
+            Fail();
+        if (IsKeyword(Peek(), "WHERE")) {
+            Advance();
+            sel->where = ParseImp();
+        }
+        if (Peek().kind != TokenKind::RParen) Fail();
+        Advance();
+        --subqueries_;
+        return sel;
     }
     NodePtr Binary(std::string op, NodePtr l, NodePtr r) {
         std::vector<NodePtr> kids;
@@ -703,6 +776,12 @@ class Parser {
                 Advance();
                 std::vector<NodePtr> kids;
                 kids.push_back(std::move(l));
+                if (IsKeyword(Peek(), "SELECT")) {
+                    std::unique_ptr<Select> sel = ParseSubquery();
+                    l = Make(Node::Type::InSelect, "IN", std::move(kids), std::move(sel));
+                    l->negated = negated;
+                    continue;
+                }
                 while (true) {
                     DepthGuard guard(*this);
                     kids.push_back(ParseImp());
@@ -848,12 +927,19 @@ class Parser {
                 Advance();
                 return Literal(Variant::Null());
             }
+            if (IsKeyword(t, "EXISTS")) {
+                Advance();
+                if (Peek().kind != TokenKind::LParen) Fail();
+                Advance();
+                return Make(Node::Type::Exists, "EXISTS", {}, ParseSubquery());
+            }
             if (IsReservedWord(t)) Fail();
             [[fallthrough]];
         case TokenKind::Bracketed: {
             auto n = std::make_unique<Node>();
             n->type = Node::Type::Column;
             n->name = t.text;
+            n->qualifier = t.qualifier;
             Advance();
             return n;
         }
@@ -892,6 +978,7 @@ class Parser {
     std::string_view condition_;
     Token end_;
     int depth_ = 0;
+    int subqueries_ = 0; // the subqueries the parser is inside of
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -974,6 +1061,11 @@ class SqlBuilder {
         ++pending_;
         return *this;
     }
+    // Entries the parser holds for rules that read no token.
+    SqlBuilder& Pad(int entries) {
+        pending_ += entries;
+        return *this;
+    }
     // A list "a, b, c": the parser folds each item into the list as it goes.
     SqlBuilder& List(const std::vector<Emitted>& items) {
         const int base = pending_;
@@ -1037,10 +1129,26 @@ bool IsComparison(const std::string& op) {
     return op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
 }
 
+// A table the condition reads, as the writer sees it while inside it.
+struct Scope {
+    ConditionTable table;
+    std::string alias;   // the name the condition gives the table; empty: its own name
+    std::string sqlName; // how the SQL names the table inside subqueries
+};
+
+// The parser entries of SQLite's rules that read no token (a select's DISTINCT, its column
+// list's start and the marks around each column).
+constexpr int kEmptyRuleEntries = 3;
+
 class Emitter {
   public:
-    Emitter(const ColumnLookup& lookup, std::vector<Variant>& params)
-        : lookup_(lookup), params_(params) {}
+    // outer: the condition's own table; tables: the database's, or null where subqueries are
+    // refused; anyQualifier: a qualifier in front of a field of the outer table is not checked.
+    Emitter(Scope outer, const std::function<std::optional<ConditionTable>(std::string_view)>* tables,
+            bool anyQualifier, std::string_view condition, std::vector<Variant>& params)
+        : tables_(tables), anyQualifier_(anyQualifier), condition_(condition), params_(params) {
+        scopes_.push_back(std::move(outer));
+    }
 
     Emitted Emit(const Node& n) {
         switch (n.type) {
@@ -1052,8 +1160,7 @@ class Emitter {
             return e;
         }
         case Node::Type::Column: {
-            auto ref = lookup_(n.name);
-            if (!ref) Throw(err::kUnknownField, n.name);
+            std::optional<ColumnRef> ref = Resolve(n);
             Emitted e;
             e.sql = "(" + ref->sqlExpr + ")";
             e.kind = KindOfType(ref->type);
@@ -1126,11 +1233,96 @@ class Emitter {
                 .Text("))")
                 .Done(Kind::Bool, 2);
         }
+        case Node::Type::InSelect: {
+            Emitted x = Emit(*n.kids[0]);
+            Emitted sub = EmitSelect(*n.select, true);
+            bool text = IsText(x) || IsText(sub);
+            return SqlBuilder()
+                .Text("(")
+                .Operand(x)
+                .Text(text ? " COLLATE NOCASE" : "")
+                .Text(n.negated ? " NOT IN (" : " IN (")
+                .Operand(sub)
+                .Text("))")
+                .Done(Kind::Bool, 2);
+        }
+        case Node::Type::Exists:
+            return SqlBuilder()
+                .Text("(EXISTS (")
+                .Operand(EmitSelect(*n.select, false))
+                .Text("))")
+                .Done(Kind::Bool, 2);
         }
         return {};
     }
 
   private:
+    // A field by its name: with a qualifier, of the innermost table that the qualifier names;
+    // without, of the innermost table that has it. A table of a subquery is read through its
+    // alias in SQL, the outer one bare at the top and through its SQL name inside subqueries.
+    std::optional<ColumnRef> Resolve(const Node& n) const {
+        const bool top = scopes_.size() == 1;
+        auto read = [&](size_t k) {
+            return scopes_[k].table.column(n.name, k == 0 && top ? std::string() : scopes_[k].sqlName);
+        };
+        if (!n.qualifier.empty()) {
+            for (size_t k = scopes_.size(); k-- > 0;) {
+                const Scope& s = scopes_[k];
+                bool named = NamesEqual(s.alias.empty() ? s.table.name : s.alias, n.qualifier);
+                if (!named && !(k == 0 && anyQualifier_)) continue;
+                if (auto ref = read(k)) return ref;
+                break;
+            }
+            Throw(err::kUnknownField, n.qualifier + "." + n.name);
+        }
+        for (size_t k = scopes_.size(); k-- > 0;)
+            if (auto ref = read(k)) return ref;
+        Throw(err::kUnknownField, n.name);
+    }
+
+    // "SELECT ... FROM table AS alias [WHERE ...]"; its kind is the kind of its one column.
+    // inList: the subquery of In, which must give exactly one column.
+    Emitted EmitSelect(const Select& sel, bool inList) {
+        if (!tables_ || !*tables_) SyntaxError(condition_);
+        std::optional<ConditionTable> table = (*tables_)(sel.table);
+        if (!table) Throw(err::kTableNotFound, sel.table);
+        // Names no table can have (a name may not hold "."), so that no alias hides another
+        // table of the statement.
+        std::string sqlName = "\"sub." + std::to_string(++subqueries_) + "\"";
+        const std::string from = table->from;
+        scopes_.push_back({std::move(*table), sel.alias, sqlName});
+        struct Leave {
+            std::vector<Scope>& scopes;
+            ~Leave() { scopes.pop_back(); }
+        } leave{scopes_};
+
+        SqlBuilder sb;
+        sb.Text(sel.distinct ? "SELECT DISTINCT " : "SELECT ");
+        Kind kind = Kind::Bool;
+        std::vector<Emitted> columns;
+        if (sel.columns.empty() && inList) {
+            // "*" of a table of one field is that field.
+            const auto& fields = scopes_.back().table.fields;
+            if (fields.size() != 1) SyntaxError(condition_);
+            Node field;
+            field.type = Node::Type::Column;
+            field.name = fields[0];
+            field.qualifier = sel.alias.empty() ? scopes_.back().table.name : sel.alias;
+            columns.push_back(Emit(field));
+        }
+        for (const auto& c : sel.columns) columns.push_back(Emit(*c));
+        if (inList && columns.size() != 1) SyntaxError(condition_);
+        if (columns.empty()) {
+            sb.Text("1");
+        } else {
+            kind = columns[0].kind;
+            sb.Pad(kEmptyRuleEntries).List(columns);
+        }
+        sb.Text(" FROM ").Text(from).Text(" AS ").Text(sqlName);
+        if (sel.where) sb.Text(" WHERE ").Operand(Emit(*sel.where));
+        return sb.Done(kind, 1);
+    }
+
     static bool IsText(const Emitted& e) { return e.kind == Kind::Text; }
 
     // The text "&" joins: Null as "", numbers and dates in the host's text form.
@@ -1211,7 +1403,11 @@ class Emitter {
                                                                                      1);
     }
 
-    const ColumnLookup& lookup_;
+    std::vector<Scope> scopes_;
+    const std::function<std::optional<ConditionTable>(std::string_view)>* tables_;
+    bool anyQualifier_;
+    std::string_view condition_;
+    int subqueries_ = 0; // aliases given so far
     std::vector<Variant>& params_;
 };
 
@@ -1446,7 +1642,7 @@ std::vector<Token> Tokenize(std::string_view text) {
         }
         if (c == '\'' || c == '"') {
             std::string value = ReadQuoted(text, i);
-            out.push_back({TokenKind::String, std::move(value), start});
+            out.push_back({TokenKind::String, std::move(value), start, {}});
             continue;
         }
         if (c == '#') {
@@ -1455,12 +1651,12 @@ std::vector<Token> Tokenize(std::string_view text) {
             std::string_view inside = text.substr(i + 1, close - i - 1);
             i = close + 1;
             if (!ParseDateLiteral(inside)) SyntaxError(text.substr(start, i - start));
-            out.push_back({TokenKind::Date, std::string(inside), start});
+            out.push_back({TokenKind::Date, std::string(inside), start, {}});
             continue;
         }
         if (IsDigit(c) || (c == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
             std::string number = ReadNumber(text, i);
-            out.push_back({TokenKind::Number, std::move(number), start});
+            out.push_back({TokenKind::Number, std::move(number), start, {}});
             continue;
         }
         if (c == '[' || IsNameStartAt(text, i)) {
@@ -1502,29 +1698,39 @@ std::vector<Token> Tokenize(std::string_view text) {
         default:
             LexError(text, start);
         }
-        out.push_back({kind, std::string(text.substr(i, len)), start});
+        out.push_back({kind, std::string(text.substr(i, len)), start, {}});
         i += len;
     }
-    out.push_back({TokenKind::End, {}, text.size()});
+    out.push_back({TokenKind::End, {}, text.size(), {}});
     return out;
 }
 
-SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& lookup) {
-    std::vector<Token> tokens = Tokenize(text);
-    return TranslateCondition(tokens, 0, tokens.size() - 1, text, lookup);
-}
+namespace {
 
-SqlCondition TranslateCondition(const std::vector<Token>& tokens, size_t first, size_t last,
-                                std::string_view source, const ColumnLookup& lookup) {
-    if (first > last || last > tokens.size()) SyntaxError(source);
-    NodePtr root = Parser(tokens, first, last, source).ParseAll();
+SqlCondition Translate(std::string_view text, Scope outer,
+                       const std::function<std::optional<ConditionTable>(std::string_view)>* tables,
+                       bool anyQualifier) {
+    std::vector<Token> tokens = Tokenize(text);
+    NodePtr root = Parser(tokens, 0, tokens.size() - 1, text).ParseAll();
     SqlCondition out;
-    Emitter emitter(lookup, out.params);
+    Emitter emitter(std::move(outer), tables, anyQualifier, text, out.params);
     Emitted sql = emitter.Emit(*root);
     if (out.params.size() > kMaxParams || sql.need > kMaxParserStack || sql.height > kMaxSqlHeight)
-        SyntaxError(source);
+        SyntaxError(text);
     out.sql = std::move(sql.sql);
     return out;
+}
+
+} // namespace
+
+SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& lookup) {
+    Scope outer;
+    outer.table.column = [&lookup](std::string_view field, const std::string&) { return lookup(field); };
+    return Translate(text, std::move(outer), nullptr, true);
+}
+
+SqlCondition TranslateCondition(std::string_view text, const ConditionScope& scope) {
+    return Translate(text, {scope.table, {}, scope.qualifier}, &scope.tables, false);
 }
 
 bool JetLikeMatch(std::string_view value, std::string_view pattern) {

@@ -37,7 +37,8 @@ enum class TokenKind {
 struct Token {
     TokenKind kind;
     std::string text;
-    size_t pos; // byte offset in the source text
+    size_t pos;            // byte offset in the source text
+    std::string qualifier; // "T" of "T.Field" or "[T].[Field]"; empty when there is none
 };
 
 // Splits text into tokens; throws Error 3075 on an unterminated string, date or bracket, or a
@@ -58,13 +59,37 @@ struct SqlCondition {
     std::vector<Variant> params; // in placeholder order: String, Long, Double, Date, Boolean, Null
 };
 
+// A table a condition reads: the statement's own table, or the table of a subquery.
+struct ConditionTable {
+    std::string name; // as stored; "name.Field" names a field of it
+    std::string from; // the table as SQL names it after FROM, e.g. "\"main\".\"T\""
+    std::vector<std::string> fields; // its field names, in order
+    // A field read through qualifier (an SQL name of the table; "" for the bare column name);
+    // nullopt for an unknown field.
+    std::function<std::optional<ColumnRef>(std::string_view field, const std::string& qualifier)>
+        column;
+};
+
+// What a condition may read: its own table and, in subqueries, the other tables of the file.
+struct ConditionScope {
+    ConditionTable table;
+    // How the statement around the condition names its table, for a subquery that reads the
+    // table's fields: the quoted table name, or the alias the statement gives it.
+    std::string qualifier;
+    // The tables of the database by name (the engine's name rule); nullopt for an unknown one.
+    std::function<std::optional<ConditionTable>(std::string_view name)> tables;
+};
+
 // Translates one Jet condition (the text after WHERE, or a FindFirst criterion).
 // Errors: 3075 for a syntax fault or a second statement, 3061 naming an unknown field.
+// Qualifiers are ignored and subqueries refused (3075): no tables are known.
 SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& lookup);
 
-// The same, for the tokens [first, last) of an already tokenized text.
-SqlCondition TranslateCondition(const std::vector<Token>& tokens, size_t first, size_t last,
-                                std::string_view source, const ColumnLookup& lookup);
+// The same over a table of a database: "T.Field" must name the table itself, and
+// "x [Not] In (Select ...)" and "[Not] Exists (Select ...)" read other tables of the database
+// (3078 naming an unknown one; 3075 for a subquery in In that gives more than one column).
+SqlCondition TranslateCondition(std::string_view text, const ConditionScope& scope);
+
 
 // Jet's Like: "*" any run, "?" one character, "#" one digit, "[abc]", "[a-z]", "[!a-z]";
 // ASCII letters compare ignoring case (as "=" does); characters are whole code points of the

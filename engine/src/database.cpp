@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "condition_scope.h"
 #include "connection.h"
 #include "criteria.h"
 #include "engine/error.h"
@@ -105,12 +106,7 @@ void Database::Execute(std::string_view statement) {
     std::string sql = "DELETE FROM " + conn->Qualified(table);
     detail::SqlCondition cond;
     if (del.where && !del.where->empty()) {
-        cond = detail::TranslateCondition(*del.where, [&](std::string_view name) -> std::optional<detail::ColumnRef> {
-            int ci = t.ColumnIndex(name);
-            if (ci < 0) return std::nullopt;
-            const auto& c = t.columns[static_cast<size_t>(ci)];
-            return detail::ColumnRef{detail::ColumnExpr(c.name, c.type), c.type};
-        });
+        cond = detail::TranslateCondition(*del.where, detail::ConditionScopeOf(*conn, t));
         sql += " WHERE " + cond.sql;
     }
     conn->BeforeTableChange(table);
@@ -134,19 +130,16 @@ long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& para
     return conn.StepWrite(s);
 }
 
-Database::Selection Database::TranslateSelect(std::string_view source) {
+Database::Selection Database::TranslateSelect(std::string_view source, std::string_view alias) {
     const detail::SelectStatement select = detail::ParseSelect(source);
-    const detail::TableInfo& t = Conn()->Table(select.table);
+    detail::Connection& conn = *Conn();
+    const detail::TableInfo& t = conn.Table(select.table);
     Selection out;
     out.table = t.name;
     out.ordered = !select.orderBy.empty();
     if (select.where && !select.where->empty()) {
-        detail::SqlCondition cond = detail::TranslateCondition(*select.where, [&](std::string_view name) -> std::optional<detail::ColumnRef> {
-            const int ci = t.ColumnIndex(name);
-            if (ci < 0) return std::nullopt;
-            const auto& c = t.columns[static_cast<size_t>(ci)];
-            return detail::ColumnRef{detail::ColumnExpr(c.name, c.type), c.type};
-        });
+        detail::SqlCondition cond =
+            detail::TranslateCondition(*select.where, detail::ConditionScopeOf(conn, t, alias));
         out.condition = std::move(cond.sql);
         out.params = std::move(cond.params);
     }

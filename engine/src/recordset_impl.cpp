@@ -1,5 +1,6 @@
 #include "recordset_impl.h"
 
+#include "condition_scope.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "value_codec.h"
@@ -93,6 +94,12 @@ ColumnLookup RecordsetImpl::Lookup() const {
     };
 }
 
+ConditionScope RecordsetImpl::Scope() const {
+    std::vector<std::pair<std::string, int>> columns;
+    for (const auto& f : fields_) columns.emplace_back(f.name, f.type);
+    return ConditionScopeOf(*conn_, ConditionTableOf(table_, conn_->Qualified(table_), std::move(columns)));
+}
+
 void RecordsetImpl::CheckOpen() const {
     if (!open_) Throw(err::kObjectClosed);
 }
@@ -107,7 +114,7 @@ void RecordsetImpl::BuildKeys() {
     std::string sql = "SELECT " + rowid_ + " FROM " + conn_->Qualified(table_);
     SqlCondition cond;
     if (where_ && !where_->empty()) {
-        cond = TranslateCondition(*where_, Lookup());
+        cond = TranslateCondition(*where_, Scope());
         sql += " WHERE " + cond.sql;
     }
     // Records whose key is Null have no entry in an index that ignores Nulls.
@@ -543,7 +550,7 @@ void RecordsetImpl::SetAbsolutePosition(long p) {
 void RecordsetImpl::Find(std::string_view criteria, bool fromStart, bool forward) {
     CheckOpen();
     if (findCriteria_ != criteria || findGeneration_ != conn_->Generation()) {
-        SqlCondition cond = TranslateCondition(criteria, Lookup());
+        SqlCondition cond = TranslateCondition(criteria, Scope());
         Stmt s = conn_->Prepare("SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) + " WHERE " + cond.sql);
         for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
         findSet_.clear();

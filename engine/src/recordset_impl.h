@@ -110,6 +110,8 @@ private:
     bool HasIndexKey(const std::vector<Variant>& values) const;
     std::string ColumnList() const;
     ColumnLookup Lookup() const;
+    // What the recordset's condition and Find criteria read: its table and the file's others.
+    ConditionScope Scope() const;
 
     std::shared_ptr<Connection> conn_;
     RecordsetType type_;

@@ -382,8 +382,8 @@ void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
     ReadInto(SqlValue{sqlite3_column_value(stmt.get(), col)}, type, out);
 }
 
-std::string ColumnExpr(const std::string& name, int type) {
-    std::string q = QuoteIdent(name);
+std::string ColumnExpr(const std::string& name, int type, const std::string& qualifier) {
+    std::string q = qualifier.empty() ? QuoteIdent(name) : qualifier + "." + QuoteIdent(name);
     if (type == dao::dbCurrency) return "(" + q + "/10000.0)";
     if (type == dao::dbDate) return "jet_datenum(" + q + ")";
     return q;

@@ -39,8 +39,9 @@ std::string DateToStorage(double oleDate);
 size_t FormatStorageDate(double oleDate, char* buf);
 bool DateFromStorage(std::string_view text, double& oleDate);
 
-// The SQL expression a criterion uses to read a column of this type.
-std::string ColumnExpr(const std::string& name, int daoType);
+// The SQL expression a criterion uses to read a column of this type, through qualifier (an SQL
+// name of its table) when one is given.
+std::string ColumnExpr(const std::string& name, int daoType, const std::string& qualifier = {});
 
 // Evaluates a Jet DefaultValue expression for a new record ("" gives Null).
 Variant EvaluateDefault(const std::string& expression, const FieldInfo& field);

@@ -99,7 +99,10 @@ bool Workspace::IsFileOpen(const std::string& path) const {
 }
 
 void Workspace::RefuseFileBeingChanged(const std::string& path) const {
-    if (!FileExists(path) || KindOf(path) != FileKind::Native || ::access(path.c_str(), W_OK) != 0) return;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || KindOf(path) != FileKind::Native ||
+        ::access(path.c_str(), W_OK) != 0)
+        return;
     detail::SqliteDb db;
     try {
         db = detail::OpenSqlite(path, SQLITE_OPEN_READWRITE, path);

@@ -170,7 +170,7 @@ TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
         QAbstractItemModel* model = view->model();
         const QModelIndex root = view->rootIndex();
         // The folder is read in the background.
-        QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, 5000));
         QCoreApplication::processEvents();
         for (int column = 0; column < 4; ++column)
             headings << model->headerData(column, Qt::Horizontal).toString();

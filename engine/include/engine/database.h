@@ -94,14 +94,17 @@ public:
     // for such a statement: the table, and its condition as an SQL expression that reads the
     // table's columns by their bare names, with a "?" for each of params ("" for none). The text
     // is parsed as OpenRecordset parses it, never pasted: 3075 for a syntax fault or a second
-    // statement, 3061 for an unknown field. ordered: the source names an order of its own.
+    // statement, 3061 for an unknown field, 3078 for an unknown table of a subquery. Subqueries
+    // read the other tables of the file, qualified by its schema, and the table's own columns
+    // through alias, the name the statement gives the table ("" when it names it by its own
+    // name). ordered: the source names an order of its own.
     struct Selection {
         std::string table;
         std::string condition;
         std::vector<Variant> params;
         bool ordered = false;
     };
-    Selection TranslateSelect(std::string_view source);
+    Selection TranslateSelect(std::string_view source, std::string_view alias = {});
     // For such a statement that numbers an auto-number field itself, as AddNew would: the
     // number the table hands out next, and moving the table's counter past used (kept in the
     // catalog, like Update does).
