@@ -12,7 +12,9 @@
 #include <QString>
 #include <filesystem>
 
+#include "engine/database.h"
 #include "engine/error.h"
+#include "engine/jet4_writer.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/DatabaseFiles.h"
@@ -37,6 +39,14 @@ bool ChooseTarget(ChosenFile& chosen) {
     int16_t error = 0;
     chosen = ChosenFile{};
     ChooseDatabaseFile("W", 0, CurrentFile.BaseName + CurrentFile.Extension, chosen, error);
+    return error == 0 && !chosen.FullPath.empty();
+}
+
+// The save dialog of the save under a new name, which also offers the genuine Jet 4 format.
+bool ChooseSaveAsTarget(ChosenFile& chosen) {
+    int16_t error = 0;
+    chosen = ChosenFile{};
+    ChooseSaveAsFile(CurrentFile.BaseName + CurrentFile.Extension, chosen, error);
     return error == 0 && !chosen.FullPath.empty();
 }
 
@@ -133,7 +143,7 @@ void frmTavorin::mnFileDel_Click() {
 
 void frmTavorin::mnFileCpy_Click() {
     ChosenFile chosen;
-    if (RefuseFileBeingChanged(CurrentFile.FullPath) || !ChooseTarget(chosen)) {
+    if (RefuseFileBeingChanged(CurrentFile.FullPath) || !ChooseSaveAsTarget(chosen)) {
         MoveFocus(Text1[0]);
         return;
     }
@@ -146,9 +156,16 @@ void frmTavorin::mnFileCpy_Click() {
     // The copy is made in the work folder and moved into place only once it is complete, so
     // that the chosen path never shows a half-written file.
     const std::string workCopy = WorkFolder + "/" + chosen.BaseName + ".MDB";
-    const bool convert = IsJetFile(CurrentFile.FullPath);
+    const bool convert = !chosen.Jet4 && IsJetFile(CurrentFile.FullPath);
     try {
-        if (convert) {
+        if (chosen.Jet4) {
+            engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(CurrentFile.FullPath);
+            struct Closer {
+                engine::Database& db;
+                ~Closer() { db.Close(); }
+            } closer{*source};
+            engine::WriteJet4(*source, workCopy);
+        } else if (convert) {
             WriteNativeCopy(CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
                 Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
                 Label6->repaint();
@@ -158,9 +175,11 @@ void frmTavorin::mnFileCpy_Click() {
         }
     } catch (const std::exception& e) {
         Label6->clear();
-        // A file that became busy meanwhile is named as such, as at the start.
-        if (const auto* busy = dynamic_cast<const engine::Error*>(&e); busy && busy->Number() == engine::err::kLocked)
-            ShowFileError(*busy);
+        // A file that became busy meanwhile is named as such, as at the start; a database the
+        // Jet 4 format cannot hold, with the writer's reason.
+        const auto* failure = dynamic_cast<const engine::Error*>(&e);
+        if (failure && (failure->Number() == engine::err::kLocked || chosen.Jet4))
+            ShowFileError(*failure);
         else
             Say("ファイルの保存に失敗しました。");
         ReopenWorkStoreAfterFileOperation();
@@ -180,12 +199,17 @@ void frmTavorin::mnFileCpy_Click() {
             // The work folder goes with the program's end.
         }
     }
-    if (moved) {
+    // A genuine Jet 4 copy is written for the user's other programs; work goes on in the file
+    // the designer can change.
+    if (moved && !chosen.Jet4) {
         TakeCurrentPath(chosen);
         Text2[0]->setText(Q(CurrentFile.Folder));
         Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
     }
     ReopenWorkStoreAfterFileOperation();
+    if (moved && chosen.Jet4)
+        platform::MsgBox(QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + Q(chosen.FullPath) +
+                         QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
     if (moved && convert)
         Say("Jet 形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイルで作業します。");
     MoveFocus(Text1[0]);

@@ -168,6 +168,7 @@ struct ChosenFile {
     std::string BaseName;
     std::string Extension;
     std::string FullPath;
+    bool Jet4 = false; // the save dialog's file type: a genuine Jet 4 file, not the program's own
 };
 
 // The file dialog: mode "G" opens, "W" saves; kind 0 takes .MDB files, kind 1 also .ZIP and
@@ -177,6 +178,10 @@ struct ChosenFile {
 // follows every accepted choice.
 void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
                         ChosenFile& chosen, int16_t& error);
+// The save dialog of 「別名をつけてファイルの保存」: as ChooseDatabaseFile("W", 0, ...), with the
+// file type to write (the program's own file, or a genuine Jet 4 file) in chosen.Jet4.
+void ChooseSaveAsFile(const std::string& startName, ChosenFile& chosen, int16_t& error);
+
 // The checks and the split ChooseDatabaseFile applies to the dialog's answer, for a name given
 // some other way (the command line).
 void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chosen);

@@ -22,6 +22,10 @@ namespace {
 constexpr long kDialogFlags = platform::cdlOFNExplorer | 0x200; // explorer style, multiselect
 
 const char* const kFilterMdb = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB";
+// The save under a new name also offers the genuine Jet 4 format (the third type).
+const char* const kFilterMdbSaveAs =
+    "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 形式のＭＤＢファイル（Access 2000-2003）(*.MDB)|*.MDB";
+constexpr int kJet4FilterIndex = 3;
 const char* const kFilterMdbAndArchives =
     "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|冷凍ファイル(*.ZIP,*LZH)|*.ZIP;*.LZH";
 
@@ -85,8 +89,11 @@ void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chose
     chosen = std::move(result);
 }
 
-void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
-                        ChosenFile& chosen, int16_t& error) {
+namespace {
+
+// The dialog of ChooseDatabaseFile with the given file types; returns the type the user chose.
+int ShowDatabaseDialog(std::string_view mode, int16_t kind, const std::string& startName, const char* filter,
+                       ChosenFile& chosen, int16_t& error) {
     error = 0;
     platform::CommonDialog dialog;
     dialog.DialogTitle = QString::fromUtf8("ファイルの指定");
@@ -95,7 +102,7 @@ void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& 
     dialog.FileName = QString::fromStdString(startName);
     dialog.Flags = kDialogFlags;
     dialog.CancelError = true;
-    dialog.Filter = QString::fromUtf8(kind == 1 ? kFilterMdbAndArchives : kFilterMdb);
+    dialog.Filter = QString::fromUtf8(filter);
     try {
         if (SameText(mode, "W"))
             dialog.ShowSave();
@@ -103,10 +110,23 @@ void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& 
             dialog.ShowOpen();
     } catch (const platform::DialogCancelled& cancelled) {
         error = static_cast<int16_t>(cancelled.number);
-        return;
+        return 0;
     }
     const std::string name = dialog.FileName.toStdString();
     if (!name.empty()) TakeChosenName(name, kind, chosen);
+    return dialog.FilterIndex;
+}
+
+} // namespace
+
+void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
+                        ChosenFile& chosen, int16_t& error) {
+    ShowDatabaseDialog(mode, kind, startName, kind == 1 ? kFilterMdbAndArchives : kFilterMdb, chosen, error);
+}
+
+void ChooseSaveAsFile(const std::string& startName, ChosenFile& chosen, int16_t& error) {
+    const int type = ShowDatabaseDialog("W", 0, startName, kFilterMdbSaveAs, chosen, error);
+    chosen.Jet4 = error == 0 && !chosen.FullPath.empty() && type == kJet4FilterIndex;
 }
 
 std::string DescriptionOf(const engine::Properties& properties) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
@@ -304,6 +305,30 @@ TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBe
     EXPECT_EQ(W().Text2[1]->text(), "copy.mdb");
     EXPECT_EQ(savetest::Dump(target, "T"), savetest::Dump(path, "T"));
     EXPECT_EQ(Focus(), W().Text1[0]);
+}
+
+TEST_F(FileCommandsTest, TheJet4FileTypeWritesAGenuineCopyAndWorkGoesOnInTheCurrentFile) {
+    const std::string target = data.File("forjet.mdb");
+    dialogs.Answer(QString::fromStdString(target), 3);
+    prompts.Expect(QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + QString::fromStdString(target) +
+                   QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
+    W().mnFileCpy->trigger();
+
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_TRUE(dialogs.Requests().back().filter.endsWith(
+        "|Jet 4 形式のＭＤＢファイル（Access 2000-2003）(*.MDB)|*.MDB"));
+    std::string header(0x20, '\0');
+    {
+        std::ifstream in(target, std::ios::binary);
+        ASSERT_TRUE(in.read(header.data(), static_cast<std::streamsize>(header.size())));
+    }
+    EXPECT_EQ(header.substr(4, 15), "Standard Jet DB");
+    EXPECT_EQ(header[0x14], 1) << "the version byte of a Jet 4 file";
+    EXPECT_EQ(savetest::Dump(target, "T"), savetest::Dump(path, "T"));
+    EXPECT_FALSE(fs::exists(WorkFolder + "/forjet.MDB"));
+    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
+    ExpectWorkStoreUsable();
 }
 
 TEST_F(FileCommandsTest, ASaveAfterTheCopyLandsInTheCopyAndNotInTheFirstFile) {

@@ -75,19 +75,20 @@ bool CommonDialog::Show(bool save) {
     request.filter = Filter;
     request.filterIndex = FilterIndex;
     request.flags = Flags;
-    const std::optional<QString> chosen = CurrentFileDialogs().Show(request);
-    if (!chosen || chosen->isEmpty()) {
+    const std::optional<FileDialogAnswer> chosen = CurrentFileDialogs().Show(request);
+    if (!chosen || chosen->path.isEmpty()) {
         FileName.clear();
         FileTitle.clear();
         if (CancelError) throw DialogCancelled{};
         return false;
     }
-    FileName = *chosen;
-    FileTitle = QFileInfo(*chosen).fileName();
+    FileName = chosen->path;
+    FileTitle = QFileInfo(chosen->path).fileName();
+    FilterIndex = chosen->filterIndex;
     return true;
 }
 
-std::optional<QString> QtFileDialogs::Show(const FileDialogRequest& request) {
+std::optional<FileDialogAnswer> QtFileDialogs::Show(const FileDialogRequest& request) {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -118,7 +119,9 @@ std::optional<QString> QtFileDialogs::Show(const FileDialogRequest& request) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
-    return QDir::toNativeSeparators(files.first());
+    const qsizetype shown = filters.indexOf(dialog.selectedNameFilter());
+    return FileDialogAnswer{QDir::toNativeSeparators(files.first()),
+                            shown >= 0 ? static_cast<int>(shown) + 1 : request.filterIndex};
 }
 
 } // namespace platform

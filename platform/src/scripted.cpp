@@ -75,7 +75,7 @@ void ScriptedPrompts::Clear() {
     unexpected_.clear();
 }
 
-std::optional<QString> ScriptedFileDialogs::Show(const FileDialogRequest& request) {
+std::optional<FileDialogAnswer> ScriptedFileDialogs::Show(const FileDialogRequest& request) {
     requests_.push_back(request);
     if (answers_.empty()) {
         ++unanswered_;
@@ -84,7 +84,7 @@ std::optional<QString> ScriptedFileDialogs::Show(const FileDialogRequest& reques
     Reply reply = answers_.front();
     answers_.pop_front();
     if (!reply.chosen) return std::nullopt;
-    return reply.path;
+    return FileDialogAnswer{reply.path, reply.filterIndex > 0 ? reply.filterIndex : request.filterIndex};
 }
 
 ScopedScript::ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs, Shell* shell,

@@ -129,14 +129,15 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
     });
     QtFileDialogs dialogs;
-    const std::optional<QString> chosen = dialogs.Show(request);
+    const std::optional<FileDialogAnswer> chosen = dialogs.Show(request);
     EXPECT_EQ(title, "ファイルの指定");
     EXPECT_EQ(filters, QtNameFilters(request.filter));
     EXPECT_EQ(selectedFilter, "ＭＤＢファイル(*.MDB)"); // the description alone is shown
     EXPECT_EQ(directory, QDir(dir.path()).absolutePath());
     EXPECT_EQ(mode, QFileDialog::AnyFile); // a new file's name can be typed
     ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(*chosen, QDir(dir.path()).absoluteFilePath("a.mdb"));
+    EXPECT_EQ(chosen->path, QDir(dir.path()).absoluteFilePath("a.mdb"));
+    EXPECT_EQ(chosen->filterIndex, 2); // the file type shown when the name was taken
 }
 
 TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
@@ -190,7 +191,7 @@ TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
         dialog->reject();
     });
     QtFileDialogs dialogs;
-    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+    EXPECT_FALSE(dialogs.Show(request).has_value());
     EXPECT_EQ(headings, (QStringList{"名前", "サイズ", "種類", "更新日時"}));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows["shop.mdb"], (QStringList{"shop.mdb", "13.5 KB", "MDB ファイル", "2026/12/08 09:05"}));
@@ -206,7 +207,7 @@ TEST(QtFileDialogs, RejectedDialogGivesNoPath) {
     QtFileDialogs dialogs;
     FileDialogRequest request;
     request.flags = cdlOFNFileMustExist;
-    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+    EXPECT_FALSE(dialogs.Show(request).has_value());
 }
 
 } // namespace

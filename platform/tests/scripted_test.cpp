@@ -63,15 +63,23 @@ TEST(ScriptedPrompts, ClearForgetsQueueAndHistory) {
 TEST(ScriptedFileDialogs, AnswersFromTheQueueAndCountsUnansweredRequests) {
     ScriptedFileDialogs dialogs;
     dialogs.Answer("/tmp/a.mdb");
+    dialogs.Answer("/tmp/b.mdb", 3);
     dialogs.Cancel();
     FileDialogRequest request;
     request.title = "ファイルの指定";
-    EXPECT_EQ(dialogs.Show(request), std::optional<QString>("/tmp/a.mdb"));
-    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+    request.filterIndex = 2;
+    const std::optional<FileDialogAnswer> first = dialogs.Show(request);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->path, "/tmp/a.mdb");
+    EXPECT_EQ(first->filterIndex, 2); // the type the request shows first
+    const std::optional<FileDialogAnswer> second = dialogs.Show(request);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->filterIndex, 3); // the type the script chose
+    EXPECT_FALSE(dialogs.Show(request).has_value());
     EXPECT_EQ(dialogs.Unanswered(), 0);
-    EXPECT_EQ(dialogs.Show(request), std::nullopt);
+    EXPECT_FALSE(dialogs.Show(request).has_value());
     EXPECT_EQ(dialogs.Unanswered(), 1);
-    ASSERT_EQ(dialogs.Requests().size(), 3u);
+    ASSERT_EQ(dialogs.Requests().size(), 4u);
     EXPECT_EQ(dialogs.Requests()[2].title, "ファイルの指定");
 }
 

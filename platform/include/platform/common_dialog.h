@@ -38,11 +38,18 @@ struct FileDialogRequest {
     long flags = 0;
 };
 
+// What the user chose: the full path, and the filter (the file type) shown when the name was
+// taken, counted from 1 in the order of the request's filter.
+struct FileDialogAnswer {
+    QString path;
+    int filterIndex = 1;
+};
+
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    // The chosen full path, or nullopt when the user cancelled.
-    virtual std::optional<QString> Show(const FileDialogRequest& request) = 0;
+    // The user's choice, or nullopt when the user cancelled.
+    virtual std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) = 0;
 };
 
 FileDialogs& CurrentFileDialogs();
@@ -61,7 +68,7 @@ public:
     QString FileName; // in: the proposed name; out: the chosen full path
     QString FileTitle; // out: the chosen file name without folder
     QString Filter;
-    int FilterIndex = 1;
+    int FilterIndex = 1; // in: the filter shown first; out: the one the user chose
     long Flags = 0;
     bool CancelError = false;
 
@@ -83,7 +90,7 @@ QStringList QtNameFilters(const QString& filter);
 // Japanese captions from Qt's translations).
 class QtFileDialogs : public FileDialogs {
 public:
-    std::optional<QString> Show(const FileDialogRequest& request) override;
+    std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) override;
 };
 
 } // namespace platform

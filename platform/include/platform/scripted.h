@@ -58,9 +58,10 @@ private:
 // Answers file dialogs from a queue: a path, or nullopt for Cancel. Records every request.
 class ScriptedFileDialogs : public FileDialogs {
 public:
-    void Answer(const QString& path) { answers_.push_back({true, path}); }
-    void Cancel() { answers_.push_back({false, QString()}); }
-    std::optional<QString> Show(const FileDialogRequest& request) override;
+    // filterIndex 0 answers with the filter the request shows first.
+    void Answer(const QString& path, int filterIndex = 0) { answers_.push_back({true, path, filterIndex}); }
+    void Cancel() { answers_.push_back({false, QString(), 0}); }
+    std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) override;
     const std::vector<FileDialogRequest>& Requests() const { return requests_; }
     int Pending() const { return static_cast<int>(answers_.size()); }
     // Requests that found no queued answer (answered with Cancel).
@@ -70,6 +71,7 @@ private:
     struct Reply {
         bool chosen;
         QString path;
+        int filterIndex;
     };
     std::deque<Reply> answers_;
     std::vector<FileDialogRequest> requests_;
