@@ -1,6 +1,9 @@
-// vespen: the module generator. Without arguments it opens its window; with "--" arguments it
-// runs the same generation from the command line (see command_line.h) without a display.
+// vespen: the module generator. Without arguments it opens its window (on FILE.mdb when one is
+// named); with "--" arguments it runs the same generation from the command line (see
+// command_line.h) without a display.
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -23,7 +26,11 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslations);
     platform::SetApplicationTitle(QStringLiteral("Vespen"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tavorin.Vespen"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tavorin.Vespen")));
     frmVespen window;
     window.show();
+    // A file named on the command line (the file manager's "open with") is taken as chosen.
+    if (!args.empty()) window.OpenDatabase(QFile::decodeName(args.front().c_str()));
     return app.exec();
 }

@@ -17,6 +17,7 @@
 #include "frmMdbCpy.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
+#include "platform/program_files.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 
@@ -209,7 +210,7 @@ void frmMdbCpy::mnEnd_Click() {
 }
 
 void frmMdbCpy::mnCpyHELP_Click() {
-    const QString manual = Q(ProgramFolder + "/Help/manual.html");
+    const QString manual = platform::ProgramDataFile(QStringLiteral("Help/manual.html"));
     if (!platform::CurrentShell().Open(manual))
         platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual + QString::fromUtf8(" を表示できません。"),
                          platform::vbExclamation);

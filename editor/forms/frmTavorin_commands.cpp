@@ -20,6 +20,7 @@
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 #include "platform/clipboard.h"
+#include "platform/program_files.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 
@@ -288,7 +289,7 @@ void frmTavorin::ClearGridCells() {
 // ---- Help menu ---------------------------------------------------------------------------------
 
 void frmTavorin::mnHelp_Click() {
-    const QString manual = Q(ProgramFolder + "/Help/manual.html");
+    const QString manual = platform::ProgramDataFile(QStringLiteral("Help/manual.html"));
     if (!platform::CurrentShell().Open(manual))
         platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual +
                              QString::fromUtf8(" を表示できません。"),

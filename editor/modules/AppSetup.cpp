@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -10,6 +11,9 @@ namespace tavorin {
 void SetUpApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Tavorin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVORIN_VERSION));
+    // Ties the windows to the installed menu entry and its icon (the desktop's task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tavorin.Tavorin"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tavorin.Tavorin")));
 
     // Owned by the application, which the translator must outlive the use of.
     auto* translator = new QTranslator(&app);

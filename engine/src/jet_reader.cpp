@@ -168,18 +168,29 @@ bool IsExecutable(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
+// True when the running program lies under folder (both with symbolic links resolved).
+bool RunsFrom(const std::string& self, const char* folder) {
+    char resolved[PATH_MAX];
+    if (!::realpath(folder, resolved)) return false;
+    const std::string prefix = std::string(resolved) + '/';
+    return self.compare(0, prefix.size(), prefix) == 0;
+}
+
 std::optional<std::string> ProgramPath() {
     if (const char* env = std::getenv("TAVORIN_JETREAD"); env && *env) return std::string(env);
-    char self[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string dir(self, static_cast<size_t>(n));
-        dir.erase(dir.rfind('/') + 1);
-        if (IsExecutable(dir + kProgramName)) return dir + kProgramName;
-    }
-#ifdef TAVORIN_JETREAD_PATH
-    if (IsExecutable(TAVORIN_JETREAD_PATH)) return std::string(TAVORIN_JETREAD_PATH);
-#endif
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return std::nullopt;
+    const std::string self(buffer, static_cast<size_t>(n));
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+    if (IsExecutable(dir + kProgramName)) return dir + kProgramName;
+    // An installed program: bin/ and libexec/tavorin/ under one prefix, wherever that is.
+    const std::string installed = dir + TAVORIN_JETREAD_FROM_BIN + "/" + kProgramName;
+    if (IsExecutable(installed)) return installed;
+    // The build's path serves the build's own programs; an installed copy never reaches back
+    // into the tree it was built in.
+    if (RunsFrom(self, TAVORIN_BUILD_DIR) && IsExecutable(TAVORIN_JETREAD_PATH))
+        return std::string(TAVORIN_JETREAD_PATH);
     return std::nullopt;
 }
 

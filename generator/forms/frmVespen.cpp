@@ -21,6 +21,7 @@
 #include "frmOption.h"
 #include "module_file.h"
 #include "platform/common_dialog.h"
+#include "platform/program_files.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 
@@ -171,7 +172,7 @@ void frmVespen::Form_Load() {
         ProgramFolder.chop(1);
     DatabasePath = ProgramFolder + QLatin1Char('/');
     DialogFolder = ProgramFolder;
-    HelpFolder = ProgramFolder + QStringLiteral("/HELP/");
+    HelpFolder = QFileInfo(platform::ProgramDataFile(QStringLiteral("HELP/bgmanual.html"))).path() + QLatin1Char('/');
     Options = vespen::GeneratorOptions{};
     List1->clear();
     List2->clear();
@@ -227,6 +228,12 @@ void frmVespen::SelectDatabase() {
     QString path = dialog.FileName;
     // A multiple selection arrives as NUL-separated names: the first one counts.
     if (qsizetype nul = path.indexOf(QChar(u'\0')); nul >= 0) path.truncate(nul);
+    OpenDatabase(path);
+}
+
+void frmVespen::OpenDatabase(const QString& path) {
+    List1->clear();
+    List2->clear();
     DatabasePath = path;
     DialogFolder = path;
     Text1->setText(path);

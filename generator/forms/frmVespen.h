@@ -52,6 +52,9 @@ class frmVespen : public QMainWindow {
     vespen::GeneratorOptions Options;
 
     void SelectDatabase();
+    // Takes path as the chosen database (as the file dialog of SelectDatabase does): lists its
+    // tables, or says why not. Used for a file named on the command line.
+    void OpenDatabase(const QString& path);
     void GenerateModule();
     bool ScanTables();
     void BuildModuleText();

@@ -20,6 +20,7 @@ struct Request {
     std::optional<std::vector<std::string>> tables;
     GeneratorOptions options;
     bool help = false;
+    bool version = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -67,6 +68,10 @@ Request Parse(const std::vector<std::string>& args) {
             r.help = true;
             continue;
         }
+        if (name == "--version") {
+            r.version = true;
+            continue;
+        }
         bool known = name == "--tables" || options.count(name) != 0;
         if (!known) throw UsageError("知らない引数です: " + args[i]);
         if (!seen.insert(name).second) throw UsageError(name + " が二度指定されています。");
@@ -80,7 +85,7 @@ Request Parse(const std::vector<std::string>& args) {
             // Stored trimmed, as the options window stores what it is given.
             *options.at(name) = (name == "--db" || name == "--out") ? *value : TrimBlanks(*value);
     }
-    if (r.help) return r;
+    if (r.help || r.version) return r;
     if (r.database.empty()) throw UsageError("--db でmdbファイルを指定してください。");
     if (r.out.empty()) throw UsageError("--out で保存するbasファイルを指定してください。");
     if (r.tables && r.tables->empty()) throw UsageError("--tables にテーブル名がありません。");
@@ -126,7 +131,7 @@ std::string CommandLineHelp() {
            "\n"
            "mdbファイルのテーブルからVB用標準モジュール（bas）を作成します。\n"
            "ウィンドウで「basの生成」「basの保存」を行ったときと同じ内容を書き込みます。\n"
-           "引数を付けずに起動するとウィンドウが開きます。\n"
+           "引数を付けずに起動するとウィンドウが開きます（vespen FILE.mdb ではそのファイルを開いた状態で）。\n"
            "\n"
            "  --db FILE.mdb             読み込むmdbファイル（.mdb または .MDB）\n"
            "  --out FILE.bas            保存するbasファイル（あれば置き換えます）\n"
@@ -139,6 +144,7 @@ std::string CommandLineHelp() {
            "  --database-prefix DB      Database名の接頭語（空にすると宣言なし）\n"
            "  --recordset-prefix RS     Recordset名の接頭語（空にすると宣言なし）\n"
            "  --help                    この説明\n"
+           "  --version                 プログラム名と版を表示\n"
            "\n"
            "値は --name=値 とも書けます。空の値は \"\" で指定します。\n"
            "終了コード: 0 成功、1 mdbまたはbasの処理に失敗、2 引数の誤り。\n";
@@ -154,6 +160,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (request.help) {
         out << CommandLineHelp();
+        return 0;
+    }
+    if (request.version) {
+        out << "Vespen " VESPEN_VERSION "\n";
         return 0;
     }
     if (!EndsInMdb(request.database)) {

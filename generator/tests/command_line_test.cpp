@@ -1,6 +1,7 @@
 // The command line: arguments, messages and exit status, and the module it writes.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "command_line.h"
@@ -54,7 +55,7 @@ TEST_F(CommandLineTest, HelpDescribesEveryOptionAndWritesNothing) {
     EXPECT_EQ(r.status, 0);
     for (const char* option :
          {"--db", "--out", "--tables", "--record-prefix", "--read-prefix", "--write-prefix",
-          "--padding", "--workspace", "--database-prefix", "--recordset-prefix"})
+          "--padding", "--workspace", "--database-prefix", "--recordset-prefix", "--version"})
         EXPECT_TRUE(Contains(r.out, option)) << option;
     EXPECT_TRUE(Contains(r.out, "ウィンドウ")) << "help says it writes what the window saves";
     EXPECT_TRUE(r.err.empty());
@@ -169,6 +170,11 @@ TEST_F(CommandLineTest, TheProgramRunsTheCommandLineWithoutADisplay) {
     ProcessResult help = RunVespen({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Contains(help.out, "--db"));
+
+    ProcessResult version = RunVespen({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("Vespen [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    EXPECT_TRUE(version.err.empty()) << version.err;
 
     ProcessResult bad = RunVespen({"--db", db_});
     EXPECT_EQ(bad.exitCode, 2);
