@@ -30,6 +30,16 @@ QString QtPatternOf(const QString& pattern) {
     return out;
 }
 
+// The host's number (from 1) of the filter the dialog shows. With the details hidden the dialog
+// names a filter by its description alone.
+int ShownFilterIndex(const QString& shown, const FileDialogRequest& request) {
+    const QStringList filters = QtNameFilters(request.filter);
+    const QStringList parts = request.filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (shown == filters[i] || shown == parts[2 * i].trimmed()) return static_cast<int>(i) + 1;
+    return request.filterIndex;
+}
+
 } // namespace
 
 QStringList QtNameFilters(const QString& filter) {
@@ -119,9 +129,8 @@ std::optional<FileDialogAnswer> QtFileDialogs::Show(const FileDialogRequest& req
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
-    const qsizetype shown = filters.indexOf(dialog.selectedNameFilter());
     return FileDialogAnswer{QDir::toNativeSeparators(files.first()),
-                            shown >= 0 ? static_cast<int>(shown) + 1 : request.filterIndex};
+                            ShownFilterIndex(dialog.selectedNameFilter(), request)};
 }
 
 } // namespace platform

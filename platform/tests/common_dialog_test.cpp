@@ -110,7 +110,7 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
     FileDialogRequest request;
     request.title = "ファイルの指定";
     request.initDir = dir.path();
-    request.filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB";
+    request.filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 形式のＭＤＢファイル(*.MDB)|*.MDB";
     request.filterIndex = 2;
     request.fileName = "a.mdb";
     request.flags = 0x80200;
@@ -126,6 +126,11 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
         selectedFilter = dialog->selectedNameFilter();
         directory = dialog->directory().absolutePath();
         mode = dialog->fileMode();
+        // The user picks the third file type before saving.
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(2);
+        emit types->activated(2);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
     });
     QtFileDialogs dialogs;
@@ -137,7 +142,7 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
     EXPECT_EQ(mode, QFileDialog::AnyFile); // a new file's name can be typed
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(chosen->path, QDir(dir.path()).absoluteFilePath("a.mdb"));
-    EXPECT_EQ(chosen->filterIndex, 2); // the file type shown when the name was taken
+    EXPECT_EQ(chosen->filterIndex, 3); // the file type shown when the name was taken
 }
 
 TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
