@@ -71,9 +71,11 @@ struct Record {
 class Checker {
 public:
     explicit Checker(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
         if (!in) throw std::runtime_error("cannot open " + path);
-        data_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        data_.resize(static_cast<size_t>(in.tellg()));
+        in.seekg(0);
+        if (!in.read(data_.data(), static_cast<std::streamsize>(data_.size()))) throw std::runtime_error("cannot read " + path);
         if (data_.size() < 2 * kPage || data_.size() % kPage != 0 || U8(data_, 0x14) != 1)
             throw std::runtime_error(path + " is not a Jet 4 file");
         count_ = static_cast<uint32_t>(data_.size() / kPage);
