@@ -39,7 +39,8 @@ TEST(Jet4Checker, PassesOnEveryGenuineJet4File) {
     EXPECT_EQ(checked, 4);
 }
 
-// A written file with one table of 600 records: an index of several pages and long values.
+// A written file with one table of 600 records (ids 0, 3, 6, ...): an index of several pages
+// and long values.
 std::string WrittenSample(const TempDir& dir) {
     std::string native = dir.File("native.mdb");
     auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
@@ -54,7 +55,7 @@ std::string WrittenSample(const TempDir& dir) {
     auto rs = db->OpenRecordset("T", engine::RecordsetType::Dynaset);
     for (int i = 0; i < 600; ++i) {
         rs->AddNew();
-        rs->SetValue("id", engine::Variant::Long(i));
+        rs->SetValue("id", engine::Variant::Long(i * 3));
         rs->SetValue("name", engine::Variant("名前" + std::to_string(i * 31 % 600)));
         if (i % 3) rs->SetValue("memo", engine::Variant(std::string(static_cast<size_t>(i % 3) * 3000, 'm')));
         rs->Update();
@@ -94,6 +95,11 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
     ASSERT_GT(data, 0u);
     ASSERT_GT(leaf, 0u);
     ASSERT_GT(node, 0u) << "600 records should give an index of two levels";
+    // The first leaf is the primary key's: entries of 9 bytes, 7F and the id turned big-endian,
+    // then the record's page (3 bytes) and row; the second is record 1 (id 3) on the first data page.
+    const size_t second = leaf * kPage + 480 + 9;
+    ASSERT_EQ(image.substr(second, 9), std::string("\x7F\x80\x00\x00\x03\x00\x00", 7) + static_cast<char>(data) + '\x01');
+    const size_t record1 = data * kPage + (Get32(image, data * kPage + 16) & 0x1FFF);
 
     struct Damage {
         const char* what;
@@ -102,7 +108,15 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
     };
     const Damage cases[] = {
         {"row count one more", [&](std::string& b) { b[tdef * kPage + 16]++; }, "records, the pages hold"},
-        {"a leaf entry's key changed", [&](std::string& b) { b[leaf * kPage + 481] ^= 0x01; }, "index"},
+        {"a leaf entry's key out of order", [&](std::string& b) { b[leaf * kPage + 481] ^= 0x01; }, "out of order"},
+        // id 3 to 4: still in order, but no record has that key.
+        {"a leaf key changed by one byte", [&](std::string& b) { b[second + 4] = 0x04; }, "differ from the keys of the records"},
+        // Record 1's id 3 made 0, and its leaf entry with it: the index is in order and matches
+        // the records, but the primary key holds 0 twice.
+        {"a duplicate in a unique index", [&](std::string& b) {
+             b.replace(record1 + 2, 4, std::string(4, '\0'));
+             b[second + 4] = 0x00;
+         }, "have the same key"},
         {"a leaf's next link broken", [&](std::string& b) { b[leaf * kPage + 16] ^= 0x01; }, "linked wrongly"},
         {"a node's tail page wrong", [&](std::string& b) { b[node * kPage + 20] ^= 0x01; }, "tail page"},
         {"a data page's free space wrong", [&](std::string& b) { b[data * kPage + 2] ^= 0x01; }, "free space"},

@@ -40,19 +40,46 @@ uint32_t PageFile::Allocate() {
     return pages_++;
 }
 
+namespace {
+constexpr size_t kBufferBytes = 64 * kPageSize;
+constexpr uint64_t kWriteOutEvery = 16ull << 20;
+} // namespace
+
 void PageFile::Write(uint32_t page, const std::string& bytes) {
     if (bytes.size() != kPageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
-    off_t at = static_cast<off_t>(page) * static_cast<off_t>(kPageSize);
+    uint32_t buffered = static_cast<uint32_t>(buffer_.size() / kPageSize);
+    if (page >= bufferStart_ && page < bufferStart_ + buffered) { // written again while buffered
+        buffer_.replace(size_t(page - bufferStart_) * kPageSize, kPageSize, bytes);
+        return;
+    }
+    if (page != bufferStart_ + buffered || buffer_.size() >= kBufferBytes) {
+        Flush();
+        bufferStart_ = page;
+    }
+    buffer_ += bytes;
+}
+
+void PageFile::Flush() {
+    if (buffer_.empty()) return;
+    off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(kPageSize);
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+    while (done < buffer_.size()) {
+        ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) Fail(temp_ + " (" + SystemReason() + ")");
         done += static_cast<size_t>(n);
     }
+    unsynced_ += buffer_.size();
+    buffer_.clear();
+    if (unsynced_ >= kWriteOutEvery) {
+        // Only a request to start: failures show at Commit's fsync.
+        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsynced_ = 0;
+    }
 }
 
 void PageFile::Commit() {
+    Flush();
     // mkstemp made the file for its owner alone: give it the mode a newly created file gets.
     mode_t mask = ::umask(0);
     ::umask(mask);

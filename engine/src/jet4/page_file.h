@@ -1,6 +1,9 @@
 // The file a Jet 4 writer fills: pages handed out in order and written at their place, into a
 // temporary file beside the target that Commit renames onto it. Until Commit succeeds the
 // destructor removes the temporary file, so a failed write leaves nothing behind.
+// Pages written one after another gather in a buffer and go to the file together, and the
+// system is asked to start writing the file out as it grows, so that Commit's flush to disk
+// has little left to wait for.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +31,12 @@ public:
     void Commit();
 
 private:
+    void Flush();
+
     std::string target_;
+    std::string buffer_;      // pages from bufferStart_ on, not yet in the file
+    uint32_t bufferStart_ = 0;
+    uint64_t unsynced_ = 0;   // bytes written since writing out was last started
     std::string temp_;
     int fd_ = -1;
     uint32_t pages_ = 0;

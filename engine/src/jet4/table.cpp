@@ -186,7 +186,7 @@ struct Encoder {
     std::string mask;
     std::vector<uint16_t> varOffsets;
 
-    void Encode(const std::vector<Variant>& values, bool inlineLongs, std::vector<std::string>* varData,
+    void Encode(const std::vector<const Variant*>& values, bool inlineLongs, std::vector<std::string>* varData,
                 std::string& row) {
         const auto& cols = table.columns;
         row.clear();
@@ -197,7 +197,7 @@ struct Encoder {
         varOffsets.assign(varCount, 0);
         for (size_t i = 0; i < cols.size(); ++i) {
             const Column& c = cols[i];
-            const Variant& v = values[i];
+            const Variant& v = *values[i];
             if (c.type == kBool) {
                 if (!v.IsNull() && !v.IsEmpty() && CBool(v)) present(i);
                 continue;
@@ -210,7 +210,7 @@ struct Encoder {
             const Column& c = cols[i];
             if (!c.variable) continue;
             varOffsets[c.varIndex] = static_cast<uint16_t>(row.size());
-            const Variant& v = values[i];
+            const Variant& v = *values[i];
             if (v.IsNull() || v.IsEmpty()) continue;
             present(i);
             const std::string& data = (*varData)[i];
@@ -235,11 +235,11 @@ struct Encoder {
     }
 
     // Size of the record with every long value out of line, before anything is written.
-    size_t OutOfLineSize(const std::vector<Variant>& values, const std::vector<std::string>& varData) const {
+    size_t OutOfLineSize(const std::vector<const Variant*>& values, const std::vector<std::string>& varData) const {
         size_t n = 2 + fixedEnd + (table.columns.size() + 7) / 8 + (varCount ? 4 + 2 * varCount : 0);
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const Column& c = table.columns[i];
-            if (!c.variable || values[i].IsNull() || values[i].IsEmpty()) continue;
+            if (!c.variable || values[i]->IsNull() || values[i]->IsEmpty()) continue;
             n += IsLongType(c.type) ? kLongFieldSize : varData[i].size();
         }
         return n;
@@ -374,10 +374,27 @@ void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& 
     size_t at = out.size();
     out.resize(at + 2 * utf8.size());
     char* p = out.data() + at;
-    DecodeUtf8(utf8, what, [&](char16_t c) {
+    auto put = [&](char16_t c) {
         *p++ = static_cast<char>(c & 0xFF);
         *p++ = static_cast<char>(c >> 8);
-    });
+    };
+    // One-byte and three-byte sequences (ASCII, kana and kanji) directly; the rest one by one.
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    size_t i = 0, n = utf8.size();
+    while (i < n) {
+        unsigned c = s[i];
+        if (c < 0x80) {
+            put(static_cast<char16_t>(c));
+            ++i;
+        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+            put(static_cast<char16_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu)));
+            i += 3;
+        } else {
+            size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF8) == 0xF0 ? 4 : 1;
+            DecodeUtf8(utf8.substr(i, std::min(len, n - i)), what, put);
+            i += len;
+        }
+    }
     out.resize(static_cast<size_t>(p - out.data()));
 }
 
@@ -420,15 +437,15 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
     std::vector<IndexBuild> indexes;
     for (const auto& r : table.realIndexes) indexes.push_back({&r, {}, {}});
 
-    std::vector<Variant> values(cols.size());
+    std::vector<const Variant*> values(cols.size());
     std::vector<std::string> varData(cols.size());
     std::string row;
     uint32_t count = 0;
     while (source(values)) {
         for (size_t i = 0; i < cols.size(); ++i) {
             varData[i].clear();
-            if (cols[i].variable && !values[i].IsNull() && !values[i].IsEmpty()) {
-                VariableBytes(cols[i], values[i], table.name, varData[i]);
+            if (cols[i].variable && !values[i]->IsNull() && !values[i]->IsEmpty()) {
+                VariableBytes(cols[i], *values[i], table.name, varData[i]);
                 if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF : varData[i].size() > cols[i].length)
                     Fail(table.name + "." + cols[i].name + " の値が列の長さを超えます");
             }
@@ -438,7 +455,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
         // Short long values stay in the record when all of them fit there.
         size_t withInline = enc.OutOfLineSize(values, varData);
         for (size_t i = 0; i < cols.size(); ++i)
-            if (IsLongType(cols[i].type) && !values[i].IsNull() && !values[i].IsEmpty() &&
+            if (IsLongType(cols[i].type) && !values[i]->IsNull() && !values[i]->IsEmpty() &&
                 varData[i].size() <= kMaxInlineLong)
                 withInline += varData[i].size();
         enc.Encode(values, withInline <= kMaxRow, &varData, row);
@@ -448,7 +465,7 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
             bool allNull = true, anyNull = false;
             std::string key;
             for (const auto& ic : ix.real->columns) {
-                const Variant& v = values[ic.column];
+                const Variant& v = *values[ic.column];
                 bool isNull = (v.IsNull() || v.IsEmpty()) && cols[ic.column].type != kBool;
                 allNull &= isNull;
                 anyNull |= isNull;

@@ -72,8 +72,9 @@ struct Table {
 // Numbers the columns in order and gives each its place in a row.
 void LayOut(Table& table);
 
-// Fills row with the next record's values (one per column, Null for none); false at the end.
-using RowSource = std::function<bool(std::vector<Variant>& row)>;
+// Points row's entries at the next record's values (one per column), which stay valid until the
+// next call; false at the end. Pointing, not copying, spares a copy of every text.
+using RowSource = std::function<bool(std::vector<const Variant*>& row)>;
 
 class PageFile;
 

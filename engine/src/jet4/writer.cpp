@@ -10,6 +10,7 @@
 #include "jet4/catalog.h"
 #include "jet4/page_file.h"
 #include "jet4/properties.h"
+#include "jet4/read_ahead.h"
 #include "jet4/table.h"
 
 namespace engine {
@@ -118,9 +119,10 @@ std::string PropertiesOf(TableDef& def) {
 
 RowSource RowsOf(const std::vector<std::vector<Variant>>& rows) {
     auto next = std::make_shared<size_t>(0);
-    return [&rows, next](std::vector<Variant>& out) {
+    return [&rows, next](std::vector<const Variant*>& out) {
         if (*next >= rows.size()) return false;
-        out = rows[(*next)++];
+        const auto& row = rows[(*next)++];
+        for (size_t i = 0; i < out.size(); ++i) out[i] = &row[i];
         return true;
     };
 }
@@ -146,14 +148,10 @@ void WriteJet4(Database& source, const std::string& path) {
         RecordsetPtr rs = source.OpenRecordset(name, RecordsetType::Snapshot);
         std::vector<size_t> at;
         for (const auto& c : t.columns) at.push_back(rs->FieldIndex(c.name));
-        bool first = true;
-        WriteTable(file, t, tdef, [&](std::vector<Variant>& row) {
-            if (!first) rs->MoveNext();
-            first = false;
-            if (rs->Eof()) return false;
-            for (size_t i = 0; i < at.size(); ++i) row[i] = rs->Value(at[i]);
-            return true;
-        });
+        {
+            ReadAhead records(*rs, at);
+            WriteTable(file, t, tdef, [&](std::vector<const Variant*>& row) { return records.Next(row); });
+        }
         rs->Close();
         written.push_back({name, tdef, PropertiesOf(*def)});
     }

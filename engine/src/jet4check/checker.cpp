@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "jet4check/stored_keys.h"
 #include "jet_format.h"
 
 namespace engine::detail::jet4check {
@@ -64,14 +65,17 @@ struct Record {
     uint32_t page = 0;
     uint8_t row = 0;
     std::map<uint16_t, std::string_view> values; // present columns (Boolean true included)
+    std::map<uint16_t, std::string> longData;    // whole long values of indexed long columns
 };
 
 class Checker {
 public:
     explicit Checker(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
         if (!in) throw std::runtime_error("cannot open " + path);
-        data_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        data_.resize(static_cast<size_t>(in.tellg()));
+        in.seekg(0);
+        if (!in.read(data_.data(), static_cast<std::streamsize>(data_.size()))) throw std::runtime_error("cannot read " + path);
         if (data_.size() < 2 * kPage || data_.size() % kPage != 0 || U8(data_, 0x14) != 1)
             throw std::runtime_error(path + " is not a Jet 4 file");
         count_ = static_cast<uint32_t>(data_.size() / kPage);
@@ -292,13 +296,15 @@ public:
         return r;
     }
 
+    // Checks a long value's field and rows; with data, also gathers the value's bytes.
     void CheckLongValue(const Tdef& t, const Column& c, std::string_view field, const std::set<uint32_t>& pages,
-                        const std::string& where) {
+                        const std::string& where, std::string* data = nullptr) {
         if (field.size() < 12) return Problem(where + ": long value field of " + c.name + " too short");
         uint32_t len = U32(field, 0) & 0xFFFFFF, kind = U8(field, 3);
         uint32_t ref = U32(field, 4);
         if (kind == 0x80) {
             if (field.size() != 12 + size_t(len)) Problem(where + ": inline long value of " + c.name + " has the wrong length");
+            if (data) data->assign(field.substr(12));
             return;
         }
         size_t total = 0;
@@ -310,10 +316,12 @@ public:
             std::string_view r = RowBytes(page, row, t.name);
             if (kind == 0x40) {
                 if (r.size() != len) Problem(where + ": long value row of " + c.name + " has the wrong length");
+                if (data) data->assign(r);
                 return;
             }
             if (r.size() < 4 || guard > 5000) return Problem(where + ": long value chain of " + c.name + " is broken");
             total += r.size() - 4;
+            if (data) data->append(r.substr(4));
             ref = U32(r, 0);
         }
         if (kind != 0) Problem(where + ": long value of " + c.name + " of unknown kind " + N(kind));
@@ -399,6 +407,59 @@ public:
         return leafEntries;
     }
 
+    // The entries the records call for, computed from their stored values, against the leaf
+    // entries in index order; and no two records with the same key in a unique index unless a
+    // Null is part of it.
+    void CompareKeys(const Tdef& t, const RealIndex& r, const std::vector<Record>& records,
+                     const std::vector<std::string>& entries, const std::string& what) {
+        for (const auto& [col, desc] : r.columns) {
+            const Column* c = t.ByNumber(col);
+            if (!c) return Problem(what + ": indexes a column that does not exist");
+            if (!KeyedType(c->type)) return; // no such column is written (Numeric and later types)
+        }
+        std::vector<std::string> expected;
+        std::vector<std::pair<std::string, const Record*>> uniqueKeys;
+        for (const auto& rec : records) {
+            std::string key;
+            bool allNull = true, anyNull = false;
+            for (const auto& [col, desc] : r.columns) {
+                const Column* c = t.ByNumber(col);
+                std::optional<std::string_view> stored;
+                if (auto it = rec.values.find(col); it != rec.values.end()) {
+                    auto data = rec.longData.find(col);
+                    stored = !c->Long() ? it->second : data != rec.longData.end() ? std::string_view(data->second) : std::string_view();
+                }
+                bool isNull = !stored && c->type != 1;
+                allNull &= isNull;
+                anyNull |= isNull;
+                key += StoredValueKey(c->type, stored, desc);
+            }
+            if (allNull && (r.flags & 0x02)) continue;
+            if ((r.flags & 0x01) && !anyNull) uniqueKeys.emplace_back(key, &rec);
+            key.push_back(static_cast<char>(rec.page >> 16));
+            key.push_back(static_cast<char>(rec.page >> 8));
+            key.push_back(static_cast<char>(rec.page));
+            key.push_back(static_cast<char>(rec.row));
+            expected.push_back(std::move(key));
+        }
+        std::sort(expected.begin(), expected.end());
+        if (expected != entries) {
+            size_t i = 0;
+            while (i < expected.size() && i < entries.size() && expected[i] == entries[i]) ++i;
+            Problem(what + ": leaf entries differ from the keys of the records, first at entry " + N(static_cast<uint32_t>(i)) +
+                    " (" + N(static_cast<uint32_t>(entries.size())) + " entries, " + N(static_cast<uint32_t>(expected.size())) +
+                    " keys)");
+        }
+        std::sort(uniqueKeys.begin(), uniqueKeys.end());
+        for (size_t i = 1; i < uniqueKeys.size(); ++i)
+            if (uniqueKeys[i].first == uniqueKeys[i - 1].first) {
+                const Record& a = *uniqueKeys[i - 1].second;
+                const Record& b = *uniqueKeys[i].second;
+                Problem(what + ": unique index: the records at page " + N(a.page) + " row " + N(a.row) + " and page " + N(b.page) +
+                        " row " + N(b.row) + " have the same key");
+            }
+    }
+
     std::string Signature(const Tdef& t, const RealIndex& r) {
         std::string s;
         for (const auto& [col, desc] : r.columns) {
@@ -454,9 +515,14 @@ public:
                 Claim(p, what + "." + c->name);
                 if (Page(p).substr(4, 4) != "LVAL") Problem(what + "." + c->name + ": page " + N(p) + " is not a long value page");
             }
-            for (const auto& r : records) {
+            bool indexed = std::any_of(t.real.begin(), t.real.end(), [&](const RealIndex& r) {
+                return std::any_of(r.columns.begin(), r.columns.end(), [&](const auto& ic) { return ic.first == lc.number; });
+            });
+            for (auto& r : records) {
                 auto it = r.values.find(lc.number);
-                if (it != r.values.end()) CheckLongValue(t, *c, it->second, pages, what + " page " + N(r.page) + " row " + N(r.row));
+                if (it != r.values.end())
+                    CheckLongValue(t, *c, it->second, pages, what + " page " + N(r.page) + " row " + N(r.row),
+                                   indexed ? &r.longData[lc.number] : nullptr);
             }
         }
         for (const auto& c : t.columns)
@@ -491,6 +557,7 @@ public:
             if (indexed != entries.size() || seen.size() > records.size() + 0 ||
                 std::any_of(seen.begin(), seen.end(), [&](const auto& s) { return !byPointer.count(s.first); }))
                 Problem(iw + ": entries point at records that do not exist");
+            CompareKeys(t, r, records, entries, iw);
             if (r.flags & 0x01) {
                 for (size_t i = 1; i < entries.size(); ++i) {
                     std::string_view a(entries[i - 1]), b(entries[i]);

@@ -6,8 +6,9 @@
 // pages in use, row geometry (offsets, column counts, variable-column offsets, null masks),
 // long-value references and chains, every index tree (page kinds, order of entries within and
 // across pages, links both ways, node entries equal to their child's last entry, every record
-// indexed once, IgnoreNulls), unique indexes without duplicates, row counts, and the catalog
-// (a MSysObjects row and permissions for every table definition).
+// indexed once, IgnoreNulls), every index's leaf entries equal to the keys computed from the
+// table's records (stored_keys.h, text in the General order), unique indexes without duplicate
+// keys, row counts, and the catalog (a MSysObjects row and permissions for every table definition).
 #pragma once
 
 #include <cstdint>

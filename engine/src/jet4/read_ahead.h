@@ -1,0 +1,52 @@
+// Records read from a recordset in a thread of their own, a few hundred ahead of the writer:
+// reading through the engine and encoding and writing pages take about as long each, so the
+// two run side by side. Memory stays flat: a handful of blocks of records, reused.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/recordset.h"
+#include "engine/variant.h"
+
+namespace engine::detail::jet4 {
+
+class ReadAhead {
+public:
+    // Reads the columns at (field positions of rs) of every record from the current one on.
+    // rs is the thread's alone until the ReadAhead is gone.
+    ReadAhead(Recordset& rs, std::vector<size_t> at);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Points row at the next record's values, valid until the next call; false at the end.
+    // An error of the reading is thrown here.
+    bool Next(std::vector<const Variant*>& row);
+
+private:
+    struct Block {
+        std::vector<Variant> values; // rows one after another
+        size_t rows = 0;
+    };
+    void Run();
+
+    Recordset& rs_;
+    std::vector<size_t> at_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> ready_;
+    std::vector<Block> spare_;
+    Block current_;
+    size_t next_ = 0;
+    bool done_ = false, stop_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+} // namespace engine::detail::jet4
