@@ -1544,11 +1544,11 @@ class StatementReader {
 
     std::string TableName() {
         auto name = Name();
-        if (!name) Fail(kSyntaxInFrom);
+        if (!name) Fail(err::kSyntaxInFrom);
         // After the table only these may follow; anything else is a fault of the FROM clause.
         if (!AtWord("WHERE") && !AtWord("ORDER") && Peek().kind != TokenKind::Semicolon &&
             Peek().kind != TokenKind::End)
-            Fail(kSyntaxInFrom);
+            Fail(err::kSyntaxInFrom);
         return *name;
     }
 
@@ -1600,8 +1600,6 @@ class StatementReader {
     }
 
   private:
-    static constexpr long kSyntaxInFrom = 3131;
-
     std::string_view text_;
     std::vector<Token> tokens_;
     size_t pos_ = 0;

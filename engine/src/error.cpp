@@ -1,6 +1,8 @@
 // The Japanese descriptions of the error numbers the engine layer and the host conversions raise.
 #include "engine/error.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string_view>
 
@@ -17,14 +19,14 @@ struct Description {
 constexpr Description kDescriptions[] = {
     {err::kInvalidProcedureCall, "プロシージャの呼び出し、または引数が不正です。"},
     {err::kOverflow, "オーバーフローしました。"},
-    {7, "メモリが不足しています。"},
-    {9, "インデックスが有効範囲にありません。"},
-    {11, "0 で除算しました。"},
+    {err::kOutOfMemory, "メモリが不足しています。"},
+    {err::kSubscriptOutOfRange, "インデックスが有効範囲にありません。"},
+    {err::kDivisionByZero, "0 で除算しました。"},
     {err::kTypeMismatch, "型が一致しません。"},
-    {52, "ファイル名または番号が不正です。"},
-    {53, "ファイル '|' が見つかりません。"},
-    {75, "パス名が無効です。"},
-    {76, "パス '|' が見つかりません。"},
+    {err::kBadFileName, "ファイル名または番号が不正です。"},
+    {err::kHostFileNotFound, "ファイル '|' が見つかりません。"},
+    {err::kBadPathName, "パス名が無効です。"},
+    {err::kPathNotFound, "パス '|' が見つかりません。"},
     {err::kInvalidUseOfNull, "Null の使い方が不正です。"},
     {err::kEngineFailure, "予約済みのエラー (|) です。このエラーに関するメッセージはありません。",
      "予約済みのエラーです。このエラーに関するメッセージはありません。"},
@@ -48,7 +50,7 @@ constexpr Description kDescriptions[] = {
     {err::kNotInTransaction,
      "BeginTrans を実行せずに、トランザクションをコミットまたはロールバックしようとしました。"},
     {err::kDiskIo, "ディスクまたはネットワークのエラーです。"},
-    {3044, "'|' は正しいパスではありません。パス名が正しいかどうかを確認してください。",
+    {err::kInvalidPath, "'|' は正しいパスではありません。パス名が正しいかどうかを確認してください。",
      "パスが正しくありません。パス名が正しいかどうかを確認してください。"},
     {err::kLocked, "ファイル '|' を使用できません。既に使用中です。"},
     {err::kTooManyDatabases, "これ以上データベースを開けません。"},
@@ -67,25 +69,25 @@ constexpr Description kDescriptions[] = {
      "長すぎないかを確認してください。",
      "名前が正しくありません。名前に無効な文字や区切り記号が含まれていないか、名前が長すぎないか"
      "を確認してください。"},
-    {3131, "FROM 句の構文エラーです。"},
+    {err::kSyntaxInFrom, "FROM 句の構文エラーです。"},
     {err::kInvalidBookmark, "ブックマークが正しくありません。"},
     {err::kTextTooLong, "フィールドが小さすぎて、追加しようとしたデータを格納できません。"},
     {err::kFieldNotUpdatable, "フィールド '|' は更新できません。", "フィールドは更新できません。"},
     {err::kRecordDeleted, "レコードは削除されています。"},
     {err::kTooManyFields, "定義されているフィールドが多すぎます。"},
-    {3191, "フィールド '|' を 2 回以上定義することはできません。"},
+    {err::kFieldExists, "フィールド '|' を 2 回以上定義することはできません。"},
     {err::kDatabaseExists, "データベースは既に存在します。"},
     {err::kInvalidOperation, "操作が正しくありません。"},
     {err::kOperationNotSupported,
      "この操作は、このタイプのオブジェクトではサポートされていません。"},
-    {3259, "フィールドのデータ型が正しくありません。"},
+    {err::kInvalidFieldType, "フィールドのデータ型が正しくありません。"},
     {err::kNoFieldDefined, "フィールドが定義されていないため、TableDef または Index オブジェクトを追加できません。"},
     {err::kItemNotFound, "コレクションに項目が見つかりません。"},
     {err::kPropertyNotFound, "プロパティが見つかりません。"},
     {err::kFieldInIndex, "インデックスの一部であるフィールド、またはシステムで必要なフィールド '|' は削除できません。",
      "インデックスの一部であるフィールド、またはシステムで必要なフィールドは削除できません。"},
-    {3283, "主キーは既に存在します。"},
-    {3284, "インデックスは既に存在します。"},
+    {err::kPrimaryExists, "主キーは既に存在します。"},
+    {err::kIndexExists, "インデックスは既に存在します。"},
     {err::kRequiredNull, "フィールド '|' には値が必要です。"},
     {err::kZeroLength, "フィールド '|' には長さ 0 の文字列を入力できません。"},
     {err::kBadFormat, "データベース形式 '|' を認識できません。"},
@@ -156,6 +158,12 @@ std::optional<Error> AsEngineError(const std::exception& e) {
 }
 
 void Throw(long number, const std::string& detail) {
+#ifdef TAVORIN_CHECKED_BUILD
+    if (!HasDescription(number)) {
+        std::fprintf(stderr, "engine: error %ld raised without a description of its own\n", number);
+        std::abort();
+    }
+#endif
     throw Error(number, DescriptionOf(number, detail));
 }
 

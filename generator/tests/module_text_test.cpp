@@ -2,6 +2,8 @@
 // each option and each kind of field or table adds or leaves out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,66 +18,6 @@ namespace dao = engine::dao;
 
 namespace {
 
-// The two fixed routines that end every module with a read or a write section.
-const char* const kHelpers = R"BAS('
-'   テーブルのフィールド＜－－＞定義領域（配列）
-'
-Public Sub Array_InOut (ByVal Action As String, RS as RecordSet, ByVal FLD_Name as string, FLD_Type, ByVal MaxIx As Integer, ByVal AZL As String, ByVal NCK As String)
-Dim WkName As String
-Dim i As Integer
-Dim wk As Variant
-
-    For i = 1 To MaxIx             'MaxIx:配列数
-        WkName = FLD_Name & "_" & Trim(Right$(Str$(i + 100), 2))        'フィールド名の生成
-
-        Select Case Action
-            Case "GET"            'NCK:1-Numeric 2-Not Numeric
-                If IsNull(RS(WkName)) = True Then
-                    Select Case NCK
-                        Case "1": FLD_Type(i) = ""
-                        Case "2": FLD_Type(i) = 0
-                        Case Else
-                    End Select
-                Else
-                    wk = RS(WkName)            'Date用ダミー領域
-                    FLD_Type(i) = wk
-                End If
-            Case Else            'AZL:1-Allow Zero Length
-                If (AZL = "1") And (IsNull(FLD_Type(i)) = True) Then
-                    RS(WkName) = ""
-                Else
-                    RS(WkName) = FLD_Type(i)
-                End If
-        End Select
-    Next i
-End Sub
-'
-'
-'   テーブルのフィールド＜－－＞定義領域（単体）
-'
-Public Sub Normal_InOut (ByVal Action As String, RS as RecordSet, ByVal FLD_Name as string, FLD_Type, ByVal AZL As String, ByVal NCK As String)
-Dim wk As Variant
-    Select Case Action
-        Case "GET"            'NCK:1-Numeric 2-Not Numeric
-            If IsNull(RS(FLD_Name)) = True Then
-                Select Case NCK
-                    Case "1" : FLD_Type = ""
-                    Case "2" : FLD_Type = 0
-                    Case Else
-                End Select
-            Else
-                wk = RS(FLD_Name)            'Date用ダミー領域
-                FLD_Type = wk
-            End If
-        Case Else            'AZL:1-Allow Zero Length
-            If (AZL = "1") And (IsNull(FLD_Type) = True) then
-                RS(FLD_Name) = ""
-            Else
-                RS(FLD_Name) = FLD_Type
-            End If
-     End Select
-End Sub
-)BAS";
 
 // Table Order Line (No long "line number", Item Code text, Qty_01 to Qty_03 integer) of
 // shop.mdb, default options.
@@ -274,11 +216,48 @@ std::vector<std::string> Lines(const ModuleText& text) {
     return lines;
 }
 
-// The expected module: the given part, the helper routines and the closing blank line.
-std::vector<std::string> WithHelpers(const char* part) {
-    std::vector<std::string> lines = SplitLines(std::string(part) + kHelpers);
-    lines.push_back("");
-    return lines;
+// The first line of the fixed routines that end every module with a read or a write section.
+const char* const kHelpersStart = "'   テーブルのフィールド＜－－＞定義領域（配列）";
+
+// A module split into what its tables and options made and the fixed routines after it (from
+// the "'" line before kHelpersStart to the end; empty when there are none).
+struct SplitModule {
+    std::vector<std::string> body;
+    std::vector<std::string> helpers;
+};
+
+SplitModule Split(const std::vector<std::string>& lines) {
+    const auto start = std::find(lines.begin(), lines.end(), kHelpersStart);
+    if (start == lines.end()) return {lines, {}};
+    return {std::vector<std::string>(lines.begin(), start - 1), std::vector<std::string>(start - 1, lines.end())};
+}
+
+// The arguments of a call "Call Name (a, "b, c", ...)" or the parameters of "Public Sub Name (...)".
+std::vector<std::string> ArgumentsOf(const std::string& line) {
+    std::vector<std::string> out;
+    const size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return out;
+    std::string current;
+    bool quoted = false;
+    for (char c : line.substr(open + 1, close - open - 1)) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            out.push_back(TrimBlanks(current));
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    out.push_back(TrimBlanks(current));
+    return out;
+}
+
+// The name after "Call " or "Public Sub " up to the blank or parenthesis.
+std::string RoutineName(const std::string& line, const std::string& lead) {
+    const size_t at = line.find(lead);
+    if (at == std::string::npos) return {};
+    const size_t begin = at + lead.size();
+    return line.substr(begin, line.find_first_of(" (", begin) - begin);
 }
 
 void BuildOrderLine(engine::Database& db) {
@@ -363,8 +342,12 @@ TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) 
     std::string target = dir_->File("OrderLine.bas");
     SaveModuleFile(target, BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{}));
 
-    std::vector<std::string> expected = WithHelpers(kOrderLineModule);
+    const SplitModule built = Split(Lines(BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{})));
+    std::vector<std::string> expected = SplitLines(kOrderLineModule);
     expected.insert(expected.begin(), "Attribute VB_Name = \"OrderLine\"");
+    EXPECT_EQ(built.body, std::vector<std::string>(expected.begin() + 1, expected.end()));
+    ASSERT_FALSE(built.helpers.empty());
+    expected.insert(expected.end(), built.helpers.begin(), built.helpers.end());
     std::string bytes = ReadBytes(target);
     EXPECT_EQ(bytes, ToCp932(WithCrLf(expected)));
 
@@ -384,8 +367,50 @@ TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) 
 TEST_F(ModuleTextTest, EverySectionForEveryFieldKindWithEveryOptionChanged) {
     std::string db = dir_->File("a.b.mdb");
     FieldTable rows = ScanTables(db, {"Item Master", "Sub Total"});
-    EXPECT_EQ(Lines(BuildModuleText(rows, db, EveryOptionChanged())),
-              WithHelpers(kEveryKindModule));
+    EXPECT_EQ(Split(Lines(BuildModuleText(rows, db, EveryOptionChanged()))).body, SplitLines(kEveryKindModule));
+}
+
+// The fixed routines close every module that reads or writes, the same whatever the tables and
+// options, and every call the sections make names one of them with its parameters.
+TEST_F(ModuleTextTest, EveryCallNamesAFixedRoutineWithItsParameters) {
+    const std::string everyDb = dir_->File("a.b.mdb");
+    const std::vector<std::vector<std::string>> modules = {
+        Lines(BuildModuleText(*orderLine_, "/d/shop.mdb", GeneratorOptions{})),
+        Lines(BuildModuleText(ScanTables(everyDb, {"Item Master", "Sub Total"}), everyDb, EveryOptionChanged())),
+    };
+    const std::vector<std::string> helpers = Split(modules[0]).helpers;
+    ASSERT_FALSE(helpers.empty());
+    EXPECT_EQ(helpers.front(), "'");
+    EXPECT_EQ(helpers.back(), "") << "the module ends in a blank line";
+    std::map<std::string, size_t> parameters;
+    for (const std::string& line : helpers) {
+        const std::string name = RoutineName(line, "Public Sub ");
+        if (!name.empty()) {
+            EXPECT_TRUE(parameters.emplace(name, ArgumentsOf(line).size()).second) << name;
+        }
+    }
+    EXPECT_EQ(parameters.size(), 2u);
+    // Each routine reads on "GET" and writes otherwise ("PUT").
+    EXPECT_EQ(std::count_if(helpers.begin(), helpers.end(),
+                            [](const std::string& l) { return l.find("Case \"GET\"") != std::string::npos; }),
+              2);
+
+    for (const auto& module : modules) {
+        const SplitModule split = Split(module);
+        EXPECT_EQ(split.helpers, helpers);
+        int calls = 0;
+        for (const std::string& line : split.body) {
+            const std::string name = RoutineName(line, "Call ");
+            if (name.empty()) continue;
+            ++calls;
+            ASSERT_TRUE(parameters.count(name)) << line;
+            const std::vector<std::string> arguments = ArgumentsOf(line);
+            EXPECT_EQ(arguments.size(), parameters[name]) << line;
+            EXPECT_TRUE(arguments[0] == "\"GET\"" || arguments[0] == "\"PUT\"") << line;
+            EXPECT_EQ(arguments[1], "RS") << line;
+        }
+        EXPECT_GT(calls, 0);
+    }
 }
 
 TEST_F(ModuleTextTest, EmptyPrefixesLeaveOutTheirSections) {
