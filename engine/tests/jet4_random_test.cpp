@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -451,11 +452,14 @@ int EnvInt(const char* name, int fallback) {
     return v && *v ? std::atoi(v) : fallback;
 }
 
-// The files go to memory when it can take them: the test checks what is written, not the
-// disk, and a file system flush for each of the engine's commits would take most of its time.
+// The files go to memory when it can take them (a container's /dev/shm is often a few
+// megabytes): the test checks what is written, not the disk, and a file system flush for each
+// of the engine's commits would take most of its time.
 std::string ScratchFolder() {
     std::error_code ec;
-    return std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+    const std::filesystem::space_info space = std::filesystem::space("/dev/shm", ec);
+    constexpr std::uintmax_t kEnough = std::uintmax_t(2) << 30;
+    return !ec && space.available >= kEnough && ::access("/dev/shm", W_OK) == 0
                ? "/dev/shm" : std::filesystem::temp_directory_path().string();
 }
 
