@@ -25,7 +25,7 @@ constexpr const char* kTryFunction = "tavorin_carry_try";
 constexpr const char* kSkipFunction = "tavorin_carry_skip";
 constexpr const char* kHitFunction = "tavorin_carry_hit";
 constexpr const char* kSameFunction = "tavorin_carry_same";
-constexpr long kReportEvery = 1024;
+constexpr int kReportEvery = 1024; // records between progress reports
 
 // True when a value of an old field of the new field's type would be read, converted,
 // coerced and written back unchanged, in the same storage class: it is then handed on as it
