@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <archive.h>
 #include <cstring>
-#include <sqlite3.h>
 
+#include "engine/version.h"
 #include "modules/TavorinSub.h"
 #include "platform/prompts.h"
 
@@ -71,7 +71,7 @@ QString VersionText() {
 
 QString LibraryVersionsText() {
     return QStringLiteral("Qt %1\nSQLite %2\nlibmdb %3\nlibarchive %4")
-        .arg(QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()),
+        .arg(QString::fromLatin1(qVersion()), QString::fromStdString(engine::StorageLibraryVersion()),
              QStringLiteral(TAVORIN_LIBMDB_VERSION),
              QString::fromLatin1(archive_version_string()).section(QLatin1Char(' '), -1));
 }

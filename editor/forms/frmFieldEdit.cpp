@@ -14,9 +14,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <limits>
+#include <optional>
 
 #include "GridCells.h"
 #include "engine/recordset.h"
+#include "engine/transaction_guard.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
@@ -90,10 +92,6 @@ bool PositionFrom(engine::Recordset& rs, int32_t row, bool exclusive, bool up) {
     else
         rs.FindFirst(criteria);
     return !rs.NoMatch();
-}
-
-void RollBackTo(engine::Workspace& ws, int level) {
-    if (ws.TransactionLevel() > level) ws.Rollback();
 }
 
 } // namespace
@@ -595,7 +593,11 @@ void frmFieldEdit::ReplaceAll() {
     int32_t replaced = 0;
     engine::Recordset& rs = *WorkRs;
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    const int level = ws.TransactionLevel();
+    // Begun once the recordset is read again; what the user does not keep is rolled back.
+    std::optional<engine::TransactionGuard> transaction;
+    auto rollBack = [&] {
+        if (transaction && transaction->Active()) transaction->Rollback();
+    };
     std::string fault;
     auto finish = [&] {
         rs.Requery();
@@ -604,7 +606,7 @@ void frmFieldEdit::ReplaceAll() {
     };
     try {
         rs.Requery();
-        ws.BeginTrans();
+        transaction.emplace(ws);
         for (;;) {
             if (const int pos = CurrentRowMatch(rs); pos > 0) {
                 fault = ReplaceCurrentRow(rs, pos);
@@ -619,13 +621,13 @@ void frmFieldEdit::ReplaceAll() {
             ++HitCount;
         }
     } catch (const std::exception& e) {
-        RollBackTo(ws, level);
+        rollBack();
         finish();
         ShowUnexpectedError(e);
         return;
     }
     if (!fault.empty() || replaced == 0) {
-        RollBackTo(ws, level);
+        rollBack();
         finish();
         platform::MsgBox(Q(fault.empty() ? std::string(kNotFound) : fault));
         return;
@@ -636,7 +638,7 @@ void frmFieldEdit::ReplaceAll() {
         rs.Requery();
         owner_->ReloadShownRows();
     } catch (const std::exception& e) {
-        RollBackTo(ws, level);
+        rollBack();
         finish();
         ShowUnexpectedError(e);
         return;
@@ -646,16 +648,16 @@ void frmFieldEdit::ReplaceAll() {
         platform::vbOKCancel);
     if (answer == platform::vbOK) {
         try {
-            ws.CommitTrans();
+            transaction->Commit();
         } catch (const std::exception& e) {
-            RollBackTo(ws, level);
+            rollBack();
             finish();
             ShowUnexpectedError(e);
             return;
         }
         owner_->LayoutChanged = 9;
     } else {
-        RollBackTo(ws, level);
+        rollBack();
     }
     finish();
 }

@@ -16,11 +16,13 @@
 #include <QPixmap>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/database.h"
 #include "engine/recordset.h"
+#include "engine/transaction_guard.h"
 #include "modules/TavorinSub.h"
 
 class QAction;
@@ -254,28 +256,17 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     bool CheckKeyLinks(RunMode mode);
     bool RefuseTarget(RunMode mode);
     void PrepareRun();
+    // Both begin the run's transaction in transaction, for RunImport to commit or roll back.
     bool RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
-                    engine::RecordsetPtr& dst, engine::RecordsetPtr& src);
+                    engine::RecordsetPtr& dst, engine::RecordsetPtr& src,
+                    std::optional<engine::TransactionGuard>& transaction);
     // The run as one statement (frmMdbCpy_compiled.cpp); false after declining a layout or after
     // a failing value or record, with nothing left open or changed.
-    bool RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb);
+    bool RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
+                     std::optional<engine::TransactionGuard>& transaction);
     void ReleaseRunConnections();
     void ShowCounts();
     std::string SourceStatement() const;
-
-    // The work-row changes of one command in one transaction, so that a step writing hundreds of
-    // rows commits once; undone when the command fails half-way.
-    class WorkBatch {
-      public:
-        WorkBatch();
-        ~WorkBatch();
-        WorkBatch(const WorkBatch&) = delete;
-        WorkBatch& operator=(const WorkBatch&) = delete;
-        void Commit();
-
-      private:
-        int level_;
-    };
 
     int Text3Index(const QObject* object) const;
     bool ended_ = false;

@@ -14,6 +14,7 @@
 #include "engine/error.h"
 #include "frmMdbCpy.h"
 #include "modules/FuncUtility.h"
+#include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -157,7 +158,7 @@ void frmMdbCpy::Text3_Click(int index) {
     if (Work(kTarget).NoMatch()) return;
     Work(kSource).FindFirst("FLD08 = " + std::to_string(source.SelectedRow + source.FirstRow));
     if (Work(kSource).NoMatch()) return;
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     LinkTargetRow();
     batch.Commit();
     CFLDDSP(kSource, source.FirstRow);
@@ -198,7 +199,7 @@ void frmMdbCpy::UnlinkTargetRow() {
 void frmMdbCpy::mnCpyJoint_Click() {
     engine::Recordset& target = Work(kTarget);
     engine::Recordset& source = Work(kSource);
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     if (!source.Bof() || !source.Eof()) {
         for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
             target.FindFirst("FLD02 = " + QuotedText(TextOf(source, "FLD02")));
@@ -213,7 +214,7 @@ void frmMdbCpy::mnCpyJoint_Click() {
 void frmMdbCpy::mnCpyJointNo_Click() {
     engine::Recordset& target = Work(kTarget);
     engine::Recordset& source = Work(kSource);
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     if (!source.Bof() || !source.Eof()) {
         for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
             const std::string criteria = "FLD05 = " + QuotedText(TextOf(source, "FLD02"));
@@ -234,7 +235,7 @@ void frmMdbCpy::mnCpyJointCan_Click() {
     if (target.SelectedRow < 0) return;
     // Only the row on the selected line: a line without a row unlinks nothing.
     if (!FindWorkRow(kTarget, target.SelectedRow + target.FirstRow)) return;
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     UnlinkTargetRow();
     batch.Commit();
     CFLDDSP(kTarget, target.FirstRow);
@@ -244,7 +245,7 @@ void frmMdbCpy::mnCpyJointCan_Click() {
 void frmMdbCpy::mnCpyJointCanAll_Click() {
     engine::Recordset& target = Work(kTarget);
     engine::Recordset& source = Work(kSource);
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     if (!target.Bof() || !target.Eof())
         for (target.MoveFirst(); !target.Eof(); target.MoveNext()) ClearLink(target);
     if (!source.Bof() || !source.Eof())

@@ -197,7 +197,8 @@ void frmMdbCpy::ShowCounts() {
 // The run record by record: Seek, CopyRecord and the counts for each source record, in one
 // transaction begun here. True when a value failed (its message has been shown).
 bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
-                           engine::RecordsetPtr& dst, engine::RecordsetPtr& src) {
+                           engine::RecordsetPtr& dst, engine::RecordsetPtr& src,
+                           std::optional<engine::TransactionGuard>& transaction) {
     const bool replaceAll = mode == RunMode::ReplaceAll;
     const Side& target = Sides[kTarget];
     const Side& source = Sides[kSource];
@@ -215,7 +216,7 @@ bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::
         }
         sourceDb = Ws->OpenDatabase(sourcePath);
         targetDb = Ws->OpenDatabase(target.File.FullPath);
-        Ws->BeginTrans();
+        transaction.emplace(*Ws);
         targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
         dst = targetDb->OpenRecordset("SELECT * FROM " + Bracketed(target.TableName), engine::RecordsetType::Dynaset);
         src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
@@ -225,7 +226,7 @@ bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::
         dst = targetDb->OpenRecordset(target.TableName, engine::RecordsetType::Table);
         dst->SetIndex(PrimaryIndexName);
         src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
-        Ws->BeginTrans();
+        transaction.emplace(*Ws);
     }
 
     plan.src = src.get();
@@ -328,7 +329,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
         if (s.WorkDb) s.WorkDb->Close();
         s.WorkDb.reset();
     }
-    const int level = Ws->TransactionLevel();
     engine::DatabasePtr targetDb, sourceDb;
     engine::RecordsetPtr dst, src;
     bool failed = false;
@@ -349,18 +349,14 @@ void frmMdbCpy::RunImport(RunMode mode) {
         sourceDb.reset();
         targetDb.reset();
     };
-    auto rollBack = [&] {
-        if (Ws->TransactionLevel() > level) {
-            try {
-                Ws->Rollback();
-            } catch (...) {
-            }
-        }
-    };
+    // The run's transaction; declared after the databases, so that it ends before they close.
+    std::optional<engine::TransactionGuard> transaction;
+    // Rolls back what is still open; a failing rollback has nothing more to tell the user.
+    auto rollBack = [&] { transaction.reset(); };
 
     try {
-        const bool compiled = runPath == RunPath::Compiled && RunCompiled(mode, targetDb, sourceDb);
-        if (!compiled) failed = RunRecords(mode, targetDb, sourceDb, dst, src);
+        const bool compiled = runPath == RunPath::Compiled && RunCompiled(mode, targetDb, sourceDb, transaction);
+        if (!compiled) failed = RunRecords(mode, targetDb, sourceDb, dst, src, transaction);
         ShowCounts();
         closeRecordsets();
         // The source file leaves the transaction unchanged before it ends, so that the commit
@@ -378,7 +374,7 @@ void frmMdbCpy::RunImport(RunMode mode) {
                                        ? "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。"
                                        : "作業が終了しました。実行結果を更新しますか。";
             if (platform::MsgBox(Q(question), platform::vbOKCancel) == platform::vbOK) {
-                Ws->CommitTrans();
+                transaction->Commit();
                 platform::MsgBox(Q("実行結果を更新しました。"));
             } else {
                 rollBack();

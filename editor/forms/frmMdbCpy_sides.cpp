@@ -82,23 +82,6 @@ int16_t SizeOf(const engine::Field& field) {
 
 } // namespace
 
-frmMdbCpy::WorkBatch::WorkBatch() : level_(Ws->TransactionLevel()) {
-    Ws->BeginTrans();
-}
-
-frmMdbCpy::WorkBatch::~WorkBatch() {
-    if (Ws->TransactionLevel() > level_) {
-        try {
-            Ws->Rollback();
-        } catch (...) {
-        }
-    }
-}
-
-void frmMdbCpy::WorkBatch::Commit() {
-    if (Ws->TransactionLevel() > level_) Ws->CommitTrans();
-}
-
 // ---- Start and end -------------------------------------------------------------------------
 
 bool frmMdbCpy::Form_Load() {
@@ -327,7 +310,7 @@ void frmMdbCpy::LoadTableStructure(engine::Recordset& work, int side, int32_t& c
     engine::DatabasePtr db = Ws->OpenDatabase(s.File.FullPath);
     s.ReadOnly = db->ReadOnly();
     engine::TableDefPtr table = db->TableDefs().Item(s.TableName);
-    WorkBatch batch;
+    engine::TransactionGuard batch(*Ws);
     failed = !WriteFieldRows(*table, work, side, count);
     if (!failed) failed = !RankKeyFields(*table, work, side);
     batch.Commit();

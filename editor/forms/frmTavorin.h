@@ -16,11 +16,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/database.h"
+#include "engine/transaction_guard.h"
 #include "modules/TavorinSub.h"
 
 class QAction;
@@ -301,9 +303,12 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     EngineFailure lastEngineError_;
     bool tableReplaced_ = false; // the save reached its end in the file
     long carriedRecords_ = 0;    // records the last carry-over read from the old table
-    bool CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count);
-    CarryResult CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count);
-    CarryResult ConfirmCarry();
+    // Both leave the records carried in transaction, which ConfirmCarry commits or rolls back.
+    bool CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count,
+                       std::optional<engine::TransactionGuard>& transaction);
+    CarryResult CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count,
+                              std::optional<engine::TransactionGuard>& transaction);
+    CarryResult ConfirmCarry(engine::TransactionGuard& transaction);
     void ShowCarriedCount(long count);
     // Steps of SaveTable.
     void SaveTableSteps();

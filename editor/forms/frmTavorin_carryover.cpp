@@ -9,11 +9,11 @@
 #include <QString>
 
 #include "engine/error.h"
-#include "engine/sql_values.h"
+#include "engine/copy_plan.h"
+#include "engine/transaction_guard.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
-#include "modules/CarryFunctions.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -133,11 +133,12 @@ frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, c
     carriedRecords_ = 0;
     LastCarryCompiled = false;
     if (!BuildFieldMap(count)) return CarryResult::RolledBack;
-    if (carryPath == CarryPath::Compiled && CarryCompiled(oldTable, buildTable, count)) {
+    std::optional<engine::TransactionGuard> transaction;
+    if (carryPath == CarryPath::Compiled && CarryCompiled(oldTable, buildTable, count, transaction)) {
         LastCarryCompiled = true;
-        return ConfirmCarry();
+        return ConfirmCarry(*transaction);
     }
-    return CarryRowByRow(oldTable, buildTable, count);
+    return CarryRowByRow(oldTable, buildTable, count, transaction);
 }
 
 void frmTavorin::ShowCarriedCount(long count) {
@@ -145,123 +146,50 @@ void frmTavorin::ShowCarriedCount(long count) {
     Label6->repaint();
 }
 
-bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count) {
+bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count,
+                               std::optional<engine::TransactionGuard>& transaction) {
     if (count < 1) return false;
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
-    // The fields as the record-by-record copy finds them, by the same lookup.
-    std::vector<engine::FieldInfo> sourceFields, targetFields;
-    std::vector<std::string> sourceNames;
-    std::string rowid;
-    auto fieldsOf = [&](const std::string& table, std::vector<engine::FieldInfo>& fields) {
-        auto rs = userDb->OpenRecordset("SELECT * FROM " + Bracketed(table), engine::RecordsetType::Snapshot);
-        for (size_t i = 0; i < rs->FieldCount(); ++i) fields.push_back(rs->FieldAt(i));
-        return rs;
-    };
-    auto src = fieldsOf(oldTable, sourceFields);
-    auto dst = fieldsOf(buildTable, targetFields);
-    auto findIn = [](engine::Recordset& rs, const std::string& name) -> long {
-        try {
-            return static_cast<long>(rs.FieldIndex(name));
-        } catch (const engine::Error&) {
-            return -1;
-        }
-    };
-    // The old records are read in the order of their rowid, by a name no field has taken.
-    for (const char* name : {"rowid", "_rowid_", "oid"}) {
-        if (findIn(*src, name) >= 0) continue;
-        rowid = name;
-        break;
-    }
-    std::vector<bool> refusesNull(targetFields.size(), false);
-    long autoFields = 0;
-    {
-        auto buildDef = userDb->TableDefs().Item(buildTable);
-        for (const auto& index : buildDef->Indexes()) {
-            if (!index->Primary() && !index->Required()) continue;
-            for (const auto& member : index->Fields()) {
-                const long at = findIn(*dst, member->Name());
-                if (at >= 0) refusesNull[static_cast<size_t>(at)] = true;
-            }
-        }
-        for (const auto& f : targetFields)
-            if (f.attributes & engine::dao::dbAutoIncrField) ++autoFields;
-    }
-    // A layout the statement does not cover is carried record by record.
-    if (rowid.empty() || autoFields > 1) return false;
-
-    CarryFunctions functions(userDb->SqliteHandle());
-    const std::string schema = SqlQuoted(userDb->SchemaName()) + ".";
-    std::string columns, values;
-    bool numbered = false;
-    std::vector<bool> filled(targetFields.size(), false);
+    engine::CopyPlan plan;
+    plan.sourceTable = oldTable;
+    plan.targetTable = buildTable;
     for (int j = 1; j <= count; ++j) {
-        const std::string& newName = FieldMap(j, 2);
-        const std::string oldName = Trimmed(FieldMap(j, 5));
-        const bool toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        const bool autoToAuto = toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        const bool textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
-        const long target = findIn(*dst, newName);
-        if (target < 0 || filled[static_cast<size_t>(target)]) return false;
-        filled[static_cast<size_t>(target)] = true;
-        const engine::FieldInfo& field = targetFields[static_cast<size_t>(target)];
-        if (((field.attributes & engine::dao::dbAutoIncrField) != 0) != toAutoNumber) return false;
-        const long source = oldName.empty() ? -1 : findIn(*src, oldName);
-        const std::string oldColumn = source < 0 ? std::string("NULL") : SqlQuoted(sourceFields[static_cast<size_t>(source)].name);
-        std::string value;
-        if (!oldName.empty() && !toAutoNumber) {
-            if (source < 0) return false;
-            const int key = functions.AddConverted(newName, sourceFields[static_cast<size_t>(source)].type,
-                                                   ValueConversion::ForEntry(static_cast<int16_t>(j)), field,
-                                                   refusesNull[static_cast<size_t>(target)]);
-            value = "tavorin_carry(" + std::to_string(key) + ", " + oldColumn + ")";
-        } else if (toAutoNumber) {
-            const bool keepOld = !oldName.empty() && autoToAuto;
-            if (keepOld && source < 0) return false;
-            functions.SetAutoNumber(userDb->NextAutoNumber(buildTable), keepOld,
-                                    keepOld ? sourceFields[static_cast<size_t>(source)].type : 0, field);
-            numbered = true;
-            value = "tavorin_carry_auto(" + (keepOld ? oldColumn : std::string("NULL")) + ")";
-        } else {
-            const Variant constant = textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Long(0);
-            if (constant.IsNull() && (refusesNull[static_cast<size_t>(target)] || field.required)) return false;
-            value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) + ", NULL)";
-        }
-        columns += (columns.empty() ? "" : ", ") + SqlQuoted(field.name);
-        values += (values.empty() ? "" : ", ") + value;
+        engine::CopyField field;
+        field.target = FieldMap(j, 2);
+        field.source = Trimmed(FieldMap(j, 5));
+        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
+        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(static_cast<int16_t>(j));
+        plan.fields.push_back(std::move(field));
     }
-    // Every field of the build table takes a value of the layout.
-    for (bool f : filled)
-        if (!f) return false;
-    src->Close();
-    dst->Close();
+    std::optional<engine::PreparedCopy> copy = engine::PreparedCopy::Prepare(*userDb, plan);
+    // A layout the statement does not cover is carried record by record.
+    if (!copy) return false;
 
     QElapsedTimer shown;
     shown.start();
-    functions.OnRecords([&](long read) {
+    transaction.emplace(*Ws);
+    const engine::CopyResult result = copy->Run([&](long read) {
         // The count runs visibly, at screen rate rather than once per record.
         if (shown.elapsed() < 50) return;
         ShowCarriedCount(read);
         shown.restart();
     });
-    const std::string sql = "INSERT INTO " + schema + SqlQuoted(buildTable) + " (" + columns + ") SELECT " + values +
-                            " FROM " + schema + SqlQuoted(oldTable) + " WHERE tavorin_carry_row() ORDER BY " + rowid;
-    Ws->BeginTrans();
-    try {
-        userDb->ExecuteSql(sql);
-        // The counter as Update leaves it after the last record.
-        if (numbered && functions.RecordsRead() > 0) userDb->NoteAutoNumber(buildTable, functions.NextAutoNumber() - 1);
-    } catch (const engine::Error&) {
-        LastCarryFailure = functions.Failure();
-        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+    if (!result.copied) {
+        LastCarryFailure = result.failure;
+        transaction->Rollback();
+        transaction.reset();
         return false;
     }
     LastCarryFailure.clear();
-    carriedRecords_ = functions.RecordsRead();
+    carriedRecords_ = result.records;
     ShowCarriedCount(carriedRecords_);
     return true;
 }
 
-frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count) {
+frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count,
+                                                  std::optional<engine::TransactionGuard>& transaction) {
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
     auto dst = userDb->OpenRecordset("SELECT * FROM " + Bracketed(buildTable), engine::RecordsetType::Dynaset);
     auto src = userDb->OpenRecordset("SELECT * FROM " + Bracketed(oldTable), engine::RecordsetType::Snapshot);
@@ -305,7 +233,7 @@ frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, c
     auto showCount = [&] { ShowCarriedCount(counter); };
 
     bool valueFailed = false;
-    Ws->BeginTrans();
+    transaction.emplace(*Ws);
     try {
         Variant v;
         while (!src->Eof() && !valueFailed) {
@@ -358,7 +286,7 @@ frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, c
         lastEngineError_ = {e.Number(), e.Description()};
         src->Close();
         dst->Close();
-        Ws->Rollback();
+        transaction->Rollback();
         return CarryResult::EngineFailed;
     }
 
@@ -367,26 +295,26 @@ frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, c
         platform::MsgBox(QString::fromUtf8("データ変換ができませんでした。テーブルの保存を取り消します。"));
         src->Close();
         dst->Close();
-        Ws->Rollback();
+        transaction->Rollback();
         return CarryResult::RolledBack;
     }
 
     src->Close();
     dst->Close();
-    return ConfirmCarry();
+    return ConfirmCarry(*transaction);
 }
 
-frmTavorin::CarryResult frmTavorin::ConfirmCarry() {
+frmTavorin::CarryResult frmTavorin::ConfirmCarry(engine::TransactionGuard& transaction) {
     if (platform::MsgBox(QString::fromUtf8("データ変換が終了しました。更新しますか。"), platform::vbOKCancel) !=
         platform::vbOK) {
-        Ws->Rollback();
+        transaction.Rollback();
         return CarryResult::RolledBack;
     }
     try {
-        Ws->CommitTrans();
+        transaction.Commit();
     } catch (const engine::Error& e) {
         lastEngineError_ = {e.Number(), e.Description()};
-        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        transaction.Rollback();
         return CarryResult::EngineFailed;
     }
     return CarryResult::Committed;

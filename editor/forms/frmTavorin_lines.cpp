@@ -9,6 +9,7 @@
 
 #include "GridCells.h"
 #include "engine/error.h"
+#include "engine/transaction_guard.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/WorkStore.h"
@@ -174,8 +175,7 @@ void frmTavorin::InsertEmptyRow() {
     rs.MoveLast();
     const int32_t last = engine::CLng(rs.Value("FLD01"));
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    const int level = ws.TransactionLevel();
-    ws.BeginTrans();
+    engine::TransactionGuard renumber(ws);
     try {
         while (!rs.Bof()) {
             const int32_t row = engine::CLng(rs.Value("FLD01"));
@@ -185,10 +185,10 @@ void frmTavorin::InsertEmptyRow() {
             rs.Update();
             rs.MovePrevious();
         }
-        ws.CommitTrans();
+        renumber.Commit();
     } catch (...) {
         if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
-        if (ws.TransactionLevel() > level) ws.Rollback();
+        if (renumber.Active()) renumber.Rollback();
         rs.Requery();
         throw;
     }

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/database.h"
+#include "engine/transaction_guard.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/TavorinSub_print.h"
@@ -82,23 +83,6 @@ class PrintAllStore {
     engine::DatabasePtr db_;
 };
 
-// A workspace transaction that is always rolled back, down to the level it began at.
-class ScratchTransaction {
-  public:
-    ScratchTransaction() : level_(Ws->TransactionLevel()) { Ws->BeginTrans(); }
-    ~ScratchTransaction() {
-        try {
-            while (Ws->TransactionLevel() > level_) Ws->Rollback();
-        } catch (...) {
-        }
-    }
-    ScratchTransaction(const ScratchTransaction&) = delete;
-    ScratchTransaction& operator=(const ScratchTransaction&) = delete;
-
-  private:
-    int level_;
-};
-
 } // namespace
 
 void frmTavorin::ConnectPrintCommands() {
@@ -152,7 +136,8 @@ void frmTavorin::mnTablePrintAll_Click() {
         PrintAllStore store;
         // The work rows are scratch: one transaction over the whole run, rolled back at its end,
         // spares a commit to disk per table.
-        ScratchTransaction scratch;
+        // Never committed: the guard rolls everything back, down to the level it began at.
+        engine::TransactionGuard scratch(*Ws);
         PageNo = 0;
         for (const TableListEntry& entry : TableList) {
             if (entry.Name.empty()) break;

@@ -199,13 +199,13 @@ void frmTavorin::ReplaceOldTable(bool tableExisted, const std::string& buildName
                              "作業テーブルの件数 (" + std::to_string(built) + ") がもとのテーブルの件数 (" +
                                  std::to_string(expectedRecords) + ") と一致しません。もとのテーブルは変更していません。"};
     }
-    Ws->BeginTrans();
     try {
+        engine::TransactionGuard replace(*Ws);
         if (tableExisted) db->TableDefs().Delete(StoredTableName(db.get(), CurrentTable));
         db->TableDefs().Item(buildName)->SetName(CurrentTable);
-        Ws->CommitTrans();
+        replace.Commit();
     } catch (...) {
-        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        // Rolled back by the guard when the commit did not happen.
         // The workspace commits every open file; one that failed after this file committed
         // leaves the table replaced, and the save is complete.
         if (StoredTableName(db.get(), buildName).empty() && !StoredTableName(db.get(), CurrentTable).empty()) return;
@@ -368,13 +368,12 @@ void frmTavorin::SaveTableSteps() {
         ReplaceOldTable(tableExisted, buildName, expected);
         tableReplaced_ = true;
     } catch (const engine::Error& e) {
-        if (Ws->TransactionLevel() > 0) Ws->Rollback();
+        // Every transaction of the save is a guard's: none is left open here.
         ShowEngineFailure(e.Number(), e.Description(), e.Detail());
         CleanUpAfterSave(buildName, fileCreated);
         SaveAbandoned = -1;
         return;
     } catch (const SaveFailed& f) {
-        if (Ws->TransactionLevel() > 0) Ws->Rollback();
         ShowEngineFailure(f.number, f.description);
         CleanUpAfterSave(buildName, fileCreated);
         SaveAbandoned = -1;

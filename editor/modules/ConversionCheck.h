@@ -5,14 +5,15 @@
 // the message the save would then show.
 //
 // It runs over the entries of FieldMap as a save fills them (BuildFieldMap) and converts each
-// value with the save's own SQL functions (CarryFunctions::tavorin_carry_try) in one SELECT,
-// which reads the old table in one read transaction, in the order the save reads it.
+// value through the engine's check-only run of the copy (engine::CheckCopy), which converts
+// as the save's statement does and reads the old table once, in the order the save reads it.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/copy_plan.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
@@ -21,10 +22,7 @@ namespace tavorin {
 
 // A field of the table a save would build, and whether it refuses Null (a member of the
 // primary key or of a required index).
-struct TargetField {
-    engine::FieldInfo info;
-    bool nullRefused = false;
-};
+using TargetField = engine::CheckTarget;
 
 // The fields of a table definition that is not appended yet, as the build table will hold them.
 std::vector<TargetField> TargetFieldsOf(engine::TableDef& definition);

@@ -40,28 +40,11 @@ int32_t FirstWideCharPos(std::string_view text) {
 }
 
 int32_t ByteLength(std::string_view text) {
-    size_t pos = 0;
-    int32_t bytes = 0;
-    while (pos < text.size()) bytes += CharWeight(cp932::NextCodePoint(text, pos));
-    return bytes;
+    return static_cast<int32_t>(cp932::CutWeight(text));
 }
 
 size_t CutLength(std::string_view text, int n) {
-    int count = 0;
-    size_t pos = 0;
-    while (count < n && pos < text.size()) {
-        // An ASCII character is one byte in code page 932 too.
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
-            ++count;
-            continue;
-        }
-        const size_t start = pos;
-        const int weight = CharWeight(cp932::NextCodePoint(text, pos));
-        if (count + weight > n) return start;
-        count += weight;
-    }
-    return pos;
+    return cp932::CutLength(text, n);
 }
 
 std::string CutToBytes(std::string_view text, int n) {

@@ -9,6 +9,7 @@
 
 #include "TavorinSub.h"
 #include "engine/database.h"
+#include "engine/transaction_guard.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 
@@ -100,19 +101,20 @@ void WriteNativeCopy(const std::string& source, const std::string& target, const
     std::string locale = from->Connect();
     if (locale.empty()) locale = engine::kLangJapanese;
     engine::DatabasePtr to = ws.CreateDatabase(target, locale);
-    const int outerLevel = ws.TransactionLevel();
     try {
-        ws.BeginTrans();
-        for (const std::string& name : from->TableDefs().Names()) {
-            engine::TableDefPtr definition = from->TableDefs().Item(name);
-            to->TableDefs().Append(DefinitionCopy(*to, *definition));
-            CopyRecords(*from, *to, name, progress);
+        {
+            engine::TransactionGuard copy(ws);
+            for (const std::string& name : from->TableDefs().Names()) {
+                engine::TableDefPtr definition = from->TableDefs().Item(name);
+                to->TableDefs().Append(DefinitionCopy(*to, *definition));
+                CopyRecords(*from, *to, name, progress);
+            }
+            copy.Commit();
         }
-        ws.CommitTrans();
         to->Close();
         from->Close();
     } catch (...) {
-        if (ws.TransactionLevel() > outerLevel) ws.Rollback();
+        // Rolled back by the guard unless committed.
         to->Close();
         from->Close();
         std::remove(target.c_str());

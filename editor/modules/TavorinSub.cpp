@@ -125,137 +125,27 @@ void FieldMapTable::Clear() {
     for (std::string& cell : cells_) cell.clear();
 }
 
-namespace {
-
-int16_t SizeOf(const std::string& text) {
-    return engine::CInt(Variant(text));
-}
-
-// The number a FieldMap size cell holds; plain digits are read directly (this runs for every
-// value carried), anything else as the host converts it.
-double SizeNumber(const std::string& text) {
-    double n = 0;
-    bool digits = !text.empty();
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            digits = false;
-            break;
-        }
-        n = n * 10 + (c - '0');
-    }
-    return digits ? n : engine::CDbl(Variant(text));
-}
-
-// Null, Empty or the empty text: what the conversion treats as no value. Numbers, dates and
-// Booleans always have a text form.
-bool IsBlank(const Variant& v) {
-    return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
-}
-
-} // namespace
-
-ValueConversion::Lazy ValueConversion::Lazy::Of(const std::function<double()>& compute) {
-    Lazy lazy;
-    try {
-        lazy.value_ = compute();
-    } catch (...) {
-        lazy.error_ = std::current_exception();
-    }
-    return lazy;
-}
-
-double ValueConversion::Lazy::Get() const {
-    if (error_) std::rethrow_exception(error_);
-    return value_;
-}
-
-ValueConversion::ValueConversion(const std::string& newType, const std::string& newSize, const std::string& oldType,
-                                 const std::string& oldSize) {
-    // A size that does not read as a number fails the values that need it, and only those.
-    cutBytes_ = Lazy::Of([&] { return SizeOf(newSize); });
+ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
+                             const std::string& oldSize) {
+    using Route = ValueConversion::Route;
+    Route route = Route::ToUnknownType;
+    VarType numberType = VarType::Empty;
     if (SameText(oldType, newType)) {
-        if (!SameText(newType, "dbText")) {
-            route_ = Route::Keep;
-            return;
-        }
-        route_ = Route::SameText;
-        shorter_ = Lazy::Of([&] { return SizeNumber(newSize) < SizeNumber(oldSize) ? 1.0 : 0.0; });
+        route = SameText(newType, "dbText") ? Route::SameText : Route::Keep;
     } else if (SameText(newType, "dbText")) {
-        route_ = Route::ToText;
+        route = Route::ToText;
     } else if (SameText(newType, "dbMemo")) {
-        route_ = Route::ToMemo;
+        route = Route::ToMemo;
     } else if (const TypeRow* row = RowOf(newType)) {
-        route_ = Route::ToType;
-        target_ = row->conversion;
-    } else {
-        route_ = Route::ToUnknownType;
+        route = Route::ToType;
+        numberType = row->conversion;
     }
+    return ValueConversion(route, numberType, newSize, oldSize);
 }
 
-ValueConversion ValueConversion::ForEntry(int16_t entry) {
+ValueConversion ConversionForEntry(int16_t entry) {
     const FieldMapTable& map = FieldMap;
-    return ValueConversion(map(entry, 3), map(entry, 4), map(entry, 6), map(entry, 7));
-}
-
-bool ValueConversion::KeepsValues() const {
-    return route_ == Route::Keep || (route_ == Route::SameText && !shorter_.Failed() && shorter_.Get() == 0);
-}
-
-ValueConversion::Shape ValueConversion::Kind() const {
-    switch (route_) {
-    case Route::Keep:
-        return Shape::Keeps;
-    case Route::SameText:
-        if (shorter_.Failed() || cutBytes_.Failed()) return Shape::Other;
-        return shorter_.Get() == 0 ? Shape::Keeps : Shape::CutsText;
-    case Route::ToText:
-        return cutBytes_.Failed() ? Shape::Other : Shape::ToText;
-    case Route::ToMemo:
-        return Shape::ToMemo;
-    case Route::ToType:
-        return Shape::ToNumber;
-    case Route::ToUnknownType:
-        break;
-    }
-    return Shape::Other;
-}
-
-bool ValueConversion::MayCut() const {
-    return route_ == Route::ToText || (route_ == Route::SameText && !KeepsValues());
-}
-
-bool ValueConversion::Cuts(const Variant& v) const {
-    if (!MayCut() || IsBlank(v)) return false;
-    if (route_ == Route::SameText && shorter_.Get() == 0) return false;
-    const std::string text = route_ == Route::ToText ? TrimBlanks(engine::CStr(v)) : engine::CStr(v);
-    // Measured as CutToBytes counts.
-    return ByteLength(text) > static_cast<int>(cutBytes_.Get());
-}
-
-Variant ValueConversion::Apply(const Variant& v) const {
-    const bool blank = IsBlank(v);
-    switch (route_) {
-    case Route::Keep:
-        return v;
-    case Route::SameText: {
-        if (blank) return Variant("");
-        if (shorter_.Get() == 0) return v;
-        const int bytes = static_cast<int>(cutBytes_.Get());
-        return Variant(CutToBytes(engine::CStr(v), bytes));
-    }
-    case Route::ToText: {
-        if (blank) return Variant("");
-        const int bytes = static_cast<int>(cutBytes_.Get());
-        return Variant(CutToBytes(TrimBlanks(engine::CStr(v)), bytes));
-    }
-    case Route::ToMemo:
-        return blank ? Variant("") : Variant(TrimBlanks(engine::CStr(v)));
-    case Route::ToType:
-        return blank ? Variant::Integer(0) : engine::ConvertTo(v, target_);
-    case Route::ToUnknownType:
-        break;
-    }
-    return blank ? Variant::Integer(0) : v;
+    return ConversionOf(map(entry, 3), map(entry, 4), map(entry, 6), map(entry, 7));
 }
 
 void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error,
@@ -264,7 +154,7 @@ void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value,
     const std::string* newName = nullptr;
     try {
         newName = &std::as_const(FieldMap)(entry, 2);
-        const ValueConversion conversion = ValueConversion::ForEntry(entry);
+        const ValueConversion conversion = ConversionForEntry(entry);
         value = conversion.Apply(source.Value(std::as_const(FieldMap)(entry, 5)));
     } catch (const engine::Error& e) {
         const std::string text = "Error; " +

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/copy_plan.h"
 #include "engine/field.h"
 #include "engine/property.h"
 #include "engine/recordset.h"
@@ -81,49 +82,13 @@ extern FieldMapTable FieldMap;
 // splitting a double-byte character, a number or date converted to the new type, Null and the
 // empty text made the empty text or zero. Apply throws the engine error of a value that does
 // not convert.
-class ValueConversion {
-  public:
-    ValueConversion(const std::string& newType, const std::string& newSize, const std::string& oldType,
-                    const std::string& oldSize);
-    // From the cells of FieldMap entry (error 9 for an entry outside the table).
-    static ValueConversion ForEntry(int16_t entry);
-    engine::Variant Apply(const engine::Variant& value) const;
-    // Apply gives every value other than Null and the empty text back unchanged.
-    bool KeepsValues() const;
-    // Apply may cut a text to the new size (a text kept as text with a smaller size, or any
-    // value turned into text).
-    bool MayCut() const;
-    // Apply gives value back cut: its text is longer than the new size in code page 932 bytes.
-    // Throws what Apply throws for the size.
-    bool Cuts(const engine::Variant& value) const;
-
-    // What Apply does to a value that is neither Null nor the empty text, for callers that
-    // convert common values without a Variant: keeps it, cuts a text of the same type, turns it
-    // into a text cut to a size, into a memo, or into a number of NumberType().
-    enum class Shape { Keeps, CutsText, ToText, ToMemo, ToNumber, Other };
-    Shape Kind() const;
-    // The size in code page 932 bytes a text is cut to (CutsText, ToText).
-    int CutBytes() const { return static_cast<int>(cutBytes_.Get()); }
-    engine::VarType NumberType() const { return target_; }
-
-  private:
-    // A number read from a size cell, or the error reading it, raised when a value needs it.
-    class Lazy {
-      public:
-        static Lazy Of(const std::function<double()>& compute);
-        double Get() const;
-        bool Failed() const { return error_ != nullptr; }
-
-      private:
-        double value_ = 0;
-        std::exception_ptr error_;
-    };
-    enum class Route { Keep, SameText, ToText, ToMemo, ToType, ToUnknownType };
-    Route route_ = Route::Keep;
-    engine::VarType target_ = engine::VarType::Empty;
-    Lazy cutBytes_; // the new size
-    Lazy shorter_;  // 1 when the new text size is below the old one
-};
+using ValueConversion = engine::ValueConversion;
+// The conversion between the layout's old and new type (type names, as FieldMap holds them)
+// and size.
+ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
+                             const std::string& oldSize);
+// From the cells of FieldMap entry (error 9 for an entry outside the table).
+ValueConversion ConversionForEntry(int16_t entry);
 
 // Converts the value of one field of the current source record (read by the old name of
 // FieldMap entry `entry`) for the new layout. error is 0, or 9 after a conversion error, which

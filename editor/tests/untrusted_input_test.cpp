@@ -8,7 +8,7 @@
 #include <new>
 
 #include "engine/types.h"
-#include "modules/CarryFunctions.h"
+#include "copy/carry_functions.h"
 #include "modules/TavorinSub.h"
 #include "platform/scripted.h"
 #include "save_support.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using tavorin::CarryFunctions;
+using engine::copy::CarryFunctions;
 
 struct Db {
     explicit Db(const std::string& path) { sqlite3_open(path.c_str(), &raw); }

@@ -246,6 +246,38 @@ size_t Savings(const unsigned char* p, size_t count) {
 
 } // namespace
 
+namespace {
+
+int CutWeightOf(char32_t cp) {
+    return CharBytes(cp) == 1 ? 1 : 2;
+}
+
+} // namespace
+
+size_t CutWeight(std::string_view utf8) {
+    size_t pos = 0, bytes = 0;
+    while (pos < utf8.size()) bytes += static_cast<size_t>(CutWeightOf(NextCodePoint(utf8, pos)));
+    return bytes;
+}
+
+size_t CutLength(std::string_view utf8, int n) {
+    int count = 0;
+    size_t pos = 0;
+    while (count < n && pos < utf8.size()) {
+        // An ASCII character is one byte in code page 932 too.
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            ++pos;
+            ++count;
+            continue;
+        }
+        const size_t start = pos;
+        const int weight = CutWeightOf(NextCodePoint(utf8, pos));
+        if (count + weight > n) return start;
+        count += weight;
+    }
+    return pos;
+}
+
 size_t ByteLengthBound(std::string_view utf8) {
     const size_t n = utf8.size();
 #if defined(__SSE2__)

@@ -1,11 +1,11 @@
 #include "frmAbout.h"
 
-#include <sqlite3.h>
-
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtGlobal>
+
+#include "engine/version.h"
 
 #ifndef VESPEN_VERSION
 #define VESPEN_VERSION "0.0.0"
@@ -31,5 +31,5 @@ QString frmAbout::VersionText() {
                           "Qt %3\n"
                           "SQLite %4")
         .arg(QStringLiteral(VESPEN_VERSION), QStringLiteral(__DATE__),
-             QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()));
+             QString::fromLatin1(qVersion()), QString::fromStdString(engine::StorageLibraryVersion()));
 }

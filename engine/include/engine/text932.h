@@ -24,6 +24,13 @@ size_t ByteLengthBound(std::string_view utf8);
 // ByteLength(utf8) <= limit, counting only when the bounds leave it open.
 bool FitsIn(std::string_view utf8, size_t limit);
 
+// The length of a text as a cut to a field's size counts it: 1 for each character code page
+// 932 writes in one byte, 2 for any other (an invalid byte, read as U+FFFD, included).
+size_t CutWeight(std::string_view utf8);
+// How many bytes of utf8 a cut to n code page 932 bytes (as CutWeight counts) keeps; a
+// character is never split.
+size_t CutLength(std::string_view utf8, int n);
+
 // Decodes one code point from UTF-8 at pos and advances pos; invalid bytes yield U+FFFD and
 // advance by one.
 char32_t NextCodePoint(std::string_view utf8, size_t& pos);

@@ -1,4 +1,4 @@
-#include "CarryFunctions.h"
+#include "copy/carry_functions.h"
 
 #include <sqlite3.h>
 
@@ -12,12 +12,10 @@
 #include "engine/sql_values.h"
 #include "engine/text932.h"
 #include "engine/types.h"
-#include "modules/FuncUtility.h"
 
-namespace tavorin {
+namespace engine::copy {
 namespace {
 
-using engine::Variant;
 namespace dao = engine::dao;
 
 constexpr const char* kValueFunction = "tavorin_carry";
@@ -27,7 +25,7 @@ constexpr const char* kTryFunction = "tavorin_carry_try";
 constexpr const char* kSkipFunction = "tavorin_carry_skip";
 constexpr const char* kHitFunction = "tavorin_carry_hit";
 constexpr const char* kSameFunction = "tavorin_carry_same";
-constexpr long kReportEvery = 1024;
+constexpr int kReportEvery = 1024; // records between progress reports
 
 // True when a value of an old field of the new field's type would be read, converted,
 // coerced and written back unchanged, in the same storage class: it is then handed on as it
@@ -230,7 +228,7 @@ bool CarryFunctions::QuickValue(sqlite3_context* ctx, const Entry& e, sqlite3_va
         if (storage != SQLITE_TEXT) return false;
         const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(value));
         const std::string_view text(data, static_cast<size_t>(sqlite3_value_bytes(value)));
-        const size_t kept = CutLength(text, e.cutBytes);
+        const size_t kept = cp932::CutLength(text, e.cutBytes);
         // The empty text takes the field's rules for it.
         if (kept == 0) return false;
         if (kept == text.size())
@@ -432,4 +430,4 @@ void CarryFunctions::Row(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, 1);
 }
 
-} // namespace tavorin
+} // namespace engine::copy

@@ -33,15 +33,15 @@
 #include <utility>
 #include <vector>
 
+#include "engine/copy_plan.h"
 #include "engine/recordset.h"
 #include "engine/variant.h"
-#include "modules/TavorinSub.h"
 
 struct sqlite3;
 struct sqlite3_context;
 struct sqlite3_value;
 
-namespace tavorin {
+namespace engine::copy {
 
 class CarryFunctions {
   public:
@@ -55,25 +55,25 @@ class CarryFunctions {
     // empty text becomes Null where target refuses it; a Null fails where nullRefused (a field
     // of a required index). Returns the key.
     int AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
-                     const engine::FieldInfo& target, bool nullRefused);
+                     const FieldInfo& target, bool nullRefused);
     // A column taking the same value in every record (coerced for target now: engine errors
     // propagate). Returns the key.
-    int AddConstant(const engine::Variant& value, const engine::FieldInfo& target);
+    int AddConstant(const Variant& value, const FieldInfo& target);
     // A column of the import taking a linked field's value through conversion: Null and the
     // empty text then become the empty text where target allows it and Null where not, and a
     // Null fails where nullRefused or target is required. Returns the key.
     int AddLinked(const std::string& name, int sourceType, const ValueConversion& conversion,
-                  const engine::FieldInfo& target, bool nullRefused);
+                  const FieldInfo& target, bool nullRefused);
     // A column that an update leaves as it is, checked as the engine checks every field of a
     // record it writes: a Null fails where nullRefused or target is required, the empty text
     // where target refuses it. Returns the key.
-    int AddKept(const engine::FieldInfo& target, bool nullRefused);
+    int AddKept(const FieldInfo& target, bool nullRefused);
     // A column of a whole-number type whose stored value a statement relies on being a whole
     // number, as the engine writes it: anything else fails the statement. Returns the key.
-    int AddStoredWhole(const engine::FieldInfo& target);
+    int AddStoredWhole(const FieldInfo& target);
     // The table's auto-number field: numbered from next on, or keeping the old field's values
     // (of type sourceType) when keepOld; either way the counter moves past every number used.
-    void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target);
+    void SetAutoNumber(int64_t next, bool keepOld, int sourceType, const FieldInfo& target);
 
     // Called with the count of records read, about every thousand records.
     void OnRecords(std::function<void(long)> report) { report_ = std::move(report); }
@@ -116,8 +116,8 @@ class CarryFunctions {
         std::string name;
         int sourceType = 0;
         std::optional<ValueConversion> conversion; // none: a constant
-        engine::Variant constant;
-        engine::FieldInfo target;
+        Variant constant;
+        FieldInfo target;
         bool nullRefused = false;
         bool passThrough = false; // the conversion keeps values and the type stays
         // Values the conversion handles without a Variant (see Quick): a text cut to a size,
@@ -131,7 +131,7 @@ class CarryFunctions {
         int64_t next = 1;
         bool keepOld = false;
         int sourceType = 0;
-        engine::FieldInfo target;
+        FieldInfo target;
     };
     static void Value(sqlite3_context* ctx, int argc, sqlite3_value** argv);
     static void Auto(sqlite3_context* ctx, int argc, sqlite3_value** argv);
@@ -161,4 +161,4 @@ class CarryFunctions {
     std::vector<Refusal> refusals_;
 };
 
-} // namespace tavorin
+} // namespace engine::copy
