@@ -1,9 +1,13 @@
 // The type vocabulary and the conversion of stored values into a field's new type and size.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <variant>
 
+#include "engine/database.h"
 #include "engine/error.h"
+#include "engine/field.h"
+#include "engine/tabledef.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "modules/TavorinSub.h"
@@ -18,41 +22,59 @@ namespace {
 
 const char* const kAuto = "(ｵｰﾄﾅﾝﾊﾞ-)";
 
-TEST(TypeNames, HoldTheElevenNamesInTheirTypeCodeSlots) {
+// Each name of the type list stands in the slot of its type code, in list order, and names a
+// type the engine makes with the size the grid proposes for it (the auto number a Long, the
+// text the grid's 50 bytes); letter case does not matter, any other text names no type.
+TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
     FillTypeNames();
-    const std::pair<int, const char*> named[] = {
-        {0, kAuto},    {1, "dbBoolean"},  {2, "dbByte"},   {3, "dbInteger"},
-        {4, "dbLong"}, {5, "dbCurrency"}, {6, "dbSingle"}, {7, "dbDouble"},
-        {8, "dbDate"}, {10, "dbText"},    {12, "dbMemo"},
+    tavorintest::TempDir dir;
+    engine::DatabasePtr db =
+        engine::DBEngine::Instance().Workspaces(0).CreateDatabase(dir.File("types.mdb"), engine::kLangJapanese);
+    engine::TableDefPtr table = db->CreateTableDef("T");
+    struct Made {
+        std::string name;
+        int type;
+        int16_t proposed;
     };
-    int filled = 0;
-    for (const std::string& name : TypeNames) filled += name.empty() ? 0 : 1;
-    EXPECT_EQ(filled, 11);
-    for (const auto& [slot, name] : named) EXPECT_EQ(TypeNames[static_cast<size_t>(slot)], name);
-}
-
-TEST(TypeNames, CodesListPositionsAndDefaultSizesIgnoreLetterCase) {
-    FillTypeNames();
-    struct Case {
-        const char* name;
-        int16_t code;
-        int16_t listIndex;
-        int16_t defaultSize; // -7: size left unchanged
-    };
-    const Case cases[] = {
-        {kAuto, 0, 0, 4},        {"dbBoolean", 1, 1, 2},   {"dbByte", 2, 2, 1},
-        {"dbInteger", 3, 3, 2},  {"dbLong", 4, 4, 4},      {"dbCurrency", 5, 5, 8},
-        {"dbSingle", 6, 6, 4},   {"dbsingle", 6, 6, 4},    {"DBDOUBLE", 7, 7, 8},
-        {"dbDate", 8, 8, 8},     {"dbText", 10, 9, 50},    {"dbMemo", 12, 10, 0},
-        {"", -1, -1, -7},        {"dbBinary", -1, 10, -7}, {"ｵｰﾄﾅﾝﾊﾞ-", -1, 10, -7},
-        {"dbText ", -1, 10, -7},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TypeCodeOf(c.name), c.code) << c.name;
-        EXPECT_EQ(TypeListIndexOf(c.name), c.listIndex) << c.name;
+    std::vector<Made> made;
+    int16_t listed = 0;
+    for (size_t slot = 0; slot < TypeNames.size(); ++slot) {
+        const std::string& name = TypeNames[slot];
+        if (name.empty()) continue;
+        SCOPED_TRACE(name);
+        EXPECT_EQ(TypeCodeOf(name), static_cast<int16_t>(slot));
+        EXPECT_EQ(TypeListIndexOf(name), listed++);
+        int16_t proposed = -7;
+        DefaultTypeSize(name, proposed);
+        const bool automatic = name == kAuto;
+        const int type = automatic ? dao::dbLong : static_cast<int>(slot);
+        table->Fields().Append(table->CreateField("F" + std::to_string(slot), type, type == dao::dbText ? proposed : 0));
+        made.push_back({name, type, proposed});
+        std::string upper = name;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(TypeCodeOf(upper), TypeCodeOf(name));
+    }
+    EXPECT_EQ(listed, 11) << "the grid's list of types";
+    db->TableDefs().Append(table);
+    // The engine's own sizes of what it made.
+    engine::TableDefPtr storedTable = db->TableDefs().Item("T");
+    const engine::TableFields& stored = storedTable->Fields();
+    ASSERT_EQ(stored.Count(), made.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+        SCOPED_TRACE(made[i].name);
+        EXPECT_EQ(stored[i]->Type(), made[i].type);
+        // The grid shows a Boolean as the host language's 2 bytes; the file keeps it in 1.
+        EXPECT_EQ(stored[i]->Size(), made[i].type == dao::dbBoolean ? 1 : made[i].proposed);
+    }
+    db->Close();
+    // Other texts name no type; the list shows its last entry for them and sizes stay.
+    for (const char* other : {"", "dbBinary", "ｵｰﾄﾅﾝﾊﾞ-", "dbText "}) {
+        SCOPED_TRACE(other);
+        EXPECT_EQ(TypeCodeOf(other), -1);
+        EXPECT_EQ(TypeListIndexOf(other), other[0] ? 10 : -1);
         int16_t size = -7;
-        DefaultTypeSize(c.name, size);
-        EXPECT_EQ(size, c.defaultSize) << c.name;
+        DefaultTypeSize(other, size);
+        EXPECT_EQ(size, -7);
     }
 }
 
