@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QString>
 
-#include "engine/error.h"
 #include "engine/copy_plan.h"
+#include "engine/error.h"
+#include "engine/names.h"
 #include "engine/transaction_guard.h"
 #include "engine/types.h"
+#include "engine/variant.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
 #include "modules/TavorinSub.h"
@@ -23,25 +25,9 @@ namespace {
 
 using engine::Variant;
 
-std::string Trimmed(const std::string& s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
-// A name inside [..] of a statement: "]" doubled.
-std::string Bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') out += ']';
-    }
-    return out + "]";
-}
-
 long NumberOf(const std::string& text) {
     long n = 0;
-    for (char c : Trimmed(text)) {
+    for (char c : engine::Trim(text)) {
         if (c < '0' || c > '9') break;
         n = n * 10 + (c - '0');
     }
@@ -73,7 +59,7 @@ bool BuildFieldMap(int& count) {
         const std::string name = text("FLD02"), oldName = text("FLD13"), oldType = text("FLD14"),
                           oldSize = text("FLD15"), oldRepeat = text("FLD16");
         const long repeat = NumberOf(text("FLD05"));
-        if (Trimmed(text("FLD05")).empty()) {
+        if (engine::Trim(text("FLD05")).empty()) {
             // A group joined back into one field keeps the data of its first copy.
             fits = put(name, oldRepeat.empty() || oldName.empty() ? oldName : oldName + "_01", oldType, oldSize,
                        oldRepeat);
@@ -119,7 +105,7 @@ struct Entry {
 
 long SizeOf(const std::string& text) {
     long n = 0;
-    for (char c : Trimmed(text)) {
+    for (char c : engine::Trim(text)) {
         if (c < '0' || c > '9') return -1;
         n = n * 10 + (c - '0');
     }
@@ -156,7 +142,7 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
     for (int j = 1; j <= count; ++j) {
         engine::CopyField field;
         field.target = FieldMap(j, 2);
-        field.source = Trimmed(FieldMap(j, 5));
+        field.source = engine::Trim(FieldMap(j, 5));
         field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
         field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
         field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
@@ -191,8 +177,8 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
 frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count,
                                                   std::optional<engine::TransactionGuard>& transaction) {
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
-    auto dst = userDb->OpenRecordset("SELECT * FROM " + Bracketed(buildTable), engine::RecordsetType::Dynaset);
-    auto src = userDb->OpenRecordset("SELECT * FROM " + Bracketed(oldTable), engine::RecordsetType::Snapshot);
+    auto dst = userDb->OpenRecordset("SELECT * FROM " + engine::BracketedName(buildTable), engine::RecordsetType::Dynaset);
+    auto src = userDb->OpenRecordset("SELECT * FROM " + engine::BracketedName(oldTable), engine::RecordsetType::Snapshot);
     // The build table's AllowZeroLength settings, read once through a second database object.
     auto propertyDb = Ws->OpenDatabase(CurrentFile.FullPath);
     auto buildDef = propertyDb->TableDefs().Item(buildTable);
@@ -202,7 +188,7 @@ frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, c
         Entry e;
         e.number = static_cast<int16_t>(j);
         e.newName = FieldMap(j, 2);
-        e.oldName = Trimmed(FieldMap(j, 5));
+        e.oldName = engine::Trim(FieldMap(j, 5));
         e.toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
         e.autoToAuto = e.toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
         e.dbText = SameText(FieldMap(j, 3), "dbText");

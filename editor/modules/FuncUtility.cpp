@@ -9,6 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/text932.h"
+#include "engine/variant.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -113,9 +114,7 @@ std::string StripCrLf(std::string_view text) {
 }
 
 std::string TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    return engine::Trim(text);
 }
 
 namespace {

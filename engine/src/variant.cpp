@@ -40,7 +40,7 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string_view Trim(std::string_view s) {
+std::string_view TrimWhitespace(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
     return s;
@@ -123,7 +123,7 @@ struct ParsedNumber {
 };
 
 std::optional<ParsedNumber> ParseNumber(std::string_view text) {
-    std::string_view t = Trim(text);
+    std::string_view t = TrimWhitespace(text);
     if (t.empty()) return std::nullopt;
     ParsedNumber out;
     if (t[0] == '&') {
@@ -481,7 +481,7 @@ class DateScanner {
 };
 
 std::optional<double> ParseDateText(std::string_view text) {
-    return DateScanner(Trim(text)).Parse();
+    return DateScanner(TrimWhitespace(text)).Parse();
 }
 
 std::string TimeText(const DateParts& p, bool padHour) {
@@ -713,7 +713,7 @@ bool CBool(const Variant& v) {
     case VarType::Date:
         return v.RealValue() != 0;
     case VarType::String: {
-        std::string_view t = Trim(v.StringValue());
+        std::string_view t = TrimWhitespace(v.StringValue());
         if (EqualsIgnoringCase(t, "True")) return true;
         if (EqualsIgnoringCase(t, "False")) return false;
         return !RequireNumber(ParseNumber(t)).value.IsZero();
@@ -807,6 +807,12 @@ double CDate(const Variant& v) {
     }
     if (!InDateRange(x)) Overflow();
     return x;
+}
+
+std::string Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
 std::string CStr(const Variant& v) {

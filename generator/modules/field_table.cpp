@@ -3,6 +3,7 @@
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/types.h"
+#include "engine/variant.h"
 #include "engine/workspace.h"
 
 namespace vespen {
@@ -80,9 +81,7 @@ FieldRow RowOf(const std::string& table, engine::Field& field) {
 } // namespace
 
 std::string TrimBlanks(std::string_view text) {
-    size_t b = text.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    return std::string(text.substr(b, text.find_last_not_of(' ') - b + 1));
+    return engine::Trim(text);
 }
 
 bool SameName(std::string_view a, std::string_view b) {

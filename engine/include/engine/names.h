@@ -12,6 +12,9 @@ namespace engine {
 
 bool NamesEqual(std::string_view a, std::string_view b);
 
+// A name as a statement writes it: inside [..], with "]" doubled.
+std::string BracketedName(std::string_view name);
+
 // Key for maps of names: the name with A-Z lowered.
 std::string FoldName(std::string_view name);
 

@@ -121,6 +121,8 @@ float CSng(const Variant& v);
 double CDbl(const Variant& v);
 double CDate(const Variant& v);
 std::string CStr(const Variant& v);
+// The host's Trim: text without the blanks (U+0020) at either end.
+std::string Trim(std::string_view text);
 
 // The same conversions returning a Variant of the target type (Empty and String included).
 Variant ConvertTo(const Variant& v, VarType target);

@@ -13,9 +13,11 @@
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/index.h"
+#include "engine/names.h"
 #include "engine/sql_values.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
+#include "engine/variant.h"
 #include "sqlite_handle.h"
 
 namespace engine {
@@ -41,22 +43,6 @@ Error ErrorOf(long number, const std::string& detail) {
     } catch (const Error& e) {
         return e;
     }
-}
-
-// A name inside [..] of a statement: "]" doubled.
-std::string Bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') out += ']';
-    }
-    return out + "]";
-}
-
-std::string TrimBlanks(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 bool IsBlank(sqlite3_value* v) {
@@ -127,7 +113,7 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
     for (sqlite3_stmt* st = sqlite3_next_stmt(handle, nullptr); st; st = sqlite3_next_stmt(handle, st))
         if (sqlite3_stmt_busy(st)) Throw(err::kEngineFailure, "a statement of the connection is still reading");
     // The old fields as the copy finds them, by the same lookup.
-    auto old = db.OpenRecordset("SELECT * FROM " + Bracketed(sourceTable), RecordsetType::Snapshot);
+    auto old = db.OpenRecordset("SELECT * FROM " + BracketedName(sourceTable), RecordsetType::Snapshot);
     auto findOld = [&](const std::string& name) -> long {
         try {
             return static_cast<long>(old->FieldIndex(name));
@@ -162,7 +148,7 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
     for (const FieldInfo& key : keyFields) select(QuoteIdent(key.name));
     for (const CheckField& f : fields) {
         report.fields.emplace_back();
-        const std::string oldName = TrimBlanks(f.sourceCell);
+        const std::string oldName = Trim(f.sourceCell);
         if (f.autoNumber || !f.target) continue; // numbered, never converted; or not in the table
         const CheckTarget& target = *f.target;
         Checked c;

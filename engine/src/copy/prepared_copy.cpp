@@ -8,6 +8,7 @@
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/index.h"
+#include "engine/names.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
@@ -15,16 +16,6 @@
 
 namespace engine {
 namespace {
-
-// A name inside [..] of a statement: "]" doubled.
-std::string Bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') out += ']';
-    }
-    return out + "]";
-}
 
 long FindIn(Recordset& rs, const std::string& name) {
     try {
@@ -56,7 +47,7 @@ std::optional<PreparedCopy> PreparedCopy::Prepare(Database& db, const CopyPlan& 
     // The fields as the record-by-record copy finds them, by the same lookup.
     std::vector<FieldInfo> sourceFields, targetFields;
     auto fieldsOf = [&](const std::string& table, std::vector<FieldInfo>& fields) {
-        auto rs = db.OpenRecordset("SELECT * FROM " + Bracketed(table), RecordsetType::Snapshot);
+        auto rs = db.OpenRecordset("SELECT * FROM " + BracketedName(table), RecordsetType::Snapshot);
         for (size_t i = 0; i < rs->FieldCount(); ++i) fields.push_back(rs->FieldAt(i));
         return rs;
     };

@@ -42,6 +42,7 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
+#include "engine/variant.h"
 #include "engine/workspace.h"
 #include "sqlite_handle.h"
 
@@ -49,22 +50,6 @@ namespace engine {
 namespace {
 
 using detail::QuoteIdent;
-
-// A name inside [..] of a statement: "]" doubled.
-std::string Bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') out += ']';
-    }
-    return out + "]";
-}
-
-std::string Trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
 
 long FindField(const Recordset& rs, const std::string& name) {
     try {
@@ -171,8 +156,8 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
         const Database::Selection selection = sourceDb.TranslateSelect(plan.sourceStatement, "s");
         if (selection.ordered) return std::nullopt;
 
-        auto src = sourceDb.OpenRecordset("SELECT * FROM " + Bracketed(plan.sourceTable), RecordsetType::Snapshot);
-        auto dst = targetDb.OpenRecordset("SELECT * FROM " + Bracketed(plan.targetTable), RecordsetType::Snapshot);
+        auto src = sourceDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.sourceTable), RecordsetType::Snapshot);
+        auto dst = targetDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable), RecordsetType::Snapshot);
         const std::string sourceRowid = RowidName(*src);
         s.targetRowid = RowidName(*dst);
         if (sourceRowid.empty() || s.targetRowid.empty()) return std::nullopt;
@@ -215,7 +200,7 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
             const FieldInfo& field = dst->FieldAt(static_cast<size_t>(at));
             const bool autoNumber = f.autoNumber;
             if (((field.attributes & dao::dbAutoIncrField) != 0) != autoNumber) return std::nullopt;
-            const bool linked = !Trimmed(f.source).empty();
+            const bool linked = !Trim(f.source).empty();
             const bool nullRefused = refusesNull[static_cast<size_t>(at)];
             std::string value = "NULL", plainValue;
             long from = -1;
@@ -360,7 +345,7 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         functions.ResetCounts();
         transaction.emplace(ws);
         try {
-            if (replaceAll) targetDb.Execute("DELETE * FROM " + Bracketed(s.targetName));
+            if (replaceAll) targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
             sqlite3* db = targetDb.SqliteHandle();
             const int64_t lastBefore = s.autoField >= 0 ? LastRowid(db, s.targetTable, s.targetRowid) : 0;
             const long changed = targetDb.ExecuteSql(statement, s.params);
@@ -400,7 +385,7 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         try {
             check = CheckSource(targetDb.SqliteHandle(), s.checkSql, s.rangeSql, functions);
             if (check.passed && check.lowest == 1 && check.highest == check.count) {
-                targetDb.Execute("DELETE * FROM " + Bracketed(s.targetName));
+                targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
                 const long changed = targetDb.ExecuteSql(s.copySql);
                 result.counts.read = result.counts.written = static_cast<long>(check.count);
                 if (changed != result.counts.written) Throw(err::kEngineFailure, "counts differ");

@@ -3,6 +3,7 @@
 
 #include "engine/copy_plan.h"
 #include "engine/text932.h"
+#include "engine/variant.h"
 
 namespace engine {
 namespace {
@@ -30,12 +31,6 @@ double SizeNumber(const std::string& text) {
 // Booleans always have a text form.
 bool IsBlank(const Variant& v) {
     return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
-}
-
-std::string TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
 std::string CutToBytes(std::string_view text, int n) {
@@ -97,7 +92,7 @@ bool ValueConversion::MayCut() const {
 bool ValueConversion::Cuts(const Variant& v) const {
     if (!MayCut() || IsBlank(v)) return false;
     if (route_ == Route::SameText && shorter_.Get() == 0) return false;
-    const std::string text = route_ == Route::ToText ? TrimBlanks(CStr(v)) : CStr(v);
+    const std::string text = route_ == Route::ToText ? Trim(CStr(v)) : CStr(v);
     // Measured as the cut counts.
     return static_cast<int32_t>(cp932::CutWeight(text)) > static_cast<int>(cutBytes_.Get());
 }
@@ -116,10 +111,10 @@ Variant ValueConversion::Apply(const Variant& v) const {
     case Route::ToText: {
         if (blank) return Variant("");
         const int bytes = static_cast<int>(cutBytes_.Get());
-        return Variant(CutToBytes(TrimBlanks(CStr(v)), bytes));
+        return Variant(CutToBytes(Trim(CStr(v)), bytes));
     }
     case Route::ToMemo:
-        return blank ? Variant("") : Variant(TrimBlanks(CStr(v)));
+        return blank ? Variant("") : Variant(Trim(CStr(v)));
     case Route::ToType:
         return blank ? Variant::Integer(0) : ConvertTo(v, target_);
     case Route::ToUnknownType:
