@@ -236,16 +236,6 @@ bool MdbReaderPresent() {
            !jettest::Run("command -v node").empty();
 }
 
-std::string Hex(const std::string& b) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : b) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
 // Text as JSON.stringify writes it.
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
@@ -301,7 +291,7 @@ std::string ReaderForm(const engine::Variant& v, int type) {
         return buf;
     }
     case dao::dbBinary:
-    case dao::dbLongBinary: return "x" + Hex(v.StringValue());
+    case dao::dbLongBinary: return "x" + jettest::Hex(v.StringValue());
     case dao::dbGUID: { // lower case, without braces
         std::string g;
         for (char c : engine::CStr(v))

@@ -24,19 +24,9 @@ using engine::dao::dbDescending;
 namespace dao = engine::dao;
 namespace fs = std::filesystem;
 
-std::string Hex(const std::string& b) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : b) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
 std::string ValueText(const engine::Variant& v, int type) {
     if (v.IsNull()) return "Null";
-    if (type == dao::dbBinary || type == dao::dbLongBinary) return "0x" + Hex(v.StringValue());
+    if (type == dao::dbBinary || type == dao::dbLongBinary) return "0x" + jettest::Hex(v.StringValue());
     char buf[64];
     switch (v.Type()) {
     case engine::VarType::Single:

@@ -57,6 +57,17 @@ std::string WriteScript(const Dir& dir, const std::string& name, const std::stri
     return path;
 }
 
+// Bytes as lower-case hexadecimal digits.
+inline std::string Hex(const std::string& b) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : b) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
 inline size_t ReplaceAll(std::string& bytes, const std::string& from, const std::string& to) {
     size_t count = 0;
     for (size_t at = bytes.find(from); at != std::string::npos;
