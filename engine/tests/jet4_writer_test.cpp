@@ -262,6 +262,47 @@ TEST(Jet4Writer, EveryTypeIndexKindAndLongValueRoundTripsThroughTheThreeReaders)
     }
 }
 
+// The records are read straight from the table: in its own order even when fields hide the
+// rowid under two of its names, and as the open transaction left them.
+TEST(Jet4Writer, RecordsGoOutInTableOrderWhenFieldsHideTheRowidAndAsTheOpenTransactionLeftThem) {
+    TempDir dir;
+    std::string written = dir.File("written.mdb");
+    auto db = Ws().CreateDatabase(dir.File("native.mdb"), engine::kLangJapanese);
+    auto td = db->CreateTableDef("T");
+    AddField(td, "rowid", dao::dbLong);
+    AddField(td, "oid", dao::dbLong);
+    AddField(td, "名前", dao::dbText, 20);
+    db->TableDefs().Append(td);
+    auto rs = db->OpenRecordset("T", engine::RecordsetType::Dynaset);
+    for (int n : {30, 10, 20, 40}) {
+        rs->AddNew();
+        rs->SetValue("rowid", engine::Variant::Long(n));
+        rs->SetValue("oid", engine::Variant::Long(-n));
+        rs->SetValue("名前", engine::Variant("第" + std::to_string(n)));
+        rs->Update();
+    }
+    Ws().BeginTrans();
+    rs->MoveFirst();
+    rs->MoveNext();
+    rs->Delete(); // 10
+    rs->MoveLast();
+    rs->Edit();
+    rs->SetValue("名前", engine::Variant("変更"));
+    rs->Update();
+    rs->Close();
+    std::string expected = Describe(*db);
+    engine::WriteJet4(*db, written);
+    Ws().Rollback();
+    db->Close();
+    EXPECT_EQ(DescribeFile(written), expected);
+    auto back = Ws().OpenDatabase(written, false, true);
+    auto names = back->OpenRecordset("T", engine::RecordsetType::Snapshot);
+    std::vector<std::string> order;
+    for (; !names->Eof(); names->MoveNext()) order.push_back(engine::TextOf(names->Value("名前")));
+    EXPECT_EQ(order, (std::vector<std::string>{"第30", "第20", "変更"}));
+    back->Close();
+}
+
 TEST(Jet4Writer, ATableOf255FieldsTakesDefinitionContinuationPagesAndReadsBackEqual) {
     TempDir dir;
     std::string native = dir.File("wide.mdb");

@@ -7,7 +7,7 @@ constexpr size_t kBlockRows = 256;
 constexpr size_t kBlocks = 4;
 } // namespace
 
-ReadAhead::ReadAhead(Recordset& rs, std::vector<size_t> at) : rs_(rs), at_(std::move(at)) {
+ReadAhead::ReadAhead(StoredRows& rows) : rows_(rows), columns_(rows.Columns()) {
     spare_.resize(kBlocks);
     thread_ = std::thread([this] { Run(); });
 }
@@ -32,17 +32,14 @@ void ReadAhead::Run() {
                 block = std::move(spare_.back());
                 spare_.pop_back();
             }
-            block.values.resize(kBlockRows * at_.size());
+            block.values.resize(kBlockRows * columns_);
             block.rows = 0;
-            // Assigning into the block's values reuses their text buffers.
-            Variant* v = block.values.data();
-            for (; block.rows < kBlockRows; ++block.rows) {
-                if (rs_.Eof()) {
+            // Decoding into the block's values reuses their text buffers.
+            for (Variant* v = block.values.data(); block.rows < kBlockRows; ++block.rows, v += columns_) {
+                if (!rows_.Read(v)) {
                     end = true;
                     break;
                 }
-                for (size_t i : at_) *v++ = rs_.Value(i);
-                rs_.MoveNext();
             }
             std::lock_guard<std::mutex> lock(mutex_);
             ready_.push_back(std::move(block));
@@ -75,7 +72,7 @@ bool ReadAhead::Next(std::vector<const Variant*>& row) {
         next_ = 0;
         if (current_.rows == 0) return false; // the last block, empty
     }
-    const Variant* v = current_.values.data() + next_ * at_.size();
+    const Variant* v = current_.values.data() + next_ * columns_;
     for (size_t i = 0; i < row.size(); ++i) row[i] = v + i;
     ++next_;
     return true;

@@ -1,6 +1,6 @@
-// Records read from a recordset in a thread of their own, a few hundred ahead of the writer:
-// reading through the engine and encoding and writing pages take about as long each, so the
-// two run side by side. Memory stays flat: a handful of blocks of records, reused.
+// Records read in a thread of their own, a few hundred ahead of the writer: reading and decoding
+// the stored values and encoding and writing pages take about as long each, so the two run side
+// by side. Memory stays flat: a handful of blocks of records, reused.
 #pragma once
 
 #include <condition_variable>
@@ -11,16 +11,15 @@
 #include <thread>
 #include <vector>
 
-#include "engine/recordset.h"
 #include "engine/variant.h"
+#include "jet4/stored_rows.h"
 
 namespace engine::detail::jet4 {
 
 class ReadAhead {
 public:
-    // Reads the columns at (field positions of rs) of every record from the current one on.
-    // rs is the thread's alone until the ReadAhead is gone.
-    ReadAhead(Recordset& rs, std::vector<size_t> at);
+    // Reads every record of rows, which is the thread's alone until the ReadAhead is gone.
+    explicit ReadAhead(StoredRows& rows);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -36,8 +35,8 @@ private:
     };
     void Run();
 
-    Recordset& rs_;
-    std::vector<size_t> at_;
+    StoredRows& rows_;
+    size_t columns_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block> ready_;

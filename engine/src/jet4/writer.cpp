@@ -11,6 +11,7 @@
 #include "jet4/page_file.h"
 #include "jet4/properties.h"
 #include "jet4/read_ahead.h"
+#include "jet4/stored_rows.h"
 #include "jet4/table.h"
 
 namespace engine {
@@ -145,14 +146,11 @@ void WriteJet4(Database& source, const std::string& path) {
             t.lastAutoNumber = static_cast<uint32_t>(next > 0 ? next - 1 : 0);
         }
         uint32_t tdef = file.Allocate();
-        RecordsetPtr rs = source.OpenRecordset(name, RecordsetType::Snapshot);
-        std::vector<size_t> at;
-        for (const auto& c : t.columns) at.push_back(rs->FieldIndex(c.name));
-        {
-            ReadAhead records(*rs, at);
-            WriteTable(file, t, tdef, [&](std::vector<const Variant*>& row) { return records.Next(row); });
-        }
-        rs->Close();
+        std::vector<std::string> columns;
+        for (const auto& c : t.columns) columns.push_back(c.name);
+        StoredRows stored(*source.Conn(), name, columns);
+        ReadAhead records(stored);
+        WriteTable(file, t, tdef, [&](std::vector<const Variant*>& row) { return records.Next(row); });
         written.push_back({name, tdef, PropertiesOf(*def)});
     }
 
