@@ -90,25 +90,31 @@ size_t FormatStorageDate(double ole, char* buf) {
     return n;
 }
 
+namespace {
+// The number written in t[pos .. pos + len), which the caller has checked lies within t.
+[[gnu::always_inline]] inline bool Digits(std::string_view t, size_t pos, size_t len, int& out) {
+    out = 0;
+    for (size_t i = pos; i < pos + len; ++i) {
+        const unsigned d = static_cast<unsigned char>(t[i]) - unsigned('0');
+        if (d > 9) return false;
+        out = out * 10 + static_cast<int>(d);
+    }
+    return true;
+}
+} // namespace
+
+// Read for every date of every record read: no call per field, every length checked once.
 bool DateFromStorage(std::string_view t, double& ole) {
-    auto num = [&](size_t pos, size_t len, int& out) {
-        if (pos + len > t.size()) return false;
-        out = 0;
-        for (size_t i = pos; i < pos + len; ++i) {
-            if (t[i] < '0' || t[i] > '9') return false;
-            out = out * 10 + (t[i] - '0');
-        }
-        return true;
-    };
     int y, m, d, hh = 0, mi = 0, ss = 0, ms = 0;
-    if (!num(0, 4, y) || t.size() < 10 || t[4] != '-' || !num(5, 2, m) || t[7] != '-' ||
-        !num(8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
+    if (t.size() < 10 || !Digits(t, 0, 4, y) || t[4] != '-' || !Digits(t, 5, 2, m) || t[7] != '-' ||
+        !Digits(t, 8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
         return false;
     if (t.size() > 10) {
-        if (t.size() < 19 || t[10] != ' ' || !num(11, 2, hh) || t[13] != ':' || !num(14, 2, mi) ||
-            t[16] != ':' || !num(17, 2, ss))
+        if (t.size() < 19 || t[10] != ' ' || !Digits(t, 11, 2, hh) || t[13] != ':' || !Digits(t, 14, 2, mi) ||
+            t[16] != ':' || !Digits(t, 17, 2, ss))
             return false;
-        if (t.size() > 19 && (t[19] != '.' || !num(20, 3, ms))) return false;
+        // Milliseconds: a point and three digits; what follows them is not read.
+        if (t.size() > 19 && (t.size() < 23 || t[19] != '.' || !Digits(t, 20, 3, ms))) return false;
     }
     int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) - kOleEpochUnixDays;
     double frac = ((hh * 3600.0 + mi * 60.0 + ss) * 1000.0 + ms) / kMsPerDay;
