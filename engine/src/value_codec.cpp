@@ -381,6 +381,73 @@ Variant ReadSqlValue(sqlite3_value* value, int type) {
     return v;
 }
 
+namespace {
+
+// A captured value, read by the same rule as a live one: the number as SQLite would hand it out
+// (an integer read as a real converts), the text as captured.
+struct CapturedSource {
+    const CapturedValue& value;
+    std::string_view arena;
+    int Type() const { return value.storage; }
+    int64_t Int() const { return value.integer; }
+    double Real() const { return value.storage == SQLITE_INTEGER ? static_cast<double>(value.integer) : value.real; }
+    std::string Text() const { return std::string(TextView()); }
+    std::string_view TextView() const { return value.hasText ? arena.substr(value.at, value.size) : std::string_view(); }
+};
+
+// Asks the reading rules whether they read a number of this storage class by its text, by
+// reading one: the answer comes from the rules themselves, not from a copy of them.
+struct TextProbe {
+    int storage;
+    mutable bool readText = false;
+    int Type() const { return storage; }
+    int64_t Int() const { return 0; }
+    double Real() const { return 0; }
+    std::string Text() const { return std::string(TextView()); }
+    std::string_view TextView() const {
+        readText = true;
+        return "0";
+    }
+};
+
+bool ReadsAsText(int type, int storage) {
+    TextProbe probe{storage};
+    Variant v;
+    ReadInto(probe, type, v);
+    return probe.readText;
+}
+
+} // namespace
+
+CaptureRule CaptureRuleFor(int type) { return {ReadsAsText(type, SQLITE_INTEGER), ReadsAsText(type, SQLITE_FLOAT)}; }
+
+// One loop for the whole row: this runs for every field of every record the writer reads.
+void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena) {
+    for (size_t col = 0; col < count; ++col) {
+        CapturedValue& out = values[col];
+        sqlite3_value* value = sqlite3_column_value(stmt.get(), static_cast<int>(col));
+        out.storage = sqlite3_value_type(value);
+        bool text = out.storage == SQLITE_TEXT || out.storage == SQLITE_BLOB;
+        if (out.storage == SQLITE_INTEGER) {
+            out.integer = sqlite3_value_int64(value);
+            text = rules[col].integerText;
+        } else if (out.storage == SQLITE_FLOAT) {
+            out.real = sqlite3_value_double(value);
+            text = rules[col].realText;
+        }
+        out.hasText = text;
+        if (!text) continue;
+        std::string_view bytes = SqlValue{value}.TextView();
+        out.at = arena.size();
+        out.size = bytes.size();
+        arena.append(bytes);
+    }
+}
+
+void ReadValueInto(const CapturedValue& value, std::string_view arena, int type, Variant& out) {
+    ReadInto(CapturedSource{value, arena}, type, out);
+}
+
 void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {
     // The column is read as one value rather than by sqlite3_column_* calls, each of which looks
     // the column up again. The engine's connections are opened without mutexes, so the
