@@ -35,7 +35,7 @@ void CoerceForFieldInto(const Variant& value, const FieldInfo& field, Variant& o
 
 // A column's value kept past the statement's next step, to be read by the rules above later,
 // off the statement (in another thread): its storage class, its number, and the bytes it reads
-// as text, which CaptureValue appends to an arena of the caller's.
+// as text, which CaptureRow appends to an arena of the caller's.
 struct CapturedValue {
     int storage = SQLITE_NULL;
     int64_t integer = 0;
@@ -53,7 +53,7 @@ CaptureRule CaptureRuleFor(int daoType);
 // texts and blobs go to the end of arena.
 void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena);
 // Reads a captured value as ReadValueInto would have read it from the statement; arena is the
-// one CaptureValue filled.
+// one CaptureRow filled.
 void ReadValueInto(const CapturedValue& value, std::string_view arena, int daoType, Variant& out);
 
 // Date text of the storage form and back.
