@@ -90,25 +90,31 @@ size_t FormatStorageDate(double ole, char* buf) {
     return n;
 }
 
+namespace {
+// The number written in t[pos .. pos + len), which the caller has checked lies within t.
+[[gnu::always_inline]] inline bool Digits(std::string_view t, size_t pos, size_t len, int& out) {
+    out = 0;
+    for (size_t i = pos; i < pos + len; ++i) {
+        const unsigned d = static_cast<unsigned char>(t[i]) - unsigned('0');
+        if (d > 9) return false;
+        out = out * 10 + static_cast<int>(d);
+    }
+    return true;
+}
+} // namespace
+
+// Read for every date of every record read: no call per field, every length checked once.
 bool DateFromStorage(std::string_view t, double& ole) {
-    auto num = [&](size_t pos, size_t len, int& out) {
-        if (pos + len > t.size()) return false;
-        out = 0;
-        for (size_t i = pos; i < pos + len; ++i) {
-            if (t[i] < '0' || t[i] > '9') return false;
-            out = out * 10 + (t[i] - '0');
-        }
-        return true;
-    };
     int y, m, d, hh = 0, mi = 0, ss = 0, ms = 0;
-    if (!num(0, 4, y) || t.size() < 10 || t[4] != '-' || !num(5, 2, m) || t[7] != '-' ||
-        !num(8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
+    if (t.size() < 10 || !Digits(t, 0, 4, y) || t[4] != '-' || !Digits(t, 5, 2, m) || t[7] != '-' ||
+        !Digits(t, 8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
         return false;
     if (t.size() > 10) {
-        if (t.size() < 19 || t[10] != ' ' || !num(11, 2, hh) || t[13] != ':' || !num(14, 2, mi) ||
-            t[16] != ':' || !num(17, 2, ss))
+        if (t.size() < 19 || t[10] != ' ' || !Digits(t, 11, 2, hh) || t[13] != ':' || !Digits(t, 14, 2, mi) ||
+            t[16] != ':' || !Digits(t, 17, 2, ss))
             return false;
-        if (t.size() > 19 && (t[19] != '.' || !num(20, 3, ms))) return false;
+        // Milliseconds: a point and three digits; what follows them is not read.
+        if (t.size() > 19 && (t.size() < 23 || t[19] != '.' || !Digits(t, 20, 3, ms))) return false;
     }
     int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) - kOleEpochUnixDays;
     double frac = ((hh * 3600.0 + mi * 60.0 + ss) * 1000.0 + ms) / kMsPerDay;
@@ -373,6 +379,73 @@ Variant ReadSqlValue(sqlite3_value* value, int type) {
     Variant v;
     ReadInto(SqlValue{value}, type, v);
     return v;
+}
+
+namespace {
+
+// A captured value, read by the same rule as a live one: the number as SQLite would hand it out
+// (an integer read as a real converts), the text as captured.
+struct CapturedSource {
+    const CapturedValue& value;
+    std::string_view arena;
+    int Type() const { return value.storage; }
+    int64_t Int() const { return value.integer; }
+    double Real() const { return value.storage == SQLITE_INTEGER ? static_cast<double>(value.integer) : value.real; }
+    std::string Text() const { return std::string(TextView()); }
+    std::string_view TextView() const { return value.hasText ? arena.substr(value.at, value.size) : std::string_view(); }
+};
+
+// Asks the reading rules whether they read a number of this storage class by its text, by
+// reading one: the answer comes from the rules themselves, not from a copy of them.
+struct TextProbe {
+    int storage;
+    mutable bool readText = false;
+    int Type() const { return storage; }
+    int64_t Int() const { return 0; }
+    double Real() const { return 0; }
+    std::string Text() const { return std::string(TextView()); }
+    std::string_view TextView() const {
+        readText = true;
+        return "0";
+    }
+};
+
+bool ReadsAsText(int type, int storage) {
+    TextProbe probe{storage};
+    Variant v;
+    ReadInto(probe, type, v);
+    return probe.readText;
+}
+
+} // namespace
+
+CaptureRule CaptureRuleFor(int type) { return {ReadsAsText(type, SQLITE_INTEGER), ReadsAsText(type, SQLITE_FLOAT)}; }
+
+// One loop for the whole row: this runs for every field of every record the writer reads.
+void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena) {
+    for (size_t col = 0; col < count; ++col) {
+        CapturedValue& out = values[col];
+        sqlite3_value* value = sqlite3_column_value(stmt.get(), static_cast<int>(col));
+        out.storage = sqlite3_value_type(value);
+        bool text = out.storage == SQLITE_TEXT || out.storage == SQLITE_BLOB;
+        if (out.storage == SQLITE_INTEGER) {
+            out.integer = sqlite3_value_int64(value);
+            text = rules[col].integerText;
+        } else if (out.storage == SQLITE_FLOAT) {
+            out.real = sqlite3_value_double(value);
+            text = rules[col].realText;
+        }
+        out.hasText = text;
+        if (!text) continue;
+        std::string_view bytes = SqlValue{value}.TextView();
+        out.at = arena.size();
+        out.size = bytes.size();
+        arena.append(bytes);
+    }
+}
+
+void ReadValueInto(const CapturedValue& value, std::string_view arena, int type, Variant& out) {
+    ReadInto(CapturedSource{value, arena}, type, out);
 }
 
 void ReadValueInto(const Stmt& stmt, int col, int type, Variant& out) {

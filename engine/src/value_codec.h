@@ -33,6 +33,29 @@ void ReadValueInto(const Stmt& stmt, int col, int daoType, Variant& out);
 // CoerceForField into an existing Variant, reusing its text storage.
 void CoerceForFieldInto(const Variant& value, const FieldInfo& field, Variant& out);
 
+// A column's value kept past the statement's next step, to be read by the rules above later,
+// off the statement (in another thread): its storage class, its number, and the bytes it reads
+// as text, which CaptureRow appends to an arena of the caller's.
+struct CapturedValue {
+    int storage = SQLITE_NULL;
+    int64_t integer = 0;
+    double real = 0;
+    size_t at = 0, size = 0; // the text's place in the arena
+    bool hasText = false;
+};
+// How the values of a field of this type are captured: a number is kept as its text as well only
+// where the reading rules read it by its text.
+struct CaptureRule {
+    bool integerText = false, realText = false;
+};
+CaptureRule CaptureRuleFor(int daoType);
+// Captures the current row's first count columns, each by its rule, into values[0 .. count);
+// texts and blobs go to the end of arena.
+void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena);
+// Reads a captured value as ReadValueInto would have read it from the statement; arena is the
+// one CaptureRow filled.
+void ReadValueInto(const CapturedValue& value, std::string_view arena, int daoType, Variant& out);
+
 // Date text of the storage form and back.
 std::string DateToStorage(double oleDate);
 // Writes the storage form of a date into buf (at least 24 bytes); returns its length.

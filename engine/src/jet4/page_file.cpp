@@ -31,6 +31,7 @@ PageFile::PageFile(const std::string& target) : target_(target) {
 }
 
 PageFile::~PageFile() {
+    StopSyncing();
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
@@ -72,14 +73,51 @@ void PageFile::Flush() {
     unsynced_ += buffer_.size();
     buffer_.clear();
     if (unsynced_ >= kWriteOutEvery) {
-        // Only a request to start: failures show at Commit's fsync.
-        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        RequestSync();
         unsynced_ = 0;
     }
 }
 
+void PageFile::RequestSync() {
+    {
+        std::lock_guard<std::mutex> lock(syncMutex_);
+        syncPending_ = true;
+    }
+    syncWanted_.notify_one();
+    if (syncer_.joinable()) return;
+    syncer_ = std::thread([this] {
+        std::unique_lock<std::mutex> lock(syncMutex_);
+        for (;;) {
+            syncWanted_.wait(lock, [&] { return syncPending_ || syncStop_; });
+            if (syncStop_) return;
+            syncPending_ = false;
+            lock.unlock();
+            // A request that comes in meanwhile is served by the next round.
+            int failed = ::fdatasync(fd_) != 0 ? errno : 0;
+            lock.lock();
+            if (failed && !syncError_) syncError_ = failed;
+        }
+    });
+}
+
+int PageFile::StopSyncing() {
+    if (!syncer_.joinable()) return 0;
+    {
+        std::lock_guard<std::mutex> lock(syncMutex_);
+        syncStop_ = true;
+    }
+    syncWanted_.notify_one();
+    syncer_.join();
+    return syncError_;
+}
+
 void PageFile::Commit() {
     Flush();
+    // The error of a flush is reported once: one the syncing thread saw fails the write here.
+    if (int failed = StopSyncing()) {
+        errno = failed;
+        Fail(temp_ + " (" + SystemReason() + ")");
+    }
     // mkstemp made the file for its owner alone: give it the mode a newly created file gets.
     mode_t mask = ::umask(0);
     ::umask(mask);

@@ -7,7 +7,7 @@ constexpr size_t kBlockRows = 256;
 constexpr size_t kBlocks = 4;
 } // namespace
 
-ReadAhead::ReadAhead(StoredRows& rows) : rows_(rows), columns_(rows.Columns()) {
+ReadAhead::ReadAhead(StoredRows& rows) : rows_(rows), columns_(rows.Columns()), row_(rows.Columns()) {
     spare_.resize(kBlocks);
     thread_ = std::thread([this] { Run(); });
 }
@@ -32,11 +32,11 @@ void ReadAhead::Run() {
                 block = std::move(spare_.back());
                 spare_.pop_back();
             }
-            block.values.resize(kBlockRows * columns_);
+            block.cells.resize(kBlockRows * columns_);
+            block.arena.clear();
             block.rows = 0;
-            // Decoding into the block's values reuses their text buffers.
-            for (Variant* v = block.values.data(); block.rows < kBlockRows; ++block.rows, v += columns_) {
-                if (!rows_.Read(v)) {
+            for (CapturedValue* c = block.cells.data(); block.rows < kBlockRows; ++block.rows, c += columns_) {
+                if (!rows_.Capture(c, block.arena)) {
                     end = true;
                     break;
                 }
@@ -57,7 +57,7 @@ void ReadAhead::Run() {
 bool ReadAhead::Next(std::vector<const Variant*>& row) {
     if (next_ >= current_.rows) {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (!current_.values.empty()) {
+        if (!current_.cells.empty()) {
             spare_.push_back(std::move(current_));
             current_ = Block{};
             changed_.notify_all();
@@ -72,8 +72,8 @@ bool ReadAhead::Next(std::vector<const Variant*>& row) {
         next_ = 0;
         if (current_.rows == 0) return false; // the last block, empty
     }
-    const Variant* v = current_.values.data() + next_ * columns_;
-    for (size_t i = 0; i < row.size(); ++i) row[i] = v + i;
+    rows_.Decode(current_.cells.data() + next_ * columns_, current_.arena, row_.data());
+    for (size_t i = 0; i < row.size(); ++i) row[i] = &row_[i];
     ++next_;
     return true;
 }

@@ -1,6 +1,7 @@
-// Records read in a thread of their own, a few hundred ahead of the writer: reading and decoding
-// the stored values and encoding and writing pages take about as long each, so the two run side
-// by side. Memory stays flat: a handful of blocks of records, reused.
+// Records read in a thread of their own, a few hundred ahead of the writer: stepping the
+// statement and taking its values out takes about as long as decoding them and encoding and
+// writing pages, so the two run side by side. Memory stays flat: a handful of blocks of
+// captured records, reused.
 #pragma once
 
 #include <condition_variable>
@@ -8,6 +9,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,7 +32,8 @@ public:
 
 private:
     struct Block {
-        std::vector<Variant> values; // rows one after another
+        std::vector<CapturedValue> cells; // rows one after another
+        std::string arena;                // their texts
         size_t rows = 0;
     };
     void Run();
@@ -42,6 +45,7 @@ private:
     std::deque<Block> ready_;
     std::vector<Block> spare_;
     Block current_;
+    std::vector<Variant> row_; // the current record, decoded; reused from record to record
     size_t next_ = 0;
     bool done_ = false, stop_ = false;
     std::exception_ptr error_;

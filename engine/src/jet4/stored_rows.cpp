@@ -3,7 +3,6 @@
 #include "catalog.h"
 #include "connection.h"
 #include "engine/error.h"
-#include "value_codec.h"
 
 namespace engine::detail::jet4 {
 
@@ -17,6 +16,7 @@ StoredRows::StoredRows(Connection& conn, const std::string& table, const std::ve
         if (!list.empty()) list += ", ";
         list += QuoteIdent(c.name);
         types_.push_back(c.type);
+        rules_.push_back(CaptureRuleFor(c.type));
     }
     // A field named like the rowid hides it under that name: order by one of its other names.
     std::string rowid;
@@ -30,7 +30,7 @@ StoredRows::StoredRows(Connection& conn, const std::string& table, const std::ve
                          conn.Qualified(t.name) + " ORDER BY " + rowid);
 }
 
-bool StoredRows::Read(Variant* values) {
+bool StoredRows::Capture(CapturedValue* cells, std::string& arena) {
     if (done_) return false;
     if (!stmt_.Step()) {
         // Done: the statement lets go of the file's read lock now, not when the writer ends.
@@ -38,8 +38,12 @@ bool StoredRows::Read(Variant* values) {
         done_ = true;
         return false;
     }
-    for (size_t i = 0; i < types_.size(); ++i) ReadValueInto(stmt_, static_cast<int>(i), types_[i], values[i]);
+    CaptureRow(stmt_, rules_.data(), rules_.size(), cells, arena);
     return true;
+}
+
+void StoredRows::Decode(const CapturedValue* cells, std::string_view arena, Variant* values) const {
+    for (size_t i = 0; i < types_.size(); ++i) ReadValueInto(cells[i], arena, types_[i], values[i]);
 }
 
 } // namespace engine::detail::jet4

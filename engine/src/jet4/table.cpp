@@ -129,7 +129,8 @@ void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
     switch (c.type) {
     case kByte: Put8(row, at, CByte(v)); break;
     case kInt: Put16(row, at, static_cast<uint16_t>(CInt(v))); break;
-    case kLong: Put32(row, at, static_cast<uint32_t>(CLng(v))); break;
+    // The values read from a table have the column's type already: no conversion for them.
+    case kLong: Put32(row, at, static_cast<uint32_t>(v.Type() == VarType::Long ? v.IntValue() : CLng(v))); break;
     case kMoney: {
         uint64_t u = static_cast<uint64_t>(CCurScaled(v));
         Put32(row, at, static_cast<uint32_t>(u));
@@ -139,7 +140,7 @@ void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
     case kFloat: Put32(row, at, FloatBits(CSng(v))); break;
     case kDouble:
     case kDate: {
-        uint64_t u = DoubleBits(c.type == kDate ? CDate(v) : CDbl(v));
+        uint64_t u = DoubleBits(c.type == kDate ? CDate(v) : v.Type() == VarType::Double ? v.RealValue() : CDbl(v));
         Put32(row, at, static_cast<uint32_t>(u));
         Put32(row, at + 4, static_cast<uint32_t>(u >> 32));
         break;
@@ -373,27 +374,35 @@ void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& 
     // At most one code unit per byte of UTF-8: room for all of them first, then cut to size.
     size_t at = out.size();
     out.resize(at + 2 * utf8.size());
+    // p is never handed to a call, so that it stays in a register: the byte stores could
+    // otherwise change it, as far as the compiler knows, and it would be read back after each.
     char* p = out.data() + at;
-    auto put = [&](char16_t c) {
-        *p++ = static_cast<char>(c & 0xFF);
-        *p++ = static_cast<char>(c >> 8);
-    };
     // One-byte and three-byte sequences (ASCII, kana and kanji) directly; the rest one by one.
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     size_t i = 0, n = utf8.size();
     while (i < n) {
-        unsigned c = s[i];
+        unsigned c = s[i], unit;
         if (c < 0x80) {
-            put(static_cast<char16_t>(c));
+            unit = c;
             ++i;
         } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
-            put(static_cast<char16_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu)));
+            unit = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
             i += 3;
         } else {
             size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF8) == 0xF0 ? 4 : 1;
-            DecodeUtf8(utf8.substr(i, std::min(len, n - i)), what, put);
+            char16_t units[2];
+            size_t count = 0;
+            DecodeUtf8(utf8.substr(i, std::min(len, n - i)), what, [&](char16_t u) { units[count++] = u; });
             i += len;
+            if (count == 0) continue;
+            if (count == 2) {
+                *p++ = static_cast<char>(units[0] & 0xFF);
+                *p++ = static_cast<char>(units[0] >> 8);
+            }
+            unit = units[count - 1];
         }
+        *p++ = static_cast<char>(unit & 0xFF);
+        *p++ = static_cast<char>(unit >> 8);
     }
     out.resize(static_cast<size_t>(p - out.data()));
 }
@@ -438,25 +447,29 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
     for (const auto& r : table.realIndexes) indexes.push_back({&r, {}, {}});
 
     std::vector<const Variant*> values(cols.size());
-    std::vector<std::string> varData(cols.size());
+    std::vector<std::string> varData(cols.size()); // filled for the variable columns alone
+    std::vector<size_t> variable, longValues;       // positions of those columns, and the long ones
+    for (size_t i = 0; i < cols.size(); ++i) {
+        if (cols[i].variable) variable.push_back(i);
+        if (IsLongType(cols[i].type)) longValues.push_back(i);
+    }
     std::string row;
     uint32_t count = 0;
     while (source(values)) {
-        for (size_t i = 0; i < cols.size(); ++i) {
+        for (size_t i : variable) {
             varData[i].clear();
-            if (cols[i].variable && !values[i]->IsNull() && !values[i]->IsEmpty()) {
+            if (!values[i]->IsNull() && !values[i]->IsEmpty()) {
                 VariableBytes(cols[i], *values[i], table.name, varData[i]);
                 if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF : varData[i].size() > cols[i].length)
                     Fail(table.name + "." + cols[i].name + " の値が列の長さを超えます");
             }
         }
-        if (enc.OutOfLineSize(values, varData) > kMaxRow)
-            Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
+        size_t outOfLine = enc.OutOfLineSize(values, varData);
+        if (outOfLine > kMaxRow) Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
         // Short long values stay in the record when all of them fit there.
-        size_t withInline = enc.OutOfLineSize(values, varData);
-        for (size_t i = 0; i < cols.size(); ++i)
-            if (IsLongType(cols[i].type) && !values[i]->IsNull() && !values[i]->IsEmpty() &&
-                varData[i].size() <= kMaxInlineLong)
+        size_t withInline = outOfLine;
+        for (size_t i : longValues)
+            if (!values[i]->IsNull() && !values[i]->IsEmpty() && varData[i].size() <= kMaxInlineLong)
                 withInline += varData[i].size();
         enc.Encode(values, withInline <= kMaxRow, &varData, row);
         auto [page, rowNumber] = data.Add(row);
