@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "connection.h"
+#include "object_access.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -214,7 +215,7 @@ class Converter {
         OpenInput();
         engine::Workspace ws;
         engine::DatabasePtr db = ws.CreateDatabase(output_, Locale());
-        conn_ = db->Conn().get();
+        conn_ = engine::detail::ObjectAccess::Conn(*db).get();
         // The settings of FastScratchFile, for the output's schema on the shared connection.
         const std::string schema = engine::detail::QuoteIdent(conn_->Schema());
         sqlite3_exec(conn_->Db(),

@@ -6,6 +6,7 @@
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
+#include "object_access.h"
 #include "fault_injection.h"
 #include "recordset_impl.h"
 #include "value_codec.h"
@@ -84,12 +85,12 @@ Connection::Connection(Workspace& ws, std::string key, std::string path, std::sh
 
 Connection::~Connection() {
     autoStmt_ = Stmt();
-    if (ws_) ws_->Forget(this);
+    if (ws_) ObjectAccess::Forget(*ws_, this);
     if (!sql_->IsShared() || sql_->Release(key_, schema_) || !ws_) return;
     // A walk still running on another file keeps this one in a read transaction: reading the
     // rest of the walks' keys now lets the file go at once, locks and all.
     try {
-        ws_->CompleteWalks();
+        ObjectAccess::CompleteWalks(*ws_);
     } catch (...) {
         // The file stays attached until the walks end; it is taken back if opened again.
     }

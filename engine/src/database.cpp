@@ -7,6 +7,7 @@
 #include "condition_scope.h"
 #include "connection.h"
 #include "criteria.h"
+#include "object_access.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "recordset_impl.h"
@@ -14,37 +15,40 @@
 #include "value_codec.h"
 
 namespace engine {
+namespace {
+const std::shared_ptr<detail::Connection>& Conn(const Database& db) { return detail::ObjectAccess::Conn(db); }
+} // namespace
 
 // ---- TableDefs -----------------------------------------------------------------------------
 
-size_t TableDefs::Count() const { return db_.Conn()->Tables().size(); }
+size_t TableDefs::Count() const { return Conn(db_)->Tables().size(); }
 
 TableDefPtr TableDefs::operator[](size_t i) const {
-    const auto& tables = db_.Conn()->Tables();
+    const auto& tables = Conn(db_)->Tables();
     if (i >= tables.size()) Throw(err::kItemNotFound);
     auto td = std::make_shared<TableDef>(tables[i].name);
-    td->AttachTo(db_.Conn());
+    detail::ObjectAccess::Attach(*td, Conn(db_));
     return td;
 }
 
 TableDefPtr TableDefs::Item(const std::string& name) const {
-    if (!db_.Conn()->FindTable(name)) Throw(err::kItemNotFound, name);
+    if (!Conn(db_)->FindTable(name)) Throw(err::kItemNotFound, name);
     auto td = std::make_shared<TableDef>(name);
-    td->AttachTo(db_.Conn());
+    detail::ObjectAccess::Attach(*td, Conn(db_));
     return td;
 }
 
-bool TableDefs::Contains(const std::string& name) const { return db_.Conn()->FindTable(name) != nullptr; }
+bool TableDefs::Contains(const std::string& name) const { return Conn(db_)->FindTable(name) != nullptr; }
 
 std::vector<std::string> TableDefs::Names() const {
     std::vector<std::string> names;
-    for (const auto& t : db_.Conn()->Tables()) names.push_back(t.name);
+    for (const auto& t : Conn(db_)->Tables()) names.push_back(t.name);
     return names;
 }
 
 void TableDefs::Append(const TableDefPtr& table) {
     if (!table) Throw(err::kInvalidArgument);
-    const auto& conn = db_.Conn();
+    const auto& conn = Conn(db_);
     conn->CheckWritable();
     if (table->IsStored()) Throw(err::kTableExists, table->Name());
     detail::CheckTableName(table->Name());
@@ -52,11 +56,11 @@ void TableDefs::Append(const TableDefPtr& table) {
     if (table->Fields().Count() == 0) Throw(err::kNoFieldDefined);
     if (table->Fields().Count() > static_cast<size_t>(limits::kMaxFields)) Throw(err::kTooManyFields);
     conn->CreateTable(detail::TableInfoOf(*table));
-    table->AttachTo(conn);
+    detail::ObjectAccess::Attach(*table, conn);
 }
 
 void TableDefs::Delete(const std::string& name) {
-    const auto& conn = db_.Conn();
+    const auto& conn = Conn(db_);
     conn->CheckWritable();
     if (!conn->FindTable(name)) Throw(err::kItemNotFound, name);
     conn->DropTable(name);
@@ -64,26 +68,34 @@ void TableDefs::Delete(const std::string& name) {
 
 // ---- Database ------------------------------------------------------------------------------
 
-Database::Database(std::shared_ptr<detail::Connection> conn) : conn_(std::move(conn)), tableDefs_(*this) {}
+Database::Database(Key, std::shared_ptr<detail::Connection> conn) : conn_(std::move(conn)), tableDefs_(*this) {}
 
 Database::~Database() = default;
 
-const std::shared_ptr<detail::Connection>& Database::Conn() const {
-    if (!conn_) Throw(err::kObjectClosed);
-    return conn_;
+namespace detail {
+DatabasePtr ObjectAccess::MakeDatabase(std::shared_ptr<Connection> conn) {
+    return std::make_shared<Database>(Database::Key(), std::move(conn));
 }
 
-const std::string& Database::Name() const { return Conn()->Path(); }
-bool Database::ReadOnly() const { return Conn()->ReadOnly(); }
-std::string Database::Connect() const { return Conn()->Locale(); }
+const std::shared_ptr<Connection>& ObjectAccess::Conn(const Database& db) {
+    if (!db.conn_) Throw(err::kObjectClosed);
+    return db.conn_;
+}
+
+sqlite3* ObjectAccess::SqliteHandle(const Database& db) { return Conn(db)->Db(); }
+} // namespace detail
+
+const std::string& Database::Name() const { return Conn(*this)->Path(); }
+bool Database::ReadOnly() const { return Conn(*this)->ReadOnly(); }
+std::string Database::Connect() const { return Conn(*this)->Locale(); }
 
 TableDefPtr Database::CreateTableDef(const std::string& name) const {
-    Conn();
+    Conn(*this);
     return std::make_shared<TableDef>(name);
 }
 
 RecordsetPtr Database::OpenRecordset(std::string_view source, RecordsetType type) {
-    const auto& conn = Conn();
+    const auto& conn = Conn(*this);
     detail::SelectStatement sel = detail::ParseSelect(source);
     if (type == RecordsetType::Table) {
         // A table-type recordset opens a table by name, never a statement.
@@ -98,7 +110,7 @@ RecordsetPtr Database::OpenRecordset(std::string_view source, RecordsetType type
 }
 
 void Database::Execute(std::string_view statement) {
-    const auto& conn = Conn();
+    const auto& conn = Conn(*this);
     detail::SelectStatement del = detail::ParseDelete(statement);
     conn->CheckWritable();
     const detail::TableInfo& t = conn->Table(del.table);
@@ -117,13 +129,12 @@ void Database::Execute(std::string_view statement) {
 
 void Database::Close() { conn_.reset(); }
 
-sqlite3* Database::SqliteHandle() const { return Conn()->Db(); }
-const std::string& Database::SchemaName() const { return Conn()->Schema(); }
+const std::string& Database::SchemaName() const { return Conn(*this)->Schema(); }
 
-long Database::ExecuteSql(std::string_view sql) { return Conn()->Exec(sql); }
+long Database::ExecuteSql(std::string_view sql) { return Conn(*this)->Exec(sql); }
 
 long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& params) {
-    detail::Connection& conn = *Conn();
+    detail::Connection& conn = *Conn(*this);
     conn.CompleteWalks();
     detail::Stmt s = conn.Prepare(sql);
     for (size_t i = 0; i < params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), params[i]);
@@ -132,7 +143,7 @@ long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& para
 
 Database::Selection Database::TranslateSelect(std::string_view source, std::string_view alias) {
     const detail::SelectStatement select = detail::ParseSelect(source);
-    detail::Connection& conn = *Conn();
+    detail::Connection& conn = *Conn(*this);
     const detail::TableInfo& t = conn.Table(select.table);
     Selection out;
     out.table = t.name;
@@ -146,12 +157,12 @@ Database::Selection Database::TranslateSelect(std::string_view source, std::stri
     return out;
 }
 
-int64_t Database::NextAutoNumber(const std::string& table) { return Conn()->NextAutoNumber(table); }
+int64_t Database::NextAutoNumber(const std::string& table) { return Conn(*this)->NextAutoNumber(table); }
 
-void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn()->NoteAutoNumber(table, used); }
+void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn(*this)->NoteAutoNumber(table, used); }
 
 long Database::ReleaseFreePages(long pages) {
-    detail::Connection& c = *Conn();
+    detail::Connection& c = *Conn(*this);
     if (c.ReadOnly()) return 0;
     const std::string schema = detail::QuoteIdent(c.Schema());
     auto number = [&](const char* pragma) -> long {

@@ -1,8 +1,6 @@
 #include "fault_injection.h"
 
-#include "engine/fault_hook.h"
-
-namespace engine {
+namespace engine::detail {
 namespace {
 WriteFaultHook& Hook() {
     static WriteFaultHook hook;
@@ -12,10 +10,9 @@ WriteFaultHook& Hook() {
 
 void SetWriteFaultHook(WriteFaultHook hook) { Hook() = std::move(hook); }
 
-namespace detail {
 bool WriteFaultFires(std::string_view sql) {
     const auto& hook = Hook();
     return hook && hook(sql);
 }
-} // namespace detail
-} // namespace engine
+
+} // namespace engine::detail

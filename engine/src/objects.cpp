@@ -6,10 +6,12 @@
 #include "engine/error.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
+#include "object_access.h"
 #include "schema_rules.h"
 
 namespace engine {
 using detail::NamesEqual;
+using detail::ObjectAccess;
 
 // ---- Property ------------------------------------------------------------------------------
 
@@ -43,14 +45,14 @@ void Properties::Delete(const std::string& name) {
     items_.erase(it);
 }
 
-void Properties::AttachTo(std::shared_ptr<const detail::StoredAt> at) {
-    at_ = std::move(at);
-    for (auto& p : items_) p->at_ = at_;
+void ObjectAccess::Attach(Properties& properties, std::shared_ptr<const StoredAt> at) {
+    properties.at_ = std::move(at);
+    for (auto& p : properties.items_) p->at_ = properties.at_;
 }
 
-void Properties::AddLoaded(PropertyPtr p) {
-    p->at_ = at_;
-    items_.push_back(std::move(p));
+void ObjectAccess::AddLoaded(Properties& properties, PropertyPtr p) {
+    p->at_ = properties.at_;
+    properties.items_.push_back(std::move(p));
 }
 
 // ---- Field ---------------------------------------------------------------------------------
@@ -80,7 +82,7 @@ void Field::SetName(const std::string& name) {
         at_->conn->RenameColumn(at_->table, name_, name);
         auto at = std::make_shared<detail::StoredAt>(*at_);
         at->field = name;
-        AttachTo(at);
+        ObjectAccess::Attach(*this, at);
     }
     name_ = name;
 }
@@ -156,18 +158,18 @@ PropertyPtr Field::CreateProperty(const std::string& name, int type, const Varia
     return std::make_shared<Property>(name, type, value);
 }
 
-void Field::AttachTo(std::shared_ptr<const detail::StoredAt> at) {
-    at_ = at;
-    properties_.AttachTo(std::move(at));
+void ObjectAccess::Attach(Field& field, std::shared_ptr<const StoredAt> at) {
+    field.at_ = at;
+    Attach(field.properties_, std::move(at));
 }
 
-void Field::LoadSettings(long attributes, bool allowZeroLength, bool required, std::string defaultValue,
-                         int ordinal) {
-    attributes_ = attributes;
-    allowZeroLength_ = allowZeroLength;
-    required_ = required;
-    defaultValue_ = std::move(defaultValue);
-    ordinal_ = ordinal;
+void ObjectAccess::LoadSettings(Field& field, long attributes, bool allowZeroLength, bool required,
+                                std::string defaultValue, int ordinal) {
+    field.attributes_ = attributes;
+    field.allowZeroLength_ = allowZeroLength;
+    field.required_ = required;
+    field.defaultValue_ = std::move(defaultValue);
+    field.ordinal_ = ordinal;
 }
 
 // ---- Index ---------------------------------------------------------------------------------
@@ -197,10 +199,10 @@ void Index::SetRequired(bool v) { CheckChangeable(); required_ = v; }
 
 FieldPtr Index::CreateField(const std::string& name) const { return std::make_shared<Field>(name, 0, 0); }
 
-void Index::Freeze() {
-    frozen_ = true;
-    fields_.frozen_ = true;
-    for (auto& f : fields_.items_) f->MarkStoredIndexMember();
+void ObjectAccess::Freeze(Index& index) {
+    index.frozen_ = true;
+    index.fields_.frozen_ = true;
+    for (auto& f : index.fields_.items_) MarkStoredIndexMember(*f);
 }
 
 // ---- TableDef ------------------------------------------------------------------------------
@@ -215,7 +217,7 @@ void TableDef::SetName(const std::string& name) {
         detail::CheckTableName(name);
         conn_->RenameTable(name_, name);
         name_ = name;
-        AttachTo(conn_);
+        ObjectAccess::Attach(*this, conn_);
     } else {
         name_ = name;
     }
@@ -234,25 +236,29 @@ PropertyPtr TableDef::CreateProperty(const std::string& name, int type, const Va
 long TableDef::RecordCount() const { return conn_ ? conn_->CountRecords(name_) : 0; }
 
 // Fills the definition from the file's catalog and binds every part to it.
-void TableDef::AttachTo(std::shared_ptr<detail::Connection> conn) {
-    conn_ = std::move(conn);
-    const detail::TableInfo& t = conn_->Table(name_);
-    name_ = t.name;
-    auto tableAt = std::make_shared<detail::StoredAt>(detail::StoredAt{conn_, t.name, ""});
-    properties_ = engine::Properties();
-    properties_.AttachTo(tableAt);
-    for (const auto& p : t.properties) properties_.AddLoaded(std::make_shared<Property>(p.name, p.type, p.value));
-    fields_.items_.clear();
+void ObjectAccess::Attach(TableDef& table, std::shared_ptr<Connection> conn) {
+    table.conn_ = std::move(conn);
+    const auto& conn_ = table.conn_;
+    const TableInfo& t = conn_->Table(table.name_);
+    table.name_ = t.name;
+    auto tableAt = std::make_shared<StoredAt>(StoredAt{conn_, t.name, ""});
+    table.properties_ = engine::Properties();
+    Attach(table.properties_, tableAt);
+    for (const auto& p : t.properties)
+        AddLoaded(table.properties_, std::make_shared<Property>(p.name, p.type, p.value));
+    auto& fields = table.fields_.items_;
+    fields.clear();
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const auto& c = t.columns[i];
         auto f = std::make_shared<Field>(c.name, c.type, c.size);
-        f->LoadSettings(c.attributes, c.allowZeroLength, c.required, c.defaultValue, static_cast<int>(i));
-        f->AttachTo(std::make_shared<detail::StoredAt>(detail::StoredAt{conn_, t.name, c.name}));
+        LoadSettings(*f, c.attributes, c.allowZeroLength, c.required, c.defaultValue, static_cast<int>(i));
+        Attach(*f, std::make_shared<StoredAt>(StoredAt{conn_, t.name, c.name}));
         for (const auto& p : c.properties)
-            f->Properties().AddLoaded(std::make_shared<Property>(p.name, p.type, p.value));
-        fields_.items_.push_back(std::move(f));
+            AddLoaded(f->Properties(), std::make_shared<Property>(p.name, p.type, p.value));
+        fields.push_back(std::move(f));
     }
-    indexes_.items_.clear();
+    auto& indexes = table.indexes_.items_;
+    indexes.clear();
     for (const auto& ix : t.indexes) {
         auto index = std::make_shared<Index>(ix.name);
         index->SetPrimary(ix.primary);
@@ -266,11 +272,11 @@ void TableDef::AttachTo(std::shared_ptr<detail::Connection> conn) {
                 const auto& c = t.columns[static_cast<size_t>(ci)];
                 f = std::make_shared<Field>(c.name, c.type, c.size);
             }
-            f->LoadSettings(ic.descending ? dao::dbDescending : 0, false, false, "", ci);
+            LoadSettings(*f, ic.descending ? dao::dbDescending : 0, false, false, "", ci);
             index->Fields().Append(f);
         }
-        index->Freeze();
-        indexes_.items_.push_back(std::move(index));
+        Freeze(*index);
+        indexes.push_back(std::move(index));
     }
 }
 
@@ -294,7 +300,7 @@ void TableFields::Append(const FieldPtr& f) {
         detail::ColumnInfo c = detail::ColumnInfoOf(*f);
         for (const auto& p : f->Properties()) c.properties.push_back({p->Name(), p->Type(), p->Value()});
         owner_->conn_->AddColumn(owner_->name_, c);
-        owner_->AttachTo(owner_->conn_);
+        ObjectAccess::Attach(*owner_, owner_->conn_);
         return;
     }
     f->SetOrdinalPosition(static_cast<int>(items_.size()));
@@ -306,7 +312,7 @@ void TableFields::Delete(const std::string& name) {
     if (it == items_.end()) Throw(err::kItemNotFound, name);
     if (owner_->conn_) {
         owner_->conn_->DropColumn(owner_->name_, name);
-        owner_->AttachTo(owner_->conn_);
+        ObjectAccess::Attach(*owner_, owner_->conn_);
         return;
     }
     items_.erase(it);
@@ -327,7 +333,7 @@ void TableIndexes::Append(const IndexPtr& ix) {
     detail::CheckIndexDefinition(*ix, owner_->fields_, items_);
     if (owner_->conn_) {
         owner_->conn_->CreateIndex(owner_->name_, detail::IndexInfoOf(*ix, owner_->fields_));
-        owner_->AttachTo(owner_->conn_);
+        ObjectAccess::Attach(*owner_, owner_->conn_);
         return;
     }
     items_.push_back(ix);
@@ -338,7 +344,7 @@ void TableIndexes::Delete(const std::string& name) {
     if (it == items_.end()) Throw(err::kItemNotFound, name);
     if (owner_->conn_) {
         owner_->conn_->DropIndex(owner_->name_, name);
-        owner_->AttachTo(owner_->conn_);
+        ObjectAccess::Attach(*owner_, owner_->conn_);
         return;
     }
     items_.erase(it);

@@ -1,4 +1,4 @@
-#include "engine/sql_values.h"
+#include "sql_values.h"
 
 #include "value_codec.h"
 

@@ -10,12 +10,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <vector>
 
 #include "connection.h"
 #include "sql_connection.h"
 #include "engine/error.h"
 #include "jet_reader.h"
 #include "native_file.h"
+#include "object_access.h"
 #include "value_codec.h"
 
 namespace engine {
@@ -62,7 +65,42 @@ FileKind KindOf(const std::string& path) {
 
 } // namespace
 
-Workspace::Workspace() {
+struct Workspace::State {
+    std::map<std::string, std::weak_ptr<detail::Connection>> connections;
+    // The connection native files are attached to; it closes with the last of them.
+    std::weak_ptr<detail::SqlConnection> sharedSql;
+    // Every file open since the outermost BeginTrans, held until the transaction ends.
+    std::vector<std::shared_ptr<detail::Connection>> inTransaction;
+
+    std::vector<std::shared_ptr<detail::Connection>> LiveConnections() const {
+        std::vector<std::shared_ptr<detail::Connection>> live;
+        for (const auto& [key, weak] : connections)
+            if (auto c = weak.lock()) live.push_back(std::move(c));
+        return live;
+    }
+
+    std::shared_ptr<detail::SqlConnection> SharedSql(int level) {
+        if (auto live = sharedSql.lock()) return live;
+        auto sql = detail::SqlConnection::OpenShared();
+        // A transaction that began before any native file was open covers this one too.
+        for (int l = 1; l <= level; ++l) sql->Begin(l);
+        sharedSql = sql;
+        return sql;
+    }
+
+    void Keep(const std::shared_ptr<detail::Connection>& conn, int level) {
+        connections[conn->Key()] = conn;
+        if (level > 0) inTransaction.push_back(conn);
+    }
+
+    // The outermost level ended: files closed meanwhile are let go.
+    void EndTransaction() {
+        inTransaction.clear();
+        if (auto sql = sharedSql.lock()) sql->DetachWaiting();
+    }
+};
+
+Workspace::Workspace() : state_(std::make_unique<State>()) {
     // The engine keeps no allocation statistics; without them SQLite's allocator takes no lock.
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
 }
@@ -70,31 +108,67 @@ Workspace::Workspace() {
 Workspace::~Workspace() {
     // Connections held by objects that outlive the engine (globals destroyed after it at exit)
     // must not call back into a workspace that is gone.
-    for (auto& [key, weak] : connections_)
+    for (auto& [key, weak] : state_->connections)
         if (auto c = weak.lock()) c->DetachFromWorkspace();
 }
 
-void Workspace::Forget(detail::Connection* conn) {
-    for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+namespace detail {
+
+void ObjectAccess::Forget(Workspace& ws, Connection* conn) {
+    auto& connections = ws.state_->connections;
+    for (auto it = connections.begin(); it != connections.end(); ++it) {
         auto live = it->second.lock();
         if (!live || live.get() == conn) {
-            connections_.erase(it);
+            connections.erase(it);
             return;
         }
     }
 }
 
-std::vector<std::shared_ptr<detail::Connection>> Workspace::LiveConnections() const {
-    std::vector<std::shared_ptr<detail::Connection>> live;
-    for (const auto& [key, weak] : connections_)
-        if (auto c = weak.lock()) live.push_back(std::move(c));
-    return live;
+void ObjectAccess::CompleteWalks(Workspace& ws) {
+    for (const auto& c : ws.state_->LiveConnections()) c->CompleteWalks();
 }
+
+std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std::string& path, bool readOnly) {
+    CheckReadable(path);
+    std::string key = FileKey(path);
+    Workspace::State& state = *ws.state_;
+    if (auto it = state.connections.find(key); it != state.connections.end())
+        if (auto live = it->second.lock()) return live;
+
+    std::shared_ptr<Connection> conn;
+    switch (KindOf(path)) {
+    case FileKind::Other:
+        Throw(err::kBadFormat, path);
+    case FileKind::Jet: {
+        const std::string copy = NativeCopyOfJetFile(path);
+        CheckNativeFile(copy, true, path);
+        conn = std::make_shared<Connection>(ws, key, path, SqlConnection::OpenAlone(copy, path), "main", true);
+        break;
+    }
+    case FileKind::Native: {
+        const NativeFileFacts facts = CheckNativeFile(path, readOnly, path);
+        auto sql = state.SharedSql(ws.level_);
+        // A file holding another program's triggers is attached read-only: SQLite itself then
+        // refuses every write, also the statements callers run through ExecuteSql.
+        std::string schema = sql->Attach(key, AbsolutePath(path), facts.foreignObjects);
+        const bool fileReadOnly =
+            readOnly || facts.foreignObjects || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
+        conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), fileReadOnly);
+        break;
+    }
+    }
+    state.Keep(conn, ws.level_);
+    return conn;
+}
+
+} // namespace detail
 
 bool Workspace::IsFileOpen(const std::string& path) const {
     const std::string key = FileKey(path);
-    if (auto it = connections_.find(key); it != connections_.end() && !it->second.expired()) return true;
-    auto sql = sharedSql_.lock();
+    if (auto it = state_->connections.find(key); it != state_->connections.end() && !it->second.expired())
+        return true;
+    auto sql = state_->sharedSql.lock();
     return sql && sql->Holds(key);
 }
 
@@ -117,62 +191,8 @@ void Workspace::RefuseFileBeingChanged(const std::string& path) const {
     if (rc == SQLITE_OK) sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-void Workspace::CompleteWalks() {
-    for (const auto& c : LiveConnections()) c->CompleteWalks();
-}
-
-std::shared_ptr<detail::SqlConnection> Workspace::SharedSql() {
-    if (auto live = sharedSql_.lock()) return live;
-    auto sql = detail::SqlConnection::OpenShared();
-    // A transaction that began before any native file was open covers this one too.
-    for (int level = 1; level <= level_; ++level) sql->Begin(level);
-    sharedSql_ = sql;
-    return sql;
-}
-
-void Workspace::Keep(const std::shared_ptr<detail::Connection>& conn) {
-    connections_[conn->Key()] = conn;
-    if (level_ > 0) inTransaction_.push_back(conn);
-}
-
-std::shared_ptr<detail::Connection> Workspace::OpenNative(const std::string& path, const std::string& key,
-                                                          bool readOnly) {
-    const detail::NativeFileFacts facts = detail::CheckNativeFile(path, readOnly, path);
-    auto sql = SharedSql();
-    // A file holding another program's triggers is attached read-only: SQLite itself then
-    // refuses every write, also the statements callers run through SqliteHandle.
-    std::string schema = sql->Attach(key, AbsolutePath(path), facts.foreignObjects);
-    readOnly = readOnly || facts.foreignObjects || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
-    return std::make_shared<detail::Connection>(*this, key, path, std::move(sql), std::move(schema), readOnly);
-}
-
-std::shared_ptr<detail::Connection> Workspace::ConnectionFor(const std::string& path, bool readOnly) {
-    CheckReadable(path);
-    std::string key = FileKey(path);
-    if (auto it = connections_.find(key); it != connections_.end())
-        if (auto live = it->second.lock()) return live;
-
-    std::shared_ptr<detail::Connection> conn;
-    switch (KindOf(path)) {
-    case FileKind::Other:
-        Throw(err::kBadFormat, path);
-    case FileKind::Jet: {
-        const std::string copy = detail::NativeCopyOfJetFile(path);
-        detail::CheckNativeFile(copy, true, path);
-        conn = std::make_shared<detail::Connection>(*this, key, path, detail::SqlConnection::OpenAlone(copy, path),
-                                                    "main", true);
-        break;
-    }
-    case FileKind::Native:
-        conn = OpenNative(path, key, readOnly);
-        break;
-    }
-    Keep(conn);
-    return conn;
-}
-
 DatabasePtr Workspace::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
-    return std::make_shared<Database>(ConnectionFor(path, readOnly));
+    return detail::ObjectAccess::MakeDatabase(detail::ObjectAccess::ConnectionFor(*this, path, readOnly));
 }
 
 DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string& locale) {
@@ -189,33 +209,28 @@ DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string
         throw;
     }
     try {
-        return std::make_shared<Database>(ConnectionFor(path, false));
+        return detail::ObjectAccess::MakeDatabase(detail::ObjectAccess::ConnectionFor(*this, path, false));
     } catch (...) {
         std::remove(path.c_str());
         throw;
     }
 }
 
-void Workspace::EndTransaction() {
-    inTransaction_.clear();
-    if (auto sql = sharedSql_.lock()) sql->DetachWaiting();
-}
-
 void Workspace::BeginTrans() {
     if (level_ >= kMaxTransactionLevel) Throw(err::kTooManyTransactions);
-    auto sql = sharedSql_.lock();
+    auto sql = state_->sharedSql.lock();
     if (sql) {
         sql->CheckTransaction();
         sql->Begin(level_ + 1);
     }
-    if (++level_ == 1) inTransaction_ = LiveConnections();
+    if (++level_ == 1) state_->inTransaction = state_->LiveConnections();
 }
 
 void Workspace::CommitTrans() {
     if (level_ == 0) Throw(err::kNotInTransaction);
     const int level = level_;
-    const auto live = LiveConnections();
-    if (auto sql = sharedSql_.lock()) {
+    const auto live = state_->LiveConnections();
+    if (auto sql = state_->sharedSql.lock()) {
         sql->CheckTransaction();
         for (const auto& c : live) c->BeforeCommit();
         // One COMMIT for every attached file: SQLite's super-journal makes it all or nothing.
@@ -224,13 +239,13 @@ void Workspace::CommitTrans() {
     }
     level_ = level - 1;
     for (const auto& c : live) c->AfterCommit(level);
-    if (level_ == 0) EndTransaction();
+    if (level_ == 0) state_->EndTransaction();
 }
 
 void Workspace::Rollback() {
     if (level_ == 0) Throw(err::kNotInTransaction);
     const int level = level_;
-    const auto live = LiveConnections();
+    const auto live = state_->LiveConnections();
     // Every step is tried whatever failed before it; the first failure is reported at the end,
     // with the others' descriptions.
     std::vector<Error> failures;
@@ -242,10 +257,10 @@ void Workspace::Rollback() {
         }
     };
     for (const auto& c : live) attempt([&] { c->BeforeRollback(); });
-    if (auto sql = sharedSql_.lock()) attempt([&] { sql->Rollback(level); });
+    if (auto sql = state_->sharedSql.lock()) attempt([&] { sql->Rollback(level); });
     level_ = level - 1;
     for (const auto& c : live) c->AfterRollback(level);
-    if (level_ == 0) EndTransaction();
+    if (level_ == 0) state_->EndTransaction();
     if (failures.empty()) return;
     std::string description = failures.front().Description();
     for (size_t i = 1; i < failures.size(); ++i)

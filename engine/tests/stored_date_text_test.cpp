@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "engine/sql_values.h"
+#include "sql_values.h"
 #include "value_codec.h"
 
 namespace {

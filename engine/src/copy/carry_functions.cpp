@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "engine/error.h"
-#include "engine/sql_values.h"
+#include "sql_values.h"
 #include "engine/text932.h"
 #include "engine/types.h"
 

@@ -12,6 +12,7 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
+#include "object_access.h"
 #include "sqlite_handle.h"
 
 namespace engine {
@@ -33,7 +34,7 @@ struct PreparedCopy::State {
     std::string sql;
     bool numbered = false;
     copy::CarryFunctions functions;
-    explicit State(Database& database) : db(&database), functions(database.SqliteHandle()) {}
+    explicit State(Database& database) : db(&database), functions(detail::ObjectAccess::SqliteHandle(database)) {}
 };
 
 PreparedCopy::PreparedCopy(std::unique_ptr<State> state) : state_(std::move(state)) {}

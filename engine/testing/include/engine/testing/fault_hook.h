@@ -1,5 +1,6 @@
 // Failure injection for tests: a hook that sees every statement the engine is about to write
-// to a file and may make it fail. Production code never sets it.
+// to a file and may make it fail. Only test programs link this (target engine_test_support);
+// the programs themselves cannot set it.
 #pragma once
 
 #include <functional>

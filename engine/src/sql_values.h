@@ -1,6 +1,6 @@
-// Values of SQL functions that a caller registers on a file's connection (Database::SqliteHandle)
-// for a statement of its own: read and written exactly as the engine reads and writes the
-// columns of its fields.
+// Values of SQL functions that the engine registers on a file's connection for a statement of
+// its own (the copy's carry functions): read and written exactly as the engine reads and writes
+// the columns of its fields.
 #pragma once
 
 #include <string_view>
