@@ -2,7 +2,7 @@
 //
 // Reads a genuine Jet 3 or Jet 4 database through libmdb and writes its user tables (columns,
 // indexes, "Description" properties and records) into a new native database at OUTFILE. The
-// engine runs this program in a child process (see engine/src/jet_reader.cpp), so that a file
+// engine runs this program in a child process (see engine/src/jet/jet_reader.cpp), so that a file
 // that crashes or hangs libmdb ends only this process.
 //
 // Exit status 0: OUTFILE is complete. Otherwise the last stderr line starting with "jetread: "
@@ -41,13 +41,13 @@
 #include <string>
 #include <vector>
 
-#include "connection.h"
-#include "object_access.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "jet_format.h"
-#include "value_codec.h"
+#include "jet/jet_format.h"
+#include "model/object_access.h"
+#include "storage/connection.h"
+#include "values/value_codec.h"
 
 namespace {
 

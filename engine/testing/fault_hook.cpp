@@ -1,6 +1,6 @@
 #include "engine/testing/fault_hook.h"
 
-#include "fault_injection.h"
+#include "storage/fault_injection.h"
 
 namespace engine {
 

@@ -1,6 +1,6 @@
 #include "engine/testing/jet_copies.h"
 
-#include "jet_reader.h"
+#include "jet/jet_reader.h"
 
 namespace engine {
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "failing_vfs.h"
-#include "sql_connection.h"
-#include "object_access.h"
+#include "model/object_access.h"
+#include "storage/sql_connection.h"
 #include "test_support.h"
 
 using namespace engine;

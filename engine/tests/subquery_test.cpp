@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "object_access.h"
+#include "model/object_access.h"
 #include "test_support.h"
 
 using namespace engine;

@@ -12,11 +12,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "crafted_files.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
-#include "crafted_files.h"
-#include "object_access.h"
+#include "model/object_access.h"
 #include "test_support.h"
 
 using namespace engine;

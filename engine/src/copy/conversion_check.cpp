@@ -14,12 +14,12 @@
 #include "engine/error.h"
 #include "engine/index.h"
 #include "engine/names.h"
-#include "sql_values.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
 #include "engine/variant.h"
-#include "object_access.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
+#include "values/sql_values.h"
 
 namespace engine {
 namespace {

@@ -12,8 +12,8 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
-#include "object_access.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine {
 namespace {

@@ -44,8 +44,8 @@
 #include "engine/types.h"
 #include "engine/variant.h"
 #include "engine/workspace.h"
-#include "object_access.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine {
 namespace {

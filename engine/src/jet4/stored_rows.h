@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/variant.h"
-#include "sqlite_handle.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine::detail {
 class Connection;

@@ -13,7 +13,7 @@
 #include "jet4/read_ahead.h"
 #include "jet4/stored_rows.h"
 #include "jet4/table.h"
-#include "object_access.h"
+#include "model/object_access.h"
 
 namespace engine {
 

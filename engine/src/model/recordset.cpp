@@ -1,7 +1,7 @@
 #include "engine/recordset.h"
 
 #include "engine/error.h"
-#include "recordset_impl.h"
+#include "model/recordset_impl.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "sql_connection.h"
+#include "storage/sql_connection.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "criteria.h"
+#include "conditions/criteria.h"
 #include "engine/error.h"
-#include "fault_injection.h"
-#include "process_start.h"
-#include "value_codec.h"
+#include "jet/process_start.h"
+#include "storage/fault_injection.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "fault_injection.h"
+#include "storage/fault_injection.h"
 
 namespace engine::detail {
 namespace {

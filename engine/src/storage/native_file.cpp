@@ -1,12 +1,12 @@
-#include "native_file.h"
+#include "storage/native_file.h"
 
 #include <unistd.h>
 
 #include <map>
 
-#include "catalog.h"
 #include "engine/error.h"
-#include "sql_connection.h"
+#include "storage/catalog.h"
+#include "storage/sql_connection.h"
 
 namespace engine::detail {
 namespace {

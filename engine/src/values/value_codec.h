@@ -7,7 +7,7 @@
 
 #include "engine/recordset.h"
 #include "engine/variant.h"
-#include "sqlite_handle.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine::detail {
 

@@ -1,4 +1,4 @@
-#include "catalog.h"
+#include "storage/catalog.h"
 
 namespace engine::detail {
 

@@ -1,9 +1,9 @@
-#include "recordset_impl.h"
+#include "model/recordset_impl.h"
 
-#include "condition_scope.h"
+#include "conditions/condition_scope.h"
 #include "engine/error.h"
 #include "engine/types.h"
-#include "value_codec.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "jet_format.h"
+#include "jet/jet_format.h"
 
 #include "engine/text932.h"
 

@@ -1,4 +1,4 @@
-#include "schema_rules.h"
+#include "storage/schema_rules.h"
 
 #include "engine/error.h"
 #include "engine/text932.h"

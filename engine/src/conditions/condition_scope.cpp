@@ -1,8 +1,8 @@
-#include "condition_scope.h"
+#include "conditions/condition_scope.h"
 
-#include "connection.h"
 #include "engine/names.h"
-#include "value_codec.h"
+#include "storage/connection.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "sqlite_handle.h"
+#include "storage/sqlite_handle.h"
 
 #include "engine/error.h"
 

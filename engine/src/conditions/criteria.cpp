@@ -1,6 +1,6 @@
 // Jet criteria to SQLite SQL: tokenizer, expression parser, SQL writer, the SELECT and DELETE
 // statements of the system, and the Like matcher with the SQL functions the output calls.
-#include "criteria.h"
+#include "conditions/criteria.h"
 #include "engine/names.h"
 
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "process_start.h"
+#include "jet/process_start.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -13,13 +13,13 @@
 #include <map>
 #include <vector>
 
-#include "connection.h"
-#include "sql_connection.h"
 #include "engine/error.h"
-#include "jet_reader.h"
-#include "native_file.h"
-#include "object_access.h"
-#include "value_codec.h"
+#include "jet/jet_reader.h"
+#include "model/object_access.h"
+#include "storage/connection.h"
+#include "storage/native_file.h"
+#include "storage/sql_connection.h"
+#include "values/value_codec.h"
 
 namespace engine {
 namespace {

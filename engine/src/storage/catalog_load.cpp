@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "connection.h"
 #include "engine/error.h"
-#include "value_codec.h"
+#include "storage/connection.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 namespace {

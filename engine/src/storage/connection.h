@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog.h"
-#include "sql_connection.h"
-#include "sqlite_handle.h"
+#include "storage/catalog.h"
+#include "storage/sql_connection.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine {
 class Workspace;

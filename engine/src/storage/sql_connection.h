@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "sqlite_handle.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine::detail {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
 #include "engine/names.h"
 #include "engine/tabledef.h"
+#include "storage/catalog.h"
 
 namespace engine::detail {
 

@@ -1,4 +1,4 @@
-#include "key_list.h"
+#include "model/key_list.h"
 
 #include <algorithm>
 

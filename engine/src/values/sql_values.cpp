@@ -1,6 +1,6 @@
-#include "sql_values.h"
+#include "values/sql_values.h"
 
-#include "value_codec.h"
+#include "values/value_codec.h"
 
 namespace engine {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "criteria.h"
+#include "conditions/criteria.h"
 
 namespace engine::detail {
 

@@ -2,12 +2,12 @@
 // writing through to the file's catalog.
 #include <algorithm>
 
-#include "connection.h"
 #include "engine/error.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
-#include "object_access.h"
-#include "schema_rules.h"
+#include "model/object_access.h"
+#include "storage/connection.h"
+#include "storage/schema_rules.h"
 
 namespace engine {
 using detail::NamesEqual;

@@ -13,10 +13,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "connection.h"
-#include "criteria.h"
-#include "key_list.h"
+#include "conditions/criteria.h"
 #include "engine/recordset.h"
+#include "model/key_list.h"
+#include "storage/connection.h"
 
 namespace engine::detail {
 

@@ -1,4 +1,4 @@
-#include "jet_reader.h"
+#include "jet/jet_reader.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -22,7 +22,7 @@
 
 #include "engine/error.h"
 #include "engine/text932.h"
-#include "process_start.h"
+#include "jet/process_start.h"
 
 extern char** environ;
 

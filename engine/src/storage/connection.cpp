@@ -1,4 +1,4 @@
-#include "connection.h"
+#include "storage/connection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,10 +6,10 @@
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "object_access.h"
-#include "fault_injection.h"
-#include "recordset_impl.h"
-#include "value_codec.h"
+#include "model/object_access.h"
+#include "model/recordset_impl.h"
+#include "storage/fault_injection.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "value_codec.h"
+#include "values/value_codec.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,15 +4,15 @@
 
 #include <cctype>
 
-#include "condition_scope.h"
-#include "connection.h"
-#include "criteria.h"
-#include "object_access.h"
+#include "conditions/condition_scope.h"
+#include "conditions/criteria.h"
 #include "engine/error.h"
 #include "engine/types.h"
-#include "recordset_impl.h"
-#include "schema_rules.h"
-#include "value_codec.h"
+#include "model/object_access.h"
+#include "model/recordset_impl.h"
+#include "storage/connection.h"
+#include "storage/schema_rules.h"
+#include "values/value_codec.h"
 
 namespace engine {
 namespace {
