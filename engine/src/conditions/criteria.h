@@ -5,6 +5,10 @@
 // parameter and every name resolved through the caller's lookup to the SQL expression that
 // reads that column. Anything outside the grammar, or a second statement, is error 3075
 // naming the offending text.
+//
+// The parts, each a file of conditions/: the lexer (Tokenize), the parser (the expression
+// tree), the SQL writer (TranslateCondition), Like matching, dates and numbers as text, the SQL
+// functions the output calls, and the statements (ParseSelect, ParseDelete).
 #pragma once
 
 #include <functional>
