@@ -34,6 +34,23 @@ private:
 
 } // namespace
 
+const std::vector<TableInfo>& Connection::Tables() {
+    if (!loaded_) LoadCatalog();
+    return tables_;
+}
+
+const TableInfo* Connection::FindTable(std::string_view name) {
+    for (const auto& t : Tables())
+        if (NamesEqual(t.name, name)) return &t;
+    return nullptr;
+}
+
+const TableInfo& Connection::Table(std::string_view name) {
+    const TableInfo* t = FindTable(name);
+    if (!t) Throw(err::kTableNotFound, std::string(name));
+    return *t;
+}
+
 void Connection::LoadCatalog() {
     namespace lim = catalog_limits;
     tables_.clear();

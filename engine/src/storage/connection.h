@@ -3,6 +3,10 @@
 // native files); every statement names its tables qualified by that schema. It owns the
 // catalog picture, what the open transaction changed, and the registry of open recordsets (so
 // that snapshots keep their records when the table under them changes).
+//
+// Its functions live by job: connection.cpp (the workspace, transactions, recordsets),
+// catalog_load.cpp (the catalog picture), ddl.cpp (schema changes, a new file's catalog),
+// auto_numbers.cpp and write_gate.cpp (every write's checks).
 #pragma once
 
 #include <map>
