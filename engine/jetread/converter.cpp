@@ -17,7 +17,8 @@
 namespace jetread {
 namespace {
 
-void CopyTable(JetFile& file, engine::detail::Connection& conn, MdbCatalogEntry* entry, const std::string& name) {
+void CopyTable(JetFile& file, engine::detail::Connection& conn, MdbCatalogEntry* entry,
+               const std::string& name) {
     JetTable table = ReadTable(file, entry, name);
     std::vector<IndexInfo> indexes = ReadIndexes(file, table, name);
 
@@ -41,9 +42,11 @@ void Convert(const std::string& input, const std::string& output) {
     engine::detail::Connection& conn = *engine::detail::ObjectAccess::Conn(*db);
     // The settings of FastScratchFile, for the output's schema on the shared connection.
     const std::string schema = engine::detail::QuoteIdent(conn.Schema());
-    sqlite3_exec(conn.Db(),
-                 ("PRAGMA " + schema + ".synchronous = OFF; PRAGMA " + schema + ".journal_mode = MEMORY").c_str(),
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        conn.Db(),
+        ("PRAGMA " + schema + ".synchronous = OFF; PRAGMA " + schema + ".journal_mode = MEMORY")
+            .c_str(),
+        nullptr, nullptr, nullptr);
     ws.BeginTrans();
     GPtrArray* catalog = mdb_read_catalog(file->mdb.get(), MDB_TABLE);
     if (!catalog) throw Failure("テーブルの一覧を読み取れません");
@@ -51,7 +54,9 @@ void Convert(const std::string& input, const std::string& output) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
         if (!mdb_is_user_table(entry)) continue;
         auto name = file->text->FromLibrary(entry->object_name);
-        if (!name) throw Failure("テーブル名をコードページ " + file->text->CodePage() + " で変換できません");
+        if (!name)
+            throw Failure("テーブル名をコードページ " + file->text->CodePage() +
+                          " で変換できません");
         if (name->size() >= 4 && strncasecmp(name->c_str(), "MSys", 4) == 0) continue;
         try {
             CopyTable(*file, conn, entry, *name);

@@ -63,8 +63,8 @@ std::unique_ptr<JetFile> OpenJetFile(const std::string& path) {
         jf.version = jet::Version::Jet4;
         break;
     case jet::Header::Kind::Ace:
-        throw Failure("ACE 形式 (Access 2007 以降, バージョン " +
-                      std::to_string(h.versionByte) + ") のファイルには対応していません");
+        throw Failure("ACE 形式 (Access 2007 以降, バージョン " + std::to_string(h.versionByte) +
+                      ") のファイルには対応していません");
     default:
         throw Failure("Jet 3 / Jet 4 のデータベースではありません");
     }
@@ -96,7 +96,8 @@ std::string JetFile::Locale() const {
     return buf;
 }
 
-std::string JetFile::Decode(std::string_view raw, const std::string& table, const std::string& what) const {
+std::string JetFile::Decode(std::string_view raw, const std::string& table,
+                            const std::string& what) const {
     auto s = text->Decode(raw);
     if (!s)
         throw Failure("テーブル " + Quoted(table) + " の" + what + "をコードページ " +

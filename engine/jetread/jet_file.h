@@ -67,7 +67,8 @@ struct JetFile {
     // The locale string of the file's language and code page (Japanese, 932, when it has none).
     std::string Locale() const;
     // raw decoded with the file's code page; a Failure naming table and what otherwise.
-    std::string Decode(std::string_view raw, const std::string& table, const std::string& what) const;
+    std::string Decode(std::string_view raw, const std::string& table,
+                       const std::string& what) const;
 };
 
 // Opens the file at path, a Jet 3 or Jet 4 database by its header; a Failure saying why not.

@@ -41,7 +41,8 @@ void LimitSelf(const char* input) {
 void DieWithParent() {
     prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
     const char* parent = std::getenv("TAVORIN_JETREAD_PARENT");
-    if (parent && *parent && std::strtol(parent, nullptr, 10) != static_cast<long>(::getppid())) std::_Exit(3);
+    if (parent && *parent && std::strtol(parent, nullptr, 10) != static_cast<long>(::getppid()))
+        std::_Exit(3);
 }
 
 void UseScratchFileSettings() {

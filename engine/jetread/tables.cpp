@@ -75,7 +75,8 @@ JetTable ReadTable(JetFile& file, MdbCatalogEntry* entry, const std::string& nam
     if (!mdb_read_columns(table))
         throw Failure("テーブル " + Quoted(name) + " の列を読み取れません");
     std::string error;
-    auto tdef = jet::ReadTdef(file.version, static_cast<uint32_t>(entry->table_pg), file.pages, error);
+    auto tdef =
+        jet::ReadTdef(file.version, static_cast<uint32_t>(entry->table_pg), file.pages, error);
     if (!tdef) throw Failure("テーブル " + Quoted(name) + " の定義が壊れています: " + error);
     if (table->num_cols != tdef->columns.size())
         throw Failure("テーブル " + Quoted(name) + " の列の数が一致しません");
@@ -103,8 +104,10 @@ JetTable ReadTable(JetFile& file, MdbCatalogEntry* entry, const std::string& nam
         std::string owner = "フィールド " + Quoted(c.info.name);
         c.info.allowZeroLength =
             Property(file, c.mdb->props, "AllowZeroLength", name, owner).value_or("") == "yes";
-        c.info.required = Property(file, c.mdb->props, "Required", name, owner).value_or("") == "yes";
-        c.info.defaultValue = Property(file, c.mdb->props, "DefaultValue", name, owner).value_or("");
+        c.info.required =
+            Property(file, c.mdb->props, "Required", name, owner).value_or("") == "yes";
+        c.info.defaultValue =
+            Property(file, c.mdb->props, "DefaultValue", name, owner).value_or("");
         if (auto d = Property(file, c.mdb->props, "Description", name, owner))
             c.info.properties.push_back(PropertyInfo{"Description", dao::dbText, Variant(*d)});
         out.nameOfNumber[c.def.number] = c.info.name;

@@ -34,18 +34,23 @@ size_t StoredSize(int mdbType) {
     }
 }
 
-[[noreturn]] void BadValue(const std::string& table, const Column& c, long row, const std::string& why) {
+[[noreturn]] void BadValue(const std::string& table, const Column& c, long row,
+                           const std::string& why) {
     throw Failure("テーブル " + Quoted(table) + " のフィールド " + Quoted(c.info.name) + " (" +
                   std::to_string(row) + " 件目): " + why);
 }
 
-std::string DecodeValue(JetFile& file, std::string_view b, const std::string& table, const Column& c, long row) {
+std::string DecodeValue(JetFile& file, std::string_view b, const std::string& table,
+                        const Column& c, long row) {
     auto s = file.text->Decode(b);
-    if (!s) BadValue(table, c, row, "文字列をコードページ " + file.text->CodePage() + " で変換できません");
+    if (!s)
+        BadValue(table, c, row,
+                 "文字列をコードページ " + file.text->CodePage() + " で変換できません");
     return *s;
 }
 
-Variant ValueOf(JetFile& file, const Column& c, bool isNull, std::string_view b, const std::string& table, long row) {
+Variant ValueOf(JetFile& file, const Column& c, bool isNull, std::string_view b,
+                const std::string& table, long row) {
     int type = c.def.type;
     // A Boolean is its null bit: set means True.
     if (type == MDB_BOOL) return Variant::Boolean(!isNull);
@@ -59,7 +64,8 @@ Variant ValueOf(JetFile& file, const Column& c, bool isNull, std::string_view b,
     case MDB_INT:
         return Variant::Integer(static_cast<int16_t>(u(0) | (u(1) << 8)));
     case MDB_LONGINT:
-        return Variant::Long(static_cast<int32_t>(u(0) | (u(1) << 8) | (u(2) << 16) | (u(3) << 24)));
+        return Variant::Long(
+            static_cast<int32_t>(u(0) | (u(1) << 8) | (u(2) << 16) | (u(3) << 24)));
     case MDB_MONEY:
         return Variant::CurrencyScaled(jet::ReadInt64Le(b));
     case MDB_FLOAT: {
@@ -91,7 +97,8 @@ Variant ValueOf(JetFile& file, const Column& c, bool isNull, std::string_view b,
         std::string error;
         auto bytes = jet::ReadLongValue(file.version, b, file.pages, file.fileSize, error);
         if (!bytes) BadValue(table, c, row, "長い値を読み取れません: " + error);
-        return type == MDB_OLE ? Variant(std::move(*bytes)) : Variant(DecodeValue(file, *bytes, table, c, row));
+        return type == MDB_OLE ? Variant(std::move(*bytes))
+                               : Variant(DecodeValue(file, *bytes, table, c, row));
     }
     case MDB_REPID:
         return Variant(jet::GuidText(b));
@@ -104,7 +111,8 @@ Variant ValueOf(JetFile& file, const Column& c, bool isNull, std::string_view b,
 
 } // namespace
 
-int64_t CopyRows(JetFile& file, engine::detail::Connection& conn, const JetTable& jetTable, const std::string& name) {
+int64_t CopyRows(JetFile& file, engine::detail::Connection& conn, const JetTable& jetTable,
+                 const std::string& name) {
     MdbTableDef* table = jetTable.table.get();
     const std::vector<Column>& columns = jetTable.columns;
     std::string sql = "INSERT INTO " + conn.Qualified(name) + " (";
@@ -127,7 +135,8 @@ int64_t CopyRows(JetFile& file, engine::detail::Connection& conn, const JetTable
         ++rowNumber;
         int start = 0;
         size_t length = 0;
-        if (table->cur_row == 0 || mdb_find_row(mdb, static_cast<int>(table->cur_row - 1), &start, &length) != 0)
+        if (table->cur_row == 0 ||
+            mdb_find_row(mdb, static_cast<int>(table->cur_row - 1), &start, &length) != 0)
             throw Failure("テーブル " + Quoted(name) + " のレコードの位置が壊れています");
         start &= 0x1FFF;
         if (mdb_crack_row(table, start, length, fields.data()) < 0)
