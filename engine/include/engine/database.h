@@ -48,7 +48,8 @@ private:
 };
 
 class Database {
-    // Databases are made by the Workspace alone.
+    // Databases are made by the Workspace alone: the key that the constructor asks for is
+    // private to the engine.
     struct Key {
         explicit Key() = default;
     };
@@ -90,8 +91,8 @@ public:
     // not see the change until Requery.
     const std::string& SchemaName() const;
     // Runs such a statement with the checks of the engine's own writes (a file opened
-    // read-only, a transaction the storage rolled back) and its error numbers; returns the records
-    // it changed.
+    // read-only, a transaction the storage rolled back) and its error numbers; returns the
+    // records it changed.
     long ExecuteSql(std::string_view sql);
     // ExecuteSql with values: each "?" of the statement takes the next of params, bound as a
     // condition's values are.
