@@ -21,7 +21,7 @@
 
 #include "engine/error.h"
 #include "engine/workspace.h"
-#include "jet_reader.h"
+#include "engine/testing/jet_copies.h"
 
 extern char** environ;
 
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         std::vector<double> ours, theirs;
         long values = 0;
         for (int r = 0; r < rounds; ++r) {
-            detail::ForgetJetCopies();
+            ForgetJetCopies();
             auto t0 = Clock::now();
             values = ReadAll(ws, path, tables);
             ours.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());

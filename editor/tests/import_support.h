@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/fault_hook.h"
+#include "engine/testing/fault_hook.h"
 #include "forms/frmMdbCpy.h"
 #include "modules/WorkStore.h"
 #include "save_support.h"

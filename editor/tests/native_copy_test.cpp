@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <filesystem>
 
-#include "engine/fault_hook.h"
+#include "engine/testing/fault_hook.h"
 #include "modules/NativeCopy.h"
 #include "save_support.h"
 #include "shared_test_data.h"

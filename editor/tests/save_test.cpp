@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <sqlite3.h>
 
-#include "engine/fault_hook.h"
+#include "engine/testing/fault_hook.h"
 #include "save_support.h"
 #include "shared_test_data.h"
 

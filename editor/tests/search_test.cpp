@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "engine/fault_hook.h"
+#include "engine/testing/fault_hook.h"
 #include "forms/frmFieldEdit.h"
 #include "window_fixture.h"
 

@@ -12,13 +12,17 @@
 #include <thread>
 
 #include "failing_vfs.h"
-#include "sql_connection.h"
+#include "model/object_access.h"
+#include "storage/sql_connection.h"
 #include "test_support.h"
 
 using namespace engine;
 using namespace enginetest;
 
 namespace {
+
+// The connection behind db, for statements the object model does not make.
+sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
 
 // The table of both files: a number and a text long enough that a few records fill a page.
 void MakeFile(const std::string& path, int first, int count) {
@@ -182,7 +186,7 @@ TEST(AtomicCommit, ARollbackThatCannotWriteTheFileBackStillEndsTheTransaction) {
         // A small page cache makes the transaction write changed pages into the file before the
         // end, so that rolling back has to write the old ones back.
         const std::string schema = a->SchemaName();
-        ASSERT_EQ(sqlite3_exec(a->SqliteHandle(), ("PRAGMA \"" + schema + "\".cache_size = 5").c_str(), nullptr,
+        ASSERT_EQ(sqlite3_exec(SqliteOf(*a), ("PRAGMA \"" + schema + "\".cache_size = 5").c_str(), nullptr,
                                nullptr, nullptr),
                   SQLITE_OK);
         Ws().BeginTrans();

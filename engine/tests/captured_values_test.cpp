@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/types.h"
-#include "sqlite_handle.h"
-#include "value_codec.h"
+#include "storage/sqlite_handle.h"
+#include "values/value_codec.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // recordset over "SELECT * FROM [T] WHERE ...", and the records it selects are the ones Jet
 // selects; faults are refused with Jet's numbers. The tokenizer, the Like matcher and the
 // statement parser are checked on their own below.
-#include "criteria.h"
+#include "conditions/criteria.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "jet_reader.h"
+#include "jet/jet_reader.h"
 #include "jet_test_support.h"
 #include "shared_test_data.h"
 #include "test_support.h"

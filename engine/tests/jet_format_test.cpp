@@ -8,7 +8,7 @@
 #include <iterator>
 #include <map>
 
-#include "jet_format.h"
+#include "jet/jet_format.h"
 #include "shared_test_data.h"
 
 using namespace engine::detail::jet;

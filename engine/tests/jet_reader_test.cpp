@@ -16,8 +16,8 @@
 #include <iterator>
 #include <thread>
 
-#include "jet_format.h"
-#include "jet_reader.h"
+#include "jet/jet_format.h"
+#include "jet/jet_reader.h"
 #include "jet_test_support.h"
 #include "shared_test_data.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 
 #include <sqlite3.h>
 
-#include "key_list.h"
+#include "model/key_list.h"
 #include "test_support.h"
 
 using namespace engine;

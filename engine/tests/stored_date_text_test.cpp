@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "engine/sql_values.h"
-#include "value_codec.h"
+#include "values/sql_values.h"
+#include "values/value_codec.h"
 
 namespace {
 

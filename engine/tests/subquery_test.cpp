@@ -9,12 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "model/object_access.h"
 #include "test_support.h"
 
 using namespace engine;
 using namespace enginetest;
 
 namespace {
+
+// The connection behind db, for statements the object model does not make.
+sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
 
 // C: customers; O: their orders (one without a customer); PICK: a table of one field.
 DatabasePtr MakeShop(const TempDir& dir) {
@@ -89,8 +93,8 @@ std::vector<int> BySelection(Database& db, const std::string& condition) {
     const Database::Selection sel = db.TranslateSelect("SELECT * FROM [C] WHERE " + condition, "s");
     const std::string sql = "SELECT s.\"ID\" FROM \"" + db.SchemaName() + "\".\"C\" AS s WHERE " + sel.condition;
     sqlite3_stmt* raw = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db.SqliteHandle(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db.SqliteHandle()) << " in " << sql;
+    EXPECT_EQ(sqlite3_prepare_v2(SqliteOf(db), sql.c_str(), -1, &raw, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(SqliteOf(db)) << " in " << sql;
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
     for (size_t i = 0; raw && i < sel.params.size(); ++i) {
         const Variant& v = sel.params[i];

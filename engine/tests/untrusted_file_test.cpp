@@ -12,10 +12,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "crafted_files.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
-#include "crafted_files.h"
+#include "model/object_access.h"
 #include "test_support.h"
 
 using namespace engine;
@@ -23,6 +24,9 @@ using namespace enginetest;
 using namespace craftedfiles;
 
 namespace {
+
+// The connection behind db, for statements the object model does not make.
+sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
 
 // Opens the file as both programs do and lists its tables.
 std::vector<std::string> OpenAndList(const std::string& path) {
@@ -136,7 +140,7 @@ TEST(UntrustedFiles, FilesWithViewsTriggersOrVirtualTablesOpenReadOnlyAndNothing
             // Not even a statement of the caller's own writes to it (the trigger's unknown
             // function may refuse it first).
             const std::string insert = "INSERT INTO \"" + db->SchemaName() + "\".\"T\" (\"ID\") VALUES (9)";
-            EXPECT_NE(sqlite3_exec(db->SqliteHandle(), insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            EXPECT_NE(sqlite3_exec(SqliteOf(*db), insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
             db->Close();
         }
         EXPECT_EQ(RowsRead(), 0);
@@ -174,16 +178,16 @@ TEST(UntrustedFiles, AViewStoredInAFileCannotCallAFunctionWithSideEffects) {
         ++*static_cast<int*>(sqlite3_user_data(ctx));
         sqlite3_result_int(ctx, 1);
     };
-    ASSERT_EQ(sqlite3_create_function(db->SqliteHandle(), "test_effect", 0, SQLITE_UTF8, &calls, effect, nullptr,
+    ASSERT_EQ(sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, &calls, effect, nullptr,
                                       nullptr),
               SQLITE_OK);
     const std::string direct = "SELECT test_effect()";
-    EXPECT_EQ(sqlite3_exec(db->SqliteHandle(), direct.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(SqliteOf(*db), direct.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_EQ(calls, 1);
     const std::string throughView = "SELECT * FROM \"" + db->SchemaName() + "\".\"V\"";
-    EXPECT_EQ(sqlite3_exec(db->SqliteHandle(), throughView.c_str(), nullptr, nullptr, nullptr), SQLITE_ERROR);
+    EXPECT_EQ(sqlite3_exec(SqliteOf(*db), throughView.c_str(), nullptr, nullptr, nullptr), SQLITE_ERROR);
     EXPECT_EQ(calls, 1);
-    sqlite3_create_function(db->SqliteHandle(), "test_effect", 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
     db->Close();
 }
 

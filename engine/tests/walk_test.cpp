@@ -2,7 +2,7 @@
 // repeat or invent records.
 #include "test_support.h"
 
-#include "engine/fault_hook.h"
+#include "engine/testing/fault_hook.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -16,11 +16,14 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 
-struct sqlite3;
-
 namespace engine {
 
 class Database;
+
+namespace detail {
+class Connection;
+struct ObjectAccess;
+} // namespace detail
 
 // The user tables of a database, walked in name order ignoring case. Items are taken fresh
 // from the file's catalog; the catalog's own "MSys" tables are not listed (a user table whose
@@ -45,8 +48,14 @@ private:
 };
 
 class Database {
+    // Databases are made by the Workspace alone: the key that the constructor asks for is
+    // private to the engine.
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
-    explicit Database(std::shared_ptr<detail::Connection> conn);
+    Database(Key, std::shared_ptr<detail::Connection> conn);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -75,17 +84,15 @@ public:
     bool IsOpen() const { return conn_ != nullptr; }
 
     // For a statement the object model does not make (one INSERT ... SELECT copying a table's
-    // records, with SQL functions a caller registers): the SQLite connection that reaches this
-    // file, and the file's schema name on it. Such a statement must name every table qualified
-    // by that schema ("schema"."table"), since other files share the connection, and runs inside
-    // the workspace's transaction. The connection belongs to the workspace: never close it, and
-    // never begin, commit or roll back on it. Recordsets open on a table that such a statement
-    // changes do not see the change until Requery.
-    sqlite3* SqliteHandle() const;
+    // records): the file's schema name on the connection that reaches it. Such a statement must
+    // name every table qualified by that schema ("schema"."table"), since other files share the
+    // connection, and runs inside the workspace's transaction; it never begins, commits, rolls
+    // back, attaches or detaches. Recordsets open on a table that such a statement changes do
+    // not see the change until Requery.
     const std::string& SchemaName() const;
     // Runs such a statement with the checks of the engine's own writes (a file opened
-    // read-only, a transaction SQLite rolled back) and its error numbers; returns the records
-    // it changed.
+    // read-only, a transaction the storage rolled back) and its error numbers; returns the
+    // records it changed.
     long ExecuteSql(std::string_view sql);
     // ExecuteSql with values: each "?" of the statement takes the next of params, bound as a
     // condition's values are.
@@ -117,10 +124,8 @@ public:
     // returns how many such pages are left to give back (always 0 for a file that cannot).
     long ReleaseFreePages(long pages);
 
-    // Engine internals.
-    const std::shared_ptr<detail::Connection>& Conn() const;
-
 private:
+    friend struct detail::ObjectAccess;
     std::shared_ptr<detail::Connection> conn_;
     engine::TableDefs tableDefs_;
     long recordsAffected_ = 0;

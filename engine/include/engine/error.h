@@ -11,7 +11,7 @@ namespace engine {
 
 class Error : public std::runtime_error {
 public:
-    // detail: the system's own words for the failure (SQLite's or the C library's message, in
+    // detail: the system's own words for the failure (the storage's or the C library's message, in
     // English), kept apart so that a Japanese window can show them as details.
     Error(long number, std::string description, std::string detail = {})
         : std::runtime_error(description), number_(number), description_(std::move(description)),
@@ -93,8 +93,9 @@ private:
     X(kPathNotFound, 76) \
     X(kInvalidPath, 3044) \
     X(kInvalidFieldType, 3259) \
-    /* The engine's own number (Jet has none for it): SQLite rolled the open transaction  */ \
-    /* back by itself after a failed statement, so no change is accepted until Rollback. */ \
+    /* The engine's own number (Jet has none for it): the storage rolled the open         */ \
+    /* transaction back by itself after a failed statement, so no change is accepted     */ \
+    /* until Rollback.                                                                   */ \
     X(kTransactionLost, 3900)
 
 namespace err {

@@ -44,14 +44,8 @@ public:
     engine::Properties& Properties() { return properties_; }
     PropertyPtr CreateProperty(const std::string& name, int type, const Variant& value) const;
 
-    // Engine internals.
-    void AttachTo(std::shared_ptr<const detail::StoredAt> at); // a column of a stored table
-    void MarkStoredIndexMember() { frozen_ = true; }              // read-only member of a stored index
-    bool IsStored() const { return at_ != nullptr || frozen_; }
-    void LoadSettings(long attributes, bool allowZeroLength, bool required, std::string defaultValue,
-                      int ordinal);
-
 private:
+    friend struct detail::ObjectAccess;
     void CheckChangeable() const;
 
     std::string name_;
@@ -63,8 +57,8 @@ private:
     std::string defaultValue_;
     int ordinal_ = 0;
     engine::Properties properties_;
-    std::shared_ptr<const detail::StoredAt> at_;
-    bool frozen_ = false;
+    std::shared_ptr<const detail::StoredAt> at_; // a column of a stored table
+    bool frozen_ = false;                        // a read-only member of a stored index
 };
 
 using FieldPtr = std::shared_ptr<Field>;

@@ -22,7 +22,7 @@ public:
     auto end() const { return items_.end(); }
 
 private:
-    friend class Index;
+    friend struct detail::ObjectAccess;
     bool frozen_ = false;
     std::vector<FieldPtr> items_;
 };
@@ -46,11 +46,8 @@ public:
     const IndexFields& Fields() const { return fields_; }
     FieldPtr CreateField(const std::string& name) const;
 
-    // Engine internals: a stored index is read-only.
-    void Freeze();
-    bool IsStored() const { return frozen_; }
-
 private:
+    friend struct detail::ObjectAccess;
     void CheckChangeable() const;
 
     std::string name_;
@@ -59,7 +56,7 @@ private:
     bool ignoreNulls_ = false;
     bool required_ = false;
     IndexFields fields_;
-    bool frozen_ = false;
+    bool frozen_ = false; // a stored index is read-only
 };
 
 using IndexPtr = std::shared_ptr<Index>;

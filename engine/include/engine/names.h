@@ -1,6 +1,6 @@
 // How the engine compares the names of tables, fields, indexes and properties, and the words of
-// its conditions: ignoring the case of the ASCII letters A-Z alone, the rule SQLite applies to
-// names and to COLLATE NOCASE. Full-width letters (ＡＢＣ, ａｂｃ) and other scripts compare
+// its conditions: ignoring the case of the ASCII letters A-Z alone, the rule the storage applies
+// to names and to COLLATE NOCASE. Full-width letters (ＡＢＣ, ａｂｃ) and other scripts compare
 // exactly. Every part of the system that looks a name up follows this one rule, so that it finds
 // what the engine finds.
 #pragma once
@@ -22,7 +22,8 @@ std::string FoldName(std::string_view name);
 // blank, a control character, or one of Jet's forbidden characters . ! ` [ ].
 void CheckObjectName(const std::string& name);
 // CheckObjectName, and 3125 for the names the engine keeps for itself (its catalog tables,
-// "MSysIdx" and "MSysRename_" followed by digits, names beginning with "sqlite_").
+// "MSysIdx" and "MSysRename_" followed by digits, the names the storage keeps for
+// itself, engine/doc/format.md).
 void CheckTableName(const std::string& name);
 
 } // namespace engine

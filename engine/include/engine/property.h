@@ -13,13 +13,8 @@
 namespace engine {
 
 namespace detail {
-class Connection;
-// Where a stored object lives: its file, table and (for a field) field name.
-struct StoredAt {
-    std::shared_ptr<Connection> conn;
-    std::string table;
-    std::string field; // empty for the table itself
-};
+struct ObjectAccess;
+struct StoredAt; // where a stored object lives: its file, table and (for a field) field name
 } // namespace detail
 
 class Property {
@@ -35,6 +30,7 @@ public:
 
 private:
     friend class Properties;
+    friend struct detail::ObjectAccess;
     std::string name_;
     int type_;
     Variant value_;
@@ -58,11 +54,8 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-    // Engine internals: bind the collection (and its items) to a stored object.
-    void AttachTo(std::shared_ptr<const detail::StoredAt> at);
-    void AddLoaded(PropertyPtr property); // no write-through
-
 private:
+    friend struct detail::ObjectAccess;
     std::shared_ptr<const detail::StoredAt> at_;
     std::vector<PropertyPtr> items_;
 };

@@ -21,6 +21,10 @@ namespace engine {
 
 class TableDef;
 
+namespace detail {
+class Connection;
+} // namespace detail
+
 class TableFields {
 public:
     size_t Count() const { return items_.size(); }
@@ -36,6 +40,7 @@ public:
 
 private:
     friend class TableDef;
+    friend struct detail::ObjectAccess;
     TableDef* owner_ = nullptr;
     std::vector<FieldPtr> items_;
 };
@@ -54,6 +59,7 @@ public:
 
 private:
     friend class TableDef;
+    friend struct detail::ObjectAccess;
     TableDef* owner_ = nullptr;
     std::vector<IndexPtr> items_;
 };
@@ -80,13 +86,10 @@ public:
     // Number of records of a stored table (0 for one not yet appended).
     long RecordCount() const;
 
-    // Engine internals.
-    void AttachTo(std::shared_ptr<detail::Connection> conn);
-    const std::shared_ptr<detail::Connection>& Conn() const { return conn_; }
-
 private:
     friend class TableFields;
     friend class TableIndexes;
+    friend struct detail::ObjectAccess;
     std::string name_;
     TableFields fields_;
     TableIndexes indexes_;

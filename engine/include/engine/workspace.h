@@ -8,27 +8,25 @@
 // them. A Database closed inside a transaction stays part of it until CommitTrans or Rollback.
 // Transactions nest up to five levels.
 //
-// When a statement fails in a way that made SQLite roll the whole transaction back (a full
+// When a statement fails in a way that made the storage roll the whole transaction back (a full
 // disk, an I/O error, no memory), the workspace refuses every further change, and CommitTrans,
 // with err::kTransactionLost until Rollback ends the transaction. A CommitTrans that fails
 // leaves the transaction open: Rollback ends it.
 //
-// Native files are written through one SQLite connection (engine/doc/format.md), which holds at
-// most ten native files at a time: opening an eleventh gives 3048. Genuine Jet files, opened as
-// read-only copies, do not count.
+// Native files are written through one connection of the storage (engine/doc/format.md), which
+// holds at most ten native files at a time: opening an eleventh gives 3048. Genuine Jet files,
+// opened as read-only copies, do not count.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/database.h"
 
 namespace engine {
 
 namespace detail {
-class SqlConnection;
+struct ObjectAccess;
 }
 
 class Workspace {
@@ -59,25 +57,11 @@ public:
     // file). Nothing for a free file, a file that is not native, or one this user cannot write.
     void RefuseFileBeingChanged(const std::string& path) const;
 
-    // Engine internals: the connection for a file, shared by its Database objects.
-    std::shared_ptr<detail::Connection> ConnectionFor(const std::string& path, bool readOnly);
-    void Forget(detail::Connection* conn);
-    // Reads the rest of every running walk, so that no statement of the workspace stays active.
-    void CompleteWalks();
-
 private:
-    std::vector<std::shared_ptr<detail::Connection>> LiveConnections() const;
-    std::shared_ptr<detail::SqlConnection> SharedSql();
-    std::shared_ptr<detail::Connection> OpenNative(const std::string& path, const std::string& key, bool readOnly);
-    void Keep(const std::shared_ptr<detail::Connection>& conn);
-    // The outermost level ended: files closed meanwhile are let go.
-    void EndTransaction();
-
-    std::map<std::string, std::weak_ptr<detail::Connection>> connections_;
-    // The connection native files are attached to; it closes with the last of them.
-    std::weak_ptr<detail::SqlConnection> sharedSql_;
-    // Every file open since the outermost BeginTrans, held until the transaction ends.
-    std::vector<std::shared_ptr<detail::Connection>> inTransaction_;
+    friend struct detail::ObjectAccess;
+    // The files open through the workspace and the connection native files share.
+    struct State;
+    std::unique_ptr<State> state_;
     int level_ = 0;
 };
 

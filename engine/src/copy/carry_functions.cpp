@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "engine/error.h"
-#include "engine/sql_values.h"
 #include "engine/text932.h"
 #include "engine/types.h"
+#include "values/sql_values.h"
 
 namespace engine::copy {
 namespace {

@@ -14,11 +14,12 @@
 #include "engine/error.h"
 #include "engine/index.h"
 #include "engine/names.h"
-#include "engine/sql_values.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
 #include "engine/variant.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
+#include "values/sql_values.h"
 
 namespace engine {
 namespace {
@@ -107,7 +108,7 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
                       const std::function<bool(long)>& progress) {
     using detail::QuoteIdent;
     CheckReport report;
-    sqlite3* handle = db.SqliteHandle();
+    sqlite3* handle = detail::ObjectAccess::SqliteHandle(db);
     // The functions can be removed again only while no statement of the connection is under
     // way; a recordset still reading (the layout grid's) must be closed first.
     for (sqlite3_stmt* st = sqlite3_next_stmt(handle, nullptr); st; st = sqlite3_next_stmt(handle, st))

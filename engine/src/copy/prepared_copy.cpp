@@ -12,7 +12,8 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/types.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine {
 namespace {
@@ -33,7 +34,7 @@ struct PreparedCopy::State {
     std::string sql;
     bool numbered = false;
     copy::CarryFunctions functions;
-    explicit State(Database& database) : db(&database), functions(database.SqliteHandle()) {}
+    explicit State(Database& database) : db(&database), functions(detail::ObjectAccess::SqliteHandle(database)) {}
 };
 
 PreparedCopy::PreparedCopy(std::unique_ptr<State> state) : state_(std::move(state)) {}

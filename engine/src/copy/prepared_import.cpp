@@ -44,7 +44,8 @@
 #include "engine/types.h"
 #include "engine/variant.h"
 #include "engine/workspace.h"
-#include "sqlite_handle.h"
+#include "model/object_access.h"
+#include "storage/sqlite_handle.h"
 
 namespace engine {
 namespace {
@@ -151,7 +152,7 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
     // words.
     try {
         // A genuine Jet file is read on a connection of its own.
-        if (targetDb.ReadOnly() || sourceDb.SqliteHandle() != targetDb.SqliteHandle()) return std::nullopt;
+        if (targetDb.ReadOnly() || detail::ObjectAccess::SqliteHandle(sourceDb) != detail::ObjectAccess::SqliteHandle(targetDb)) return std::nullopt;
         // The statement reads the source as "s"; a subquery of the condition reads its fields so.
         const Database::Selection selection = sourceDb.TranslateSelect(plan.sourceStatement, "s");
         if (selection.ordered) return std::nullopt;
@@ -178,7 +179,7 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
         }
         if (!replaceAll && keyFields.size() != plan.keyFields.size()) return std::nullopt;
 
-        s.functions = std::make_unique<copy::CarryFunctions>(targetDb.SqliteHandle());
+        s.functions = std::make_unique<copy::CarryFunctions>(detail::ObjectAccess::SqliteHandle(targetDb));
         copy::CarryFunctions& functions = *s.functions;
         s.targetTable = QuoteIdent(targetDb.SchemaName()) + "." + QuoteIdent(plan.targetTable);
         const std::string sourceTable = QuoteIdent(sourceDb.SchemaName()) + "." + QuoteIdent(plan.sourceTable);
@@ -346,7 +347,7 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         transaction.emplace(ws);
         try {
             if (replaceAll) targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
-            sqlite3* db = targetDb.SqliteHandle();
+            sqlite3* db = detail::ObjectAccess::SqliteHandle(targetDb);
             const int64_t lastBefore = s.autoField >= 0 ? LastRowid(db, s.targetTable, s.targetRowid) : 0;
             const long changed = targetDb.ExecuteSql(statement, s.params);
             liveCounts();
@@ -383,7 +384,7 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         transaction.emplace(ws);
         SourceCheck check;
         try {
-            check = CheckSource(targetDb.SqliteHandle(), s.checkSql, s.rangeSql, functions);
+            check = CheckSource(detail::ObjectAccess::SqliteHandle(targetDb), s.checkSql, s.rangeSql, functions);
             if (check.passed && check.lowest == 1 && check.highest == check.count) {
                 targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
                 const long changed = targetDb.ExecuteSql(s.copySql);

@@ -1,8 +1,9 @@
 #include "jet4/stored_rows.h"
 
-#include "catalog.h"
-#include "connection.h"
+#include "storage/catalog.h"
+#include "storage/connection.h"
 #include "engine/error.h"
+#include "values/value_codec.h"
 
 namespace engine::detail::jet4 {
 

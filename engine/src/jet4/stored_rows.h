@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/variant.h"
-#include "sqlite_handle.h"
-#include "value_codec.h"
+#include "storage/sqlite_handle.h"
+#include "values/value_codec.h"
 
 namespace engine::detail {
 class Connection;

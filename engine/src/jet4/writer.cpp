@@ -13,6 +13,7 @@
 #include "jet4/read_ahead.h"
 #include "jet4/stored_rows.h"
 #include "jet4/table.h"
+#include "model/object_access.h"
 
 namespace engine {
 
@@ -148,7 +149,7 @@ void WriteJet4(Database& source, const std::string& path) {
         uint32_t tdef = file.Allocate();
         std::vector<std::string> columns;
         for (const auto& c : t.columns) columns.push_back(c.name);
-        StoredRows stored(*source.Conn(), name, columns);
+        StoredRows stored(*detail::ObjectAccess::Conn(source), name, columns);
         ReadAhead records(stored);
         WriteTable(file, t, tdef, [&](std::vector<const Variant*>& row) { return records.Next(row); });
         written.push_back({name, tdef, PropertiesOf(*def)});

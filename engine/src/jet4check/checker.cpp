@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "jet4check/stored_keys.h"
-#include "jet_format.h"
+#include "jet/jet_format.h"
 
 namespace engine::detail::jet4check {
 
