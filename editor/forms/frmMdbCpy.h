@@ -250,15 +250,16 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
     bool RankKeyFields(engine::TableDef& table, engine::Recordset& work, int side);
 
     // The import run (frmMdbCpy_run.cpp)
-    struct RunPlan;
     enum class RunMode { ReplaceAll = 0, AddOrUpdate = 1, AddNew = 2, UpdateExisting = 3 };
     void RunImport(RunMode mode);
     bool CheckKeyLinks(RunMode mode);
     bool RefuseTarget(RunMode mode);
     void PrepareRun();
+    // The run as the engine's copy plan: FieldMap's links and conversions, the mode, the
+    // condition and the key entries.
+    engine::CopyPlan ImportPlan(RunMode mode) const;
     // Both begin the run's transaction in transaction, for RunImport to commit or roll back.
     bool RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
-                    engine::RecordsetPtr& dst, engine::RecordsetPtr& src,
                     std::optional<engine::TransactionGuard>& transaction);
     // The run as one statement (frmMdbCpy_compiled.cpp); false after declining a layout or after
     // a failing value or record, with nothing left open or changed.

@@ -3,9 +3,9 @@
 // The plan takes FieldMap's links and conversions, the run's mode and its condition, and the
 // key fields of the target's primary index as the key entries name them. A plan the statement
 // does not cover, and a run whose statement meets a value or a record that fails, are left to
-// the record-by-record run, which starts afresh and stops at the first failing record with its
-// own messages. Any other engine error (the disk, a lock) ends the run as it would end the
-// record-by-record one.
+// the engine's record-by-record run of the same plan (frmMdbCpy_run.cpp), which starts afresh
+// and stops at the first value that fails, which the window reports. Any other engine error
+// (the disk, a lock) ends the run as it would end the record-by-record one.
 #include <QElapsedTimer>
 
 #include <filesystem>
@@ -22,6 +22,42 @@ namespace tavorin {
 namespace fs = std::filesystem;
 using importrun::SameFile;
 using importrun::Trimmed;
+
+engine::CopyPlan frmMdbCpy::ImportPlan(RunMode mode) const {
+    engine::CopyPlan plan;
+    switch (mode) {
+    case RunMode::ReplaceAll:
+        plan.mode = engine::CopyMode::ReplaceAll;
+        break;
+    case RunMode::AddOrUpdate:
+        plan.mode = engine::CopyMode::AddOrUpdate;
+        break;
+    case RunMode::AddNew:
+        plan.mode = engine::CopyMode::AddOnly;
+        break;
+    case RunMode::UpdateExisting:
+        plan.mode = engine::CopyMode::UpdateOnly;
+        break;
+    }
+    plan.sourceTable = Sides[kSource].TableName;
+    plan.targetTable = Sides[kTarget].TableName;
+    plan.sourceStatement = SourceStatement();
+    plan.keyIndex = PrimaryIndexName;
+    for (int r = 1; r <= KeyCount && mode != RunMode::ReplaceAll; ++r)
+        plan.keyFields.push_back(importrun::SizeNumber(KeyEntry[static_cast<size_t>(r)]));
+    for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
+        engine::CopyField field;
+        field.target = FieldMap(j, 2);
+        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        if (!Trimmed(FieldMap(j, 5)).empty()) {
+            field.source = FieldMap(j, 5);
+            field.conversion = ConversionForEntry(static_cast<int16_t>(j));
+        }
+        plan.fields.push_back(std::move(field));
+    }
+    return plan;
+}
 
 bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
                             std::optional<engine::TransactionGuard>& transaction) {
@@ -40,39 +76,9 @@ bool frmMdbCpy::RunCompiled(RunMode mode, engine::DatabasePtr& targetDb, engine:
         return false;
     };
 
-    engine::CopyPlan plan;
-    switch (mode) {
-    case RunMode::ReplaceAll:
-        plan.mode = engine::CopyMode::ReplaceAll;
-        break;
-    case RunMode::AddOrUpdate:
-        plan.mode = engine::CopyMode::AddOrUpdate;
-        break;
-    case RunMode::AddNew:
-        plan.mode = engine::CopyMode::AddOnly;
-        break;
-    case RunMode::UpdateExisting:
-        plan.mode = engine::CopyMode::UpdateOnly;
-        break;
-    }
-    plan.sourceTable = source.TableName;
-    plan.targetTable = target.TableName;
-    plan.sourceStatement = SourceStatement();
-    plan.keyIndex = PrimaryIndexName;
-    for (int r = 1; r <= KeyCount && !replaceAll; ++r) plan.keyFields.push_back(importrun::SizeNumber(KeyEntry[r]));
     std::optional<engine::PreparedImport> run;
     try {
-        for (int j = 1; j <= count; ++j) {
-            engine::CopyField field;
-            field.target = FieldMap(j, 2);
-            field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-            field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
-            if (!Trimmed(FieldMap(j, 5)).empty()) {
-                field.source = FieldMap(j, 5);
-                field.conversion = ConversionForEntry(static_cast<int16_t>(j));
-            }
-            plan.fields.push_back(std::move(field));
-        }
+        const engine::CopyPlan plan = ImportPlan(mode);
         std::string sourcePath = source.File.FullPath;
         if (replaceAll && sameTable) {
             std::error_code ec;

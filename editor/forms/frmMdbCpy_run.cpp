@@ -1,7 +1,8 @@
 // frmMdbCpy: the import run. FieldMap is filled from the target's work rows (the target field as
-// the new field, its linked source field as the old one), and every source record is written
-// into the target through ConvertFieldValue, inside one workspace transaction that ends with
-// exactly one commit or rollback.
+// the new field, its linked source field as the old one) and made the engine's copy plan
+// (frmMdbCpy_compiled.cpp), which the engine runs as statements or, where they decline or fail,
+// record by record, inside one workspace transaction that ends with exactly one commit or
+// rollback.
 //
 // Replace all empties the target and adds every source record. The keyed modes search the
 // target's primary index for each source record's key: mode 1 adds or updates, mode 2 only adds
@@ -12,10 +13,12 @@
 #include <QLineEdit>
 #include <filesystem>
 
+#include "engine/copy_plan.h"
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "frmMdbCpy.h"
 #include "frmMdbCpy_run.h"
+#include "modules/ValueFailure.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
@@ -32,10 +35,6 @@ QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-bool IsBlank(const Variant& v) {
-    return v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty());
-}
-
 const char* const kKeyQuestion =
     "キーフィールドの連結フィールドは必ず指定して下さい。\r"
     "もしこのまま実行すると、未指定のキー内容は、ゼロ又は空白になり、\r"
@@ -44,70 +43,6 @@ const char* const kKeyRequired = "キーフィールドの連結フィールド�
 const char* const kCancelled = "作業を取り消します。";
 
 } // namespace
-
-// FieldMap prepared for the record loop: positions looked up once, and the links whose value
-// passes unchanged read straight from the source.
-struct frmMdbCpy::RunPlan {
-    struct Entry {
-        int16_t number = 0;
-        bool linked = false;
-        bool autoNumber = false; // the target is an auto number: never written
-        bool textual = false;    // the target is dbText or dbMemo
-        bool allowZeroLength = false;
-        size_t target = 0;
-        // Same type (and a text not made shorter): the conversion would give the value back.
-        bool direct = false;
-        size_t source = 0;
-    };
-    std::vector<Entry> entries;
-    std::vector<size_t> keys; // entries of key ranks 1..KeyCount
-
-    engine::Recordset* src = nullptr;
-    engine::Recordset* dst = nullptr;
-    const Variant emptyText{""};
-    const Variant null = Variant::Null();
-    const Variant zero = Variant::Integer(0);
-    Variant converted;
-    // Runs before a conversion's message: the window shows the counts the run stopped at.
-    std::function<void()> beforeMessage;
-
-    // ConvertLinkedValue: the value of a linked entry for the target, or nullptr after a
-    // conversion failure (its message has been shown).
-    const Variant* Linked(const Entry& e) {
-        if (e.direct) {
-            const Variant& same = src->Value(e.source);
-            return IsBlank(same) ? (e.allowZeroLength ? &emptyText : &null) : &same;
-        }
-        int16_t error = 0;
-        ConvertFieldValue(*src, e.number, converted, error, beforeMessage);
-        if (error == 9) return nullptr;
-        if (IsBlank(converted)) return e.allowZeroLength ? &emptyText : &null;
-        return &converted;
-    }
-
-    // CopyRecord: the current source record into a new target record (add) or the current one.
-    bool Copy(bool add) {
-        if (add)
-            dst->AddNew();
-        else
-            dst->Edit();
-        for (const Entry& e : entries) {
-            if (e.linked) {
-                if (e.autoNumber) continue;
-                const Variant* v = Linked(e);
-                if (!v) {
-                    dst->CancelUpdate();
-                    return false;
-                }
-                dst->SetValue(e.target, *v);
-            } else if (add && !e.autoNumber) {
-                dst->SetValue(e.target, e.textual ? (e.allowZeroLength ? emptyText : null) : zero);
-            }
-        }
-        dst->Update();
-        return true;
-    }
-};
 
 bool frmMdbCpy::LoadFieldMap() {
     FieldMap.Clear();
@@ -194,111 +129,50 @@ void frmMdbCpy::ShowCounts() {
     Label2->repaint();
 }
 
-// The run record by record: Seek, CopyRecord and the counts for each source record, in one
-// transaction begun here. True when a value failed (its message has been shown).
+// The run record by record, by the engine, in one transaction it begins: true when a value
+// failed (its message has been shown, after the counts it stopped at).
 bool frmMdbCpy::RunRecords(RunMode mode, engine::DatabasePtr& targetDb, engine::DatabasePtr& sourceDb,
-                           engine::RecordsetPtr& dst, engine::RecordsetPtr& src,
                            std::optional<engine::TransactionGuard>& transaction) {
-    const bool replaceAll = mode == RunMode::ReplaceAll;
     const Side& target = Sides[kTarget];
     const Side& source = Sides[kSource];
-    RunPlan plan;
-    bool failed = false;
-    if (replaceAll) {
-        std::string sourcePath = source.File.FullPath;
-        // The target's records go before the source's are read: the same table of the same
-        // file is read from a copy.
-        if (SameFile(sourcePath, target.File.FullPath) && SameText(source.TableName, target.TableName)) {
-            std::error_code ec;
-            fs::copy_file(sourcePath, ScratchPath, fs::copy_options::overwrite_existing, ec);
-            if (ec) engine::Throw(engine::err::kDiskIo);
-            sourcePath = ScratchPath;
-        }
+    const engine::CopyPlan plan = ImportPlan(mode);
+    std::string sourcePath = source.File.FullPath;
+    // The target's records go before the source's are read: the same table of the same file is
+    // read from a copy.
+    if (mode == RunMode::ReplaceAll && SameFile(sourcePath, target.File.FullPath) &&
+        SameText(source.TableName, target.TableName)) {
+        std::error_code ec;
+        fs::copy_file(sourcePath, ScratchPath, fs::copy_options::overwrite_existing, ec);
+        if (ec) engine::Throw(engine::err::kDiskIo);
+        sourcePath = ScratchPath;
+    }
+    if (mode == RunMode::ReplaceAll) {
         sourceDb = Ws->OpenDatabase(sourcePath);
         targetDb = Ws->OpenDatabase(target.File.FullPath);
-        transaction.emplace(*Ws);
-        targetDb->Execute("DELETE * FROM " + Bracketed(target.TableName));
-        dst = targetDb->OpenRecordset("SELECT * FROM " + Bracketed(target.TableName), engine::RecordsetType::Dynaset);
-        src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
     } else {
         targetDb = Ws->OpenDatabase(target.File.FullPath);
-        sourceDb = Ws->OpenDatabase(source.File.FullPath);
-        dst = targetDb->OpenRecordset(target.TableName, engine::RecordsetType::Table);
-        dst->SetIndex(PrimaryIndexName);
-        src = sourceDb->OpenRecordset(SourceStatement(), engine::RecordsetType::Snapshot);
-        transaction.emplace(*Ws);
-    }
-
-    plan.src = src.get();
-    plan.beforeMessage = [this] { ShowCounts(); };
-    plan.dst = dst.get();
-    for (int j = 1; j <= FieldMapTable::kEntries && !FieldMap(j, 2).empty(); ++j) {
-        RunPlan::Entry e;
-        e.number = static_cast<int16_t>(j);
-        e.linked = !Trimmed(FieldMap(j, 5)).empty();
-        e.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        const bool text = SameText(FieldMap(j, 3), "dbText");
-        e.textual = text || SameText(FieldMap(j, 3), "dbMemo");
-        e.target = dst->FieldIndex(FieldMap(j, 2));
-        e.allowZeroLength = dst->FieldAt(e.target).allowZeroLength;
-        if (e.linked && !e.autoNumber && SameText(FieldMap(j, 3), FieldMap(j, 6)) &&
-            (!text || SizeNumber(FieldMap(j, 4)) >= SizeNumber(FieldMap(j, 7)))) {
-            try {
-                e.source = src->FieldIndex(FieldMap(j, 5));
-                e.direct = true;
-            } catch (const engine::Error&) {
-                // Left to the conversion, which reports a missing field in its own words.
-            }
-        }
-        plan.entries.push_back(e);
-    }
-    for (int rank = 1; rank <= KeyCount; ++rank) {
-        const long entry = SizeNumber(KeyEntry[static_cast<size_t>(rank)]);
-        if (entry < 1 || entry > static_cast<long>(plan.entries.size()))
-            engine::Throw(engine::err::kItemNotFound, KeyName[static_cast<size_t>(rank)]);
-        plan.keys.push_back(static_cast<size_t>(entry - 1));
+        sourceDb = Ws->OpenDatabase(sourcePath);
     }
 
     QElapsedTimer shown;
     shown.start();
-    std::vector<Variant> keys(plan.keys.size());
-    const bool adds = mode != RunMode::UpdateExisting;
-    const bool updates = mode != RunMode::AddNew;
-    while (!src->Eof()) {
-        if (replaceAll) {
-            if (!plan.Copy(true)) {
-                failed = true;
-                break;
-            }
-            ++WorkCount;
-        } else {
-            for (size_t r = 0; r < plan.keys.size() && !failed; ++r) {
-                const Variant* v = plan.Linked(plan.entries[plan.keys[r]]);
-                if (v)
-                    keys[r] = *v;
-                else
-                    failed = true;
-            }
-            if (failed) break;
-            dst->Seek("=", keys);
-            const bool found = !dst->NoMatch();
-            if ((found && updates) || (!found && adds)) {
-                if (!plan.Copy(!found)) {
-                    failed = true;
-                    break;
-                }
-                ++WorkCount;
-            }
-        }
-        src->MoveNext();
-        ++ReadCount;
-        // The counts run visibly, at screen rate rather than once per record.
-        if (shown.elapsed() >= 50) {
-            ShowCounts();
-            shown.restart();
-        }
-    }
-    return failed;
+    auto progress = [&](const engine::CopyCounts& counts) {
+        // The counts stay current for a run that ends in an error, and run visibly, at screen
+        // rate rather than once per record.
+        ReadCount = counts.read;
+        WorkCount = counts.written;
+        if (shown.elapsed() < 50) return;
+        ShowCounts();
+        shown.restart();
+    };
+    const engine::RecordCopyResult result =
+        engine::CopyRecordByRecord(*sourceDb, *targetDb, plan, *Ws, transaction, progress);
+    ReadCount = result.counts.read;
+    WorkCount = result.counts.written;
+    if (result.done) return false;
+    ShowCounts();
+    platform::MsgBox(ValueFailureMessage(result));
+    return true;
 }
 
 void frmMdbCpy::RunImport(RunMode mode) {
@@ -330,19 +204,7 @@ void frmMdbCpy::RunImport(RunMode mode) {
         s.WorkDb.reset();
     }
     engine::DatabasePtr targetDb, sourceDb;
-    engine::RecordsetPtr dst, src;
     bool failed = false;
-    auto closeRecordsets = [&] {
-        for (engine::RecordsetPtr* rs : {&src, &dst}) {
-            if (*rs) {
-                try {
-                    (*rs)->Close();
-                } catch (...) {
-                }
-                rs->reset();
-            }
-        }
-    };
     // The databases stay open until the transaction has ended: a connection that goes away
     // inside it takes its changes with it.
     auto closeDatabases = [&] {
@@ -356,9 +218,8 @@ void frmMdbCpy::RunImport(RunMode mode) {
 
     try {
         const bool compiled = runPath == RunPath::Compiled && RunCompiled(mode, targetDb, sourceDb, transaction);
-        if (!compiled) failed = RunRecords(mode, targetDb, sourceDb, dst, src, transaction);
+        if (!compiled) failed = RunRecords(mode, targetDb, sourceDb, transaction);
         ShowCounts();
-        closeRecordsets();
         // The source file leaves the transaction unchanged before it ends, so that the commit
         // has the target's file alone to make permanent.
         sourceDb.reset();
@@ -384,7 +245,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
     } catch (const std::exception& e) {
         // The counts as the run stopped, while its error is on screen.
         ShowCounts();
-        closeRecordsets();
         if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
             platform::MsgBoxDetails(
                 QString::fromStdString("Error; " + engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
@@ -397,7 +257,6 @@ void frmMdbCpy::RunImport(RunMode mode) {
         platform::MsgBox(Q(kCancelled));
         failed = true;
     }
-    closeRecordsets();
     rollBack();
     closeDatabases();
     if (!failed) {

@@ -1,9 +1,10 @@
 // Carrying the records of the old table into the build table on save: the conversion table
-// FieldMap from the layout's as-loaded columns, then, in one transaction, one INSERT ... SELECT
-// whose SQL functions convert every value to its new type and size. When that statement fails
-// (a value that does not convert, a key taken twice, a full disk), the transaction is rolled
-// back and the records are carried again one by one with AddNew/Update, which stops at the
-// first failing record and reports it in the user's terms.
+// FieldMap from the layout's as-loaded columns, then the engine's copy plan of it, run in one
+// transaction as one INSERT ... SELECT whose SQL functions convert every value to its new type
+// and size. When the engine declines the plan or that statement fails (a value that does not
+// convert, a key taken twice, a full disk), the transaction is rolled back and the engine runs
+// the plan again record by record, which stops at the first value that does not convert; the
+// window reports it in the user's terms.
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QString>
@@ -17,6 +18,7 @@
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
 #include "modules/TavorinSub.h"
+#include "modules/ValueFailure.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
@@ -86,30 +88,24 @@ bool BuildFieldMap(int& count) {
 
 namespace {
 
-// One FieldMap entry prepared for the copy loop.
-struct Entry {
-    int16_t number;
-    std::string newName;
-    std::string oldName; // trimmed
-    bool toAutoNumber;
-    bool autoToAuto;     // an auto number staying an auto number keeps its values
-    bool textual;        // new type dbText or dbMemo
-    bool dbText;         // new type dbText
-    bool allowZeroLength;
-    size_t target;       // field position in the destination
-    // The conversion would give the value back unchanged (same type, and a text not made
-    // shorter): the copy reads it by position and skips the conversion.
-    bool unchanged = false;
-    size_t source = 0;
-};
-
-long SizeOf(const std::string& text) {
-    long n = 0;
-    for (char c : engine::Trim(text)) {
-        if (c < '0' || c > '9') return -1;
-        n = n * 10 + (c - '0');
+// The carry-over as the engine's copy plan: FieldMap's entries, each new field taking its old
+// field through the entry's conversion, an auto number keeping the numbers of one that was an
+// auto number already.
+engine::CopyPlan CarryPlan(const std::string& oldTable, const std::string& buildTable, int count) {
+    engine::CopyPlan plan;
+    plan.sourceTable = oldTable;
+    plan.targetTable = buildTable;
+    for (int j = 1; j <= count; ++j) {
+        engine::CopyField field;
+        field.target = FieldMap(j, 2);
+        field.source = engine::Trim(FieldMap(j, 5));
+        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
+        field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
+        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(static_cast<int16_t>(j));
+        plan.fields.push_back(std::move(field));
     }
-    return n;
+    return plan;
 }
 
 } // namespace
@@ -136,19 +132,7 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
                                std::optional<engine::TransactionGuard>& transaction) {
     if (count < 1) return false;
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
-    engine::CopyPlan plan;
-    plan.sourceTable = oldTable;
-    plan.targetTable = buildTable;
-    for (int j = 1; j <= count; ++j) {
-        engine::CopyField field;
-        field.target = FieldMap(j, 2);
-        field.source = engine::Trim(FieldMap(j, 5));
-        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
-        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(static_cast<int16_t>(j));
-        plan.fields.push_back(std::move(field));
-    }
+    const engine::CopyPlan plan = CarryPlan(oldTable, buildTable, count);
     std::optional<engine::PreparedCopy> copy = engine::PreparedCopy::Prepare(*userDb, plan);
     // A layout the statement does not cover is carried record by record.
     if (!copy) return false;
@@ -177,116 +161,36 @@ bool frmTavorin::CarryCompiled(const std::string& oldTable, const std::string& b
 frmTavorin::CarryResult frmTavorin::CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count,
                                                   std::optional<engine::TransactionGuard>& transaction) {
     auto userDb = Ws->OpenDatabase(CurrentFile.FullPath);
-    auto dst = userDb->OpenRecordset("SELECT * FROM " + engine::BracketedName(buildTable), engine::RecordsetType::Dynaset);
-    auto src = userDb->OpenRecordset("SELECT * FROM " + engine::BracketedName(oldTable), engine::RecordsetType::Snapshot);
-    // The build table's AllowZeroLength settings, read once through a second database object.
-    auto propertyDb = Ws->OpenDatabase(CurrentFile.FullPath);
-    auto buildDef = propertyDb->TableDefs().Item(buildTable);
-
-    std::vector<Entry> entries;
-    for (int j = 1; j <= count; ++j) {
-        Entry e;
-        e.number = static_cast<int16_t>(j);
-        e.newName = FieldMap(j, 2);
-        e.oldName = engine::Trim(FieldMap(j, 5));
-        e.toAutoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        e.autoToAuto = e.toAutoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        e.dbText = SameText(FieldMap(j, 3), "dbText");
-        e.textual = e.dbText || SameText(FieldMap(j, 3), "dbMemo");
-        e.allowZeroLength = buildDef->Fields().Item(e.newName)->AllowZeroLength();
-        e.target = dst->FieldIndex(e.newName);
-        if (!e.oldName.empty() && !e.toAutoNumber && SameText(FieldMap(j, 6), FieldMap(j, 3))) {
-            const bool text = SameText(FieldMap(j, 3), "dbText");
-            const long newSize = SizeOf(FieldMap(j, 4)), oldSize = SizeOf(FieldMap(j, 7));
-            if (!text || (newSize >= 0 && oldSize >= 0 && newSize >= oldSize)) {
-                try {
-                    e.source = src->FieldIndex(e.oldName);
-                    e.unchanged = true;
-                } catch (const engine::Error&) {
-                    // Left to the conversion, which reports a missing field in its own words.
-                }
-            }
-        }
-        entries.push_back(std::move(e));
-    }
-    buildDef.reset();
-    propertyDb->Close();
-
-    const Variant emptyText(""), zero = Variant::Long(0), null = Variant::Null();
-    long counter = 0;
+    const engine::CopyPlan plan = CarryPlan(oldTable, buildTable, count);
     QElapsedTimer shown;
     shown.start();
-    auto showCount = [&] { ShowCarriedCount(counter); };
-
-    bool valueFailed = false;
-    transaction.emplace(*Ws);
+    auto progress = [&](const engine::CopyCounts& counts) {
+        // The count runs visibly, at screen rate rather than once per record.
+        if (shown.elapsed() < 50) return;
+        ShowCarriedCount(counts.read);
+        shown.restart();
+    };
+    engine::RecordCopyResult result;
     try {
-        Variant v;
-        while (!src->Eof() && !valueFailed) {
-            dst->AddNew();
-            for (const Entry& e : entries) {
-                if (e.unchanged) {
-                    // As the conversion does: a text's Null becomes the empty text, and the
-                    // empty text lands as Null where the field refuses it.
-                    const Variant& same = src->Value(e.source);
-                    const bool blank = (same.IsString() && same.StringValue().empty()) ||
-                                       (e.dbText && same.IsNull());
-                    if (blank)
-                        dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
-                    else
-                        dst->SetValue(e.target, same);
-                } else if (!e.oldName.empty() && !e.toAutoNumber) {
-                    int16_t error = 0;
-                    ConvertFieldValue(*src, e.number, v, error);
-                    if (error == 9) {
-                        valueFailed = true;
-                        break;
-                    }
-                    if (v.IsString() && v.StringValue().empty())
-                        dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
-                    else
-                        dst->SetValue(e.target, v);
-                } else if (!e.oldName.empty()) {
-                    // The engine numbers a new auto number; one that was an auto number already
-                    // keeps its values, which other tables may refer to.
-                    if (e.autoToAuto) dst->SetValue(e.target, src->Value(e.oldName));
-                } else if (e.textual) {
-                    dst->SetValue(e.target, e.allowZeroLength ? emptyText : null);
-                } else if (!e.toAutoNumber) {
-                    dst->SetValue(e.target, zero);
-                }
-            }
-            if (valueFailed) break;
-            dst->Update();
-            src->MoveNext();
-            ++counter;
-            // The count runs visibly, at screen rate rather than once per record.
-            if (shown.elapsed() >= 50) {
-                showCount();
-                shown.restart();
-            }
-        }
-        showCount();
-        carriedRecords_ = counter;
+        result = engine::CopyRecordByRecord(*userDb, *userDb, plan, *Ws, transaction, progress);
     } catch (const engine::Error& e) {
+        // Before the copy began (the tables did not open) the save reports it as its other
+        // steps do; once it has begun, as a failed carry-over.
+        if (!transaction) throw;
         lastEngineError_ = {e.Number(), e.Description()};
-        src->Close();
-        dst->Close();
         transaction->Rollback();
         return CarryResult::EngineFailed;
     }
 
-    if (valueFailed) {
-        dst->CancelUpdate();
+    if (!result.done)
+        platform::MsgBox(ValueFailureMessage(result));
+    carriedRecords_ = result.counts.read;
+    ShowCarriedCount(carriedRecords_);
+    if (!result.done) {
         platform::MsgBox(QString::fromUtf8("データ変換ができませんでした。テーブルの保存を取り消します。"));
-        src->Close();
-        dst->Close();
         transaction->Rollback();
         return CarryResult::RolledBack;
     }
-
-    src->Close();
-    dst->Close();
     return ConfirmCarry(*transaction);
 }
 

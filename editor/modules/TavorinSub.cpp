@@ -148,24 +148,6 @@ ValueConversion ConversionForEntry(int16_t entry) {
     return ConversionOf(map(entry, 3), map(entry, 4), map(entry, 6), map(entry, 7));
 }
 
-void ConvertFieldValue(engine::Recordset& source, int16_t entry, Variant& value, int16_t& error,
-                       const std::function<void()>& beforeMessage) {
-    error = 0;
-    const std::string* newName = nullptr;
-    try {
-        newName = &std::as_const(FieldMap)(entry, 2);
-        const ValueConversion conversion = ConversionForEntry(entry);
-        value = conversion.Apply(source.Value(std::as_const(FieldMap)(entry, 5)));
-    } catch (const engine::Error& e) {
-        const std::string text = "Error; " +
-                                 engine::Str(Variant::Long(static_cast<int32_t>(e.Number()))) +
-                                 " in " + (newName ? *newName : std::string()) + "\r" + e.Description();
-        if (beforeMessage) beforeMessage();
-        platform::MsgBox(QString::fromStdString(text));
-        error = 9;
-    }
-}
-
 void CreateWorkDatabase(const std::string& path) {
     struct Column {
         const char* name;

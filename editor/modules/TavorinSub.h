@@ -90,14 +90,6 @@ ValueConversion ConversionOf(const std::string& newType, const std::string& newS
 // From the cells of FieldMap entry (error 9 for an entry outside the table).
 ValueConversion ConversionForEntry(int16_t entry);
 
-// Converts the value of one field of the current source record (read by the old name of
-// FieldMap entry `entry`) for the new layout. error is 0, or 9 after a conversion error, which
-// has then been shown as "Error; " & Str(number) & " in " & new name & CR & description.
-// beforeMessage, when given, runs just before that message (a window brings its counts up to
-// date).
-void ConvertFieldValue(engine::Recordset& source, int16_t entry, engine::Variant& value,
-                       int16_t& error, const std::function<void()>& beforeMessage = {});
-
 // ---- Work database ---------------------------------------------------------------------------
 
 inline constexpr const char* kWorkTable = "WKTBL";

@@ -1,8 +1,8 @@
-// The type vocabulary and the conversion of stored values into a field's new type and size.
+// The type vocabulary, the conversion a pair of layout types gives the values (the engine's run of
+// it: engine/tests/record_copy_test.cpp), and the FieldMap table.
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <variant>
 
 #include "engine/database.h"
 #include "engine/error.h"
@@ -11,7 +11,6 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "modules/TavorinSub.h"
-#include "platform/scripted.h"
 #include "test_support.h"
 
 using namespace tavorin;
@@ -78,6 +77,46 @@ TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
     }
 }
 
+// The layout's type names choose the engine's conversion: a type kept is kept (a text cut
+// where it shrinks), text and memo take any value as text, the other types (the auto number
+// as a Long) convert to their number type, and a name the list lacks keeps every value.
+TEST(ConversionOf, TheLayoutsTypeNamesChooseTheConversion) {
+    FillTypeNames();
+    using Shape = ValueConversion::Shape;
+    using engine::VarType;
+    struct Case {
+        const char* newType;
+        const char* newSize;
+        const char* oldType;
+        Shape shape;
+        VarType number;
+    };
+    const Case cases[] = {
+        {"dbLong", "4", "dbLong", Shape::Keeps, VarType::Empty},
+        {"dbMemo", "0", "dbMemo", Shape::Keeps, VarType::Empty},
+        {"dbText", "20", "dbText", Shape::Keeps, VarType::Empty},
+        {"dbText", "5", "dbText", Shape::CutsText, VarType::Empty},
+        {"dbText", "20", "dbDate", Shape::ToText, VarType::Empty},
+        {"dbMemo", "0", "dbText", Shape::ToMemo, VarType::Empty},
+        {kAuto, "4", "dbText", Shape::ToNumber, VarType::Long},
+        {kAuto, "4", kAuto, Shape::Keeps, VarType::Empty},
+        {"dbBoolean", "2", "dbLong", Shape::ToNumber, VarType::Boolean},
+        {"dbByte", "1", "dbLong", Shape::ToNumber, VarType::Byte},
+        {"dbInteger", "2", "dbLong", Shape::ToNumber, VarType::Integer},
+        {"dbLong", "4", "dbText", Shape::ToNumber, VarType::Long},
+        {"dbCurrency", "8", "dbLong", Shape::ToNumber, VarType::Currency},
+        {"dbSingle", "4", "dbLong", Shape::ToNumber, VarType::Single},
+        {"dbDouble", "8", "dbLong", Shape::ToNumber, VarType::Double},
+        {"dbDate", "8", "dbText", Shape::ToNumber, VarType::Date},
+        {"dbGUID", "16", "dbText", Shape::Other, VarType::Empty},
+    };
+    for (const Case& c : cases) {
+        const ValueConversion conversion = ConversionOf(c.newType, c.newSize, c.oldType, "10");
+        EXPECT_EQ(conversion.Kind(), c.shape) << c.oldType << " -> " << c.newType;
+        EXPECT_EQ(conversion.NumberType(), c.number) << c.oldType << " -> " << c.newType;
+    }
+}
+
 TEST(FieldMap, HoldsEntries1To999OfEightColumnsAndRefusesOtherIndexes) {
     FieldMap.Clear();
     FieldMap(1, 1) = "1";
@@ -94,297 +133,6 @@ TEST(FieldMap, HoldsEntries1To999OfEightColumnsAndRefusesOtherIndexes) {
     }
     FieldMap.Clear();
     EXPECT_EQ(FieldMap(999, 8), "");
-}
-
-// ---- ConvertFieldValue ------------------------------------------------------------------------
-
-// One source field per type, with the type name and size the layout shows for it.
-struct SourceField {
-    const char* name;
-    const char* typeName;
-    int type;
-    long size;
-};
-const SourceField kSources[] = {
-    {"F_AUTO", kAuto, dao::dbLong, 4},       {"F_BOOL", "dbBoolean", dao::dbBoolean, 2},
-    {"F_BYTE", "dbByte", dao::dbByte, 1},    {"F_INT", "dbInteger", dao::dbInteger, 2},
-    {"F_LONG", "dbLong", dao::dbLong, 4},    {"F_CUR", "dbCurrency", dao::dbCurrency, 8},
-    {"F_SNG", "dbSingle", dao::dbSingle, 4}, {"F_DBL", "dbDouble", dao::dbDouble, 8},
-    {"F_DATE", "dbDate", dao::dbDate, 8},    {"F_TEXT", "dbText", dao::dbText, 20},
-    {"F_MEMO", "dbMemo", dao::dbMemo, 0},
-};
-constexpr size_t kTypes = std::size(kSources);
-
-// Three records: sample values; Null in every field; empty texts.
-class ConvertFieldValueTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        FillTypeNames();
-        FieldMap.Clear();
-        engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-        db_ = ws.CreateDatabase(tmp_.File("source.mdb"), engine::kLangJapanese);
-        engine::TableDefPtr td = db_->CreateTableDef("SRC");
-        for (const SourceField& f : kSources) {
-            engine::FieldPtr field =
-                td->CreateField(f.name, f.type, f.type == dao::dbText ? f.size : 0);
-            if (f.type == dao::dbText || f.type == dao::dbMemo) field->SetAllowZeroLength(true);
-            if (std::string(f.name) == "F_AUTO") field->SetAttributes(dao::dbAutoIncrField);
-            td->Fields().Append(field);
-        }
-        td->Fields().Append(td->CreateField("F_WIDE", dao::dbText, 100));
-        db_->TableDefs().Append(td);
-
-        rs_ = db_->OpenRecordset("SRC", engine::RecordsetType::Dynaset);
-        rs_->AddNew();
-        rs_->SetValue("F_BOOL", Variant::Boolean(true));
-        rs_->SetValue("F_BYTE", Variant::Byte(200));
-        rs_->SetValue("F_INT", Variant::Integer(-300));
-        rs_->SetValue("F_LONG", Variant::Long(100000));
-        rs_->SetValue("F_CUR", Variant::CurrencyScaled(123456));
-        rs_->SetValue("F_SNG", Variant::Single(2.5f));
-        rs_->SetValue("F_DBL", Variant::Double(3.75));
-        rs_->SetValue("F_DATE", Variant::Date(engine::DateSerial(2024, 1, 31)));
-        rs_->SetValue("F_TEXT", Variant("  42 "));
-        rs_->SetValue("F_MEMO", Variant("2024/02/29"));
-        rs_->SetValue("F_WIDE", Variant(std::string(70, 'x')));
-        rs_->Update();
-        rs_->AddNew(); // every field Null
-        rs_->Update();
-        rs_->AddNew();
-        rs_->SetValue("F_TEXT", Variant(""));
-        rs_->SetValue("F_MEMO", Variant(""));
-        rs_->SetValue("F_WIDE", Variant("  あいう  "));
-        rs_->Update();
-        rs_->Requery();
-        rs_->MoveFirst();
-    }
-    void TearDown() override {
-        rs_->Close();
-        db_->Close();
-    }
-
-    void GoToRecord(int n) {
-        rs_->MoveFirst();
-        for (int i = 1; i < n; ++i) rs_->MoveNext();
-    }
-
-    // Fills entry 1 for a field moving from `from` to new type `to` of size newSize.
-    void MapEntry(const SourceField& from, const std::string& to, const std::string& newSize,
-                  const std::string& oldSize = {}) {
-        FieldMap(1, 1) = "1";
-        FieldMap(1, 2) = "NEWF";
-        FieldMap(1, 3) = to;
-        FieldMap(1, 4) = newSize;
-        FieldMap(1, 5) = from.name;
-        FieldMap(1, 6) = from.typeName;
-        FieldMap(1, 7) = oldSize.empty() ? std::to_string(from.size) : oldSize;
-        FieldMap(1, 8) = "";
-    }
-
-    Variant Convert(int16_t& error) {
-        Variant value = Variant("unset");
-        error = -1;
-        ConvertFieldValue(*rs_, 1, value, error);
-        return value;
-    }
-
-    tavorintest::TempDir tmp_;
-    engine::DatabasePtr db_;
-    engine::RecordsetPtr rs_;
-    platform::ScriptedPrompts prompts_;
-    platform::ScopedScript script_{&prompts_};
-};
-
-// An expected result: a value, or the error number whose message the conversion shows.
-using Expected = std::variant<Variant, long>;
-Variant L(int32_t v) {
-    return Variant::Long(v);
-}
-Variant I(int16_t v) {
-    return Variant::Integer(v);
-}
-Variant By(uint8_t v) {
-    return Variant::Byte(v);
-}
-Variant B(bool v) {
-    return Variant::Boolean(v);
-}
-Variant Cur(int64_t scaled) {
-    return Variant::CurrencyScaled(scaled);
-}
-Variant S(float v) {
-    return Variant::Single(v);
-}
-Variant D(double v) {
-    return Variant::Double(v);
-}
-Variant Dt(double v) {
-    return Variant::Date(v);
-}
-Variant T(const char* v) {
-    return Variant(v);
-}
-constexpr long kMismatch = 13, kOverflow = 6;
-
-TEST_F(ConvertFieldValueTest, EveryPairOfOldAndNewTypesConvertsTheSampleValues) {
-    const double jan31 = engine::DateSerial(2024, 1, 31), feb29 = engine::DateSerial(2024, 2, 29);
-    // Rows: new type; columns: old type in the order of kSources
-    // (auto 1, True, 200, -300, 100000, 12.3456, 2.5, 3.75, 2024/01/31, "  42 ", "2024/02/29").
-    const std::vector<std::pair<const char*, std::vector<Expected>>> table = {
-        {kAuto,
-         {L(1), L(-1), L(200), L(-300), L(100000), L(12), L(2), L(4), L(45322), L(42), kMismatch}},
-        {"dbBoolean",
-         {B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true),
-          kMismatch}},
-        {"dbByte",
-         {By(1), kOverflow, By(200), kOverflow, kOverflow, By(12), By(2), By(4), kOverflow, By(42),
-          kMismatch}},
-        {"dbInteger",
-         {I(1), I(-1), I(200), I(-300), kOverflow, I(12), I(2), I(4), kOverflow, I(42), kMismatch}},
-        {"dbLong",
-         {L(1), L(-1), L(200), L(-300), L(100000), L(12), L(2), L(4), L(45322), L(42), kMismatch}},
-        {"dbCurrency",
-         {Cur(10000), Cur(-10000), Cur(2000000), Cur(-3000000), Cur(1000000000), Cur(123456),
-          Cur(25000), Cur(37500), Cur(453220000), Cur(420000), kMismatch}},
-        {"dbSingle",
-         {S(1), S(-1), S(200), S(-300), S(100000), S(12.3456f), S(2.5f), S(3.75f), S(45322), S(42),
-          kMismatch}},
-        {"dbDouble",
-         {D(1), D(-1), D(200), D(-300), D(100000), D(12.3456), D(2.5), D(3.75), D(45322), D(42),
-          kMismatch}},
-        {"dbDate",
-         {Dt(1), Dt(-1), Dt(200), Dt(-300), Dt(100000), Dt(12.3456), Dt(2.5), Dt(3.75), Dt(jan31),
-          kMismatch, Dt(feb29)}},
-        {"dbText",
-         {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"),
-          T("2024/01/31"), T("  42 "), T("2024/02/29")}},
-        {"dbMemo",
-         {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"),
-          T("2024/01/31"), T("42"), T("2024/02/29")}},
-    };
-    ASSERT_EQ(table.size(), kTypes);
-    GoToRecord(1);
-    for (const auto& [newType, row] : table) {
-        ASSERT_EQ(row.size(), kTypes) << newType;
-        for (size_t old = 0; old < kTypes; ++old) {
-            const SourceField& from = kSources[old];
-            MapEntry(from, newType, std::string(newType) == "dbText" ? "20" : "8");
-            prompts_.Clear();
-            int16_t error = 0;
-            const Variant value = Convert(error);
-            const std::string pair = std::string(from.typeName) + " -> " + newType;
-            if (const Variant* expected = std::get_if<Variant>(&row[old])) {
-                EXPECT_EQ(error, 0) << pair;
-                EXPECT_EQ(value, *expected) << pair;
-                EXPECT_TRUE(prompts_.Shown().empty()) << pair;
-            } else {
-                const long number = std::get<long>(row[old]);
-                EXPECT_EQ(error, 9) << pair;
-                ASSERT_EQ(prompts_.Shown().size(), 1u) << pair;
-                const std::string text = "Error; " +
-                                         engine::Str(Variant::Long(static_cast<int32_t>(number))) +
-                                         " in NEWF\r" + engine::DescriptionOf(number);
-                EXPECT_EQ(prompts_.Shown()[0].text.toStdString(), text) << pair;
-                EXPECT_EQ(prompts_.Shown()[0].style, platform::vbOKOnly);
-            }
-        }
-    }
-}
-
-TEST_F(ConvertFieldValueTest, NullAndEmptyBecomeZeroOrEmptyTextExceptWhenTheTypeStays) {
-    for (int record : {2, 3}) {
-        GoToRecord(record);
-        for (const SourceField& from : kSources) {
-            const Variant stored = rs_->Value(from.name);
-            const bool blank = stored.IsNull() || engine::TextOf(stored).empty();
-            if (!blank) continue; // record 3 has values only in its text fields
-            for (const SourceField& to : kSources) {
-                MapEntry(from, to.typeName, "20");
-                int16_t error = 0;
-                const Variant value = Convert(error);
-                const std::string pair = std::string(from.typeName) + " -> " + to.typeName;
-                EXPECT_EQ(error, 0) << pair;
-                const bool text = to.type == dao::dbText || to.type == dao::dbMemo;
-                if (&from == &to && to.type != dao::dbText)
-                    EXPECT_EQ(value, stored) << pair; // unchanged, a Null stays Null
-                else if (text)
-                    EXPECT_EQ(value, Variant("")) << pair;
-                else
-                    EXPECT_EQ(value, Variant::Integer(0)) << pair;
-            }
-        }
-    }
-    EXPECT_TRUE(prompts_.Shown().empty());
-}
-
-TEST_F(ConvertFieldValueTest, TextIsCutToTheNewSizeWithoutSplittingADoubleByteCharacter) {
-    const SourceField wide{"F_WIDE", "dbText", dao::dbText, 100};
-    const SourceField memo = kSources[10];
-    struct Case {
-        int record;
-        const SourceField* from;
-        const char* newSize;
-        const char* oldSize;
-        Variant expected;
-    };
-    const Case cases[] = {
-        {1, &wide, "60", "100", Variant(std::string(60, 'x'))},  // size down: cut
-        {1, &wide, "150", "100", Variant(std::string(70, 'x'))}, // size up: unchanged
-        {3, &wide, "100", "100", Variant("  あいう  ")},         // same size: untrimmed
-        {3, &wide, "7", "100",
-         Variant("  あい")}, // cut, not trimmed: 2 + 4 bytes, "う" would make 8
-        {3, &wide, "8", "100", Variant("  あいう")},
-        {1, &memo, "5", "0", Variant("2024/")}, // other old type: trimmed and cut
-    };
-    for (const Case& c : cases) {
-        GoToRecord(c.record);
-        MapEntry(*c.from, "dbText", c.newSize, c.oldSize);
-        int16_t error = 0;
-        EXPECT_EQ(Convert(error), c.expected) << c.from->name << " " << c.newSize;
-        EXPECT_EQ(error, 0);
-    }
-
-    // Trimmed first, then cut by bytes: "あいう" (6 bytes) into 5 bytes keeps two characters.
-    GoToRecord(3);
-    MapEntry(wide, "dbText", "5");
-    FieldMap(1, 6) = "dbMemo";
-    int16_t error = 0;
-    EXPECT_EQ(Convert(error), Variant("あい"));
-    FieldMap(1, 4) = "6";
-    EXPECT_EQ(Convert(error), Variant("あいう"));
-}
-
-TEST_F(ConvertFieldValueTest, BadTableEntriesAreReportedAsConversionErrors) {
-    GoToRecord(1);
-    struct Case {
-        const char* newSize;
-        const char* oldName;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"abc", "F_MEMO", "Error;  13 in NEWF\r型が一致しません。"},
-        {"20", "NO_SUCH", "Error;  3265 in NEWF\rコレクションに項目が見つかりません。"},
-    };
-    for (const Case& c : cases) {
-        MapEntry(kSources[10], "dbText", c.newSize);
-        FieldMap(1, 5) = c.oldName;
-        FieldMap(1, 6) = "dbLong";
-        prompts_.Clear();
-        int16_t error = 0;
-        Convert(error);
-        EXPECT_EQ(error, 9);
-        ASSERT_EQ(prompts_.Shown().size(), 1u);
-        EXPECT_EQ(prompts_.Shown()[0].text.toStdString(), c.message);
-    }
-
-    prompts_.Clear();
-    Variant value;
-    int16_t error = 0;
-    ConvertFieldValue(*rs_, 1000, value, error);
-    EXPECT_EQ(error, 9);
-    ASSERT_EQ(prompts_.Shown().size(), 1u);
-    EXPECT_EQ(prompts_.Shown()[0].text.toStdString(),
-              "Error;  9 in \rインデックスが有効範囲にありません。");
 }
 
 } // namespace

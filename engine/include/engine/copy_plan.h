@@ -6,7 +6,8 @@
 // from: a source field through a ValueConversion, the auto number, or the blank a new field
 // takes. The engine runs the plan as one statement whose SQL functions convert every value
 // exactly as the record-by-record copy does (ValueConversion, then the field's own coercion),
-// or declines a plan the statement does not cover; the caller then copies record by record.
+// or declines a plan the statement does not cover; the caller then runs the plan record by
+// record (CopyRecordByRecord), which names the first value that fails.
 // A check-only run converts every value the same way and writes nothing.
 #pragma once
 
@@ -194,6 +195,40 @@ private:
     explicit PreparedImport(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
+
+// ---- The record-by-record run ----------------------------------------------------------------
+
+// How a record-by-record run ended: every record written, or stopped at a value whose
+// conversion failed (the record it was in is cancelled, nothing of it written).
+struct RecordCopyResult {
+    bool done = false;
+    CopyCounts counts; // as the run ended or stopped; for Carry, written counts every record
+    // Not done: the field whose value failed, by its 1-based position in the plan's fields and
+    // the target's name as the plan gives it, and the engine error of the conversion.
+    long failedField = 0;
+    std::string failedTarget;
+    long errorNumber = 0;
+    std::string errorDescription;
+};
+
+// Runs plan record by record through the object model: the run for a plan its statement
+// declines or fails at. Carry reads plan.sourceTable of source (source and target are then one
+// database) into an empty plan.targetTable; the other modes read the records
+// plan.sourceStatement selects, ReplaceAll after deleting every record of the target, the
+// keyed modes finding each one by Seek on plan.keyIndex with the values of plan.keyFields. Each
+// linked value goes through its field's conversion (a source field the source lacks fails
+// there); a blank is stored as the empty text where the field allows it and Null where not
+// (the save takes the empty text alone as blank, keeping a Null its conversion keeps); a field
+// without a source gets the blank or 0 in a record added; an auto number is numbered by the
+// engine or, with keepNumbers, keeps the source's value.
+// The run begins its transaction in transaction (for ReplaceAll before the delete, else once
+// the recordsets are open) and leaves it open for the caller to commit or roll back; nothing
+// begun means the run failed before any change. progress sees the counts after every record.
+// A value that fails its conversion ends the run, not done; any other engine error (opening
+// the tables, a value a field refuses, a key taken twice, the disk) propagates.
+RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const CopyPlan& plan, Workspace& ws,
+                                    std::optional<TransactionGuard>& transaction,
+                                    const std::function<void(const CopyCounts&)>& progress);
 
 // ---- The check-only run: the plan's conversion of every record, writing nothing ----------
 
