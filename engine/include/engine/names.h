@@ -10,6 +10,11 @@
 
 namespace engine {
 
+// One character under the rule: A-Z lowered, every other character as it is.
+constexpr char32_t FoldNameChar(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
 bool NamesEqual(std::string_view a, std::string_view b);
 
 // A name as a statement writes it: inside [..], with "]" doubled.

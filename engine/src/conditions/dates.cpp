@@ -1,6 +1,5 @@
 #include "conditions/dates.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -9,18 +8,10 @@
 #include "engine/error.h"
 #include "engine/names.h"
 #include "engine/variant.h"
+#include "values/calendar.h"
 
 namespace engine::detail::conditions {
 namespace {
-
-bool IsLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int DaysInMonth(int y, int m) {
-    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : kDays[static_cast<size_t>(m - 1)];
-}
 
 // Splits s at sep into parts of 1 to 4 digits; nullopt when any part is not such.
 std::optional<std::vector<int>> DigitParts(std::string_view s, char sep,

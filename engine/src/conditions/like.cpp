@@ -4,6 +4,7 @@
 
 #include "conditions/criteria.h"
 #include "conditions/text_scan.h"
+#include "engine/names.h"
 
 namespace engine::detail::conditions {
 namespace {
@@ -25,8 +26,7 @@ std::vector<char32_t> CodePoints(std::string_view s) {
 // Letters compare ignoring case as "=", keys and Seek compare them (COLLATE NOCASE): ASCII
 // letters only.
 char32_t FoldLower(char32_t c) {
-    if (c >= 'A' && c <= 'Z') return c + 0x20;
-    return c;
+    return FoldNameChar(c);
 }
 char32_t FoldUpper(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 0x20;

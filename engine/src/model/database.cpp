@@ -2,11 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
 
 #include "conditions/condition_scope.h"
 #include "conditions/criteria.h"
 #include "engine/error.h"
+#include "engine/names.h"
 #include "engine/types.h"
 #include "model/object_access.h"
 #include "model/recordset_impl.h"
@@ -100,9 +100,9 @@ RecordsetPtr Database::OpenRecordset(std::string_view source, RecordsetType type
     if (type == RecordsetType::Table) {
         // A table-type recordset opens a table by name, never a statement.
         size_t start = source.find_first_not_of(" \t\r\n");
-        std::string head(source.substr(start == std::string_view::npos ? source.size() : start, 7));
-        for (auto& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (head == "SELECT " || head == "SELECT\t" || sel.where || !sel.orderBy.empty())
+        std::string_view head = source.substr(start == std::string_view::npos ? source.size() : start, 7);
+        const bool statement = head.size() == 7 && NamesEqual(head.substr(0, 6), "select") && (head[6] == ' ' || head[6] == '\t');
+        if (statement || sel.where || !sel.orderBy.empty())
             Throw(err::kInvalidOperation);
     }
     if (!conn->FindTable(sel.table)) Throw(err::kTableNotFound, sel.table);

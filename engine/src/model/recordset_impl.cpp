@@ -2,6 +2,7 @@
 
 #include "conditions/condition_scope.h"
 #include "engine/error.h"
+#include "engine/names.h"
 #include "engine/types.h"
 #include "values/value_codec.h"
 
@@ -10,17 +11,6 @@ namespace {
 
 // Up to this many runs of keys, a rowid's position is searched run by run (KeyList::Find).
 constexpr size_t kFewRuns = 64;
-
-bool AsciiCaseEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // "NOT (a IS NULL AND b IS NULL ...)": the record has a key in the index.
 std::string NotAllNull(const std::vector<IndexColumnInfo>& columns) {
@@ -337,7 +327,7 @@ size_t RecordsetImpl::FindField(std::string_view name) const {
     auto it = exactIndex_.find(name);
     if (it != exactIndex_.end()) return lastField_ = it->second;
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (AsciiCaseEqual(fields_[i].name, name)) return i;
+        if (NamesEqual(fields_[i].name, name)) return i;
     for (size_t i = 0; i < fields_.size(); ++i)
         if (NamesEqual(fields_[i].name, name)) return i;
     Throw(err::kItemNotFound, std::string(name));

@@ -4,7 +4,7 @@ namespace engine {
 namespace {
 
 char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return static_cast<char>(FoldNameChar(static_cast<unsigned char>(c)));
 }
 
 } // namespace

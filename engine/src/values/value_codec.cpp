@@ -5,34 +5,13 @@
 #include <ctime>
 
 #include "engine/error.h"
+#include "engine/names.h"
 #include "engine/text932.h"
 #include "engine/types.h"
+#include "values/calendar.h"
 
 namespace engine::detail {
 namespace {
-
-// Days between 1970-01-01 and a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yy + (m <= 2));
-}
 
 constexpr int64_t kOleEpochUnixDays = -25569; // 1899-12-30
 constexpr int64_t kMsPerDay = 86400000;
@@ -116,7 +95,7 @@ bool DateFromStorage(std::string_view t, double& ole) {
         // Milliseconds: a point and three digits; what follows them is not read.
         if (t.size() > 19 && (t.size() < 23 || t[19] != '.' || !Digits(t, 20, 3, ms))) return false;
     }
-    int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) - kOleEpochUnixDays;
+    int64_t days = DaysFromCivil(y, m, d) - kOleEpochUnixDays;
     double frac = ((hh * 3600.0 + mi * 60.0 + ss) * 1000.0 + ms) / kMsPerDay;
     ole = days >= 0 ? static_cast<double>(days) + frac : static_cast<double>(days) - frac;
     return true;
@@ -476,8 +455,7 @@ Variant EvaluateDefault(const std::string& expr, const FieldInfo& field) {
         }
         e = inner;
     } else {
-        std::string lower;
-        for (char c : e) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        const std::string lower = FoldName(e);
         if (lower == "date()" || lower == "now()") {
             std::time_t now = std::time(nullptr);
             std::tm tm{};
