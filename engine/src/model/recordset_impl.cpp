@@ -328,8 +328,6 @@ size_t RecordsetImpl::FindField(std::string_view name) const {
     if (it != exactIndex_.end()) return lastField_ = it->second;
     for (size_t i = 0; i < fields_.size(); ++i)
         if (NamesEqual(fields_[i].name, name)) return i;
-    for (size_t i = 0; i < fields_.size(); ++i)
-        if (NamesEqual(fields_[i].name, name)) return i;
     Throw(err::kItemNotFound, std::string(name));
 }
 
