@@ -76,14 +76,14 @@ def main():
         data = rows(d, tdefpg, show=False)
         for i in range(h['nReal']):
             r = b[o + 39*i:o + 39*(i+1)]
-            spec = [(struct.unpack_from('<H', r, 3*k)[0], r[3*k+2]) for k in range(10)]
-            spec = [s for s in spec if s[0] != 0xFFFF]
+            members = [(struct.unpack_from('<H', r, 3*k)[0], r[3*k+2]) for k in range(10)]
+            members = [s for s in members if s[0] != 0xFFFF]
             root = struct.unpack_from('<I', r, 34)[0]; flags = r[38]
             byNum = {c['num']: c for c in cols}
             want = []; uncovered = 0
             for pg, rn, vals in data:
                 key = b''; allnull = True
-                for num, order in spec:
+                for num, order in members:
                     c = byNum[num]; k = col_key(c, vals[c['name']], codes)
                     if k is None and vals[c['name']] is not None: uncovered += 1; key = None; break
                     if vals[c['name']] is not None: allnull = False
@@ -96,7 +96,7 @@ def main():
             ordered = got == sorted(got)
             same = sorted(want) == sorted(got) if not uncovered else None
             print('%-20s %-18s idx%d cols %-22s flags %02x leaves %d entries %d ordered %s keys-equal %s%s' % (
-                sys.argv[1].split('/')[-1], obj['Name'], i, spec, flags, pages, len(got), ordered, same,
+                sys.argv[1].split('/')[-1], obj['Name'], i, members, flags, pages, len(got), ordered, same,
                 (' (%d rows with characters outside S/G codes)' % uncovered) if uncovered else ''))
 
 if __name__ == '__main__':
