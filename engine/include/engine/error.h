@@ -96,7 +96,10 @@ private:
     /* The engine's own number (Jet has none for it): the storage rolled the open         */ \
     /* transaction back by itself after a failed statement, so no change is accepted     */ \
     /* until Rollback.                                                                   */ \
-    X(kTransactionLost, 3900)
+    X(kTransactionLost, 3900) \
+    /* The engine's own number: a genuine file whose pages are encoded or that has a      */ \
+    /* database password, which the engine does not change.                               */ \
+    X(kEncryptedFile, 3901)
 
 namespace err {
 #define TAVORIN_ENGINE_ERROR_CONSTANT(name, number) constexpr long name = number;

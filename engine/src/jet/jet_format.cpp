@@ -118,6 +118,27 @@ Header InspectHeader(std::string_view b) {
     return h;
 }
 
+const std::array<uint8_t, 128>& HeaderMask() {
+    static const std::array<uint8_t, 128> mask = [] {
+        const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+        std::array<uint8_t, 256> s{};
+        for (int i = 0; i < 256; ++i) s[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+        for (size_t i = 0, j = 0; i < 256; ++i) {
+            j = (j + s[i] + key[i % 4]) & 0xFF;
+            std::swap(s[i], s[j]);
+        }
+        std::array<uint8_t, 128> out{};
+        for (size_t n = 0, i = 0, j = 0; n < out.size(); ++n) {
+            i = (i + 1) & 0xFF;
+            j = (j + s[i]) & 0xFF;
+            std::swap(s[i], s[j]);
+            out[n] = s[(s[i] + s[j]) & 0xFF];
+        }
+        return out;
+    }();
+    return mask;
+}
+
 std::optional<Tdef> ReadTdef(Version v, uint32_t firstPage, const PageSource& pages,
                              std::string& error) {
     const TdefLayout& L = v == Version::Jet3 ? kJet3 : kJet4;

@@ -4,6 +4,8 @@
 // offset against them, so a damaged file yields an error text, never a read out of bounds.
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -25,6 +27,9 @@ struct Header {
     int versionByte = -1;
 };
 Header InspectHeader(std::string_view firstBytes);
+// The RC4 keystream (key C7 DA 39 6B) that masks the header's settings from offset 0x18: Jet 4
+// masks 128 bytes with it, Jet 3 the first 126.
+const std::array<uint8_t, 128>& HeaderMask();
 
 // Reads page n of the file into out (PageSize bytes); false when the page does not exist.
 using PageSource = std::function<bool(uint32_t page, std::string& out)>;

@@ -103,6 +103,8 @@ constexpr Description kDescriptions[] = {
     {err::kTransactionLost,
      "エラーのため、トランザクションはデータベース エンジンによって取り消されました。Rollback を実行して"
      "トランザクションを終了するまで、変更はできません。"},
+    {err::kEncryptedFile, "ファイル '|' は暗号化されているか、パスワードが設定されているため、変更できません。",
+     "ファイルは暗号化されているか、パスワードが設定されているため、変更できません。"},
 };
 
 bool IsBlank(char c) {
