@@ -142,17 +142,29 @@ uint32_t Get32(const std::string& b, size_t at) {
     return v;
 }
 
+std::string Unquoted(std::string s) { return s.size() >= 2 && s.front() == '"' ? s.substr(1, s.size() - 2) : s; }
+
 // The Ids (definition pages) of the user tables, by name, from MSysObjects as mdb-export reads it.
 std::map<std::string, uint32_t> TablePages(const std::string& file) {
     std::map<std::string, uint32_t> pages;
     for (const auto& row : jettest::MdbExport(file, "MSysObjects")) {
         if (row.size() < 8 || row[3] != "1" || row[1] != "251658241") continue;
-        std::string name = row[2];
-        if (name.size() >= 2 && name.front() == '"') name = name.substr(1, name.size() - 2);
+        std::string name = Unquoted(row[2]);
         if (name.rfind("MSys", 0) == 0) continue;
         pages[name] = static_cast<uint32_t>(std::stoul(row[0]));
     }
     return pages;
+}
+
+// The user tables no relationship names, which may be dropped or renamed.
+std::vector<std::string> TablesOutsideRelationships(const std::string& file) {
+    std::set<std::string> related;
+    for (const auto& row : jettest::MdbExport(file, "MSysRelationships"))
+        if (row.size() >= 7) related.insert({Unquoted(row[4]), Unquoted(row[6])});
+    std::vector<std::string> free;
+    for (const auto& t : jettest::MdbTables(file))
+        if (!related.count(t)) free.push_back(t);
+    return free;
 }
 
 // The pages page 1 marks free (its inline map; the test files have no other kind).
@@ -334,13 +346,14 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4File) {
     ASSERT_EQ(files.size(), 5u);
     for (const auto& original : files) {
         SCOPED_TRACE(original);
-        // The file to change; one without tables first gets one, added in place too.
+        // The file to change; one without a table outside relationships (to drop and rename)
+        // first gets one, added in place too.
         std::string base = dir.File("base.mdb");
         Copy(original, base);
         std::string native = dir.File("source.mdb");
         fs::remove(native);
         auto source = Ws().CreateDatabase(native, engine::kLangJapanese);
-        if (jettest::MdbTables(base).empty()) {
+        if (TablesOutsideRelationships(base).empty()) {
             std::string prepared = dir.File("prepared.mdb");
             fs::remove(prepared);
             auto first = Ws().CreateDatabase(prepared, engine::kLangJapanese);
@@ -348,7 +361,11 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4File) {
             ApplyInPlace(base, *first, {{TableChange::Kind::Write, "最初の表", ""}});
             first->Close();
         }
-        std::string table = jettest::MdbTables(base).front();
+        // The first table is replaced (it may be in a relationship: the changed copy keeps the
+        // fields in indexes); the first one outside relationships is dropped and renamed.
+        const std::string replaced = jettest::MdbTables(base).front();
+        const std::string loose = TablesOutsideRelationships(base).front();
+        const std::string& table = replaced;
         {
             auto from = Ws().OpenDatabase(base, false, true);
             AddChangedCopy(*from, *source, table);
@@ -368,6 +385,7 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4File) {
 
         for (const auto& c : cases) {
             SCOPED_TRACE(c.what);
+            const std::string& table = c.kind == TableChange::Kind::Write ? replaced : loose;
             std::string file = dir.File("changed.mdb");
             Copy(base, file);
             TableChange change{c.kind, std::string(c.what) == "add" ? added : table, renamed};
@@ -417,24 +435,57 @@ TEST(Jet4InPlace, RefusesWhatTheFileCannotTakeAndLeavesItAsItWas) {
     const std::string image = jettest::ReadWhole(file);
     auto source = Ws().CreateDatabase(dir.File("source.mdb"), engine::kLangJapanese);
     AddNewTable(*source, "Table2");
+    AddNewTable(*source, "新規");
+    // A table whose writing fails late: after its records, when its Decimal field is laid out.
+    auto late = source->CreateTableDef("後で失敗");
+    AddField(late, "数", dao::dbDecimal);
+    source->TableDefs().Append(late);
     using K = TableChange::Kind;
-    const std::vector<std::pair<const char*, std::vector<TableChange>>> refused = {
-        {"a table the file does not hold dropped", {{K::Drop, "無い表", ""}}},
-        {"a rename onto an existing name", {{K::Rename, "Table1", "table3"}}},
-        {"a system table dropped", {{K::Drop, "MSysACEs", ""}}},
-        {"a table named twice", {{K::Drop, "Table1", ""}, {K::Rename, "table1", "x"}}},
-        {"a table the source does not hold written", {{K::Write, "Table1", ""}}},
-        // Table2 written (pages appended), then the second change fails: nothing is kept.
-        {"a failure after tables were written", {{K::Write, "Table2", ""}, {K::Write, "無い表", ""}}},
+    struct Refused {
+        const char* what;
+        std::vector<TableChange> changes;
+        const char* message; // a part of the message expected
     };
-    for (const auto& [what, changes] : refused) {
-        SCOPED_TRACE(what);
-        EXPECT_NE(ErrorOf([&] { ApplyInPlace(file, *source, changes); }), 0);
+    const Refused refused[] = {
+        {"a table the file does not hold dropped", {{K::Drop, "無い表", ""}}, "がファイルにありません"},
+        {"a system table dropped", {{K::Drop, "MSysACEs", ""}}, "システム テーブル"},
+        {"a table named twice", {{K::Write, "新規", ""}, {K::Rename, "新規", "x"}}, "重複"},
+        {"a table the source does not hold written", {{K::Write, "無い表", ""}}, "無い表 が書き込む元のデータベースにありません"},
+        // Every table of the file is in a relationship: none is dropped or renamed, and Table2's
+        // replacement lacks the field "id" that a relationship names.
+        {"a table in a relationship dropped", {{K::Drop, "Table1", ""}}, "リレーションシップ"},
+        {"a table in a relationship renamed", {{K::Rename, "Table3", "x"}}, "リレーションシップ"},
+        {"a relationship's field dropped", {{K::Write, "Table2", ""}}, "フィールド id"},
+        // 新規 written (pages appended), then the second table fails: nothing is kept.
+        {"a failure after tables were written", {{K::Write, "新規", ""}, {K::Write, "後で失敗", ""}}, "Jet 4 ファイルに書けません"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.what);
+        std::string message;
+        try {
+            ApplyInPlace(file, *source, r.changes);
+        } catch (const engine::Error& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(r.message), std::string::npos) << message;
         EXPECT_TRUE(jettest::ReadWhole(file) == image);
     }
-    std::string jet3 = dir.File("jet3.mdb");
-    Copy(jettest::JetFile("testV1997.mdb"), jet3);
-    EXPECT_NE(ErrorOf([&] { ApplyInPlace(jet3, *source, {{K::Drop, "Table1", ""}}); }), 0);
+    // Files it cannot rewrite: a Jet 3 file, and a catalog whose text sorts in the Japanese order
+    // (MSysObjects' Name is its twelfth column; its sort order at byte 11 of the entry).
+    std::string japanese = jettest::ReadWhole(jettest::JetFile("indexTestV2000.mdb"));
+    const size_t nameSort = 2 * kPage + 63 + 12 * 2 + 25 * 11 + 11;
+    ASSERT_EQ(japanese.substr(nameSort, 2), std::string("\x09\x04", 2));
+    japanese[nameSort] = 0x11;
+    const std::pair<const char*, std::string> files[] = {
+        {"a Jet 3 file", jettest::ReadWhole(jettest::JetFile("testV1997.mdb"))},
+        {"a catalog in the Japanese sort order", japanese},
+    };
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        std::string path = jettest::WriteFile(dir, "refused.mdb", bytes);
+        EXPECT_NE(ErrorOf([&] { ApplyInPlace(path, *source, {{K::Drop, "Table1", ""}}); }), 0);
+        EXPECT_TRUE(jettest::ReadWhole(path) == bytes);
+    }
     source->Close();
 }
 
@@ -453,8 +504,8 @@ TEST(Jet4InPlaceCrashHelper, AppliesUntilKilled) {
     auto db = Ws().OpenDatabase(source);
     writesLeft = std::strtoul(after, nullptr, 10);
     engine::detail::jet4::SetPageWriteHook(CountWrite);
-    ApplyInPlace(file, *db, {{TableChange::Kind::Write, "Table1", ""}, {TableChange::Kind::Drop, "Table3", ""},
-                             {TableChange::Kind::Write, "新しい表", ""}});
+    ApplyInPlace(file, *db, {{TableChange::Kind::Write, "TableIgnoreNulls1", ""},
+                             {TableChange::Kind::Drop, "TableUnique1_temp", ""}, {TableChange::Kind::Write, "新しい表", ""}});
     engine::detail::jet4::SetPageWriteHook(nullptr);
     std::printf("writes %zu\n", writesDone);
     db->Close();
@@ -463,12 +514,12 @@ TEST(Jet4InPlaceCrashHelper, AppliesUntilKilled) {
 TEST(Jet4InPlace, KilledAtAnyWriteLeavesTheFileWholeAtTheOldOrTheNewState) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
-    const std::string genuine = jettest::JetFile("indexTestV2000.mdb");
+    const std::string genuine = jettest::JetFile("testIndexPropertiesV2000.mdb");
     const std::string native = dir.File("source.mdb"), file = dir.File("crash.mdb");
     {
         auto source = Ws().CreateDatabase(native, engine::kLangJapanese);
         auto from = Ws().OpenDatabase(genuine, false, true);
-        AddChangedCopy(*from, *source, "Table1");
+        AddChangedCopy(*from, *source, "TableIgnoreNulls1");
         from->Close();
         AddNewTable(*source, "新しい表");
         source->Close();

@@ -182,6 +182,10 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
         c.fixedOffset = static_cast<uint16_t>(Get16(b, at + 21));
         c.length = static_cast<uint16_t>(Get16(b, at + 23));
         c.variable = !(c.flags & kFlagFixed);
+        // Index keys of text are written in the General order alone (LCID 1033).
+        if (layout && (c.type == kText || c.type == kMemo) && Get16(b, at + 11) != 0x0409)
+            Fail("テーブル " + name + " の並べ替え順序 (LCID " + std::to_string(Get16(b, at + 11)) +
+                 ") はこの版では書き換えられません");
         table.columns.push_back(c);
     }
     for (auto& c : table.columns) {

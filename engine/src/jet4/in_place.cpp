@@ -230,6 +230,7 @@ public:
         aces_.rows = g_.Records(aces_.tdef);
         aceObject_ = ColumnAt(aces_.tdef.table, "ObjectId");
         aceInherit_ = ColumnAt(aces_.tdef.table, "FInheritable");
+        ReadRelationships();
         Check(changes);
 
         GlobalMap map(g_, g_.FreePages());
@@ -264,6 +265,41 @@ private:
         return -1;
     }
 
+    // Relationships name tables and their columns by name: (table, column) for each end.
+    void ReadRelationships() {
+        int at = Find("MSysRelationships", false);
+        if (at < 0) return;
+        StoredTdef t = g_.ReadTdef(static_cast<uint32_t>(IntOf(objects_.rows[size_t(at)][id_])) & 0xFFFFFF, "MSysRelationships");
+        size_t object = ColumnAt(t.table, "szObject"), column = ColumnAt(t.table, "szColumn");
+        size_t referenced = ColumnAt(t.table, "szReferencedObject"), referencedColumn = ColumnAt(t.table, "szReferencedColumn");
+        auto text = [](const Variant& v) { return v.IsString() ? v.StringValue() : std::string(); };
+        for (const auto& r : g_.Records(t)) {
+            related_.emplace_back(text(r[object]), text(r[column]));
+            related_.emplace_back(text(r[referenced]), text(r[referencedColumn]));
+        }
+    }
+
+    // A table in a relationship is neither dropped nor renamed (the relationship names it), and
+    // is replaced only by a layout that keeps the columns the relationship names.
+    void CheckRelationships(const TableChange& c) {
+        for (const auto& [table, column] : related_) {
+            if (!SameName(table, c.name)) continue;
+            if (c.kind != TableChange::Kind::Write)
+                Fail("テーブル " + c.name + " はリレーションシップに含まれているため、削除も名前の変更もできません");
+            bool kept = false;
+            auto def = source_.TableDefs().Item(c.name);
+            for (const auto& f : def->Fields()) kept |= SameName(f->Name(), column);
+            if (!kept)
+                Fail("テーブル " + c.name + " のフィールド " + column + " はリレーションシップに含まれているため、削除できません");
+        }
+    }
+
+    bool InSource(const std::string& name) const {
+        for (const auto& n : source_.TableDefs().Names())
+            if (SameName(n, name)) return true;
+        return false;
+    }
+
     void Check(const std::vector<TableChange>& changes) {
         std::set<std::string> named;
         auto once = [&](const std::string& name) {
@@ -279,8 +315,10 @@ private:
         };
         for (const auto& c : changes) {
             once(c.name);
+            CheckRelationships(c);
             switch (c.kind) {
             case TableChange::Kind::Write:
+                if (!InSource(c.name)) Fail("テーブル " + c.name + " が書き込む元のデータベースにありません");
                 if (Find(c.name, false) >= 0) userTable(c.name);
                 else if (Find(c.name, true) >= 0) Fail("ファイルに " + c.name + " という名前のオブジェクトが既にあります");
                 if (c.name.rfind("MSys", 0) == 0) Fail("システム テーブル " + c.name + " は変更できません");
@@ -321,6 +359,8 @@ private:
             std::vector<PropertySet> sets;
             UserTableEntry entry = WriteSourceTable(file, source_, c.name, file.Allocate(), &sets);
             int32_t newId = static_cast<int32_t>(entry.tdefPage);
+            // A page Jet marked free should hold no permissions; any it does are not the new table's.
+            std::erase_if(aceRows, [&](const std::vector<Variant>& r) { return IntOf(r[aceObject_]) == newId; });
             std::vector<Variant> row;
             if (at >= 0) {
                 row = rows[size_t(at)];
@@ -375,11 +415,24 @@ private:
         TableContent oc = WriteTableContent(file, objects_.tdef.table, kObjectsPage, RowsOf(rows));
         std::string objectsFirst = PlaceDefinition(file, Patched(objects_.tdef, oc));
 
+        // What the cleanup gives back, gathered while the old state is whole: the permissions
+        // of Ids no object will have are dropped after the switch.
+        std::set<int64_t> ids;
+        for (const auto& r : rows) ids.insert(IntOf(r[id_]));
+        Rows kept;
+        for (const auto& r : aceRows)
+            if (ids.count(IntOf(r[aceObject_]))) kept.push_back(r);
+        const bool acesCleanup = kept.size() != aceRows.size();
+        release.Table(objects_.tdef, false);
+        if (acesChange || acesCleanup) release.Table(aces_.tdef, false);
+        if (acesChange && acesCleanup) release.Pages(acesPages);
+        release.Pages(map.OldBitmaps());
+        std::set<uint32_t> given = release.All();
+
         // The new pages marked as used before anything refers to them.
         std::vector<uint32_t> bitmaps, dead;
-        std::string page1 = map.Make(file, {}, bitmaps);
+        file.Write(1, map.Make(file, {}, bitmaps));
         dead.insert(dead.end(), bitmaps.begin(), bitmaps.end());
-        file.Write(1, page1);
         file.Sync();
         if (acesChange) {
             file.Write(aces_.tdef.page, acesFirst);
@@ -393,15 +446,7 @@ private:
         // Cleanup: a kill from here on leaves unused pages marked as used, or permissions of an
         // Id no object has: neither is visible. Old definitions are given back only once no
         // permissions name them, so that a new table given one of their pages has none.
-        std::set<int64_t> ids;
-        for (const auto& r : rows) ids.insert(IntOf(r[id_]));
-        Rows kept;
-        for (const auto& r : aceRows)
-            if (ids.count(IntOf(r[aceObject_]))) kept.push_back(r);
-        release.Table(objects_.tdef, false);
-        if (kept.size() != aceRows.size()) {
-            if (acesChange) release.Pages(acesPages);
-            else release.Table(aces_.tdef, false);
+        if (acesCleanup) {
             TableContent c = WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(kept));
             std::string first = PlaceDefinition(file, Patched(aces_.tdef, c));
             file.Write(1, map.Make(file, {}, bitmaps));
@@ -409,11 +454,7 @@ private:
             file.Sync();
             file.Write(aces_.tdef.page, first);
             file.Sync();
-            acesChange = true;
         }
-        if (acesChange) release.Table(aces_.tdef, false);
-        release.Pages(map.OldBitmaps());
-        std::set<uint32_t> given = release.All();
         given.insert(dead.begin(), dead.end());
         file.Write(1, map.Make(file, given, bitmaps));
         file.Sync();
@@ -425,6 +466,7 @@ private:
     Stored objects_, aces_;
     size_t id_ = 0, parent_ = 0, name_ = 0, type_ = 0, updated_ = 0, props_ = 0, flags_ = 0;
     size_t aceObject_ = 0, aceInherit_ = 0;
+    std::vector<std::pair<std::string, std::string>> related_;
 };
 
 } // namespace
