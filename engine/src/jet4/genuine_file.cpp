@@ -68,6 +68,16 @@ const std::string& GenuineFile::Page(uint32_t n) {
     return cache_.emplace(n, std::move(p)).first->second;
 }
 
+std::string GenuineFile::Head(uint32_t n) {
+    auto it = cache_.find(n);
+    if (it != cache_.end()) return it->second.substr(0, 8);
+    if (n >= pages_) Fail(path_ + " のページ " + std::to_string(n) + " がファイルの外を指しています");
+    std::string head(8, '\0');
+    if (::pread(fd_, head.data(), head.size(), static_cast<off_t>(n) * static_cast<off_t>(kPageSize)) != 8)
+        Fail(path_ + " を読めません (" + std::strerror(errno) + ")");
+    return head;
+}
+
 std::vector<std::pair<size_t, size_t>> GenuineFile::Rows(uint32_t page, const std::string& what) {
     const std::string& p = Page(page);
     if (Get8(p, 0) != 0x01) Fail(what + " のページ " + std::to_string(page) + " がデータページではありません");

@@ -41,6 +41,8 @@ public:
 
     uint32_t PageCount() const { return pages_; }
     const std::string& Page(uint32_t n);
+    // The first bytes of page n (its kind and owner), read without keeping the page.
+    std::string Head(uint32_t n);
 
     // Page 1: the pages marked free (within the file), the kind of its map row and, for a
     // reference map, its bitmap pages.

@@ -12,6 +12,7 @@
 #include "jet4/bytes.h"
 #include "jet4/catalog.h"
 #include "jet4/genuine_file.h"
+#include "jet4/in_place_space.h"
 #include "jet4/page_file.h"
 #include "jet4/properties.h"
 #include "jet4/table_source.h"
@@ -20,10 +21,6 @@ namespace engine::detail::jet4 {
 
 namespace {
 
-constexpr int32_t kTablesId = 0x0F000001;
-constexpr size_t kMapRowBytes = 69;
-constexpr uint32_t kInlinePages = 64 * 8;
-constexpr uint32_t kBitsPerMapPage = (kPageSize - 4) * 8;
 // The properties the engine reads from a file and writes back itself; others are kept as stored.
 const std::vector<std::string> kEngineProperties = {"Required", "AllowZeroLength", "DefaultValue", "Description"};
 
@@ -85,116 +82,6 @@ std::string PlaceDefinition(PageFile& file, const std::string& bytes) {
     Put32(first, 4, pages.empty() ? 0 : pages[0]);
     return first;
 }
-
-// The pages an old table (or only its content) holds, gathered for giving back after the switch.
-class Release {
-public:
-    explicit Release(GenuineFile& g) : g_(g) {}
-
-    void Table(const StoredTdef& t, bool definition) {
-        if (definition) {
-            pages_.insert(t.page);
-            pages_.insert(t.continuation.begin(), t.continuation.end());
-        }
-        Continuations(t);
-        for (uint32_t ref : t.MapRefs()) {
-            if (!ref) continue;
-            refs_.insert(ref);
-            std::vector<uint32_t> bitmaps;
-            for (uint32_t p : g_.MapPages(ref, &bitmaps)) {
-                if (p < 2 || p >= g_.PageCount()) continue;
-                // Only pages that are what the map says: data and index pages naming the table,
-                // long-value pages. A stale bit in a genuine map gives nothing back.
-                const std::string& page = g_.Page(p);
-                uint32_t kind = Get8(page, 0);
-                bool own = ((kind == 0x01 || kind == 0x03 || kind == 0x04) && Get32(page, 4) == t.page) ||
-                           (kind == 0x01 && page.compare(4, 4, "LVAL") == 0);
-                if (own) pages_.insert(p);
-            }
-            pages_.insert(bitmaps.begin(), bitmaps.end());
-        }
-    }
-    void Continuations(const StoredTdef& t) { pages_.insert(t.continuation.begin(), t.continuation.end()); }
-    void Pages(const std::vector<uint32_t>& pages) { pages_.insert(pages.begin(), pages.end()); }
-
-    // The pages to give back: with the pages that held only maps given back.
-    std::set<uint32_t> All() {
-        std::map<uint32_t, size_t> perHost;
-        for (uint32_t ref : refs_) ++perHost[ref >> 8];
-        for (auto [host, count] : perHost)
-            if (host > 1 && g_.Rows(host, "使用ページの表").size() == count) pages_.insert(host);
-        return pages_;
-    }
-
-private:
-    GenuineFile& g_;
-    std::set<uint32_t> pages_;
-    std::set<uint32_t> refs_;
-};
-
-// Page 1 with its map of free pages: the old state's free pages less those handed out, plus
-// `given`. A file beyond an inline map's reach gets a reference map on fresh bitmap pages.
-class GlobalMap {
-public:
-    GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree) : oldFree_(std::move(oldFree)), page1_(g.Page(1)) {
-        rowAt_ = Get16(page1_, 14) & 0x1FFF;
-        size_t end = Get16(page1_, 12) > 0 ? kPageSize : 0;
-        if (Get16(page1_, 12) < 1 || Get8(page1_, 0) != 0x01 || end - rowAt_ != kMapRowBytes)
-            Fail("ページ 1 (空きページの表) の形式はこの版では書き換えられません");
-        oldBitmaps_ = g.GlobalMapPages();
-    }
-    const std::set<uint32_t>& OldFree() const { return oldFree_; }
-    const std::vector<uint32_t>& OldBitmaps() const { return oldBitmaps_; }
-
-    // Writes the bitmap pages (fresh) and returns page 1, not yet written. bitmaps receives the
-    // bitmap pages it uses.
-    std::string Make(PageFile& file, const std::set<uint32_t>& given, std::vector<uint32_t>& bitmaps) {
-        bitmaps.clear();
-        std::string row(kMapRowBytes, '\0');
-        if (file.PageCount() <= kInlinePages) {
-            std::set<uint32_t> free = Free(file, given);
-            for (uint32_t n = file.PageCount(); n < kInlinePages; ++n) free.insert(n);
-            for (uint32_t n : free) row[5 + n / 8] = static_cast<char>(row[5 + n / 8] | (1 << (n % 8)));
-        } else {
-            row[0] = 0x01;
-            // The bitmap pages come first: they may lengthen the file by a slot.
-            size_t slots = (file.PageCount() + 2) / kBitsPerMapPage + 1;
-            if (slots > (kMapRowBytes - 1) / 4) Fail("ファイルが大きすぎて空きページの表に収まりません");
-            for (size_t k = 0; k < slots; ++k) bitmaps.push_back(file.Allocate());
-            std::vector<std::string> pages(slots, std::string(kPageSize, '\0'));
-            for (auto& p : pages) {
-                p[0] = 0x05;
-                p[1] = 0x01;
-            }
-            for (uint32_t n : Free(file, given)) {
-                uint32_t bit = n % kBitsPerMapPage;
-                std::string& p = pages[n / kBitsPerMapPage];
-                p[4 + bit / 8] = static_cast<char>(p[4 + bit / 8] | (1 << (bit % 8)));
-            }
-            for (size_t k = 0; k < slots; ++k) {
-                file.Write(bitmaps[k], pages[k]);
-                Put32(row, 1 + 4 * k, bitmaps[k]);
-            }
-        }
-        std::string page = page1_;
-        page.replace(rowAt_, kMapRowBytes, row);
-        return page;
-    }
-
-private:
-    std::set<uint32_t> Free(const PageFile& file, const std::set<uint32_t>& given) const {
-        std::set<uint32_t> free = oldFree_;
-        for (uint32_t p : file.Allocated()) free.erase(p);
-        for (uint32_t p : given)
-            if (p < file.PageCount()) free.insert(p);
-        return free;
-    }
-
-    std::set<uint32_t> oldFree_;
-    std::string page1_;
-    size_t rowAt_ = 0;
-    std::vector<uint32_t> oldBitmaps_;
-};
 
 std::vector<uint32_t> AllocatedSince(const PageFile& file, size_t mark) {
     return {file.Allocated().begin() + static_cast<std::ptrdiff_t>(mark), file.Allocated().end()};
@@ -259,7 +146,7 @@ private:
     int Find(const std::string& name, bool any) const {
         for (size_t i = 0; i < objects_.rows.size(); ++i) {
             const auto& r = objects_.rows[i];
-            if (IntOf(r[parent_]) != kTablesId || !r[name_].IsString() || !SameName(r[name_].StringValue(), name)) continue;
+            if (IntOf(r[parent_]) != kTablesContainerId || !r[name_].IsString() || !SameName(r[name_].StringValue(), name)) continue;
             if (any || IntOf(r[type_]) == 1) return static_cast<int>(i);
         }
         return -1;
@@ -389,7 +276,7 @@ private:
                 // A new table inherits the Tables container's inheritable entries.
                 bool inherited = false;
                 for (const auto& r : aces_.rows)
-                    if (IntOf(r[aceObject_]) == kTablesId && !r[aceInherit_].IsNull() && IntOf(r[aceInherit_]) != 0) {
+                    if (IntOf(r[aceObject_]) == kTablesContainerId && !r[aceInherit_].IsNull() && IntOf(r[aceInherit_]) != 0) {
                         aceRows.push_back(r);
                         aceRows.back()[aceObject_] = Variant::Long(newId);
                         aceRows.back()[aceInherit_] = Variant::Boolean(false);
