@@ -194,6 +194,27 @@ std::set<uint32_t> PagesOwnedBy(const std::string& image, const std::set<uint32_
     return pages;
 }
 
+// mdb-prop's properties of a table by owner ("(none)" for the table), without those the engine
+// reads and writes itself.
+std::map<std::string, std::set<std::string>> UnknownProperties(const std::string& file, const std::string& table) {
+    std::map<std::string, std::set<std::string>> blocks;
+    std::istringstream in(jettest::Run("mdb-prop " + Q(file) + " " + Q(table) + " 2>/dev/null"));
+    std::string owner;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("name: ", 0) == 0) {
+            owner = line.substr(6);
+            blocks[owner];
+            continue;
+        }
+        bool known = false;
+        for (const char* name : {"\tRequired:", "\tAllowZeroLength:", "\tDefaultValue:", "\tDescription:"})
+            known |= line.rfind(name, 0) == 0;
+        if (!line.empty() && !known && line != "No properties.") blocks[owner].insert(line);
+    }
+    std::erase_if(blocks, [](const auto& b) { return b.second.empty(); });
+    return blocks;
+}
+
 // A table the tests add: every kind of field the engine writes to Jet 4, a long memo, a Null.
 void AddNewTable(engine::Database& db, const std::string& name) {
     auto td = db.CreateTableDef(name);
@@ -402,6 +423,16 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4File) {
             EXPECT_EQ(after.engine, Expected(before.engine, wholeViews.engine, c, table, added, renamed));
             if (MdbReaderPresent()) {
                 EXPECT_EQ(after.mdbReader, Expected(before.mdbReader, wholeViews.mdbReader, c, table, added, renamed));
+            }
+            if (std::string(c.what) == "replace") {
+                // The properties the engine does not know stay, for the table and the fields kept.
+                auto expected = UnknownProperties(base, table), got = UnknownProperties(file, table);
+                for (auto it = expected.begin(); it != expected.end();)
+                    it = it->first == "(none)" || after.engine.count(table) == 0 ||
+                                 after.engine.at(table).find("field " + it->first + " ") != std::string::npos
+                             ? std::next(it)
+                             : expected.erase(it);
+                EXPECT_EQ(got, expected);
             }
 
             // The untouched tables' pages, byte for byte, and their catalog rows, column by column.
