@@ -386,10 +386,9 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4File) {
         // fields in indexes); the first one outside relationships is dropped and renamed.
         const std::string replaced = jettest::MdbTables(base).front();
         const std::string loose = TablesOutsideRelationships(base).front();
-        const std::string& table = replaced;
         {
             auto from = Ws().OpenDatabase(base, false, true);
-            AddChangedCopy(*from, *source, table);
+            AddChangedCopy(*from, *source, replaced);
             from->Close();
         }
         AddNewTable(*source, added);
