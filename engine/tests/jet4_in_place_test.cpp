@@ -519,6 +519,54 @@ TEST(Jet4InPlace, RefusesWhatTheFileCannotTakeAndLeavesItAsItWas) {
     source->Close();
 }
 
+// A file past the 512 pages an inline map of page 1 reaches: the map becomes a reference map on
+// bitmap pages of its own, and a second change reuses the pages the first gave back.
+TEST(Jet4InPlace, AFileBeyondAnInlineMapGetsAReferenceMapAndReusesWhatItGaveBack) {
+    TempDir dir;
+    std::string native = dir.File("big.sqlite"), file = dir.File("big.mdb");
+    auto source = Ws().CreateDatabase(native, engine::kLangJapanese);
+    auto td = source->CreateTableDef("大きい表");
+    AddField(td, "番号", dao::dbLong);
+    AddField(td, "文", dao::dbText, 100);
+    source->TableDefs().Append(td);
+    auto fill = [&](int salt) {
+        source->ExecuteSql("DELETE FROM \"" + source->SchemaName() + "\".\"大きい表\"");
+        Ws().BeginTrans();
+        auto rs = source->OpenRecordset("大きい表", engine::RecordsetType::Dynaset);
+        for (int i = 0; i < 20000; ++i) {
+            rs->AddNew();
+            rs->SetValue("番号", engine::Variant::Long(i + salt));
+            rs->SetValue("文", engine::Variant("行" + std::to_string(i * salt) + std::string(80, 'x')));
+            rs->Update();
+        }
+        rs->Close();
+        Ws().CommitTrans();
+    };
+    fill(1);
+    engine::WriteJet4(*source, file);
+    const size_t pagesBefore = jettest::ReadWhole(file).size() / kPage;
+    ASSERT_GT(pagesBefore, 512u);
+    AddNewTable(*source, "新しい表");
+    std::vector<size_t> sizes;
+    for (int salt : {2, 3}) {
+        SCOPED_TRACE("change " + std::to_string(salt - 1));
+        fill(salt);
+        ApplyInPlace(file, *source, {{TableChange::Kind::Write, "大きい表", ""}, {TableChange::Kind::Write, "新しい表", ""}});
+        auto check = engine::detail::jet4check::CheckJet4File(file);
+        EXPECT_TRUE(check.Ok() && check.warnings.empty()) << check.Text();
+        const std::string image = jettest::ReadWhole(file);
+        EXPECT_EQ(image[kPage + (Get32(image, kPage + 14) & 0x1FFF)], 0x01) << "page 1's map is not a reference map";
+        auto rows = jettest::MdbExport(file, "大きい表");
+        ASSERT_EQ(rows.size(), 20001u);
+        EXPECT_EQ(rows[1][0], std::to_string(salt));
+        sizes.push_back(image.size() / kPage);
+    }
+    // The first change appends both tables; the second finds the big table's old pages free.
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_LT(sizes[1] - sizes[0], (sizes[0] - pagesBefore) / 2);
+    source->Close();
+}
+
 // The child of the crash test: applies the change and is killed after a given number of writes.
 size_t writesLeft = 0, writesDone = 0;
 void CountWrite(size_t) {
