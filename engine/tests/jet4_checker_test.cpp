@@ -105,6 +105,7 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
         const char* what;
         std::function<void(std::string&)> apply;
         const char* expected;
+        bool leak = false; // lost space no reader sees: a warning, not a problem
     };
     const Damage cases[] = {
         {"row count one more", [&](std::string& b) { b[tdef * kPage + 16]++; }, "records, the pages hold"},
@@ -125,7 +126,7 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
              b[row] = 9;
          }, "column count"},
         {"a page neither in use nor free", [&](std::string& b) { b.append(kPage, '\0'); },
-         "neither in use nor marked free"},
+         "neither in use nor marked free", true},
         {"the table's permissions removed", [&](std::string& b) {
              // MSysACEs' rows name the table's definition page: point them elsewhere.
              std::string id(4, '\0');
@@ -144,7 +145,10 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
         std::string path = dir.File("damaged.mdb");
         std::ofstream(path, std::ios::binary | std::ios::trunc).write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
         auto r = CheckJet4File(path);
-        EXPECT_FALSE(r.Ok());
+        EXPECT_EQ(r.Ok(), c.leak) << r.Text();
+        if (c.leak) {
+            EXPECT_FALSE(r.warnings.empty()) << r.Text();
+        }
         EXPECT_NE(r.Text().find(c.expected), std::string::npos) << r.Text();
     }
 }

@@ -9,7 +9,6 @@ namespace engine::detail::jet4 {
 
 namespace {
 
-constexpr int32_t kTablesId = 0x0F000001;
 constexpr int32_t kDatabasesId = 0x0F000002;
 constexpr int32_t kRelationshipsId = 0x0F000003;
 constexpr int32_t kContainersParent = 0x0F000000;
@@ -107,16 +106,16 @@ std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& 
         r[7] = L(flags);
         rows.push_back(std::move(r));
     };
-    add(kTablesId, kContainersParent, "Tables", 3, kSidAdmins, kSystemObject);
+    add(kTablesContainerId, kContainersParent, "Tables", 3, kSidAdmins, kSystemObject);
     add(kDatabasesId, kContainersParent, "Databases", 3, kSidAdmins, kSystemObject);
     add(kRelationshipsId, kContainersParent, "Relationships", 3, kSidAdmins, kSystemObject);
     add(kDbId, kDatabasesId, "MSysDb", 2, kSidEngine, kSystemObject);
-    add(kObjectsPage, kTablesId, "MSysObjects", 1, kSidAdmins, kSystemObject);
-    add(kAcesPage, kTablesId, "MSysACEs", 1, kSidAdmins, kSystemObject);
-    add(kQueriesPage, kTablesId, "MSysQueries", 1, kSidAdmins, kSystemObject);
-    add(kRelationshipsPage, kTablesId, "MSysRelationships", 1, kSidAdmins, kSystemObject);
+    add(kObjectsPage, kTablesContainerId, "MSysObjects", 1, kSidAdmins, kSystemObject);
+    add(kAcesPage, kTablesContainerId, "MSysACEs", 1, kSidAdmins, kSystemObject);
+    add(kQueriesPage, kTablesContainerId, "MSysQueries", 1, kSidAdmins, kSystemObject);
+    add(kRelationshipsPage, kTablesContainerId, "MSysRelationships", 1, kSidAdmins, kSystemObject);
     for (const auto& t : tables) {
-        add(static_cast<int32_t>(t.tdefPage), kTablesId, t.name, 1, kSidEngine, 0);
+        add(static_cast<int32_t>(t.tdefPage), kTablesContainerId, t.name, 1, kSidEngine, 0);
         if (!t.properties.empty()) rows.back()[14] = Bin(t.properties);
     }
     return rows;
@@ -132,8 +131,8 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kAcesPage, kSidEngine, 393216, false);
     add(kQueriesPage, kSidEngine, 393216, false);
     add(kRelationshipsPage, kSidEngine, 917504, false);
-    add(kTablesId, kSidCreator, 983294, true);
-    add(kTablesId, kSidEngine, 393217, false);
+    add(kTablesContainerId, kSidCreator, 983294, true);
+    add(kTablesContainerId, kSidEngine, 393217, false);
     add(kRelationshipsId, kSidCreator, 983294, true);
     add(kRelationshipsId, kSidEngine, 393217, false);
     add(kDatabasesId, kSidEngine, 393216, false);
@@ -142,7 +141,7 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kQueriesPage, kSidUsers, 20, false);
     add(kRelationshipsPage, kSidUsers, 20, false);
     add(kObjectsPage, kSidUsers, 20, false);
-    add(kTablesId, kSidUsers, 1048319, true);
+    add(kTablesContainerId, kSidUsers, 1048319, true);
     add(kRelationshipsId, kSidUsers, 1048575, true);
     // A user table inherits the Tables container's inheritable entries.
     for (const auto& t : tables) {

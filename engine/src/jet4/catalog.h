@@ -15,6 +15,8 @@ constexpr uint32_t kObjectsPage = 2;
 constexpr uint32_t kAcesPage = 3;
 constexpr uint32_t kQueriesPage = 4;
 constexpr uint32_t kRelationshipsPage = 5;
+// MSysObjects' Id of the Tables container, the ParentId of every table.
+constexpr int32_t kTablesContainerId = 0x0F000001;
 
 struct UserTableEntry {
     std::string name;

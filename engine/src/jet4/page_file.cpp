@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 #include "engine/error.h"
@@ -30,6 +31,20 @@ PageFile::PageFile(const std::string& target) : target_(target) {
     temp_ = name.data();
 }
 
+namespace {
+PageWriteHook writeHook = nullptr;
+} // namespace
+
+void SetPageWriteHook(PageWriteHook hook) { writeHook = hook; }
+
+PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable)
+    : target_(path), temp_(path), pages_(pageCount), committed_(true), inPlace_(true), reusable_(std::move(reusable)),
+      originalPages_(pageCount) {
+    std::sort(reusable_.rbegin(), reusable_.rend());
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) Fail(path + " を書き込み用に開けません (" + SystemReason() + ")");
+}
+
 PageFile::~PageFile() {
     StopSyncing();
     if (fd_ >= 0) ::close(fd_);
@@ -37,8 +52,36 @@ PageFile::~PageFile() {
 }
 
 uint32_t PageFile::Allocate() {
+    if (!reusable_.empty()) {
+        uint32_t page = reusable_.back();
+        reusable_.pop_back();
+        allocated_.push_back(page);
+        return page;
+    }
     if (uint64_t(pages_ + 1) * kPageSize > kMaxFileBytes) Fail("ファイルが 2 GB を超えます");
+    if (inPlace_) allocated_.push_back(pages_);
     return pages_++;
+}
+
+void PageFile::Rollback() {
+    buffer_.clear();
+    StopSyncing();
+    for (const auto& [page, bytes] : before_)
+        if (::pwrite(fd_, bytes.data(), kPageSize, static_cast<off_t>(page) * static_cast<off_t>(kPageSize)) !=
+            static_cast<ssize_t>(kPageSize))
+            Fail(target_ + " (" + SystemReason() + ")");
+    if (::ftruncate(fd_, static_cast<off_t>(originalPages_) * static_cast<off_t>(kPageSize)) != 0 || ::fsync(fd_) != 0)
+        Fail(target_ + " (" + SystemReason() + ")");
+}
+
+void PageFile::Sync() {
+    Flush();
+    if (int failed = StopSyncing()) {
+        errno = failed;
+        Fail(temp_ + " (" + SystemReason() + ")");
+    }
+    syncStop_ = false;
+    if (::fsync(fd_) != 0) Fail(temp_ + " (" + SystemReason() + ")");
 }
 
 namespace {
@@ -48,6 +91,13 @@ constexpr uint64_t kWriteOutEvery = 16ull << 20;
 
 void PageFile::Write(uint32_t page, const std::string& bytes) {
     if (bytes.size() != kPageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
+    if (inPlace_ && page < originalPages_ && !before_.count(page)) {
+        std::string old(kPageSize, '\0');
+        if (::pread(fd_, old.data(), kPageSize, static_cast<off_t>(page) * static_cast<off_t>(kPageSize)) !=
+            static_cast<ssize_t>(kPageSize))
+            Fail(target_ + " (" + SystemReason() + ")");
+        before_.emplace(page, std::move(old));
+    }
     uint32_t buffered = static_cast<uint32_t>(buffer_.size() / kPageSize);
     if (page >= bufferStart_ && page < bufferStart_ + buffered) { // written again while buffered
         buffer_.replace(size_t(page - bufferStart_) * kPageSize, kPageSize, bytes);
@@ -63,6 +113,8 @@ void PageFile::Write(uint32_t page, const std::string& bytes) {
 void PageFile::Flush() {
     if (buffer_.empty()) return;
     off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(kPageSize);
+    if (writeHook) writeHook(buffer_.size() / kPageSize);
+    pagesWritten_ += buffer_.size() / kPageSize;
     size_t done = 0;
     while (done < buffer_.size()) {
         ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, at + static_cast<off_t>(done));

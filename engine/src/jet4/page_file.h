@@ -9,9 +9,11 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace engine::detail::jet4 {
 
@@ -19,9 +21,18 @@ constexpr size_t kPageSize = 4096;
 // The format addresses pages with 32-bit numbers but Jet opens no file over 2 GB.
 constexpr uint64_t kMaxFileBytes = 2ull * 1024 * 1024 * 1024;
 
+// Called before each write to the file, with the number of pages it writes: lets tests stop a
+// writer at a chosen moment. Null (the default) calls nothing.
+using PageWriteHook = void (*)(size_t pages);
+void SetPageWriteHook(PageWriteHook hook);
+
 class PageFile {
 public:
     explicit PageFile(const std::string& target);
+    // The existing file at path, written in place: pages of pageCount on are appended, and
+    // Allocate hands out the reusable pages (ascending) before appending. Nothing is renamed.
+    struct InPlace {};
+    PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
@@ -33,9 +44,19 @@ public:
     void Write(uint32_t page, const std::string& bytes);
     // Flushes the file to disk and renames it onto the target.
     void Commit();
+    // Hands every page written so far to the system (no wait for the disk).
+    void Flush();
+    // Writes out every page written so far and waits until the disk has them (in place).
+    void Sync();
+    // In place: puts back what the file held in every page of its old length that was written,
+    // and cuts it to that length (a failed change leaves the file as it was).
+    void Rollback();
+    // Every page Allocate handed out (in place only), in order.
+    const std::vector<uint32_t>& Allocated() const { return allocated_; }
+    // Pages written to the file so far, for measuring.
+    uint64_t PagesWritten() const { return pagesWritten_; }
 
 private:
-    void Flush();
     // Asks the syncing thread (started on first use) to flush the file to disk.
     void RequestSync();
     // Ends the syncing thread; its first failure, if any, is returned as errno's value (0: none).
@@ -49,6 +70,12 @@ private:
     int fd_ = -1;
     uint32_t pages_ = 0;
     bool committed_ = false;
+    bool inPlace_ = false;
+    std::vector<uint32_t> reusable_; // descending: the next one at the back
+    uint64_t pagesWritten_ = 0;
+    std::vector<uint32_t> allocated_;
+    uint32_t originalPages_ = 0;
+    std::map<uint32_t, std::string> before_; // in place: old bytes of the pages written over
 
     std::thread syncer_;
     std::mutex syncMutex_;

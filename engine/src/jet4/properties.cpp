@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "engine/types.h"
+#include "jet/jet_format.h"
 #include "jet4/bytes.h"
 #include "jet4/page_file.h"
 #include "jet4/table.h"
@@ -19,6 +20,7 @@ std::string NameBytes(const std::string& name) {
 }
 
 std::string ValueBytes(const PropertyValue& p) {
+    if (p.raw) return *p.raw;
     const Variant& v = p.value;
     std::string b;
     switch (p.type) {
@@ -60,7 +62,7 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets) {
     for (const auto& set : sets) {
         std::string body;
         for (const auto& p : set.values) {
-            if (p.value.IsNull() || p.value.IsEmpty()) continue;
+            if (!p.raw && (p.value.IsNull() || p.value.IsEmpty())) continue;
             std::string data = ValueBytes(p);
             std::string entry;
             Append16(entry, static_cast<uint32_t>(8 + data.size()));
@@ -82,6 +84,90 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets) {
     std::string blob("MR2\0", 4);
     AppendBlock(blob, 0x0080, nameList);
     return blob + values;
+}
+
+namespace {
+bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+} // namespace
+
+std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob) {
+    std::string b(blob);
+    if (b.size() < 4 || b.compare(0, 4, std::string("MR2\0", 4)) != 0) return std::nullopt;
+    std::vector<std::string> names;
+    std::vector<PropertySet> sets;
+    auto name = [&](size_t at, size_t end, size_t& next) -> std::optional<std::string> {
+        if (at + 2 > end) return std::nullopt;
+        size_t n = Get16(b, at);
+        if (at + 2 + n > end) return std::nullopt;
+        next = at + 2 + n;
+        return jet::Utf16LeToUtf8(std::string_view(b).substr(at + 2, n));
+    };
+    for (size_t at = 4; at < b.size();) {
+        if (at + 6 > b.size()) return std::nullopt;
+        size_t length = Get32(b, at), type = Get16(b, at + 4);
+        if (length < 6 || at + length > b.size()) return std::nullopt;
+        size_t end = at + length, p = at + 6;
+        if (type == 0x80) {
+            while (p < end) {
+                auto n = name(p, end, p);
+                if (!n) return std::nullopt;
+                names.push_back(*n);
+            }
+        } else if (type == 0x00 || type == 0x01) {
+            if (p + 4 > end) return std::nullopt;
+            size_t headEnd = p + Get32(b, p);
+            size_t unused;
+            auto owner = name(p + 4, end, unused);
+            if (!owner || headEnd > end) return std::nullopt;
+            PropertySet set;
+            set.owner = type == 0x00 ? std::string() : *owner;
+            for (p = headEnd; p < end;) {
+                if (p + 8 > end) return std::nullopt;
+                size_t entry = Get16(b, p), dataLength = Get16(b, p + 6), index = Get16(b, p + 4);
+                if (entry < 8 || p + entry > end || 8 + dataLength > entry || index >= names.size())
+                    return std::nullopt;
+                PropertyValue v;
+                v.name = names[index];
+                v.ddl = Get8(b, p + 2) != 0;
+                v.type = static_cast<int>(Get8(b, p + 3));
+                v.raw = b.substr(p + 8, dataLength);
+                set.values.push_back(std::move(v));
+                p += entry;
+            }
+            sets.push_back(std::move(set));
+        } else {
+            return std::nullopt;
+        }
+        at = end;
+    }
+    return sets;
+}
+
+std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh, const std::vector<PropertySet>& old,
+                                               const std::vector<std::string>& owners,
+                                               const std::vector<std::string>& replaced) {
+    auto in = [](const std::vector<std::string>& list, const std::string& s) {
+        for (const auto& x : list)
+            if (SameName(x, s)) return true;
+        return false;
+    };
+    for (const auto& o : old) {
+        if (!o.owner.empty() && !in(owners, o.owner)) continue;
+        PropertySet* target = nullptr;
+        for (auto& f : fresh)
+            if (SameName(f.owner, o.owner)) target = &f;
+        if (!target) {
+            fresh.push_back({o.owner, {}});
+            target = &fresh.back();
+        }
+        for (const auto& v : o.values) {
+            if (in(replaced, v.name)) continue;
+            bool set = false;
+            for (const auto& f : target->values) set |= SameName(f.name, v.name);
+            if (!set) target->values.push_back(v);
+        }
+    }
+    return fresh;
 }
 
 } // namespace engine::detail::jet4

@@ -3,7 +3,9 @@
 // and one for each column that has any).
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/variant.h"
@@ -15,6 +17,9 @@ struct PropertyValue {
     int type = 0;      // the DAO type, which the format's property types equal
     bool ddl = false;  // set by table design (Required, AllowZeroLength, DefaultValue)
     Variant value;
+    // The value's bytes as a file holds them, written as they are (a property read from a file
+    // and kept without being understood); value is then unused.
+    std::optional<std::string> raw;
 };
 
 struct PropertySet {
@@ -24,5 +29,15 @@ struct PropertySet {
 
 // The blob for the given sets; empty when no set has a value.
 std::string PropertyBlob(const std::vector<PropertySet>& sets);
+
+// The sets of a blob with their values' bytes as raw; nullopt when it is not one.
+std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob);
+
+// The sets of `fresh` with, added to each owner's set, the properties `old` holds for that owner
+// whose names are not in `replaced` (the properties the engine knows and writes itself) and not
+// already set. Owners not in `owners` (columns since dropped or renamed) are left out.
+std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh, const std::vector<PropertySet>& old,
+                                               const std::vector<std::string>& owners,
+                                               const std::vector<std::string>& replaced);
 
 } // namespace engine::detail::jet4

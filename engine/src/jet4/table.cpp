@@ -194,7 +194,12 @@ struct Encoder {
         Append16(row, static_cast<uint32_t>(cols.size()));
         row.append(fixedEnd, '\0');
         mask.assign((cols.size() + 7) / 8, '\0');
-        auto present = [&](size_t i) { mask[i / 8] = static_cast<char>(mask[i / 8] | (1 << (i % 8))); };
+        // The null mask is by column number, which a genuine file's definition may order apart
+        // from the columns' places in the definition.
+        auto present = [&](size_t i) {
+            size_t n = cols[i].number;
+            mask[n / 8] = static_cast<char>(mask[n / 8] | (1 << (n % 8)));
+        };
         varOffsets.assign(varCount, 0);
         for (size_t i = 0; i < cols.size(); ++i) {
             const Column& c = cols[i];
@@ -433,7 +438,7 @@ void LayOut(Table& table) {
     }
 }
 
-uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& source) {
+TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& source) {
     const auto& cols = table.columns;
     RowPages data(file, tdefPage, false);
     std::vector<std::unique_ptr<RowPages>> longPages(cols.size());
@@ -525,8 +530,18 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
         maps.push_back(lp->Owned());
         maps.push_back(lp->WithFreeSpace());
     }
-    std::vector<MapPlace> places = WriteUsageMaps(file, maps);
+    TableContent content;
+    content.rows = count;
+    content.varCount = enc.varCount;
+    for (const MapPlace& p : WriteUsageMaps(file, maps)) content.maps.push_back(p.Ref());
+    for (const auto& w : written) content.indexes.push_back({w.root, w.distinctKeys});
+    return content;
+}
 
+void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage, const TableContent& content) {
+    const auto& cols = table.columns;
+    const auto& places = content.maps;
+    uint32_t count = content.rows;
     // The definition.
     std::string d(63, '\0');
     d[0] = 0x02;
@@ -537,13 +552,13 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
     d[24] = 0x01;
     d[40] = table.system ? 0x53 : 0x4E;
     Put16(d, 41, static_cast<uint32_t>(cols.size()));
-    Put16(d, 43, static_cast<uint32_t>(enc.varCount));
+    Put16(d, 43, static_cast<uint32_t>(content.varCount));
     Put16(d, 45, static_cast<uint32_t>(cols.size()));
     Put32(d, 47, static_cast<uint32_t>(table.indexes.size()));
     Put32(d, 51, static_cast<uint32_t>(table.realIndexes.size()));
-    Put32(d, 55, places[0].Ref());
-    Put32(d, 59, places[1].Ref());
-    for (const auto& w : written) {
+    Put32(d, 55, places[0]);
+    Put32(d, 59, places[1]);
+    for (const auto& w : content.indexes) {
         Append32(d, 0);
         Append32(d, w.distinctKeys);
         Append32(d, 0);
@@ -583,8 +598,8 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
                 Append8(d, 0);
             }
         }
-        Append32(d, places[2 + k].Ref());
-        Append32(d, written[k].root);
+        Append32(d, places[2 + k]);
+        Append32(d, content.indexes[k].root);
         Append32(d, 0);
         Append8(d, r.flags | kIndexAlways);
         d.append(5, '\0');
@@ -607,8 +622,8 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
     for (const auto& c : cols) {
         if (!IsLongType(c.type)) continue;
         Append16(d, c.number);
-        Append32(d, places[lv++].Ref());
-        Append32(d, places[lv++].Ref());
+        Append32(d, places[lv++]);
+        Append32(d, places[lv++]);
     }
     Append16(d, 0xFFFF);
     Put32(d, 8, static_cast<uint32_t>(d.size()));
@@ -640,7 +655,12 @@ uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const
         Put32(p, 4, k + 1 < pages.size() ? pages[k + 1] : 0);
         file.Write(pages[k], p);
     }
-    return count;
+}
+
+uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& rows) {
+    TableContent content = WriteTableContent(file, table, tdefPage, rows);
+    WriteDefinition(file, table, tdefPage, content);
+    return content.rows;
 }
 
 } // namespace engine::detail::jet4

@@ -78,8 +78,27 @@ using RowSource = std::function<bool(std::vector<const Variant*>& row)>;
 
 class PageFile;
 
-// Writes the table's records, long values, indexes and usage maps, then its definition at
-// tdefPage (a page the caller allocated). Returns the number of records written.
+// What a table's definition refers to, once its records, indexes and usage maps are written.
+struct TableContent {
+    uint32_t rows = 0;
+    size_t varCount = 0;
+    // Usage-map references (row in the low byte, page above): the records' pages, the records'
+    // pages with free space, one per real index, then two per long-value column in column order.
+    std::vector<uint32_t> maps;
+    struct Index {
+        uint32_t root = 0;
+        uint32_t distinctKeys = 0;
+    };
+    std::vector<Index> indexes; // by real index
+};
+
+// Writes the table's records, long values, indexes and usage maps (pages owned by tdefPage),
+// not its definition.
+TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& rows);
+// Writes the definition of a table whose content is written, at tdefPage (a page the caller
+// allocated; continuation pages are allocated as needed).
+void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage, const TableContent& content);
+// Both of the above. Returns the number of records written.
 uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& rows);
 
 // UTF-8 to UTF-16 code units; a malformed sequence fails the write.

@@ -87,6 +87,7 @@ public:
     }
 
     void Problem(const std::string& p) { report_.problems.push_back(p); }
+    void Warning(const std::string& p) { report_.warnings.push_back(p); }
 
     // Claims a page for one owner; a second claim is a fault.
     void Claim(uint32_t page, const std::string& owner) {
@@ -646,22 +647,24 @@ public:
             for (const auto& [page, name] : tables)
                 if (!withAce.count(page)) Problem("table " + name + " has no permissions in MSysACEs");
             for (int64_t id : withAce)
-                if (!objectIds.count(id)) Problem("MSysACEs names object " + std::to_string(id) + " that MSysObjects does not hold");
+                if (!objectIds.count(id)) Warning("MSysACEs names object " + std::to_string(id) + " that MSysObjects does not hold");
         } else {
             Problem("MSysACEs is missing");
         }
-        // Table definitions no catalog row names.
+        std::set<uint32_t> freePages = Map(1u << 8, "global"); // page 1, row 0
+        // Table definitions no catalog row names: what a free page holds does not count.
         for (uint32_t n = 2; n < count_; ++n) {
             std::string_view p = Page(n);
-            if (U8(p, 0) == 2 && !owners_.count(n)) Problem("page " + N(n) + " is a table definition no catalog row names");
+            if (U8(p, 0) == 2 && !owners_.count(n) && !freePages.count(n))
+                Warning("page " + N(n) + " is a table definition no catalog row names (leaked)");
         }
         for (uint32_t h : mapHosts_) owners_.emplace(h, "usage maps");
-        // The global map: free pages are exactly the pages nothing owns.
-        std::set<uint32_t> freePages = Map(1u << 8, "global"); // page 1, row 0
+        // The global map: free pages are exactly the pages nothing owns; a page marked as used
+        // that nothing owns is lost space (leaked), not damage.
         for (uint32_t n = 0; n < count_; ++n) {
             bool isFree = freePages.count(n) > 0, used = owners_.count(n) > 0;
             if (isFree && used) Problem("page " + N(n) + " is marked free but is in use by " + owners_[n]);
-            if (!isFree && !used) Problem("page " + N(n) + " is neither in use nor marked free");
+            if (!isFree && !used) Warning("page " + N(n) + " is neither in use nor marked free (leaked)");
         }
         return report_;
     }
@@ -683,6 +686,7 @@ private:
 std::string Report::Text() const {
     std::string s;
     for (const auto& p : problems) s += p + "\n";
+    for (const auto& w : warnings) s += "warning: " + w + "\n";
     return s;
 }
 

@@ -9,6 +9,7 @@
 // indexed once, IgnoreNulls), every index's leaf entries equal to the keys computed from the
 // table's records (stored_keys.h, text in the General order), unique indexes without duplicate
 // keys, row counts, and the catalog (a MSysObjects row and permissions for every table definition).
+// Leaked pages and permissions are warnings, not problems.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,9 @@ namespace engine::detail::jet4check {
 
 struct Report {
     std::vector<std::string> problems;
+    // What no reader sees but a clean file would not hold: pages marked as used that nothing
+    // owns, permissions of an object that does not exist (what an interrupted change leaves).
+    std::vector<std::string> warnings;
     bool Ok() const { return problems.empty(); }
     std::string Text() const;
 };
