@@ -13,15 +13,22 @@
 
 namespace engine::detail::jet4 {
 
+namespace {
+// The format of the file being written, for the messages of failures.
+thread_local const char* tFormatName = "Jet 4";
+} // namespace
+
 void Fail(const std::string& what) {
-    throw Error(err::kOperationNotSupported, "Jet 4 ファイルに書き込めません: " + what);
+    throw Error(err::kOperationNotSupported, std::string(tFormatName) + " ファイルに書き込めません: " + what);
 }
 
 namespace {
 std::string SystemReason() { return std::strerror(errno); }
 } // namespace
 
-PageFile::PageFile(const std::string& target) : target_(target) {
+PageFile::PageFile(const std::string& target, const Format& format)
+    : format_(format), outerFormatName_(tFormatName), target_(target) {
+    tFormatName = format.name;
     std::vector<char> name(target.begin(), target.end());
     const char suffix[] = ".tmp-XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);
@@ -34,26 +41,29 @@ PageFile::~PageFile() {
     StopSyncing();
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+    tFormatName = outerFormatName_;
 }
 
 uint32_t PageFile::Allocate() {
-    if (uint64_t(pages_ + 1) * kPageSize > kMaxFileBytes) Fail("ファイルが 2 GB を超えます");
+    if (uint64_t(pages_ + 1) * format_.pageSize > format_.maxFileBytes)
+        Fail("ファイルが " + std::to_string(format_.maxFileBytes >> 30) + " GB を超えます");
     return pages_++;
 }
 
 namespace {
-constexpr size_t kBufferBytes = 64 * kPageSize;
+constexpr size_t kBufferPages = 64;
 constexpr uint64_t kWriteOutEvery = 16ull << 20;
 } // namespace
 
 void PageFile::Write(uint32_t page, const std::string& bytes) {
-    if (bytes.size() != kPageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
-    uint32_t buffered = static_cast<uint32_t>(buffer_.size() / kPageSize);
+    const size_t pageSize = format_.pageSize;
+    if (bytes.size() != pageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
+    uint32_t buffered = static_cast<uint32_t>(buffer_.size() / pageSize);
     if (page >= bufferStart_ && page < bufferStart_ + buffered) { // written again while buffered
-        buffer_.replace(size_t(page - bufferStart_) * kPageSize, kPageSize, bytes);
+        buffer_.replace(size_t(page - bufferStart_) * pageSize, pageSize, bytes);
         return;
     }
-    if (page != bufferStart_ + buffered || buffer_.size() >= kBufferBytes) {
+    if (page != bufferStart_ + buffered || buffer_.size() >= kBufferPages * pageSize) {
         Flush();
         bufferStart_ = page;
     }
@@ -62,7 +72,7 @@ void PageFile::Write(uint32_t page, const std::string& bytes) {
 
 void PageFile::Flush() {
     if (buffer_.empty()) return;
-    off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(kPageSize);
+    off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(format_.pageSize);
     size_t done = 0;
     while (done < buffer_.size()) {
         ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, at + static_cast<off_t>(done));
@@ -122,7 +132,7 @@ void PageFile::Commit() {
     mode_t mask = ::umask(0);
     ::umask(mask);
     if (::fchmod(fd_, 0666 & ~mask) != 0) Fail(temp_ + " (" + SystemReason() + ")");
-    if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(kPageSize)) != 0 ||
+    if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(format_.pageSize)) != 0 ||
         ::fsync(fd_) != 0)
         Fail(temp_ + " (" + SystemReason() + ")");
     if (::close(fd_) != 0) {

@@ -13,15 +13,19 @@
 #include <string>
 #include <thread>
 
+#include "jet4/format.h"
+
 namespace engine::detail::jet4 {
 
+// Jet 4's page size (Fmt().pageSize is the file's own).
 constexpr size_t kPageSize = 4096;
-// The format addresses pages with 32-bit numbers but Jet opens no file over 2 GB.
-constexpr uint64_t kMaxFileBytes = 2ull * 1024 * 1024 * 1024;
+
+
 
 class PageFile {
 public:
-    explicit PageFile(const std::string& target);
+    // Pages of the given format; failures while it is open name that format.
+    explicit PageFile(const std::string& target, const Format& format = kJet4Format);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
@@ -29,7 +33,8 @@ public:
     // A new page number at the end of the file (2 GB at most).
     uint32_t Allocate();
     uint32_t PageCount() const { return pages_; }
-    // Writes a whole page (exactly kPageSize bytes) at its place.
+    const Format& Fmt() const { return format_; }
+    // Writes a whole page (exactly Fmt().pageSize bytes) at its place.
     void Write(uint32_t page, const std::string& bytes);
     // Flushes the file to disk and renames it onto the target.
     void Commit();
@@ -41,6 +46,8 @@ private:
     // Ends the syncing thread; its first failure, if any, is returned as errno's value (0: none).
     int StopSyncing();
 
+    const Format& format_;
+    const char* outerFormatName_;
     std::string target_;
     std::string buffer_;      // pages from bufferStart_ on, not yet in the file
     uint32_t bufferStart_ = 0;

@@ -77,6 +77,10 @@ void LayOut(Table& table);
 using RowSource = std::function<bool(std::vector<const Variant*>& row)>;
 
 class PageFile;
+struct DefinitionParts;
+
+// Jet 4's table definition (the format description's definition).
+std::string Jet4Definition(const Table& table, const DefinitionParts& parts);
 
 // Writes the table's records, long values, indexes and usage maps, then its definition at
 // tdefPage (a page the caller allocated). Returns the number of records written.

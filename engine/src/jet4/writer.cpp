@@ -13,6 +13,7 @@
 #include "jet4/read_ahead.h"
 #include "jet4/stored_rows.h"
 #include "jet4/table.h"
+#include "jet4/writer.h"
 #include "model/object_access.h"
 
 namespace engine {
@@ -20,6 +21,7 @@ namespace engine {
 namespace {
 
 using namespace detail::jet4;
+using detail::jet4::Format; // not engine::Format, the text function
 
 double OleNow() {
     std::time_t t = std::time(nullptr);
@@ -29,7 +31,9 @@ double OleNow() {
            TimeSerial(local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-Column ColumnOf(const std::string& table, Field& f) {
+Column ColumnOf(const Format& fmt, const std::string& table, Field& f) {
+    // Jet 4 text takes two bytes a character; Jet 3 text and binaries at most 255 bytes.
+    const bool jet3 = fmt.version == 0;
     Column c;
     c.name = f.Name();
     c.flags = kFlagNullable;
@@ -45,18 +49,18 @@ Column ColumnOf(const std::string& table, Field& f) {
     case dao::dbGUID: c.type = kGuid; c.length = 16; break;
     case dao::dbText:
         c.type = kText;
-        c.length = static_cast<uint16_t>(2 * (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
+        c.length = static_cast<uint16_t>((jet3 ? 1 : 2) * (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
         if (f.Attributes() & dao::dbFixedField) c.flags |= kFlagFixed;
         break;
     case dao::dbBinary:
         c.type = kBinary;
-        c.length = static_cast<uint16_t>(f.Size() > 0 && f.Size() <= 510 ? f.Size() : 255);
+        c.length = static_cast<uint16_t>(f.Size() > 0 && f.Size() <= (jet3 ? 255 : 510) ? f.Size() : 255);
         break;
     case dao::dbMemo: c.type = kMemo; break;
     case dao::dbLongBinary: c.type = kOle; break;
     default:
         Fail("テーブル " + table + " のフィールド " + f.Name() + " の型 (" + std::to_string(f.Type()) +
-             ") は Jet 4 ファイルに書けません");
+             ") は " + fmt.name + " ファイルに書けません");
     }
     if (f.IsAutoIncrement()) {
         if (c.type == kLong) c.flags |= kFlagAutoLong;
@@ -65,12 +69,12 @@ Column ColumnOf(const std::string& table, Field& f) {
     return c;
 }
 
-Table TableOf(TableDef& def) {
+Table TableOf(const Format& fmt, TableDef& def) {
     Table t;
     t.name = def.Name();
     std::vector<std::string> names;
     for (const auto& f : def.Fields()) {
-        t.columns.push_back(ColumnOf(t.name, *f));
+        t.columns.push_back(ColumnOf(fmt, t.name, *f));
         names.push_back(f->Name());
     }
     LayOut(t);
@@ -101,7 +105,7 @@ void AddUserProperties(engine::Properties& from, PropertySet& to) {
 
 // Required, AllowZeroLength and DefaultValue of the fields, and every property of the table and
 // its fields the engine keeps.
-std::string PropertiesOf(TableDef& def) {
+std::string PropertiesOf(const Format& fmt, TableDef& def) {
     std::vector<PropertySet> sets;
     PropertySet table;
     AddUserProperties(def.Properties(), table);
@@ -116,7 +120,7 @@ std::string PropertiesOf(TableDef& def) {
         AddUserProperties(f->Properties(), s);
         sets.push_back(std::move(s));
     }
-    return PropertyBlob(sets);
+    return PropertyBlob(sets, fmt);
 }
 
 RowSource RowsOf(const std::vector<std::vector<Variant>>& rows) {
@@ -131,15 +135,17 @@ RowSource RowsOf(const std::vector<std::vector<Variant>>& rows) {
 
 } // namespace
 
-void WriteJet4(Database& source, const std::string& path) {
-    PageFile file(path);
+namespace detail::jet4 {
+
+void WriteDatabase(Database& source, const std::string& path, const Format& fmt) {
+    PageFile file(path, fmt);
     for (int i = 0; i < 6; ++i) file.Allocate(); // header, free-page map, the system tables
     double now = OleNow();
 
     std::vector<UserTableEntry> written;
     for (const auto& name : source.TableDefs().Names()) {
         TableDefPtr def = source.TableDefs().Item(name);
-        Table t = TableOf(*def);
+        Table t = TableOf(fmt, *def);
         bool hasAuto = false;
         for (const auto& c : t.columns) hasAuto |= (c.flags & kFlagAutoLong) != 0;
         if (hasAuto) {
@@ -152,19 +158,25 @@ void WriteJet4(Database& source, const std::string& path) {
         StoredRows stored(*detail::ObjectAccess::Conn(source), name, columns);
         ReadAhead records(stored);
         WriteTable(file, t, tdef, [&](std::vector<const Variant*>& row) { return records.Next(row); });
-        written.push_back({name, tdef, PropertiesOf(*def)});
+        written.push_back({name, tdef, PropertiesOf(fmt, *def)});
     }
 
-    auto objects = ObjectRows(written, now);
-    auto aces = AceRows(written);
+    auto objects = ObjectRows(written, now, fmt);
+    auto aces = AceRows(written, fmt);
     std::vector<std::vector<Variant>> none;
-    WriteTable(file, ObjectsTable(), kObjectsPage, RowsOf(objects));
-    WriteTable(file, AcesTable(), kAcesPage, RowsOf(aces));
-    WriteTable(file, QueriesTable(), kQueriesPage, RowsOf(none));
-    WriteTable(file, RelationshipsTable(), kRelationshipsPage, RowsOf(none));
-    file.Write(0, HeaderPage(now));
-    file.Write(1, GlobalMapPage(file.PageCount()));
+    WriteTable(file, ObjectsTable(fmt), kObjectsPage, RowsOf(objects));
+    WriteTable(file, AcesTable(fmt), kAcesPage, RowsOf(aces));
+    WriteTable(file, QueriesTable(fmt), kQueriesPage, RowsOf(none));
+    WriteTable(file, RelationshipsTable(fmt), kRelationshipsPage, RowsOf(none));
+    file.Write(0, fmt.headerPage(now));
+    file.Write(1, fmt.globalMapPage(file.PageCount()));
     file.Commit();
+}
+
+} // namespace detail::jet4
+
+void WriteJet4(Database& source, const std::string& path) {
+    detail::jet4::WriteDatabase(source, path, detail::jet4::kJet4Format);
 }
 
 } // namespace engine
