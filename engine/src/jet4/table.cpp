@@ -116,8 +116,8 @@ std::string LongField(uint32_t length, uint8_t kind, uint32_t page, uint8_t row)
 void VariableBytes(const Format& fmt, const Column& c, const Variant& v, const std::string& table, std::string& out) {
     out.clear();
     if (c.type == kText || c.type == kMemo) {
-        if (v.IsString()) fmt.appendText(v.StringValue(), table + " のフィールド " + c.name, out);
-        else fmt.appendText(CStr(v), table + " のフィールド " + c.name, out);
+        if (v.IsString()) fmt.appendText(v.StringValue(), "テーブル " + table + " のフィールド " + c.name, out);
+        else fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, out);
         return;
     }
     if (v.IsString()) out.assign(v.StringValue());
@@ -148,7 +148,7 @@ void PutFixed(const Format& fmt, std::string& row, size_t at, const Column& c, c
     case kGuid: row.replace(at, 16, GuidBytes(CStr(v))); break;
     case kText: {
         std::string text, blank;
-        fmt.appendText(CStr(v), table + " のフィールド " + c.name, text);
+        fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, text);
         fmt.appendText(" ", c.name, blank);
         if (text.size() > c.length) Fail(c.name + " の値が列の長さを超えます");
         while (text.size() + blank.size() <= c.length) text += blank;
