@@ -175,6 +175,8 @@ struct Case {
 const Case kCases[] = {{"every type", EveryType}, {"many records", ManyRecords}, {"wide records", WideRecords}, {"small", Small}};
 
 TEST(Jet3Writer, DatabasesReadBackEqualEverywhere) {
+    // mdbtools takes Japanese table names as arguments only in a UTF-8 locale.
+    EnvGuard utf8("LC_ALL", "C.UTF-8");
     TempDir dir;
     const bool reader = MdbReaderPresent();
     if (!reader) std::printf("mdb-reader not installed in %s: not read through it\n", MDB_READER_MODULES);

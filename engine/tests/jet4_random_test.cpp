@@ -261,6 +261,8 @@ TEST(Jet4Random, RandomDatabasesReadBackEqualAndPassTheChecker) {
     int count = EnvInt("JET4_RANDOM_COUNT", JET4_RANDOM_DEFAULT_COUNT);
     unsigned first = static_cast<unsigned>(EnvInt("JET4_RANDOM_SEED", 20261208));
     EnvGuard scratch("TMPDIR", ScratchFolder());
+    // mdbtools takes Japanese table names as arguments only in a UTF-8 locale.
+    EnvGuard utf8("LC_ALL", "C.UTF-8");
     const bool reader = MdbReaderPresent();
     if (!reader) std::printf("mdb-reader not installed in %s (scripts/setup): read back through the engine and mdbtools only\n", MDB_READER_MODULES);
     TempDir writtenDir; // written files wait here for mdb-reader

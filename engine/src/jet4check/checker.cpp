@@ -403,9 +403,15 @@ public:
         uint32_t child = 0;
     };
 
+    // Bytes the entries after a page's first share with it: two bytes in Jet 4; one in Jet 3,
+    // whose node pages carry 01 in the byte after it.
+    size_t PrefixLength(std::string_view p) const {
+        return L->version == 0 ? U8(p, L->indexPrefix) : U16(p, L->indexPrefix);
+    }
+
     std::vector<Entry> Entries(std::string_view p, bool leaf) {
         std::vector<Entry> out;
-        size_t prefixLen = L->version == 0 ? U8(p, L->indexPrefix) : U16(p, L->indexPrefix), last = 0;
+        size_t prefixLen = PrefixLength(p), last = 0;
         std::string first;
         for (size_t i = 0; i < L->entries - L->entryMask; ++i)
             for (int b = 0; b < 8; ++b) {
@@ -446,7 +452,7 @@ public:
             auto entries = Entries(p, leaf);
             size_t used = 0;
             for (const auto& e : entries) used += e.bytes.size() + (leaf ? 0 : 4);
-            if (U8(p, L->indexPrefix) == 0 && U16(p, 2) != kPage - L->entries - used) Problem(what + ": index page " + N(page) + " gives the wrong free space");
+            if (PrefixLength(p) == 0 && U16(p, 2) != kPage - L->entries - used) Problem(what + ": index page " + N(page) + " gives the wrong free space");
             if (leaf) {
                 leaves.push_back(page);
                 for (auto& e : entries) leafEntries.push_back(e.bytes);
