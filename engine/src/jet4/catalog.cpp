@@ -148,8 +148,12 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kAcesPage, kSidEngine, 393216, false);
     add(kQueriesPage, kSidEngine, 393216, false);
     add(kRelationshipsPage, kSidEngine, 917504, false);
+    const bool jet3 = f.version == 0;
     add(kTablesId, kSidCreator, 983294, true);
-    add(kTablesId, kSidEngine, 393217, false);
+    // Jet 3 files give the engine's account inheritable rights on new tables (as the genuine
+    // files show), Jet 4 files rights on the container alone.
+    if (jet3) add(kTablesId, kSidEngine, 1048319, true);
+    else add(kTablesId, kSidEngine, 393217, false);
     add(kRelationshipsId, kSidCreator, 983294, true);
     add(kRelationshipsId, kSidEngine, 393217, false);
     add(kDatabasesId, kSidEngine, 393216, false);
@@ -160,9 +164,11 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kObjectsPage, kSidUsers, 20, false);
     add(kTablesId, kSidUsers, 1048319, true);
     add(kRelationshipsId, kSidUsers, 1048575, true);
-    // A user table inherits the Tables container's inheritable entries.
+    // A user table inherits the Tables container's inheritable entries; in Jet 3 files the
+    // engine's account takes the creator's place.
     for (const auto& t : tables) {
-        add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
+        if (jet3) add(static_cast<int32_t>(t.tdefPage), kSidEngine, 1048319, false);
+        else add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
         add(static_cast<int32_t>(t.tdefPage), kSidUsers, 1048319, false);
     }
     return rows;
