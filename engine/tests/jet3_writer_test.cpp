@@ -116,7 +116,7 @@ void ManyRecords(engine::Database& db) {
     });
 }
 
-// Records of up to 1,900 bytes with many variable columns: one-byte offsets with several jump
+// Records of up to 1,000 bytes over 120 variable columns: one-byte offsets with up to three jump
 // entries (and the unused one), and a definition over two pages.
 void WideRecords(engine::Database& db) {
     auto td = db.CreateTableDef("Wide");
