@@ -53,12 +53,13 @@ int main(int argc, char** argv) {
                       QStringLiteral("OUT.pdf")});
     parser.addOption({QStringLiteral("convert"),
                       QString::fromUtf8("ウィンドウを開かずに IN.mdb を新しいファイル OUT.mdb に書き出す"
-                                        "（tavorin --convert IN.mdb OUT.mdb --format jet4|native）"),
+                                        "（tavorin --convert IN.mdb OUT.mdb --format jet3|jet4|native）"),
                       QStringLiteral("IN.mdb")});
     parser.addOption({QStringLiteral("format"),
-                      QString::fromUtf8("--convert の形式: jet4（Jet 4 形式の .mdb、Access 2000-2003）または "
+                      QString::fromUtf8("--convert の形式: jet3（Jet 3 形式の .mdb、Access 97、コードページ 932）、"
+                                        "jet4（Jet 4 形式の .mdb、Access 2000-2003）または "
                                         "native（このプログラムのファイル）"),
-                      QStringLiteral("jet4|native")});
+                      QStringLiteral("jet3|jet4|native")});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QString::fromUtf8("開くデータベースファイル（.mdb）"),
                                  QStringLiteral("[FILE"));
@@ -98,15 +99,16 @@ int main(int argc, char** argv) {
         const QString format = parser.value(QStringLiteral("format"));
         const QStringList rest = parser.positionalArguments();
         if (!parser.isSet(QStringLiteral("convert")) || rest.size() != 1 ||
-            (format != QLatin1String("jet4") && format != QLatin1String("native"))) {
-            std::cerr << "tavorin: --convert IN.mdb OUT.mdb --format jet4|native の形で指定して下さい。"
+            (format != QLatin1String("jet3") && format != QLatin1String("jet4") && format != QLatin1String("native"))) {
+            std::cerr << "tavorin: --convert IN.mdb OUT.mdb --format jet3|jet4|native の形で指定して下さい。"
                       << std::endl;
             return 2;
         }
         return tavorin::RunConvertCommand(parser.value(QStringLiteral("convert")).toStdString(),
                                           rest.front().toStdString(),
-                                          format == QLatin1String("jet4") ? tavorin::ConvertFormat::Jet4
-                                                                          : tavorin::ConvertFormat::Native,
+                                          format == QLatin1String("jet3")   ? tavorin::ConvertFormat::Jet3
+                                          : format == QLatin1String("jet4") ? tavorin::ConvertFormat::Jet4
+                                                                            : tavorin::ConvertFormat::Native,
                                           std::cerr);
     }
 

@@ -5,6 +5,7 @@
 
 #include "engine/database.h"
 #include "engine/error.h"
+#include "engine/jet3_writer.h"
 #include "engine/jet4_writer.h"
 #include "engine/workspace.h"
 #include "modules/DatabaseFiles.h"
@@ -28,7 +29,8 @@ int RunConvertCommand(const std::string& in, const std::string& out, ConvertForm
             WriteNativeCopy(in, out);
         } else {
             engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(in);
-            engine::WriteJet4(*source, out);
+            if (format == ConvertFormat::Jet3) engine::WriteJet3(*source, out);
+            else engine::WriteJet4(*source, out);
             source->Close();
         }
     } catch (const engine::Error& e) {

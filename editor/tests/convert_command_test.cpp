@@ -1,5 +1,5 @@
-// The convert command line: a database written anew as a genuine Jet 4 file or as the program's
-// own file, read back equal, and each way it can fail with its message, its status and no file.
+// The convert command line: a database written anew as a genuine Jet 3 or Jet 4 file or as the
+// program's own file, read back equal, and each way it can fail with its message, its status and no file.
 #include <fstream>
 #include <sstream>
 
@@ -72,20 +72,27 @@ class ConvertCommandTest : public ::testing::Test {
     std::string db = data.File("shop.mdb");
 };
 
-TEST_F(ConvertCommandTest, ADatabaseWrittenAsJet4OrNativeReadsBackEqual) {
-    const std::string jet = data.File("shop-jet4.mdb"), native = data.File("back.mdb");
-    ProgramRun run = Tavorin({"--convert", Q(db), Q(jet), "--format", "jet4"});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_FALSE(run.err.contains("tavorin:")) << run.err.toStdString();
-    EXPECT_TRUE(StartsJetHeader(jet));
+TEST_F(ConvertCommandTest, ADatabaseWrittenAsJet3OrJet4OrNativeReadsBackEqual) {
     const std::string source = Describe(db);
-    EXPECT_EQ(Describe(jet), source);
+    for (const char* format : {"jet3", "jet4"}) {
+        SCOPED_TRACE(format);
+        const std::string jet = data.File(std::string("shop-") + format + ".mdb"),
+                          native = data.File(std::string("back-") + format + ".mdb");
+        ProgramRun run = Tavorin({"--convert", Q(db), Q(jet), "--format", format});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("tavorin:")) << run.err.toStdString();
+        EXPECT_TRUE(StartsJetHeader(jet));
+        std::ifstream in(jet, std::ios::binary);
+        in.seekg(0x14);
+        EXPECT_EQ(in.get(), format == std::string("jet3") ? 0 : 1); // the version byte
+        EXPECT_EQ(Describe(jet), source);
 
-    // And back into the program's own file.
-    run = Tavorin({"--convert", Q(jet), Q(native), "--format", "native"});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_FALSE(StartsJetHeader(native));
-    EXPECT_EQ(Describe(native), source);
+        // And back into the program's own file.
+        run = Tavorin({"--convert", Q(jet), Q(native), "--format", "native"});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_FALSE(StartsJetHeader(native));
+        EXPECT_EQ(Describe(native), source);
+    }
 }
 
 TEST_F(ConvertCommandTest, GenuineJet3AndJet4FilesBecomeJet4Files) {
@@ -111,10 +118,10 @@ TEST_F(ConvertCommandTest, FailuresGiveAMessageAndAStatusAndLeaveNoFile) {
         {{"--convert", Q(data.File("none.mdb")), Q(out), "--format", "jet4"}, 1, "none.mdb"},
         {{"--convert", Q(db), Q(taken), "--format", "jet4"}, 1, "データベースは既に存在します。"},
         {{"--convert", Q(db), Q(db), "--format", "native"}, 1, "データベースは既に存在します。"},
-        {{"--convert", Q(db), Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet4|native"},
-        {{"--convert", Q(db), Q(out), "--format", "jet3"}, 2, "--convert IN.mdb OUT.mdb --format jet4|native"},
-        {{"--convert", Q(db), "--format", "jet4"}, 2, "--convert IN.mdb OUT.mdb --format jet4|native"},
-        {{"--format", "jet4", Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet4|native"},
+        {{"--convert", Q(db), Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
+        {{"--convert", Q(db), Q(out), "--format", "jet5"}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
+        {{"--convert", Q(db), "--format", "jet4"}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
+        {{"--format", "jet4", Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
     };
     const std::string before = Describe(db);
     for (const Case& c : cases) {

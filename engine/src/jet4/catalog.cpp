@@ -16,11 +16,18 @@ constexpr int32_t kDbId = 0x10000000;
 constexpr int32_t kSystemObject = static_cast<int32_t>(0x80000000u);
 
 // Security identifiers of the engine's built-in accounts as a new file carries them (two bytes
-// each; Jet only compares them with the ones of the same file).
-const std::string kSidAdmins("\x06\xEA", 2);
-const std::string kSidEngine("\x07\xE8", 2);
-const std::string kSidUsers("\x06\xE8", 2);
-const std::string kSidCreator("\x06\xED", 2);
+// each; Jet only compares them with the ones of the same file). Jet 3 files carry other values.
+struct Sids {
+    std::string admins, engine, users, creator;
+};
+const Sids kJet4Sids{std::string("\x06\xEA", 2), std::string("\x07\xE8", 2), std::string("\x06\xE8", 2),
+                     std::string("\x06\xED", 2)};
+const Sids kJet3Sids{std::string("\x02\x03", 2), std::string("\x03\x01", 2), std::string("\x02\x01", 2),
+                     std::string("\x02\x04", 2)};
+const Sids& SidsOf(const Format& f) { return f.version == 0 ? kJet3Sids : kJet4Sids; }
+
+// The length of the system tables' texts and binaries: 255 characters.
+uint16_t TextBytes(const Format& f) { return f.version == 0 ? 255 : 510; }
 
 Column Col(const char* name, uint8_t type, uint16_t length) {
     Column c;
@@ -52,46 +59,53 @@ Variant Bin(const std::string& b) { return Variant(b); }
 
 } // namespace
 
-Table ObjectsTable() {
+Table ObjectsTable(const Format& f) {
+    const uint16_t n = TextBytes(f);
     Table t = System("MSysObjects",
-                     {Col("Id", kLong, 4), Col("ParentId", kLong, 4), Col("Name", kText, 510), Col("Type", kInt, 2),
-                      Col("DateCreate", kDate, 8), Col("DateUpdate", kDate, 8), Col("Owner", kBinary, 510),
+                     {Col("Id", kLong, 4), Col("ParentId", kLong, 4), Col("Name", kText, n), Col("Type", kInt, 2),
+                      Col("DateCreate", kDate, 8), Col("DateUpdate", kDate, 8), Col("Owner", kBinary, n),
                       Col("Flags", kLong, 4), Col("Database", kMemo, 0), Col("Connect", kMemo, 0),
-                      Col("ForeignName", kText, 510), Col("RmtInfoShort", kBinary, 510), Col("RmtInfoLong", kOle, 0),
+                      Col("ForeignName", kText, n), Col("RmtInfoShort", kBinary, n), Col("RmtInfoLong", kOle, 0),
                       Col("Lv", kOle, 0), Col("LvProp", kOle, 0), Col("LvModule", kOle, 0), Col("LvExtra", kOle, 0)});
     t.realIndexes = {Real({1, 2}, kIndexUnique), Real({0}, kIndexUnique)};
     t.indexes = {{"Id", 1, true}, {"ParentIdName", 0, false}};
     return t;
 }
 
-Table AcesTable() {
-    Table t = System("MSysACEs", {Col("ObjectId", kLong, 4), Col("SID", kBinary, 510), Col("ACM", kLong, 4),
+Table AcesTable(const Format& f) {
+    Table t = System("MSysACEs", {Col("ObjectId", kLong, 4), Col("SID", kBinary, TextBytes(f)), Col("ACM", kLong, 4),
                                   Col("FInheritable", kBool, 1)});
     t.realIndexes = {Real({0}, kIndexRequired)};
     t.indexes = {{"ObjectId", 0, false}};
     return t;
 }
 
-Table QueriesTable() {
-    Table t = System("MSysQueries", {Col("ObjectId", kLong, 4), Col("Attribute", kByte, 1), Col("Order", kBinary, 510),
-                                     Col("Name1", kText, 510), Col("Name2", kText, 510), Col("Expression", kMemo, 0),
-                                     Col("Flag", kInt, 2), Col("LvExtra", kLong, 4)});
+Table QueriesTable(const Format& f) {
+    const uint16_t n = TextBytes(f);
+    std::vector<Column> cols{Col("ObjectId", kLong, 4), Col("Attribute", kByte, 1), Col("Order", kBinary, n),
+                             Col("Name1", kText, n),    Col("Name2", kText, n),     Col("Expression", kMemo, 0),
+                             Col("Flag", kInt, 2)};
+    if (f.version != 0) cols.push_back(Col("LvExtra", kLong, 4));
+    Table t = System("MSysQueries", std::move(cols));
     t.realIndexes = {Real({0, 1, 2}, kIndexUnique)};
     t.indexes = {{"ObjectIdAttribute", 0, true}};
     return t;
 }
 
-Table RelationshipsTable() {
+Table RelationshipsTable(const Format& f) {
+    const uint16_t n = TextBytes(f);
     Table t = System("MSysRelationships",
-                     {Col("szRelationship", kText, 510), Col("grbit", kLong, 4), Col("ccolumn", kLong, 4),
-                      Col("icolumn", kLong, 4), Col("szObject", kText, 510), Col("szColumn", kText, 510),
-                      Col("szReferencedObject", kText, 510), Col("szReferencedColumn", kText, 510)});
+                     {Col("szRelationship", kText, n), Col("grbit", kLong, 4), Col("ccolumn", kLong, 4),
+                      Col("icolumn", kLong, 4), Col("szObject", kText, n), Col("szColumn", kText, n),
+                      Col("szReferencedObject", kText, n), Col("szReferencedColumn", kText, n)});
     t.realIndexes = {Real({0}, kIndexIgnoreNulls), Real({4}, kIndexIgnoreNulls), Real({6}, kIndexIgnoreNulls)};
     t.indexes = {{"szObject", 1, false}, {"szReferencedObject", 2, false}, {"szRelationship", 0, false}};
     return t;
 }
 
-std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now) {
+std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now, const Format& f) {
+    const Sids& sid = SidsOf(f);
+    const std::string &kSidAdmins = sid.admins, &kSidEngine = sid.engine;
     std::vector<std::vector<Variant>> rows;
     auto add = [&](int32_t id, int32_t parent, const std::string& name, int16_t type, const std::string& owner,
                    int32_t flags) {
@@ -121,7 +135,9 @@ std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& 
     return rows;
 }
 
-std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables) {
+std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables, const Format& f) {
+    const Sids& sid = SidsOf(f);
+    const std::string &kSidEngine = sid.engine, &kSidUsers = sid.users, &kSidCreator = sid.creator;
     std::vector<std::vector<Variant>> rows;
     auto add = [&](int32_t id, const std::string& sid, int32_t acm, bool inheritable) {
         rows.push_back({L(id), Bin(sid), L(acm), Variant::Boolean(inheritable)});
@@ -131,8 +147,12 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kAcesPage, kSidEngine, 393216, false);
     add(kQueriesPage, kSidEngine, 393216, false);
     add(kRelationshipsPage, kSidEngine, 917504, false);
+    const bool jet3 = f.version == 0;
     add(kTablesContainerId, kSidCreator, 983294, true);
-    add(kTablesContainerId, kSidEngine, 393217, false);
+    // Jet 3 files give the engine's account inheritable rights on new tables (as the genuine
+    // files show), Jet 4 files rights on the container alone.
+    if (jet3) add(kTablesContainerId, kSidEngine, 1048319, true);
+    else add(kTablesContainerId, kSidEngine, 393217, false);
     add(kRelationshipsId, kSidCreator, 983294, true);
     add(kRelationshipsId, kSidEngine, 393217, false);
     add(kDatabasesId, kSidEngine, 393216, false);
@@ -143,15 +163,16 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kObjectsPage, kSidUsers, 20, false);
     add(kTablesContainerId, kSidUsers, 1048319, true);
     add(kRelationshipsId, kSidUsers, 1048575, true);
-    // A user table inherits the Tables container's inheritable entries.
+    // A user table inherits the Tables container's inheritable entries; in Jet 3 files the
+    // engine's account takes the creator's place.
     for (const auto& t : tables) {
-        add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
+        if (jet3) add(static_cast<int32_t>(t.tdefPage), kSidEngine, 1048319, false);
+        else add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
         add(static_cast<int32_t>(t.tdefPage), kSidUsers, 1048319, false);
     }
     return rows;
 }
 
-namespace {
 std::array<uint8_t, 128> HeaderMask() {
     // RC4 keystream of the key C7 DA 39 6B: the format masks the header's settings with it.
     const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
@@ -170,7 +191,6 @@ std::array<uint8_t, 128> HeaderMask() {
     }
     return out;
 }
-} // namespace
 
 std::string HeaderPage(double created) {
     std::string p(kPageSize, '\0');

@@ -2,10 +2,12 @@
 // MSysRelationships), their definitions and rows, and the header page.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "jet4/format.h"
 #include "jet4/table.h"
 
 namespace engine::detail::jet4 {
@@ -24,14 +26,21 @@ struct UserTableEntry {
     std::string properties; // MSysObjects.LvProp ("" for none)
 };
 
-Table ObjectsTable();
-Table AcesTable();
-Table QueriesTable();
-Table RelationshipsTable();
+// The system tables as the format's engine makes them (Jet 3: texts of 255 bytes, no
+// MSysQueries.LvExtra).
+Table ObjectsTable(const Format& format = kJet4Format);
+Table AcesTable(const Format& format = kJet4Format);
+Table QueriesTable(const Format& format = kJet4Format);
+Table RelationshipsTable(const Format& format = kJet4Format);
 
-// The rows of MSysObjects and MSysACEs for a file holding the given user tables.
-std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now);
-std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables);
+// The rows of MSysObjects and MSysACEs for a file holding the given user tables, with the
+// format's built-in accounts.
+std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now,
+                                             const Format& format = kJet4Format);
+std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables, const Format& format = kJet4Format);
+
+// The RC4 key stream that masks the header's settings (Jet 3 masks the first 126 bytes of it).
+std::array<uint8_t, 128> HeaderMask();
 
 // Page 0 (the masked header) and page 1 (the map of free pages) of a file of pageCount pages.
 std::string HeaderPage(double created);

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "jet4/bytes.h"
-#include "jet4/general_sort.h"
+#include "jet4/format.h"
 #include "jet4/page_file.h"
 #include "jet4/table.h"
 
@@ -61,6 +61,10 @@ std::string GuidBytes(const std::string& text) {
 }
 
 void AppendIndexKey(uint8_t type, const Variant& v, bool ascending, std::string& out) {
+    AppendIndexKey(kJet4Format, type, v, ascending, out);
+}
+
+void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool ascending, std::string& out) {
     if (type == kBool) {
         bool t = !v.IsNull() && !v.IsEmpty() && CBool(v);
         out.push_back(ascending ? 0x7F : static_cast<char>(0x80));
@@ -104,7 +108,8 @@ void AppendIndexKey(uint8_t type, const Variant& v, bool ascending, std::string&
         return;
     case kText:
     case kMemo:
-        AppendGeneralTextKey(ToUtf16(CStr(v), "インデックスのキー"), ascending, out);
+        if (v.IsString()) fmt.appendTextKey(v.StringValue(), ascending, out);
+        else fmt.appendTextKey(CStr(v), ascending, out);
         return;
     default:
         Fail("この型の列にはインデックスを作れません");

@@ -14,15 +14,22 @@
 
 namespace engine::detail::jet4 {
 
+namespace {
+// The format of the file being written, for the messages of failures.
+thread_local const char* tFormatName = "Jet 4";
+} // namespace
+
 void Fail(const std::string& what) {
-    throw Error(err::kOperationNotSupported, "Jet 4 ファイルに書き込めません: " + what);
+    throw Error(err::kOperationNotSupported, std::string(tFormatName) + " ファイルに書き込めません: " + what);
 }
 
 namespace {
 std::string SystemReason() { return std::strerror(errno); }
 } // namespace
 
-PageFile::PageFile(const std::string& target) : target_(target) {
+PageFile::PageFile(const std::string& target, const Format& format)
+    : format_(format), outerFormatName_(tFormatName), target_(target) {
+    tFormatName = format.name;
     std::vector<char> name(target.begin(), target.end());
     const char suffix[] = ".tmp-XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);
@@ -38,8 +45,9 @@ PageWriteHook writeHook = nullptr;
 void SetPageWriteHook(PageWriteHook hook) { writeHook = hook; }
 
 PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable)
-    : target_(path), temp_(path), pages_(pageCount), committed_(true), inPlace_(true), reusable_(std::move(reusable)),
-      originalPages_(pageCount) {
+    : format_(kJet4Format), outerFormatName_(tFormatName), target_(path), temp_(path), pages_(pageCount),
+      committed_(true), inPlace_(true), reusable_(std::move(reusable)), originalPages_(pageCount) {
+    tFormatName = format_.name;
     std::sort(reusable_.rbegin(), reusable_.rend());
     fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) Fail(path + " を書き込み用に開けません (" + SystemReason() + ")");
@@ -49,6 +57,7 @@ PageFile::~PageFile() {
     StopSyncing();
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+    tFormatName = outerFormatName_;
 }
 
 uint32_t PageFile::Allocate() {
@@ -58,7 +67,8 @@ uint32_t PageFile::Allocate() {
         allocated_.push_back(page);
         return page;
     }
-    if (uint64_t(pages_ + 1) * kPageSize > kMaxFileBytes) Fail("ファイルが 2 GB を超えます");
+    if (uint64_t(pages_ + 1) * format_.pageSize > format_.maxFileBytes)
+        Fail("ファイルが " + std::to_string(format_.maxFileBytes >> 30) + " GB を超えます");
     if (inPlace_) allocated_.push_back(pages_);
     return pages_++;
 }
@@ -67,10 +77,12 @@ void PageFile::Rollback() {
     buffer_.clear();
     StopSyncing();
     for (const auto& [page, bytes] : before_)
-        if (::pwrite(fd_, bytes.data(), kPageSize, static_cast<off_t>(page) * static_cast<off_t>(kPageSize)) !=
-            static_cast<ssize_t>(kPageSize))
+        if (::pwrite(fd_, bytes.data(), format_.pageSize,
+                     static_cast<off_t>(page) * static_cast<off_t>(format_.pageSize)) !=
+            static_cast<ssize_t>(format_.pageSize))
             Fail(target_ + " (" + SystemReason() + ")");
-    if (::ftruncate(fd_, static_cast<off_t>(originalPages_) * static_cast<off_t>(kPageSize)) != 0 || ::fsync(fd_) != 0)
+    if (::ftruncate(fd_, static_cast<off_t>(originalPages_) * static_cast<off_t>(format_.pageSize)) != 0 ||
+        ::fsync(fd_) != 0)
         Fail(target_ + " (" + SystemReason() + ")");
 }
 
@@ -85,25 +97,26 @@ void PageFile::Sync() {
 }
 
 namespace {
-constexpr size_t kBufferBytes = 64 * kPageSize;
+constexpr size_t kBufferPages = 64;
 constexpr uint64_t kWriteOutEvery = 16ull << 20;
 } // namespace
 
 void PageFile::Write(uint32_t page, const std::string& bytes) {
-    if (bytes.size() != kPageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
+    const size_t pageSize = format_.pageSize;
+    if (bytes.size() != pageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
     if (inPlace_ && page < originalPages_ && !before_.count(page)) {
-        std::string old(kPageSize, '\0');
-        if (::pread(fd_, old.data(), kPageSize, static_cast<off_t>(page) * static_cast<off_t>(kPageSize)) !=
-            static_cast<ssize_t>(kPageSize))
+        std::string old(pageSize, '\0');
+        if (::pread(fd_, old.data(), pageSize, static_cast<off_t>(page) * static_cast<off_t>(pageSize)) !=
+            static_cast<ssize_t>(pageSize))
             Fail(target_ + " (" + SystemReason() + ")");
         before_.emplace(page, std::move(old));
     }
-    uint32_t buffered = static_cast<uint32_t>(buffer_.size() / kPageSize);
+    uint32_t buffered = static_cast<uint32_t>(buffer_.size() / pageSize);
     if (page >= bufferStart_ && page < bufferStart_ + buffered) { // written again while buffered
-        buffer_.replace(size_t(page - bufferStart_) * kPageSize, kPageSize, bytes);
+        buffer_.replace(size_t(page - bufferStart_) * pageSize, pageSize, bytes);
         return;
     }
-    if (page != bufferStart_ + buffered || buffer_.size() >= kBufferBytes) {
+    if (page != bufferStart_ + buffered || buffer_.size() >= kBufferPages * pageSize) {
         Flush();
         bufferStart_ = page;
     }
@@ -112,9 +125,9 @@ void PageFile::Write(uint32_t page, const std::string& bytes) {
 
 void PageFile::Flush() {
     if (buffer_.empty()) return;
-    off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(kPageSize);
-    if (writeHook) writeHook(buffer_.size() / kPageSize);
-    pagesWritten_ += buffer_.size() / kPageSize;
+    off_t at = static_cast<off_t>(bufferStart_) * static_cast<off_t>(format_.pageSize);
+    if (writeHook) writeHook(buffer_.size() / format_.pageSize);
+    pagesWritten_ += buffer_.size() / format_.pageSize;
     size_t done = 0;
     while (done < buffer_.size()) {
         ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, at + static_cast<off_t>(done));
@@ -174,7 +187,7 @@ void PageFile::Commit() {
     mode_t mask = ::umask(0);
     ::umask(mask);
     if (::fchmod(fd_, 0666 & ~mask) != 0) Fail(temp_ + " (" + SystemReason() + ")");
-    if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(kPageSize)) != 0 ||
+    if (::ftruncate(fd_, static_cast<off_t>(pages_) * static_cast<off_t>(format_.pageSize)) != 0 ||
         ::fsync(fd_) != 0)
         Fail(temp_ + " (" + SystemReason() + ")");
     if (::close(fd_) != 0) {

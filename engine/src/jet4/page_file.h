@@ -15,11 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "jet4/format.h"
+
 namespace engine::detail::jet4 {
 
+// Jet 4's page size (Fmt().pageSize is the file's own).
 constexpr size_t kPageSize = 4096;
-// The format addresses pages with 32-bit numbers but Jet opens no file over 2 GB.
-constexpr uint64_t kMaxFileBytes = 2ull * 1024 * 1024 * 1024;
 
 // Called before each write to the file, with the number of pages it writes: lets tests stop a
 // writer at a chosen moment. Null (the default) calls nothing.
@@ -28,8 +29,9 @@ void SetPageWriteHook(PageWriteHook hook);
 
 class PageFile {
 public:
-    explicit PageFile(const std::string& target);
-    // The existing file at path, written in place: pages of pageCount on are appended, and
+    // Pages of the given format; failures while it is open name that format.
+    explicit PageFile(const std::string& target, const Format& format = kJet4Format);
+    // The existing Jet 4 file at path, written in place: pages of pageCount on are appended, and
     // Allocate hands out the reusable pages (ascending) before appending. Nothing is renamed.
     struct InPlace {};
     PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable);
@@ -40,7 +42,8 @@ public:
     // A new page number at the end of the file (2 GB at most).
     uint32_t Allocate();
     uint32_t PageCount() const { return pages_; }
-    // Writes a whole page (exactly kPageSize bytes) at its place.
+    const Format& Fmt() const { return format_; }
+    // Writes a whole page (exactly Fmt().pageSize bytes) at its place.
     void Write(uint32_t page, const std::string& bytes);
     // Flushes the file to disk and renames it onto the target.
     void Commit();
@@ -62,6 +65,8 @@ private:
     // Ends the syncing thread; its first failure, if any, is returned as errno's value (0: none).
     int StopSyncing();
 
+    const Format& format_;
+    const char* outerFormatName_;
     std::string target_;
     std::string buffer_;      // pages from bufferStart_ on, not yet in the file
     uint32_t bufferStart_ = 0;

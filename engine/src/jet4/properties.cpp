@@ -12,14 +12,15 @@ namespace engine::detail::jet4 {
 
 namespace {
 
-std::string NameBytes(const std::string& name) {
-    std::string b = Utf16LeBytes(ToUtf16(name, "プロパティ名"));
+std::string NameBytes(const Format& fmt, const std::string& name) {
+    std::string b;
+    fmt.appendText(name, "プロパティ名", b);
     std::string out;
     Append16(out, static_cast<uint32_t>(b.size()));
     return out + b;
 }
 
-std::string ValueBytes(const PropertyValue& p) {
+std::string ValueBytes(const Format& fmt, const PropertyValue& p) {
     if (p.raw) return *p.raw;
     const Variant& v = p.value;
     std::string b;
@@ -33,7 +34,7 @@ std::string ValueBytes(const PropertyValue& p) {
     case dao::dbDouble: Append64(b, DoubleBits(CDbl(v))); break;
     case dao::dbDate: Append64(b, DoubleBits(CDate(v))); break;
     case dao::dbText:
-    case dao::dbMemo: b = Utf16LeBytes(ToUtf16(CStr(v), "プロパティ " + p.name)); break;
+    case dao::dbMemo: fmt.appendText(CStr(v), "プロパティ " + p.name, b); break;
     case dao::dbBinary:
     case dao::dbLongBinary: b = v.IsString() ? v.StringValue() : CStr(v); break;
     default: Fail("プロパティ " + p.name + " の型 (" + std::to_string(p.type) + ") は書けません");
@@ -50,7 +51,7 @@ void AppendBlock(std::string& out, uint16_t type, const std::string& body) {
 
 } // namespace
 
-std::string PropertyBlob(const std::vector<PropertySet>& sets) {
+std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& fmt) {
     std::vector<std::string> names;
     auto indexOf = [&](const std::string& name) {
         for (size_t i = 0; i < names.size(); ++i)
@@ -63,7 +64,7 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets) {
         std::string body;
         for (const auto& p : set.values) {
             if (!p.raw && (p.value.IsNull() || p.value.IsEmpty())) continue;
-            std::string data = ValueBytes(p);
+            std::string data = ValueBytes(fmt, p);
             std::string entry;
             Append16(entry, static_cast<uint32_t>(8 + data.size()));
             Append8(entry, p.ddl ? 1 : 0);
@@ -73,15 +74,15 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets) {
             body += entry + data;
         }
         if (body.empty()) continue;
-        std::string owner = NameBytes(set.owner);
+        std::string owner = NameBytes(fmt, set.owner);
         std::string head;
         Append32(head, static_cast<uint32_t>(4 + owner.size()));
         AppendBlock(values, set.owner.empty() ? 0x0000 : 0x0001, head + owner + body);
     }
     if (names.empty()) return {};
     std::string nameList;
-    for (const auto& n : names) nameList += NameBytes(n);
-    std::string blob("MR2\0", 4);
+    for (const auto& n : names) nameList += NameBytes(fmt, n);
+    std::string blob(fmt.propertiesMagic, 4);
     AppendBlock(blob, 0x0080, nameList);
     return blob + values;
 }

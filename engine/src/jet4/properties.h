@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/variant.h"
+#include "jet4/format.h"
 
 namespace engine::detail::jet4 {
 
@@ -27,8 +28,9 @@ struct PropertySet {
     std::vector<PropertyValue> values;
 };
 
-// The blob for the given sets; empty when no set has a value.
-std::string PropertyBlob(const std::vector<PropertySet>& sets);
+// The blob for the given sets; empty when no set has a value. Names and texts are stored as the
+// format stores text (Jet 3: "KKD\0" and code page bytes).
+std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& format = kJet4Format);
 
 // The sets of a blob with their values' bytes as raw; nullopt when it is not one.
 std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob);

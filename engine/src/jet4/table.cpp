@@ -6,6 +6,7 @@
 #include <set>
 
 #include "jet4/bytes.h"
+#include "jet4/format.h"
 #include "jet4/index_keys.h"
 #include "jet4/page_file.h"
 #include "jet4/usage_map.h"
@@ -14,12 +15,8 @@ namespace engine::detail::jet4 {
 
 namespace {
 
-constexpr size_t kRowsStart = 14;           // first row offset slot of a data page
-constexpr size_t kDataFree = kPageSize - kRowsStart;
 constexpr size_t kMaxRowsPerPage = 255;
-constexpr size_t kMaxRow = 4060;            // the longest record a data page takes
 constexpr size_t kMaxInlineLong = 64;       // long values up to this length may stay in the record
-constexpr size_t kMaxLongRow = 4076;        // one row of a long-value page
 constexpr size_t kLongFieldSize = 12;
 
 bool IsVariableType(uint8_t t) { return t == kBinary || t == kText || t == kOle || t == kMemo; }
@@ -28,24 +25,25 @@ bool IsLongType(uint8_t t) { return t == kOle || t == kMemo; }
 // A data or long-value page being filled: row offsets grow from the header, rows from the end.
 class RowPage {
 public:
-    explicit RowPage(uint32_t owner, bool longValues) {
-        page_.assign(kPageSize, '\0');
+    RowPage(const Format& format, uint32_t owner, bool longValues)
+        : fmt_(format), end_(format.pageSize), free_(format.pageSize - format.rowsStart) {
+        page_.assign(fmt_.pageSize, '\0');
         page_[0] = 0x01;
         page_[1] = 0x01;
         if (longValues)
             page_.replace(4, 4, "LVAL");
         else
             Put32(page_, 4, owner);
-        Put16(page_, 2, kDataFree);
+        Put16(page_, 2, static_cast<uint32_t>(free_));
     }
     bool Fits(size_t rowBytes) const { return rows_ < kMaxRowsPerPage && rowBytes + 2 <= free_; }
     uint8_t Add(const std::string& row) {
         end_ -= row.size();
         page_.replace(end_, row.size(), row);
-        Put16(page_, kRowsStart + 2 * rows_, static_cast<uint32_t>(end_));
+        Put16(page_, fmt_.rowsStart + 2 * rows_, static_cast<uint32_t>(end_));
         free_ -= row.size() + 2;
         ++rows_;
-        Put16(page_, 12, static_cast<uint32_t>(rows_));
+        Put16(page_, fmt_.rowCountAt, static_cast<uint32_t>(rows_));
         Put16(page_, 2, static_cast<uint32_t>(free_));
         return static_cast<uint8_t>(rows_ - 1);
     }
@@ -53,10 +51,11 @@ public:
     const std::string& Bytes() const { return page_; }
 
 private:
+    const Format& fmt_;
     std::string page_;
     size_t rows_ = 0;
-    size_t end_ = kPageSize;
-    size_t free_ = kDataFree;
+    size_t end_;
+    size_t free_;
 };
 
 // Pages of one kind of rows (the records, or one column's long values), with the usage maps
@@ -74,7 +73,7 @@ public:
     }
     // A page of its own for one row of a chain.
     uint32_t AddAlone(const std::string& row) {
-        RowPage page(owner_, longValues_);
+        RowPage page(file_.Fmt(), owner_, longValues_);
         page.Add(row);
         uint32_t n = file_.Allocate();
         file_.Write(n, page.Bytes());
@@ -92,7 +91,7 @@ public:
 private:
     void Open() {
         if (current_) file_.Write(pageNumber_, current_->Bytes());
-        current_ = std::make_unique<RowPage>(owner_, longValues_);
+        current_ = std::make_unique<RowPage>(file_.Fmt(), owner_, longValues_);
         pageNumber_ = file_.Allocate();
         owned_.push_back(pageNumber_);
     }
@@ -113,19 +112,20 @@ std::string LongField(uint32_t length, uint8_t kind, uint32_t page, uint8_t row)
     return f;
 }
 
-// The bytes a value of a variable or long column holds (text as UTF-16LE), into out.
-void VariableBytes(const Column& c, const Variant& v, const std::string& table, std::string& out) {
+// The bytes a value of a variable or long column holds (text as the format stores it), into out.
+void VariableBytes(const Format& fmt, const Column& c, const Variant& v, const std::string& table, std::string& out) {
     out.clear();
     if (c.type == kText || c.type == kMemo) {
-        if (v.IsString()) AppendUtf16Le(v.StringValue(), c.name, out);
-        else AppendUtf16Le(CStr(v), table + "." + c.name, out);
+        if (v.IsString()) fmt.appendText(v.StringValue(), "テーブル " + table + " のフィールド " + c.name, out);
+        else fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, out);
         return;
     }
     if (v.IsString()) out.assign(v.StringValue());
     else out = CStr(v);
 }
 
-void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
+void PutFixed(const Format& fmt, std::string& row, size_t at, const Column& c, const Variant& v,
+              const std::string& table) {
     switch (c.type) {
     case kByte: Put8(row, at, CByte(v)); break;
     case kInt: Put16(row, at, static_cast<uint16_t>(CInt(v))); break;
@@ -147,10 +147,12 @@ void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
     }
     case kGuid: row.replace(at, 16, GuidBytes(CStr(v))); break;
     case kText: {
-        std::u16string text = ToUtf16(CStr(v), c.name);
-        if (text.size() * 2 > c.length) Fail(c.name + " の値が列の長さを超えます");
-        text.append(c.length / 2 - text.size(), u' ');
-        row.replace(at, c.length, Utf16LeBytes(text));
+        std::string text, blank;
+        fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, text);
+        fmt.appendText(" ", c.name, blank);
+        if (text.size() > c.length) Fail(c.name + " の値が列の長さを超えます");
+        while (text.size() + blank.size() <= c.length) text += blank;
+        row.replace(at, text.size(), text);
         break;
     }
     default: break;
@@ -158,12 +160,12 @@ void PutFixed(std::string& row, size_t at, const Column& c, const Variant& v) {
 }
 
 // Writes a long value out of the record: one row, or a chain of rows each naming the next.
-std::string StoreLong(RowPages& pages, const std::string& data) {
-    if (data.size() <= kMaxLongRow) {
+std::string StoreLong(const Format& fmt, RowPages& pages, const std::string& data) {
+    if (data.size() <= fmt.maxLongRow) {
         auto [page, row] = pages.Add(data);
         return LongField(static_cast<uint32_t>(data.size()), 0x40, page, row);
     }
-    constexpr size_t chunk = kMaxLongRow - 4;
+    const size_t chunk = fmt.maxLongRow - 4;
     size_t count = (data.size() + chunk - 1) / chunk;
     // Written from the end so that each row can name the page of the next.
     uint32_t next = 0;
@@ -176,7 +178,15 @@ std::string StoreLong(RowPages& pages, const std::string& data) {
     return LongField(static_cast<uint32_t>(data.size()), 0x00, next, 0);
 }
 
+// The bytes of a record's variable-column table at most: exact for Jet 4 (end, offsets and count
+// in two bytes each); Jet 3's one-byte offsets add a jump entry for every 256 bytes of record.
+size_t VarTableBound(const Format& fmt, size_t varCount) {
+    if (fmt.columnCountBytes == 2) return 4 + 2 * varCount;
+    return 2 + varCount + fmt.maxRow / 256 + 1;
+}
+
 struct Encoder {
+    const Format& fmt;
     const Table& table;
     std::vector<std::unique_ptr<RowPages>>& longPages; // by column position, for long columns
     size_t fixedEnd = 0;
@@ -191,7 +201,8 @@ struct Encoder {
                 std::string& row) {
         const auto& cols = table.columns;
         row.clear();
-        Append16(row, static_cast<uint32_t>(cols.size()));
+        if (fmt.columnCountBytes == 1) Append8(row, static_cast<uint32_t>(cols.size()));
+        else Append16(row, static_cast<uint32_t>(cols.size()));
         row.append(fixedEnd, '\0');
         mask.assign((cols.size() + 7) / 8, '\0');
         // The null mask is by column number, which a genuine file's definition may order apart
@@ -209,7 +220,7 @@ struct Encoder {
                 continue;
             }
             if (c.variable || v.IsNull() || v.IsEmpty()) continue;
-            PutFixed(row, 2 + c.fixedOffset, c, v);
+            PutFixed(fmt, row, fmt.columnCountBytes + c.fixedOffset, c, v, table.name);
             present(i);
         }
         for (size_t i = 0; i < cols.size(); ++i) {
@@ -228,21 +239,17 @@ struct Encoder {
                 row += LongField(static_cast<uint32_t>(data.size()), 0x80, 0, 0);
                 row += data;
             } else {
-                row += StoreLong(*longPages[i], data);
+                row += StoreLong(fmt, *longPages[i], data);
             }
         }
-        if (varCount > 0) {
-            uint32_t eod = static_cast<uint32_t>(row.size());
-            Append16(row, eod);
-            for (size_t k = varCount; k-- > 0;) Append16(row, varOffsets[k]);
-            Append16(row, static_cast<uint32_t>(varCount));
-        }
+        if (varCount > 0) fmt.appendVarTable(row, varOffsets, mask.size());
         row += mask;
     }
 
     // Size of the record with every long value out of line, before anything is written.
     size_t OutOfLineSize(const std::vector<const Variant*>& values, const std::vector<std::string>& varData) const {
-        size_t n = 2 + fixedEnd + (table.columns.size() + 7) / 8 + (varCount ? 4 + 2 * varCount : 0);
+        size_t n = fmt.columnCountBytes + fixedEnd + (table.columns.size() + 7) / 8 +
+                   (varCount ? VarTableBound(fmt, varCount) : 0);
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const Column& c = table.columns[i];
             if (!c.variable || values[i]->IsNull() || values[i]->IsEmpty()) continue;
@@ -266,30 +273,28 @@ struct IndexPages {
     uint32_t distinctKeys = 0;
 };
 
-constexpr size_t kEntryMaskAt = 27;
-constexpr size_t kEntriesAt = 480;
-constexpr size_t kEntrySpace = kPageSize - kEntriesAt;
-
-std::string IndexPage(bool leaf, uint32_t tdef, const std::vector<std::string>& entries, size_t from,
-                      size_t to, uint32_t prev, uint32_t next, uint32_t tail) {
-    std::string p(kPageSize, '\0');
+std::string IndexPage(const Format& fmt, bool leaf, uint32_t tdef, const std::vector<std::string>& entries,
+                      size_t from, size_t to, uint32_t prev, uint32_t next, uint32_t tail) {
+    std::string p(fmt.pageSize, '\0');
     p[0] = leaf ? 0x04 : 0x03;
     p[1] = 0x01;
     Put32(p, 4, tdef);
-    Put32(p, 12, prev);
-    Put32(p, 16, next);
-    Put32(p, 20, tail);
+    Put32(p, fmt.indexPrevAt, prev);
+    Put32(p, fmt.indexPrevAt + 4, next);
+    Put32(p, fmt.indexPrevAt + 8, tail);
     size_t used = 0;
     for (size_t i = from; i < to; ++i) {
-        p.replace(kEntriesAt + used, entries[i].size(), entries[i]);
+        p.replace(fmt.entriesAt + used, entries[i].size(), entries[i]);
         used += entries[i].size();
-        p[kEntryMaskAt + used / 8] = static_cast<char>(p[kEntryMaskAt + used / 8] | (1 << (used % 8)));
+        p[fmt.entryMaskAt + used / 8] = static_cast<char>(p[fmt.entryMaskAt + used / 8] | (1 << (used % 8)));
     }
-    Put16(p, 2, static_cast<uint32_t>(kEntrySpace - used));
+    Put16(p, 2, static_cast<uint32_t>(fmt.pageSize - fmt.entriesAt - used));
     return p;
 }
 
 IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> level, bool leaf) {
+    const Format& fmt = file.Fmt();
+    const size_t kEntrySpace = fmt.pageSize - fmt.entriesAt;
     IndexPages out;
     for (;;) {
         // Split the level into pages of whole entries.
@@ -313,7 +318,7 @@ IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> le
             auto [from, to] = spans[k];
             uint32_t tail = 0;
             if (!leaf && to > from) tail = Get32BE(level[to - 1], level[to - 1].size() - 4);
-            file.Write(numbers[k], IndexPage(leaf, tdef, level, from, to, prev, next, tail));
+            file.Write(numbers[k], IndexPage(fmt, leaf, tdef, level, from, to, prev, next, tail));
             out.pages.push_back(numbers[k]);
             if (to > from) {
                 // A node entry: the child's last entry (with its record), then the child page.
@@ -438,11 +443,105 @@ void LayOut(Table& table) {
     }
 }
 
+// The Jet 4 table definition: the header with its counts and usage maps, then columns, their
+// names, the real and the logical indexes, the index names and the long-value columns' maps.
+std::string Jet4Definition(const Table& table, const DefinitionParts& parts) {
+    const auto& cols = table.columns;
+    const std::vector<MapPlace>& places = *parts.places;
+    std::string d(63, '\0');
+    d[0] = 0x02;
+    d[1] = 0x01;
+    Put32(d, 12, 1625);
+    Put32(d, 16, parts.rowCount);
+    Put32(d, 20, table.lastAutoNumber);
+    d[24] = 0x01;
+    d[40] = table.system ? 0x53 : 0x4E;
+    Put16(d, 41, static_cast<uint32_t>(cols.size()));
+    Put16(d, 43, static_cast<uint32_t>(parts.varCount));
+    Put16(d, 45, static_cast<uint32_t>(cols.size()));
+    Put32(d, 47, static_cast<uint32_t>(table.indexes.size()));
+    Put32(d, 51, static_cast<uint32_t>(table.realIndexes.size()));
+    Put32(d, 55, places[0].Ref());
+    Put32(d, 59, places[1].Ref());
+    for (uint32_t distinct : parts.distinctKeys) {
+        Append32(d, 0);
+        Append32(d, distinct);
+        Append32(d, 0);
+    }
+    for (const auto& c : cols) {
+        Append8(d, c.type);
+        Append32(d, 1625);
+        Append16(d, c.number);
+        Append16(d, c.variable ? c.varIndex : 0);
+        Append16(d, c.number);
+        if (c.type == kText || c.type == kMemo) {
+            Append32(d, 0x0409); // the General sort order
+        } else {
+            Append32(d, 0);
+        }
+        Append8(d, c.flags);
+        Append8(d, 0);
+        Append32(d, 0);
+        Append16(d, c.fixedOffset);
+        Append16(d, c.length);
+    }
+    auto appendName = [&](const std::string& name) {
+        std::string b = Utf16LeBytes(ToUtf16(name, table.name));
+        Append16(d, static_cast<uint32_t>(b.size()));
+        d += b;
+    };
+    for (const auto& c : cols) appendName(c.name);
+    for (size_t k = 0; k < table.realIndexes.size(); ++k) {
+        const RealIndex& r = table.realIndexes[k];
+        Append32(d, 1923);
+        for (size_t i = 0; i < 10; ++i) {
+            if (i < r.columns.size()) {
+                Append16(d, cols[r.columns[i].column].number);
+                Append8(d, r.columns[i].descending ? 0x00 : 0x01);
+            } else {
+                Append16(d, 0xFFFF);
+                Append8(d, 0);
+            }
+        }
+        Append32(d, places[2 + k].Ref());
+        Append32(d, parts.roots[k]);
+        Append32(d, 0);
+        Append8(d, r.flags | kIndexAlways);
+        d.append(5, '\0');
+    }
+    for (size_t k = 0; k < table.indexes.size(); ++k) {
+        const LogicalIndex& x = table.indexes[k];
+        Append32(d, 1625);
+        Append32(d, static_cast<uint32_t>(k));
+        Append32(d, x.real);
+        Append8(d, 0);
+        Append32(d, 0xFFFFFFFF);
+        Append32(d, 0);
+        Append8(d, 0x04);
+        Append8(d, 0x04);
+        Append8(d, x.primary ? 0x01 : 0x00);
+        Append32(d, 0);
+    }
+    for (const auto& x : table.indexes) appendName(x.name);
+    size_t lv = 2 + table.realIndexes.size();
+    for (const auto& c : cols) {
+        if (!IsLongType(c.type)) continue;
+        Append16(d, c.number);
+        Append32(d, places[lv++].Ref());
+        Append32(d, places[lv++].Ref());
+    }
+    Append16(d, 0xFFFF);
+    Put32(d, 8, static_cast<uint32_t>(d.size()));
+
+    return d;
+}
+
 TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& source) {
+    const Format& fmt = file.Fmt();
     const auto& cols = table.columns;
     RowPages data(file, tdefPage, false);
     std::vector<std::unique_ptr<RowPages>> longPages(cols.size());
-    Encoder enc{table, longPages, 0, 0, {}, {}};
+    Encoder enc{fmt, table, longPages, 0, 0, {}, {}};
     for (size_t i = 0; i < cols.size(); ++i) {
         if (cols[i].variable) ++enc.varCount;
         else if (cols[i].type != kBool) enc.fixedEnd = std::max<size_t>(enc.fixedEnd, cols[i].fixedOffset + cols[i].length);
@@ -464,19 +563,19 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
         for (size_t i : variable) {
             varData[i].clear();
             if (!values[i]->IsNull() && !values[i]->IsEmpty()) {
-                VariableBytes(cols[i], *values[i], table.name, varData[i]);
+                VariableBytes(fmt, cols[i], *values[i], table.name, varData[i]);
                 if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF : varData[i].size() > cols[i].length)
                     Fail(table.name + "." + cols[i].name + " の値が列の長さを超えます");
             }
         }
         size_t outOfLine = enc.OutOfLineSize(values, varData);
-        if (outOfLine > kMaxRow) Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
+        if (outOfLine > fmt.maxRow) Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
         // Short long values stay in the record when all of them fit there.
         size_t withInline = outOfLine;
         for (size_t i : longValues)
             if (!values[i]->IsNull() && !values[i]->IsEmpty() && varData[i].size() <= kMaxInlineLong)
                 withInline += varData[i].size();
-        enc.Encode(values, withInline <= kMaxRow, &varData, row);
+        enc.Encode(values, withInline <= fmt.maxRow, &varData, row);
         auto [page, rowNumber] = data.Add(row);
         ++count;
         for (auto& ix : indexes) {
@@ -487,7 +586,7 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
                 bool isNull = (v.IsNull() || v.IsEmpty()) && cols[ic.column].type != kBool;
                 allNull &= isNull;
                 anyNull |= isNull;
-                AppendIndexKey(cols[ic.column].type, v, !ic.descending, key);
+                AppendIndexKey(fmt, cols[ic.column].type, v, !ic.descending, key);
             }
             if (allNull && (ix.real->flags & kIndexIgnoreNulls)) continue;
             Append8(key, page >> 16);
@@ -539,119 +638,45 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
 }
 
 void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage, const TableContent& content) {
-    const auto& cols = table.columns;
-    const auto& places = content.maps;
-    uint32_t count = content.rows;
-    // The definition.
-    std::string d(63, '\0');
-    d[0] = 0x02;
-    d[1] = 0x01;
-    Put32(d, 12, 1625);
-    Put32(d, 16, count);
-    Put32(d, 20, table.lastAutoNumber);
-    d[24] = 0x01;
-    d[40] = table.system ? 0x53 : 0x4E;
-    Put16(d, 41, static_cast<uint32_t>(cols.size()));
-    Put16(d, 43, static_cast<uint32_t>(content.varCount));
-    Put16(d, 45, static_cast<uint32_t>(cols.size()));
-    Put32(d, 47, static_cast<uint32_t>(table.indexes.size()));
-    Put32(d, 51, static_cast<uint32_t>(table.realIndexes.size()));
-    Put32(d, 55, places[0]);
-    Put32(d, 59, places[1]);
+    const Format& fmt = file.Fmt();
+    std::vector<MapPlace> places;
+    for (uint32_t ref : content.maps) places.push_back({ref >> 8, static_cast<uint8_t>(ref & 0xFF)});
+    DefinitionParts parts;
+    parts.rowCount = content.rows;
+    parts.varCount = content.varCount;
+    parts.places = &places;
     for (const auto& w : content.indexes) {
-        Append32(d, 0);
-        Append32(d, w.distinctKeys);
-        Append32(d, 0);
+        parts.roots.push_back(w.root);
+        parts.distinctKeys.push_back(w.distinctKeys);
     }
-    for (const auto& c : cols) {
-        Append8(d, c.type);
-        Append32(d, 1625);
-        Append16(d, c.number);
-        Append16(d, c.variable ? c.varIndex : 0);
-        Append16(d, c.number);
-        if (c.type == kText || c.type == kMemo) {
-            Append32(d, 0x0409); // the General sort order
-        } else {
-            Append32(d, 0);
-        }
-        Append8(d, c.flags);
-        Append8(d, 0);
-        Append32(d, 0);
-        Append16(d, c.fixedOffset);
-        Append16(d, c.length);
-    }
-    auto appendName = [&](const std::string& name) {
-        std::string b = Utf16LeBytes(ToUtf16(name, table.name));
-        Append16(d, static_cast<uint32_t>(b.size()));
-        d += b;
-    };
-    for (const auto& c : cols) appendName(c.name);
-    for (size_t k = 0; k < table.realIndexes.size(); ++k) {
-        const RealIndex& r = table.realIndexes[k];
-        Append32(d, 1923);
-        for (size_t i = 0; i < 10; ++i) {
-            if (i < r.columns.size()) {
-                Append16(d, cols[r.columns[i].column].number);
-                Append8(d, r.columns[i].descending ? 0x00 : 0x01);
-            } else {
-                Append16(d, 0xFFFF);
-                Append8(d, 0);
-            }
-        }
-        Append32(d, places[2 + k]);
-        Append32(d, content.indexes[k].root);
-        Append32(d, 0);
-        Append8(d, r.flags | kIndexAlways);
-        d.append(5, '\0');
-    }
-    for (size_t k = 0; k < table.indexes.size(); ++k) {
-        const LogicalIndex& x = table.indexes[k];
-        Append32(d, 1625);
-        Append32(d, static_cast<uint32_t>(k));
-        Append32(d, x.real);
-        Append8(d, 0);
-        Append32(d, 0xFFFFFFFF);
-        Append32(d, 0);
-        Append8(d, 0x04);
-        Append8(d, 0x04);
-        Append8(d, x.primary ? 0x01 : 0x00);
-        Append32(d, 0);
-    }
-    for (const auto& x : table.indexes) appendName(x.name);
-    size_t lv = 2 + table.realIndexes.size();
-    for (const auto& c : cols) {
-        if (!IsLongType(c.type)) continue;
-        Append16(d, c.number);
-        Append32(d, places[lv++]);
-        Append32(d, places[lv++]);
-    }
-    Append16(d, 0xFFFF);
-    Put32(d, 8, static_cast<uint32_t>(d.size()));
+    std::string d = fmt.definition(table, parts);
+    const size_t pageSize = fmt.pageSize;
 
     // Split over continuation pages: each carries the definition's next bytes after 8 of its own.
     std::vector<uint32_t> pages{tdefPage};
-    size_t firstPart = std::min(d.size(), kPageSize);
+    size_t firstPart = std::min(d.size(), pageSize);
     size_t rest = d.size() - firstPart;
     while (rest > 0) {
         pages.push_back(file.Allocate());
-        rest -= std::min(rest, kPageSize - 8);
+        rest -= std::min(rest, pageSize - 8);
     }
     size_t at = 0;
     for (size_t k = 0; k < pages.size(); ++k) {
-        std::string p(kPageSize, '\0');
+        std::string p(pageSize, '\0');
         size_t n;
         if (k == 0) {
             n = firstPart;
             p.replace(0, n, d, 0, n);
         } else {
-            n = std::min(d.size() - at, kPageSize - 8);
+            n = std::min(d.size() - at, pageSize - 8);
             p[0] = 0x02;
             p[1] = 0x01;
             p.replace(8, n, d, at, n);
+            if (fmt.tdefMark) p.replace(2, 2, fmt.tdefMark);
         }
         at += n;
         size_t used = k == 0 ? n : n + 8;
-        Put16(p, 2, static_cast<uint32_t>(kPageSize - used));
+        if (!fmt.tdefMark) Put16(p, 2, static_cast<uint32_t>(pageSize - used));
         Put32(p, 4, k + 1 < pages.size() ? pages[k + 1] : 0);
         file.Write(pages[k], p);
     }

@@ -77,6 +77,10 @@ void LayOut(Table& table);
 using RowSource = std::function<bool(std::vector<const Variant*>& row)>;
 
 class PageFile;
+struct DefinitionParts;
+
+// Jet 4's table definition (the format description's definition).
+std::string Jet4Definition(const Table& table, const DefinitionParts& parts);
 
 // What a table's definition refers to, once its records, indexes and usage maps are written.
 struct TableContent {

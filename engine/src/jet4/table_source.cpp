@@ -16,7 +16,9 @@ namespace engine::detail::jet4 {
 
 namespace {
 
-Column ColumnOf(const std::string& table, Field& f) {
+Column ColumnOf(const Format& fmt, const std::string& table, Field& f) {
+    // Jet 4 text takes two bytes a character; Jet 3 text and binaries at most 255 bytes.
+    const bool jet3 = fmt.version == 0;
     Column c;
     c.name = f.Name();
     c.flags = kFlagNullable;
@@ -32,18 +34,18 @@ Column ColumnOf(const std::string& table, Field& f) {
     case dao::dbGUID: c.type = kGuid; c.length = 16; break;
     case dao::dbText:
         c.type = kText;
-        c.length = static_cast<uint16_t>(2 * (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
+        c.length = static_cast<uint16_t>((jet3 ? 1 : 2) * (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
         if (f.Attributes() & dao::dbFixedField) c.flags |= kFlagFixed;
         break;
     case dao::dbBinary:
         c.type = kBinary;
-        c.length = static_cast<uint16_t>(f.Size() > 0 && f.Size() <= 510 ? f.Size() : 255);
+        c.length = static_cast<uint16_t>(f.Size() > 0 && f.Size() <= (jet3 ? 255 : 510) ? f.Size() : 255);
         break;
     case dao::dbMemo: c.type = kMemo; break;
     case dao::dbLongBinary: c.type = kOle; break;
     default:
         Fail("テーブル " + table + " のフィールド " + f.Name() + " の型 (" + std::to_string(f.Type()) +
-             ") は Jet 4 ファイルに書けません");
+             ") は " + fmt.name + " ファイルに書けません");
     }
     if (f.IsAutoIncrement()) {
         if (c.type == kLong) c.flags |= kFlagAutoLong;
@@ -66,12 +68,12 @@ double OleNow() {
            TimeSerial(local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-Table TableOf(TableDef& def) {
+Table TableOf(TableDef& def, const Format& fmt) {
     Table t;
     t.name = def.Name();
     std::vector<std::string> names;
     for (const auto& f : def.Fields()) {
-        t.columns.push_back(ColumnOf(t.name, *f));
+        t.columns.push_back(ColumnOf(fmt, t.name, *f));
         names.push_back(f->Name());
     }
     LayOut(t);
@@ -128,7 +130,7 @@ RowSource RowsOf(const std::vector<std::vector<Variant>>& rows) {
 UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name, uint32_t tdefPage,
                                 std::vector<PropertySet>* sets) {
     TableDefPtr def = source.TableDefs().Item(name);
-    Table t = TableOf(*def);
+    Table t = TableOf(*def, file.Fmt());
     bool hasAuto = false;
     for (const auto& c : t.columns) hasAuto |= (c.flags & kFlagAutoLong) != 0;
     if (hasAuto) {
@@ -141,7 +143,7 @@ UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::str
     ReadAhead records(stored);
     WriteTable(file, t, tdefPage, [&](std::vector<const Variant*>& row) { return records.Next(row); });
     std::vector<PropertySet> props = PropertySetsOf(*def);
-    UserTableEntry entry{name, tdefPage, PropertyBlob(props)};
+    UserTableEntry entry{name, tdefPage, PropertyBlob(props, file.Fmt())};
     if (sets) *sets = std::move(props);
     return entry;
 }

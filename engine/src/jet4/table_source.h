@@ -19,14 +19,14 @@ namespace engine::detail::jet4 {
 
 // The layout of a table definition of the engine (refused with a message when a type cannot be
 // written).
-Table TableOf(TableDef& def);
+Table TableOf(TableDef& def, const Format& format = kJet4Format);
 
 // Required, AllowZeroLength and DefaultValue of the fields, and every property of the table and
 // its fields the engine keeps; the table's set comes first.
 std::vector<PropertySet> PropertySetsOf(TableDef& def);
 
 // Writes the table `name` of source (definition, records, indexes, last auto number) with its
-// definition at tdefPage. Returns its catalog entry; sets, when given, receives its properties.
+// definition at tdefPage, in the file's format. Returns its catalog entry; sets, when given, receives its properties.
 UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name, uint32_t tdefPage,
                                 std::vector<PropertySet>* sets = nullptr);
 

@@ -8,15 +8,14 @@
 
 namespace engine::detail::jet4 {
 
-namespace {
-constexpr size_t kMapRowBytes = 69;   // one type byte and 68 of map
-constexpr uint32_t kInlinePages = 64 * 8;
-constexpr uint32_t kPagesPerMapPage = (kPageSize - 4) * 8;
-constexpr size_t kReferenceSlots = (kMapRowBytes - 1) / 4;
-constexpr size_t kRowsAt = 14;
-} // namespace
-
 std::vector<uint8_t> MapRow(PageFile& file, const std::vector<uint32_t>& pages) {
+    // A row is a type byte, then a start page and a bitmap, or the numbers of bitmap pages.
+    const Format& fmt = file.Fmt();
+    const size_t kPageSize = fmt.pageSize;
+    const size_t kMapRowBytes = fmt.mapRowBytes;
+    const uint32_t kInlinePages = static_cast<uint32_t>((kMapRowBytes - 5) * 8);
+    const uint32_t kPagesPerMapPage = static_cast<uint32_t>((kPageSize - 4) * 8);
+    const size_t kReferenceSlots = (kMapRowBytes - 1) / 4;
     std::string row(kMapRowBytes, '\0');
     uint32_t lo = pages.empty() ? 0 : *std::min_element(pages.begin(), pages.end());
     uint32_t hi = pages.empty() ? 0 : *std::max_element(pages.begin(), pages.end());
@@ -51,6 +50,9 @@ std::vector<uint8_t> MapRow(PageFile& file, const std::vector<uint32_t>& pages) 
 }
 
 std::vector<MapPlace> WriteUsageMaps(PageFile& file, const std::vector<std::vector<uint32_t>>& maps) {
+    const Format& fmt = file.Fmt();
+    const size_t kPageSize = fmt.pageSize;
+    const size_t kRowsAt = fmt.rowsStart;
     std::vector<MapPlace> places;
     std::string page;
     uint32_t pageNumber = 0;
@@ -77,7 +79,7 @@ std::vector<MapPlace> WriteUsageMaps(PageFile& file, const std::vector<std::vect
         free -= row.size() + 2;
         places.push_back({pageNumber, static_cast<uint8_t>(rows)});
         ++rows;
-        Put16(page, 12, static_cast<uint32_t>(rows));
+        Put16(page, fmt.rowCountAt, static_cast<uint32_t>(rows));
         Put16(page, 2, static_cast<uint32_t>(free));
     }
     flush();

@@ -4,13 +4,14 @@
 #include "jet4/catalog.h"
 #include "jet4/page_file.h"
 #include "jet4/table_source.h"
+#include "jet4/writer.h"
 
 namespace engine {
 
-using namespace detail::jet4;
+namespace detail::jet4 {
 
-void WriteJet4(Database& source, const std::string& path) {
-    PageFile file(path);
+void WriteDatabase(Database& source, const std::string& path, const Format& fmt) {
+    PageFile file(path, fmt);
     for (int i = 0; i < 6; ++i) file.Allocate(); // header, free-page map, the system tables
     double now = OleNow();
 
@@ -18,16 +19,22 @@ void WriteJet4(Database& source, const std::string& path) {
     for (const auto& name : source.TableDefs().Names())
         written.push_back(WriteSourceTable(file, source, name, file.Allocate()));
 
-    auto objects = ObjectRows(written, now);
-    auto aces = AceRows(written);
+    auto objects = ObjectRows(written, now, fmt);
+    auto aces = AceRows(written, fmt);
     std::vector<std::vector<Variant>> none;
-    WriteTable(file, ObjectsTable(), kObjectsPage, RowsOf(objects));
-    WriteTable(file, AcesTable(), kAcesPage, RowsOf(aces));
-    WriteTable(file, QueriesTable(), kQueriesPage, RowsOf(none));
-    WriteTable(file, RelationshipsTable(), kRelationshipsPage, RowsOf(none));
-    file.Write(0, HeaderPage(now));
-    file.Write(1, GlobalMapPage(file.PageCount()));
+    WriteTable(file, ObjectsTable(fmt), kObjectsPage, RowsOf(objects));
+    WriteTable(file, AcesTable(fmt), kAcesPage, RowsOf(aces));
+    WriteTable(file, QueriesTable(fmt), kQueriesPage, RowsOf(none));
+    WriteTable(file, RelationshipsTable(fmt), kRelationshipsPage, RowsOf(none));
+    file.Write(0, fmt.headerPage(now));
+    file.Write(1, fmt.globalMapPage(file.PageCount()));
     file.Commit();
+}
+
+} // namespace detail::jet4
+
+void WriteJet4(Database& source, const std::string& path) {
+    detail::jet4::WriteDatabase(source, path, detail::jet4::kJet4Format);
 }
 
 } // namespace engine

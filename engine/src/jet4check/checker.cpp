@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "engine/text932.h"
 #include "jet4check/stored_keys.h"
 #include "jet/jet_format.h"
 
@@ -17,8 +18,27 @@ namespace engine::detail::jet4check {
 
 namespace {
 
-constexpr size_t kPage = 4096;
-constexpr uint32_t kMapBitsPerPage = (kPage - 4) * 8;
+// Where the two versions keep what the checks read. The checker keeps a description of its own,
+// apart from the writer's, so that a wrong offset in one is not copied into the other.
+struct Layout {
+    int version;             // the header's version byte
+    size_t page;
+    size_t rowCountAt, rowsStart;   // data pages
+    size_t columnCountBytes;        // a record's column count, and its variable offsets
+    // Table definitions.
+    size_t tdefRows, tdefMaxCols, tdefVarCols, tdefCols, tdefLogical, tdefReal, tdefOwned, tdefFree;
+    size_t tdefHead, realPre;       // the fixed part; bytes per real index before the columns
+    size_t column, colNumber, colVarIndex, colFlags, colFixedOffset, colLength;
+    size_t nameLengthBytes;
+    size_t real, realColumns, realMap, realRoot, realFlags;
+    size_t logical, logicalReal, logicalType;
+    // Index pages.
+    size_t indexPrev, indexPrefix, entryMask, entries;
+};
+constexpr Layout kJet4{1, 4096, 12, 14, 2, 16, 41, 43, 45, 47, 51, 55, 59, 63, 12, 25, 5, 7, 15, 21, 23, 2,
+                       52, 4, 34, 38, 46, 28, 8, 23, 12, 24, 27, 480};
+constexpr Layout kJet3{0, 2048, 8, 10, 1, 12, 21, 23, 25, 27, 31, 35, 39, 43, 8, 18, 1, 3, 13, 14, 16, 1,
+                       39, 0, 30, 34, 38, 20, 4, 19, 8, 20, 0x16, 0xF8};
 
 uint32_t U8(std::string_view b, size_t at) { return at < b.size() ? static_cast<unsigned char>(b[at]) : 0; }
 uint32_t U16(std::string_view b, size_t at) { return U8(b, at) | U8(b, at + 1) << 8; }
@@ -70,14 +90,21 @@ struct Record {
 
 class Checker {
 public:
+    const Layout* L = &kJet4;
+    size_t kPage = 4096;
+    uint32_t kMapBitsPerPage = (4096 - 4) * 8;
+
     explicit Checker(const std::string& path) {
         std::ifstream in(path, std::ios::binary | std::ios::ate);
         if (!in) throw std::runtime_error("cannot open " + path);
         data_.resize(static_cast<size_t>(in.tellg()));
         in.seekg(0);
         if (!in.read(data_.data(), static_cast<std::streamsize>(data_.size()))) throw std::runtime_error("cannot read " + path);
-        if (data_.size() < 2 * kPage || data_.size() % kPage != 0 || U8(data_, 0x14) != 1)
-            throw std::runtime_error(path + " is not a Jet 4 file");
+        if (data_.size() > 0x14 && U8(data_, 0x14) == 0) L = &kJet3;
+        kPage = L->page;
+        kMapBitsPerPage = static_cast<uint32_t>((kPage - 4) * 8);
+        if (data_.size() < 2 * kPage || data_.size() % kPage != 0 || U8(data_, 0x14) > 1)
+            throw std::runtime_error(path + " is not a Jet 3 or Jet 4 file");
         count_ = static_cast<uint32_t>(data_.size() / kPage);
     }
 
@@ -108,12 +135,12 @@ public:
             Problem(what + ": page " + N(page) + " is not a data page");
             return rows;
         }
-        uint32_t n = U16(p, 12);
-        size_t end = kPage, used = 14 + 2 * size_t(n);
+        uint32_t n = U16(p, L->rowCountAt);
+        size_t end = kPage, used = L->rowsStart + 2 * size_t(n);
         for (uint32_t i = 0; i < n; ++i) {
-            uint32_t raw = U16(p, 14 + 2 * i);
+            uint32_t raw = U16(p, L->rowsStart + 2 * i);
             Row r{raw & 0x1FFF, end, raw & 0xE000};
-            if (r.start < 14 + 2 * size_t(n) || r.start > r.end) {
+            if (r.start < L->rowsStart + 2 * size_t(n) || r.start > r.end) {
                 Problem(what + ": page " + N(page) + " row " + N(i) + " has a bad offset");
                 return {};
             }
@@ -191,48 +218,50 @@ public:
             Problem("table " + name + ": definition length past its pages");
             return std::nullopt;
         }
-        t.rowCount = U32(b, 16);
-        t.maxCols = static_cast<uint16_t>(U16(b, 41));
-        t.varCols = static_cast<uint16_t>(U16(b, 43));
-        uint32_t ncols = U16(b, 45), nlog = U32(b, 47), nreal = U32(b, 51);
-        t.owned = U32(b, 55);
-        t.free = U32(b, 59);
+        t.rowCount = U32(b, L->tdefRows);
+        t.maxCols = static_cast<uint16_t>(U16(b, L->tdefMaxCols));
+        t.varCols = static_cast<uint16_t>(U16(b, L->tdefVarCols));
+        uint32_t ncols = U16(b, L->tdefCols), nlog = U32(b, L->tdefLogical), nreal = U32(b, L->tdefReal);
+        t.owned = U32(b, L->tdefOwned);
+        t.free = U32(b, L->tdefFree);
         if (ncols > 255 || nlog > 64 || nreal > 64) {
             Problem("table " + name + ": definition counts out of range");
             return std::nullopt;
         }
-        size_t at = 63 + 12 * size_t(nreal);
-        for (uint32_t i = 0; i < ncols; ++i, at += 25) {
+        size_t at = L->tdefHead + L->realPre * size_t(nreal);
+        for (uint32_t i = 0; i < ncols; ++i, at += L->column) {
             Column c;
             c.type = static_cast<uint8_t>(U8(b, at));
-            c.number = static_cast<uint16_t>(U16(b, at + 5));
-            c.varIndex = static_cast<uint16_t>(U16(b, at + 7));
-            c.flags = static_cast<uint8_t>(U8(b, at + 15));
-            c.fixedOffset = static_cast<uint16_t>(U16(b, at + 21));
-            c.length = static_cast<uint16_t>(U16(b, at + 23));
+            c.number = static_cast<uint16_t>(U16(b, at + L->colNumber));
+            c.varIndex = static_cast<uint16_t>(U16(b, at + L->colVarIndex));
+            c.flags = static_cast<uint8_t>(U8(b, at + L->colFlags));
+            c.fixedOffset = static_cast<uint16_t>(U16(b, at + L->colFixedOffset));
+            c.length = static_cast<uint16_t>(U16(b, at + L->colLength));
             t.columns.push_back(c);
         }
+        // Names: Jet 4's in UTF-16 after two bytes of length, Jet 3's in code page 932 after one.
         auto name16 = [&](std::string& out) {
-            uint32_t len = U16(b, at);
-            auto s = jet::Utf16LeToUtf8(b.substr(std::min(b.size(), at + 2), len));
+            uint32_t len = L->nameLengthBytes == 1 ? U8(b, at) : U16(b, at);
+            std::string_view raw = b.substr(std::min(b.size(), at + L->nameLengthBytes), len);
+            auto s = L->version == 0 ? cp932::ToUtf8(raw) : jet::Utf16LeToUtf8(raw);
             out = s ? *s : "?";
-            at += 2 + len;
+            at += L->nameLengthBytes + len;
         };
         for (auto& c : t.columns) name16(c.name);
-        for (uint32_t i = 0; i < nreal; ++i, at += 52) {
+        for (uint32_t i = 0; i < nreal; ++i, at += L->real) {
             RealIndex r;
             for (size_t k = 0; k < 10; ++k) {
-                uint32_t col = U16(b, at + 4 + 3 * k);
-                if (col != 0xFFFF) r.columns.push_back({static_cast<uint16_t>(col), U8(b, at + 6 + 3 * k) == 0});
+                uint32_t col = U16(b, at + L->realColumns + 3 * k);
+                if (col != 0xFFFF) r.columns.push_back({static_cast<uint16_t>(col), U8(b, at + L->realColumns + 2 + 3 * k) == 0});
             }
-            r.umap = U32(b, at + 34);
-            r.root = U32(b, at + 38);
-            r.flags = static_cast<uint8_t>(U8(b, at + 46));
+            r.umap = U32(b, at + L->realMap);
+            r.root = U32(b, at + L->realRoot);
+            r.flags = static_cast<uint8_t>(U8(b, at + L->realFlags));
             t.real.push_back(r);
         }
-        for (uint32_t i = 0; i < nlog; ++i, at += 28) {
-            uint32_t real = U32(b, at + 8);
-            if (real < t.real.size() && U8(b, at + 23) != 2) t.real[real].foreignOnly = false;
+        for (uint32_t i = 0; i < nlog; ++i, at += L->logical) {
+            uint32_t real = U32(b, at + L->logicalReal);
+            if (real < t.real.size() && U8(b, at + L->logicalType) != 2) t.real[real].foreignOnly = false;
         }
         for (uint32_t i = 0; i < nlog; ++i) {
             std::string ignored;
@@ -249,9 +278,10 @@ public:
     // Splits a record into its columns, checking its geometry.
     std::optional<Record> Split(const Tdef& t, std::string_view row, const std::string& where) {
         Record r;
-        size_t n = U16(row, 0);
+        const size_t cb = L->columnCountBytes; // one byte for Jet 3's counts and offsets, two for Jet 4's
+        size_t n = cb == 1 ? U8(row, 0) : U16(row, 0);
         size_t maskLen = (n + 7) / 8;
-        if (n == 0 || n > t.maxCols || row.size() < 2 + maskLen) {
+        if (n == 0 || n > t.maxCols || row.size() < cb + maskLen) {
             Problem(where + ": record column count " + N(static_cast<uint32_t>(n)) + " does not fit");
             return std::nullopt;
         }
@@ -260,7 +290,8 @@ public:
         size_t varCount = 0, eod = tail;
         std::vector<size_t> offsets;
         bool hasVar = std::any_of(t.columns.begin(), t.columns.end(), [](const Column& c) { return !c.Fixed(); });
-        if (hasVar) {
+        size_t tableStart = tail; // where the variable column table begins
+        if (hasVar && cb == 2) {
             varCount = U16(row, tail - 2);
             if (4 + 2 * varCount > tail) {
                 Problem(where + ": variable column table past the record");
@@ -269,11 +300,50 @@ public:
             eod = U16(row, tail - 4 - 2 * varCount);
             for (size_t k = 0; k < varCount; ++k) offsets.push_back(U16(row, tail - 4 - 2 * k));
             offsets.push_back(eod);
+            tableStart = tail - 4 - 2 * varCount;
+        } else if (hasVar) {
+            // Jet 3: count, then the jump table (one entry per 256 bytes of record, the one
+            // furthest from the count unused when the end of data does not need it), then the
+            // offsets from the first column's back to the end of data, one byte each.
+            varCount = U8(row, tail - 1);
+            size_t jumps = (row.size() - 1) / 256;
+            if (2 + varCount + jumps > tail) {
+                Problem(where + ": variable column table past the record");
+                return std::nullopt;
+            }
+            size_t first = tail - 1 - jumps - 1; // the first column's offset
+            tableStart = first - varCount;
+            size_t used = jumps;
+            // The end of data sits where the table begins: when that is short of the last
+            // entry's boundary, the entry is the unused one.
+            if (jumps > 0 && tableStart / 256 < jumps) {
+                --used;
+                if (U8(row, tail - 1 - jumps) != 0xFF) {
+                    Problem(where + ": unused jump table entry is not FF");
+                    return std::nullopt;
+                }
+            }
+            size_t high = 0;
+            for (size_t i = 0; i <= varCount; ++i) {
+                while (high < used && U8(row, tail - 2 - high) == i) ++high;
+                offsets.push_back(U8(row, first - i) + 256 * high);
+            }
+            if (high != used) {
+                Problem(where + ": jump table names no offset");
+                return std::nullopt;
+            }
+            eod = offsets.back();
+        }
+        if (hasVar) {
             for (size_t k = 0; k + 1 < offsets.size(); ++k)
-                if (offsets[k] > offsets[k + 1] || offsets[k + 1] > tail - 4 - 2 * varCount) {
+                if (offsets[k] > offsets[k + 1] || offsets[k + 1] > tableStart) {
                     Problem(where + ": variable column offsets out of order");
                     return std::nullopt;
                 }
+            if (!offsets.empty() && offsets[0] < cb) {
+                Problem(where + ": variable column offsets out of order");
+                return std::nullopt;
+            }
         }
         for (const auto& c : t.columns) {
             bool present = c.number < n && (U8(mask, c.number / 8) & (1u << (c.number % 8)));
@@ -283,11 +353,11 @@ public:
             }
             if (!present) continue;
             if (c.Fixed()) {
-                if (2 + size_t(c.fixedOffset) + c.length > (hasVar && !offsets.empty() ? offsets[0] : tail)) {
+                if (cb + size_t(c.fixedOffset) + c.length > (hasVar && !offsets.empty() ? offsets[0] : tail)) {
                     Problem(where + ": fixed column " + c.name + " past the fixed area");
                     continue;
                 }
-                r.values[c.number] = row.substr(2 + c.fixedOffset, c.length);
+                r.values[c.number] = row.substr(cb + c.fixedOffset, c.length);
             } else if (c.varIndex < varCount) {
                 r.values[c.number] = row.substr(offsets[c.varIndex], offsets[c.varIndex + 1] - offsets[c.varIndex]);
             } else {
@@ -334,15 +404,21 @@ public:
         uint32_t child = 0;
     };
 
+    // Bytes the entries after a page's first share with it: two bytes in Jet 4; one in Jet 3,
+    // whose node pages carry 01 in the byte after it.
+    size_t PrefixLength(std::string_view p) const {
+        return L->version == 0 ? U8(p, L->indexPrefix) : U16(p, L->indexPrefix);
+    }
+
     std::vector<Entry> Entries(std::string_view p, bool leaf) {
         std::vector<Entry> out;
-        size_t prefixLen = U16(p, 24), last = 0;
+        size_t prefixLen = PrefixLength(p), last = 0;
         std::string first;
-        for (size_t i = 0; i < 453; ++i)
+        for (size_t i = 0; i < L->entries - L->entryMask; ++i)
             for (int b = 0; b < 8; ++b) {
-                if (!(U8(p, 27 + i) & (1u << b))) continue;
+                if (!(U8(p, L->entryMask + i) & (1u << b))) continue;
                 size_t end = i * 8 + size_t(b);
-                std::string e(p.substr(480 + last, end - last));
+                std::string e(p.substr(L->entries + last, end - last));
                 if (out.empty()) first = e;
                 else e = first.substr(0, prefixLen) + e;
                 last = end;
@@ -377,7 +453,7 @@ public:
             auto entries = Entries(p, leaf);
             size_t used = 0;
             for (const auto& e : entries) used += e.bytes.size() + (leaf ? 0 : 4);
-            if (U16(p, 24) == 0 && U16(p, 2) != kPage - 480 - used) Problem(what + ": index page " + N(page) + " gives the wrong free space");
+            if (PrefixLength(p) == 0 && U16(p, 2) != kPage - L->entries - used) Problem(what + ": index page " + N(page) + " gives the wrong free space");
             if (leaf) {
                 leaves.push_back(page);
                 for (auto& e : entries) leafEntries.push_back(e.bytes);
@@ -389,14 +465,27 @@ public:
                 if (childLast != e.bytes) Problem(what + ": node entry on page " + N(page) + " differs from its child's last entry");
                 lastKey = e.bytes;
             }
-            if (!entries.empty() && U32(p, 20) != entries.back().child) Problem(what + ": node page " + N(page) + " names the wrong tail page");
+            // The tail page is the last child. Jet may leave it without an entry of its own
+            // (then the next page after the last entry's child): its entries follow the others.
+            uint32_t tail = U32(p, L->indexPrev + 8);
+            if (!entries.empty() && tail != entries.back().child) {
+                uint32_t after = U32(Page(entries.back().child), L->indexPrev + 4);
+                if (tail != after || tail == 0) {
+                    Problem(what + ": node page " + N(page) + " names the wrong tail page");
+                } else {
+                    std::string tailLast = walk(tail, depth + 1);
+                    if (!tailLast.empty() && !lastKey.empty() && !(lastKey < tailLast))
+                        Problem(what + ": tail page " + N(tail) + " holds entries before its node's");
+                    if (!tailLast.empty()) lastKey = tailLast;
+                }
+            }
             return lastKey;
         };
         walk(r.root, 0);
         for (size_t i = 0; i < leaves.size(); ++i) {
             std::string_view p = Page(leaves[i]);
             uint32_t prev = i ? leaves[i - 1] : 0, next = i + 1 < leaves.size() ? leaves[i + 1] : 0;
-            if (U32(p, 12) != prev || U32(p, 16) != next) Problem(what + ": leaf page " + N(leaves[i]) + " is linked wrongly");
+            if (U32(p, L->indexPrev) != prev || U32(p, L->indexPrev + 4) != next) Problem(what + ": leaf page " + N(leaves[i]) + " is linked wrongly");
         }
         for (size_t i = 1; i < leafEntries.size(); ++i)
             if (!(leafEntries[i - 1] < leafEntries[i])) {
@@ -433,7 +522,7 @@ public:
                 bool isNull = !stored && c->type != 1;
                 allNull &= isNull;
                 anyNull |= isNull;
-                key += StoredValueKey(c->type, stored, desc);
+                key += L->version == 0 ? Jet3StoredValueKey(c->type, stored, desc) : StoredValueKey(c->type, stored, desc);
             }
             if (allNull && (r.flags & 0x02)) continue;
             if ((r.flags & 0x01) && !anyNull) uniqueKeys.emplace_back(key, &rec);
@@ -586,7 +675,7 @@ public:
     std::string TextOf(const Record& r, uint16_t col) {
         auto it = r.values.find(col);
         if (it == r.values.end()) return {};
-        auto s = jet::DecodeJet4Text(it->second);
+        auto s = L->version == 0 ? cp932::ToUtf8(it->second) : jet::DecodeJet4Text(it->second);
         return s ? *s : std::string("?");
     }
     int64_t LongOf(const Record& r, uint16_t col, bool* present = nullptr) {
@@ -690,9 +779,12 @@ std::string Report::Text() const {
     return s;
 }
 
-Report CheckJet4File(const std::string& path) {
+namespace {
+Report CheckFile(const std::string& path, int version) {
     try {
         Checker c(path);
+        if (c.L->version != version)
+            throw std::runtime_error(path + " is not a Jet " + (version == 0 ? "3" : "4") + " file");
         return c.Run(false);
     } catch (const std::exception& e) {
         Report r;
@@ -700,6 +792,10 @@ Report CheckJet4File(const std::string& path) {
         return r;
     }
 }
+} // namespace
+
+Report CheckJet4File(const std::string& path) { return CheckFile(path, 1); }
+Report CheckJet3File(const std::string& path) { return CheckFile(path, 0); }
 
 std::vector<IndexKeys> ReadIndexKeys(const std::string& path) {
     Checker c(path);

@@ -1,4 +1,4 @@
-// A checker of Jet 4 files, written apart from the writer so that it does not share the
+// A checker of Jet 4 and Jet 3 files (the same checks over each version's layout), written apart from the writer so that it does not share the
 // writer's mistakes: it reads the pages itself and reports every inconsistency it finds.
 //
 // Checked: page kinds and owners (each page owned once), the usage maps of every table, index
@@ -27,7 +27,9 @@ struct Report {
     std::string Text() const;
 };
 
+// Each reports a file of the other version as a problem.
 Report CheckJet4File(const std::string& path);
+Report CheckJet3File(const std::string& path);
 
 // The leaf entries of one physical index of a table, keys without their record pointers, in
 // index order: for comparing the keys of two files.
@@ -39,7 +41,7 @@ struct IndexKeys {
     std::vector<std::string> keys;
 };
 
-// Throws std::runtime_error when the file cannot be read as a Jet 4 file.
+// Throws std::runtime_error when the file cannot be read as a Jet 3 or Jet 4 file.
 std::vector<IndexKeys> ReadIndexKeys(const std::string& path);
 
 } // namespace engine::detail::jet4check

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "jet4check/general97_order.h"
 #include "jet4check/general_order.h"
 
 namespace engine::detail::jet4check {
@@ -120,6 +121,14 @@ std::string StoredValueKey(uint8_t type, std::optional<std::string_view> stored,
     default:
         break;
     }
+    if (descending) Invert(key, 0, key.size());
+    return key;
+}
+
+std::string Jet3StoredValueKey(uint8_t type, std::optional<std::string_view> stored, bool descending) {
+    if ((type != kText && type != kMemo) || !stored) return StoredValueKey(type, stored, descending);
+    std::string key(1, kStart);
+    key += General97Key(*stored);
     if (descending) Invert(key, 0, key.size());
     return key;
 }

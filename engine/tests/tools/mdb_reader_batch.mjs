@@ -34,13 +34,16 @@ const out = [];
 files.forEach((file, n) => {
   out.push(`file ${n}`);
   try {
-    const reader = new MDBReader(readFileSync(file));
+    const bytes = readFileSync(file);
+    const reader = new MDBReader(bytes);
+    // Text sizes in characters: Jet 3 (version byte 0) counts bytes, Jet 4 two per character.
+    const perChar = bytes[0x14] === 0 ? 1 : 2;
     for (const name of reader.getTableNames().sort()) {
       const table = reader.getTable(name);
       const columns = table.getColumns();
       out.push(`table ${name} ${table.rowCount}`);
       for (const c of columns) {
-        const size = c.type === "text" ? ` ${c.size / 2}` : c.type === "binary" ? ` ${c.size}` : "";
+        const size = c.type === "text" ? ` ${c.size / perChar}` : c.type === "binary" ? ` ${c.size}` : "";
         out.push(`column ${c.name} ${c.type}${size}`);
       }
       for (const r of table.getData()) out.push("row " + columns.map((c) => show(r[c.name], c.type)).join("\t"));
