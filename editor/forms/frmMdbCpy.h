@@ -173,7 +173,8 @@ class frmMdbCpy : public QMainWindow, public ToolbarWindow {
         std::string WorkPath;
         engine::DatabasePtr WorkDb;   // the side's work database, open while the window is
         engine::RecordsetPtr WorkRs;  // "SELECT * FROM WKTBL ORDER BY FLD08"
-        bool ReadOnly = false;        // the table's file opens read-only (a genuine Jet file)
+        bool ReadOnly = false;        // the table's file takes no change
+        std::string Refusal;          // why (the engine's words), when ReadOnly
         int32_t FirstRow = 0;         // first grid row shown, 1-based
         int32_t FieldCount = 0;
         int SelectedRow = -1;         // screen row 0..9, -1 none

@@ -309,6 +309,14 @@ void frmMdbCpy::LoadTableStructure(engine::Recordset& work, int side, int32_t& c
     failed = false;
     engine::DatabasePtr db = Ws->OpenDatabase(s.File.FullPath);
     s.ReadOnly = db->ReadOnly();
+    s.Refusal.clear();
+    if (s.ReadOnly) {
+        try {
+            db->CheckUpdatable();
+        } catch (const engine::Error& e) {
+            s.Refusal = e.Description();
+        }
+    }
     engine::TableDefPtr table = db->TableDefs().Item(s.TableName);
     engine::TransactionGuard batch(*Ws);
     failed = !WriteFieldRows(*table, work, side, count);
@@ -399,6 +407,7 @@ void frmMdbCpy::ClearSideTable(int side) {
     s.TableName.clear();
     s.TableDesc.clear();
     s.ReadOnly = false;
+    s.Refusal.clear();
     Text1[2 * side]->clear();
     Text1[2 * side + 1]->clear();
     const int first = side == kTarget ? 0 : 50, last = side == kTarget ? 49 : 89;

@@ -15,6 +15,7 @@
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
 #include "modules/DatabaseFiles.h"
+#include "modules/NativeCopy.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -55,16 +56,26 @@ void frmTavorin::ReopenGridRecordset() {
     WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }
 
-// A genuine Jet file opens read-only: nothing can be saved into it.
+// A file that takes no change is refused before anything is asked: a genuine Jet 3 file (read
+// only for now), a read-only file, a genuine file another program holds or that is encoded.
 bool frmTavorin::RefuseReadOnlyTarget() {
     if (!FileExists(CurrentFile.FullPath)) return false;
-    bool readOnly = false;
+    std::string why;
     try {
-        readOnly = Ws->OpenDatabase(CurrentFile.FullPath)->ReadOnly();
+        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
+        if (!db->ReadOnly()) return false;
+        try {
+            db->CheckUpdatable();
+        } catch (const engine::Error& e) {
+            why = e.Description();
+        }
     } catch (const engine::Error&) {
         return false; // the save itself reports what is wrong with the file
     }
-    if (!readOnly) return false;
+    if (!IsJet3File(CurrentFile.FullPath)) {
+        platform::MsgBox(QString::fromStdString(why));
+        return true;
+    }
     platform::MsgBox(QString::fromUtf8(
         "このファイルは Jet 形式のデータベースのため、読み取り専用です。テーブルを保存できません。\r"
         "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));

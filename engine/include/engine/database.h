@@ -63,6 +63,10 @@ public:
     // The path as given to OpenDatabase or CreateDatabase.
     const std::string& Name() const;
     bool ReadOnly() const;
+    // Returns when the file takes changes; otherwise throws why not: 3027 read-only, or for a
+    // genuine Jet file 3045 (another program holds it), 3901 (encoded or with a password),
+    // 3343 (a version the engine does not write).
+    void CheckUpdatable() const;
     // The locale string given at creation, e.g. ";LANGID=0x0411;CP=932;COUNTRY=0".
     std::string Connect() const;
 

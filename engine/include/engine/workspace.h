@@ -36,7 +36,10 @@ public:
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // Opens an existing file: a native database or (read-only) a genuine Jet file.
+    // Opens an existing file: a native database or a genuine Jet file. A genuine Jet 4 file is
+    // read into a native copy, and every change committed to it is carried into the file in
+    // place; a Jet 3 file, or one that refuses changes (Database::CheckUpdatable), opens
+    // read-only.
     // 3024 when the file does not exist, 3343 when it is not a database, 3045 when locked.
     DatabasePtr OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false);
     // Creates a new native database; 3204 when the file exists already.

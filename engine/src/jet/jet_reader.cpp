@@ -413,6 +413,30 @@ class CopyCache {
         limits_ = l;
     }
 
+    void Rewritten(const std::string& path, const std::string& copyPath) {
+        struct stat st {};
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& c : copies_) {
+            if (c.path != copyPath) continue;
+            if (::stat(path.c_str(), &st) != 0) return;
+            c.dev = st.st_dev;
+            c.ino = st.st_ino;
+            c.size = st.st_size;
+            c.mtime = st.st_mtim;
+        }
+    }
+
+    // Drops the entry only: the file stays for the connection that has it open and goes with
+    // the folder.
+    void ForgetOne(const std::string& copyPath) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = copies_.begin(); it != copies_.end(); ++it) {
+            if (it->path != copyPath) continue;
+            copies_.erase(it);
+            return;
+        }
+    }
+
     void Forget() {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& c : copies_) RemoveWithCompanions(c.path);
@@ -493,6 +517,14 @@ std::string JetCopyFolder() {
 
 void SetJetReadTimeLimit(std::chrono::milliseconds base, std::chrono::milliseconds perMegabyte) {
     CopyCache::Instance().SetLimits(Limits{base, perMegabyte});
+}
+
+void NoteJetFileRewritten(const std::string& path, const std::string& copyPath) {
+    CopyCache::Instance().Rewritten(path, copyPath);
+}
+
+void ForgetJetCopy(const std::string& copyPath) {
+    CopyCache::Instance().ForgetOne(copyPath);
 }
 
 void ForgetJetCopies() {

@@ -24,6 +24,12 @@ bool HasJetSignature(std::string_view header);
 // current copy exists. Throws 3343 naming the file when it cannot be read.
 std::string NativeCopyOfJetFile(const std::string& path);
 
+// The Jet file at path was changed by this process together with its copy at copyPath: the copy
+// stays current for the file as it is now.
+void NoteJetFileRewritten(const std::string& path, const std::string& copyPath);
+// The copy at copyPath no longer matches its Jet file: the next open converts the file again.
+void ForgetJetCopy(const std::string& copyPath);
+
 // The folder holding this process's copies ("" before the first conversion).
 std::string JetCopyFolder();
 

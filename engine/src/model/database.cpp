@@ -87,6 +87,8 @@ sqlite3* ObjectAccess::SqliteHandle(const Database& db) { return Conn(db)->Db();
 
 const std::string& Database::Name() const { return Conn(*this)->Path(); }
 bool Database::ReadOnly() const { return Conn(*this)->ReadOnly(); }
+
+void Database::CheckUpdatable() const { Conn(*this)->CheckWritable(); }
 std::string Database::Connect() const { return Conn(*this)->Locale(); }
 
 TableDefPtr Database::CreateTableDef(const std::string& name) const {
@@ -122,6 +124,7 @@ void Database::Execute(std::string_view statement) {
         sql += " WHERE " + cond.sql;
     }
     conn->BeforeTableChange(table);
+    conn->NoteWritten(table);
     detail::Stmt s = conn->Prepare(sql);
     for (size_t i = 0; i < cond.params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), cond.params[i]);
     recordsAffected_ = conn->StepWrite(s);
@@ -131,12 +134,12 @@ void Database::Close() { conn_.reset(); }
 
 const std::string& Database::SchemaName() const { return Conn(*this)->Schema(); }
 
-long Database::ExecuteSql(std::string_view sql) { return Conn(*this)->Exec(sql); }
+long Database::ExecuteSql(std::string_view sql) { return Conn(*this)->ExecNoting(sql); }
 
 long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& params) {
     detail::Connection& conn = *Conn(*this);
     conn.CompleteWalks();
-    detail::Stmt s = conn.Prepare(sql);
+    detail::Stmt s = conn.PrepareNoting(sql);
     for (size_t i = 0; i < params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), params[i]);
     return conn.StepWrite(s);
 }

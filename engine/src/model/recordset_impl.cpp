@@ -400,6 +400,7 @@ void RecordsetImpl::Update() {
     if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
     CheckRecordRules(buffer_);
     conn_->BeforeTableChangeKey(tableKey_);
+    conn_->NoteWritten(table_);
     if (mode_ == EditMode::Add) {
         if (!insert_) {
             std::string marks;
@@ -449,6 +450,7 @@ void RecordsetImpl::Delete() {
     CheckUpdatable();
     CurrentRow();
     conn_->BeforeTableChange(table_);
+    conn_->NoteWritten(table_);
     if (!delete_) delete_ = conn_->Prepare("DELETE FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ + " = ?");
     delete_.Bind(1, keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(delete_) == 0) Throw(err::kRecordDeleted);

@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "jet/jet_backing.h"
+#include "jet/jet_format.h"
 #include "jet/jet_reader.h"
+#include "jet/write_access.h"
 #include "model/object_access.h"
 #include "storage/connection.h"
 #include "storage/native_file.h"
@@ -61,6 +64,16 @@ FileKind KindOf(const std::string& path) {
     if (h.size() >= 16 && h.substr(0, 16) == std::string_view("SQLite format 3\0", 16)) return FileKind::Native;
     if (detail::HasJetSignature(h)) return FileKind::Jet;
     return FileKind::Other;
+}
+
+std::optional<detail::jet::Version> JetVersionOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[0x20] = {};
+    in.read(header, sizeof header);
+    const auto h = detail::jet::InspectHeader(std::string_view(header, static_cast<size_t>(in.gcount())));
+    if (h.kind == detail::jet::Header::Kind::Jet3) return detail::jet::Version::Jet3;
+    if (h.kind == detail::jet::Header::Kind::Jet4) return detail::jet::Version::Jet4;
+    return std::nullopt;
 }
 
 } // namespace
@@ -143,7 +156,29 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
     case FileKind::Jet: {
         const std::string copy = NativeCopyOfJetFile(path);
         CheckNativeFile(copy, true, path);
-        conn = std::make_shared<Connection>(ws, key, path, SqlConnection::OpenAlone(copy, path), "main", true);
+        // The file is changed through its copy when it may be; otherwise the copy opens
+        // read-only and a change is refused with the reason.
+        std::unique_ptr<Error> refusal;
+        const std::optional<jet::Version> version = JetVersionOf(path);
+        if (!readOnly) {
+            try {
+                jet::CheckJetFileWritable(path);
+                if (version != jet::Version::Jet4)
+                    throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly),
+                                path + ": Jet 3 files are not changed in place yet");
+            } catch (const Error& e) {
+                refusal = std::make_unique<Error>(e);
+            }
+        }
+        if (readOnly || refusal) {
+            conn = std::make_shared<Connection>(ws, key, path, SqlConnection::OpenAlone(copy, path), "main", true);
+            if (refusal) conn->SetRefusal(*refusal);
+            break;
+        }
+        auto sql = state.SharedSql(ws.level_);
+        std::string schema = sql->Attach(key, copy);
+        conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), false);
+        conn->SetJetBacking(std::make_unique<jet::JetBacking>(path, copy, *version, conn->UserTableNames()));
         break;
     }
     case FileKind::Native: {
@@ -233,9 +268,24 @@ void Workspace::CommitTrans() {
     if (auto sql = state_->sharedSql.lock()) {
         sql->CheckTransaction();
         for (const auto& c : live) c->BeforeCommit();
-        // One COMMIT for every attached file: SQLite's super-journal makes it all or nothing.
-        // When it fails the level stays open for Rollback.
-        sql->Commit(level);
+        // The outermost commit carries the changes into the genuine Jet files first: a file that
+        // refuses them leaves the level open for Rollback, as a failed commit does.
+        std::vector<std::shared_ptr<detail::Connection>> applied;
+        auto diverged = [&] {
+            for (const auto& a : applied) a->JetDiverged();
+        };
+        try {
+            if (level == 1)
+                for (const auto& c : live)
+                    if (c->ApplyToJetFile()) applied.push_back(c);
+            // One COMMIT for every attached file: SQLite's super-journal makes it all or nothing.
+            // When it fails the level stays open for Rollback.
+            sql->Commit(level);
+        } catch (...) {
+            diverged();
+            throw;
+        }
+        for (const auto& a : applied) a->JetSynced();
     }
     level_ = level - 1;
     for (const auto& c : live) c->AfterCommit(level);

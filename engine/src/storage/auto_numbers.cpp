@@ -40,6 +40,7 @@ void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
         autoStmt_.Bind(1, t.nextAutoNumber);
         autoStmt_.Bind(2, std::string_view(t.name));
         autoStmt_.Bind(3, t.nextAutoNumber);
+        NoteWritten(t.name);
         StepWrite(autoStmt_);
         return;
     }

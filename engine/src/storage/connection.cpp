@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/workspace.h"
+#include "jet/jet_backing.h"
 #include "model/object_access.h"
 #include "model/recordset_impl.h"
 
@@ -48,6 +49,7 @@ long Connection::CountRecords(std::string_view table) {
 
 void Connection::AfterCommit(int level) {
     if (level == 1) touched_.clear();
+    if (jet_) jet_->Ledger().Committed(level);
 }
 
 void Connection::BeforeRollback() {
@@ -59,6 +61,7 @@ void Connection::BeforeRollback() {
 
 void Connection::AfterRollback(int level) {
     if (level == 1) touched_.clear();
+    if (jet_) jet_->Ledger().RolledBack(level);
     InvalidateCatalog();
     ++generation_;
 }

@@ -9,6 +9,7 @@
 // auto_numbers.cpp and write_gate.cpp (every write's checks).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/error.h"
 #include "storage/catalog.h"
 #include "storage/sql_connection.h"
 #include "storage/sqlite_handle.h"
@@ -27,6 +29,9 @@ class Workspace;
 namespace engine::detail {
 
 class RecordsetImpl;
+namespace jet {
+class JetBacking;
+}
 
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
@@ -82,8 +87,34 @@ public:
     // Steps a prepared write statement through the fault hook; returns changed rows. The
     // values stay bound: bind every parameter before each call.
     int StepWrite(Stmt& stmt);
-    // 3027 for a read-only file.
+    // 3027 for a read-only file, or why the file refuses changes when that is known.
     void CheckWritable() const;
+    void SetRefusal(const Error& why) { refusal_ = std::make_unique<Error>(why); }
+
+    // A genuine Jet file behind this native copy: committed changes are carried into it
+    // (jet_changes.cpp).
+    void SetJetBacking(std::unique_ptr<jet::JetBacking> backing);
+    bool JetBacked() const { return jet_ != nullptr; }
+    std::vector<std::string> UserTableNames();
+    // A table's records, shape or properties changed (or it was made).
+    void NoteWritten(std::string_view table);
+    void NoteDropped(std::string_view table);
+    void NoteRenamed(std::string_view from, std::string_view to);
+    // Runs a raw write statement (or prepares one) noting the tables it writes.
+    int ExecNoting(std::string_view sql);
+    Stmt PrepareNoting(std::string_view sql);
+    // Outermost commit: carries the transaction's changes into the Jet file before the copy
+    // commits. True when the file was changed.
+    bool ApplyToJetFile();
+    // The copy's commit after ApplyToJetFile failed: the file holds a state the copy does not;
+    // the connection refuses every further change.
+    void JetDiverged();
+    // The copy committed what ApplyToJetFile carried into the file: the two agree again.
+    void JetSynced();
+    // Outside a transaction a change to a Jet-backed copy is a unit of its own: run in a
+    // savepoint, carried into the Jet file, then released; all or nothing.
+    bool NeedsJetUnit() const;
+    void JetUnit(const std::function<void()>& fn);
 
     // The workspace's transaction steps as they concern this file.
     void BeforeCommit() { CompleteWalks(); }
@@ -131,6 +162,9 @@ private:
     std::set<std::string> touched_; // folded names of tables changed in the open transaction
     uint64_t generation_ = 0;
     Stmt autoStmt_;
+    std::unique_ptr<Error> refusal_;
+    std::unique_ptr<jet::JetBacking> jet_;
+    bool inJetUnit_ = false;
 };
 
 // SQL column declaration for a DAO type (the declared type sets SQLite's affinity).

@@ -41,6 +41,10 @@ constexpr const char* kCatalogDdl[] = {
 // transaction.
 template <class F>
 void Atomically(Connection& c, F&& fn) {
+    if (c.NeedsJetUnit()) {
+        c.JetUnit([&] { Atomically(c, fn); });
+        return;
+    }
     c.Exec("SAVEPOINT \"ddl\"");
     try {
         fn();
@@ -137,6 +141,7 @@ void Connection::BuildSqlIndex(const std::string& table, const IndexInfo& ix) {
 void Connection::CreateTable(const TableInfo& t) {
     CheckWritable();
     BeforeTableChange(t.name);
+    NoteWritten(t.name);
     Atomically(*this, [&] {
         std::string sql = "CREATE TABLE " + Qualified(t.name) + " (";
         for (size_t i = 0; i < t.columns.size(); ++i) {
@@ -219,6 +224,7 @@ void Connection::DropTable(std::string_view name) {
     CheckWritable();
     std::string exact = Table(name).name;
     BeforeTableChange(exact);
+    NoteDropped(exact);
     Atomically(*this, [&] {
         Exec("DROP TABLE " + Qualified(exact));
         for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
@@ -234,6 +240,7 @@ void Connection::RenameTable(std::string_view from, const std::string& to) {
     std::string exact = Table(from).name;
     if (!NamesEqual(exact, to) && FindTable(to)) Throw(err::kTableExists, to);
     BeforeTableChange(exact);
+    NoteRenamed(exact, to);
     Atomically(*this, [&] {
         if (NamesEqual(exact, to)) {
             // SQLite refuses a rename that only changes letter case: go through a free name.
@@ -260,6 +267,7 @@ void Connection::AddColumn(std::string_view table, const ColumnInfo& c) {
     std::string exact = t.name;
     int ordinal = static_cast<int>(t.columns.size());
     BeforeTableChange(exact);
+    NoteWritten(exact);
     Atomically(*this, [&] {
         Exec("ALTER TABLE " + Qualified(exact) + " ADD COLUMN " + QuoteIdent(c.name) + " " +
              SqlTypeOf(c.type));
@@ -279,6 +287,7 @@ void Connection::DropColumn(std::string_view table, std::string_view column) {
         for (const auto& ic : ix.columns)
             if (NamesEqual(ic.field, exact)) Throw(err::kFieldInIndex, exact);
     BeforeTableChange(exactTable);
+    NoteWritten(exactTable);
     Atomically(*this, [&] {
         Exec("ALTER TABLE " + Qualified(exactTable) + " DROP COLUMN " + QuoteIdent(exact));
         ExecCatalog("DELETE FROM " + Qualified("MSysColumns") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
@@ -301,6 +310,7 @@ void Connection::RenameColumn(std::string_view table, std::string_view from, con
     if (other >= 0 && other != ci) Throw(err::kFieldExists, to);
     std::string exactTable = t.name, exact = t.columns[static_cast<size_t>(ci)].name;
     BeforeTableChange(exactTable);
+    NoteWritten(exactTable);
     Atomically(*this, [&] {
         Exec("ALTER TABLE " + Qualified(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) + " TO " +
              QuoteIdent(to));
@@ -319,6 +329,7 @@ void Connection::RenameColumn(std::string_view table, std::string_view from, con
 void Connection::UpdateColumnSettings(std::string_view table, const ColumnInfo& c) {
     CheckWritable();
     std::string exactTable = Table(table).name;
+    NoteWritten(exactTable);
     Stmt s = Prepare("UPDATE " + Qualified("MSysColumns") + " SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
                      " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
     s.Bind(1, static_cast<int64_t>(c.attributes));
@@ -335,6 +346,7 @@ void Connection::CreateIndex(std::string_view table, const IndexInfo& ix) {
     CheckWritable();
     std::string exact = Table(table).name;
     BeforeTableChange(exact);
+    NoteWritten(exact);
     Atomically(*this, [&] { CreateIndexInside(exact, ix); });
     InvalidateCatalog();
 }
@@ -346,6 +358,7 @@ void Connection::DropIndex(std::string_view table, std::string_view index) {
     if (!ix) Throw(err::kItemNotFound, std::string(index));
     std::string exactTable = t.name, exact = ix->name, sqlName = ix->sqlName;
     BeforeTableChange(exactTable);
+    NoteWritten(exactTable);
     Atomically(*this, [&] {
         Exec("DROP INDEX " + prefix_ + QuoteIdent(sqlName));
         ExecCatalog("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
@@ -372,6 +385,8 @@ void Connection::SetProperty(std::string_view table, std::string_view field, con
 void Connection::DeleteProperty(std::string_view table, std::string_view field, std::string_view name) {
     CheckWritable();
     std::string exactTable = Table(table).name;
+    NoteWritten(exactTable);
+    NoteWritten(exactTable);
     ExecCatalog("DELETE FROM " + Qualified("MSysProperties") + " WHERE \"TableName\" = ? AND \"FieldName\" = ?"
                 " AND \"Name\" = ?",
                 {exactTable, field, name});

@@ -11,7 +11,9 @@
 namespace engine::detail {
 
 void Connection::CheckWritable() const {
-    if (readOnly_) Throw(err::kReadOnly);
+    if (!readOnly_) return;
+    if (refusal_) throw *refusal_;
+    Throw(err::kReadOnly);
 }
 
 void Connection::BeforeWrite() {
@@ -34,6 +36,11 @@ int Connection::Exec(std::string_view sql) {
 }
 
 int Connection::StepWrite(Stmt& stmt) {
+    if (NeedsJetUnit()) {
+        int changed = 0;
+        JetUnit([&] { changed = StepWrite(stmt); });
+        return changed;
+    }
     BeforeWrite();
     if (WriteFaultFires(stmt.Sql())) {
         stmt.Reset();
