@@ -2,6 +2,7 @@
 
 #include "jet3/text.h"
 #include "jet4/bytes.h"
+#include "jet/jet_format.h"
 #include "jet4/catalog.h"
 
 namespace engine::detail::jet3 {
@@ -27,7 +28,7 @@ std::string HeaderPage(double) { // Jet 3 keeps no creation date
     Put16(p, 0x3C, kCodePage);
     Put32(p, 0x3E, 0); // pages are not encrypted; the password (0x42, 20 bytes) stays empty
     Put16(p, 0x56, 0x251E);
-    auto mask = HeaderMask();
+    const auto& mask = jet::HeaderMask();
     for (size_t i = 0; i < kMasked; ++i) p[0x18 + i] = static_cast<char>(p[0x18 + i] ^ mask[i]);
     // The commit pairs: the exclusive user's first, then 00 01 for each shared user.
     p[0x600] = 0x01;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "jet/jet_format.h"
 #include "jet4/bytes.h"
 #include "jet4/page_file.h"
 
@@ -173,25 +174,6 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     return rows;
 }
 
-std::array<uint8_t, 128> HeaderMask() {
-    // RC4 keystream of the key C7 DA 39 6B: the format masks the header's settings with it.
-    const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    std::array<uint8_t, 256> s{};
-    for (int i = 0; i < 256; ++i) s[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    for (size_t i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    std::array<uint8_t, 128> out{};
-    for (size_t n = 0, i = 0, j = 0; n < out.size(); ++n) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        out[n] = s[(s[i] + s[j]) & 0xFF];
-    }
-    return out;
-}
-
 std::string HeaderPage(double created) {
     std::string p(kPageSize, '\0');
     p.replace(0, 4, std::string("\x00\x01\x00\x00", 4));
@@ -209,7 +191,7 @@ std::string HeaderPage(double created) {
     uint64_t bits = DoubleBits(created);
     Put32(p, 0x72, static_cast<uint32_t>(bits));
     Put32(p, 0x76, static_cast<uint32_t>(bits >> 32));
-    auto mask = HeaderMask();
+    const auto& mask = jet::HeaderMask();
     for (size_t i = 0; i < mask.size(); ++i) p[0x18 + i] = static_cast<char>(p[0x18 + i] ^ mask[i]);
     p.replace(0x98, 8, std::string("\x54\x06\x00\x00\x34\x2e\x30\x00", 8));
     p[0xE00] = 0x01;

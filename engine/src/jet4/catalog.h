@@ -39,9 +39,6 @@ std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& 
                                              const Format& format = kJet4Format);
 std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables, const Format& format = kJet4Format);
 
-// The RC4 key stream that masks the header's settings (Jet 3 masks the first 126 bytes of it).
-std::array<uint8_t, 128> HeaderMask();
-
 // Page 0 (the masked header) and page 1 (the map of free pages) of a file of pageCount pages.
 std::string HeaderPage(double created);
 std::string GlobalMapPage(uint32_t pageCount);

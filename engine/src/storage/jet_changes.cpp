@@ -133,6 +133,8 @@ Stmt Connection::PrepareNoting(std::string_view sql) {
 bool Connection::ApplyToJetFile() {
     if (!jet_) return false;
     CompleteWalks();
+    // The catalog picture may predate the change that ran in this unit.
+    InvalidateCatalog();
     DatabasePtr source = ObjectAccess::MakeDatabase(shared_from_this());
     return jet_->Apply(*source, UserTableNames());
 }

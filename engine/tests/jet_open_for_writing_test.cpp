@@ -1,0 +1,237 @@
+// A genuine Jet 4 file opened through the workspace takes every change as a native file does:
+// the save's rebuild in one transaction, a rename, a delete and a replacing import land in the
+// file at the commit, the file stays a Jet 4 file that other readers read, and what the change
+// does not touch stays as it was. A rolled-back transaction and a change the file refuses leave
+// its bytes as they were.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "engine/database.h"
+#include "engine/error.h"
+#include "engine/jet4_writer.h"
+#include "engine/recordset.h"
+#include "engine/tabledef.h"
+#include "engine/transaction_guard.h"
+#include "engine/workspace.h"
+#include "jet/write_access.h"
+#include "jet4check/checker.h"
+#include "jet_test_support.h"
+#include "shared_test_data.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace enginetest;
+namespace dao = engine::dao;
+namespace fs = std::filesystem;
+using Export = std::vector<std::vector<std::string>>;
+
+// What mdbtools shows of every table, and what it said on standard error.
+std::map<std::string, Export> Exports(const std::string& file, std::string& errors) {
+    std::map<std::string, Export> all;
+    for (const auto& t : jettest::MdbTables(file)) {
+        all[t] = jettest::MdbExport(file, t);
+        errors += jettest::Run("mdb-export " + jettest::ShellQuote(file) + " " + jettest::ShellQuote(t) +
+                               " 2>&1 >/dev/null");
+    }
+    return all;
+}
+
+// The save's steps as the designer takes them: build the new layout under a temporary name,
+// carry every record, drop the old table and give the new one its name, in one transaction.
+void RebuildWithAnExtraField(engine::Database& db, const std::string& table) {
+    engine::TransactionGuard tx(Ws());
+    engine::TableDefPtr old = db.TableDefs().Item(table);
+    engine::TableDefPtr build = db.CreateTableDef(table + "_build");
+    std::vector<std::string> names;
+    for (const auto& f : old->Fields()) {
+        AddField(build, f->Name(), f->Type(), f->Size());
+        names.push_back(f->Name());
+    }
+    AddField(build, "AddedField", dao::dbText, 20);
+    db.TableDefs().Append(build);
+    auto from = db.OpenRecordset(table, engine::RecordsetType::Snapshot);
+    auto to = db.OpenRecordset(table + "_build", engine::RecordsetType::Dynaset);
+    for (; !from->Eof(); from->MoveNext()) {
+        to->AddNew();
+        for (const auto& n : names) to->SetValue(n, from->Value(n));
+        to->SetValue("AddedField", engine::Variant(std::string("新しい")));
+        to->Update();
+    }
+    from->Close();
+    to->Close();
+    db.TableDefs().Delete(table);
+    db.TableDefs().Item(table + "_build")->SetName(table);
+    tx.Commit();
+}
+
+struct Outcome {
+    bool refused = false;       // the commit was refused (the file stays as it was)
+    std::string changedTable;   // "" when the change names none that readers can compare
+};
+
+TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
+    SKIP_WITHOUT_SHARED_TEST_DATA();
+    TempDir dir;
+    // Our own writer's file too: tables without relationships, so every change can land.
+    std::string made = dir.File("made.tdb");
+    {
+        auto db = Ws().CreateDatabase(made, engine::kLangJapanese);
+        for (const char* name : {"顧客", "Orders"}) {
+            auto td = db->CreateTableDef(name);
+            AddField(td, "Id", dao::dbLong);
+            AddField(td, "Name", dao::dbText, 30);
+            db->TableDefs().Append(td);
+            auto rs = db->OpenRecordset(name, engine::RecordsetType::Dynaset);
+            for (int i = 0; i < 300; ++i) {
+                rs->AddNew();
+                rs->SetValue("Id", engine::Variant::Long(i));
+                rs->SetValue("Name", engine::Variant("名前" + std::to_string(i)));
+                rs->Update();
+            }
+        }
+        engine::WriteJet4(*db, dir.File("made.mdb"));
+        db->Close();
+    }
+    std::vector<std::string> files = {dir.File("made.mdb")};
+    for (const char* f : {"emptyJet4.mdb", "fixedTextTestV2000.mdb", "indexTestV2000.mdb", "testIndexPropertiesV2000.mdb"})
+        files.push_back(jettest::JetFile(f));
+
+    struct Change {
+        const char* name;
+        std::function<Outcome(engine::Database&, const std::string& table)> run;
+    };
+    const Change changes[] = {
+        {"the save's rebuild", [](engine::Database& db, const std::string& t) {
+             RebuildWithAnExtraField(db, t);
+             return Outcome{false, t};
+         }},
+        {"rename", [](engine::Database& db, const std::string& t) {
+             db.TableDefs().Item(t)->SetName(t + "_renamed");
+             return Outcome{false, ""};
+         }},
+        {"delete", [](engine::Database& db, const std::string& t) {
+             db.TableDefs().Delete(t);
+             return Outcome{false, ""};
+         }},
+        {"replacing import", [](engine::Database& db, const std::string& t) {
+             engine::TransactionGuard tx(Ws());
+             db.Execute("DELETE * FROM [" + t + "]");
+             tx.Commit();
+             return Outcome{false, t};
+         }},
+    };
+
+    int landed = 0, refusedCount = 0;
+    for (const auto& source : files) {
+        for (const Change& change : changes) {
+            SCOPED_TRACE(source + ": " + change.name);
+            std::string file = dir.File("work.mdb");
+            fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write); // shared files are read-only
+            std::string before = jettest::ReadWhole(file);
+            std::string errors;
+            auto exportsBefore = Exports(file, errors);
+
+            auto db = Ws().OpenDatabase(file);
+            ASSERT_FALSE(db->ReadOnly());
+            auto names = db->TableDefs().Names();
+            if (names.empty()) {
+                // An empty file: a table made in it lands there.
+                auto td = db->CreateTableDef("New");
+                AddField(td, "A", dao::dbText, 10);
+                db->TableDefs().Append(td);
+                db->Close();
+                EXPECT_EQ(jettest::MdbTables(file), std::vector<std::string>{"New"});
+                continue;
+            }
+            std::string table = names.front();
+            Outcome outcome;
+            try {
+                outcome = change.run(*db, table);
+            } catch (const engine::Error& e) {
+                // A table in a relationship is not dropped or renamed: refused whole.
+                outcome.refused = true;
+                EXPECT_FALSE(e.Description().empty());
+            }
+            db->Close();
+            if (outcome.refused) {
+                ++refusedCount;
+                EXPECT_EQ(jettest::ReadWhole(file), before);
+                continue;
+            }
+            ++landed;
+            std::string after = jettest::ReadWhole(file);
+            ASSERT_GE(after.size(), 0x15u);
+            EXPECT_EQ(after[0x14], before[0x14]); // still Jet 4
+            auto report = engine::detail::jet4check::CheckJet4File(file);
+            EXPECT_TRUE(report.Ok()) << report.Text();
+            std::string errorsAfter;
+            auto exportsAfter = Exports(file, errorsAfter);
+            EXPECT_EQ(errorsAfter, "");
+            // Every other table reads as before.
+            for (const auto& [name, rows] : exportsBefore)
+                if (name != table) {
+                    EXPECT_EQ(exportsAfter[name], rows) << name;
+                }
+            std::string changeName = change.name;
+            if (changeName == "the save's rebuild") {
+                const Export& rows = exportsAfter[table];
+                ASSERT_EQ(rows.size(), exportsBefore[table].size());
+                EXPECT_EQ(rows.front().back(), "AddedField");
+                for (size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r].back(), "\"新しい\"");
+            } else if (changeName == "rename") {
+                EXPECT_FALSE(exportsAfter.count(table));
+                EXPECT_EQ(exportsAfter[table + "_renamed"], exportsBefore[table]);
+            } else if (changeName == "delete") {
+                EXPECT_FALSE(exportsAfter.count(table));
+            } else {
+                EXPECT_EQ(exportsAfter[table].size(), 1u); // the header line alone
+            }
+        }
+    }
+    EXPECT_GT(landed, 8);
+    std::cout << landed << " changes landed, " << refusedCount << " refused\n";
+}
+
+TEST(JetOpenForWriting, ARolledBackTransactionAndAHeldFileLeaveTheBytesAsTheyWere) {
+    TempDir dir;
+    std::string native = dir.File("n.tdb");
+    {
+        auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
+        auto td = db->CreateTableDef("T");
+        AddField(td, "A", dao::dbLong);
+        db->TableDefs().Append(td);
+        engine::WriteJet4(*db, dir.File("f.mdb"));
+        db->Close();
+    }
+    const std::string file = dir.File("f.mdb");
+    const std::string before = jettest::ReadWhole(file);
+    {
+        auto db = Ws().OpenDatabase(file);
+        engine::TransactionGuard tx(Ws());
+        auto td = db->CreateTableDef("U");
+        AddField(td, "B", dao::dbText, 5);
+        db->TableDefs().Append(td);
+        // Left without Commit: rolled back.
+    }
+    EXPECT_EQ(jettest::ReadWhole(file), before);
+
+    // Another program's live .ldb lock: the file opens, refuses the change, keeps its bytes.
+    engine::detail::jet::JetFileLock other(file);
+    auto db = Ws().OpenDatabase(file);
+    EXPECT_EQ(ErrorOf([&] {
+                  auto td = db->CreateTableDef("U");
+                  AddField(td, "B", dao::dbText, 5);
+                  db->TableDefs().Append(td);
+              }),
+              engine::err::kLocked);
+    EXPECT_EQ(ErrorOf([&] { db->CheckUpdatable(); }), engine::err::kLocked);
+    db->Close();
+    EXPECT_EQ(jettest::ReadWhole(file), before);
+}
+
+} // namespace
