@@ -98,6 +98,14 @@ class LayoutDocument {
     // settings of that key. Each fault's message goes through prompts.
     void ValidateLayout(IndexSettings& settings, UserPrompts& prompts, int16_t& ErrorCode, int32_t& ErrorRow);
 
+    // ---- Saving ----
+    // The table a save builds from the layout last validated (ValidateLayout filled the key
+    // tables), not yet appended to db: a field per row or per member of a numbered group, and
+    // an index per key in use, named and unique as settings say (the primary key always
+    // unique).
+    engine::TableDefPtr DefineBuildTable(engine::Database& db, const std::string& buildName,
+                                         const IndexSettings& settings);
+
     // The document of no table: no rows in use, nothing in edit, nothing changed.
     void ResetLayout();
 
