@@ -20,6 +20,7 @@
 #include "forms/frmConvCheck.h"
 #include "forms/frmTavorin.h"
 #include "measure.h"
+#include "bench_args.h"
 
 namespace fs = std::filesystem;
 
@@ -49,9 +50,7 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes = {100000, 1000000};
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000, 1000000});
     const fs::path dir = fs::temp_directory_path() / ("conversion_check-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::string work = (dir / "work").string();
@@ -85,7 +84,7 @@ int main(int argc, char** argv) {
         std::printf("records: %ld\n", n);
         std::printf("conversion check seconds: %.3f\n", check.seconds);
         std::printf("designer save seconds: %.3f\n", save.seconds);
-        std::printf("ratio conversion_check to save %ld: %.2f\n", n, check.seconds / save.seconds);
+        bench::PrintRatio("conversion_check to save", n, check.seconds / save.seconds);
         std::printf("peak memory MB save %ld: %.1f\n", n, save.peakMb);
         std::printf("peak memory MB: %.1f\n", check.peakMb);
         fs::remove(path);

@@ -26,6 +26,7 @@
 #include "bench_columns.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
+#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -183,9 +184,7 @@ long CountRows(const std::string& path, const char* table) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes = {100000, 1000000};
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000, 1000000});
     fs::path dir = fs::temp_directory_path() / ("engine_copy-" + std::to_string(getpid()));
     fs::create_directories(dir);
     for (long n : sizes) {
@@ -223,7 +222,7 @@ int main(int argc, char** argv) {
         std::printf("records: %ld\n", n);
         std::printf("raw INSERT SELECT seconds: %.3f\n", rawSecs);
         std::printf("object model copy seconds: %.3f\n", modelSecs);
-        std::printf("ratio engine_copy %ld: %.2f\n", n, modelSecs / rawSecs);
+        bench::PrintRatio("engine_copy", n, modelSecs / rawSecs);
         std::printf("peak memory MB raw %ld: %.1f\n", n, rawMb);
         std::printf("peak memory MB: %.1f\n", modelMb);
         std::printf("object model microseconds per record: %.2f\n", modelSecs * 1e6 / n);
@@ -232,7 +231,7 @@ int main(int argc, char** argv) {
         // Processor time moves less than wall time with the machine's load and the disk.
         const double rawCpu = raw.userSeconds + raw.systemSeconds, modelCpu = model.userSeconds + model.systemSeconds;
         std::printf("object model processor microseconds per record: %.2f\n", modelCpu * 1e6 / n);
-        std::printf("ratio engine_copy processor %ld: %.2f\n", n, modelCpu / rawCpu);
+        bench::PrintRatio("engine_copy processor", n, modelCpu / rawCpu);
         fs::remove(path);
     }
     fs::remove_all(dir);

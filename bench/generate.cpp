@@ -21,6 +21,7 @@
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
+#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -83,10 +84,11 @@ double TimeGeneration(const std::string& database, const std::string& out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int small = argc > 1 ? std::atoi(argv[1]) : 30;
-    int large = argc > 2 ? std::atoi(argv[2]) : 300;
-    int fields = argc > 3 ? std::atoi(argv[3]) : 40;
-    if (small < 1 || large < 1 || fields < 1 || fields > limits::kMaxFields) {
+    const char* usageLine = "[SMALL LARGE [FIELDS]] (FIELDS 1..255)";
+    const int small = static_cast<int>(bench::CountArgument(argc, argv, 1, 30, usageLine));
+    const int large = static_cast<int>(bench::CountArgument(argc, argv, 2, 300, usageLine));
+    const int fields = static_cast<int>(bench::CountArgument(argc, argv, 3, 40, usageLine));
+    if (fields > limits::kMaxFields) {
         std::fprintf(stderr, "usage: generate [SMALL LARGE [FIELDS]] (FIELDS 1..255)\n");
         return 2;
     }
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
                     smallSeconds * 1000, static_cast<uintmax_t>(fs::file_size(dir / "small.bas")));
         std::printf("generate %d tables x %d fields: %.1f ms (%ju bytes)\n", large, fields,
                     largeSeconds * 1000, static_cast<uintmax_t>(fs::file_size(dir / "large.bas")));
-        std::printf("ratio generate: %.2f\n", largeSeconds / smallSeconds);
+        bench::PrintRatio("generate", largeSeconds / smallSeconds);
     } catch (const Error& e) {
         std::fprintf(stderr, "Error %ld: %s\n", e.Number(), e.Description().c_str());
         status = 1;

@@ -36,6 +36,7 @@
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 #include "platform/scripted.h"
+#include "bench_args.h"
 
 namespace fs = std::filesystem;
 namespace dao = engine::dao;
@@ -218,9 +219,7 @@ std::string LoadAverage() {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes = {100000, 1000000};
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000, 1000000});
     const fs::path dir = fs::temp_directory_path() / ("bench-import-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::string base = (dir / "base.mdb").string(), run = (dir / "run.mdb").string();
@@ -256,10 +255,10 @@ int main(int argc, char** argv) {
         std::printf("load average after %ld: %s\n", n, LoadAverage().c_str());
         std::printf("SQLite upsert seconds %ld: %.3f\n", n, rawUpsert.seconds);
         std::printf("keyed mode 1 seconds %ld: %.3f\n", n, mode1.seconds);
-        std::printf("ratio import_mode1 %ld: %.2f\n", n, mode1.seconds / rawUpsert.seconds);
+        bench::PrintRatio("import_mode1", n, mode1.seconds / rawUpsert.seconds);
         std::printf("SQLite delete and insert seconds %ld: %.3f\n", n, rawReplace.seconds);
         std::printf("replace all seconds %ld: %.3f\n", n, replaceAll.seconds);
-        std::printf("ratio import_replace_all %ld: %.2f\n", n, replaceAll.seconds / rawReplace.seconds);
+        bench::PrintRatio("import_replace_all", n, replaceAll.seconds / rawReplace.seconds);
         // Processor seconds of each whole child (building the window and choosing the tables
         // included on the window's side): steadier than the times above on a busy machine.
         std::printf("processor seconds SQLite upsert %ld: %.3f\n", n, rawUpsert.cpuSeconds);
@@ -268,10 +267,10 @@ int main(int argc, char** argv) {
         std::printf("processor seconds SQLite delete and insert %ld: %.3f\n", n, rawReplace.cpuSeconds);
         std::printf("processor seconds replace all %ld: %.3f\n", n, replaceAll.cpuSeconds);
         // The window's own processor time without the run taken off: the run's share alone.
-        std::printf("ratio import_mode1_processor %ld: %.2f\n", n,
-                    (mode1.cpuSeconds - baseline.cpuSeconds) / rawUpsert.cpuSeconds);
-        std::printf("ratio import_replace_all_processor %ld: %.2f\n", n,
-                    (replaceAll.cpuSeconds - baseline.cpuSeconds) / rawReplace.cpuSeconds);
+        bench::PrintRatio("import_mode1_processor", n,
+                          (mode1.cpuSeconds - baseline.cpuSeconds) / rawUpsert.cpuSeconds);
+        bench::PrintRatio("import_replace_all_processor", n,
+                          (replaceAll.cpuSeconds - baseline.cpuSeconds) / rawReplace.cpuSeconds);
         std::printf("peak memory MB window without a run %ld: %.1f\n", n, baseline.peakMb);
         std::printf("peak memory MB keyed mode 1 %ld: %.1f\n", n, mode1.peakMb);
         std::printf("peak memory MB replace all %ld: %.1f\n", n, replaceAll.peakMb);

@@ -22,6 +22,7 @@
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "engine/testing/jet_copies.h"
+#include "bench_args.h"
 
 extern char** environ;
 
@@ -90,7 +91,7 @@ bool RunMdbExport(const std::string& path, const std::string& table) {
 
 int main(int argc, char** argv) {
     std::string path = argc > 1 ? argv[1] : LargestTestFile();
-    int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    const long rounds = bench::CountArgument(argc, argv, 2, 20, "FILE [ROUNDS]");
     if (path.empty()) {
 #ifdef TESTDATA_DIR
         std::fprintf(stderr, "no Jet file given, and no shared test data at %s/jet (../shared/testdata beside the "
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
                     values);
         std::printf("jet_read (open, convert, read all): %.2f ms\n", a);
         std::printf("mdb-export (all tables): %.2f ms\n", b);
-        std::printf("ratio jet_read: %.2f\n", b > 0 ? a / b : 0.0);
+        bench::PrintRatio("jet_read", b > 0 ? a / b : 0.0);
     } catch (const Error& e) {
         std::fprintf(stderr, "error %ld: %s\n", e.Number(), e.Description().c_str());
         return 1;

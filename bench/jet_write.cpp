@@ -25,6 +25,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "measure.h"
+#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -109,9 +110,7 @@ double Median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes.push_back(1000000);
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {1000000});
     fs::path dir = fs::temp_directory_path() / ("jet_write-" + std::to_string(getpid()));
     fs::create_directories(dir);
     for (long n : sizes) {
@@ -135,7 +134,7 @@ int main(int argc, char** argv) {
         std::printf("native copy %ld: %.2f s (file %.1f MB)\n", n, Median(native),
                     static_cast<double>(fs::file_size(dir / "copy.mdb")) / 1e6);
         std::printf("processor time %ld: jet_write %.2f s, native copy %.2f s\n", n, Median(jetCpu), Median(nativeCpu));
-        std::printf("ratio jet_write %ld: %.2f\n", n, Median(jet) / Median(native));
+        bench::PrintRatio("jet_write", n, Median(jet) / Median(native));
         std::printf("peak memory MB: %.1f (native copy %.1f)\n", jetPeak, nativePeak);
     }
     fs::remove_all(dir);

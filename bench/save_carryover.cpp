@@ -30,6 +30,7 @@
 #include "forms/frmTavorin.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
+#include "bench_args.h"
 
 namespace fs = std::filesystem;
 using engine::Variant;
@@ -122,9 +123,7 @@ long CountRows(const std::string& path) {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes = {100000, 1000000};
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000, 1000000});
     const fs::path dir = fs::temp_directory_path() / ("save_carryover-" + std::to_string(getpid()));
     fs::create_directories(dir);
     for (long n : sizes) {
@@ -150,7 +149,7 @@ int main(int argc, char** argv) {
         std::printf("records: %ld\n", n);
         std::printf("raw SQLite rebuild seconds: %.3f\n", r.seconds);
         std::printf("designer save seconds: %.3f\n", m.seconds);
-        std::printf("ratio save_carryover %ld: %.2f\n", n, m.seconds / r.seconds);
+        bench::PrintRatio("save_carryover", n, m.seconds / r.seconds);
         std::printf("peak memory MB raw %ld: %.1f\n", n, r.peakMb);
         std::printf("peak memory MB: %.1f\n", m.peakMb);
         const double mb = 1024.0 * 1024.0;
@@ -159,9 +158,9 @@ int main(int argc, char** argv) {
         std::printf("giving the free pages back while idle seconds %ld: %.3f\n", n, after.releaseSeconds);
         std::printf("file MB after the save %ld: %.1f\n", n, saved / mb);
         std::printf("file MB of a fresh copy %ld: %.1f\n", n, fresh / mb);
-        std::printf("ratio file size after save to fresh copy %ld: %.2f\n", n, static_cast<double>(saved) / fresh);
-        std::printf("ratio save_carryover with the pages given back %ld: %.2f\n", n,
-                    (m.seconds + after.releaseSeconds) / r.seconds);
+        bench::PrintRatio("file size after save to fresh copy", n, static_cast<double>(saved) / fresh);
+        bench::PrintRatio("save_carryover with the pages given back", n,
+                          (m.seconds + after.releaseSeconds) / r.seconds);
         fs::remove(raw);
         fs::remove(model);
     }

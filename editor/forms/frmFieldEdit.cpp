@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "GridCells.h"
+#include "core/CellRules.h"
 #include "engine/recordset.h"
 #include "engine/transaction_guard.h"
 #include "engine/workspace.h"
@@ -546,7 +547,7 @@ std::string frmFieldEdit::ReplaceCurrentRow(engine::Recordset& rs, int pos) {
         const QString old = Q(engine::TextOf(rs.Value("FLD02")));
         const QString replaced = old.left(pos - 1) + Q(ReplaceText) + old.mid(pos - 1 + Q(SearchText).size());
         name = TrimBlanks(replaced.toStdString());
-        if (std::string fault = frmTavorin::FieldNameFault(name); !fault.empty()) return fault;
+        if (std::string fault = FieldNameFault(name); !fault.empty()) return fault;
     }
     try {
         rs.Edit();

@@ -16,7 +16,7 @@
 #include "engine/workspace.h"
 #include "frmMELT.h"
 #include "frmTavorin.h"
-#include "modules/FieldLines.h"
+#include "core/FieldLines.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"

@@ -17,6 +17,7 @@
 
 #include "ToolImage.h"
 #include "frmAbout.h"
+#include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -35,7 +36,7 @@ QString Q(const char* utf8) {
 
 } // namespace
 
-frmTavorin::frmTavorin(QWidget* parent) : QMainWindow(parent) {
+frmTavorin::frmTavorin(QWidget* parent) : QMainWindow(parent), LayoutDocument(WorkDb, WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));
     platform::SetApplicationTitle(QStringLiteral("Tavorin"));

@@ -1,9 +1,9 @@
 // frmTavorin: the main window of the layout designer ("フォーマットの作成").
 //
 // The user picks a database file and a table, edits the table's layout in the ten-line grid
-// and saves it back; every other window is opened from the menus and the toolbar. The window
-// keeps the state of the edit (current table, layout-changed flag, grid position); the layout
-// itself lives as rows of WKTBL in the work database (WorkStore.h).
+// and saves it back; every other window is opened from the menus and the toolbar. The layout
+// document (core/LayoutDocument.h) holds the layout and its rules; the window shows it and
+// passes the user's keys and clicks to it.
 //
 // Commands whose procedures are not part of the program yet keep the menu state the menu
 // routines give them (MenuState) but stay disabled on screen until their window or procedure
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/LayoutDocument.h"
 #include "engine/database.h"
 #include "engine/transaction_guard.h"
 #include "modules/TavorinSub.h"
@@ -39,6 +40,7 @@ class QWidget;
 
 namespace tavorin {
 
+struct CellVerdict;
 class ToolImage;
 class frmAbout;
 class frmRefTableList;
@@ -46,27 +48,13 @@ class frmFieldEdit;
 class frmOption;
 class frmConvCheck;
 
-// One row of WKTBL as the grid holds it.
-struct RowBufferType {
-    int32_t RowNo = 0;
-    std::string Name;
-    std::string TypeName;
-    int16_t Size = 0;
-    std::string Repeat;
-    std::array<std::string, 6> Keys;
-    std::string Description;
-    std::string LoadedName;
-    std::string LoadedType;
-    int16_t LoadedSize = 0;
-    std::string LoadedRepeat;
-    int16_t Exists = 0;
-};
-
 // FieldMap from the layout rows of WKTBL, as a save fills it; false (message shown) when it
 // would pass 999 entries. count receives the number of entries.
 bool BuildFieldMap(int& count);
 
-class frmTavorin : public QMainWindow, public ToolbarWindow {
+// The window is a view of its layout document: the document's state (the rows in use, the row
+// in edit, the changed flag, the key tables) is the window's.
+class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocument {
     Q_OBJECT
   public:
     static constexpr int kGridLines = 10;
@@ -124,7 +112,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void CloseUserDatabase();
 
     // ---- The grid ----
-    // "GET", "PUT", "DEL", "SAV", "STR" (case ignored) on the row CurRow.
+    // The document's RowBufferOp; the scroll bar follows a changed range of rows.
     void RowBufferOp(std::string_view command);
     void FillGrid(int32_t top);
     void SetScrollRange(int32_t value);
@@ -220,9 +208,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QAction* mnAbout = nullptr;
 
     // ---- State of the edit ----
-    int16_t LayoutChanged = 0; // 0 unchanged, 9 the work table differs from the saved layout
-    std::string CurrentTable;
-    std::string TableDesc;
     std::string SourceTableName; // the table a save under a new name started from
     int16_t SaveAbandoned = 0;
     // The current file was on disk when the layout was loaded: a save must not make a new,
@@ -230,38 +215,20 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     bool LayoutFileOnDisk = false;
     std::vector<TableListEntry> TableList;
     // Grid
-    int32_t TopRow = 1;
-    int32_t LastRow = 0;
-    int32_t CurRow = 0;
     int32_t CurGridLine = 0;
     int16_t FocusIndex = 0;
     int16_t CellDirty = 0;
     bool CellEdited = false;
     int16_t GridLoading = 0;
     bool FocusSuppressed = true;
-    RowBufferType RowBuffer;
-    RowBufferType ClipRow; // the one-row clipboard of line editing
-    // Index settings of the table last read: slot 0 primary key, 1..5 sub keys; an empty name
-    // means no index in that slot; Dup 0 unique, 1 duplicates allowed.
-    std::array<std::string, 6> LoadedIndexName{};
-    std::array<int16_t, 6> LoadedIndexDup{};
     // The current file, held open from a table load until ClearLayout (or CloseUserDatabase).
     // No recordset is kept on the user's table, so nothing holds it while it is rebuilt.
     engine::DatabasePtr UserDb;
-    // Line editing
-    int16_t LineEditMode = 0;
-    int16_t LastLineEdit = 0;
     // The import window has taken this window's place: it only closes now.
     bool Unloaded = false;
 
     // ---- Saving (begin) ----
-    // Key tables of the last whole-layout validation: keys 1 (primary) to 6 (sub key 5),
-    // ranks 1 to 20 (index 0 unused).
-    std::array<int16_t, 7> KeyUsed{};
-    std::array<std::array<std::string, 7>, 21> KeyFieldName{};
-    std::array<std::array<std::string, 7>, 21> KeySortKind{};
-    // Checks the whole layout in WKTBL; ErrorCode 0 accepted, 9 row ErrorRow at fault (0 when
-    // there are no rows), 1..6 the index settings of that key.
+    // The document's ValidateLayout over the index settings on screen.
     void ValidateLayout(int16_t& ErrorCode, int32_t& ErrorRow);
     enum class CarryResult { Committed, RolledBack, EngineFailed };
     // Copies every record of oldTable into buildTable with value conversion in one
@@ -329,8 +296,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     void mnTablePrintAll_Click();
 
     // ---- Line editing (frmTavorin_lines.cpp) ----
-    // Modes of LineEditMode and LastLineEdit.
-    enum LineEdit : int16_t { kLineCut = 1, kLineCopy, kLinePaste, kLineDelete, kLineInsert, kLineMove };
     // A mouse press on the row label of line: the left button selects the row and sets the
     // states of the six line commands, the right button opens the line-editing menu at `at`.
     void Label3_MouseDown(int line, Qt::MouseButton button, const QPoint& at);
@@ -370,9 +335,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // commit is false, the box keeps the focus; a box whose fault was shown shows its stored
     // value again.
     void FocusFromOutside(QWidget* target, bool commit, int16_t& error);
-    // The message the field-name cell gives for name as a typed name of a row with content
-    // (trimmed: empty, or longer than the work row holds); empty when the cell takes it.
-    static std::string FieldNameFault(const std::string& name);
 
     // ---- File commands (frmTavorin_files.cpp) ----
     void mnFileRename_Click();
@@ -442,9 +404,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Opening and loading
     void OpenUserDatabase();
     void LoadTableLayoutSteps();
-    void FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount);
-    void MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work);
-    void CopyAsLoadedValues(engine::Recordset& work);
     void ShowLoadedIndexSettings();
 
     // Grid helpers
@@ -458,11 +417,13 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     // Cell rules
     void ValidateTableName(const std::string& text, int16_t& error);
     bool IsStoredTable(const std::string& name);
-    void ValidateName(int line, const std::string& text, int16_t& error);
-    void ValidateSize(int line, const std::string& text, int16_t& error);
-    void ValidateRepeat(int line, const std::string& text, int16_t& error);
-    void ValidateDescription(int line, const std::string& text, int16_t& error);
-    void TakeDefaultTypeIfNone(int line);
+    // A fault of a grid cell's rule shown, the cursor placed where it lies.
+    void ShowCellFault(int index, const CellVerdict& verdict, int16_t& error);
+    // The type a named row has just taken shown, the focus on to its size or repeat cell.
+    void ShowTakenType(int line);
+    // The index settings on screen, and back onto it.
+    IndexSettings ShownIndexSettings() const;
+    void ShowIndexSettings(const IndexSettings& settings);
     // An edited input committed: ValidateCell and, when it passes, the row written back; the
     // table name box through CommitTableName.
     void CommitCell(int index, int16_t& error);
@@ -500,9 +461,7 @@ class frmTavorin : public QMainWindow, public ToolbarWindow {
     QPointer<frmAbout> about_;
     QPointer<frmRefTableList> refTables_;
     // Line editing, defaults and search
-    bool LineEditAllowed(int16_t mode);
     void SetLineEditMenus();
-    void InsertEmptyRow();
     void FocusRowInEdit();
     void ConnectEditingAids();
     void OpenFieldEdit(int16_t mode);

@@ -18,97 +18,19 @@
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
 #include "modules/TavorinSub.h"
+#include "modules/WindowPrompts.h"
 #include "modules/ValueFailure.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
-namespace {
 
 using engine::Variant;
 
-long NumberOf(const std::string& text) {
-    long n = 0;
-    for (char c : engine::Trim(text)) {
-        if (c < '0' || c > '9') break;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
-} // namespace
-
 bool BuildFieldMap(int& count) {
-    FieldMap.Clear();
-    count = 0;
-    auto rows = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
-    auto text = [&](const char* column) { return engine::TextOf(rows->Value(column)); };
-    auto put = [&](const std::string& newName, const std::string& oldName, const std::string& oldType,
-                   const std::string& oldSize, const std::string& oldRepeat) {
-        if (++count > FieldMapTable::kEntries) return false;
-        FieldMap(count, 1) = engine::Str(Variant::Long(count));
-        FieldMap(count, 2) = newName;
-        FieldMap(count, 3) = text("FLD03");
-        FieldMap(count, 4) = text("FLD04");
-        FieldMap(count, 5) = oldName;
-        FieldMap(count, 6) = oldType;
-        FieldMap(count, 7) = oldSize;
-        FieldMap(count, 8) = oldRepeat;
-        return true;
-    };
-    bool fits = true;
-    while (fits && !rows->Eof()) {
-        const std::string name = text("FLD02"), oldName = text("FLD13"), oldType = text("FLD14"),
-                          oldSize = text("FLD15"), oldRepeat = text("FLD16");
-        const long repeat = NumberOf(text("FLD05"));
-        if (engine::Trim(text("FLD05")).empty()) {
-            // A group joined back into one field keeps the data of its first copy.
-            fits = put(name, oldRepeat.empty() || oldName.empty() ? oldName : oldName + "_01", oldType, oldSize,
-                       oldRepeat);
-        } else {
-            const long oldCount = NumberOf(oldRepeat);
-            for (long i = 1; fits && i <= repeat; ++i) {
-                const std::string suffix = std::to_string(i + 100).substr(1);
-                if (oldRepeat.empty()) {
-                    fits = i == 1 ? put(name + "_" + suffix, oldName, oldType, oldSize, oldRepeat)
-                                  : put(name + "_" + suffix, "", "", "", "");
-                } else if (i <= oldCount && !oldName.empty()) {
-                    fits = put(name + "_" + suffix, oldName + "_" + suffix, oldType, oldSize, oldRepeat);
-                } else {
-                    fits = put(name + "_" + suffix, "", "", "", "");
-                }
-            }
-        }
-        rows->MoveNext();
-    }
-    rows->Close();
-    if (!fits) platform::MsgBox(QString::fromUtf8("容量をこえました。データの変換作業はできません。"));
-    return fits;
+    WindowPrompts prompts;
+    return BuildFieldMap(*WorkDb, prompts, count);
 }
-
-namespace {
-
-// The carry-over as the engine's copy plan: FieldMap's entries, each new field taking its old
-// field through the entry's conversion, an auto number keeping the numbers of one that was an
-// auto number already.
-engine::CopyPlan CarryPlan(const std::string& oldTable, const std::string& buildTable, int count) {
-    engine::CopyPlan plan;
-    plan.sourceTable = oldTable;
-    plan.targetTable = buildTable;
-    for (int j = 1; j <= count; ++j) {
-        engine::CopyField field;
-        field.target = FieldMap(j, 2);
-        field.source = engine::Trim(FieldMap(j, 5));
-        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
-        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(static_cast<int16_t>(j));
-        plan.fields.push_back(std::move(field));
-    }
-    return plan;
-}
-
-} // namespace
 
 frmTavorin::CarryResult frmTavorin::CarryOverData(const std::string& oldTable, const std::string& buildTable) {
     int count = 0;

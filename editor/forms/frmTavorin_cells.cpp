@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "GridCells.h"
+#include "core/CellRules.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
-#include "modules/KeyEntry.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -19,35 +19,7 @@ QString Q(const std::string& utf8) {
 }
 
 std::string Trimmed(const QString& text) {
-    std::string s = text.toStdString();
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-void Say(const char* text) {
-    platform::MsgBox(QString::fromUtf8(text));
-}
-
-// A text longer than its work-table column holds: the work row would refuse it.
-std::string TooLongMessage(const char* what, int bytes) {
-    return std::string(what) + " " + std::to_string(bytes) + "バイト（全角 " +
-           std::to_string(bytes / 2) + "文字）までです。";
-}
-
-// The value of a text of digits, held at 100000 so that no length of digits overflows.
-long DigitsValue(const std::string& digits) {
-    long value = 0;
-    for (char c : digits) value = std::min(100000L, value * 10 + (c - '0'));
-    return value;
-}
-
-bool HasContentBesidesName(const RowBufferType& row) {
-    if (!row.TypeName.empty() || row.Size != 0 || !row.Repeat.empty() || !row.Description.empty())
-        return true;
-    for (const std::string& key : row.Keys)
-        if (!key.empty()) return true;
-    return false;
+    return TrimBlanks(text.toStdString());
 }
 
 } // namespace
@@ -71,23 +43,23 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
     } else {
         const int line = grid::LineOf(index);
         const int column = grid::ColumnOf(index);
-        if (column == grid::kName) {
-            ValidateName(line, text, error);
-        } else if (column == grid::kSize) {
-            ValidateSize(line, text, error);
-        } else if (column == grid::kRepeat) {
-            ValidateRepeat(line, text, error);
-        } else if (grid::IsKeyColumn(column)) {
-            std::string normalised;
-            CheckKeyEntry(text, normalised, RowBuffer.Repeat, error);
-            if (error != 0) {
-                MoveFocus(Text1[static_cast<size_t>(index)], true);
-                return;
-            }
-            RowBuffer.Keys[static_cast<size_t>(column - grid::kPrimaryKey)] = normalised;
-        } else {
-            ValidateDescription(line, text, error);
+        CellVerdict verdict;
+        if (column == grid::kName)
+            verdict = ValidateName(RowBuffer, text, DefaultType);
+        else if (column == grid::kSize)
+            verdict = ValidateSize(RowBuffer, text);
+        else if (column == grid::kRepeat)
+            verdict = ValidateRepeat(RowBuffer, text);
+        else if (grid::IsKeyColumn(column))
+            verdict = ValidateKey(RowBuffer, column - grid::kPrimaryKey, text);
+        else
+            verdict = ValidateDescription(RowBuffer, text);
+        if (!verdict.Accepted()) {
+            ShowCellFault(index, verdict, error);
+            return;
         }
+        noStore_ = verdict.noStore;
+        if (verdict.tookDefaultType) ShowTakenType(line);
     }
     if (error == 0) RestoreCell(index);
 }
@@ -115,123 +87,35 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     LayoutChanged = 0;
 }
 
-void frmTavorin::ValidateName(int line, const std::string& text, int16_t& error) {
-    QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))];
-    if (ByteLength(text) > kWorkNameBytes) {
-        CellFault(TooLongMessage("フィールド名称は", kWorkNameBytes).c_str(), cell, true, error);
-        return;
-    }
-    if (!text.empty()) {
-        RowBuffer.Name = text;
-        TakeDefaultTypeIfNone(line);
-        return;
-    }
-    if (HasContentBesidesName(RowBuffer)) {
-        CellFault("フィールド名称は省略できません。", cell, true, error);
-        return;
-    }
-    noStore_ = true;
+// The fault's message; the cursor goes back to the cell, text and all, or to the row's type box
+// when the fault lies in its missing type.
+void frmTavorin::ShowCellFault(int index, const CellVerdict& verdict, int16_t& error) {
+    QWidget* focus = verdict.atTypeBox ? static_cast<QWidget*>(Combo2[static_cast<size_t>(grid::LineOf(index))])
+                                       : Text1[static_cast<size_t>(index)];
+    CellFault(verdict.fault.c_str(), focus, !verdict.atTypeBox, error);
 }
 
-void frmTavorin::ValidateDescription(int line, const std::string& text, int16_t& error) {
-    if (ByteLength(text) > kWorkDescriptionBytes) {
-        CellFault(TooLongMessage("フィールドの備考は", kWorkDescriptionBytes).c_str(),
-                  Text1[static_cast<size_t>(grid::CellOf(line, grid::kDescription))], true, error);
-        return;
-    }
-    RowBuffer.Description = text;
-}
-
-void frmTavorin::ValidateSize(int line, const std::string& text, int16_t& error) {
-    QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kSize))];
-    if (RowBuffer.TypeName.empty()) {
-        CellFault("データ種別が未入力です。", Combo2[static_cast<size_t>(line)], false, error);
-        return;
-    }
-    if (!SameText(RowBuffer.TypeName, "dbText")) return; // the size of other types is fixed
-    if (text.empty()) {
-        RowBuffer.Size = 50;
-        return;
-    }
-    IsAllDigits(text, error);
-    if (error != 0) {
-        CellFault("数字以外の文字が入力されています。", cell, true, error);
-        return;
-    }
-    const long value = DigitsValue(text);
-    if (value > 255) {
-        CellFault("テキストタイプのサイズは最大　'255'　です。", cell, true, error);
-        return;
-    }
-    RowBuffer.Size = static_cast<int16_t>(value);
-}
-
-void frmTavorin::ValidateRepeat(int line, const std::string& text, int16_t& error) {
-    QLineEdit* cell = Text1[static_cast<size_t>(grid::CellOf(line, grid::kRepeat))];
-    if (RowBuffer.TypeName.empty()) {
-        CellFault("データ種別が未入力です。", Combo2[static_cast<size_t>(line)], false, error);
-        return;
-    }
-    IsAllDigits(text, error);
-    if (error != 0) {
-        CellFault("数字以外の文字が入力されています。", cell, true, error);
-        return;
-    }
-    const long value = DigitsValue(text);
-    if (value == 0) {
-        RowBuffer.Repeat.clear();
-        return;
-    }
-    const char* fault = nullptr;
-    if (SameText(RowBuffer.TypeName, kAutoNumberType))
-        fault = "オートナンバー型のフィールドに繰り返しは指定できません。";
-    else if (value > 99)
-        fault = "配列は　１次元で９９までです。";
-    if (fault) {
-        CellFault(fault, cell, true, error);
-        return;
-    }
-    // Kept as typed ("05" stays "05"); leading zeros beyond the column's two characters go.
-    RowBuffer.Repeat = text.size() <= 2 ? text : std::to_string(value);
-}
-
-void frmTavorin::TakeDefaultTypeIfNone(int line) {
-    if (!RowBuffer.TypeName.empty() || DefaultType.empty()) return;
-    RowBuffer.TypeName = DefaultType;
-    DefaultTypeSize(DefaultType, RowBuffer.Size);
+void frmTavorin::ShowTakenType(int line) {
     const int first = grid::CellOf(line, grid::kName);
     GridLoading = 9;
-    Combo2[static_cast<size_t>(line)]->setCurrentIndex(TypeListIndexOf(DefaultType));
+    Combo2[static_cast<size_t>(line)]->setCurrentIndex(TypeListIndexOf(RowBuffer.TypeName));
     GridLoading = 0;
     Text1[static_cast<size_t>(first + grid::kSize)]->setText(
         Q(FixWidth(engine::Variant::Integer(RowBuffer.Size), "####")));
     MoveFocus(Text1[static_cast<size_t>(
-        first + (SameText(DefaultType, "dbText") ? grid::kSize : grid::kRepeat))]);
+        first + (SameText(RowBuffer.TypeName, "dbText") ? grid::kSize : grid::kRepeat))]);
 }
 
 void frmTavorin::ApplyType(int line, const std::string& typeName) {
     RowBuffer.TypeName = typeName;
     DefaultTypeSize(typeName, RowBuffer.Size);
-    const int first = grid::CellOf(line, grid::kName);
-    GridLoading = 9;
-    Combo2[static_cast<size_t>(line)]->setCurrentIndex(TypeListIndexOf(typeName));
-    GridLoading = 0;
-    Text1[static_cast<size_t>(first + grid::kSize)]->setText(
-        Q(FixWidth(engine::Variant::Integer(RowBuffer.Size), "####")));
-    MoveFocus(Text1[static_cast<size_t>(
-        first + (SameText(typeName, "dbText") ? grid::kSize : grid::kRepeat))]);
+    ShowTakenType(line);
     if (CurRow > 0) RowBufferOp("PUT");
-}
-
-std::string frmTavorin::FieldNameFault(const std::string& name) {
-    if (ByteLength(name) > kWorkNameBytes) return TooLongMessage("フィールド名称は", kWorkNameBytes);
-    if (name.find_first_not_of(' ') == std::string::npos) return "フィールド名称は省略できません。";
-    return {};
 }
 
 // One message for a faulty cell; the focus goes back to where the fault lies.
 void frmTavorin::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
-    Say(message);
+    platform::MsgBox(QString::fromUtf8(message));
     error = 9;
     MoveFocus(focus, keepText);
 }

@@ -82,8 +82,7 @@ void frmTavorin::FillChoiceLists() {
 }
 
 void frmTavorin::SetStartDefaults() {
-    DefaultType.clear();
-    SetIndexDefaults();
+    tavorin::SetStartDefaults();
 }
 
 void frmTavorin::ShowTableListFrame(bool tableList) {
@@ -246,8 +245,7 @@ void frmTavorin::ClearLayout() {
     GridLoading = 9;
     CloseUserDatabase();
     ClearWorkTable();
-    CurrentTable.clear();
-    TableDesc.clear();
+    ResetLayout();
     Text1[0]->clear();
     Text1[7]->clear();
     for (int k = 0; k < 6; ++k) {
@@ -255,14 +253,6 @@ void frmTavorin::ClearLayout() {
         Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
     }
     ClearGridCells();
-    CurRow = 0;
-    // The work table is empty now, so no row is in use either.
-    LastRow = 0;
-    RowBuffer = RowBufferType{};
-    LayoutChanged = 0;
-    TopRow = 1;
-    LineEditMode = 0;
-    LastLineEdit = 0;
     CellDirty = 0;
     CellEdited = false;
     SetTableMenus(0);

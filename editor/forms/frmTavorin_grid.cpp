@@ -21,52 +21,6 @@ QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-std::string TextAt(const engine::Recordset& rs, const char* field) {
-    return engine::TextOf(rs.Value(field));
-}
-
-int16_t IntegerAt(const engine::Recordset& rs, const char* field) {
-    const Variant& v = rs.Value(field);
-    return v.IsNull() || v.IsEmpty() ? int16_t{0} : engine::CInt(v);
-}
-
-std::string RowCriteria(int32_t row) {
-    return "FLD01= " + std::to_string(row);
-}
-
-const char* const kKeyFields[6] = {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"};
-
-RowBufferType ReadRow(const engine::Recordset& rs) {
-    RowBufferType row;
-    row.RowNo = engine::CLng(rs.Value("FLD01"));
-    row.Name = TextAt(rs, "FLD02");
-    row.TypeName = TextAt(rs, "FLD03");
-    row.Size = IntegerAt(rs, "FLD04");
-    row.Repeat = TextAt(rs, "FLD05");
-    for (size_t k = 0; k < 6; ++k) row.Keys[k] = TextAt(rs, kKeyFields[k]);
-    row.Description = TextAt(rs, "FLD12");
-    row.LoadedName = TextAt(rs, "FLD13");
-    row.LoadedType = TextAt(rs, "FLD14");
-    row.LoadedSize = IntegerAt(rs, "FLD15");
-    row.LoadedRepeat = TextAt(rs, "FLD16");
-    row.Exists = 1;
-    return row;
-}
-
-void WriteRow(engine::Recordset& rs, int32_t rowNo, const RowBufferType& row) {
-    rs.SetValue("FLD01", Variant::Long(rowNo));
-    rs.SetValue("FLD02", Variant(row.Name));
-    rs.SetValue("FLD03", Variant(row.TypeName));
-    rs.SetValue("FLD04", Variant::Integer(row.Size));
-    rs.SetValue("FLD05", Variant(row.Repeat));
-    for (size_t k = 0; k < 6; ++k) rs.SetValue(kKeyFields[k], Variant(row.Keys[k]));
-    rs.SetValue("FLD12", Variant(row.Description));
-    rs.SetValue("FLD13", Variant(row.LoadedName));
-    rs.SetValue("FLD14", Variant(row.LoadedType));
-    rs.SetValue("FLD15", Variant::Integer(row.LoadedSize));
-    rs.SetValue("FLD16", Variant(row.LoadedRepeat));
-}
-
 std::string SizeText(int16_t size) {
     return FixWidth(Variant::Integer(size), "####");
 }
@@ -89,48 +43,7 @@ long LeadingNumber(const std::string& text, size_t& end) {
 // ---- The row buffer ----------------------------------------------------------------------------
 
 void frmTavorin::RowBufferOp(std::string_view command) {
-    engine::Recordset& rs = *WorkRs;
-    if (SameText(command, "GET")) {
-        rs.FindFirst(RowCriteria(CurRow));
-        if (!rs.NoMatch()) {
-            RowBuffer = ReadRow(rs);
-        } else {
-            RowBuffer = RowBufferType{};
-            RowBuffer.RowNo = CurRow;
-        }
-    } else if (SameText(command, "PUT")) {
-        rs.FindFirst(RowCriteria(CurRow));
-        if (rs.NoMatch())
-            rs.AddNew();
-        else
-            rs.Edit();
-        WriteRow(rs, CurRow, RowBuffer);
-        rs.Update();
-        RowBuffer.RowNo = CurRow;
-        if (CurRow > LastRow) {
-            LastRow = CurRow;
-            SetScrollRange(TopRow - 1);
-        }
-        rs.Requery();
-    } else if (SameText(command, "DEL")) {
-        rs.FindFirst(RowCriteria(CurRow));
-        if (!rs.NoMatch()) rs.Delete();
-        rs.Requery();
-        if (CurRow == LastRow) {
-            LastRow = 0;
-            if (!(rs.Eof() && rs.Bof())) {
-                rs.MoveLast();
-                LastRow = engine::CLng(rs.Value("FLD01"));
-            }
-            SetScrollRange(TopRow - 1);
-        }
-    } else if (SameText(command, "SAV")) {
-        ClipRow = RowBuffer;
-    } else if (SameText(command, "STR")) {
-        const int32_t rowNo = RowBuffer.RowNo;
-        RowBuffer = ClipRow;
-        RowBuffer.RowNo = rowNo;
-    }
+    if (LayoutDocument::RowBufferOp(command)) SetScrollRange(TopRow - 1);
 }
 
 // ---- Filling the grid ------------------------------------------------------------------------
@@ -144,8 +57,7 @@ void frmTavorin::FillGrid(int32_t top) {
     for (int line = 0; line < kGridLines; ++line) {
         const int32_t row = top + line;
         Label3[line]->setText(Q(FixWidth(Variant::Long(row), "####")));
-        rs.FindFirst(RowCriteria(row));
-        if (!rs.NoMatch()) ShowRowValues(line, ReadRow(rs));
+        if (const std::optional<RowBufferType> shown = RowAt(row)) ShowRowValues(line, *shown);
     }
     if (positioned) rs.SetBookmark(mark);
     GridLoading = 0;

@@ -8,11 +8,7 @@
 #include <QMenu>
 
 #include "GridCells.h"
-#include "engine/error.h"
-#include "engine/transaction_guard.h"
-#include "engine/workspace.h"
 #include "frmTavorin.h"
-#include "modules/WorkStore.h"
 
 namespace tavorin {
 
@@ -58,28 +54,6 @@ bool frmTavorin::CommitPendingEdit() {
     return error == 0 && !tableNamePending;
 }
 
-// Whether mode can run on the row in edit: the rule the label click shows in the menu states,
-// checked again when the command runs, since the row in edit may have changed since the click
-// (a click into a cell of another line). A moved row waits on the clipboard until it is pasted.
-bool frmTavorin::LineEditAllowed(int16_t mode) {
-    if (CurRow == 0) return false;
-    WorkRs->FindFirst("FLD01= " + std::to_string(CurRow));
-    const bool exists = !WorkRs->NoMatch();
-    switch (mode) {
-    case kLineCut:
-    case kLineCopy:
-    case kLineMove:
-        return exists && LastLineEdit != kLineMove;
-    case kLinePaste:
-        return LastLineEdit >= 1;
-    case kLineDelete:
-    case kLineInsert:
-        return exists;
-    default:
-        return false;
-    }
-}
-
 void frmTavorin::SetLineEditMenus() {
     const std::pair<QAction*, int16_t> commands[] = {
         {mnLineCut, kLineCut},       {mnLineCopy, kLineCopy},     {mnLinePast, kLinePaste},
@@ -119,83 +93,16 @@ void frmTavorin::mnLineMove_Click() {
     RunLineEdit();
 }
 
+// The menu states come from the document's rule, checked again when the command runs, since
+// the row in edit may have changed since the click (a click into a cell of another line).
 void frmTavorin::RunLineEdit() {
     if (!CommitPendingEdit()) return;
-    if (CurRow == 0 || !LineEditAllowed(LineEditMode)) return;
-    LayoutChanged = 9;
-    switch (LineEditMode) {
-    case kLineCut:
-    case kLineCopy:
-    case kLineMove:
-        RowBufferOp("SAV");
-        if (LineEditMode != kLineMove) {
-            // A cut or copied row is pasted as a new field: no keys, no description, and no
-            // old field whose data a save would carry into it.
-            ClipRow.Keys.fill(std::string());
-            ClipRow.Description.clear();
-            ClipRow.LoadedName.clear();
-            ClipRow.LoadedType.clear();
-            ClipRow.LoadedSize = 0;
-            ClipRow.LoadedRepeat.clear();
-        }
-        if (LineEditMode != kLineCopy) {
-            RowBufferOp("DEL");
-            // The buffer now holds the empty line, so that typing there starts a new row
-            // instead of bringing the removed one back.
-            RowBufferOp("GET");
-        }
-        LastLineEdit = LineEditMode;
-        break;
-    case kLinePaste:
-        RowBufferOp("STR");
-        RowBufferOp("PUT");
-        if (LastLineEdit == kLineMove) LastLineEdit = 0; // a moved row is pasted once
-        break;
-    case kLineDelete:
-        RowBufferOp("DEL");
-        RowBufferOp("GET");
-        break;
-    case kLineInsert:
-        if (LastRow >= CurRow) InsertEmptyRow();
-        break;
-    default:
-        return;
-    }
+    const LineEditOutcome outcome = LayoutDocument::RunLineEdit();
+    if (!outcome.ran) return;
+    if (outcome.rowRangeChanged) SetScrollRange(TopRow - 1);
     if (LineEditMode != kLineCopy) FillGrid(TopRow);
     FocusRowInEdit();
     SetLineEditMenus();
-}
-
-// Every row from CurRow on moves down by one, from the last backwards so that the unique row
-// numbers never collide; all of them or none.
-void frmTavorin::InsertEmptyRow() {
-    engine::Recordset& rs = *WorkRs;
-    rs.Requery();
-    if (rs.Eof()) return;
-    rs.MoveLast();
-    const int32_t last = engine::CLng(rs.Value("FLD01"));
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    engine::TransactionGuard renumber(ws);
-    try {
-        while (!rs.Bof()) {
-            const int32_t row = engine::CLng(rs.Value("FLD01"));
-            if (row < CurRow) break;
-            rs.Edit();
-            rs.SetValue("FLD01", engine::Variant::Long(row + 1));
-            rs.Update();
-            rs.MovePrevious();
-        }
-        renumber.Commit();
-    } catch (...) {
-        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
-        if (renumber.Active()) renumber.Rollback();
-        rs.Requery();
-        throw;
-    }
-    rs.Requery();
-    LastRow = last + 1;
-    SetScrollRange(TopRow - 1);
-    RowBufferOp("GET");
 }
 
 // The row in edit is brought on screen (it can be off it when the command came from the menu

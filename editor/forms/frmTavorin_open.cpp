@@ -12,8 +12,8 @@
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/DatabaseFiles.h"
-#include "modules/FieldLines.h"
 #include "modules/FuncUtility.h"
+#include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
@@ -24,12 +24,6 @@ namespace {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-// The key column of an index slot: FLD06 for the primary key, FLD07..FLD11 for sub keys 1..5.
-std::string KeyColumn(int slot) {
-    const int column = 6 + slot;
-    return column < 10 ? "FLD0" + std::to_string(column) : "FLD" + std::to_string(column);
 }
 
 } // namespace
@@ -250,100 +244,8 @@ void frmTavorin::ReadTableDefinition(engine::Recordset& work, int32_t& rowCount)
 
 void frmTavorin::ReadTableDefinitionOf(engine::TableDef& table, engine::Recordset& work,
                                        int32_t& rowCount) {
-    LoadedIndexName.fill(std::string());
-    LoadedIndexDup.fill(-1);
-    // One transaction for all the rows: a wide table loads in one write, and a load that
-    // fails leaves no half layout.
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    ws.BeginTrans();
-    try {
-        FoldFieldsIntoRows(table, work, rowCount);
-        MapIndexesOntoKeys(table, work);
-        if (rowCount > 0) CopyAsLoadedValues(work);
-    } catch (...) {
-        ws.Rollback();
-        rowCount = 0;
-        throw;
-    }
-    ws.CommitTrans();
-}
-
-void frmTavorin::FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work,
-                                    int32_t& rowCount) {
-    int32_t i = 1;
-    for (const FieldLine& line : FoldFieldLines(table)) {
-        work.AddNew();
-        work.SetValue("FLD01", engine::Variant::Long(i));
-        work.SetValue("FLD02", engine::Variant(line.Name));
-        work.SetValue("FLD03", engine::Variant(line.TypeName));
-        work.SetValue("FLD04", engine::Variant::Integer(line.Size));
-        work.SetValue("FLD05", engine::Variant(line.Repeat));
-        for (int column = 6; column <= 11; ++column)
-            work.SetValue(KeyColumn(column - 6), engine::Variant(""));
-        work.SetValue("FLD12", engine::Variant(line.Description));
-        work.Update();
-        ++i;
-    }
-    rowCount = i - 1;
-}
-
-void frmTavorin::MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work) {
-    int k = 1;
-    bool excessShown = false;
-    for (const engine::IndexPtr& index : table.Indexes()) {
-        int slot = 0;
-        if (!index->Primary()) {
-            // Sub keys beyond the fifth are left out; a primary key listed after them is
-            // still read.
-            if (k > 5) {
-                if (!excessShown)
-                    platform::MsgBox(QString::fromUtf8(
-                        "副キーは ５つまでしか作業できません。超えた分は無視します。"));
-                excessShown = true;
-                continue;
-            }
-            slot = k;
-        }
-        LoadedIndexName[static_cast<size_t>(slot)] = index->Name();
-        LoadedIndexDup[static_cast<size_t>(slot)] = index->Unique() ? 0 : 1;
-        int rank = 0;
-        for (const engine::FieldPtr& member : index->Fields()) {
-            if (++rank > 20) {
-                platform::MsgBox(QString::fromUtf8("インデックスキーのフィールド数は "
-                                                   "20までしか作業できません。超えたフィールドは"
-                                                   "無視します。"));
-                break;
-            }
-            const std::string letter =
-                member->Attributes() == engine::dao::dbDescending ? "D" : "A";
-            work.FindFirst("FLD02 = " + QuotedText(member->Name()));
-            if (work.NoMatch()) {
-                platform::MsgBox(Q("インデックス " + index->Name() + " のフィールド　" +
-                                   member->Name() + " がありません。無視します。"));
-                continue;
-            }
-            work.Edit();
-            work.SetValue(
-                KeyColumn(slot),
-                engine::Variant(
-                    FixWidth(engine::Variant::Integer(static_cast<int16_t>(rank)), "##") + letter));
-            work.Update();
-        }
-        if (slot > 0) ++k;
-    }
-}
-
-void frmTavorin::CopyAsLoadedValues(engine::Recordset& work) {
-    work.MoveFirst();
-    while (!work.Eof()) {
-        work.Edit();
-        work.SetValue("FLD13", engine::Variant(work.Value("FLD02")));
-        work.SetValue("FLD14", engine::Variant(work.Value("FLD03")));
-        work.SetValue("FLD15", engine::Variant(work.Value("FLD04")));
-        work.SetValue("FLD16", engine::Variant(work.Value("FLD05")));
-        work.Update();
-        work.MoveNext();
-    }
+    WindowPrompts prompts;
+    LayoutDocument::ReadTableDefinitionOf(table, work, rowCount, prompts);
 }
 
 } // namespace tavorin

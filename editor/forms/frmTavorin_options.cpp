@@ -36,13 +36,11 @@ frmOption* frmTavorin::OptionWindow() const {
 }
 
 void frmTavorin::ApplyIndexDefaults() {
-    bool differs = false;
+    IndexSettings settings = ShownIndexSettings();
+    const bool differs = tavorin::ApplyIndexDefaults(settings);
     for (size_t k = 0; k < 6; ++k) {
-        const QString name = QString::fromStdString(IndexDefaultName[k]);
-        differs = differs || Text1[k + 1]->text() != name ||
-                  Combo1[k]->currentIndex() != IndexDefaultDup[k];
-        Text1[k + 1]->setText(name);
-        Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
+        Text1[k + 1]->setText(QString::fromStdString(settings.Name[k]));
+        Combo1[k]->setCurrentIndex(settings.Dup[k]);
     }
     // The index settings belong to the layout: a table saved now takes them.
     if (differs && !CurrentTable.empty()) LayoutChanged = 9;

@@ -1,6 +1,6 @@
-// Shared procedures and program-wide state of the layout designer: the type vocabulary, the
-// value conversion used when data is carried into a new layout, the work database's creation,
-// the toolbar's hover frame and the reporting of unexpected errors.
+// Shared procedures and program-wide state of the layout designer's windows: the current file,
+// the file dialog and table lists, the toolbar's hover frame and the reporting of unexpected
+// errors. The rules of the layout itself live in the core (core/).
 #pragma once
 
 #include <array>
@@ -11,7 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/copy_plan.h"
+#include "core/Criteria.h"
+#include "core/Defaults.h"
+#include "core/FieldLines.h"
+#include "core/FieldMap.h"
+#include "core/TypeVocabulary.h"
+#include "core/WorkTable.h"
 #include "engine/field.h"
 #include "engine/property.h"
 #include "engine/recordset.h"
@@ -27,82 +32,8 @@ class Database;
 
 namespace tavorin {
 
-// ---- Type vocabulary ------------------------------------------------------------------------
-
-// The pseudo type of an auto-number field (a Long with Attributes 17).
-inline constexpr std::string_view kAutoNumberType = "(ｵｰﾄﾅﾝﾊﾞ-)";
-inline constexpr int kTypeSlots = 31;
-
-// Type names indexed by the DAO type code; slots without a name are empty.
-extern std::array<std::string, kTypeSlots> TypeNames;
-
-void FillTypeNames();
-// The type code of name (case ignored); -1 for an empty or unknown name.
-int16_t TypeCodeOf(std::string_view name);
-// The position of name in the type drop-downs; -1 for an empty name, and the last position
-// for a name that is not in the vocabulary.
-int16_t TypeListIndexOf(std::string_view name);
-// Sets size to the default size of type name; an unknown name leaves it unchanged.
-void DefaultTypeSize(std::string_view name, int16_t& size);
-
-// The type name a layout shows for a field: "(ｵｰﾄﾅﾝﾊﾞ-)" for an auto-number Long, else the name
-// of its type code ("" for a type outside the vocabulary).
-std::string FieldTypeName(const engine::Field& field);
-
-// Names, tables and type names compare as the engine compares them: ignoring the case of the
-// ASCII letters alone (engine/names.h).
-bool SameText(std::string_view a, std::string_view b);
-
 // The stored name of db's table whose name is name by SameText, or "" (also for no db).
 std::string StoredTableName(engine::Database* db, std::string_view name);
-
-// ---- Conversion table and value conversion ---------------------------------------------------
-
-// FieldMap(entry, column), entries 1..999 of eight text columns: 1 entry number, 2 new field
-// name, 3 new type name, 4 new size, 5 old field name, 6 old type name, 7 old size, 8 old repeat
-// count. An index outside those ranges raises error 9.
-class FieldMapTable {
-  public:
-    static constexpr int kEntries = 999;
-    static constexpr int kColumns = 8;
-    FieldMapTable();
-    std::string& operator()(int entry, int column);
-    const std::string& operator()(int entry, int column) const;
-    void Clear();
-
-  private:
-    static size_t CellIndex(int entry, int column);
-    std::vector<std::string> cells_;
-};
-
-extern FieldMapTable FieldMap;
-
-// The conversion of the values of one FieldMap entry for the new layout, worked out once from
-// the entry's type and size cells: a text cut to the new size in code page 932 bytes without
-// splitting a double-byte character, a number or date converted to the new type, Null and the
-// empty text made the empty text or zero. Apply throws the engine error of a value that does
-// not convert.
-using ValueConversion = engine::ValueConversion;
-// The conversion between the layout's old and new type (type names, as FieldMap holds them)
-// and size.
-ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
-                             const std::string& oldSize);
-// From the cells of FieldMap entry (error 9 for an entry outside the table).
-ValueConversion ConversionForEntry(int16_t entry);
-
-// ---- Work database ---------------------------------------------------------------------------
-
-inline constexpr const char* kWorkTable = "WKTBL";
-// What a work row holds of a field name (FLD02, FLD13) and of a field description (FLD12), in
-// code page 932 bytes.
-inline constexpr int kWorkNameBytes = 60;
-inline constexpr int kWorkDescriptionBytes = 255;
-inline constexpr const char* kWorkTableSql = "SELECT * FROM WKTBL ORDER BY FLD01";
-inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
-
-// Creates a new work database at path (which must not exist) holding the empty layout table
-// WKTBL with its sixteen columns and seven indexes. Engine errors propagate.
-void CreateWorkDatabase(const std::string& path);
 
 // ---- Current file, file dialog and table lists -----------------------------------------------
 
@@ -156,27 +87,6 @@ struct TableListEntry {
 // Engine errors opening the file propagate.
 void LoadTableList(const std::string& path, QListWidget* list, std::vector<TableListEntry>& tables);
 
-// The "Description" property of a table definition or a field; empty when it is missing or
-// cannot be read.
-std::string DescriptionOf(const engine::Properties& properties);
-
-// ---- Criteria --------------------------------------------------------------------------------
-
-// text as a Jet string literal: in apostrophes, an apostrophe inside doubled.
-std::string QuotedText(std::string_view text);
-// name as a Jet name in a statement: in brackets, a "]" inside doubled.
-std::string Bracketed(std::string_view name);
-// name as an SQLite identifier, for the statements the program builds itself: in double
-// quotes, a '"' inside doubled.
-std::string SqlQuoted(std::string_view name);
-
-// ---- Defaults of the index settings (edited by the default-value window) -----------------------
-
-extern std::array<std::string, 6> IndexDefaultName;
-extern std::array<int16_t, 6> IndexDefaultDup;
-// The data type a new row takes when none is chosen; empty = none.
-extern std::string DefaultType;
-void SetIndexDefaults();
 
 // ---- Toolbar ---------------------------------------------------------------------------------
 

@@ -129,14 +129,6 @@ void ChooseSaveAsFile(const std::string& startName, ChosenFile& chosen, int16_t&
     chosen.Jet4 = error == 0 && !chosen.FullPath.empty() && type == kJet4FilterIndex;
 }
 
-std::string DescriptionOf(const engine::Properties& properties) {
-    try {
-        return engine::TextOf(properties.Item("DESCRIPTION")->Value());
-    } catch (const engine::Error&) {
-        return {};
-    }
-}
-
 void LoadTableList(const std::string& path, QListWidget* list,
                    std::vector<TableListEntry>& tables) {
     list->clear();
@@ -163,34 +155,6 @@ void LoadTableList(const std::string& path, QListWidget* list,
         tables.push_back(std::move(entry));
     }
     list->addItems(lines);
-}
-
-std::string QuotedText(std::string_view text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    out += '\'';
-    return out;
-}
-
-std::string Bracketed(std::string_view name) {
-    std::string out = "[";
-    for (char c : name) {
-        out += c;
-        if (c == ']') out += ']';
-    }
-    return out + "]";
-}
-
-std::string SqlQuoted(std::string_view name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
 }
 
 } // namespace tavorin

@@ -1,13 +1,23 @@
-#include "FieldLines.h"
+#include "core/FieldLines.h"
 
 #include <algorithm>
 
-#include "TavorinSub.h"
+#include "core/TypeVocabulary.h"
+#include "engine/error.h"
 #include "engine/field.h"
+#include "engine/property.h"
 #include "engine/types.h"
 #include "engine/variant.h"
 
 namespace tavorin {
+
+std::string DescriptionOf(const engine::Properties& properties) {
+    try {
+        return engine::TextOf(properties.Item("DESCRIPTION")->Value());
+    } catch (const engine::Error&) {
+        return {};
+    }
+}
 
 namespace {
 

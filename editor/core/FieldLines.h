@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/property.h"
 #include "engine/tabledef.h"
 
 namespace tavorin {
+
+// The "Description" property of a table definition or a field; empty when it is missing or
+// cannot be read.
+std::string DescriptionOf(const engine::Properties& properties);
 
 struct FieldLine {
     std::string Name;
