@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "engine/jet4_writer.h"
+#include "engine/testing/jet_copies.h"
 #include "import_support.h"
+#include "jet_test_support.h"
 
 using namespace importtest;
 
@@ -464,6 +467,33 @@ TEST_F(ImportRunTest, ARunClosesTheRecordViews) {
 }
 
 // ---- Genuine Jet files -------------------------------------------------------------------------
+
+// A genuine Jet 4 target takes every mode as a native one does: read afresh from the file
+// afterwards (through the reader program, and by mdbtools), it holds what the native twin holds,
+// and it is still a Jet 4 file.
+TEST_F(ImportRunTest, AGenuineJet4TargetTakesEveryModeAsANativeOne) {
+    for (int mode = 0; mode <= 3; ++mode) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const std::string native = data.File("native" + std::to_string(mode) + ".mdb");
+        const std::string jet = data.File("jet" + std::to_string(mode) + ".mdb");
+        MakeTarget(native);
+        engine::WriteJet4(*Ws().OpenDatabase(native), jet);
+        for (const std::string& file : {native, jet}) {
+            target = file;
+            Prepare();
+            prompts.Expect(kAccept, platform::vbOK);
+            prompts.Expect(kCommitted);
+            if (mode == 0) W().mnCpyDel->trigger();
+            else W().mnCpyUpd1[static_cast<size_t>(mode)]->trigger();
+        }
+        engine::ForgetJetCopies();
+        EXPECT_EQ(Records(jet), Records(native));
+        EXPECT_EQ(jettest::ReadWhole(jet)[0x14], 0x01);
+        std::string errors = jettest::Run("mdb-export " + jettest::ShellQuote(jet) + " T 2>&1 >/dev/null");
+        EXPECT_EQ(errors, "");
+        EXPECT_EQ(jettest::MdbExport(jet, "T").size(), Records(native).size() + 1); // header line
+    }
+}
 
 TEST_F(ImportRunTest, AJetFileIsASourceButNeverATarget) {
     const std::string jet = TESTDATA_DIR "/jet/testV1997.mdb";
