@@ -1,6 +1,6 @@
-// A genuine Jet 4 file opened through the workspace takes every change as a native file does:
-// the save's rebuild in one transaction, a rename, a delete and a replacing import land in the
-// file at the commit, the file stays a Jet 4 file that other readers read, and what the change
+// A genuine Jet 4 or Jet 3 file opened through the workspace takes every change as a native file
+// does: the save's rebuild in one transaction, a rename, a delete and a replacing import land in
+// the file at the commit, the file stays a file of its version that other readers read, and what the change
 // does not touch stays as it was. A rolled-back transaction and a change the file refuses leave
 // its bytes as they were.
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "engine/database.h"
 #include "engine/error.h"
+#include "engine/jet3_writer.h"
 #include "engine/jet4_writer.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
@@ -42,7 +43,7 @@ std::map<std::string, Export> Exports(const std::string& file, std::string& erro
 
 // The save's steps as the designer takes them: build the new layout under a temporary name,
 // carry every record, drop the old table and give the new one its name, in one transaction.
-void RebuildWithAnExtraField(engine::Database& db, const std::string& table) {
+void RebuildWithAnExtraField(engine::Database& db, const std::string& table, const std::string& value) {
     engine::TransactionGuard tx(Ws());
     engine::TableDefPtr old = db.TableDefs().Item(table);
     engine::TableDefPtr build = db.CreateTableDef(table + "_build");
@@ -58,7 +59,7 @@ void RebuildWithAnExtraField(engine::Database& db, const std::string& table) {
     for (; !from->Eof(); from->MoveNext()) {
         to->AddNew();
         for (const auto& n : names) to->SetValue(n, from->Value(n));
-        to->SetValue("AddedField", engine::Variant(std::string("新しい")));
+        to->SetValue("AddedField", engine::Variant(value));
         to->Update();
     }
     from->Close();
@@ -73,7 +74,7 @@ struct Outcome {
     std::string changedTable;   // "" when the change names none that readers can compare
 };
 
-TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
+TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     TempDir dir;
     // Our own writer's file too: tables without relationships, so every change can land.
@@ -94,30 +95,38 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
             }
         }
         engine::WriteJet4(*db, dir.File("made.mdb"));
+        engine::WriteJet3(*db, dir.File("made97.mdb"));
         db->Close();
     }
-    std::vector<std::string> files = {dir.File("made.mdb")};
+    // Each file with the text the rebuild adds: the genuine Jet 3 files hold code page 1252.
+    struct File {
+        std::string path;
+        std::string added;
+    };
+    std::vector<File> files = {{dir.File("made.mdb"), "新しい"}, {dir.File("made97.mdb"), "新しい"}};
     for (const char* f : {"emptyJet4.mdb", "fixedTextTestV2000.mdb", "indexTestV2000.mdb", "testIndexPropertiesV2000.mdb"})
-        files.push_back(jettest::JetFile(f));
+        files.push_back({jettest::JetFile(f), "新しい"});
+    for (const char* f : {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"})
+        files.push_back({jettest::JetFile(f), "Neue Zeile é£"});
 
     struct Change {
         const char* name;
-        std::function<Outcome(engine::Database&, const std::string& table)> run;
+        std::function<Outcome(engine::Database&, const std::string& table, const std::string& added)> run;
     };
     const Change changes[] = {
-        {"the save's rebuild", [](engine::Database& db, const std::string& t) {
-             RebuildWithAnExtraField(db, t);
+        {"the save's rebuild", [](engine::Database& db, const std::string& t, const std::string& added) {
+             RebuildWithAnExtraField(db, t, added);
              return Outcome{false, t};
          }},
-        {"rename", [](engine::Database& db, const std::string& t) {
+        {"rename", [](engine::Database& db, const std::string& t, const std::string&) {
              db.TableDefs().Item(t)->SetName(t + "_renamed");
              return Outcome{false, ""};
          }},
-        {"delete", [](engine::Database& db, const std::string& t) {
+        {"delete", [](engine::Database& db, const std::string& t, const std::string&) {
              db.TableDefs().Delete(t);
              return Outcome{false, ""};
          }},
-        {"replacing import", [](engine::Database& db, const std::string& t) {
+        {"replacing import", [](engine::Database& db, const std::string& t, const std::string&) {
              engine::TransactionGuard tx(Ws());
              db.Execute("DELETE * FROM [" + t + "]");
              tx.Commit();
@@ -126,7 +135,7 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
     };
 
     int landed = 0, refusedCount = 0;
-    for (const auto& source : files) {
+    for (const auto& [source, added] : files) {
         for (const Change& change : changes) {
             SCOPED_TRACE(source + ": " + change.name);
             std::string file = dir.File("work.mdb");
@@ -151,7 +160,7 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
             std::string table = names.front();
             Outcome outcome;
             try {
-                outcome = change.run(*db, table);
+                outcome = change.run(*db, table, added);
             } catch (const engine::Error& e) {
                 // A table in a relationship is not dropped or renamed: refused whole.
                 outcome.refused = true;
@@ -166,8 +175,9 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
             ++landed;
             std::string after = jettest::ReadWhole(file);
             ASSERT_GE(after.size(), 0x15u);
-            EXPECT_EQ(after[0x14], before[0x14]); // still Jet 4
-            auto report = engine::detail::jet4check::CheckJet4File(file);
+            EXPECT_EQ(after[0x14], before[0x14]); // still of its version
+            auto report = before[0x14] ? engine::detail::jet4check::CheckJet4File(file)
+                                       : engine::detail::jet4check::CheckJet3File(file);
             EXPECT_TRUE(report.Ok()) << report.Text();
             std::string errorsAfter;
             auto exportsAfter = Exports(file, errorsAfter);
@@ -182,7 +192,7 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
                 const Export& rows = exportsAfter[table];
                 ASSERT_EQ(rows.size(), exportsBefore[table].size());
                 EXPECT_EQ(rows.front().back(), "AddedField");
-                for (size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r].back(), "\"新しい\"");
+                for (size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r].back(), "\"" + added + "\"");
             } else if (changeName == "rename") {
                 EXPECT_FALSE(exportsAfter.count(table));
                 EXPECT_EQ(exportsAfter[table + "_renamed"], exportsBefore[table]);
@@ -193,7 +203,7 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichStaysJet4AndKeepsTheRest) {
             }
         }
     }
-    EXPECT_GT(landed, 8);
+    EXPECT_GT(landed, 20);
     std::cout << landed << " changes landed, " << refusedCount << " refused\n";
 }
 
@@ -232,6 +242,32 @@ TEST(JetOpenForWriting, ARolledBackTransactionAndAHeldFileLeaveTheBytesAsTheyWer
     EXPECT_EQ(ErrorOf([&] { db->CheckUpdatable(); }), engine::err::kLocked);
     db->Close();
     EXPECT_EQ(jettest::ReadWhole(file), before);
+}
+
+// A Jet 3 file read in another code page than its header's (the setting) would have its text
+// written back as other characters: it opens read-only, refusing changes with the reason.
+TEST(JetOpenForWriting, AJet3FileReadInAnotherCodePageRefusesChanges) {
+    TempDir dir;
+    const std::string file = dir.File("f97.mdb");
+    {
+        auto db = Ws().CreateDatabase(dir.File("n.tdb"), engine::kLangJapanese);
+        auto td = db->CreateTableDef("T");
+        AddField(td, "A", dao::dbText, 10);
+        db->TableDefs().Append(td);
+        engine::WriteJet3(*db, file);
+        db->Close();
+    }
+    const std::string before = jettest::ReadWhole(file);
+    for (const char* setting : {"1252", "932"}) {
+        SCOPED_TRACE(setting);
+        EnvGuard codePage("TAVORIN_JET3_CODEPAGE", setting);
+        auto db = Ws().OpenDatabase(file);
+        const bool other = std::string(setting) != "932";
+        EXPECT_EQ(db->ReadOnly(), other);
+        EXPECT_EQ(ErrorOf([&] { db->CheckUpdatable(); }), other ? engine::err::kReadOnly : 0);
+        db->Close();
+        EXPECT_EQ(jettest::ReadWhole(file), before);
+    }
 }
 
 } // namespace

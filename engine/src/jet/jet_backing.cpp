@@ -35,8 +35,6 @@ bool JetBacking::Apply(Database& source, const std::vector<std::string>& tables)
     if (!(FactsOf(path_) == facts_))
         throw Error(err::kLocked, DescriptionOf(err::kLocked, path_),
                     "the file was changed by another program after it was read");
-    if (version_ != Version::Jet4)
-        throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly), path_ + ": Jet 3 files are not written yet");
     std::vector<jet4::TableChange> jet4Changes;
     for (const auto& c : changes) {
         jet4::TableChange t;

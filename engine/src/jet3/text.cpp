@@ -1,8 +1,10 @@
 #include "jet3/text.h"
 
+#include <map>
 #include <vector>
 
 #include "engine/text932.h"
+#include "jet/jet_format.h"
 #include "jet4/page_file.h"
 
 namespace engine::detail::jet3 {
@@ -73,6 +75,37 @@ void AppendCp932(std::string_view utf8, const std::string& what, std::string& ou
         if (b == 0) FailAt(utf8, what);
         if (b >= 0x100) out.push_back(static_cast<char>(b >> 8));
         out.push_back(static_cast<char>(b & 0xFF));
+    }
+}
+
+void AppendCp1252(std::string_view utf8, const std::string& what, std::string& out) {
+    // Each byte's character as the engine's reader decodes the code page; the bytes it leaves
+    // undefined stand for the code point of their number, both ways.
+    static const std::map<char32_t, char> bytes = [] {
+        std::map<char32_t, char> m;
+        jet::CodePageDecoder decoder("CP1252");
+        for (int b = 0x80; b < 0x100; ++b) {
+            auto text = decoder.Decode(std::string(1, static_cast<char>(b)));
+            size_t pos = 0;
+            if (text && !text->empty()) m.emplace(cp932::NextCodePoint(*text, pos), static_cast<char>(b));
+        }
+        return m;
+    }();
+    size_t pos = 0, index = 0;
+    while (pos < utf8.size()) {
+        const char32_t cp = cp932::NextCodePoint(utf8, pos);
+        ++index;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        auto it = bytes.find(cp);
+        if (it == bytes.end()) {
+            std::string ch;
+            cp932::AppendUtf8(ch, cp);
+            jet4::Fail(what + " の値の " + std::to_string(index) + " 文字目「" + ch + "」はコードページ 1252 で表せません");
+        }
+        out.push_back(it->second);
     }
 }
 

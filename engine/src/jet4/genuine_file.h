@@ -1,4 +1,4 @@
-// A genuine Jet 4 file as the in-place writer reads it: pages on demand, the global map of free
+// A genuine Jet 4 (or Jet 3) file as the in-place writer reads it: pages on demand, the global map of free
 // pages, table definitions with the places of the fields a rewrite changes, usage maps and the
 // records of a table as values. Anything it cannot read with certainty fails with a message:
 // what is not understood is never rewritten.
@@ -6,12 +6,19 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/variant.h"
+#include "jet4/page_file.h"
 #include "jet4/table.h"
+
+namespace engine::detail::jet {
+class CodePageDecoder;
+}
 
 namespace engine::detail::jet4 {
 
@@ -24,7 +31,9 @@ struct StoredTdef {
     Table table;
     uint32_t rowCount = 0;
     // Places in bytes of the fields a rewrite of the records changes.
-    std::vector<size_t> realAt;         // each real index's 52-byte entry
+    size_t mapsAt = 55;                 // the records' usage-map reference, the free-space one after it
+    size_t realMapOffset = 34;          // of a real index's map reference within its entry
+    std::vector<size_t> realAt;         // each real index's entry
     std::map<uint16_t, size_t> longMapsAt; // long-value column number -> its two map references
     // Usage-map references: records (0), records with free space (1), each real index, each long
     // column's two.
@@ -33,13 +42,19 @@ struct StoredTdef {
 
 class GenuineFile {
 public:
-    // Opens the file for reading; refuses what is not a Jet 4 file.
+    // Opens the file for reading; refuses what is not a Jet 4 or Jet 3 file.
     explicit GenuineFile(const std::string& path);
     ~GenuineFile();
     GenuineFile(const GenuineFile&) = delete;
     GenuineFile& operator=(const GenuineFile&) = delete;
 
     uint32_t PageCount() const { return pages_; }
+    bool IsJet3() const { return jet3_; }
+    // The description to write this file's pages with; null for a Jet 3 file of a code page
+    // the writer cannot write.
+    const Format* Fmt() const { return format_; }
+    int CodePage() const { return codePage_; }
+    size_t PageSize() const { return pageSize_; }
     const std::string& Page(uint32_t n);
     // The first bytes of page n (its kind and owner), read without keeping the page.
     std::string Head(uint32_t n);
@@ -60,10 +75,20 @@ public:
     // The records of a table, one value per column of t.table.
     std::vector<std::vector<Variant>> Records(const StoredTdef& t);
 
+    // Text as stored: Jet 3 in the file's code page; Jet 4 names plain UTF-16LE, values possibly
+    // compressed.
+    std::optional<std::string> Text(std::string_view bytes, bool value = false);
+
 private:
     std::string path_;
     int fd_ = -1;
     uint32_t pages_ = 0;
+    bool jet3_ = false;
+    size_t pageSize_ = kPageSize;
+    const Format* format_ = &kJet4Format;
+    int codePage_ = 0;
+    uint16_t textSort_ = 0x0409; // the sort order of text columns the writer's keys are for
+    std::unique_ptr<jet::CodePageDecoder> decoder_; // Jet 3: the header's code page
     std::map<uint32_t, std::string> cache_;
 };
 

@@ -42,16 +42,19 @@ struct Stored {
     Rows rows;
 };
 
-// The definition with the references to newly written content.
-std::string Patched(const StoredTdef& t, const TableContent& c) {
+// The definition with the references to newly written content. The row count sits 4 bytes
+// before the next auto number (Jet 4: 16, Jet 3: 12); each real index's count entry (Jet 4: 12
+// bytes, Jet 3: 8) ends with its distinct keys, and its entry's root follows its map.
+std::string Patched(const StoredTdef& t, const TableContent& c, bool jet3) {
     std::string b = t.bytes;
-    Put32(b, 16, c.rows);
-    Put32(b, 55, c.maps[0]);
-    Put32(b, 59, c.maps[1]);
+    const size_t countBytes = jet3 ? 8 : 12;
+    Put32(b, jet3 ? 12 : 16, c.rows);
+    Put32(b, t.mapsAt, c.maps[0]);
+    Put32(b, t.mapsAt + 4, c.maps[1]);
     for (size_t k = 0; k < t.realAt.size(); ++k) {
-        Put32(b, 63 + 12 * k + 4, c.indexes[k].distinctKeys);
-        Put32(b, t.realAt[k] + 34, c.maps[2 + k]);
-        Put32(b, t.realAt[k] + 38, c.indexes[k].root);
+        Put32(b, t.mapsAt + 8 + countBytes * k + 4, c.indexes[k].distinctKeys);
+        Put32(b, t.realAt[k] + t.realMapOffset, c.maps[2 + k]);
+        Put32(b, t.realAt[k] + t.realMapOffset + 4, c.indexes[k].root);
     }
     size_t lv = 2 + t.realAt.size();
     for (const auto& col : t.table.columns) {
@@ -66,16 +69,18 @@ std::string Patched(const StoredTdef& t, const TableContent& c) {
 // Writes a definition's continuation pages (fresh ones) now; returns its first page, to be
 // written at its place as the switch.
 std::string PlaceDefinition(PageFile& file, const std::string& bytes) {
-    std::string first = bytes.substr(0, kPageSize);
+    const size_t size = file.Fmt().pageSize;
+    std::string first = bytes.substr(0, size);
     std::vector<uint32_t> pages;
-    for (size_t at = kPageSize; at < bytes.size(); at += kPageSize - 8) pages.push_back(file.Allocate());
+    for (size_t at = size; at < bytes.size(); at += size - 8) pages.push_back(file.Allocate());
     for (size_t k = 0; k < pages.size(); ++k) {
-        std::string p(kPageSize, '\0');
-        size_t from = kPageSize + k * (kPageSize - 8), n = std::min(bytes.size() - from, kPageSize - 8);
+        std::string p(size, '\0');
+        size_t from = size + k * (size - 8), n = std::min(bytes.size() - from, size - 8);
         p[0] = 0x02;
         p[1] = 0x01;
         p.replace(8, n, bytes, from, n);
-        Put16(p, 2, static_cast<uint32_t>(kPageSize - 8 - n));
+        if (const char* mark = file.Fmt().tdefMark) p.replace(2, 2, mark, 2);
+        else Put16(p, 2, static_cast<uint32_t>(size - 8 - n));
         Put32(p, 4, k + 1 < pages.size() ? pages[k + 1] : 0);
         file.Write(pages[k], p);
     }
@@ -101,6 +106,10 @@ public:
     Apply(const std::string& path, Database& source) : path_(path), source_(source), g_(path) {}
 
     void Run(const std::vector<TableChange>& changes) {
+        if (!g_.Fmt())
+            Fail(path_ + " は コードページ " + std::to_string(g_.CodePage()) + " の Jet 3 ファイルのため、この版では変更できません");
+        const Format& fmt = *g_.Fmt();
+        jet3_ = g_.IsJet3();
         objects_.tdef = g_.ReadTdef(kObjectsPage, "MSysObjects");
         objects_.rows = g_.Records(objects_.tdef);
         const Table& ot = objects_.tdef.table;
@@ -120,10 +129,10 @@ public:
         ReadRelationships();
         Check(changes);
 
-        GlobalMap map(g_, g_.FreePages());
+        GlobalMap map(g_, g_.FreePages(), fmt);
         Release release(g_);
         std::vector<uint32_t> free(map.OldFree().begin(), map.OldFree().end());
-        auto file = std::make_unique<PageFile>(PageFile::InPlace{}, path_, g_.PageCount(), free);
+        auto file = std::make_unique<PageFile>(PageFile::InPlace{}, path_, g_.PageCount(), free, fmt);
         bool committed = false;
         try {
             Write(*file, changes, map, release, committed);
@@ -253,14 +262,15 @@ private:
                 row = rows[size_t(at)];
                 const Variant& old = row[props_];
                 if (old.IsString() && !old.StringValue().empty()) {
-                    auto kept = ParsePropertyBlob(old.StringValue());
+                    auto kept = ParsePropertyBlob(old.StringValue(), file.Fmt(),
+                                                  [this](std::string_view b) { return g_.Text(b); });
                     if (!kept) Fail("テーブル " + c.name + " のプロパティが読めません");
                     std::vector<std::string> owners;
                     auto def = source_.TableDefs().Item(c.name);
                     for (const auto& f : def->Fields()) owners.push_back(f->Name());
                     sets = KeepUnknownProperties(std::move(sets), *kept, owners, kEngineProperties);
                 }
-                std::string blob = PropertyBlob(sets);
+                std::string blob = PropertyBlob(sets, file.Fmt());
                 row[id_] = Variant::Long(newId);
                 row[updated_] = Variant::Date(now);
                 row[props_] = blob.empty() ? Variant::Null() : Variant(blob);
@@ -272,7 +282,7 @@ private:
                         aceRows.back()[aceObject_] = Variant::Long(newId);
                     }
             } else {
-                rows.push_back(Arrange(objects_.tdef.table, ObjectsTable(), ObjectRows({entry}, now).back()));
+                rows.push_back(Arrange(objects_.tdef.table, ObjectsTable(file.Fmt()), ObjectRows({entry}, now, file.Fmt()).back()));
                 // A new table inherits the Tables container's inheritable entries.
                 bool inherited = false;
                 for (const auto& r : aces_.rows)
@@ -283,9 +293,9 @@ private:
                         inherited = true;
                     }
                 if (!inherited) {
-                    Rows made = AceRows({entry});
+                    Rows made = AceRows({entry}, file.Fmt());
                     for (size_t k = made.size() - 2; k < made.size(); ++k)
-                        aceRows.push_back(Arrange(aces_.tdef.table, AcesTable(), made[k]));
+                        aceRows.push_back(Arrange(aces_.tdef.table, AcesTable(file.Fmt()), made[k]));
                 }
             }
             acesChange = true;
@@ -296,11 +306,11 @@ private:
         size_t acesMark = file.Allocated().size();
         if (acesChange) {
             TableContent c = WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(aceRows));
-            acesFirst = PlaceDefinition(file, Patched(aces_.tdef, c));
+            acesFirst = PlaceDefinition(file, Patched(aces_.tdef, c, jet3_));
         }
         std::vector<uint32_t> acesPages = AllocatedSince(file, acesMark);
         TableContent oc = WriteTableContent(file, objects_.tdef.table, kObjectsPage, RowsOf(rows));
-        std::string objectsFirst = PlaceDefinition(file, Patched(objects_.tdef, oc));
+        std::string objectsFirst = PlaceDefinition(file, Patched(objects_.tdef, oc, jet3_));
 
         // What the cleanup gives back, gathered while the old state is whole: the permissions
         // of Ids no object will have are dropped after the switch.
@@ -335,7 +345,7 @@ private:
         // permissions name them, so that a new table given one of their pages has none.
         if (acesCleanup) {
             TableContent c = WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(kept));
-            std::string first = PlaceDefinition(file, Patched(aces_.tdef, c));
+            std::string first = PlaceDefinition(file, Patched(aces_.tdef, c, jet3_));
             file.Write(1, map.Make(file, {}, bitmaps));
             dead.insert(dead.end(), bitmaps.begin(), bitmaps.end());
             file.Sync();
@@ -353,6 +363,7 @@ private:
     Stored objects_, aces_;
     size_t id_ = 0, parent_ = 0, name_ = 0, type_ = 0, updated_ = 0, props_ = 0, flags_ = 0;
     size_t aceObject_ = 0, aceInherit_ = 0;
+    bool jet3_ = false;
     std::vector<std::pair<std::string, std::string>> related_;
 };
 

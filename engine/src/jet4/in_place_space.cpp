@@ -6,11 +6,6 @@
 
 namespace engine::detail::jet4 {
 
-namespace {
-constexpr size_t kMapRowBytes = 69;
-constexpr uint32_t kInlinePages = 64 * 8;
-constexpr uint32_t kBitsPerMapPage = (kPageSize - 4) * 8;
-} // namespace
 
 void Release::Table(const StoredTdef& t, bool definition) {
     if (definition) pages_.insert(t.page);
@@ -41,35 +36,40 @@ std::set<uint32_t> Release::All() {
     return pages_;
 }
 
-GlobalMap::GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree) : oldFree_(std::move(oldFree)), page1_(g.Page(1)) {
-    rowAt_ = Get16(page1_, 14) & 0x1FFF;
-    if (Get8(page1_, 0) != 0x01 || Get16(page1_, 12) < 1 || kPageSize - rowAt_ != kMapRowBytes)
+GlobalMap::GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree, const Format& format)
+    : format_(format), oldFree_(std::move(oldFree)), page1_(g.Page(1)) {
+    rowAt_ = Get16(page1_, format_.rowsStart) & 0x1FFF;
+    if (Get8(page1_, 0) != 0x01 || Get16(page1_, format_.rowCountAt) < 1 || format_.pageSize - rowAt_ != format_.mapRowBytes)
         Fail("ページ 1 (空きページの表) の形式はこの版では書き換えられません");
     oldBitmaps_ = g.GlobalMapPages();
 }
 
 std::string GlobalMap::Make(PageFile& file, const std::set<uint32_t>& given, std::vector<uint32_t>& bitmaps) {
+    // An inline row's bitmap follows its type byte and start page; a bitmap page's follows 4 bytes.
+    const size_t rowBytes = format_.mapRowBytes, pageSize = format_.pageSize;
+    const uint32_t inlinePages = static_cast<uint32_t>((rowBytes - 5) * 8);
+    const uint32_t bitsPerMapPage = static_cast<uint32_t>((pageSize - 4) * 8);
     bitmaps.clear();
-    std::string row(kMapRowBytes, '\0');
-    if (file.PageCount() <= kInlinePages) {
+    std::string row(rowBytes, '\0');
+    if (file.PageCount() <= inlinePages) {
         // Pages past the end count as free, as in a file the whole-file writer makes.
         std::set<uint32_t> free = Free(file, given);
-        for (uint32_t n = file.PageCount(); n < kInlinePages; ++n) free.insert(n);
+        for (uint32_t n = file.PageCount(); n < inlinePages; ++n) free.insert(n);
         for (uint32_t n : free) row[5 + n / 8] = static_cast<char>(row[5 + n / 8] | (1 << (n % 8)));
     } else {
         row[0] = 0x01;
         // The bitmap pages are taken first: the map must show them as used.
-        size_t slots = (file.PageCount() + 2) / kBitsPerMapPage + 1;
-        if (slots > (kMapRowBytes - 1) / 4) Fail("ファイルが大きすぎて空きページの表に収まりません");
+        size_t slots = (file.PageCount() + 2) / bitsPerMapPage + 1;
+        if (slots > (rowBytes - 1) / 4) Fail("ファイルが大きすぎて空きページの表に収まりません");
         for (size_t k = 0; k < slots; ++k) bitmaps.push_back(file.Allocate());
-        std::vector<std::string> pages(slots, std::string(kPageSize, '\0'));
+        std::vector<std::string> pages(slots, std::string(pageSize, '\0'));
         for (auto& p : pages) {
             p[0] = 0x05;
             p[1] = 0x01;
         }
         for (uint32_t n : Free(file, given)) {
-            uint32_t bit = n % kBitsPerMapPage;
-            std::string& p = pages[n / kBitsPerMapPage];
+            uint32_t bit = n % bitsPerMapPage;
+            std::string& p = pages[n / bitsPerMapPage];
             p[4 + bit / 8] = static_cast<char>(p[4 + bit / 8] | (1 << (bit % 8)));
         }
         for (size_t k = 0; k < slots; ++k) {
@@ -78,7 +78,7 @@ std::string GlobalMap::Make(PageFile& file, const std::set<uint32_t>& given, std
         }
     }
     std::string page = page1_;
-    page.replace(rowAt_, kMapRowBytes, row);
+    page.replace(rowAt_, rowBytes, row);
     return page;
 }
 

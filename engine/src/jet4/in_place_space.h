@@ -34,7 +34,7 @@ private:
 // bitmap pages.
 class GlobalMap {
 public:
-    GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree);
+    GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree, const Format& format);
     const std::set<uint32_t>& OldFree() const { return oldFree_; }
     const std::vector<uint32_t>& OldBitmaps() const { return oldBitmaps_; }
     // Writes the bitmap pages (fresh) and returns page 1, not yet written; bitmaps receives the
@@ -44,6 +44,7 @@ public:
 private:
     std::set<uint32_t> Free(const PageFile& file, const std::set<uint32_t>& given) const;
 
+    const Format& format_;
     std::set<uint32_t> oldFree_;
     std::string page1_;
     size_t rowAt_ = 0;

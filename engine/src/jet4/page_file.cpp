@@ -44,8 +44,9 @@ PageWriteHook writeHook = nullptr;
 
 void SetPageWriteHook(PageWriteHook hook) { writeHook = hook; }
 
-PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable)
-    : format_(kJet4Format), outerFormatName_(tFormatName), target_(path), temp_(path), pages_(pageCount),
+PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable,
+                   const Format& format)
+    : format_(format), outerFormatName_(tFormatName), target_(path), temp_(path), pages_(pageCount),
       committed_(true), inPlace_(true), reusable_(std::move(reusable)), originalPages_(pageCount) {
     tFormatName = format_.name;
     std::sort(reusable_.rbegin(), reusable_.rend());

@@ -34,7 +34,8 @@ public:
     // The existing Jet 4 file at path, written in place: pages of pageCount on are appended, and
     // Allocate hands out the reusable pages (ascending) before appending. Nothing is renamed.
     struct InPlace {};
-    PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable);
+    PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable,
+             const Format& format = kJet4Format);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;

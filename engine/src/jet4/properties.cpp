@@ -91,9 +91,11 @@ namespace {
 bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 } // namespace
 
-std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob) {
+std::optional<std::vector<PropertySet>> ParsePropertyBlob(
+    std::string_view blob, const Format& format,
+    const std::function<std::optional<std::string>(std::string_view)>& decode) {
     std::string b(blob);
-    if (b.size() < 4 || b.compare(0, 4, std::string("MR2\0", 4)) != 0) return std::nullopt;
+    if (b.size() < 4 || b.compare(0, 4, std::string(format.propertiesMagic, 4)) != 0) return std::nullopt;
     std::vector<std::string> names;
     std::vector<PropertySet> sets;
     auto name = [&](size_t at, size_t end, size_t& next) -> std::optional<std::string> {
@@ -101,7 +103,8 @@ std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob)
         size_t n = Get16(b, at);
         if (at + 2 + n > end) return std::nullopt;
         next = at + 2 + n;
-        return jet::Utf16LeToUtf8(std::string_view(b).substr(at + 2, n));
+        std::string_view bytes = std::string_view(b).substr(at + 2, n);
+        return decode ? decode(bytes) : jet::Utf16LeToUtf8(bytes);
     };
     for (size_t at = 4; at < b.size();) {
         if (at + 6 > b.size()) return std::nullopt;

@@ -3,6 +3,7 @@
 // and one for each column that has any).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,7 +34,11 @@ struct PropertySet {
 std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& format = kJet4Format);
 
 // The sets of a blob with their values' bytes as raw; nullopt when it is not one.
-std::optional<std::vector<PropertySet>> ParsePropertyBlob(std::string_view blob);
+// Names are UTF-16LE after "MR2\0", or with another format (Jet 3: "KKD\0") text that decode
+// turns into UTF-8.
+std::optional<std::vector<PropertySet>> ParsePropertyBlob(
+    std::string_view blob, const Format& format = kJet4Format,
+    const std::function<std::optional<std::string>(std::string_view)>& decode = {});
 
 // The sets of `fresh` with, added to each owner's set, the properties `old` holds for that owner
 // whose names are not in `replaced` (the properties the engine knows and writes itself) and not

@@ -18,6 +18,7 @@
 #include "jet/jet_format.h"
 #include "jet/jet_reader.h"
 #include "jet/write_access.h"
+#include "jet4/genuine_file.h"
 #include "model/object_access.h"
 #include "storage/connection.h"
 #include "storage/native_file.h"
@@ -163,9 +164,18 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
         if (!readOnly) {
             try {
                 jet::CheckJetFileWritable(path);
-                if (version != jet::Version::Jet4)
+                if (!version)
                     throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly),
-                                path + ": Jet 3 files are not changed in place yet");
+                                path + ": only Jet 3 and Jet 4 files are changed in place");
+                // A Jet 3 copy read in another code page than the file's own would have its text
+                // written back as other characters.
+                if (*version == jet::Version::Jet3) {
+                    const int codePage = jet4::GenuineFile(path).CodePage();
+                    if (jet::Jet3CodePage(std::getenv("TAVORIN_JET3_CODEPAGE"), codePage) != jet::IconvNameForCodePage(codePage))
+                        throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly),
+                                    path + ": read in another code page (TAVORIN_JET3_CODEPAGE) than the file's, " +
+                                        std::to_string(codePage));
+                }
             } catch (const Error& e) {
                 refusal = std::make_unique<Error>(e);
             }
