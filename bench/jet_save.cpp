@@ -205,7 +205,6 @@ int main(int argc, char** argv) {
             WriteJet4(*db, jet);
         }
         std::vector<double> jetTimes, nativeTimes;
-        double jetPeak = 0, nativePeak = 0;
         uintmax_t grown = 0;
         const std::string jetCopy = (dir / "work.mdb").string(), nativeCopy = (dir / "work.sqlite").string();
         for (int run = 0; run < 3; ++run) {
@@ -221,15 +220,12 @@ int main(int argc, char** argv) {
             std::printf("  run %d: jet %.2f s, native %.2f s\n", run + 1, a.seconds, b.seconds);
             jetTimes.push_back(a.seconds);
             nativeTimes.push_back(b.seconds);
-            jetPeak = std::max(jetPeak, a.peakMb);
-            nativePeak = std::max(nativePeak, b.peakMb);
         }
         std::printf("jet_save %ld: %.2f s (file %.1f MB, grew by %ju bytes)\n", n, Median(jetTimes),
                     static_cast<double>(fs::file_size(jet)) / 1e6, grown);
         std::printf("native save %ld: %.2f s (file %.1f MB)\n", n, Median(nativeTimes),
                     static_cast<double>(fs::file_size(both)) / 1e6);
         std::printf("ratio jet_save %ld: %.2f\n", n, Median(jetTimes) / Median(nativeTimes));
-        std::printf("peak memory MB: %.1f (native save %.1f)\n", jetPeak, nativePeak);
     }
     fs::remove_all(dir);
     return 0;
