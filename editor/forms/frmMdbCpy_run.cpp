@@ -18,7 +18,6 @@
 #include "engine/workspace.h"
 #include "frmMdbCpy.h"
 #include "frmMdbCpy_run.h"
-#include "modules/NativeCopy.h"
 #include "modules/ValueFailure.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -84,14 +83,10 @@ void frmMdbCpy::mnCpyUpd1_Click(int index) {
 // Refusals before anything is opened: a target that cannot be written, and a keyed mode on a
 // target without a primary key.
 bool frmMdbCpy::RefuseTarget(RunMode mode) {
-    if (Sides[kTarget].ReadOnly && !IsJet3File(Sides[kTarget].File.FullPath)) {
-        platform::MsgBox(QString::fromStdString(Sides[kTarget].Refusal));
-        return true;
-    }
     if (Sides[kTarget].ReadOnly) {
-        platform::MsgBox(Q("移入先のファイルは Jet 形式のデータベースのため、読み取り専用です。データを移入できません。\r"
-                           "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、"
-                           "そのファイルを移入先に指定して下さい。"));
+        platform::MsgBox(QString::fromStdString(Sides[kTarget].Refusal.empty()
+                                                    ? engine::DescriptionOf(engine::err::kReadOnly)
+                                                    : Sides[kTarget].Refusal));
         return true;
     }
     if (mode != RunMode::ReplaceAll && KeyCount == 0) {

@@ -8,9 +8,11 @@
 #include <QScrollBar>
 #include <QString>
 #include <filesystem>
+#include <optional>
 
 #include "engine/error.h"
 #include "engine/names.h"
+#include "engine/transaction_guard.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
@@ -47,29 +49,24 @@ void frmTavorin::ReopenGridRecordset() {
     WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }
 
-// A file that takes no change is refused before anything is asked: a genuine Jet 3 file (read
-// only for now), a read-only file, a genuine file another program holds or that is encoded.
+// A file that takes no change is refused before anything is asked, saying why: a read-only file,
+// a genuine file another program holds, an encoded one.
 bool frmTavorin::RefuseReadOnlyTarget() {
     if (!FileExists(CurrentFile.FullPath)) return false;
-    std::string why;
+    engine::DatabasePtr db;
     try {
-        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
-        if (!db->ReadOnly()) return false;
-        try {
-            db->CheckUpdatable();
-        } catch (const engine::Error& e) {
-            why = e.Description();
-        }
+        db = Ws->OpenDatabase(CurrentFile.FullPath);
     } catch (const engine::Error&) {
         return false; // the save itself reports what is wrong with the file
     }
-    if (!IsJet3File(CurrentFile.FullPath)) {
-        platform::MsgBox(QString::fromStdString(why));
-        return true;
+    if (!db->ReadOnly()) return false;
+    std::string why = engine::DescriptionOf(engine::err::kReadOnly);
+    try {
+        db->CheckUpdatable();
+    } catch (const engine::Error& e) {
+        why = e.Description();
     }
-    platform::MsgBox(QString::fromUtf8(
-        "このファイルは Jet 形式のデータベースのため、読み取り専用です。テーブルを保存できません。\r"
-        "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、そのファイルを開いて保存して下さい。"));
+    platform::MsgBox(QString::fromStdString(why));
     return true;
 }
 
@@ -287,6 +284,12 @@ void frmTavorin::SaveTableSteps() {
             fileCreated = true;
         }
 
+        // A genuine Jet file takes the whole save as one change: the build table under its
+        // temporary name never reaches the file (whose code page may not hold that name), and
+        // the file is written once, at the end.
+        std::optional<engine::TransactionGuard> wholeSave;
+        if (fileExisted && IsJetFile(CurrentFile.FullPath)) wholeSave.emplace(*Ws);
+
         // Step 6: a build table left by an interrupted save.
         if (std::string leftOver = StoredTableName(db.get(), buildName); !leftOver.empty()) {
             if (platform::MsgBox(QString::fromUtf8("前回の作業テーブル　[") + QString::fromStdString(buildName) +
@@ -324,6 +327,7 @@ void frmTavorin::SaveTableSteps() {
 
         // Step 12: replacement.
         ReplaceOldTable(tableExisted, buildName, expected);
+        if (wholeSave) wholeSave->Commit();
         tableReplaced_ = true;
     } catch (const engine::Error& e) {
         // Every transaction of the save is a guard's: none is left open here.

@@ -95,13 +95,6 @@ bool IsJetFile(const std::string& path) {
     return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
 }
 
-bool IsJet3File(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[0x15] = {};
-    if (!in.read(header, sizeof header)) return false;
-    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 && header[0x14] == 0;
-}
-
 void WriteNativeCopy(const std::string& source, const std::string& target, const CopyProgress& progress) {
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     engine::DatabasePtr from = ws.OpenDatabase(source, false, true);

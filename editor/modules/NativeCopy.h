@@ -9,8 +9,6 @@ namespace tavorin {
 
 // True when the file at path is a genuine Jet (or ACE) database, told by its header.
 bool IsJetFile(const std::string& path);
-// True for a genuine Jet 3 file, which the engine reads but does not change yet.
-bool IsJet3File(const std::string& path);
 
 // Progress of a copy: the table being filled and the records written into it so far. Called at
 // screen rate while records are written and once with each table's final count.

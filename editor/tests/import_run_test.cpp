@@ -495,7 +495,7 @@ TEST_F(ImportRunTest, AGenuineJet4TargetTakesEveryModeAsANativeOne) {
     }
 }
 
-TEST_F(ImportRunTest, AJetFileIsASourceButNeverATarget) {
+TEST_F(ImportRunTest, AReadOnlyGenuineFileIsASourceButNotATarget) {
     const std::string jet = TESTDATA_DIR "/jet/testV1997.mdb";
     if (!fs::exists(jet)) GTEST_SKIP() << "no Jet test files at " << TESTDATA_DIR;
     tavorintest::MakeTable(target, "J", {{"A", dao::dbText, 50}, {"E", dao::dbLong}, {"G", dao::dbDate}, {"I", dao::dbBoolean}});
@@ -510,8 +510,7 @@ TEST_F(ImportRunTest, AJetFileIsASourceButNeverATarget) {
     const auto before = Records(target);
     Open(kTarget, jet, "Table1");
     Open(kSource, target, "T");
-    prompts.Expect("移入先のファイルは Jet 形式のデータベースのため、読み取り専用です。データを移入できません。\r"
-                   "「ファイル」メニューの「別名をつけてファイルの保存」で新しい名前のファイルに複写し、そのファイルを移入先に指定して下さい。");
+    prompts.Expect("データベースまたはオブジェクトが読み取り専用なので、更新できません。");
     W().mnCpyDel->trigger();
     EXPECT_EQ(W().Text1[0]->text(), "Table1");
     EXPECT_EQ(Records(target), before);

@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include "engine/testing/fault_hook.h"
+#include "jet/write_access.h"
+#include "jet_test_support.h"
 #include "save_support.h"
 #include "shared_test_data.h"
 
@@ -278,17 +280,31 @@ TEST_F(SaveTest, ValidationFaultOnRow25ShowsItAsTheBottomRow) {
     EXPECT_EQ(QApplication::focusWidget(), window->Text1[99]);
 }
 
-TEST_F(SaveTest, GenuineJetFilesAreRefusedUpFront) {
+// A genuine file that takes no change is refused before anything is asked, saying why, and
+// keeps its bytes: a read-only one, one another program holds (its .ldb locked).
+TEST_F(SaveTest, AGenuineFileThatTakesNoChangeIsRefusedUpFrontSayingWhy) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
-    const std::string jet = data.File("jet.mdb");
-    const std::filesystem::path source = TESTDATA_DIR "/jet/testV1997.mdb";
-    if (!std::filesystem::exists(source)) GTEST_SKIP() << "no Jet test files at " << source.parent_path();
-    std::filesystem::copy_file(source, jet);
-    Start(jet, "Table1");
-    window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, -1);
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_NE(prompts.shown[0].find("読み取り専用"), std::string::npos);
+    for (bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held" : "read-only");
+        const std::string jet = data.File(held ? "held.mdb" : "readonly.mdb");
+        std::filesystem::copy_file(TESTDATA_DIR "/jet/testV1997.mdb", jet); // read-only, as shared
+        std::unique_ptr<engine::detail::jet::JetFileLock> otherProgram;
+        if (held) {
+            std::filesystem::permissions(jet, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            otherProgram = std::make_unique<engine::detail::jet::JetFileLock>(jet);
+        }
+        const std::string before = jettest::ReadWhole(jet);
+        prompts.shown.clear();
+        Start(jet, "Table1");
+        window->SaveTable();
+        EXPECT_EQ(window->SaveAbandoned, -1);
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(prompts.shown[0], held ? engine::DescriptionOf(engine::err::kLocked, jet)
+                                         : engine::DescriptionOf(engine::err::kReadOnly));
+        EXPECT_EQ(jettest::ReadWhole(jet), before);
+        window->LayoutChanged = 0;
+        window->mnEnd_Click();
+    }
 }
 
 // Every write statement of a save fails once in turn: the file then holds the old table with

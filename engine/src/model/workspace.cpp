@@ -187,6 +187,10 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
         }
         auto sql = state.SharedSql(ws.level_);
         std::string schema = sql->Attach(key, copy);
+        // The copy is a cache of the Jet file, made again from it by the next process: its
+        // commits need not wait for the disk (the Jet file's own writes do).
+        sqlite3_exec(sql->Db(), ("PRAGMA " + QuoteIdent(schema) + ".synchronous = OFF").c_str(), nullptr, nullptr,
+                     nullptr);
         conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), false);
         conn->SetJetBacking(std::make_unique<jet::JetBacking>(path, copy, *version, conn->UserTableNames()));
         break;
