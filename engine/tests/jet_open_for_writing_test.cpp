@@ -42,11 +42,14 @@ std::map<std::string, Export> Exports(const std::string& file, std::string& erro
 }
 
 // The save's steps as the designer takes them: build the new layout under a temporary name,
-// carry every record, drop the old table and give the new one its name, in one transaction.
-void RebuildWithAnExtraField(engine::Database& db, const std::string& table, const std::string& value) {
+// carry every record, drop the old table and give the new one its name, in one transaction. With
+// newName, the save under a new name: the new layout is built under it and the old table stays.
+void RebuildWithAnExtraField(engine::Database& db, const std::string& table, const std::string& value,
+                             const std::string& newName = "") {
+    const std::string buildName = newName.empty() ? table + "_build" : newName;
     engine::TransactionGuard tx(Ws());
     engine::TableDefPtr old = db.TableDefs().Item(table);
-    engine::TableDefPtr build = db.CreateTableDef(table + "_build");
+    engine::TableDefPtr build = db.CreateTableDef(buildName);
     std::vector<std::string> names;
     for (const auto& f : old->Fields()) {
         AddField(build, f->Name(), f->Type(), f->Size());
@@ -55,7 +58,7 @@ void RebuildWithAnExtraField(engine::Database& db, const std::string& table, con
     AddField(build, "AddedField", dao::dbText, 20);
     db.TableDefs().Append(build);
     auto from = db.OpenRecordset(table, engine::RecordsetType::Snapshot);
-    auto to = db.OpenRecordset(table + "_build", engine::RecordsetType::Dynaset);
+    auto to = db.OpenRecordset(buildName, engine::RecordsetType::Dynaset);
     for (; !from->Eof(); from->MoveNext()) {
         to->AddNew();
         for (const auto& n : names) to->SetValue(n, from->Value(n));
@@ -64,8 +67,10 @@ void RebuildWithAnExtraField(engine::Database& db, const std::string& table, con
     }
     from->Close();
     to->Close();
-    db.TableDefs().Delete(table);
-    db.TableDefs().Item(table + "_build")->SetName(table);
+    if (newName.empty()) {
+        db.TableDefs().Delete(table);
+        db.TableDefs().Item(buildName)->SetName(table);
+    }
     tx.Commit();
 }
 
@@ -117,6 +122,10 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
         {"the save's rebuild", [](engine::Database& db, const std::string& t, const std::string& added) {
              RebuildWithAnExtraField(db, t, added);
              return Outcome{false, t};
+         }},
+        {"save under a new name", [](engine::Database& db, const std::string& t, const std::string& added) {
+             RebuildWithAnExtraField(db, t, added, t + "_copy");
+             return Outcome{false, ""};
          }},
         {"rename", [](engine::Database& db, const std::string& t, const std::string&) {
              db.TableDefs().Item(t)->SetName(t + "_renamed");
@@ -188,8 +197,12 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
                     EXPECT_EQ(exportsAfter[name], rows) << name;
                 }
             std::string changeName = change.name;
-            if (changeName == "the save's rebuild") {
-                const Export& rows = exportsAfter[table];
+            if (changeName == "the save's rebuild" || changeName == "save under a new name") {
+                const bool copy = changeName == "save under a new name";
+                if (copy) {
+                    EXPECT_EQ(exportsAfter[table], exportsBefore[table]);
+                }
+                const Export& rows = exportsAfter[copy ? table + "_copy" : table];
                 ASSERT_EQ(rows.size(), exportsBefore[table].size());
                 EXPECT_EQ(rows.front().back(), "AddedField");
                 for (size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r].back(), "\"" + added + "\"");
