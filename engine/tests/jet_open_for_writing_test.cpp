@@ -171,8 +171,11 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
             try {
                 outcome = change.run(*db, table, added);
             } catch (const engine::Error& e) {
-                // A table in a relationship is not dropped or renamed: refused whole.
+                // A table in a relationship is not dropped or renamed: refused whole, the message
+                // naming the file's own version.
                 outcome.refused = true;
+                EXPECT_NE(e.Description().find(before[0x14] == 0 ? "Jet 3 " : "Jet 4 "), std::string::npos)
+                    << e.Description();
                 EXPECT_FALSE(e.Description().empty());
             }
             db->Close();

@@ -106,6 +106,7 @@ public:
     Apply(const std::string& path, Database& source) : path_(path), source_(source), g_(path) {}
 
     void Run(const std::vector<TableChange>& changes) {
+        FailureFormat naming(g_.IsJet3() ? "Jet 3" : "Jet 4");
         if (!g_.Fmt())
             Fail(path_ + " は コードページ " + std::to_string(g_.CodePage()) + " の Jet 3 ファイルのため、この版では変更できません");
         const Format& fmt = *g_.Fmt();

@@ -23,6 +23,10 @@ void Fail(const std::string& what) {
     throw Error(err::kOperationNotSupported, std::string(tFormatName) + " ファイルに書き込めません: " + what);
 }
 
+FailureFormat::FailureFormat(const char* name) : outer_(tFormatName) { tFormatName = name; }
+
+FailureFormat::~FailureFormat() { tFormatName = outer_; }
+
 namespace {
 std::string SystemReason() { return std::strerror(errno); }
 } // namespace

@@ -93,4 +93,17 @@ private:
 // The writer's failures: one message naming what could not be written.
 [[noreturn]] void Fail(const std::string& what);
 
+// Names the format ("Jet 3", "Jet 4") in Fail's messages while it lives; a page file does so for
+// its own format, this for work on a file before any page file is open.
+class FailureFormat {
+public:
+    explicit FailureFormat(const char* name);
+    ~FailureFormat();
+    FailureFormat(const FailureFormat&) = delete;
+    FailureFormat& operator=(const FailureFormat&) = delete;
+
+private:
+    const char* outer_;
+};
+
 } // namespace engine::detail::jet4
