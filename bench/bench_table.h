@@ -5,56 +5,23 @@
 #pragma once
 
 #include <QString>
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "bench_columns.h"
+#include "bench_fill.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 inline void BuildBenchTable(const std::string& path, long n) {
-    namespace dao = engine::dao;
     {
         auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
-        auto td = db->CreateTableDef("BIG");
-        for (const auto& c : BenchColumns()) {
-            auto f = td->CreateField(c.name, c.type, c.size);
-            if (c.type == dao::dbText) f->SetAllowZeroLength(true);
-            td->Fields().Append(f);
-        }
-        db->TableDefs().Append(td);
+        AppendBenchTable(*db, "BIG");
     }
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO BIG VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &st, nullptr);
-    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
-    for (long r = 0; r < n; ++r) {
-        int c = 1;
-        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
-        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.5 + i);
-        for (int i = 0; i < 10; ++i) {
-            std::string t = i == 1 ? std::to_string(r * 3 + 7) // T2 holds numbers
-                                   : std::string(words[(r + i) % 8]) + words[(r * 7 + i) % 8] + std::to_string(r);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        for (int i = 0; i < 2; ++i) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + r % 40, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    FillBenchTable(path, "BIG", n, {.numbersInT2 = true});
 }
 
 // The save's questions answered: carry the data over, accept it; any other message ends the run.

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "engine/error.h"
-#include "bench_columns.h"
+#include "bench_fill.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "bench_args.h"
@@ -33,12 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
-void CreateTable(Database& db, const std::string& name) {
-    auto td = db.CreateTableDef(name);
-    for (const auto& c : BenchColumns()) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
-    db.TableDefs().Append(td);
-}
 
 // Text of 10..40 code page 932 bytes: kana and kanji (2 bytes), digits and half-width kana (1).
 std::string SampleText(uint64_t seed) {
@@ -62,35 +56,7 @@ std::string SampleText(uint64_t seed) {
     return s;
 }
 
-void Fill(const std::string& path, long n) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    std::string sql = "INSERT INTO a VALUES (";
-    for (size_t i = 0; i < BenchColumns().size(); ++i) sql += i ? ",?" : "?";
-    sql += ")";
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-    for (long r = 0; r < n; ++r) {
-        int c = 1;
-        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
-        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.25 + i);
-        for (int i = 0; i < 10; ++i) {
-            std::string t = SampleText(static_cast<uint64_t>(r) * 10 + i);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        char date[32];
-        for (int i = 0; i < 2; ++i) {
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 12:34:56", 1990 + r % 30, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
+std::string SampleTextOf(long r, int k) { return SampleText(static_cast<uint64_t>(r) * 10 + k); }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -191,9 +157,9 @@ int main(int argc, char** argv) {
         std::string path = (dir / ("copy-" + std::to_string(n) + ".mdb")).string();
         {
             DatabasePtr db = DBEngine::Instance().Workspaces(0).CreateDatabase(path, kLangJapanese);
-            for (const char* t : {"a", "b", "c"}) CreateTable(*db, t);
+            for (const char* t : {"a", "b", "c"}) AppendBenchTable(*db, t);
         }
-        Fill(path, n);
+        FillBenchTable(path, "a", n, {.text = SampleTextOf});
         // Three runs of each, taking turns, each into an emptied target table; the medians are
         // compared, since one disk sync can take twice as long as the next.
         std::vector<Figures> raws, models;

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_columns.h"
+#include "bench_fill.h"
 #include "measure.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -45,65 +45,17 @@ namespace {
 
 constexpr const char* kSettings = "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192";
 
-void Check(int rc, sqlite3* db, const char* what) {
-    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
-    std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-    std::exit(1);
-}
-
-void CreateTable(engine::Database& db, const char* name) {
-    auto td = db.CreateTableDef(name);
-    for (const auto& c : BenchColumns()) {
-        auto f = td->CreateField(c.name, c.type, c.size);
-        if (c.type == dao::dbText) f->SetAllowZeroLength(true);
-        td->Fields().Append(f);
-    }
-    auto pk = td->CreateIndex("PrimaryKey");
-    pk->SetPrimary(true);
-    pk->SetUnique(true);
-    pk->Fields().Append(pk->CreateField("L1"));
-    td->Indexes().Append(pk);
-    db.TableDefs().Append(td);
-}
-
-void Fill(sqlite3* db, const char* table, long count, long step, int salt) {
-    sqlite3_stmt* st = nullptr;
-    Check(sqlite3_prepare_v2(db, (std::string("INSERT INTO ") + table + " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").c_str(), -1,
-                             &st, nullptr),
-          db, "prepare");
-    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
-    for (long i = 0; i < count; ++i) {
-        const long r = i * step;
-        int c = 1;
-        sqlite3_bind_int64(st, c++, r);
-        for (int k = 1; k < 5; ++k) sqlite3_bind_int64(st, c++, r * 5 + k + salt);
-        for (int k = 0; k < 3; ++k) sqlite3_bind_double(st, c++, r * 0.5 + k + salt);
-        for (int k = 0; k < 10; ++k) {
-            const std::string t = std::string(words[(r + k + salt) % 8]) + words[(r * 7 + k) % 8] + std::to_string(r);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        for (int k = 0; k < 2; ++k) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + (r + salt) % 40, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        Check(sqlite3_step(st), db, "insert");
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-}
-
 void Build(const std::string& path, long n) {
     {
         auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
-        CreateTable(*db, "SRC");
-        CreateTable(*db, "DST");
+        AppendBenchTable(*db, "SRC", true);
+        AppendBenchTable(*db, "DST", true);
     }
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    Fill(db, "SRC", n, 1, 0);
-    Fill(db, "DST", n / 2, 2, 3);
+    FillBenchRows(db, "SRC", n);
+    FillBenchRows(db, "DST", n / 2, {.step = 2, .salt = 3});
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }

@@ -23,6 +23,7 @@
 #include "engine/workspace.h"
 #include "engine/testing/jet_copies.h"
 #include "bench_args.h"
+#include "measure.h"
 
 extern char** environ;
 
@@ -46,11 +47,6 @@ std::string LargestTestFile() {
     }
 #endif
     return best;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // One round of ours; returns the number of values read.

@@ -14,7 +14,6 @@
 // file grew by, and "ratio jet_save N: jet/native". The untouched BIG is what makes the file
 // large: the save should cost what SMALL costs, not what the file does.
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_columns.h"
+#include "bench_args.h"
+#include "bench_fill.h"
 #include "engine/database.h"
 #include "engine/jet4_writer.h"
 #include "engine/types.h"
@@ -40,46 +40,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr long kBig = 1000000;
-
-void CreateTable(Database& db, const std::string& name) {
-    auto td = db.CreateTableDef(name);
-    for (const auto& c : BenchColumns()) {
-        auto f = td->CreateField(c.name, c.type, c.size);
-        if (c.type == dao::dbText) f->SetAllowZeroLength(true);
-        td->Fields().Append(f);
-    }
-    db.TableDefs().Append(td);
-}
-
-// n records into table of the native file at path; salt makes other values.
-void Fill(const std::string& path, const std::string& table, long n, long salt) {
-    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, ("INSERT INTO " + table + " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").c_str(), -1,
-                       &st, nullptr);
-    for (long r = 0; r < n; ++r) {
-        int c = 1;
-        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i + salt);
-        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.5 + i + salt);
-        for (int i = 0; i < 10; ++i) {
-            std::string t = std::string(words[(r + i + salt) % 8]) + words[(r * 7 + i) % 8] + std::to_string(r);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        for (int i = 0; i < 2; ++i) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + r % 40, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -176,17 +136,11 @@ void SyncFile(const std::string& path) {
     ::close(fd);
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes.push_back(100000);
+    const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000});
     fs::path dir = fs::temp_directory_path() / ("jet_save-" + std::to_string(getpid()));
     fs::create_directories(dir);
     Workspace& ws = DBEngine::Instance().Workspaces(0);
@@ -196,14 +150,14 @@ int main(int argc, char** argv) {
         for (const auto& p : {both, source, jet}) fs::remove(p);
         {
             auto db = ws.CreateDatabase(both, kLangJapanese);
-            CreateTable(*db, "BIG");
-            CreateTable(*db, "SMALL");
+            AppendBenchTable(*db, "BIG");
+            AppendBenchTable(*db, "SMALL");
             auto src = ws.CreateDatabase(source, kLangJapanese);
-            CreateTable(*src, "SMALL");
+            AppendBenchTable(*src, "SMALL");
         }
-        Fill(both, "BIG", kBig, 0);
-        Fill(both, "SMALL", n, 0);
-        Fill(source, "SMALL", n, 3);
+        FillBenchTable(both, "BIG", kBig);
+        FillBenchTable(both, "SMALL", n);
+        FillBenchTable(source, "SMALL", n, {.salt = 3});
         {
             auto db = ws.OpenDatabase(both);
             WriteJet4(*db, jet);
@@ -229,7 +183,7 @@ int main(int argc, char** argv) {
                     static_cast<double>(fs::file_size(jet)) / 1e6, grown);
         std::printf("native save %ld: %.2f s (file %.1f MB)\n", n, Median(nativeTimes),
                     static_cast<double>(fs::file_size(both)) / 1e6);
-        std::printf("ratio jet_save %ld: %.2f\n", n, Median(jetTimes) / Median(nativeTimes));
+        bench::PrintRatio("jet_save", n, Median(jetTimes) / Median(nativeTimes));
     }
     fs::remove_all(dir);
     return 0;

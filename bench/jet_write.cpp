@@ -10,7 +10,6 @@
 //   (b) a new native file with the same table, filled by one INSERT ... SELECT through the
 //       engine's connection (Database::ExecuteSql) in one workspace transaction,
 // and compares the medians: "ratio jet_write N: a/b".
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_columns.h"
+#include "bench_fill.h"
 #include "engine/jet4_writer.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -32,46 +31,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void CreateTable(Database& db) {
-    auto td = db.CreateTableDef("BIG");
-    for (const auto& c : BenchColumns()) {
-        auto f = td->CreateField(c.name, c.type, c.size);
-        if (c.type == dao::dbText) f->SetAllowZeroLength(true);
-        td->Fields().Append(f);
-    }
-    db.TableDefs().Append(td);
-}
-
 void Fill(const std::string& path, long n) {
     {
         auto db = DBEngine::Instance().Workspaces(0).CreateDatabase(path, kLangJapanese);
-        CreateTable(*db);
+        AppendBenchTable(*db, "BIG");
     }
-    static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO BIG VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &st, nullptr);
-    for (long r = 0; r < n; ++r) {
-        int c = 1;
-        for (int i = 0; i < 5; ++i) sqlite3_bind_int64(st, c++, r * 5 + i);
-        for (int i = 0; i < 3; ++i) sqlite3_bind_double(st, c++, r * 0.5 + i);
-        for (int i = 0; i < 10; ++i) {
-            std::string t = std::string(words[(r + i) % 8]) + words[(r * 7 + i) % 8] + std::to_string(r);
-            sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        }
-        for (int i = 0; i < 2; ++i) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + r % 40, 1 + r % 12, 1 + r % 28);
-            sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
-        }
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    FillBenchTable(path, "BIG", n);
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -93,18 +58,13 @@ double NativeCopy(const std::string& source, const std::string& target) {
     Workspace& ws = DBEngine::Instance().Workspaces(0);
     auto from = ws.OpenDatabase(source);
     auto to = ws.CreateDatabase(target, kLangJapanese);
-    CreateTable(*to);
+    AppendBenchTable(*to, "BIG");
     ws.BeginTrans();
     to->ExecuteSql("INSERT INTO \"" + to->SchemaName() + "\".\"BIG\" SELECT * FROM \"" + from->SchemaName() + "\".\"BIG\"");
     ws.CommitTrans();
     to->Close();
     from->Close();
     return Seconds(t0);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

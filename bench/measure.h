@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 struct Figures {
     double seconds;    // as the child measured it
@@ -43,4 +45,12 @@ Figures Measure(F&& fn) {
     const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
                        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return {secs, usage.ru_maxrss / 1024.0, cpu};
+}
+
+// The middle one of a benchmark's run times (its runs take turns, and one disk sync can take twice
+// as long as the next).
+// 0 when there were none.
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
