@@ -31,7 +31,7 @@
 #include "engine/jet4_writer.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "jet4check/checker.h"
+#include "engine/testing/jet_files.h"
 #include "measure.h"
 
 using namespace engine;
@@ -94,9 +94,9 @@ double Save(const std::string& path) {
 // Outside the timing: the file passes the checker, and (when readBack) mdb-export reads SMALL
 // with the new layout and all its records.
 void CheckJetFile(const std::string& path, long n, bool readBack) {
-    const auto report = detail::jet4check::CheckJet4File(path);
-    if (!report.Ok()) {
-        std::fprintf(stderr, "the checker finds problems in the saved file:\n%s\n", report.Text().c_str());
+    const auto report = CheckJet4FileForTests(path);
+    if (!report.ok) {
+        std::fprintf(stderr, "the checker finds problems in the saved file:\n%s\n", report.text.c_str());
         std::exit(1);
     }
     if (!readBack) return;

@@ -19,7 +19,7 @@
 #include "modules/ConversionCheck.h"
 #include "modules/FuncUtility.h"
 #include "save_support.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 
 using namespace tavorin;
 using namespace savetest;

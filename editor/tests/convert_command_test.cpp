@@ -8,7 +8,7 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "program_run.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 #include "window_fixture.h"
 
 using namespace tavorintest;

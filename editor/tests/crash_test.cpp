@@ -15,7 +15,7 @@
 
 #include "child_support.h"
 #include "engine/jet4_writer.h"
-#include "jet4check/checker.h"
+#include "engine/testing/jet_files.h"
 #include "save_support.h"
 
 using namespace savetest;
@@ -75,8 +75,8 @@ int VersionByte(const std::string& path) {
 // file after checking it (checker, version byte), through mdb-export.
 size_t State(const FileKind& kind, const std::string& path, const std::string& errPath) {
     if (!kind.jet4) return Digest(Dump(path, "CUST"));
-    const auto report = engine::detail::jet4check::CheckJet4File(path);
-    EXPECT_TRUE(report.Ok()) << report.Text();
+    const auto report = engine::CheckJet4FileForTests(path);
+    EXPECT_TRUE(report.ok) << report.text;
     EXPECT_EQ(VersionByte(path), 1);
     return std::hash<std::string>()(Exported(path, errPath));
 }

@@ -8,8 +8,8 @@
 #include "engine/jet4_writer.h"
 #include "engine/testing/jet_copies.h"
 #include "import_support.h"
-#include "jet_test_support.h"
-#include "shared_test_data.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
 
 using namespace importtest;
 

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "modules/FuncUtility.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 #include "window_fixture.h"
 
 using namespace tavorin;

@@ -8,7 +8,7 @@
 #include "engine/testing/fault_hook.h"
 #include "modules/NativeCopy.h"
 #include "save_support.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 #include "window_fixture.h"
 
 using namespace tavorin;

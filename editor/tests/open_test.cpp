@@ -2,7 +2,7 @@
 // list and the command line's file and table.
 #include <QGroupBox>
 
-#include "crafted_files.h"
+#include "engine/testing/crafted_files.h"
 #include "modules/FuncUtility.h"
 #include "window_fixture.h"
 

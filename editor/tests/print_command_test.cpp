@@ -1,6 +1,6 @@
 // The print command line run as a program with no display: every table of a file into one PDF,
 // one table, and each way it can fail with its message and status.
-#include "pdf_tools.h"
+#include "platform/testing/pdf_tools.h"
 #include "program_run.h"
 #include "window_fixture.h"
 

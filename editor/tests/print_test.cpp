@@ -9,7 +9,7 @@
 #include <map>
 
 #include "modules/TavorinSub_print.h"
-#include "pdf_tools.h"
+#include "platform/testing/pdf_tools.h"
 #include "platform/printer.h"
 #include "platform/recording_printer.h"
 #include "save_support.h"

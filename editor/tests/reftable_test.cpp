@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "archive_builder.h"
+#include "platform/testing/archive_builder.h"
 #include "forms/frmMELT.h"
 #include "forms/frmRefTableList.h"
 #include "platform/scripted_archiver.h"

@@ -11,10 +11,10 @@
 #include <sqlite3.h>
 
 #include "engine/testing/fault_hook.h"
-#include "jet/write_access.h"
-#include "jet_test_support.h"
+#include "engine/testing/jet_files.h"
+#include "engine/testing/jet_test_support.h"
 #include "save_support.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 
 using namespace tavorin;
 using namespace savetest;
@@ -288,10 +288,10 @@ TEST_F(SaveTest, AGenuineFileThatTakesNoChangeIsRefusedUpFrontSayingWhy) {
         SCOPED_TRACE(held ? "held" : "read-only");
         const std::string jet = data.File(held ? "held.mdb" : "readonly.mdb");
         std::filesystem::copy_file(TESTDATA_DIR "/jet/testV1997.mdb", jet); // read-only, as shared
-        std::unique_ptr<engine::detail::jet::JetFileLock> otherProgram;
+        std::unique_ptr<engine::HeldJetFile> otherProgram;
         if (held) {
             std::filesystem::permissions(jet, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-            otherProgram = std::make_unique<engine::detail::jet::JetFileLock>(jet);
+            otherProgram = std::make_unique<engine::HeldJetFile>(jet);
         }
         const std::string before = jettest::ReadWhole(jet);
         prompts.shown.clear();

@@ -14,7 +14,7 @@
 #include "failing_vfs.h"
 #include "model/object_access.h"
 #include "storage/sql_connection.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

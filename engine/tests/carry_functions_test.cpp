@@ -10,7 +10,7 @@
 
 #include "copy/carry_functions.h"
 #include "engine/types.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

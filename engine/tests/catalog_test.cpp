@@ -1,5 +1,5 @@
 // Tables, fields, indexes and properties survive a close and reopen exactly as defined.
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

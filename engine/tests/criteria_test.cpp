@@ -14,7 +14,7 @@
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "engine/variant.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace engine::detail {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "engine/workspace.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

@@ -30,9 +30,9 @@
 #include "jet4/writer.h"
 #include "jet4/page_file.h"
 #include "jet4check/checker.h"
-#include "jet_test_support.h"
-#include "shared_test_data.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

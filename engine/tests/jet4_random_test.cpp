@@ -24,8 +24,8 @@
 #include "engine/workspace.h"
 #include "jet4check/checker.h"
 #include "jet_readback.h"
-#include "jet_test_support.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

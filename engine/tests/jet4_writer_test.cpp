@@ -13,9 +13,9 @@
 #include "engine/jet4_writer.h"
 #include "engine/workspace.h"
 #include "jet4check/checker.h"
-#include "jet_test_support.h"
-#include "shared_test_data.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

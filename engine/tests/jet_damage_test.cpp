@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "jet/jet_reader.h"
-#include "jet_test_support.h"
-#include "shared_test_data.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

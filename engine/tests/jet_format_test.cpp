@@ -9,7 +9,7 @@
 #include <map>
 
 #include "jet/jet_format.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 
 using namespace engine::detail::jet;
 

@@ -18,8 +18,8 @@
 #include "engine/database.h"
 #include "engine/text932.h"
 #include "engine/workspace.h"
-#include "jet_test_support.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace jetreadback {
 

@@ -14,9 +14,9 @@
 #include "engine/workspace.h"
 #include "jet/jet_format.h"
 #include "jet/write_access.h"
-#include "jet_test_support.h"
-#include "shared_test_data.h"
-#include "test_support.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sqlite3.h>
 
 #include "model/key_list.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -9,7 +9,7 @@
 
 #include "engine/copy_plan.h"
 #include "engine/transaction_guard.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -3,7 +3,7 @@
 // and index Required and IgnoreNulls.
 #include <sqlite3.h>
 
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -1,5 +1,5 @@
 // Recordsets move, find, seek, add and delete as DAO's do where the programs rely on it.
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/object_access.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "engine/transaction_guard.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

@@ -12,12 +12,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "crafted_files.h"
+#include "engine/testing/crafted_files.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 #include "model/object_access.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

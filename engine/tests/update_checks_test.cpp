@@ -1,5 +1,5 @@
 // Values are checked against their field as Jet checks them.
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;

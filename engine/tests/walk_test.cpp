@@ -1,6 +1,6 @@
 // Recordsets read their records lazily while they walk; changes met half-way must not lose,
 // repeat or invent records.
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 #include "engine/testing/fault_hook.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "command_line.h"
-#include "crafted_files.h"
+#include "engine/testing/crafted_files.h"
 #include "support.h"
 
 using namespace vespen;

@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "engine/error.h"
-#include "shared_test_data.h"
+#include "engine/testing/shared_test_data.h"
 #include "support.h"
 
 using namespace vespentest;

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "archive_builder.h"
+#include "platform/testing/archive_builder.h"
 #include "platform/archiver.h"
 #include "test_support.h"
 

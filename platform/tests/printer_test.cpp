@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "pdf_tools.h"
+#include "platform/testing/pdf_tools.h"
 #include "platform/printer.h"
 #include "platform/recording_printer.h"
 #include "test_support.h"

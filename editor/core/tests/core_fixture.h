@@ -12,7 +12,7 @@
 #include "core/UserPrompts.h"
 #include "core/WorkTable.h"
 #include "engine/variant.h"
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace coretest {
 

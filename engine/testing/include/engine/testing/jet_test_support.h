@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "test_support.h"
+#include "engine/testing/test_support.h"
 
 namespace jettest {
 
