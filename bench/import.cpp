@@ -128,9 +128,9 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
     }
     if (mode != 0)
         std::printf("%s went %s\n", mode == 1 ? "keyed mode 1" : "replace all",
-                    window.LastRunWholeRecords ? "as whole records"
-                    : window.LastRunAsTheyAre  ? "copying values as they are"
-                    : window.LastRunCompiled   ? "as one statement with conversions"
+                    window.LastRun.wholeRecords ? "as whole records"
+                    : window.LastRun.asTheyAre  ? "copying values as they are"
+                    : window.LastRun.compiled   ? "as one statement with conversions"
                                                : "record by record");
     std::fflush(stdout);
     window.mnEnd_Click();

@@ -1,21 +1,18 @@
-// frmMdbCpy: the two field grids and the links between target and source fields.
-//
-// Links live in the target's work rows (FLD05 name, FLD06 type, FLD07 size of the linked source
-// field); a source work row's FLD05 is 1 while at least one target row links to it. The grids
-// show ten work rows each; a target row is selected by a click, and a click on a source row then
-// links the two.
-#include <QAction>
+// frmMdbCpy: the two field grids and the links between target and source fields. The links'
+// rules are the core's (core/ImportLinks.h); the grids show ten work rows each, a target row
+// is selected by a click, and a click on a source row then links the two.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "core/ImportLinks.h"
+#include "core/TextRules.h"
 #include "engine/error.h"
 #include "frmMdbCpy.h"
-#include "modules/FuncUtility.h"
+#include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"
-#include "platform/prompts.h"
 
 namespace tavorin {
 using engine::Variant;
@@ -24,12 +21,6 @@ namespace {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-std::string Trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
 std::string TextOf(engine::Recordset& rs, const char* column) {
@@ -41,50 +32,7 @@ long NumberOf(engine::Recordset& rs, const char* column) {
     return v.IsNull() || v.IsEmpty() ? 0 : engine::CLng(v);
 }
 
-void ClearLink(engine::Recordset& target) {
-    target.Edit();
-    target.SetValue("FLD05", Variant(""));
-    target.SetValue("FLD06", Variant(""));
-    target.SetValue("FLD07", Variant::Integer(0));
-    target.Update();
-}
-
-void SetMark(engine::Recordset& source, int16_t mark) {
-    source.Edit();
-    source.SetValue("FLD05", Variant::Integer(mark));
-    source.Update();
-}
-
 } // namespace
-
-// ---- Colours and cells ---------------------------------------------------------------------
-
-QColor frmMdbCpy::NormalColour(int side) const {
-    // The host's &HC0FFFF (light yellow) and &HC0C0 (olive), written blue-green-red.
-    return side == kTarget ? QColor(0xFF, 0xFF, 0xC0) : QColor(0xC0, 0xC0, 0x00);
-}
-
-QColor frmMdbCpy::HighlightColour(int side) const {
-    return NormalColour(side == kTarget ? kSource : kTarget);
-}
-
-void frmMdbCpy::PaintRow(int side, int row, const QColor& colour) {
-    const int first = side == kTarget ? 5 * row : 50 + 4 * row;
-    const int count = side == kTarget ? 5 : 4;
-    for (int i = first; i < first + count; ++i) {
-        QLineEdit* cell = Text3[static_cast<size_t>(i)];
-        QPalette palette = cell->palette();
-        palette.setColor(QPalette::Base, colour);
-        palette.setColor(QPalette::Window, colour);
-        cell->setPalette(palette);
-    }
-}
-
-bool frmMdbCpy::FindWorkRow(int side, int32_t rowNumber) {
-    engine::Recordset& rs = Work(side);
-    rs.FindFirst("FLD08 = " + std::to_string(rowNumber));
-    return !rs.NoMatch();
-}
 
 // ---- Grids ---------------------------------------------------------------------------------
 
@@ -99,7 +47,7 @@ void frmMdbCpy::CFLDDSP(int side, int32_t first) {
     const bool positioned = !rs.Bof() && !rs.Eof();
     const engine::Bookmark mark = positioned ? rs.GetBookmark() : 0;
     for (int row = 0; row < kGridLines; ++row) {
-        if (!FindWorkRow(side, first + row)) continue;
+        if (!FindWorkRow(rs, first + row)) continue;
         auto cell = [&](int k) { return Text3[static_cast<size_t>(base + width * row + k)]; };
         cell(0)->setText(Q(TextOf(rs, "FLD01")));
         cell(1)->setText(Q(TextOf(rs, "FLD02")));
@@ -145,87 +93,32 @@ void frmMdbCpy::Text3_Click(int index) {
         if (target.SelectedRow >= 0) PaintRow(kTarget, target.SelectedRow, NormalColour(kTarget));
         target.SelectedRow = index / 5;
         PaintRow(kTarget, target.SelectedRow, HighlightColour(kTarget));
-        Work(kTarget).FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
+        FindWorkRow(Work(kTarget), target.SelectedRow + target.FirstRow);
         return;
     }
-    if (target.SelectedRow < 0) {
-        platform::MsgBox(QString::fromUtf8("移入先のフィールドが選択されていません。"));
-        return;
+    const bool chosen = target.SelectedRow >= 0;
+    if (chosen) {
+        source.SelectedRow = (index - 50) / 4;
+        PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
     }
-    source.SelectedRow = (index - 50) / 4;
-    PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
-    Work(kTarget).FindFirst("FLD08= " + std::to_string(target.SelectedRow + target.FirstRow));
-    if (Work(kTarget).NoMatch()) return;
-    Work(kSource).FindFirst("FLD08 = " + std::to_string(source.SelectedRow + source.FirstRow));
-    if (Work(kSource).NoMatch()) return;
-    engine::TransactionGuard batch(*Ws);
-    LinkTargetRow();
-    batch.Commit();
+    WindowPrompts prompts;
+    if (!LinkRows(*Ws, Work(kTarget), Work(kSource), chosen ? target.SelectedRow + target.FirstRow : 0,
+                  source.SelectedRow + source.FirstRow, prompts))
+        return;
     CFLDDSP(kSource, source.FirstRow);
     QLineEdit* linkCell = Text3[static_cast<size_t>(5 * target.SelectedRow + 4)];
     linkCell->setText(Q(TextOf(Work(kSource), "FLD02")));
     linkCell->setCursorPosition(0);
 }
 
-void frmMdbCpy::LinkTargetRow() {
-    engine::Recordset& target = Work(kTarget);
-    engine::Recordset& source = Work(kSource);
-    UnlinkTargetRow();
-    target.Edit();
-    target.SetValue("FLD05", source.Value("FLD02"));
-    target.SetValue("FLD06", source.Value("FLD03"));
-    target.SetValue("FLD07", source.Value("FLD04"));
-    target.Update();
-    SetMark(source, 1);
-}
-
-void frmMdbCpy::UnlinkTargetRow() {
-    engine::Recordset& target = Work(kTarget);
-    engine::Recordset& source = Work(kSource);
-    const std::string oldName = TextOf(target, "FLD05");
-    ClearLink(target);
-    const engine::Bookmark targetMark = target.GetBookmark();
-    target.FindFirst("FLD05 =  " + QuotedText(oldName));
-    if (target.NoMatch() && !Trimmed(oldName).empty()) {
-        const bool positioned = !source.Bof() && !source.Eof();
-        const engine::Bookmark sourceMark = positioned ? source.GetBookmark() : 0;
-        source.FindFirst("FLD02 =  " + QuotedText(oldName));
-        if (!source.NoMatch()) SetMark(source, 0);
-        if (positioned) source.SetBookmark(sourceMark);
-    }
-    target.SetBookmark(targetMark);
-}
-
 void frmMdbCpy::mnCpyJoint_Click() {
-    engine::Recordset& target = Work(kTarget);
-    engine::Recordset& source = Work(kSource);
-    engine::TransactionGuard batch(*Ws);
-    if (!source.Bof() || !source.Eof()) {
-        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
-            target.FindFirst("FLD02 = " + QuotedText(TextOf(source, "FLD02")));
-            if (!target.NoMatch()) LinkTargetRow();
-        }
-    }
-    batch.Commit();
+    LinkSameNames(*Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
 
 void frmMdbCpy::mnCpyJointNo_Click() {
-    engine::Recordset& target = Work(kTarget);
-    engine::Recordset& source = Work(kSource);
-    engine::TransactionGuard batch(*Ws);
-    if (!source.Bof() || !source.Eof()) {
-        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
-            const std::string criteria = "FLD05 = " + QuotedText(TextOf(source, "FLD02"));
-            target.FindFirst(criteria);
-            if (!target.NoMatch()) ClearLink(target);
-            // The mark stays while another target row still takes this field.
-            target.FindFirst(criteria);
-            SetMark(source, target.NoMatch() ? 0 : 1);
-        }
-    }
-    batch.Commit();
+    UnlinkSameNames(*Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
@@ -234,23 +127,13 @@ void frmMdbCpy::mnCpyJointCan_Click() {
     const Side& target = Sides[kTarget];
     if (target.SelectedRow < 0) return;
     // Only the row on the selected line: a line without a row unlinks nothing.
-    if (!FindWorkRow(kTarget, target.SelectedRow + target.FirstRow)) return;
-    engine::TransactionGuard batch(*Ws);
-    UnlinkTargetRow();
-    batch.Commit();
+    if (!UnlinkRow(*Ws, Work(kTarget), Work(kSource), target.SelectedRow + target.FirstRow)) return;
     CFLDDSP(kTarget, target.FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
 
 void frmMdbCpy::mnCpyJointCanAll_Click() {
-    engine::Recordset& target = Work(kTarget);
-    engine::Recordset& source = Work(kSource);
-    engine::TransactionGuard batch(*Ws);
-    if (!target.Bof() || !target.Eof())
-        for (target.MoveFirst(); !target.Eof(); target.MoveNext()) ClearLink(target);
-    if (!source.Bof() || !source.Eof())
-        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) SetMark(source, 0);
-    batch.Commit();
+    UnlinkAll(*Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }

@@ -14,70 +14,21 @@
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
+#include "core/ImportStructure.h"
 #include "frmMdbCpy.h"
 #include "modules/FuncUtility.h"
+#include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"
 #include "platform/program_files.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 
 namespace tavorin {
-namespace dao = engine::dao;
-using engine::Variant;
 
 namespace {
 
-constexpr const char* kImportWorkSql = "SELECT * FROM WKTBL ORDER BY FLD08";
-constexpr int kMaxFields = 999;
-constexpr int kMaxKeyFields = 20;
-
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-void Inform(const char* text) {
-    platform::MsgBox(QString::fromUtf8(text), platform::vbInformation);
-}
-
-struct WorkColumn {
-    const char* name;
-    int type;
-    long size;
-};
-
-// The target's work rows: key rank, name, type, size, the linked source field's name, type and
-// size, row number.
-constexpr WorkColumn kTargetColumns[] = {
-    {"FLD01", dao::dbText, 4},   {"FLD02", dao::dbText, 255},  {"FLD03", dao::dbText, 13},
-    {"FLD04", dao::dbInteger, 0}, {"FLD05", dao::dbText, 255}, {"FLD06", dao::dbText, 13},
-    {"FLD07", dao::dbInteger, 0}, {"FLD08", dao::dbLong, 0},
-};
-// The source's: key rank, name, type, size, link mark, row number.
-constexpr WorkColumn kSourceColumns[] = {
-    {"FLD01", dao::dbText, 4},    {"FLD02", dao::dbText, 255}, {"FLD03", dao::dbText, 13},
-    {"FLD04", dao::dbInteger, 0}, {"FLD05", dao::dbInteger, 0}, {"FLD08", dao::dbLong, 0},
-};
-
-template <size_t N>
-void CreateWorkTable(const std::string& path, const WorkColumn (&columns)[N]) {
-    engine::DatabasePtr db = Ws->CreateDatabase(path, engine::kLangJapanese);
-    engine::TableDefPtr td = db->CreateTableDef(kWorkTable);
-    std::vector<engine::FieldPtr> fields;
-    for (const WorkColumn& c : columns) fields.push_back(td->CreateField(c.name, c.type, c.size));
-    for (const engine::FieldPtr& f : fields) td->Fields().Append(f);
-    for (const engine::FieldPtr& f : fields)
-        if (f->Type() == dao::dbText) f->SetAllowZeroLength(true);
-    engine::IndexPtr key = td->CreateIndex("WKKEY");
-    key->SetPrimary(true);
-    key->SetUnique(true);
-    key->Fields().Append(key->CreateField("FLD08"));
-    td->Indexes().Append(key);
-    db->TableDefs().Append(td);
-    db->Close();
-}
-
-int16_t SizeOf(const engine::Field& field) {
-    return static_cast<int16_t>(std::clamp<long>(field.Size(), 0, 32767));
 }
 
 } // namespace
@@ -97,7 +48,8 @@ bool frmMdbCpy::Form_Load() {
         // The file dialog refuses the two work databases by these paths.
         WorkDbPath = Sides[kTarget].WorkPath;
         PrintDbPath = Sides[kSource].WorkPath;
-        CreateImportWorkTables();
+        CreateImportWorkDatabase(*Ws, Sides[kTarget].WorkPath, ImportSide::Target);
+        CreateImportWorkDatabase(*Ws, Sides[kSource].WorkPath, ImportSide::Source);
         Work(kTarget);
         Work(kSource);
 
@@ -130,11 +82,6 @@ bool frmMdbCpy::Form_Load() {
         CloseWindowWork();
         return false;
     }
-}
-
-void frmMdbCpy::CreateImportWorkTables() {
-    CreateWorkTable(Sides[kTarget].WorkPath, kTargetColumns);
-    CreateWorkTable(Sides[kSource].WorkPath, kSourceColumns);
 }
 
 engine::Database& frmMdbCpy::WorkDatabase(int side) {
@@ -289,98 +236,21 @@ void frmMdbCpy::OpenSideTable(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
     Frame2[side]->hide();
     ReopenWorkRs(side);
-    int32_t count = 0;
-    bool failed = false;
-    LoadTableStructure(Work(side), side, count, failed);
-    if (failed) {
+    WindowPrompts prompts;
+    const LoadedTable loaded =
+        LoadTableStructure(*Ws, s.File.FullPath, s.TableName, Work(side), static_cast<ImportSide>(side), prompts);
+    s.ReadOnly = loaded.readOnly;
+    s.Refusal = loaded.refusal;
+    if (side == kTarget) Key = loaded.key;
+    if (loaded.failed) {
         s.TableName.clear();
         s.TableDesc.clear();
         ShowTableList(side);
     }
     s.FirstRow = 1;
-    s.FieldCount = count;
+    s.FieldCount = loaded.fieldCount;
     CScrolSet(side, 0);
     CFLDDSP(side, s.FirstRow);
-}
-
-void frmMdbCpy::LoadTableStructure(engine::Recordset& work, int side, int32_t& count, bool& failed) {
-    Side& s = Sides[static_cast<size_t>(side)];
-    count = 0;
-    failed = false;
-    engine::DatabasePtr db = Ws->OpenDatabase(s.File.FullPath);
-    s.ReadOnly = db->ReadOnly();
-    s.Refusal.clear();
-    if (s.ReadOnly) {
-        try {
-            db->CheckUpdatable();
-        } catch (const engine::Error& e) {
-            s.Refusal = e.Description();
-        }
-    }
-    engine::TableDefPtr table = db->TableDefs().Item(s.TableName);
-    engine::TransactionGuard batch(*Ws);
-    failed = !WriteFieldRows(*table, work, side, count);
-    if (!failed) failed = !RankKeyFields(*table, work, side);
-    batch.Commit();
-    table.reset();
-    db->Close();
-}
-
-bool frmMdbCpy::WriteFieldRows(engine::TableDef& table, engine::Recordset& work, int side, int32_t& count) {
-    for (const engine::FieldPtr& field : table.Fields()) {
-        work.AddNew();
-        work.SetValue("FLD01", Variant(""));
-        work.SetValue("FLD02", Variant(field->Name()));
-        work.SetValue("FLD03", Variant(FieldTypeName(*field)));
-        work.SetValue("FLD04", Variant::Integer(SizeOf(*field)));
-        if (side == kTarget) {
-            work.SetValue("FLD05", Variant(""));
-            work.SetValue("FLD06", Variant(""));
-            work.SetValue("FLD07", Variant::Integer(0));
-        }
-        if (count >= kMaxFields) {
-            work.CancelUpdate();
-            Inform("テーブル内のフィールド数は 999 までしか作業できません。");
-            return false;
-        }
-        ++count;
-        work.SetValue("FLD08", Variant::Long(count));
-        work.Update();
-    }
-    return true;
-}
-
-bool frmMdbCpy::RankKeyFields(engine::TableDef& table, engine::Recordset& work, int side) {
-    if (side == kTarget) {
-        KeyCount = 0;
-        PrimaryIndexName.clear();
-    }
-    for (const engine::IndexPtr& index : table.Indexes()) {
-        if (!index->Primary()) continue;
-        int rank = 0;
-        for (const engine::FieldPtr& member : index->Fields()) {
-            work.FindFirst("FLD02 = " + QuotedText(member->Name()));
-            if (work.NoMatch()) {
-                Inform("主キーに指定されているフィールドがテーブル内に存在しません。作業できません。");
-                return false;
-            }
-            ++rank;
-            if (side == kTarget && rank > kMaxKeyFields) {
-                Inform("主キーに含まれるフィールド数は 20 までしか作業できません。");
-                return false;
-            }
-            work.Edit();
-            work.SetValue("FLD01", Variant(engine::Str(Variant::Long(rank))));
-            work.Update();
-            if (side == kTarget) {
-                KeyName[static_cast<size_t>(rank)] = member->Name();
-                KeyCount = static_cast<int16_t>(rank);
-            }
-        }
-        if (side == kTarget) PrimaryIndexName = index->Name();
-        break; // only the first primary index
-    }
-    return true;
 }
 
 // ---- Clearing a side -----------------------------------------------------------------------
@@ -413,12 +283,7 @@ void frmMdbCpy::ClearSideTable(int side) {
     const int first = side == kTarget ? 0 : 50, last = side == kTarget ? 49 : 89;
     for (int i = first; i <= last; ++i) Text3[static_cast<size_t>(i)]->clear();
     for (int row = 0; row < kGridLines; ++row) PaintRow(side, row, NormalColour(side));
-    if (side == kTarget) {
-        KeyCount = 0;
-        for (std::string& name : KeyName) name.clear();
-        for (std::string& entry : KeyEntry) entry.clear();
-        PrimaryIndexName.clear();
-    }
+    if (side == kTarget) Key = ImportKey{};
     Text5->clear();
     s.FirstRow = 0;
     s.FieldCount = 0;
@@ -428,12 +293,6 @@ void frmMdbCpy::ClearSideTable(int side) {
     CloseRecordView(side);
     s.Db.reset();
     EnableImportMenus(false);
-}
-
-void frmMdbCpy::EnableImportMenus(bool on) {
-    for (QAction* command : {mnCpyJoint, mnCpyJointNo, mnCpyJointCan, mnCpyJointCanAll, mnCpyDel, mnCpyUpd1[1],
-                             mnCpyUpd1[2], mnCpyUpd1[3]})
-        command->setEnabled(on);
 }
 
 void frmMdbCpy::ShowGridFrame(bool grids) {

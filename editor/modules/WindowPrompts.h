@@ -12,6 +12,12 @@ namespace tavorin {
 class WindowPrompts : public UserPrompts {
   public:
     void Say(const std::string& text) override { platform::MsgBox(QString::fromStdString(text)); }
+    void Inform(const std::string& text) override {
+        platform::MsgBox(QString::fromStdString(text), platform::vbInformation);
+    }
+    bool Ask(const std::string& question) override {
+        return platform::MsgBox(QString::fromStdString(question), platform::vbOKCancel) == platform::vbOK;
+    }
 };
 
 } // namespace tavorin

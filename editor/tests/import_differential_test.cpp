@@ -247,8 +247,8 @@ class ImportDifferentialTest : public ::testing::Test {
             window->mnCpyDel_Click();
         else
             window->mnCpyUpd1_Click(c.mode);
-        Outcome out{prompts.shown, window->ReadCount, window->WorkCount, window->LastRunCompiled,
-                    window->LastRunAsTheyAre, window->LastRunWholeRecords, window->LastCompiledFailure, {}, {}};
+        Outcome out{prompts.shown, window->ReadCount, window->WorkCount, window->LastRun.compiled,
+                    window->LastRun.asTheyAre, window->LastRun.wholeRecords, window->LastRun.compiledFailure, {}, {}};
         out.target = difftest::StoredState(targetFile, c.oneFile ? std::vector<std::string>{"T", "S"} : std::vector<std::string>{"T"});
         out.source = difftest::StoredState(sourceFile, {"S"});
         return out;

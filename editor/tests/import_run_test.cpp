@@ -283,7 +283,7 @@ TEST_F(ImportRunTest, AConditionWithASubqueryOverTheSourceFileSelectsItsRecords)
             prompts.Expect(kAccept, platform::vbOK);
             prompts.Expect(kCommitted);
             W().mnCpyDel->trigger();
-            EXPECT_EQ(W().LastRunCompiled, c.compiled && path == frmMdbCpy::RunPath::Compiled) << W().LastCompiledFailure;
+            EXPECT_EQ(W().LastRun.compiled, c.compiled && path == frmMdbCpy::RunPath::Compiled) << W().LastRun.compiledFailure;
             EXPECT_EQ(W().ReadCount, 2);
             EXPECT_EQ(Records(target).size(), 2u);
             EXPECT_NE(Record(4), "<none>");
@@ -579,7 +579,7 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     trigger();
     engine::SetWriteFaultHook(nullptr);
     // The compiled statement covers this layout, auto number included.
-    EXPECT_EQ(W().LastRunCompiled, W().runPath == frmMdbCpy::RunPath::Compiled) << W().LastCompiledFailure;
+    EXPECT_EQ(W().LastRun.compiled, W().runPath == frmMdbCpy::RunPath::Compiled) << W().LastRun.compiledFailure;
     const auto after = Records(target);
     ASSERT_NE(after, before);
     size_t total = 0;

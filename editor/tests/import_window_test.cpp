@@ -112,9 +112,9 @@ TEST_F(ImportWindowTest, ChoosingAFileAndATableOnEachSideLoadsTheirStructures) {
                                                    {"", "NAME", "dbText", "20", "", "", "0", "2"},
                                                    {"", "AMOUNT", "dbLong", "4", "", "", "0", "3"},
                                                    {"", "SEQ", "(ｵｰﾄﾅﾝﾊﾞ-)", "4", "", "", "0", "4"}}));
-    EXPECT_EQ(W().KeyCount, 1);
-    EXPECT_EQ(W().KeyName[1], "ID");
-    EXPECT_EQ(W().PrimaryIndexName, "PrimaryKey");
+    EXPECT_EQ(W().Key.fields.size(), 1u);
+    EXPECT_EQ(W().Key.fields.at(0), "ID");
+    EXPECT_EQ(W().Key.index, "PrimaryKey");
     EXPECT_EQ(W().Sides[kTarget].FieldCount, 4);
     // The grid: key rank, name, type, the size right-aligned in four places, the link.
     EXPECT_EQ(CellText(0), " 1");
@@ -226,8 +226,8 @@ TEST_F(ImportWindowTest, KeysOfJetsWidthAreRankedAndAFileWithAWiderKeyIsRefusedA
     for (int i = 0; i < 10; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)][0], engine::Str(Variant::Long(i + 1)));
     EXPECT_EQ(rows[10][0], "");
     Open(kTarget, db, "K10");
-    EXPECT_EQ(W().KeyCount, 10);
-    EXPECT_EQ(W().KeyName[10], "F0010");
+    EXPECT_EQ(W().Key.fields.size(), 10u);
+    EXPECT_EQ(W().Key.fields.at(9), "F0010");
     EXPECT_EQ(WorkRows(kTarget)[9][0], " 10");
 
     const std::string wider = data.File("widerkey.mdb");
@@ -246,7 +246,7 @@ TEST_F(ImportWindowTest, AKeyFieldMissingFromTheTableIsRefused) {
     prompts.Expect("主キーに指定されているフィールドがテーブル内に存在しません。作業できません。");
     PickTable(kTarget, "T");
     EXPECT_EQ(W().Sides[kTarget].TableName, "");
-    EXPECT_EQ(W().KeyCount, 0);
+    EXPECT_EQ(W().Key.fields.size(), 0u);
 }
 
 TEST_F(ImportWindowTest, ATableWithoutPrimaryKeyLoadsWithoutRanks) {
@@ -256,8 +256,8 @@ TEST_F(ImportWindowTest, ATableWithoutPrimaryKeyLoadsWithoutRanks) {
     Open(kTarget, db, "LOG");
     EXPECT_EQ(WorkRows(kTarget), (std::vector<Row>{{"", "AT", "dbDate", "8", "", "", "0", "1"},
                                                    {"", "MSG", "dbMemo", "0", "", "", "0", "2"}}));
-    EXPECT_EQ(W().KeyCount, 0);
-    EXPECT_EQ(W().PrimaryIndexName, "");
+    EXPECT_EQ(W().Key.fields.size(), 0u);
+    EXPECT_EQ(W().Key.index, "");
     EXPECT_EQ(CellText(8), "    "); // a zero size shows as blanks
     EXPECT_EQ(W().VScroll1[kTarget]->maximum(), 1);
     EXPECT_EQ(W().VScroll1[kTarget]->pageStep(), 1);

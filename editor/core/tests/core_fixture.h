@@ -19,7 +19,21 @@ namespace coretest {
 class RecordedPrompts : public tavorin::UserPrompts {
   public:
     void Say(const std::string& text) override { said.push_back(text); }
+    void Inform(const std::string& text) override { said.push_back(text); }
+    // Asked questions are recorded like messages and answered from answers, in turn; a
+    // question nobody expected fails the test.
+    bool Ask(const std::string& question) override {
+        said.push_back(question);
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << question;
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
     std::vector<std::string> said;
+    std::vector<bool> answers;
 };
 
 // One work row as a layout line: FLD01..FLD05, the six key entries, the description and the
