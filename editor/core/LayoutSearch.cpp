@@ -1,6 +1,7 @@
 // Search and replace over the layout document's rows.
 #include "core/LayoutSearch.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,14 @@ bool PositionFrom(engine::Recordset& rs, int32_t row, bool exclusive, bool up) {
 
 int MatchPosition(const std::string& text, const std::string& what, bool caseCounts) {
     return FindIn(text, what, caseCounts).at;
+}
+
+// ---- The histories --------------------------------------------------------------------------
+
+bool LayoutSearch::Remember(std::vector<std::string>& history, const std::string& text) {
+    if (text.empty() || std::find(history.begin(), history.end(), text) != history.end()) return false;
+    history.push_back(text);
+    return true;
 }
 
 // ---- Replacing in all rows, kept or undone --------------------------------------------------

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/recordset.h"
 #include "engine/transaction_guard.h"
@@ -84,6 +85,14 @@ class LayoutSearch {
     int16_t CompareMode = 1; // 1 letter case ignored, 0 exact
     SearchDirection Direction = SearchDirection::kWhole;
 
+    // ---- The histories ----
+    // A text used as the search or the replacement text joins its history once, in the order
+    // first used; an empty text never does. True when text joined (the view lists it then).
+    bool RememberSearch(const std::string& text) { return Remember(searchHistory_, text); }
+    bool RememberReplacement(const std::string& text) { return Remember(replaceHistory_, text); }
+    const std::vector<std::string>& SearchHistory() const { return searchHistory_; }
+    const std::vector<std::string>& ReplaceHistory() const { return replaceHistory_; }
+
     // ---- The run ----
     int32_t HitCount = 0; // hits (and replacements) of the run so far
     int32_t StartRow = 0; // the row the run began with
@@ -120,8 +129,12 @@ class LayoutSearch {
     // Replaces the match in the record rows are on; the cell rule's message when refused.
     std::string ReplaceInRecord();
 
+    static bool Remember(std::vector<std::string>& history, const std::string& text);
+
     LayoutDocument& doc_;
     engine::RecordsetPtr& rows_;
+    std::vector<std::string> searchHistory_;
+    std::vector<std::string> replaceHistory_;
     // The current row: a row number or one of the ends; afterHit_ when the walk goes on with
     // the next row.
     int32_t position_ = 0;

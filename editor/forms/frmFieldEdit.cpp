@@ -57,17 +57,12 @@ QColor TypeBoxColour() {
     return QColor(0xFF, 0xFF, 0x80);
 }
 
-// Adds text to the list of box unless it is empty; the box keeps what it shows.
+// Lists text in box; the box keeps what it shows.
 void AddToHistory(QComboBox* box, const QString& text) {
-    if (text.isEmpty()) return;
     const QSignalBlocker quiet(box);
     const QString shown = box->currentText();
     box->addItem(text);
     box->setEditText(shown);
-}
-
-bool HoldsText(const QComboBox* box, const QString& text) {
-    return box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
 }
 
 } // namespace
@@ -321,11 +316,12 @@ void frmFieldEdit::LeaveTextBox(int index) {
     const QString text = Combo2[static_cast<size_t>(index)]->currentText();
     if (index == 2) {
         search_.ReplaceText = text.toStdString();
-        if (!HoldsText(Combo2[2], text)) AddToHistory(Combo2[2], text);
+        if (search_.RememberReplacement(search_.ReplaceText)) AddToHistory(Combo2[2], text);
         return;
     }
     search_.SearchText = text.toStdString();
-    if (!HoldsText(Combo2[0], text)) {
+    // Both search boxes list the one search history.
+    if (search_.RememberSearch(search_.SearchText)) {
         AddToHistory(Combo2[0], text);
         AddToHistory(Combo2[1], text);
     }

@@ -89,6 +89,17 @@ TEST_F(LayoutSearchTest, ARunFindsItsHitsByNameOrTypeWithTheLetterCaseAndDirecti
     }
 }
 
+TEST_F(LayoutSearchTest, EachTextJoinsItsHistoryOnceInTheOrderFirstUsedAndAnEmptyOneNever) {
+    LayoutSearch search(doc, rows);
+    std::vector<bool> joined;
+    for (const char* text : {"NO", "", "ID", "NO", "no", "ID"}) joined.push_back(search.RememberSearch(text));
+    EXPECT_EQ(joined, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_EQ(search.SearchHistory(), (std::vector<std::string>{"NO", "ID", "no"}));
+    // The replacement texts keep a history of their own.
+    EXPECT_TRUE(search.RememberReplacement("NO"));
+    EXPECT_EQ(search.ReplaceHistory(), std::vector<std::string>{"NO"});
+}
+
 TEST_F(LayoutSearchTest, ReplacingOneRowChangesTheMatchOrTheTypeOrSaysTheCellRulesFault) {
     struct Case {
         const char* what;
