@@ -73,7 +73,9 @@ Match FindIn(const std::string& text, const std::string& what, bool caseCounts) 
     if (what.empty()) return match;
     const Decoded hay = Decode(text);
     const Decoded needle = Decode(what);
-    auto same = [caseCounts](char32_t a, char32_t b) { return caseCounts ? a == b : FoldCase(a) == FoldCase(b); };
+    auto same = [caseCounts](char32_t a, char32_t b) {
+        return caseCounts ? a == b : FoldCase(a) == FoldCase(b);
+    };
     const size_t n = needle.chars.size();
     int units = 0;
     for (size_t i = 0; i + n <= hay.chars.size(); units += Utf16Units(hay.chars[i]), ++i) {
@@ -110,7 +112,8 @@ int MatchPosition(const std::string& text, const std::string& what, bool caseCou
 // ---- The histories --------------------------------------------------------------------------
 
 bool LayoutSearch::Remember(std::vector<std::string>& history, const std::string& text) {
-    if (text.empty() || std::find(history.begin(), history.end(), text) != history.end()) return false;
+    if (text.empty() || std::find(history.begin(), history.end(), text) != history.end())
+        return false;
     history.push_back(text);
     return true;
 }
@@ -132,7 +135,8 @@ void LayoutSearch::BeginRun() {
     engine::Recordset& rs = Rows();
     rs.Requery();
     const int32_t start = doc_.CurRow > 0 ? doc_.CurRow : doc_.TopRow;
-    position_ = PositionFrom(rs, start, false, false) ? engine::CLng(rs.Value("FLD01")) : kAfterLast;
+    position_ =
+        PositionFrom(rs, start, false, false) ? engine::CLng(rs.Value("FLD01")) : kAfterLast;
     ResetStart();
 }
 
@@ -150,7 +154,9 @@ void LayoutSearch::EndRun() {
 }
 
 int LayoutSearch::MatchOfCurrent() {
-    return FindIn(engine::TextOf(Rows().Value(Types ? "FLD03" : "FLD02")), SearchText, CompareMode == 0).at;
+    return FindIn(engine::TextOf(Rows().Value(Types ? "FLD03" : "FLD02")), SearchText,
+                  CompareMode == 0)
+        .at;
 }
 
 bool LayoutSearch::WalkOn(SearchHit& hit) {
@@ -176,7 +182,8 @@ bool LayoutSearch::WalkOn(SearchHit& hit) {
             afterHit_ = false;
             return false;
         }
-        const Match match = FindIn(engine::TextOf(rs.Value(Types ? "FLD03" : "FLD02")), SearchText, CompareMode == 0);
+        const Match match = FindIn(engine::TextOf(rs.Value(Types ? "FLD03" : "FLD02")), SearchText,
+                                   CompareMode == 0);
         if (match.at > 0) {
             position_ = hit.row = row;
             afterHit_ = true;
@@ -214,7 +221,8 @@ std::string LayoutSearch::ReplaceInRecord() {
     std::string name;
     int16_t size = 0;
     if (Types) {
-        if (SameText(ReplaceText, kAutoNumberType) && !TrimBlanks(engine::TextOf(rs.Value("FLD05"))).empty())
+        if (SameText(ReplaceText, kAutoNumberType) &&
+            !TrimBlanks(engine::TextOf(rs.Value("FLD05"))).empty())
             return "オートナンバー型のフィールドに繰り返しは指定できません。";
         DefaultTypeSize(ReplaceText, size);
     } else {

@@ -18,9 +18,15 @@ using engine::Variant;
 // ---- The grid of the form ----------------------------------------------------------------------
 
 constexpr int kLineHeight = 240;
-int TextTop(int line) { return kLineHeight * line; }
-int RuleAbove(int line) { return kLineHeight * line - 40; }
-int RuleBelow(int line) { return kLineHeight * line + 200; }
+int TextTop(int line) {
+    return kLineHeight * line;
+}
+int RuleAbove(int line) {
+    return kLineHeight * line - 40;
+}
+int RuleBelow(int line) {
+    return kLineHeight * line + 200;
+}
 
 constexpr int kThick = 5;
 constexpr int kThin = 1;
@@ -119,8 +125,8 @@ class LayoutForm {
     }
 
     // The first line of a layout row: its rule, number, type, size, repeat count and keys.
-    void FirstLineOfRow(int line, bool firstOnPage, int32_t number, const PrintRow& row, const std::string& name,
-                        const std::string& description) {
+    void FirstLineOfRow(int line, bool firstOnPage, int32_t number, const PrintRow& row,
+                        const std::string& name, const std::string& description) {
         Rule(kTableLeft, kTableRight, RuleAbove(line), firstOnPage ? kThick : kThin);
         LineSides(line);
         Text(kNumberX, line, FixWidth(Variant::Long(number), "##0"));
@@ -231,15 +237,16 @@ class LayoutForm {
                 const size_t slot = static_cast<size_t>(3 * b + r);
                 Text(box.labelX, top + r, kLabels[slot]);
                 Text(box.nameX, top + r, header_.indexNames[slot]);
-                Text(box.dupX, top + r, DuplicatesText(header_.indexNames[slot], header_.duplicates[slot]));
+                Text(box.dupX, top + r,
+                     DuplicatesText(header_.indexNames[slot], header_.duplicates[slot]));
             }
         }
     }
 
     void ColumnHeadings(int line) {
         static const char* const kHeadings[12] = {"No.", "フィールド名", "ﾃﾞｰﾀ種別", "ｻｲｽﾞ",
-                                                  " 繰", "主ｷｰ",         "副1",       "副2",
-                                                  "副3", "副4",          "副5",       "備     考"};
+                                                  " 繰", "主ｷｰ",         "副1",      "副2",
+                                                  "副3", "副4",          "副5",      "備     考"};
         const int x[12] = {kNumberX, kNameX,   kTypeX,   kSizeX,   kRepeatX, kKeyX[0],
                            kKeyX[1], kKeyX[2], kKeyX[3], kKeyX[4], kKeyX[5], kDescriptionX};
         Rule(kTableLeft, kTableRight, RuleAbove(line), kThick);
@@ -267,14 +274,16 @@ std::vector<PrintRow> ReadPrintRows(engine::Recordset& rows) {
         row.typeName = engine::TextOf(rows.Value("FLD03"));
         row.size = rows.Value("FLD04");
         row.repeat = engine::TextOf(rows.Value("FLD05"));
-        for (size_t k = 0; k < row.keys.size(); ++k) row.keys[k] = engine::TextOf(rows.Value(kKeyColumns[k]));
+        for (size_t k = 0; k < row.keys.size(); ++k)
+            row.keys[k] = engine::TextOf(rows.Value(kKeyColumns[k]));
         row.description = engine::TextOf(rows.Value("FLD12"));
         out.push_back(std::move(row));
     }
     return out;
 }
 
-std::vector<PrintedPage> PrintRun::LayOut(const LayoutPrintHeader& header, const std::vector<PrintRow>& rows) {
+std::vector<PrintedPage> PrintRun::LayOut(const LayoutPrintHeader& header,
+                                          const std::vector<PrintRow>& rows) {
     LayoutForm form(header, date_, pageNo_);
     if (rows.empty()) {
         const int firstDetail = form.PageHeader();
@@ -297,7 +306,8 @@ std::vector<PrintedPage> PrintRun::LayOut(const LayoutPrintHeader& header, const
             const int line = firstDetail + printed;
             const size_t at = static_cast<size_t>(i);
             if (i == 0)
-                form.FirstLineOfRow(line, printed == 0, ++rowNumber, row, names[0], descriptions[0]);
+                form.FirstLineOfRow(line, printed == 0, ++rowNumber, row, names[0],
+                                    descriptions[0]);
             else
                 form.NextLineOfRow(line, names[at], descriptions[at]);
             ++printed;

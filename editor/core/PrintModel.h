@@ -53,12 +53,12 @@ struct LayoutPrintHeader {
 
 // One layout row as it is printed: the columns of a work row.
 struct PrintRow {
-    std::string name;        // FLD02
-    std::string typeName;    // FLD03
-    engine::Variant size;    // FLD04
-    std::string repeat;      // FLD05
+    std::string name;                  // FLD02
+    std::string typeName;              // FLD03
+    engine::Variant size;              // FLD04
+    std::string repeat;                // FLD05
     std::array<std::string, 6> keys{}; // FLD06..FLD11
-    std::string description; // FLD12
+    std::string description;           // FLD12
 };
 
 // The rows of rows (the work rows over WKTBL ordered by FLD01), requeried first.
@@ -72,7 +72,8 @@ class PrintRun {
 
     // The pages of one table's layout, one document; an empty layout takes one page of header
     // and headings.
-    std::vector<PrintedPage> LayOut(const LayoutPrintHeader& header, const std::vector<PrintRow>& rows);
+    std::vector<PrintedPage> LayOut(const LayoutPrintHeader& header,
+                                    const std::vector<PrintRow>& rows);
     // The number of the last page laid out (0 before the first).
     int16_t PageNo() const { return pageNo_; }
 

@@ -16,12 +16,9 @@ using tavorin::SearchDirection;
 
 // 1 ID, 2 ITEM_NO, 3 no_no, 4 ＮＯ_ＫＡＮＡ (full width), 5 PRICE, 6 ADDR (a group of 2).
 const std::vector<Line> kRows = {
-    {1, "ID", "dbLong", 4},
-    {2, "ITEM_NO", "dbText", 10},
-    {3, "no_no", "dbText", 10},
-    {4, "ＮＯ_ＫＡＮＡ", "dbText", 40},
-    {5, "PRICE", "dbLong", 4},
-    {6, "ADDR", "dbText", 20, "02"},
+    {1, "ID", "dbLong", 4},     {2, "ITEM_NO", "dbText", 10},
+    {3, "no_no", "dbText", 10}, {4, "ＮＯ_ＫＡＮＡ", "dbText", 40},
+    {5, "PRICE", "dbLong", 4},  {6, "ADDR", "dbText", 20, "02"},
 };
 
 class LayoutSearchTest : public DocumentTest {
@@ -31,8 +28,8 @@ class LayoutSearchTest : public DocumentTest {
         Write(kRows);
     }
 
-    LayoutSearch Session(const std::string& text, bool types, int16_t compareMode, SearchDirection direction,
-                         int32_t from) {
+    LayoutSearch Session(const std::string& text, bool types, int16_t compareMode,
+                         SearchDirection direction, int32_t from) {
         LayoutSearch search(doc, rows);
         search.SearchText = text;
         search.Types = types;
@@ -71,7 +68,13 @@ TEST_F(LayoutSearchTest, ARunFindsItsHitsByNameOrTypeWithTheLetterCaseAndDirecti
         {"whole, case ignored", "NO", false, 1, SearchDirection::kWhole, 3, {"3@1+2", "2@6+2"}},
         {"whole, case counts", "no", false, 0, SearchDirection::kWhole, 3, {"3@1+2"}},
         {"full width", "ｎｏ", false, 1, SearchDirection::kWhole, 1, {"4@1+2"}},
-        {"down stops at the last row", "I", false, 1, SearchDirection::kDown, 2, {"2@1+1", "5@3+1"}},
+        {"down stops at the last row",
+         "I",
+         false,
+         1,
+         SearchDirection::kDown,
+         2,
+         {"2@1+1", "5@3+1"}},
         {"up stops at the first row", "I", false, 1, SearchDirection::kUp, 2, {"2@1+1", "1@1+1"}},
         {"types", "dbLong", true, 1, SearchDirection::kWhole, 2, {"5@1+6", "1@1+6"}},
         {"nothing", "XYZ", false, 1, SearchDirection::kWhole, 1, {}},
@@ -92,7 +95,8 @@ TEST_F(LayoutSearchTest, ARunFindsItsHitsByNameOrTypeWithTheLetterCaseAndDirecti
 TEST_F(LayoutSearchTest, EachTextJoinsItsHistoryOnceInTheOrderFirstUsedAndAnEmptyOneNever) {
     LayoutSearch search(doc, rows);
     std::vector<bool> joined;
-    for (const char* text : {"NO", "", "ID", "NO", "no", "ID"}) joined.push_back(search.RememberSearch(text));
+    for (const char* text : {"NO", "", "ID", "NO", "no", "ID"})
+        joined.push_back(search.RememberSearch(text));
     EXPECT_EQ(joined, (std::vector<bool>{true, false, true, false, true, false}));
     EXPECT_EQ(search.SearchHistory(), (std::vector<std::string>{"NO", "ID", "no"}));
     // The replacement texts keep a history of their own.
@@ -131,7 +135,8 @@ TEST_F(LayoutSearchTest, ReplacingOneRowChangesTheMatchOrTheTypeOrSaysTheCellRul
     }
 }
 
-TEST_F(LayoutSearchTest, ReplacingInAllRowsIsKeptOrUndoneTogetherAndAFailurePartWayUndoesTheRowsBefore) {
+TEST_F(LayoutSearchTest,
+       ReplacingInAllRowsIsKeptOrUndoneTogetherAndAFailurePartWayUndoesTheRowsBefore) {
     const std::vector<std::string> before = Names();
     auto replaceAll = [&](const std::string& text, const std::string& replacement) {
         LayoutSearch search = Session(text, false, 1, SearchDirection::kWhole, 1);
@@ -152,7 +157,8 @@ TEST_F(LayoutSearchTest, ReplacingInAllRowsIsKeptOrUndoneTogetherAndAFailurePart
 
     // A row the name cell refuses, after a row already replaced: nothing stays.
     {
-        tavorin::ReplaceAllResult result = replaceAll("_", std::string(53, 'X')); // ITEM_NO takes it, ＮＯ_ＫＡＮＡ not
+        tavorin::ReplaceAllResult result =
+            replaceAll("_", std::string(53, 'X')); // ITEM_NO takes it, ＮＯ_ＫＡＮＡ not
         EXPECT_FALSE(result.pending.has_value());
         EXPECT_EQ(result.fault, "フィールド名称は 60バイト（全角 30文字）までです。");
     }
@@ -181,8 +187,8 @@ TEST_F(LayoutSearchTest, ReplacingInAllRowsIsKeptOrUndoneTogetherAndAFailurePart
         ASSERT_TRUE(result.pending.has_value());
         result.pending->Keep();
     }
-    EXPECT_EQ(Names(), (std::vector<std::string>{"1:ID", "2:ITEM_NUM", "3:NUM_no", "4:ＮＯ_ＫＡＮＡ", "5:PRICE",
-                                                 "6:ADDR"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1:ID", "2:ITEM_NUM", "3:NUM_no",
+                                                 "4:ＮＯ_ＫＡＮＡ", "5:PRICE", "6:ADDR"}));
     EXPECT_EQ(doc.LayoutChanged, 9);
 }
 

@@ -51,7 +51,8 @@ TEST(PrintModel, APageTakesLinesUpToTheSixtyFirstTheFirstPageLessTheKeyBox) {
         size_t pages;
         std::string lastNumber; // the row number the last page ends with (the headings' when none)
     };
-    const Case cases[] = {{0, 1, "No."}, {51, 1, " 51"}, {52, 2, " 52"}, {106, 2, "106"}, {107, 3, "107"}};
+    const Case cases[] = {
+        {0, 1, "No."}, {51, 1, " 51"}, {52, 2, " 52"}, {106, 2, "106"}, {107, 3, "107"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows);
         PrintRun run(kDate);
@@ -95,7 +96,8 @@ TEST(PrintModel, ARowOfSeveralLinesGoesOnUnderTheNextPagesHeaderWithoutItsNumber
 TEST(PrintModel, TheTablesOfOneRunNumberTheirPagesOnEachWithItsKeyBox) {
     PrintRun run(kDate);
     std::vector<PrintedPage> pages = run.LayOut(Header("A"), OneLineRows(52));
-    for (PrintedPage& page : run.LayOut(Header("B"), OneLineRows(1))) pages.push_back(std::move(page));
+    for (PrintedPage& page : run.LayOut(Header("B"), OneLineRows(1)))
+        pages.push_back(std::move(page));
     ASSERT_EQ(pages.size(), 3u);
     EXPECT_EQ(run.PageNo(), 3);
     const std::string numbers[3] = {"  1)", "  2)", "  3)"};
