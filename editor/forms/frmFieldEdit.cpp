@@ -13,13 +13,9 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <limits>
 #include <optional>
 
 #include "GridCells.h"
-#include "core/CellRules.h"
-#include "engine/recordset.h"
-#include "engine/transaction_guard.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
@@ -28,11 +24,6 @@
 #include "platform/prompts.h"
 
 namespace tavorin {
-
-int16_t SearchMode = 0;
-std::string SearchText;
-std::string ReplaceText;
-int16_t SearchWindowNew = -1;
 
 namespace {
 
@@ -43,10 +34,6 @@ QString Q(const char* utf8) {
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
-
-// The ends of the walk, as current rows: before the first and after the last row.
-constexpr int32_t kBeforeFirst = 0;
-constexpr int32_t kAfterLast = std::numeric_limits<int32_t>::max();
 
 const char* const kNotFound = "検索文字列がみつかりません。";
 
@@ -70,36 +57,20 @@ QColor TypeBoxColour() {
     return QColor(0xFF, 0xFF, 0x80);
 }
 
-// Adds text to the list of box unless it is empty; the box keeps what it shows.
+// Lists text in box; the box keeps what it shows.
 void AddToHistory(QComboBox* box, const QString& text) {
-    if (text.isEmpty()) return;
     const QSignalBlocker quiet(box);
     const QString shown = box->currentText();
     box->addItem(text);
     box->setEditText(shown);
 }
 
-bool HoldsText(const QComboBox* box, const QString& text) {
-    return box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
-}
-
-// Positions rs on the first row after (or from) row walking down, or on the last row before
-// (or up to) row walking up; false when there is none.
-bool PositionFrom(engine::Recordset& rs, int32_t row, bool exclusive, bool up) {
-    const char* op = up ? (exclusive ? "<" : "<=") : (exclusive ? ">" : ">=");
-    const std::string criteria = std::string("FLD01 ") + op + " " + std::to_string(row);
-    if (up)
-        rs.FindLast(criteria);
-    else
-        rs.FindFirst(criteria);
-    return !rs.NoMatch();
-}
-
 } // namespace
 
 // ---- The window ------------------------------------------------------------------------------
 
-frmFieldEdit::frmFieldEdit(frmTavorin* owner) : QWidget(owner, Qt::Window), owner_(owner) {
+frmFieldEdit::frmFieldEdit(frmTavorin* owner)
+    : QWidget(owner, Qt::Window), CompareMode(search_.CompareMode), owner_(owner), search_(*owner, WorkRs) {
     setObjectName(QStringLiteral("frmFieldEdit"));
     setWindowTitle(Q("検索"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -128,10 +99,6 @@ frmFieldEdit::frmFieldEdit(frmTavorin* owner) : QWidget(owner, Qt::Window), owne
     }
     layout->addLayout(panels);
     ConnectControls();
-}
-
-frmFieldEdit::~frmFieldEdit() {
-    SearchWindowNew = -1;
 }
 
 QGroupBox* frmFieldEdit::BuildPanel(int panel) {
@@ -213,7 +180,7 @@ void frmFieldEdit::ConnectControls() {
             UpdateSearchButtons();
         });
         connect(box, &QComboBox::activated, this, [this, i, box] {
-            (i < 5 ? SearchText : ReplaceText) = box->currentText().toStdString();
+            (i < 5 ? search_.SearchText : search_.ReplaceText) = box->currentText().toStdString();
         });
     }
     for (QComboBox* direction : Combo1)
@@ -248,10 +215,15 @@ void frmFieldEdit::Form_Load() {
     Option1[0]->setChecked(true);
     Check1->setChecked(false);
     CompareMode = 1;
-    SearchWindowNew = 0;
     loading_ = false;
     newRun_ = true;
     ShowSearchPanel();
+}
+
+void frmFieldEdit::TakeCommand(int16_t mode, const std::string& selected) {
+    search_.Mode = mode;
+    search_.SearchText = selected;
+    search_.ReplaceText.clear();
 }
 
 void frmFieldEdit::ShowForCommand() {
@@ -285,21 +257,17 @@ bool frmFieldEdit::event(QEvent* event) {
 void frmFieldEdit::Form_Activate() {
     if (!WorkRs) return;
     ClearHighlight();
-    engine::Recordset& rs = *WorkRs;
-    rs.Requery();
-    const int32_t start = owner_->CurRow > 0 ? owner_->CurRow : owner_->TopRow;
-    position_ = PositionFrom(rs, start, false, false) ? engine::CLng(rs.Value("FLD01")) : kAfterLast;
-    afterHit_ = false;
+    search_.BeginRun();
     if (TypeSearch())
         SearchBox()->setCurrentIndex(-1);
     else
-        SearchBox()->setEditText(Q(SearchText));
+        SearchBox()->setEditText(Q(search_.SearchText));
     ShowSearchPanel();
     ResetSearchStart();
 }
 
 int frmFieldEdit::Panel() const {
-    return (SearchMode == 1 ? 1 : 0) + (TypeSearch() ? 2 : 0);
+    return (search_.Mode == 1 ? 1 : 0) + (TypeSearch() ? 2 : 0);
 }
 
 bool frmFieldEdit::TypeSearch() const {
@@ -332,11 +300,7 @@ void frmFieldEdit::UpdateSearchButtons() {
 }
 
 void frmFieldEdit::ResetSearchStart() {
-    HitCount = 0;
-    Wrapped = false;
-    // A run begins at the current row, which is looked at again.
-    StartRow = position_;
-    afterHit_ = false;
+    search_.ResetStart();
 }
 
 void frmFieldEdit::Option1_Click() {
@@ -351,12 +315,13 @@ void frmFieldEdit::Option1_Click() {
 void frmFieldEdit::LeaveTextBox(int index) {
     const QString text = Combo2[static_cast<size_t>(index)]->currentText();
     if (index == 2) {
-        ReplaceText = text.toStdString();
-        if (!HoldsText(Combo2[2], text)) AddToHistory(Combo2[2], text);
+        search_.ReplaceText = text.toStdString();
+        if (search_.RememberReplacement(search_.ReplaceText)) AddToHistory(Combo2[2], text);
         return;
     }
-    SearchText = text.toStdString();
-    if (!HoldsText(Combo2[0], text)) {
+    search_.SearchText = text.toStdString();
+    // Both search boxes list the one search history.
+    if (search_.RememberSearch(search_.SearchText)) {
         AddToHistory(Combo2[0], text);
         AddToHistory(Combo2[1], text);
     }
@@ -370,8 +335,8 @@ void frmFieldEdit::TakeBoxTexts() {
         LeaveTextBox(kSearchBox[panel]);
         if (panel == 1) LeaveTextBox(2);
     } else {
-        SearchText = SearchBox()->currentText().toStdString();
-        if (panel == 3) ReplaceText = Combo2[5]->currentText().toStdString();
+        search_.SearchText = SearchBox()->currentText().toStdString();
+        if (panel == 3) search_.ReplaceText = Combo2[5]->currentText().toStdString();
     }
 }
 
@@ -409,6 +374,7 @@ void frmFieldEdit::Command1_Click(int index) {
     }
     // What is being typed in the grid is committed first: the grid may be refilled below it.
     if (!owner_->CommitPendingEdit()) return;
+    TakeSettings();
     if (index == kFindButton[panel])
         FindNext();
     else if (index == kReplaceButton[panel])
@@ -420,14 +386,14 @@ void frmFieldEdit::Command1_Click(int index) {
 void frmFieldEdit::SwitchToReplace() {
     const bool types = TypeSearch();
     const int from = Panel();
-    SearchMode = 1;
+    search_.Mode = 1;
     ShowSearchPanel();
     if (types) {
         Combo2[4]->setCurrentIndex(Combo2[static_cast<size_t>(kSearchBox[from])]->currentIndex());
-        ReplaceText = TrimBlanks(Combo2[5]->currentText().toStdString());
+        search_.ReplaceText = TrimBlanks(Combo2[5]->currentText().toStdString());
     } else {
         Combo2[1]->setEditText(Combo2[0]->currentText());
-        ReplaceText = TrimBlanks(Combo2[2]->currentText().toStdString());
+        search_.ReplaceText = TrimBlanks(Combo2[2]->currentText().toStdString());
     }
     UpdateSearchButtons();
     SearchBox()->setFocus();
@@ -435,71 +401,27 @@ void frmFieldEdit::SwitchToReplace() {
 
 // ---- Finding ---------------------------------------------------------------------------------
 
-int frmFieldEdit::MatchPosition(const engine::Recordset& rs) const {
-    if (SearchText.empty()) return 0;
-    const QString value = Q(engine::TextOf(rs.Value(TypeSearch() ? "FLD03" : "FLD02")));
-    const qsizetype at = value.indexOf(Q(SearchText), 0, CompareMode == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
-    return at < 0 ? 0 : static_cast<int>(at) + 1;
-}
-
-bool frmFieldEdit::WalkOn(engine::Recordset& rs, int32_t& hitRow, int& hitPos) {
-    const int direction = Combo1[static_cast<size_t>(Panel())]->currentIndex();
-    const bool up = direction == kUp;
-    bool on = PositionFrom(rs, position_, afterHit_, up);
-    for (;;) {
-        if (!on) {
-            if (direction == kWhole && !Wrapped) {
-                Wrapped = true;
-                on = PositionFrom(rs, kBeforeFirst, false, false);
-                continue;
-            }
-            position_ = up ? kBeforeFirst : kAfterLast;
-            afterHit_ = false;
-            return false;
-        }
-        const int32_t row = engine::CLng(rs.Value("FLD01"));
-        if (direction == kWhole && Wrapped && row >= StartRow) {
-            // Round the table once: back at the row the run began with.
-            position_ = row;
-            afterHit_ = false;
-            return false;
-        }
-        if (const int pos = MatchPosition(rs); pos > 0) {
-            position_ = hitRow = row;
-            afterHit_ = true;
-            hitPos = pos;
-            return true;
-        }
-        if (up)
-            rs.MovePrevious();
-        else
-            rs.MoveNext();
-        on = !rs.Eof() && !rs.Bof();
-    }
+void frmFieldEdit::TakeSettings() {
+    search_.Types = TypeSearch();
+    search_.Direction = static_cast<SearchDirection>(Combo1[static_cast<size_t>(Panel())]->currentIndex());
 }
 
 void frmFieldEdit::FindNext() {
-    engine::Recordset& rs = *WorkRs;
-    rs.Requery();
-    int32_t row = 0;
-    int pos = 0;
-    if (WalkOn(rs, row, pos)) {
-        ++HitCount;
-        ShowHit(row, pos);
+    if (const std::optional<SearchHit> hit = search_.FindNext()) {
+        ShowHit(*hit);
         return;
     }
-    platform::MsgBox(Q(HitCount == 0 ? kNotFound : "検索が終了しました。"));
+    platform::MsgBox(Q(search_.HitCount == 0 ? kNotFound : "検索が終了しました。"));
     EndOfRun();
 }
 
 void frmFieldEdit::EndOfRun() {
-    StartRow = position_;
-    HitCount = 0;
-    Wrapped = false;
+    search_.EndRun();
     SearchBox()->setFocus();
 }
 
-void frmFieldEdit::ShowHit(int32_t row, int pos) {
+void frmFieldEdit::ShowHit(const SearchHit& hit) {
+    const int32_t row = hit.row;
     ClearHighlight();
     if (row < owner_->TopRow || row >= owner_->TopRow + frmTavorin::kGridLines) owner_->ShowRowsFrom(row);
     const int line = static_cast<int>(row - owner_->TopRow);
@@ -512,8 +434,7 @@ void frmFieldEdit::ShowHit(int32_t row, int pos) {
     if (highlightTypes_)
         SetBoxColour(owner_->Combo2[static_cast<size_t>(line)], owner_->palette().color(QPalette::Button));
     else
-        owner_->Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))]->setSelection(
-            pos - 1, static_cast<int>(Q(SearchText).size()));
+        owner_->Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))]->setSelection(hit.at - 1, hit.length);
     owner_->setUpdatesEnabled(true);
 }
 
@@ -529,54 +450,13 @@ void frmFieldEdit::ClearHighlight() {
 
 // ---- Replacing -------------------------------------------------------------------------------
 
-int frmFieldEdit::CurrentRowMatch(engine::Recordset& rs) {
-    if (position_ == kBeforeFirst || position_ == kAfterLast) return 0;
-    rs.FindFirst("FLD01= " + std::to_string(position_));
-    return rs.NoMatch() ? 0 : MatchPosition(rs);
-}
-
-std::string frmFieldEdit::ReplaceCurrentRow(engine::Recordset& rs, int pos) {
-    std::string name;
-    int16_t size = 0;
-    if (TypeSearch()) {
-        if (SameText(ReplaceText, kAutoNumberType) && !TrimBlanks(engine::TextOf(rs.Value("FLD05"))).empty())
-            return "オートナンバー型のフィールドに繰り返しは指定できません。";
-        DefaultTypeSize(ReplaceText, size);
-    } else {
-        // Only the matched part changes; the name is then taken as the name cell takes a typed one.
-        const QString old = Q(engine::TextOf(rs.Value("FLD02")));
-        const QString replaced = old.left(pos - 1) + Q(ReplaceText) + old.mid(pos - 1 + Q(SearchText).size());
-        name = TrimBlanks(replaced.toStdString());
-        if (std::string fault = FieldNameFault(name); !fault.empty()) return fault;
-    }
-    try {
-        rs.Edit();
-        if (TypeSearch()) {
-            rs.SetValue("FLD03", engine::Variant(ReplaceText));
-            rs.SetValue("FLD04", engine::Variant::Integer(size));
-        } else {
-            rs.SetValue("FLD02", engine::Variant(name));
-        }
-        rs.Update();
-    } catch (...) {
-        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
-        throw;
-    }
-    return {};
-}
-
 void frmFieldEdit::ReplaceOne() {
-    engine::Recordset& rs = *WorkRs;
-    rs.Requery();
-    if (const int pos = CurrentRowMatch(rs); pos > 0) {
-        const std::string fault = ReplaceCurrentRow(rs, pos);
-        if (!fault.empty()) {
-            platform::MsgBox(Q(fault));
-            return;
-        }
-        ++HitCount;
-        afterHit_ = true;
-        owner_->LayoutChanged = 9;
+    const ReplaceOneResult result = search_.ReplaceCurrent();
+    if (!result.fault.empty()) {
+        platform::MsgBox(Q(result.fault));
+        return;
+    }
+    if (result.replaced) {
         HighlightLine = -1; // the refill shows the grid without it
         owner_->ReloadShownRows();
     }
@@ -587,78 +467,50 @@ void frmFieldEdit::ReplaceOne() {
 // or undoes them together, and a row that cannot be replaced undoes the rows before it.
 void frmFieldEdit::ReplaceAll() {
     ClearHighlight();
-    position_ = StartRow;
-    afterHit_ = false;
-    Wrapped = false;
-    HitCount = 0;
-    int32_t replaced = 0;
     engine::Recordset& rs = *WorkRs;
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    // Begun once the recordset is read again; what the user does not keep is rolled back.
-    std::optional<engine::TransactionGuard> transaction;
-    auto rollBack = [&] {
-        if (transaction && transaction->Active()) transaction->Rollback();
-    };
-    std::string fault;
     auto finish = [&] {
         rs.Requery();
         owner_->ReloadShownRows();
         EndOfRun();
     };
+    std::optional<ReplaceAllResult> result;
     try {
-        rs.Requery();
-        transaction.emplace(ws);
-        for (;;) {
-            if (const int pos = CurrentRowMatch(rs); pos > 0) {
-                fault = ReplaceCurrentRow(rs, pos);
-                if (!fault.empty()) break;
-                ++replaced;
-                ++HitCount;
-                afterHit_ = true;
-            }
-            int32_t row = 0;
-            int pos = 0;
-            if (!WalkOn(rs, row, pos)) break;
-            ++HitCount;
-        }
+        result.emplace(search_.ReplaceAll(engine::DBEngine::Instance().Workspaces(0)));
     } catch (const std::exception& e) {
-        rollBack();
         finish();
         ShowUnexpectedError(e);
         return;
     }
-    if (!fault.empty() || replaced == 0) {
-        rollBack();
+    if (!result->pending) {
         finish();
-        platform::MsgBox(Q(fault.empty() ? std::string(kNotFound) : fault));
+        platform::MsgBox(Q(result->fault.empty() ? std::string(kNotFound) : result->fault));
         return;
     }
+    PendingReplacement& pending = *result->pending;
     // The grid shows the replaced values while the question is up, so the user sees what the
     // answer keeps or undoes.
     try {
         rs.Requery();
         owner_->ReloadShownRows();
     } catch (const std::exception& e) {
-        rollBack();
+        pending.Undo();
         finish();
         ShowUnexpectedError(e);
         return;
     }
     const int answer = platform::MsgBox(
-        Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(replaced)) + "個の項目を置換しました。"),
+        Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(pending.Count())) + "個の項目を置換しました。"),
         platform::vbOKCancel);
-    if (answer == platform::vbOK) {
-        try {
-            transaction->Commit();
-        } catch (const std::exception& e) {
-            rollBack();
-            finish();
-            ShowUnexpectedError(e);
-            return;
-        }
-        owner_->LayoutChanged = 9;
-    } else {
-        rollBack();
+    try {
+        if (answer == platform::vbOK)
+            pending.Keep();
+        else
+            pending.Undo();
+    } catch (const std::exception& e) {
+        pending.Undo();
+        finish();
+        ShowUnexpectedError(e);
+        return;
     }
     finish();
 }
@@ -683,7 +535,6 @@ void frmFieldEdit::closeEvent(QCloseEvent* event) {
     if (!unloading_) LeaveWindow(false);
     // Closed, not hidden: the next command loads the window anew, with empty histories.
     unloaded_ = true;
-    SearchWindowNew = -1;
     event->accept();
 }
 

@@ -19,25 +19,17 @@
 #include <cstdint>
 #include <string>
 
+#include "core/LayoutSearch.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
-namespace engine {
-class Recordset;
-}
-
 namespace tavorin {
 
 class frmTavorin;
-
-// ---- State shared with the main window ----
-extern int16_t SearchMode;      // 0 search, 1 replace: the command that opened the window
-extern std::string SearchText;  // text or type name searched for
-extern std::string ReplaceText; // replacement text or type name
-extern int16_t SearchWindowNew; // -1 until the window has been loaded, then 0
 
 class frmFieldEdit : public QWidget {
     Q_OBJECT
@@ -45,13 +37,15 @@ class frmFieldEdit : public QWidget {
     enum Direction : int { kWhole = 0, kDown = 1, kUp = 2 };
 
     explicit frmFieldEdit(frmTavorin* owner);
-    ~frmFieldEdit() override;
 
+    // The command that opens the window: mode 0 search, 1 replace; selected, the text offered
+    // as the search text.
+    void TakeCommand(int16_t mode, const std::string& selected);
     void Form_Load();
     // Shows the window for the search or replace command; a new run starts with its activation.
     void ShowForCommand();
     // The start of a run: at the row in edit (else the first row shown), no highlight, the
-    // search box holding SearchText (a type list holding no choice).
+    // search box holding the search text (a type list holding no choice).
     void Form_Activate();
     void ShowSearchPanel();
     void UpdateSearchButtons();
@@ -80,11 +74,11 @@ class frmFieldEdit : public QWidget {
     std::array<QComboBox*, 4> Combo1{}; // direction of each panel
     std::array<QPushButton*, 14> Command1{};
 
+    // The search session: its texts and settings, and the run.
+    LayoutSearch& Search() { return search_; }
+
     // ---- State of the run ----
-    int16_t CompareMode = 1; // 1 letter case ignored, 0 exact
-    int32_t HitCount = 0;
-    int32_t StartRow = 0;
-    bool Wrapped = false;
+    int16_t& CompareMode; // the session's: 1 letter case ignored, 0 exact
     int HighlightLine = -1; // grid line shown as the hit, -1 none
     int HitLine = 0;        // grid line of the last hit
 
@@ -97,11 +91,13 @@ class frmFieldEdit : public QWidget {
     QGroupBox* BuildPanel(int panel);
     void ConnectControls();
     bool TypeSearch() const;
-    // The rule of leaving a text box: SearchText or ReplaceText takes its text, which joins the
-    // history once.
+    // The rule of leaving a text box: the search or replacement text takes its text, which
+    // joins the history once.
     void LeaveTextBox(int index);
     void TakeBoxTexts();
     void SwitchToReplace();
+    // The panel's settings into the session.
+    void TakeSettings();
     void FindNext();
     void ReplaceOne();
     void ReplaceAll();
@@ -110,16 +106,7 @@ class frmFieldEdit : public QWidget {
     // window (false); else a box being typed in keeps the focus.
     bool LeaveWindow(bool commit);
 
-    // The walk: from the current row in the panel's direction to the next row that matches.
-    // False at the end of the walk, the current row then being where it ended.
-    bool WalkOn(engine::Recordset& rs, int32_t& hitRow, int& hitPos);
-    int MatchPosition(const engine::Recordset& rs) const;
-    // Positions rs on the current row when it exists and matches; its match position, else 0.
-    int CurrentRowMatch(engine::Recordset& rs);
-    // Replaces the match at pos in the current record of rs; the cell rule's message when the
-    // result would be refused (nothing written then), else empty.
-    std::string ReplaceCurrentRow(engine::Recordset& rs, int pos);
-    void ShowHit(int32_t row, int pos);
+    void ShowHit(const SearchHit& hit);
     void ClearHighlight();
     void EndOfRun();
 
@@ -130,10 +117,7 @@ class frmFieldEdit : public QWidget {
     bool unloaded_ = false;
     bool unloading_ = false;
     bool highlightTypes_ = false; // the highlight is a type box, not a name cell
-    // The current row: a row number, or one of the ends (before the first, after the last row);
-    // afterHit_ when the walk goes on with the next row.
-    int32_t position_ = 0;
-    bool afterHit_ = false;
+    LayoutSearch search_;
 };
 
 } // namespace tavorin

@@ -106,8 +106,8 @@ void frmTavorin::mnTablePrint_Click() {
     }
     PrintJob job(CurrentFile.BaseName + CurrentFile.Extension + " - " + CurrentTable);
     if (!job.Started()) return;
-    PageNo = 0;
-    PrintLayout(*WorkRs, CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
+    PrintRun run(PrintDate());
+    PrintLayout(run, *WorkRs, CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
     job.Finish();
 }
 
@@ -138,7 +138,8 @@ void frmTavorin::mnTablePrintAll_Click() {
         // spares a commit to disk per table.
         // Never committed: the guard rolls everything back, down to the level it began at.
         engine::TransactionGuard scratch(*Ws);
-        PageNo = 0;
+        // One page counter over all tables: their page numbers run on.
+        PrintRun run(PrintDate());
         for (const TableListEntry& entry : TableList) {
             if (entry.Name.empty()) break;
             CurrentTable = entry.Name;
@@ -146,7 +147,7 @@ void frmTavorin::mnTablePrintAll_Click() {
             engine::RecordsetPtr rows = store.Db().OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
             int32_t rowCount = 0;
             ReadTableDefinition(*rows, rowCount);
-            PrintLayout(*rows, CurrentFile.BaseName, CurrentTable, TableDesc, LoadedIndexName, LoadedIndexDup);
+            PrintLayout(run, *rows, CurrentFile.BaseName, CurrentTable, TableDesc, LoadedIndexName, LoadedIndexDup);
             rows->Close();
             store.Db().Execute(kClearWorkTableSql);
         }

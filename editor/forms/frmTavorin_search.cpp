@@ -35,11 +35,10 @@ void frmTavorin::OpenFieldEdit(int16_t mode) {
     if (IsCell(index) && ColumnOf(index) == kName)
         selected = Text1[static_cast<size_t>(index)]->selectedText().toStdString();
     if (!CommitPendingEdit()) return;
-    SearchMode = mode;
-    SearchText = selected;
-    ReplaceText.clear();
-    if (!FieldEditWindow()) {
-        fieldEdit_ = new frmFieldEdit(this);
+    const bool fresh = !FieldEditWindow();
+    if (fresh) fieldEdit_ = new frmFieldEdit(this);
+    fieldEdit_->TakeCommand(mode, selected);
+    if (fresh) {
         fieldEdit_->Form_Load();
         // Over the upper right of the main window, leaving the grid's rows in sight.
         const QRect main = frameGeometry();

@@ -1,28 +1,31 @@
-// Printing a table's layout as a ruled form (module TavorinSub).
-//
-// The form is laid out on a grid: columns of 144 twips (a tenth of an inch), lines of 240
-// twips (six to the inch), the text of line n with its top at 240·n and the rule above it 40
-// twips higher. Every page carries a header (date and page number, the box with file, table and
-// remark); the first page of a table also the box of its six indexes; then the column headings
-// and one block of lines per layout row. A page takes lines up to 61.
+// Printing a table's layout as a ruled form (module TavorinSub): the pages the print model
+// computes (core/PrintModel.h), drawn on the platform's current printer.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "core/PrintModel.h"
 #include "engine/recordset.h"
+
+namespace platform {
+class Printer;
+}
 
 namespace tavorin {
 
-// The page counter shared by all documents of one print command; every page header adds 1.
-extern int16_t PageNo;
+// Draws pages on printer as one document: each page's texts and lines in order, each page
+// ended with NewPage, the document with EndDoc.
+void DrawPages(platform::Printer& printer, const std::vector<PrintedPage>& pages);
 
-// Prints one table's layout on the current printer as one document (ended with EndDoc).
-// rows: the work rows over WKTBL ordered by FLD01 (requeried first). fileName is the database
-// file's base name (printed followed by ".MDB"). indexNames and duplicates: slot 0 the primary
-// key, 1..5 the sub keys; duplicates 0 unique, 1 duplicates allowed, -1 none chosen.
-void PrintLayout(engine::Recordset& rows, const std::string& fileName, const std::string& tableName,
+// Prints one table's layout on the current printer as one document (ended with EndDoc), its
+// pages numbered on from the pages run has printed. rows: the work rows over WKTBL ordered by
+// FLD01 (requeried first). fileName is the database file's base name (printed followed by
+// ".MDB"). indexNames and duplicates: slot 0 the primary key, 1..5 the sub keys; duplicates 0
+// unique, 1 duplicates allowed, -1 none chosen.
+void PrintLayout(PrintRun& run, engine::Recordset& rows, const std::string& fileName, const std::string& tableName,
                  const std::string& tableRemark, const std::array<std::string, 6>& indexNames,
                  const std::array<int16_t, 6>& duplicates);
 

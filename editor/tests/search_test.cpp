@@ -266,7 +266,7 @@ TEST_F(SearchTest, ATypeReplacedInAllRowsTakesItsDefaultSizeUntilTheEndQuestionI
     QTest::mouseClick(fe->Option1[1], Qt::LeftButton);
     ASSERT_TRUE(fe->Frame2[2]->isVisible());
     Choose(fe->Combo2[3], 4); // dbLong
-    EXPECT_EQ(SearchText, "dbLong");
+    EXPECT_EQ(fe->Search().SearchText, "dbLong");
     // The hit shows as the coloured type box of its line.
     Press(fe, kTypeFind);
     EXPECT_EQ(W().Combo2[0]->palette().color(QPalette::Button), W().palette().color(QPalette::Button));
@@ -369,7 +369,7 @@ TEST_F(SearchTest, TheHistoryHoldsEachTextOnceInTheOrderFirstUsed) {
     EXPECT_EQ(Focus(), fe->Combo2[1]);
     TypeSearch(fe->Combo2[2], "CODE");
     fe->Combo2[1]->setFocus(); // leaving the replacement box
-    EXPECT_EQ(ReplaceText, "CODE");
+    EXPECT_EQ(fe->Search().ReplaceText, "CODE");
     EXPECT_EQ(items(fe->Combo2[2]), QStringList({"CODE"}));
 
     // Cancel hides the window and keeps the lists; the close box unloads it.
@@ -380,7 +380,7 @@ TEST_F(SearchTest, TheHistoryHoldsEachTextOnceInTheOrderFirstUsed) {
     EXPECT_EQ(items(fe->Combo2[0]), QStringList({"NO", "ID", "Name"}));
     fe->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(SearchWindowNew, -1);
+    EXPECT_EQ(W().FieldEditWindow(), nullptr);
     fe = Open();
     ASSERT_NE(fe, nullptr);
     EXPECT_EQ(fe->Combo2[0]->count(), 0);
