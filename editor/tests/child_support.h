@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +24,8 @@ struct Child {
     std::string errPath;
 };
 
-// Starts exe with arguments; its standard error goes to errPath, its output nowhere.
+// Starts exe with arguments; its standard error goes to errPath, its output nowhere. A child that
+// could not start has pid -1 (and the test has failed).
 inline Child StartChild(const std::string& exe, std::vector<std::string> arguments, const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -46,9 +48,14 @@ inline Child StartChild(const std::string& exe, std::vector<std::string> argumen
     return {pid, errPath};
 }
 
+// Kills the child. Only a real child: kill(-1, ...) would kill every process the user may signal.
+inline void Kill(pid_t pid) {
+    if (pid > 0) kill(pid, SIGKILL);
+}
+
 inline int Wait(pid_t pid) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (pid > 0) waitpid(pid, &status, 0);
     return status;
 }
 

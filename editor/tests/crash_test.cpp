@@ -129,7 +129,8 @@ TEST_P(CrashedSave, KilledAtRandomMomentsLeavesTheOldTableOrTheNewOne) {
         if (run % 4 == 1) at = moment.max() - at / 5;
         if (run % 4 == 3) at = moment.max() - at / 20;
         std::this_thread::sleep_for(std::chrono::microseconds(at));
-        kill(child.pid, SIGKILL);
+        ASSERT_GT(child.pid, 0) << ReadAll(errPath);
+        Kill(child.pid);
         Wait(child.pid);
 
         const size_t now = State(kind, db, exportErr);

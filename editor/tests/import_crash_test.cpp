@@ -56,7 +56,8 @@ TEST_P(CrashedImport, KilledAtRandomMomentsLeavesTheOldRecordsOrTheResult) {
         fs::copy_file(pristine, target, fs::copy_options::overwrite_existing);
         const Child child = run();
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-        kill(child.pid, SIGKILL);
+        ASSERT_GT(child.pid, 0);
+        Kill(child.pid);
         Wait(child.pid);
         const size_t now = Digest(importtest::Records(target, "CUST"));
         EXPECT_TRUE(now == before || now == after);

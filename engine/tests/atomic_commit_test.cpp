@@ -250,6 +250,7 @@ TEST(AtomicCommit, KilledAtRandomMomentsLeavesBothFilesAtOneState) {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
         pid_t pid = ::fork();
+        ASSERT_GE(pid, 0) << "fork failed"; // kill(-1, ...) below would kill every process
         if (pid == 0) {
             ::dup2(fds[1], 1);
             ::close(fds[0]);

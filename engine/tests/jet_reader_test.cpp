@@ -815,6 +815,6 @@ TEST(JetReader, TheReaderProgramEndsWithItsParent) {
     int status = 0;
     ::waitpid(middle, &status, 0);
     const bool gone = ProcessGone(reader);
-    if (!gone) ::kill(reader, SIGKILL);
+    if (!gone && reader > 0) ::kill(reader, SIGKILL);
     EXPECT_TRUE(gone);
 }

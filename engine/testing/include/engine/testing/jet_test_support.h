@@ -249,6 +249,11 @@ inline std::string RunHelper(bool kill) {
     int fds[2];
     if (::pipe(fds) != 0) return std::string();
     pid_t pid = ::fork();
+    if (pid < 0) { // no child: nothing to kill (kill(-1, ...) would kill every process)
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return std::string();
+    }
     if (pid == 0) {
         ::dup2(fds[1], 1);
         ::close(fds[0]);
