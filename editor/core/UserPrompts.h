@@ -8,9 +8,25 @@ namespace tavorin {
 
 class UserPrompts {
   public:
+    // The buttons of a question, and the answer given.
+    enum class Buttons { OkCancel, YesNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No };
+
     virtual ~UserPrompts() = default;
     // One message with an OK button.
     virtual void Say(const std::string& text) = 0;
+    // A question with buttons; returns the button chosen.
+    virtual Answer Ask(const std::string& text, Buttons buttons) = 0;
+    // A failure said as text, with what lies behind it behind a details button (empty details:
+    // the plain message).
+    virtual void SayFailure(const std::string& text, const std::string& details) = 0;
+};
+
+// A line that shows how far a long step has come, refreshed while the step runs.
+class ProgressLine {
+  public:
+    virtual ~ProgressLine() = default;
+    virtual void Show(const std::string& text) = 0;
 };
 
 } // namespace tavorin

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,10 +18,24 @@
 
 namespace coretest {
 
+// Records what was said; answers each question as answers says (a question not there fails
+// the test and is answered Cancel). A failure is recorded as its text.
 class RecordedPrompts : public tavorin::UserPrompts {
   public:
     void Say(const std::string& text) override { said.push_back(text); }
+    Answer Ask(const std::string& text, Buttons) override {
+        asked.push_back(text);
+        if (onAsk) onAsk(text);
+        const auto it = answers.find(text);
+        if (it != answers.end()) return it->second;
+        ADD_FAILURE() << "unexpected question: " << text;
+        return Answer::Cancel;
+    }
+    void SayFailure(const std::string& text, const std::string&) override { said.push_back(text); }
     std::vector<std::string> said;
+    std::vector<std::string> asked;
+    std::map<std::string, Answer> answers;
+    std::function<void(const std::string&)> onAsk; // runs as each question is asked
 };
 
 // One work row as a layout line: FLD01..FLD05, the six key entries, the description and the
