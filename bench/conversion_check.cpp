@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         Figures save = Measure([&] {
             return OnChangedLayout(path, work, argc, argv, [](tavorin::frmTavorin& window) {
                 window.SaveTable();
-                if (window.SaveAbandoned != 0) std::exit(1);
+                if (window.Saving().SaveAbandoned != 0) std::exit(1);
             });
         });
         std::printf("records: %ld\n", n);

@@ -84,7 +84,7 @@ double DesignerSave(const std::string& path, const std::string& workdir, const s
     const auto start = std::chrono::steady_clock::now();
     window.SaveTable();
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (window.SaveAbandoned != 0) std::exit(1);
+    if (window.Saving().SaveAbandoned != 0) std::exit(1);
     AfterSave after;
     after.fileBytes = static_cast<double>(fs::file_size(path));
     const auto released = std::chrono::steady_clock::now();

@@ -56,7 +56,7 @@ bool CheckKeyLinks(ImportMode mode, const std::vector<long>& keys, const std::ve
             prompts.Say(kKeyRequired);
             return false;
         }
-        if (!prompts.Ask(kKeyQuestion)) return false;
+        if (prompts.Ask(kKeyQuestion, UserPrompts::Buttons::OkCancel) != UserPrompts::Answer::Ok) return false;
     }
     return true;
 }

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/ScreenRate.h"
 #include "core/TypeVocabulary.h"
 #include "core/UserPrompts.h"
+#include "core/ValueFailure.h"
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/transaction_guard.h"
@@ -30,26 +32,17 @@ bool SameTable(const ImportRequest& request) {
     return SameFile(request.sourcePath, request.targetPath) && SameText(request.sourceTable, request.targetTable);
 }
 
-// "Error; " & Str(number) & " in " & the field's name & CR & the description.
-std::string ValueFailureText(const engine::RecordCopyResult& result) {
-    return "Error; " + engine::Str(Variant::Long(static_cast<int32_t>(result.errorNumber))) + " in " +
-           result.failedTarget + "\r" + result.errorDescription;
-}
-
 // The counts shown at screen rate rather than once per record.
-class ScreenRate {
+class ShownCounts {
   public:
-    explicit ScreenRate(ProgressSink& sink) : sink_(sink) {}
+    explicit ShownCounts(ProgressSink& sink) : sink_(sink) {}
     void Offer(const engine::CopyCounts& counts) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - shown_ < std::chrono::milliseconds(50)) return;
-        sink_.Counts(counts.read, counts.written);
-        shown_ = now;
+        if (rate_.Due()) sink_.Counts(counts.read, counts.written);
     }
 
   private:
     ProgressSink& sink_;
-    std::chrono::steady_clock::time_point shown_ = std::chrono::steady_clock::now();
+    ScreenRate rate_;
 };
 
 // The run's connections and transaction. The databases stay open until the transaction has
@@ -81,7 +74,7 @@ std::optional<std::string> SourceToRead(const ImportRequest& request) {
 // The run as the engine's statements; false, with nothing left open or changed, when they
 // decline the plan or fail at a value or a record.
 bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, RunState& run,
-                 ScreenRate& rate, ImportOutcome& outcome) {
+                 ShownCounts& rate, ImportOutcome& outcome) {
     const bool replaceAll = request.mode == ImportMode::ReplaceAll;
     // A keyed run over one table reads the records it writes; Seek takes ten key values at most.
     if (!replaceAll && (SameTable(request) || request.key.fields.size() > 10)) return false;
@@ -120,7 +113,7 @@ bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engi
 // The run record by record, in one transaction it begins: false when a value failed (said,
 // after the counts it stopped at).
 bool RunRecords(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, RunState& run,
-                ScreenRate& rate, ProgressSink& progress, UserPrompts& prompts, ImportOutcome& outcome) {
+                ShownCounts& rate, ProgressSink& progress, UserPrompts& prompts, ImportOutcome& outcome) {
     // The target's records go before the source's are read: the same table of the same file
     // is read from a copy.
     const std::optional<std::string> sourcePath = SourceToRead(request);
@@ -152,7 +145,7 @@ void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine
     outcome = ImportOutcome{};
     const bool replaceAll = request.mode == ImportMode::ReplaceAll;
     RunState run;
-    ScreenRate rate(progress);
+    ShownCounts rate(progress);
     try {
         const bool compiled = path == ImportPath::Compiled && RunCompiled(ws, request, plan, run, rate, outcome);
         if (!compiled) outcome.failed = !RunRecords(ws, request, plan, run, rate, progress, prompts, outcome);
@@ -171,7 +164,7 @@ void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine
             const char* question = outcome.counts.written == 0
                                        ? "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。"
                                        : "作業が終了しました。実行結果を更新しますか。";
-            if (prompts.Ask(question)) {
+            if (prompts.Ask(question, UserPrompts::Buttons::OkCancel) == UserPrompts::Answer::Ok) {
                 run.transaction->Commit();
                 outcome.committed = true;
                 prompts.Say("実行結果を更新しました。");

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "modules/ConversionCheck.h"
+#include "core/ConversionCheck.h"
 
 class QLabel;
 class QPushButton;

@@ -36,7 +36,8 @@ QString Q(const char* utf8) {
 
 } // namespace
 
-frmTavorin::frmTavorin(QWidget* parent) : QMainWindow(parent), LayoutDocument(WorkDb, WorkRs) {
+frmTavorin::frmTavorin(QWidget* parent)
+    : QMainWindow(parent), LayoutDocument(WorkDb, WorkRs), saving_(*this, WorkDb, WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));
     platform::SetApplicationTitle(QStringLiteral("Tavorin"));

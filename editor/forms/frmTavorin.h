@@ -16,14 +16,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/LayoutDocument.h"
+#include "core/LayoutSave.h"
 #include "engine/database.h"
-#include "engine/transaction_guard.h"
 #include "modules/TavorinSub.h"
 
 class QAction;
@@ -88,9 +87,11 @@ class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocume
     // The import window takes this window's place (which then closes for good).
     void mnCpy_Click();
 
-    // Saves the layout over the current table; sets SaveAbandoned to -1 when the save was
+    // Saves the layout over the current table; Saving().SaveAbandoned is -1 when the save was
     // abandoned or failed.
     virtual void SaveTable();
+    // The save of the layout (core/LayoutSave.h) and what it keeps between saves.
+    LayoutSave& Saving() { return saving_; }
 
     // ---- Choosing a file and a table ----
     // A click on either file box (also the open-file command and toolbar button 1).
@@ -208,11 +209,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocume
     QAction* mnAbout = nullptr;
 
     // ---- State of the edit ----
-    std::string SourceTableName; // the table a save under a new name started from
-    int16_t SaveAbandoned = 0;
-    // The current file was on disk when the layout was loaded: a save must not make a new,
-    // empty file of that name once it has gone (deleted by another program meanwhile).
-    bool LayoutFileOnDisk = false;
     std::vector<TableListEntry> TableList;
     // Grid
     int32_t CurGridLine = 0;
@@ -230,16 +226,6 @@ class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocume
     // ---- Saving (begin) ----
     // The document's ValidateLayout over the index settings on screen.
     void ValidateLayout(int16_t& ErrorCode, int32_t& ErrorRow);
-    enum class CarryResult { Committed, RolledBack, EngineFailed };
-    // Copies every record of oldTable into buildTable with value conversion in one
-    // transaction; the engine error of an EngineFailed result is in lastEngineError_.
-    CarryResult CarryOverData(const std::string& oldTable, const std::string& buildTable);
-    // The records go across in one compiled statement, falling back to the record-by-record
-    // copy when it fails; RowByRow always copies record by record (tests compare the two).
-    enum class CarryPath { Compiled, RowByRow };
-    CarryPath carryPath = CarryPath::Compiled;
-    bool LastCarryCompiled = false;  // the last carry-over was done by the compiled statement
-    std::string LastCarryFailure;    // why the last compiled statement failed, if it did
     void mnTableSave_Click(int Index);
     // The table a save builds from the validated layout (fields, keys), not yet appended.
     engine::TableDefPtr DefineBuildTable(engine::Database& db, const std::string& buildName);
@@ -263,29 +249,8 @@ class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocume
     engine::DatabasePtr freePagesDb_;
     void StartReleasingFreePages();
     void ReleaseSomeFreePages();
-    struct EngineFailure {
-        long number = 0;
-        std::string description;
-    };
-    EngineFailure lastEngineError_;
-    bool tableReplaced_ = false; // the save reached its end in the file
-    long carriedRecords_ = 0;    // records the last carry-over read from the old table
-    // Both leave the records carried in transaction, which ConfirmCarry commits or rolls back.
-    bool CarryCompiled(const std::string& oldTable, const std::string& buildTable, int count,
-                       std::optional<engine::TransactionGuard>& transaction);
-    CarryResult CarryRowByRow(const std::string& oldTable, const std::string& buildTable, int count,
-                              std::optional<engine::TransactionGuard>& transaction);
-    CarryResult ConfirmCarry(engine::TransactionGuard& transaction);
-    void ShowCarriedCount(long count);
-    // Steps of SaveTable.
-    void SaveTableSteps();
-    bool RefuseReadOnlyTarget();
-    bool RefuseTableName(const std::string& name);
+    LayoutSave saving_;
     void PlaceCursorOnFault(int16_t errorCode, int32_t errorRow);
-    void BuildTableDefinition(engine::Database& db, const std::string& buildName);
-    void WriteDescriptions(engine::Database& db, const std::string& buildName);
-    void ReplaceOldTable(bool tableExisted, const std::string& buildName, long expectedRecords);
-    void CleanUpAfterSave(const std::string& buildName, bool fileCreated);
     void ReopenGridRecordset();
 
   public:

@@ -74,7 +74,9 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
         return;
     }
     // A new table's name is refused where it is typed, as the save would refuse it.
-    if (!text.empty() && !IsStoredTable(text) && RefuseTableName(text)) {
+    if (const std::string fault = text.empty() || IsStoredTable(text) ? std::string() : TableNameFault(text);
+        !fault.empty()) {
+        platform::MsgBox(QString::fromStdString(fault));
         error = 9;
         MoveFocus(Text1[0], true);
         return;

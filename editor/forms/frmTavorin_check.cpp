@@ -1,16 +1,22 @@
-// frmTavorin: the conversion check of the table menu. It validates the layout and fills
-// FieldMap as a save does, defines the table the save would build (without building it) and
-// runs the save's conversion over the stored table's records in frmConvCheck.
+// frmTavorin: the conversion check of the table menu. It validates the layout and has the core
+// plan the check as a save would carry the records (FieldMap, the table the save would build,
+// without building it); frmConvCheck runs it and shows what it found.
 #include <QAction>
 #include <QMenu>
 
+#include "core/ConversionCheck.h"
 #include "engine/workspace.h"
 #include "forms/frmConvCheck.h"
 #include "forms/frmTavorin.h"
-#include "modules/ConversionCheck.h"
+#include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"
 
 namespace tavorin {
+
+bool BuildFieldMap(int& count) {
+    WindowPrompts prompts;
+    return BuildFieldMap(*WorkDb, prompts, count);
+}
 
 void frmTavorin::ConnectCheckCommand() {
     connect(mnConvCheck, &QAction::triggered, this, [this] { RunEvent([this] { mnConvCheck_Click(); }); });
@@ -55,16 +61,14 @@ void frmTavorin::mnConvCheck_Click() {
 }
 
 void frmTavorin::RunConversionCheck(const std::string& oldTable) {
-    int count = 0;
-    if (!BuildFieldMap(count)) return;
-    auto db = Ws->OpenDatabase(CurrentFile.FullPath);
-    const std::vector<TargetField> targets = TargetFieldsOf(*DefineBuildTable(*db, CurrentTable));
+    WindowPrompts prompts;
+    const std::optional<ConversionCheckPlan> plan =
+        PlanConversionCheck(*Ws, CurrentFile.FullPath, oldTable, *this, *WorkDb, ShownIndexSettings(), prompts);
+    if (!plan) return;
     if (convCheck_) convCheck_->close();
     convCheck_ = new frmConvCheck(this, CurrentTable);
     convCheck_->SaveRequested = [this] { RunEvent([this] { mnTableSave_Click(0); }); };
-    convCheck_->Run([&](const std::function<bool(long)>& progress) {
-        return CheckConversion(*db, oldTable, targets, count, progress);
-    });
+    convCheck_->Run([&](const std::function<bool(long)>& progress) { return plan->Run(progress); });
 }
 
 } // namespace tavorin

@@ -117,7 +117,7 @@ void frmTavorin::ResetEditState() {
     platform::CurrentClipboard().Clear();
     LineEditMode = 0;
     FocusSuppressed = true;
-    SourceTableName.clear();
+    saving_.SourceTableName.clear();
 }
 
 // ---- End -----------------------------------------------------------------------------------
@@ -182,7 +182,7 @@ void frmTavorin::AskSaveChanges(int16_t& answer) {
         platform::vbYesNoCancel));
     if (answer == platform::vbYes) {
         SaveTable();
-        if (SaveAbandoned != 0) {
+        if (saving_.SaveAbandoned != 0) {
             answer = platform::vbCancel;
             CellEdited = true;
         }

@@ -201,8 +201,8 @@ void frmTavorin::LoadTableLayoutSteps() {
     ShowTableListFrame(false);
     TableDesc.clear();
     bool found = false;
-    LayoutFileOnDisk = FileExists(CurrentFile.FullPath);
-    if (LayoutFileOnDisk) {
+    saving_.LayoutFileOnDisk = FileExists(CurrentFile.FullPath);
+    if (saving_.LayoutFileOnDisk) {
         OpenUserDatabase();
         if (UserDb->TableDefs().Contains(CurrentTable)) {
             found = true;

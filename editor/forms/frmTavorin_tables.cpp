@@ -88,23 +88,23 @@ void frmTavorin::CarryOutRename() {
 }
 
 void frmTavorin::CarryOutSaveAs() {
-    SourceTableName = CurrentTable;
+    saving_.SourceTableName = CurrentTable;
     CurrentTable = RequestedName;
     try {
         SaveTable();
     } catch (...) {
-        CurrentTable = SourceTableName;
+        CurrentTable = saving_.SourceTableName;
         Text1[0]->setText(Q(CurrentTable));
-        SourceTableName.clear();
+        saving_.SourceTableName.clear();
         CellEdited = true;
         throw;
     }
-    if (SaveAbandoned != 0) {
-        CurrentTable = SourceTableName;
+    if (saving_.SaveAbandoned != 0) {
+        CurrentTable = saving_.SourceTableName;
         Text1[0]->setText(Q(CurrentTable));
         CellEdited = true;
     }
-    SourceTableName.clear();
+    saving_.SourceTableName.clear();
 }
 
 // ---- Delete and release ------------------------------------------------------------------------

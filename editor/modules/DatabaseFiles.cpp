@@ -200,11 +200,6 @@ void SetFileOperationHook(FileOperationHook hook) {
     g_hook = std::move(hook);
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool DatabaseNameTaken(const std::string& path) {
     return Exists(path) || Exists(JournalOf(path));
 }

@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 
+#include "core/StoredFile.h"
+
 namespace tavorin {
 
 enum class FileOperation { Move, Copy, Delete };
@@ -28,9 +30,6 @@ enum class FileOperation { Move, Copy, Delete };
 using FileOperationHook =
     std::function<int(FileOperation operation, const std::string& from, const std::string& to)>;
 void SetFileOperationHook(FileOperationHook hook);
-
-// True when a regular file exists at path.
-bool FileExists(const std::string& path);
 
 // True when a file, or a journal left by one, exists at path.
 bool DatabaseNameTaken(const std::string& path);

@@ -3,8 +3,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "TavorinSub.h"
@@ -87,13 +85,6 @@ void CopyRecords(engine::Database& source, engine::Database& target, const std::
 }
 
 } // namespace
-
-bool IsJetFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[19] = {};
-    if (!in.read(header, sizeof header)) return false;
-    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
-}
 
 void WriteNativeCopy(const std::string& source, const std::string& target, const CopyProgress& progress) {
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);

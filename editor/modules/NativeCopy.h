@@ -5,10 +5,9 @@
 #include <functional>
 #include <string>
 
-namespace tavorin {
+#include "core/StoredFile.h"
 
-// True when the file at path is a genuine Jet (or ACE) database, told by its header.
-bool IsJetFile(const std::string& path);
+namespace tavorin {
 
 // Progress of a copy: the table being filled and the records written into it so far. Called at
 // screen rate while records are written and once with each table's final count.

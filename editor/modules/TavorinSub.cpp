@@ -22,13 +22,6 @@ using engine::VarType;
 namespace dao = engine::dao;
 
 
-std::string StoredTableName(engine::Database* db, std::string_view name) {
-    if (!db || name.empty()) return {};
-    for (const auto& table : db->TableDefs().Names())
-        if (SameText(table, name)) return table;
-    return {};
-}
-
 void HighlightToolButton(ToolbarWindow& window, int index) {
     const QWidget* image = window.ToolImage(index);
     if (!image) return;

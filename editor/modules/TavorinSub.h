@@ -15,6 +15,7 @@
 #include "core/Defaults.h"
 #include "core/FieldLines.h"
 #include "core/FieldMap.h"
+#include "core/StoredFile.h"
 #include "core/TypeVocabulary.h"
 #include "core/WorkTable.h"
 #include "engine/field.h"
@@ -31,9 +32,6 @@ class Database;
 }
 
 namespace tavorin {
-
-// The stored name of db's table whose name is name by SameText, or "" (also for no db).
-std::string StoredTableName(engine::Database* db, std::string_view name);
 
 // ---- Current file, file dialog and table lists -----------------------------------------------
 

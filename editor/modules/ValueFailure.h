@@ -2,19 +2,13 @@
 #pragma once
 
 #include <QString>
-#include <cstdint>
-#include <string>
 
-#include "engine/copy_plan.h"
-#include "engine/variant.h"
+#include "core/ValueFailure.h"
 
 namespace tavorin {
 
-// "Error; " & Str(number) & " in " & the new field's name & CR & the description.
 inline QString ValueFailureMessage(const engine::RecordCopyResult& result) {
-    const engine::Variant number = engine::Variant::Long(static_cast<int32_t>(result.errorNumber));
-    return QString::fromStdString("Error; " + engine::Str(number) + " in " + result.failedTarget + "\r" +
-                                  result.errorDescription);
+    return QString::fromStdString(ValueFailureText(result));
 }
 
 } // namespace tavorin

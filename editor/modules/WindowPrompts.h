@@ -1,7 +1,9 @@
 // What the core tells the user, shown with the platform's message boxes (the program's title,
-// an OK button), as every window shows its own messages.
+// an OK button or the question's buttons), as every window shows its own messages; and the
+// core's progress lines on a label of the window.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 
 #include "core/UserPrompts.h"
@@ -15,9 +17,36 @@ class WindowPrompts : public UserPrompts {
     void Inform(const std::string& text) override {
         platform::MsgBox(QString::fromStdString(text), platform::vbInformation);
     }
-    bool Ask(const std::string& question) override {
-        return platform::MsgBox(QString::fromStdString(question), platform::vbOKCancel) == platform::vbOK;
+    Answer Ask(const std::string& text, Buttons buttons) override {
+        const int style = buttons == Buttons::OkCancel ? platform::vbOKCancel : platform::vbYesNoCancel;
+        switch (platform::MsgBox(QString::fromStdString(text), style)) {
+        case platform::vbOK:
+            return Answer::Ok;
+        case platform::vbYes:
+            return Answer::Yes;
+        case platform::vbNo:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+        }
     }
+    void SayFailure(const std::string& text, const std::string& details) override {
+        platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details));
+    }
+};
+
+// The progress shown on a label, painted at once (the step runs without returning to the
+// event loop).
+class LabelProgress : public ProgressLine {
+  public:
+    explicit LabelProgress(QLabel* label) : label_(label) {}
+    void Show(const std::string& text) override {
+        label_->setText(QString::fromStdString(text));
+        label_->repaint();
+    }
+
+  private:
+    QLabel* label_;
 };
 
 } // namespace tavorin

@@ -192,16 +192,16 @@ class CarryDifferentialTest : public ::testing::Test {
         SetWorkBaseOverride("");
     }
 
-    Outcome SaveWith(const std::string& path, const Case& c, frmTavorin::CarryPath carryPath) {
+    Outcome SaveWith(const std::string& path, const Case& c, LayoutSave::CarryPath carryPath) {
         window->LayoutChanged = 0;
         window->OpenOnStart(path, "T");
         ApplyEdits(layout, c);
         prompts.shown.clear();
-        window->carryPath = carryPath;
-        window->LastCarryCompiled = false;
+        window->Saving().carryPath = carryPath;
+        window->Saving().LastCarryCompiled = false;
         window->SaveTable();
         window->CloseUserDatabase();
-        return {prompts.shown, window->SaveAbandoned, window->LastCarryCompiled, window->LastCarryFailure,
+        return {prompts.shown, window->Saving().SaveAbandoned, window->Saving().LastCarryCompiled, window->Saving().LastCarryFailure,
                 StoredState(path, {"T"})};
     }
 
@@ -228,8 +228,8 @@ TEST_P(CarryDifferentialRun, CompiledAndRecordByRecordCarryOversAgreeOnRandomLay
         WriteOldTable(reference, c);
         std::filesystem::copy_file(reference, compiled);
 
-        const Outcome byRecord = SaveWith(reference, c, frmTavorin::CarryPath::RowByRow);
-        const Outcome byStatement = SaveWith(compiled, c, frmTavorin::CarryPath::Compiled);
+        const Outcome byRecord = SaveWith(reference, c, LayoutSave::CarryPath::RowByRow);
+        const Outcome byStatement = SaveWith(compiled, c, LayoutSave::CarryPath::Compiled);
         EXPECT_EQ(byStatement.shown, byRecord.shown);
         EXPECT_EQ(byStatement.abandoned, byRecord.abandoned);
         EXPECT_EQ(byStatement.state, byRecord.state);
@@ -269,8 +269,8 @@ TEST_F(CarryDifferentialTest, TheCountShowsEveryRecordCarriedByTheStatement) {
     layout.Set(layout.RowOf("PRICE"), "FLD03", Variant("dbText"));
     layout.Set(layout.RowOf("PRICE"), "FLD04", Variant::Integer(3));
     window->SaveTable();
-    ASSERT_EQ(window->SaveAbandoned, 0);
-    EXPECT_TRUE(window->LastCarryCompiled) << window->LastCarryFailure;
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
+    EXPECT_TRUE(window->Saving().LastCarryCompiled) << window->Saving().LastCarryFailure;
     EXPECT_EQ(window->Label6->text().toStdString(), "   作業件数 ＝  3000");
     auto db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
     auto rs = db->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);

@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "forms/frmConvCheck.h"
-#include "modules/ConversionCheck.h"
+#include "core/ConversionCheck.h"
 #include "modules/FuncUtility.h"
 #include "save_support.h"
 #include "engine/testing/shared_test_data.h"
@@ -209,7 +209,7 @@ class ConversionCheckTest : public ::testing::Test {
 
         const std::vector<std::string> messages = Save();
         if (report.stopPosition == 0) {
-            EXPECT_EQ(window->SaveAbandoned, 0) << ::testing::PrintToString(messages);
+            EXPECT_EQ(window->Saving().SaveAbandoned, 0) << ::testing::PrintToString(messages);
             EXPECT_TRUE(messages.empty()) << ::testing::PrintToString(messages);
             const auto after = Records(db);
             for (const FieldCheck& f : report.fields) {
@@ -236,7 +236,7 @@ class ConversionCheckTest : public ::testing::Test {
             EXPECT_EQ(static_cast<long>(FieldOf(report, newName).cutExamples.size()), std::min(cut, 20L));
             EXPECT_EQ(report.TotalFailed(), 0);
         } else {
-            EXPECT_EQ(window->SaveAbandoned, -1);
+            EXPECT_EQ(window->Saving().SaveAbandoned, -1);
             EXPECT_FALSE(messages.empty());
             if (!messages.empty()) {
                 EXPECT_EQ(messages[0], report.stopMessage);
@@ -251,9 +251,9 @@ class ConversionCheckTest : public ::testing::Test {
                 Edit(edit);
                 const std::vector<std::string> shown = Save();
                 if (keep < report.stopPosition) {
-                    EXPECT_EQ(window->SaveAbandoned, 0) << keep << ::testing::PrintToString(shown);
+                    EXPECT_EQ(window->Saving().SaveAbandoned, 0) << keep << ::testing::PrintToString(shown);
                 } else {
-                    EXPECT_EQ(window->SaveAbandoned, -1) << keep;
+                    EXPECT_EQ(window->Saving().SaveAbandoned, -1) << keep;
                     EXPECT_FALSE(shown.empty());
                     if (!shown.empty()) {
                         EXPECT_EQ(shown[0], report.stopMessage);
@@ -387,7 +387,7 @@ TEST_F(ConversionCheckTest, CommandFollowsTheLayoutAndTheWindowCopiesAndSaves) {
     QTest::qWait(0);
     EXPECT_EQ(window->ConvCheckWindow(), nullptr);
     EXPECT_EQ(prompts.shown, (std::vector<std::string>{kInitQuestion, kAcceptQuestion}));
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     window->UpdateConvCheckCommand();
     EXPECT_FALSE(window->mnConvCheck->isEnabled()) << "the layout is saved";
 

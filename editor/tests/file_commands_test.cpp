@@ -345,7 +345,7 @@ TEST_F(FileCommandsTest, ASaveAfterTheCopyLandsInTheCopyAndNotInTheFirstFile) {
     prompts.Expect("テーブルを初期化しますか。", vbNo);
     prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
     W().mnTableSave[0]->trigger();
-    ASSERT_EQ(W().SaveAbandoned, 0);
+    ASSERT_EQ(W().Saving().SaveAbandoned, 0);
 
     const auto copied = savetest::Dump(target, "T");
     const auto first = savetest::Dump(path, "T");
@@ -594,7 +594,7 @@ TEST_F(FileCommandsTest, AFileCommandRightAfterASaveStopsGivingPagesBackAndMoves
     prompts.Expect("テーブルを初期化しますか。", vbNo);
     prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
     W().mnTableSave[0]->trigger();
-    ASSERT_EQ(W().SaveAbandoned, 0);
+    ASSERT_EQ(W().Saving().SaveAbandoned, 0);
     ASSERT_TRUE(W().ReleasingFreePages());
 
     FileOperationSpy spy;

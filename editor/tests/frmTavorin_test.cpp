@@ -49,7 +49,7 @@ class TestTavorin : public frmTavorin {
   public:
     void SaveTable() override {
         ++saves;
-        SaveAbandoned = failSave ? -1 : 0;
+        Saving().SaveAbandoned = failSave ? -1 : 0;
     }
     int saves = 0;
     bool failSave = false;

@@ -189,7 +189,7 @@ TEST_F(JetCopyCommandTest, ALayoutOfTheCopySavesWithAChangedFieldAndItsRecords) 
     prompts.Expect("テーブルを初期化しますか。", vbNo);
     prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
     W().mnTableSave[0]->trigger();
-    ASSERT_EQ(W().SaveAbandoned, 0);
+    ASSERT_EQ(W().Saving().SaveAbandoned, 0);
 
     const auto after = savetest::Dump(target, "Table1");
     ASSERT_EQ(after.size(), before.size());

@@ -68,7 +68,7 @@ TEST_F(SaveTest, RenameKeepsTheDataOfTheRenamedField) {
     Start(db, "CUST");
     layout.Set(layout.RowOf("NAME"), "FLD02", Variant("FULLNAME"));
     Save();
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     auto rows = Dump(db, "CUST");
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_NE(rows[0].find("FULLNAME:10:20|"), std::string::npos) << rows[0];
@@ -84,7 +84,7 @@ TEST_F(SaveTest, SingleFieldBecomesAGroupAndGroupsGrowShrinkAndJoin) {
     layout.Set(layout.RowOf("ADDR"), "FLD05", Variant("3"));  // group of 5 -> 3
     layout.Set(layout.RowOf("TEL"), "FLD05", Variant("4"));   // group of 2 -> 4
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto db1 = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
     auto rs = db1->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     EXPECT_EQ(engine::CLng(rs->Value("PRICE_01")), 10);
@@ -101,7 +101,7 @@ TEST_F(SaveTest, SingleFieldBecomesAGroupAndGroupsGrowShrinkAndJoin) {
     window->OpenOnStart(db, "CUST");
     layout.Set(layout.RowOf("PRICE"), "FLD05", Variant(""));
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto db2 = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
     auto again = db2->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     again->MoveLast();
@@ -114,7 +114,7 @@ TEST_F(SaveTest, TextToLongFailingLeavesTheOldTableWithBothMessages) {
     Start(db, "CUST");
     layout.Set(layout.RowOf("CODE"), "FLD03", Variant("dbLong"));
     Save();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_TRUE(Shown("Error;  13 in CODE\r型が一致しません。")) << ::testing::PrintToString(prompts.shown);
     EXPECT_TRUE(Shown("データ変換ができませんでした。テーブルの保存を取り消します。"));
     EXPECT_FALSE(Shown(kAcceptQuestion));
@@ -131,7 +131,7 @@ TEST_F(SaveTest, RefusingTheConvertedDataKeepsTheOldTable) {
     prompts.answers[kInitQuestion] = platform::vbNo;
     prompts.answers[kAcceptQuestion] = platform::vbCancel;
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_EQ(Dump(db, "CUST"), before);
     EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
 }
@@ -145,7 +145,7 @@ TEST_F(SaveTest, NewFieldsGetEmptyTextNullZeroOrAnAutoNumber) {
     layout.Add(last + 3, "NEWNUM", "dbDouble", 8);
     layout.Add(last + 4, "SEQ", std::string(tavorin::kAutoNumberType), 4);
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto db1 = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
     auto rs = db1->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     std::set<int> numbers;
@@ -174,7 +174,7 @@ TEST_F(SaveTest, KeysIndexesAndDescriptionsAreBuiltAsLaidOut) {
     window->Combo1[1]->setCurrentIndex(1);
     window->TableDesc = "得意先";
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0) << ::testing::PrintToString(prompts.shown);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0) << ::testing::PrintToString(prompts.shown);
     auto td = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db)->TableDefs().Item("CUST");
     ASSERT_EQ(td->Indexes().Count(), 2u);
     auto pk = td->Indexes().Item("PrimaryKey");
@@ -202,13 +202,13 @@ TEST_F(SaveTest, QuestionsCancelInitialiseAndNewFile) {
     layout.Set(layout.RowOf("NAME"), "FLD04", Variant::Integer(30));
     prompts.answers[kInitQuestion] = platform::vbCancel;
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_EQ(Dump(db, "CUST"), before);
 
     prompts.answers[kInitQuestion] = platform::vbYes; // the table starts empty
     prompts.shown.clear();
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     EXPECT_FALSE(Shown(kAcceptQuestion));
     EXPECT_EQ(Dump(db, "CUST").size(), 1u);
 
@@ -219,7 +219,7 @@ TEST_F(SaveTest, QuestionsCancelInitialiseAndNewFile) {
     prompts.shown.clear();
     prompts.answers[kNoPrimaryKey] = platform::vbOK;
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     EXPECT_EQ(Tables(fresh), (std::vector<std::string>{"T1"}));
     EXPECT_EQ(prompts.shown, (std::vector<std::string>{kNoPrimaryKey}));
     EXPECT_EQ(engine::DBEngine::Instance().Workspaces(0).OpenDatabase(fresh)->Connect(), engine::kLangJapanese);
@@ -232,7 +232,7 @@ TEST_F(SaveTest, SavingIntoAFileThatWasDeletedUnderTheLayoutGives3024AndCreatesN
     // Another instance deletes the file while this one holds its layout.
     ASSERT_TRUE(std::filesystem::remove(db));
     Save();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_EQ(prompts.shown, (std::vector<std::string>{"3024 : " + engine::DescriptionOf(engine::err::kFileNotFound, db)}));
     EXPECT_FALSE(std::filesystem::exists(db));
     EXPECT_FALSE(std::filesystem::exists(db + "-journal"));
@@ -250,19 +250,19 @@ TEST_F(SaveTest, NoPrimaryKeyCancelAndLeftOverBuildTable) {
     layout.Set(layout.RowOf("ID"), "FLD06", Variant(""));
     prompts.answers[kNoPrimaryKey] = platform::vbCancel;
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_EQ(QApplication::focusWidget(), window->Text1[9]);
 
     const std::string leftOver = "前回の作業テーブル　[CUSTﾀﾞﾐ] が存在してます。削除します。";
     prompts.answers[kNoPrimaryKey] = platform::vbOK;
     prompts.answers[leftOver] = platform::vbCancel;
     Save();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_EQ(Tables(db).size(), 2u); // the user kept the left-over
 
     prompts.answers[leftOver] = platform::vbOK;
     Save();
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
 }
 
@@ -274,7 +274,7 @@ TEST_F(SaveTest, ValidationFaultOnRow25ShowsItAsTheBottomRow) {
     window->LastRow = 30;
     window->SetScrollRange(0);
     window->SaveTable();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     EXPECT_TRUE(Shown("データ種別の誤りです。"));
     EXPECT_EQ(window->TopRow, 16);
     EXPECT_EQ(QApplication::focusWidget(), window->Text1[99]);
@@ -297,7 +297,7 @@ TEST_F(SaveTest, AGenuineFileThatTakesNoChangeIsRefusedUpFrontSayingWhy) {
         prompts.shown.clear();
         Start(jet, "Table1");
         window->SaveTable();
-        EXPECT_EQ(window->SaveAbandoned, -1);
+        EXPECT_EQ(window->Saving().SaveAbandoned, -1);
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0], held ? engine::DescriptionOf(engine::err::kLocked, jet)
                                          : engine::DescriptionOf(engine::err::kReadOnly));
@@ -329,7 +329,7 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         engine::SetWriteFaultHook([&](std::string_view) { ++total; return false; });
         Save();
         engine::SetWriteFaultHook(nullptr);
-        ASSERT_EQ(window->SaveAbandoned, 0);
+        ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     }
     const auto after = Dump(copy, "CUST");
     const std::string pristine = data.File("pristine.mdb");
@@ -344,7 +344,7 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         Guarded([&] { Save(); });
         engine::SetWriteFaultHook(nullptr);
         const auto now = Dump(db, "CUST");
-        EXPECT_TRUE(now == before || (now == after && window->SaveAbandoned == 0));
+        EXPECT_TRUE(now == before || (now == after && window->Saving().SaveAbandoned == 0));
         EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
         if (now == after) { // a save that went through: start again from the old table
             window->CloseUserDatabase();
@@ -368,7 +368,7 @@ TEST_F(SaveTest, UnchangedFieldsKeepTheirValuesAndATextNullBecomesEmpty) {
     Start(db, "CUST");
     layout.Set(layout.RowOf("CODE"), "FLD04", Variant::Integer(12)); // a change elsewhere
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto user = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
     auto rs = user->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     EXPECT_TRUE(rs->Value("NAME").IsString());
@@ -403,7 +403,7 @@ TEST_F(SaveTest, TheOldTablesPagesGoBackWhileIdleAndTheRecordsStay) {
     Start(path, "CUST");
     layout.Set(layout.RowOf("NAME"), "FLD02", Variant("FULLNAME"));
     Save();
-    ASSERT_EQ(window->SaveAbandoned, 0);
+    ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     const auto saved = Dump(path, "CUST");
     const uintmax_t before = std::filesystem::file_size(path);
     ASSERT_TRUE(window->ReleasingFreePages());
@@ -451,7 +451,7 @@ TEST_F(SaveTest, TablesWhoseNamesDifferInFullWidthCaseStayTwoTablesThroughASave)
     Start(db, "ａｂｃ");
     layout.Set(layout.RowOf("X"), "FLD02", Variant("Y"));
     Save();
-    EXPECT_EQ(window->SaveAbandoned, 0);
+    EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     EXPECT_EQ(Dump(db, "ＡＢＣ"), upperBefore);
     EXPECT_EQ(Dump(db, "ａｂｃ"), (std::vector<std::string>{"Y:10:10|", "小文字|"}));
     auto tables = Tables(db);
@@ -464,7 +464,7 @@ TEST_F(SaveTest, ATableNameTheEngineRefusesStopsTheSaveBeforeAnyQuestion) {
     const auto before = Dump(db, "CUST");
     Start(db, "q[1"); // as from the command line, never typed into the name box
     Save();
-    EXPECT_EQ(window->SaveAbandoned, -1);
+    EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0], "'q[1' は正しい名前ではありません。名前に無効な文字や区切り記号が含まれていないか、"
                                 "名前が長すぎないかを確認してください。");

@@ -197,8 +197,8 @@ TEST_F(TableCommandsTest, SaveUnderANewNameBuildsTheNewTableFromTheOldOnesRecord
     prompts.Expect("もとのテーブルのデータをコピーしますか。", vbYes);
     prompts.Expect("データ変換が終了しました。更新しますか。", vbOK);
     WithRename(W().mnTableSave[1], [&](frmRename& window) { Confirm(window, "CUST2"); });
-    EXPECT_EQ(W().SaveAbandoned, 0);
-    EXPECT_TRUE(W().SourceTableName.empty());
+    EXPECT_EQ(W().Saving().SaveAbandoned, 0);
+    EXPECT_TRUE(W().Saving().SourceTableName.empty());
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "CUST2", "ORDERS"}));
     EXPECT_EQ(savetest::Dump(path, "CUST2"), savetest::Dump(path, "CUST"));
 }
@@ -211,10 +211,10 @@ TEST_F(TableCommandsTest, AnAbandonedSaveUnderANewNameKeepsTheOldName) {
     W().LayoutChanged = 9;
     prompts.Expect("主キーが設定されていません。続行しますか。", vbCancel);
     WithRename(W().mnTableSave[1], [&](frmRename& window) { Confirm(window, "OTHER"); });
-    EXPECT_EQ(W().SaveAbandoned, -1);
+    EXPECT_EQ(W().Saving().SaveAbandoned, -1);
     EXPECT_EQ(W().CurrentTable, "FRESH");
     EXPECT_EQ(W().Text1[0]->text(), "FRESH");
-    EXPECT_TRUE(W().SourceTableName.empty());
+    EXPECT_TRUE(W().Saving().SourceTableName.empty());
     EXPECT_EQ(W().LayoutChanged, 9);
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "ORDERS"}));
 }

@@ -302,7 +302,7 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
         W().Text1[7]->setFocus();
         prompts.Expect(c.message);
         W().mnTableSave[0]->trigger();
-        EXPECT_EQ(W().SaveAbandoned, -1);
+        EXPECT_EQ(W().Saving().SaveAbandoned, -1);
         EXPECT_EQ(prompts.Pending(), 0);
         EXPECT_EQ(Focus(), W().Text1[static_cast<size_t>(c.focus)]);
         EXPECT_EQ(W().TopRow, c.top);

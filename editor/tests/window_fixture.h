@@ -122,7 +122,7 @@ class TestWindow : public tavorin::frmTavorin {
             frmTavorin::SaveTable();
             return;
         }
-        SaveAbandoned = failSave ? -1 : 0;
+        Saving().SaveAbandoned = failSave ? -1 : 0;
         if (!failSave) LayoutChanged = 0;
     }
     int saves = 0;

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "error %ld: %s\n", e.Number(), e.Description().c_str());
         return 1;
     }
-    const bool saved = window.SaveAbandoned == 0;
+    const bool saved = window.Saving().SaveAbandoned == 0;
     window.LayoutChanged = 0;
     window.mnEnd_Click();
     std::puts(saved ? "saved" : "abandoned");

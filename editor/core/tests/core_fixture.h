@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,24 +18,43 @@
 
 namespace coretest {
 
+// Records what was said and asked; answers each question as answers says, else from turns (a
+// question answered by neither fails the test and is answered Cancel). A failure is recorded as
+// its text.
 class RecordedPrompts : public tavorin::UserPrompts {
   public:
-    void Say(const std::string& text) override { said.push_back(text); }
-    void Inform(const std::string& text) override { said.push_back(text); }
-    // Asked questions are recorded like messages and answered from answers, in turn; a
-    // question nobody expected fails the test.
-    bool Ask(const std::string& question) override {
-        said.push_back(question);
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << question;
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
+    void Say(const std::string& text) override {
+        said.push_back(text);
+        transcript.push_back(text);
     }
-    std::vector<std::string> said;
-    std::vector<bool> answers;
+    void Inform(const std::string& text) override {
+        said.push_back(text);
+        transcript.push_back(text);
+    }
+    void SayFailure(const std::string& text, const std::string&) override {
+        said.push_back(text);
+        transcript.push_back(text);
+    }
+    Answer Ask(const std::string& text, Buttons) override {
+        asked.push_back(text);
+        transcript.push_back(text);
+        if (onAsk) onAsk(text);
+        const auto it = answers.find(text);
+        if (it != answers.end()) return it->second;
+        if (!turns.empty()) {
+            const Answer answer = turns.front();
+            turns.erase(turns.begin());
+            return answer;
+        }
+        ADD_FAILURE() << "unexpected question: " << text;
+        return Answer::Cancel;
+    }
+    std::vector<std::string> said;       // the messages
+    std::vector<std::string> asked;      // the questions
+    std::vector<std::string> transcript; // messages and questions, in the order they came
+    std::map<std::string, Answer> answers; // the answer to a question, by its text
+    std::vector<Answer> turns;             // else the answers to the questions, in turn
+    std::function<void(const std::string&)> onAsk; // runs as each question is asked
 };
 
 // One work row as a layout line: FLD01..FLD05, the six key entries, the description and the

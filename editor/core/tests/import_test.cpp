@@ -23,6 +23,13 @@ namespace {
 
 namespace dao = engine::dao;
 
+// Answers given in turn: true for OK, false for Cancel.
+std::vector<UserPrompts::Answer> Turns(const std::vector<bool>& okays) {
+    std::vector<UserPrompts::Answer> turns;
+    for (bool ok : okays) turns.push_back(ok ? UserPrompts::Answer::Ok : UserPrompts::Answer::Cancel);
+    return turns;
+}
+
 class RecordedProgress : public ProgressSink {
   public:
     void Counts(long read, long written) override { last = {read, written}; }
@@ -137,7 +144,7 @@ TEST_F(ImportTest, LinksKeepEachSourceMarkedWhileATargetRowTakesIt) {
     EXPECT_EQ(loaded.fieldCount, 4);
     EXPECT_EQ(loaded.key.fields, std::vector<std::string>{"ID"});
     EXPECT_EQ(loaded.key.index, "PrimaryKey");
-    EXPECT_TRUE(prompts.said.empty());
+    EXPECT_TRUE(prompts.transcript.empty());
 
     engine::Workspace& ws = enginetest::Ws();
     engine::Recordset& t = *rows[0];
@@ -170,11 +177,11 @@ TEST_F(ImportTest, LinksKeepEachSourceMarkedWhileATargetRowTakesIt) {
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
-        prompts.said.clear();
+        prompts.transcript.clear();
         step.act();
         EXPECT_EQ(Links(0), step.target);
         EXPECT_EQ(Links(1), step.source);
-        EXPECT_EQ(prompts.said, step.said);
+        EXPECT_EQ(prompts.transcript, step.said);
     }
 }
 
@@ -289,12 +296,12 @@ TEST_F(ImportTest, ChecksRefuseARunInTheWindowsWords) {
         request.targetReadOnly = c.readOnly;
         request.targetRefusal = c.refusal;
         if (c.noKey) request.key = {};
-        prompts.said.clear();
-        prompts.answers = c.answers;
+        prompts.transcript.clear();
+        prompts.turns = Turns(c.answers);
         const std::optional<engine::CopyPlan> plan = PlanImport(request, *rows[0], prompts);
         EXPECT_EQ(plan.has_value(), c.planned);
-        EXPECT_EQ(prompts.said, c.said);
-        EXPECT_TRUE(prompts.answers.empty());
+        EXPECT_EQ(prompts.transcript, c.said);
+        EXPECT_TRUE(prompts.turns.empty());
     }
 }
 
@@ -312,8 +319,8 @@ class ImportRunTest : public ImportTest, public ::testing::WithParamInterface<Im
     // The run of mode; the user's answer to the closing question is keep.
     ImportOutcome Run(ImportMode mode, std::vector<bool> answers = {}) {
         const engine::CopyPlan plan = Plan(mode);
-        prompts.said.clear();
-        prompts.answers = std::move(answers);
+        prompts.transcript.clear();
+        prompts.turns = Turns(answers);
         ImportOutcome outcome;
         RunImport(enginetest::Ws(), Request(mode), plan, GetParam(), prompts, progress, outcome);
         return outcome;
@@ -348,7 +355,7 @@ TEST_P(ImportRunTest, EachModeLandsItsRecordsWithExactCountsAndOneCommit) {
         EXPECT_EQ(outcome.counts.read, 2);
         EXPECT_EQ(outcome.counts.written, c.written);
         EXPECT_EQ(progress.last, std::make_pair(2L, c.written));
-        EXPECT_EQ(prompts.said, c.said);
+        EXPECT_EQ(prompts.transcript, c.said);
         EXPECT_EQ(Records("T"), c.records);
     }
 }
@@ -389,9 +396,9 @@ TEST_P(ImportRunTest, AFailedOrDeclinedRunLeavesTheTargetAsItWas) {
         EXPECT_EQ(error, c.engineError);
         EXPECT_FALSE(outcome.committed);
         EXPECT_EQ(Records("T"), before);
-        ASSERT_EQ(prompts.said.size(), c.said.size());
-        for (size_t i = 0; i < c.said.size(); ++i) EXPECT_EQ(prompts.said[i].rfind(c.said[i], 0), 0u) << prompts.said[i];
-        EXPECT_TRUE(prompts.answers.empty());
+        ASSERT_EQ(prompts.transcript.size(), c.said.size());
+        for (size_t i = 0; i < c.said.size(); ++i) EXPECT_EQ(prompts.transcript[i].rfind(c.said[i], 0), 0u) << prompts.transcript[i];
+        EXPECT_TRUE(prompts.turns.empty());
     }
 }
 

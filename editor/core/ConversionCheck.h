@@ -10,15 +10,23 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/LayoutDocument.h"
 #include "engine/copy_plan.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
 
+namespace engine {
+class Workspace;
+}
+
 namespace tavorin {
+
+class UserPrompts;
 
 // A field of the table a save would build, and whether it refuses Null (a member of the
 // primary key or of a required index).
@@ -67,5 +75,25 @@ struct ConversionReport {
 ConversionReport CheckConversion(engine::Database& db, const std::string& oldTable,
                                  const std::vector<TargetField>& targets, int count,
                                  const std::function<bool(long)>& progress);
+
+// A check ready to run: the file and its old table, FieldMap's entries 1..count, and the fields
+// of the table a save would build.
+struct ConversionCheckPlan {
+    engine::DatabasePtr file;
+    std::string oldTable;
+    std::vector<TargetField> targets;
+    int count = 0;
+    // CheckConversion over the plan.
+    ConversionReport Run(const std::function<bool(long)>& progress) const;
+};
+
+// The check of the layout last validated as a save would carry it into the file at path:
+// FieldMap filled from the work rows of work (nothing, its message said through prompts, when
+// it would pass 999 entries), and the document's table defined over settings without building
+// it. Engine errors (a file that cannot be opened) propagate.
+std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, const std::string& path,
+                                                       const std::string& oldTable, LayoutDocument& document,
+                                                       engine::Database& work, const IndexSettings& settings,
+                                                       UserPrompts& prompts);
 
 } // namespace tavorin

@@ -1,12 +1,14 @@
-#include "ConversionCheck.h"
+#include "core/ConversionCheck.h"
 
 #include <utility>
 
+#include "core/FieldMap.h"
+#include "core/TextRules.h"
+#include "core/TypeVocabulary.h"
 #include "engine/copy_plan.h"
 #include "engine/index.h"
 #include "engine/types.h"
-#include "modules/FuncUtility.h"
-#include "modules/TavorinSub.h"
+#include "engine/workspace.h"
 
 namespace tavorin {
 namespace {
@@ -150,6 +152,22 @@ ConversionReport CheckConversion(engine::Database& db, const std::string& oldTab
         report.stopMessage = SaveMessage(fields[checked.stopField].name, checked.stopRefusal);
     }
     return report;
+}
+
+std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, const std::string& path,
+                                                       const std::string& oldTable, LayoutDocument& document,
+                                                       engine::Database& work, const IndexSettings& settings,
+                                                       UserPrompts& prompts) {
+    ConversionCheckPlan plan;
+    if (!BuildFieldMap(work, prompts, plan.count)) return std::nullopt;
+    plan.file = ws.OpenDatabase(path);
+    plan.oldTable = oldTable;
+    plan.targets = TargetFieldsOf(*document.DefineBuildTable(*plan.file, document.CurrentTable, settings));
+    return plan;
+}
+
+ConversionReport ConversionCheckPlan::Run(const std::function<bool(long)>& progress) const {
+    return CheckConversion(*file, oldTable, targets, count, progress);
 }
 
 } // namespace tavorin
