@@ -41,9 +41,16 @@ constexpr size_t kMaxCopies = 16;
 // What is kept of the child's error output.
 constexpr size_t kMaxErrorOutput = 16 * 1024;
 
+#ifdef TAVORIN_CHECKED_BUILD
+// The checking build's reader runs several times slower under the sanitizers.
+constexpr int kReaderSlowdown = 4;
+#else
+constexpr int kReaderSlowdown = 1;
+#endif
+
 struct Limits {
-    std::chrono::milliseconds base{10000};
-    std::chrono::milliseconds perMegabyte{1000};
+    std::chrono::milliseconds base{10000 * kReaderSlowdown};
+    std::chrono::milliseconds perMegabyte{1000 * kReaderSlowdown};
 };
 
 // A file descriptor closed when it goes out of scope.
