@@ -66,7 +66,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
 
 void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     // A layout needs a file to be saved into.
-    if (CurrentFile.FullPath.empty()) {
+    if (App.CurrentFile.FullPath.empty()) {
         platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         Text1[0]->clear();
         LayoutChanged = 0;

@@ -44,7 +44,7 @@ QColor TypeBoxColour() {
 bool frmTavorin::Form_Load() {
     try {
         CenterWindow();
-        OpenWorkStore(WorkBaseFolder());
+        App.Store.OpenWorkStore(App.Store.WorkBaseFolder());
         FillChoiceLists();
         SetStartDefaults();
         ReleaseFile();
@@ -55,8 +55,8 @@ bool frmTavorin::Form_Load() {
         return true;
     } catch (const std::exception& e) {
         ShowUnexpectedError(e);
-        CloseWorkStore();
-        ReleaseWorkFolder();
+        App.Store.CloseWorkStore();
+        App.Store.ReleaseWorkFolder();
         return false;
     }
 }
@@ -140,12 +140,12 @@ bool frmTavorin::SettleLayoutBeforeLeaving() {
 
 void frmTavorin::mnEnd_Click() {
     if (!SettleLayoutBeforeLeaving()) return;
-    CloseWorkStore();
-    if (!WorkFolder.empty()) {
+    App.Store.CloseWorkStore();
+    if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(WorkFolder, errorMark);
+        RemoveFolderTree(App.Store.WorkFolder, errorMark);
     }
-    ReleaseWorkFolder();
+    App.Store.ReleaseWorkFolder();
     EndProgram();
 }
 
@@ -199,8 +199,8 @@ void frmTavorin::SetFileMenus(int16_t state) {
         SetTableMenus(0);
     } else if (state == 1) {
         std::error_code ec;
-        const bool exists = !CurrentFile.FullPath.empty() &&
-                            std::filesystem::is_regular_file(CurrentFile.FullPath, ec);
+        const bool exists = !App.CurrentFile.FullPath.empty() &&
+                            std::filesystem::is_regular_file(App.CurrentFile.FullPath, ec);
         for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll})
             Enable(command, exists);
         Enable(mnFileFree, true);
@@ -230,11 +230,11 @@ void frmTavorin::SetTableMenus(int16_t state) {
 void frmTavorin::ReleaseFile() {
     Text2[0]->clear();
     Text2[1]->clear();
-    CurrentFile.Folder.clear();
-    CurrentFile.BaseName.clear();
-    CurrentFile.Extension.clear();
-    CurrentFile.FullPath.clear();
-    CurrentFile.SavedPath.clear();
+    App.CurrentFile.Folder.clear();
+    App.CurrentFile.BaseName.clear();
+    App.CurrentFile.Extension.clear();
+    App.CurrentFile.FullPath.clear();
+    App.CurrentFile.SavedPath.clear();
     ClearLayout();
     TableList.clear();
     List1->clear();
@@ -244,7 +244,7 @@ void frmTavorin::ReleaseFile() {
 void frmTavorin::ClearLayout() {
     GridLoading = 9;
     CloseUserDatabase();
-    ClearWorkTable();
+    App.Store.ClearWorkTable();
     ResetLayout();
     Text1[0]->clear();
     Text1[7]->clear();

@@ -280,7 +280,7 @@ void frmTavorin::Combo2_GotFocus(int line) {
     ShowTableListFrame(false);
     CurGridLine = line;
     SelectRow(line);
-    if (CurrentFile.FullPath.empty() || CurrentTable.empty()) MoveFocus(Text1[0]);
+    if (App.CurrentFile.FullPath.empty() || CurrentTable.empty()) MoveFocus(Text1[0]);
     FocusIndex = static_cast<int16_t>(kComboBase + line);
 }
 

@@ -44,7 +44,7 @@ class GridTest : public WindowTest {
     }
 
     // The work row numbered n (empty when there is none).
-    static WorkRow Row(int n) {
+    WorkRow Row(int n) {
         for (const WorkRow& row : WorkRows())
             if (row[0] == std::to_string(n)) return row;
         return {};

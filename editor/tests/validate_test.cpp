@@ -54,8 +54,8 @@ std::vector<Line> With(std::vector<Line> lines, int row, const std::function<voi
     return lines;
 }
 
-void WriteLines(const std::vector<Line>& lines) {
-    engine::RecordsetPtr rs = WorkDb->OpenRecordset(kWorkTableSql);
+void WriteLines(engine::Database& work, const std::vector<Line>& lines) {
+    engine::RecordsetPtr rs = work.OpenRecordset(kWorkTableSql);
     for (const Line& line : lines) {
         rs->AddNew();
         rs->SetValue("FLD01", engine::Variant::Long(line.row));
@@ -88,8 +88,8 @@ class ValidateTest : public WindowTest {
     // A new table's layout holding lines, shown from row 1.
     void Lay(const std::vector<Line>& lines) {
         W().OpenOnStart(path, "NEW");
-        WriteLines(lines);
-        WorkRs->Requery();
+        WriteLines(*app.Store.WorkDb, lines);
+        app.Store.WorkRs->Requery();
         W().LastRow = 0;
         for (const Line& line : lines) W().LastRow = std::max(W().LastRow, line.row);
         W().SetScrollRange(0);
@@ -98,9 +98,9 @@ class ValidateTest : public WindowTest {
 
     // ValidateLayout as the save calls it: with the grid's recordset closed meanwhile.
     void Validate(int16_t& code, int32_t& row) {
-        WorkRs->Close();
+        app.Store.WorkRs->Close();
         W().ValidateLayout(code, row);
-        WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+        app.Store.WorkRs = app.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
     }
 
     std::string path;
