@@ -208,7 +208,7 @@ void frmFieldEdit::Form_Load() {
     for (int i = 3; i < 6; ++i) {
         QComboBox* box = Combo2[static_cast<size_t>(i)];
         box->clear();
-        for (const std::string& name : TypeNames)
+        for (const std::string& name : TypeNames())
             if (!name.empty()) box->addItem(Q(name));
         box->setCurrentIndex(-1);
     }

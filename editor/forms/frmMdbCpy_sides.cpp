@@ -37,7 +37,6 @@ QString Q(const std::string& utf8) {
 bool frmMdbCpy::Form_Load() {
     try {
         CenterOnScreen(*this);
-        FillTypeNames();
         App.Store.TakeWorkFolder(App.Store.WorkBaseFolder());
         App.Store.RenewWorkFolder();
 

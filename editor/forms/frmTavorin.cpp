@@ -37,7 +37,7 @@ QString Q(const char* utf8) {
 } // namespace
 
 frmTavorin::frmTavorin(AppContext& app, QWidget* parent)
-    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs), App(app),
+    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs, app.Defaults), App(app),
       saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));

@@ -47,9 +47,9 @@ class frmFieldEdit;
 class frmOption;
 class frmConvCheck;
 
-// FieldMap from the layout rows of store's WKTBL, as a save fills it; false (message shown) when it
+// map from the layout rows of store's WKTBL, as a save fills it; false (message shown) when it
 // would pass 999 entries. count receives the number of entries.
-bool BuildFieldMap(WorkStore& store, int& count);
+bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count);
 
 // The window is a view of its layout document: the document's state (the rows in use, the row
 // in edit, the changed flag, the key tables) is the window's.

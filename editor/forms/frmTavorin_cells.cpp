@@ -45,7 +45,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
         const int column = grid::ColumnOf(index);
         CellVerdict verdict;
         if (column == grid::kName)
-            verdict = ValidateName(RowBuffer, text, DefaultType);
+            verdict = ValidateName(RowBuffer, text, App.Defaults.DefaultType);
         else if (column == grid::kSize)
             verdict = ValidateSize(RowBuffer, text);
         else if (column == grid::kRepeat)

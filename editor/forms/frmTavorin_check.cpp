@@ -13,9 +13,9 @@
 
 namespace tavorin {
 
-bool BuildFieldMap(WorkStore& store, int& count) {
+bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count) {
     WindowPrompts prompts;
-    return BuildFieldMap(*store.WorkDb, prompts, count);
+    return BuildFieldMap(map, *store.WorkDb, prompts, count);
 }
 
 void frmTavorin::ConnectCheckCommand() {

@@ -72,17 +72,16 @@ void frmTavorin::FillChoiceLists() {
         box->addItem(QString::fromUtf8("重複なし"));
         box->addItem(QString::fromUtf8("重複あり"));
     }
-    FillTypeNames();
     for (QComboBox* box : Combo2) {
         box->clear();
-        for (const std::string& name : TypeNames)
+        for (const std::string& name : TypeNames())
             if (!name.empty()) box->addItem(Q(name));
     }
     GridLoading = 0;
 }
 
 void frmTavorin::SetStartDefaults() {
-    tavorin::SetStartDefaults();
+    App.Defaults.SetStartDefaults();
 }
 
 void frmTavorin::ShowTableListFrame(bool tableList) {
@@ -249,8 +248,8 @@ void frmTavorin::ClearLayout() {
     Text1[0]->clear();
     Text1[7]->clear();
     for (int k = 0; k < 6; ++k) {
-        Text1[k + 1]->setText(Q(IndexDefaultName[k]));
-        Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
+        Text1[k + 1]->setText(Q(App.Defaults.IndexDefaultName[k]));
+        Combo1[k]->setCurrentIndex(App.Defaults.IndexDefaultDup[k]);
     }
     ClearGridCells();
     CellDirty = 0;

@@ -422,9 +422,9 @@ void frmTavorin::Combo2_Click(int line) {
 
 void frmTavorin::Combo2_KeyPress(int line, int key) {
     if (!IsEnter(key)) return;
-    if (RowBuffer.TypeName.empty() && !DefaultType.empty() && CurRow > 0) {
+    if (RowBuffer.TypeName.empty() && !App.Defaults.DefaultType.empty() && CurRow > 0) {
         LayoutChanged = 9;
-        ApplyType(line, DefaultType);
+        ApplyType(line, App.Defaults.DefaultType);
         return;
     }
     const int first = CellOf(line, kName);

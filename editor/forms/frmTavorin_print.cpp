@@ -107,7 +107,7 @@ void frmTavorin::mnTablePrint_Click() {
     }
     PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension + " - " + CurrentTable);
     if (!job.Started()) return;
-    PrintRun run(PrintDate());
+    PrintRun run(PrintDate(App));
     PrintLayout(run, *App.Store.WorkRs, App.CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
     job.Finish();
 }
@@ -140,7 +140,7 @@ void frmTavorin::mnTablePrintAll_Click() {
         // Never committed: the guard rolls everything back, down to the level it began at.
         engine::TransactionGuard scratch(*App.Store.Ws);
         // One page counter over all tables: their page numbers run on.
-        PrintRun run(PrintDate());
+        PrintRun run(PrintDate(App));
         for (const TableListEntry& entry : TableList) {
             if (entry.Name.empty()) break;
             CurrentTable = entry.Name;

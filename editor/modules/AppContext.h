@@ -1,11 +1,12 @@
 // The state of one run of the layout designer, built by main() (or by a test) and handed to
-// the windows: the work store and the current database file. Nothing of it is program-wide,
+// the windows: the work store, the current database file and the designer's defaults. Nothing of it is program-wide,
 // so a test builds its own and a window's dependencies are in its constructor.
 #pragma once
 
 #include <string>
 
 #include "WorkStore.h"
+#include "core/Defaults.h"
 
 namespace tavorin {
 
@@ -25,6 +26,9 @@ struct CurrentFileState {
 struct AppContext {
     WorkStore Store;
     CurrentFileState CurrentFile;
+    DesignerDefaults Defaults; // the option window's, set at the designer's start
+    // The date the print commands put on their pages (an OLE date); today's when unset.
+    double (*PrintDateSource)() = nullptr;
     // Who puts the designer or the import window up when one hands over to the other; none
     // when the windows were made by hand (a test without the turns).
     WindowTurns* Turns = nullptr;

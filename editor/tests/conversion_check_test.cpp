@@ -454,17 +454,18 @@ TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
     window->ValidateLayout(code, row);
     ASSERT_EQ(code, 0);
     int count = 0;
-    ASSERT_TRUE(BuildFieldMap(app.Store, count));
+    FieldMapTable map;
+    ASSERT_TRUE(BuildFieldMap(app.Store, map, count));
     // The check runs while no recordset of the connection is reading.
     app.Store.WorkRs->Close();
     auto file = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(big);
     const auto targets = TargetFieldsOf(*window->DefineBuildTable(*file, "CUST"));
     long calls = 0;
     const ConversionReport stopped =
-        CheckConversion(*file, "CUST", targets, count, [&](long) { return ++calls < 2; });
+        CheckConversion(*file, map, "CUST", targets, count, [&](long) { return ++calls < 2; });
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.records, 2048);
-    const ConversionReport whole = CheckConversion(*file, "CUST", targets, count, [](long) { return true; });
+    const ConversionReport whole = CheckConversion(*file, map, "CUST", targets, count, [](long) { return true; });
     EXPECT_FALSE(whole.cancelled);
     EXPECT_EQ(whole.records, 5000);
     // "名前" and a number: every name of more than 4 bytes.

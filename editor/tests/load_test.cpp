@@ -381,7 +381,7 @@ TableSchema SchemaOf(const fs::path& file, const std::string& table) {
 
 std::string ExpectedType(const engine::Field& f) {
     if (f.Attributes() == 17 && f.Type() == dao::dbLong) return "(ｵｰﾄﾅﾝﾊﾞ-)";
-    if (f.Type() >= 1 && f.Type() <= 30) return TypeNames[static_cast<size_t>(f.Type())];
+    if (f.Type() >= 1 && f.Type() <= 30) return TypeNames()[static_cast<size_t>(f.Type())];
     return "";
 }
 

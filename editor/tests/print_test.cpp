@@ -94,12 +94,8 @@ bool HasOp(const std::vector<PrintOp>& page, const std::string& described) {
 class PrintTest : public WindowTest {
   protected:
     void SetUp() override {
-        previousDate_ = SetPrintDateSource(&FixedDate);
+        app.PrintDateSource = &FixedDate;
         WindowTest::SetUp();
-    }
-    void TearDown() override {
-        WindowTest::TearDown();
-        SetPrintDateSource(previousDate_);
     }
 
     // Opens table of the file at path as the command line does.
@@ -114,9 +110,6 @@ class PrintTest : public WindowTest {
     platform::ScopedPrinter printerInstalled{&printer};
     std::string db = data.File("shop.mdb");
     savetest::Layout layout{app};
-
-  private:
-    PrintDateSource previousDate_ = nullptr;
 };
 
 // ---- The form ----------------------------------------------------------------------------------

@@ -80,10 +80,6 @@ class ValidateTest : public WindowTest {
         path = data.File("layouts.mdb");
         MakeTable(path, "T", TextFields({"A"}));
     }
-    void TearDown() override {
-        IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
-        WindowTest::TearDown();
-    }
 
     // A new table's layout holding lines, shown from row 1.
     void Lay(const std::vector<Line>& lines) {
@@ -241,7 +237,7 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
          .focus = 3,
          .prepare =
              [](TestWindow& w) {
-                 IndexDefaultName[2] = "";
+                 w.App.Defaults.IndexDefaultName[2] = "";
                  w.Text1[3]->clear();
              }},
         {.name = "index settings taken from the defaults",
@@ -315,7 +311,7 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
         EXPECT_FALSE(
             engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path)->TableDefs().Contains(
                 "NEW"));
-        IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
+        app.Defaults.IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
     }
 }
 

@@ -122,7 +122,6 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         app.Store.SetWorkBaseOverride(work.Path());
-        tavorin::DefaultType.clear();
         window = std::make_unique<TestWindow>(app);
         ASSERT_TRUE(window->Form_Load());
         window->show();
@@ -136,7 +135,6 @@ class WindowTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        tavorin::DefaultType.clear();
         EXPECT_TRUE(prompts.Unexpected().isEmpty())
             << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "engine/error.h"
@@ -230,6 +231,36 @@ TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
         auto fresh = FolderLock::TryAcquire(base + "/MdbTempDir.lock");
         ASSERT_NE(fresh, nullptr);
     }
+}
+
+// Two runs in one process (two contexts) each hold a work folder and a work database of their
+// own; a store that goes gives its folder's lock up with it.
+TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
+    TempDir tmp;
+    const std::string base = tmp.File("base");
+    auto first = std::make_unique<WorkStore>();
+    WorkStore second;
+    first->OpenWorkStore(base);
+    second.OpenWorkStore(base);
+    EXPECT_EQ(first->WorkFolder, base + "/MdbTempDir");
+    EXPECT_EQ(second.WorkFolder, base + "/MdbTempDir2");
+
+    first->WorkRs->AddNew();
+    first->WorkRs->SetValue("FLD01", engine::Variant::Long(1));
+    first->WorkRs->SetValue("FLD02", engine::Variant("ONLY_IN_FIRST"));
+    first->WorkRs->Update();
+    second.WorkRs->Requery();
+    EXPECT_TRUE(second.WorkRs->Eof());
+
+    first->CloseWorkStore();
+    first.reset();
+    EXPECT_FALSE(fs::exists(base + "/MdbTempDir.lock"));
+    EXPECT_TRUE(second.HoldsWorkFolder());
+    EXPECT_TRUE(fs::is_regular_file(second.WorkDbPath));
+    // The folder let go is the next claim's.
+    WorkStore third;
+    EXPECT_EQ(third.ClaimWorkFolder(base), base + "/MdbTempDir");
+    second.CloseWorkStore();
 }
 
 } // namespace
