@@ -13,7 +13,7 @@
 #include "bench_fill.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "modules/WorkStore.h"
+#include "engine/database.h"
 #include "platform/prompts.h"
 
 inline void BuildBenchTable(const std::string& path, long n) {
@@ -37,11 +37,11 @@ class BenchAnswers : public platform::Prompts {
     }
 };
 
-// The changed layout, made in the loaded layout's work rows.
-inline void ChangeBenchLayout() {
+// The changed layout, made in the loaded layout's work rows (the work database).
+inline void ChangeBenchLayout(engine::Database& work) {
     using engine::Variant;
-    auto set = [](const std::string& name, const char* column, const Variant& value) {
-        auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+    auto set = [&work](const std::string& name, const char* column, const Variant& value) {
+        auto rs = work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->FindFirst("FLD02 = '" + name + "'");
         rs->Edit();
         rs->SetValue(column, value);

@@ -32,11 +32,12 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
     QApplication app(argc, argv);
     BenchAnswers answers;
     platform::SetPrompts(&answers);
-    tavorin::SetWorkBaseOverride(workdir);
-    tavorin::frmTavorin window;
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(workdir);
+    tavorin::frmTavorin window(context);
     if (!window.Form_Load()) std::exit(1);
     window.OpenOnStart(path, "BIG");
-    ChangeBenchLayout();
+    ChangeBenchLayout(*context.Store.WorkDb);
     window.LayoutChanged = 9;
     const auto start = std::chrono::steady_clock::now();
     fn(window);

@@ -33,7 +33,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmMdbCpy.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/prompts.h"
 #include "platform/scripted.h"
 #include "bench_args.h"
@@ -108,8 +108,9 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
     platform::SetPrompts(&answers);
     platform::ScriptedFileDialogs dialogs;
     platform::SetFileDialogs(&dialogs);
-    tavorin::SetWorkBaseOverride(workdir);
-    tavorin::frmMdbCpy window;
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(workdir);
+    tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) std::exit(1);
     for (int side : {tavorin::frmMdbCpy::kTarget, tavorin::frmMdbCpy::kSource}) {
         dialogs.Answer(QString::fromStdString(path));

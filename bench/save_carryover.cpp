@@ -28,7 +28,7 @@
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/prompts.h"
 #include "bench_args.h"
 
@@ -76,11 +76,12 @@ double DesignerSave(const std::string& path, const std::string& workdir, const s
     QApplication app(argc, argv);
     BenchAnswers answers;
     platform::SetPrompts(&answers);
-    tavorin::SetWorkBaseOverride(workdir);
-    tavorin::frmTavorin window;
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(workdir);
+    tavorin::frmTavorin window(context);
     if (!window.Form_Load()) std::exit(1);
     window.OpenOnStart(path, "BIG");
-    ChangeBenchLayout();
+    ChangeBenchLayout(*context.Store.WorkDb);
     const auto start = std::chrono::steady_clock::now();
     window.SaveTable();
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

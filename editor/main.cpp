@@ -9,7 +9,7 @@
 #include "forms/ProgramWindows.h"
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 
 namespace {
 
@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tavorin::SetUpApplication(app);
+    // The run's state, handed to every window.
+    tavorin::AppContext context;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8("フォーマットの作成"));
@@ -81,7 +83,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (parser.isSet(QStringLiteral("workdir")))
-        tavorin::SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
+        context.Store.SetWorkBaseOverride(parser.value(QStringLiteral("workdir")).toStdString());
 
     const bool print = parser.isSet(QStringLiteral("print"));
     if (print || parser.isSet(QStringLiteral("table")) || parser.isSet(QStringLiteral("pdf"))) {
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
                       << std::endl;
             return 2;
         }
-        return tavorin::RunPrintCommand(parser.value(QStringLiteral("print")).toStdString(),
+        return tavorin::RunPrintCommand(context, parser.value(QStringLiteral("print")).toStdString(),
                                         parser.value(QStringLiteral("table")).toStdString(),
                                         parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
     }
@@ -114,10 +116,10 @@ int main(int argc, char** argv) {
 
     // The designer and the import window take turns as the program's window; whichever ends
     // the program ends the run.
-    tavorin::ProgramWindows& windows = tavorin::ProgramWindows::Instance();
+    tavorin::ProgramWindows windows(context);
     QObject::connect(&windows, &tavorin::ProgramWindows::Ended, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-    tavorin::frmTavorin* window = windows.ShowDesigner();
+    tavorin::frmTavorin* window = windows.OpenDesigner();
     if (!window) return 1;
     const QStringList arguments = parser.positionalArguments();
     if (!arguments.isEmpty()) {

@@ -46,7 +46,7 @@ LayoutSave::CarryResult LayoutSave::CarryOverData(const SaveTarget& target, cons
     int count = 0;
     carriedRecords_ = 0;
     LastCarryCompiled = false;
-    if (!BuildFieldMap(*workDb_, target.prompts, count)) return CarryResult::RolledBack;
+    if (!BuildFieldMap(fieldMap_, *workDb_, target.prompts, count)) return CarryResult::RolledBack;
     std::optional<engine::TransactionGuard> transaction;
     if (carryPath == CarryPath::Compiled && CarryCompiled(target, oldTable, buildTable, count, transaction)) {
         LastCarryCompiled = true;
@@ -59,7 +59,7 @@ bool LayoutSave::CarryCompiled(const SaveTarget& target, const std::string& oldT
                                int count, std::optional<engine::TransactionGuard>& transaction) {
     if (count < 1) return false;
     auto userDb = target.ws.OpenDatabase(target.path);
-    const engine::CopyPlan plan = CarryPlan(oldTable, buildTable, count);
+    const engine::CopyPlan plan = CarryPlan(fieldMap_, oldTable, buildTable, count);
     std::optional<engine::PreparedCopy> copy = engine::PreparedCopy::Prepare(*userDb, plan);
     // A layout the statement does not cover is carried record by record.
     if (!copy) return false;
@@ -83,7 +83,7 @@ LayoutSave::CarryResult LayoutSave::CarryRowByRow(const SaveTarget& target, cons
                                                   const std::string& buildTable, int count,
                                                   std::optional<engine::TransactionGuard>& transaction) {
     auto userDb = target.ws.OpenDatabase(target.path);
-    const engine::CopyPlan plan = CarryPlan(oldTable, buildTable, count);
+    const engine::CopyPlan plan = CarryPlan(fieldMap_, oldTable, buildTable, count);
     CarriedCount shown(target.progress);
     engine::RecordCopyResult result;
     try {

@@ -103,23 +103,23 @@ std::string ConversionReport::TabSeparated() const {
     return out;
 }
 
-ConversionReport CheckConversion(engine::Database& db, const std::string& oldTable,
+ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map, const std::string& oldTable,
                                  const std::vector<TargetField>& targets, int count,
                                  const std::function<bool(long)>& progress) {
     std::vector<engine::CheckField> fields;
     for (int j = 1; j <= count; ++j) {
         engine::CheckField field;
-        field.name = FieldMap(j, 2);
-        field.sourceCell = FieldMap(j, 5);
-        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
+        field.name = map(j, 2);
+        field.sourceCell = map(j, 5);
+        field.autoNumber = SameText(map(j, 3), kAutoNumberType);
+        field.textual = SameText(map(j, 3), "dbText") || SameText(map(j, 3), "dbMemo");
         if (!field.autoNumber) {
             for (const TargetField& t : targets)
                 if (SameText(t.info.name, field.name)) field.target = t;
         }
         if (!field.autoNumber && field.target && !TrimBlanks(field.sourceCell).empty()) {
-            field.conversion = ConversionForEntry(static_cast<int16_t>(j));
-            if (field.conversion->MayCut()) field.cutLimit = PlainSize(FieldMap(j, 4));
+            field.conversion = ConversionForEntry(map, static_cast<int16_t>(j));
+            if (field.conversion->MayCut()) field.cutLimit = PlainSize(map(j, 4));
         }
         fields.push_back(std::move(field));
     }
@@ -159,7 +159,7 @@ std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, co
                                                        engine::Database& work, const IndexSettings& settings,
                                                        UserPrompts& prompts) {
     ConversionCheckPlan plan;
-    if (!BuildFieldMap(work, prompts, plan.count)) return std::nullopt;
+    if (!BuildFieldMap(plan.map, work, prompts, plan.count)) return std::nullopt;
     plan.file = ws.OpenDatabase(path);
     plan.oldTable = oldTable;
     plan.targets = TargetFieldsOf(*document.DefineBuildTable(*plan.file, document.CurrentTable, settings));
@@ -167,7 +167,7 @@ std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, co
 }
 
 ConversionReport ConversionCheckPlan::Run(const std::function<bool(long)>& progress) const {
-    return CheckConversion(*file, oldTable, targets, count, progress);
+    return CheckConversion(*file, map, oldTable, targets, count, progress);
 }
 
 } // namespace tavorin

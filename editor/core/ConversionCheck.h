@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FieldMap.h"
 #include "core/LayoutDocument.h"
 #include "engine/copy_plan.h"
 #include "engine/database.h"
@@ -68,19 +69,21 @@ struct ConversionReport {
     std::string TabSeparated() const;
 };
 
-// Checks FieldMap entries 1..count against the records of oldTable of db. targets are the new
+// Checks map's entries 1..count against the records of oldTable of db. targets are the new
 // layout's fields (TargetFieldsOf the table a save would build). progress is called about every
 // thousand records with the count read; when it returns false the check stops. Engine errors
 // (a file that cannot be read) propagate; the file is never written.
-ConversionReport CheckConversion(engine::Database& db, const std::string& oldTable,
+ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map, const std::string& oldTable,
                                  const std::vector<TargetField>& targets, int count,
                                  const std::function<bool(long)>& progress);
 
-// A check ready to run: the file and its old table, FieldMap's entries 1..count, and the fields
-// of the table a save would build.
+// A check ready to run: the file and its old table, the conversion table's entries 1..count
+// (its own, so that a save meanwhile does not change what the check reads), and the fields of
+// the table a save would build.
 struct ConversionCheckPlan {
     engine::DatabasePtr file;
     std::string oldTable;
+    FieldMapTable map;
     std::vector<TargetField> targets;
     int count = 0;
     // CheckConversion over the plan.

@@ -2,25 +2,21 @@
 
 namespace tavorin {
 
-std::array<std::string, 6> IndexDefaultName;
-std::array<int16_t, 6> IndexDefaultDup{};
-std::string DefaultType;
-
-void SetIndexDefaults() {
+void DesignerDefaults::SetIndexDefaults() {
     IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
     IndexDefaultDup = {0, 1, 1, 1, 1, 1};
 }
 
-void SetStartDefaults() {
+void DesignerDefaults::SetStartDefaults() {
     DefaultType.clear();
     SetIndexDefaults();
 }
 
-IndexSettings DefaultIndexSettings() {
+IndexSettings DesignerDefaults::DefaultIndexSettings() const {
     return IndexSettings{IndexDefaultName, IndexDefaultDup};
 }
 
-bool ApplyIndexDefaults(IndexSettings& settings) {
+bool DesignerDefaults::ApplyIndexDefaults(IndexSettings& settings) const {
     const IndexSettings defaults = DefaultIndexSettings();
     const bool differs = settings.Name != defaults.Name || settings.Dup != defaults.Dup;
     settings = defaults;

@@ -26,7 +26,7 @@ std::string TypeNameOf(const engine::Field& field) {
     if (field.Attributes() == 17 && field.Type() == engine::dao::dbLong)
         return std::string(kAutoNumberType);
     if (field.Type() >= 1 && field.Type() < kTypeSlots)
-        return TypeNames[static_cast<size_t>(field.Type())];
+        return TypeNames()[static_cast<size_t>(field.Type())];
     return {};
 }
 

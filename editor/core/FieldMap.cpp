@@ -11,8 +11,6 @@ namespace tavorin {
 
 using engine::VarType;
 
-FieldMapTable FieldMap;
-
 FieldMapTable::FieldMapTable() : cells_(static_cast<size_t>(kEntries) * kColumns) {}
 
 size_t FieldMapTable::CellIndex(int entry, int column) {
@@ -50,8 +48,7 @@ ValueConversion ConversionOf(const std::string& newType, const std::string& newS
     return ValueConversion(route, numberType, newSize, oldSize);
 }
 
-ValueConversion ConversionForEntry(int16_t entry) {
-    const FieldMapTable& map = FieldMap;
+ValueConversion ConversionForEntry(const FieldMapTable& map, int16_t entry) {
     return ConversionOf(map(entry, 3), map(entry, 4), map(entry, 6), map(entry, 7));
 }
 
@@ -70,22 +67,22 @@ long NumberOf(const std::string& text) {
 
 } // namespace
 
-bool BuildFieldMap(engine::Database& work, UserPrompts& prompts, int& count) {
-    FieldMap.Clear();
+bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prompts, int& count) {
+    map.Clear();
     count = 0;
     auto rows = work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
     auto text = [&](const char* column) { return engine::TextOf(rows->Value(column)); };
     auto put = [&](const std::string& newName, const std::string& oldName, const std::string& oldType,
                    const std::string& oldSize, const std::string& oldRepeat) {
         if (++count > FieldMapTable::kEntries) return false;
-        FieldMap(count, 1) = engine::Str(Variant::Long(count));
-        FieldMap(count, 2) = newName;
-        FieldMap(count, 3) = text("FLD03");
-        FieldMap(count, 4) = text("FLD04");
-        FieldMap(count, 5) = oldName;
-        FieldMap(count, 6) = oldType;
-        FieldMap(count, 7) = oldSize;
-        FieldMap(count, 8) = oldRepeat;
+        map(count, 1) = engine::Str(Variant::Long(count));
+        map(count, 2) = newName;
+        map(count, 3) = text("FLD03");
+        map(count, 4) = text("FLD04");
+        map(count, 5) = oldName;
+        map(count, 6) = oldType;
+        map(count, 7) = oldSize;
+        map(count, 8) = oldRepeat;
         return true;
     };
     bool fits = true;
@@ -121,18 +118,18 @@ bool BuildFieldMap(engine::Database& work, UserPrompts& prompts, int& count) {
 // The carry-over as the engine's copy plan: FieldMap's entries, each new field taking its old
 // field through the entry's conversion, an auto number keeping the numbers of one that was an
 // auto number already.
-engine::CopyPlan CarryPlan(const std::string& oldTable, const std::string& buildTable, int count) {
+engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable, const std::string& buildTable, int count) {
     engine::CopyPlan plan;
     plan.sourceTable = oldTable;
     plan.targetTable = buildTable;
     for (int j = 1; j <= count; ++j) {
         engine::CopyField field;
-        field.target = FieldMap(j, 2);
-        field.source = engine::Trim(FieldMap(j, 5));
-        field.autoNumber = SameText(FieldMap(j, 3), kAutoNumberType);
-        field.keepNumbers = field.autoNumber && SameText(FieldMap(j, 6), kAutoNumberType);
-        field.textual = SameText(FieldMap(j, 3), "dbText") || SameText(FieldMap(j, 3), "dbMemo");
-        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(static_cast<int16_t>(j));
+        field.target = map(j, 2);
+        field.source = engine::Trim(map(j, 5));
+        field.autoNumber = SameText(map(j, 3), kAutoNumberType);
+        field.keepNumbers = field.autoNumber && SameText(map(j, 6), kAutoNumberType);
+        field.textual = SameText(map(j, 3), "dbText") || SameText(map(j, 3), "dbMemo");
+        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(map, static_cast<int16_t>(j));
         plan.fields.push_back(std::move(field));
     }
     return plan;

@@ -31,8 +31,6 @@ class FieldMapTable {
     std::vector<std::string> cells_;
 };
 
-extern FieldMapTable FieldMap;
-
 // The conversion of the values of one FieldMap entry for the new layout, worked out once from
 // the entry's type and size cells: a text cut to the new size in code page 932 bytes without
 // splitting a double-byte character, a number or date converted to the new type, Null and the
@@ -43,18 +41,18 @@ using ValueConversion = engine::ValueConversion;
 // and size.
 ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
                              const std::string& oldSize);
-// From the cells of FieldMap entry (error 9 for an entry outside the table).
-ValueConversion ConversionForEntry(int16_t entry);
+// From the cells of map's entry (error 9 for an entry outside the table).
+ValueConversion ConversionForEntry(const FieldMapTable& map, int16_t entry);
 
 class UserPrompts;
 
-// FieldMap from the layout rows of WKTBL in work, as a save fills it: one entry per field of the
+// map from the layout rows of WKTBL in work, as a save fills it: one entry per field of the
 // new layout, numbered groups expanded, each with the old field it takes its values from. False
 // (its message said through prompts) when it would pass 999 entries. count receives the number
 // of entries.
-bool BuildFieldMap(engine::Database& work, UserPrompts& prompts, int& count);
+bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prompts, int& count);
 
-// The carry-over as the engine's copy plan of FieldMap's first count entries.
-engine::CopyPlan CarryPlan(const std::string& oldTable, const std::string& buildTable, int count);
+// The carry-over as the engine's copy plan of map's first count entries.
+engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable, const std::string& buildTable, int count);
 
 } // namespace tavorin

@@ -61,8 +61,9 @@ void WriteRow(engine::Recordset& rs, int32_t rowNo, const RowBufferType& row) {
 
 } // namespace
 
-LayoutDocument::LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows)
-    : workDb_(workDb), rows_(rows) {}
+LayoutDocument::LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows,
+                               const DesignerDefaults& defaults)
+    : workDb_(workDb), rows_(rows), defaults_(defaults) {}
 
 // ---- The row buffer ----------------------------------------------------------------------------
 

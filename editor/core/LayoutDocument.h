@@ -51,12 +51,15 @@ struct IndexSettings {
     std::array<int16_t, 6> Dup{-1, -1, -1, -1, -1, -1};
 };
 
+struct DesignerDefaults;
+
 class LayoutDocument {
   public:
     // Modes of LineEditMode and LastLineEdit.
     enum LineEdit : int16_t { kLineCut = 1, kLineCopy, kLinePaste, kLineDelete, kLineInsert, kLineMove };
 
-    LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows);
+    // defaults (the run's, which outlive the document) fill the index settings a layout leaves empty.
+    LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows, const DesignerDefaults& defaults);
 
     // ---- The rows ----
     // "GET", "PUT", "DEL", "SAV", "STR" (case ignored) on the row CurRow. True when LastRow was
@@ -140,6 +143,7 @@ class LayoutDocument {
     void CopyAsLoadedValues(engine::Recordset& work);
     engine::DatabasePtr& workDb_;
     engine::RecordsetPtr& rows_;
+    const DesignerDefaults& defaults_;
 };
 
 } // namespace tavorin

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "core/FieldMap.h"
 #include "core/LayoutDocument.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
@@ -110,6 +111,7 @@ class LayoutSave {
 
     LayoutDocument& document_;
     engine::DatabasePtr& workDb_;
+    FieldMapTable fieldMap_; // the conversion table of the save in progress
     engine::RecordsetPtr& rows_;
     bool tableReplaced_ = false; // the save reached its end in the file
     long carriedRecords_ = 0;    // records the last carry-over read from the old table

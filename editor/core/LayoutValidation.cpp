@@ -156,13 +156,13 @@ void LayoutDocument::ValidateLayout(IndexSettings& settings, UserPrompts& prompt
     for (int key = 1; key <= 6; ++key) {
         if (KeyUsed[key] < 1) continue;
         const size_t slot = static_cast<size_t>(key - 1);
-        if (settings.Name[slot].empty()) settings.Name[slot] = IndexDefaultName[slot];
+        if (settings.Name[slot].empty()) settings.Name[slot] = defaults_.IndexDefaultName[slot];
         if (settings.Name[slot].empty()) {
             prompts.Say("インデックス名が設定されていません。");
             ErrorCode = static_cast<int16_t>(key);
             return;
         }
-        if (settings.Dup[slot] < 0) settings.Dup[slot] = IndexDefaultDup[slot];
+        if (settings.Dup[slot] < 0) settings.Dup[slot] = defaults_.IndexDefaultDup[slot];
     }
 
     // Step 5: a primary key allows no duplicates.

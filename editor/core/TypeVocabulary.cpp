@@ -9,8 +9,6 @@ namespace tavorin {
 using engine::VarType;
 namespace dao = engine::dao;
 
-std::array<std::string, kTypeSlots> TypeNames;
-
 namespace {
 
 constexpr TypeRow kTypeRows[] = {
@@ -40,22 +38,26 @@ bool SameText(std::string_view a, std::string_view b) {
     return engine::NamesEqual(a, b);
 }
 
-void FillTypeNames() {
-    for (std::string& name : TypeNames) name.clear();
-    for (const TypeRow& row : kTypeRows) TypeNames[static_cast<size_t>(row.code)] = row.name;
+const std::array<std::string, kTypeSlots>& TypeNames() {
+    static const std::array<std::string, kTypeSlots> names = [] {
+        std::array<std::string, kTypeSlots> slots;
+        for (const TypeRow& row : kTypeRows) slots[static_cast<size_t>(row.code)] = row.name;
+        return slots;
+    }();
+    return names;
 }
 
 std::string FieldTypeName(const engine::Field& field) {
     // Only a Long field is an auto-number: Jet also marks generated GUIDs with Attributes 17.
     if (field.Attributes() == 17 && field.Type() == dao::dbLong) return std::string(kAutoNumberType);
-    if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames[static_cast<size_t>(field.Type())];
+    if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames()[static_cast<size_t>(field.Type())];
     return {};
 }
 
 int16_t TypeCodeOf(std::string_view name) {
     if (name.empty()) return -1;
     for (int slot = 0; slot < kTypeSlots; ++slot) {
-        const std::string& slotName = TypeNames[static_cast<size_t>(slot)];
+        const std::string& slotName = TypeNames()[static_cast<size_t>(slot)];
         if (!slotName.empty() && SameText(slotName, name)) return static_cast<int16_t>(slot);
     }
     return -1;
@@ -64,7 +66,7 @@ int16_t TypeCodeOf(std::string_view name) {
 int16_t TypeListIndexOf(std::string_view name) {
     if (name.empty()) return -1;
     int16_t position = -1;
-    for (const std::string& slotName : TypeNames) {
+    for (const std::string& slotName : TypeNames()) {
         if (slotName.empty()) continue;
         ++position;
         if (SameText(slotName, name)) break;

@@ -19,11 +19,10 @@ namespace tavorin {
 inline constexpr std::string_view kAutoNumberType = "(ｵｰﾄﾅﾝﾊﾞ-)";
 inline constexpr int kTypeSlots = 31;
 
-// Type names indexed by the DAO type code; slots without a name are empty. Filled once at the
-// start (FillTypeNames) and read-only afterwards.
-extern std::array<std::string, kTypeSlots> TypeNames;
+// Type names indexed by the DAO type code (slot 0 the auto number); slots without a name are
+// empty. A constant of the vocabulary below.
+const std::array<std::string, kTypeSlots>& TypeNames();
 
-void FillTypeNames();
 // The type code of name (case ignored); -1 for an empty or unknown name.
 int16_t TypeCodeOf(std::string_view name);
 // The position of name in the type drop-downs; -1 for an empty name, and the last position

@@ -28,7 +28,7 @@ std::string ListedTable(const std::vector<TableListEntry>& tables, const std::st
 
 } // namespace
 
-int RunPrintCommand(const std::string& file, const std::string& table, const std::string& pdf,
+int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table, const std::string& pdf,
                     std::ostream& err) {
     platform::ConsolePrompts prompts(err);
     ScopedPrompts promptsInstalled(&prompts);
@@ -40,12 +40,12 @@ int RunPrintCommand(const std::string& file, const std::string& table, const std
         err << "tavorin: " << file << ": ファイルがありません。" << std::endl;
         return 1;
     }
-    frmTavorin window;
+    frmTavorin window(app);
     if (!window.Form_Load()) return 1;
     bool ran = false;
     Guarded([&] {
         window.OpenOnStart(file, "");
-        if (CurrentFile.FullPath.empty()) return; // not a database file: its message was shown
+        if (app.CurrentFile.FullPath.empty()) return; // not a database file: its message was shown
         if (table.empty()) {
             window.mnTablePrintAll_Click();
             ran = true;

@@ -6,10 +6,12 @@
 #include <ostream>
 #include <string>
 
+#include "modules/AppContext.h"
+
 namespace tavorin {
 
-// Returns the exit status: 0 when the PDF file was written, else 1 after a message on err.
-int RunPrintCommand(const std::string& file, const std::string& table, const std::string& pdf,
+// The window it prints through runs on app. Returns the exit status: 0 when the PDF file was written, else 1 after a message on err.
+int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table, const std::string& pdf,
                     std::ostream& err);
 
 } // namespace tavorin

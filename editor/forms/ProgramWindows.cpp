@@ -5,13 +5,16 @@
 
 namespace tavorin {
 
-ProgramWindows& ProgramWindows::Instance() {
-    static ProgramWindows windows;
-    return windows;
+ProgramWindows::ProgramWindows(AppContext& app) : app_(app) {
+    app_.Turns = this;
 }
 
-frmTavorin* ProgramWindows::ShowDesigner() {
-    auto* window = new frmTavorin;
+ProgramWindows::~ProgramWindows() {
+    if (app_.Turns == this) app_.Turns = nullptr;
+}
+
+frmTavorin* ProgramWindows::OpenDesigner() {
+    auto* window = new frmTavorin(app_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (!window->Form_Load()) {
         delete window;
@@ -23,8 +26,8 @@ frmTavorin* ProgramWindows::ShowDesigner() {
     return window;
 }
 
-frmMdbCpy* ProgramWindows::ShowImport() {
-    auto* window = new frmMdbCpy;
+frmMdbCpy* ProgramWindows::OpenImport() {
+    auto* window = new frmMdbCpy(app_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (!window->Form_Load()) {
         delete window;

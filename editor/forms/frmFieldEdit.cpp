@@ -70,7 +70,7 @@ void AddToHistory(QComboBox* box, const QString& text) {
 // ---- The window ------------------------------------------------------------------------------
 
 frmFieldEdit::frmFieldEdit(frmTavorin* owner)
-    : QWidget(owner, Qt::Window), CompareMode(search_.CompareMode), owner_(owner), search_(*owner, WorkRs) {
+    : QWidget(owner, Qt::Window), CompareMode(search_.CompareMode), owner_(owner), search_(*owner, owner_->App.Store.WorkRs) {
     setObjectName(QStringLiteral("frmFieldEdit"));
     setWindowTitle(Q("検索"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -208,7 +208,7 @@ void frmFieldEdit::Form_Load() {
     for (int i = 3; i < 6; ++i) {
         QComboBox* box = Combo2[static_cast<size_t>(i)];
         box->clear();
-        for (const std::string& name : TypeNames)
+        for (const std::string& name : TypeNames())
             if (!name.empty()) box->addItem(Q(name));
         box->setCurrentIndex(-1);
     }
@@ -255,7 +255,7 @@ bool frmFieldEdit::event(QEvent* event) {
 }
 
 void frmFieldEdit::Form_Activate() {
-    if (!WorkRs) return;
+    if (!owner_->App.Store.WorkRs) return;
     ClearHighlight();
     search_.BeginRun();
     if (TypeSearch())
@@ -366,7 +366,7 @@ void frmFieldEdit::Command1_Click(int index) {
         LeaveWindow(true);
         return;
     }
-    if (!WorkRs) return; // the work store has gone with the main window's layout
+    if (!owner_->App.Store.WorkRs) return; // the work store has gone with the main window's layout
     TakeBoxTexts();
     if (panel % 2 == 0 && index == kReplaceButton[panel]) {
         SwitchToReplace();
@@ -467,7 +467,7 @@ void frmFieldEdit::ReplaceOne() {
 // or undoes them together, and a row that cannot be replaced undoes the rows before it.
 void frmFieldEdit::ReplaceAll() {
     ClearHighlight();
-    engine::Recordset& rs = *WorkRs;
+    engine::Recordset& rs = *owner_->App.Store.WorkRs;
     auto finish = [&] {
         rs.Requery();
         owner_->ReloadShownRows();

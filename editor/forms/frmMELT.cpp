@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "frmRefTableList.h"
+#include "frmTavorin.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -162,7 +163,7 @@ void frmMELT::OpenExtractedFile(const std::string& fileName, int16_t& errorMark)
     RefFileState& file = owner_->RefFile;
     file.BaseName = base;
     file.Extension = extension;
-    file.Folder = MeltFolder + "/";
+    file.Folder = owner_->Owner()->App.Store.MeltFolder + "/";
     file.FullPath = file.Folder + base + extension;
     owner_->Text2[0]->setText(Q(file.Folder));
     owner_->Text2[1]->setText(Q(base));

@@ -32,7 +32,7 @@ QString Q(const char* utf8) {
 
 } // namespace
 
-frmMdbCpy::frmMdbCpy(QWidget* parent) : QMainWindow(parent) {
+frmMdbCpy::frmMdbCpy(AppContext& app, QWidget* parent) : QMainWindow(parent), App(app) {
     setObjectName(QStringLiteral("frmMdbCpy"));
     setWindowTitle(Q("データの移入"));
     platform::SetApplicationTitle(QStringLiteral("Tavorin"));

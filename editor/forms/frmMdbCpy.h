@@ -24,6 +24,7 @@
 #include "ImportSidePanels.h"
 #include "ImportSideState.h"
 #include "ImportToolbar.h"
+#include "modules/AppContext.h"
 #include "core/ImportRun.h"
 
 class QCheckBox;
@@ -45,7 +46,11 @@ class frmMdbCpy : public QMainWindow,
     static constexpr int kTarget = 0;
     static constexpr int kSource = 1;
 
-    explicit frmMdbCpy(QWidget* parent = nullptr);
+    // The run's work store and current file, taken over from the designer; it outlives the
+    // window.
+    AppContext& App;
+
+    explicit frmMdbCpy(AppContext& app, QWidget* parent = nullptr);
     ~frmMdbCpy() override;
 
     // The window's start: a fresh work folder with the two work databases, both sides empty.

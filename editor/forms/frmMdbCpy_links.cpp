@@ -102,7 +102,7 @@ void frmMdbCpy::Text3_Click(int index) {
         PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
     }
     WindowPrompts prompts;
-    if (!LinkRows(*Ws, Work(kTarget), Work(kSource), chosen ? target.SelectedRow + target.FirstRow : 0,
+    if (!LinkRows(*App.Store.Ws, Work(kTarget), Work(kSource), chosen ? target.SelectedRow + target.FirstRow : 0,
                   source.SelectedRow + source.FirstRow, prompts))
         return;
     CFLDDSP(kSource, source.FirstRow);
@@ -112,13 +112,13 @@ void frmMdbCpy::Text3_Click(int index) {
 }
 
 void frmMdbCpy::mnCpyJoint_Click() {
-    LinkSameNames(*Ws, Work(kTarget), Work(kSource));
+    LinkSameNames(*App.Store.Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
 
 void frmMdbCpy::mnCpyJointNo_Click() {
-    UnlinkSameNames(*Ws, Work(kTarget), Work(kSource));
+    UnlinkSameNames(*App.Store.Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
@@ -127,13 +127,13 @@ void frmMdbCpy::mnCpyJointCan_Click() {
     const Side& target = Sides[kTarget];
     if (target.SelectedRow < 0) return;
     // Only the row on the selected line: a line without a row unlinks nothing.
-    if (!UnlinkRow(*Ws, Work(kTarget), Work(kSource), target.SelectedRow + target.FirstRow)) return;
+    if (!UnlinkRow(*App.Store.Ws, Work(kTarget), Work(kSource), target.SelectedRow + target.FirstRow)) return;
     CFLDDSP(kTarget, target.FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }
 
 void frmMdbCpy::mnCpyJointCanAll_Click() {
-    UnlinkAll(*Ws, Work(kTarget), Work(kSource));
+    UnlinkAll(*App.Store.Ws, Work(kTarget), Work(kSource));
     CFLDDSP(kTarget, Sides[kTarget].FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }

@@ -55,7 +55,7 @@ void frmMdbCpy::Command1_Click(int index) {
     ShowGridFrame(false);
     if (s.ViewState == 0) {
         try {
-            s.Db = Ws->OpenDatabase(s.File.FullPath);
+            s.Db = App.Store.Ws->OpenDatabase(s.File.FullPath);
             std::string order;
             engine::TableDefPtr table = s.Db->TableDefs().Item(s.TableName);
             for (const engine::IndexPtr& ix : table->Indexes()) {

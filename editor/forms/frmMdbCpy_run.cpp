@@ -92,7 +92,7 @@ void frmMdbCpy::RunImport(ImportMode mode) {
         s.WorkDb.reset();
     }
     try {
-        tavorin::RunImport(*Ws, request, *plan, runPath, prompts, prompts, LastRun);
+        tavorin::RunImport(*App.Store.Ws, request, *plan, runPath, prompts, prompts, LastRun);
     } catch (const std::exception& e) {
         if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
             platform::MsgBoxDetails(

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QScrollBar>
 
-#include "ProgramWindows.h"
 #include "ToolImage.h"
 #include "engine/error.h"
 #include "engine/types.h"
@@ -38,18 +37,17 @@ QString Q(const std::string& utf8) {
 bool frmMdbCpy::Form_Load() {
     try {
         CenterOnScreen(*this);
-        FillTypeNames();
-        TakeWorkFolder(WorkBaseFolder());
-        RenewWorkFolder();
+        App.Store.TakeWorkFolder(App.Store.WorkBaseFolder());
+        App.Store.RenewWorkFolder();
 
-        Sides[kTarget].WorkPath = WorkFolder + "/FormatTemp1.MDB";
-        Sides[kSource].WorkPath = WorkFolder + "/FormatTemp2.MDB";
-        ScratchPath = WorkFolder + "/FORMATTEMP3.MDB";
+        Sides[kTarget].WorkPath = App.Store.WorkFolder + "/FormatTemp1.MDB";
+        Sides[kSource].WorkPath = App.Store.WorkFolder + "/FormatTemp2.MDB";
+        ScratchPath = App.Store.WorkFolder + "/FORMATTEMP3.MDB";
         // The file dialog refuses the two work databases by these paths.
-        WorkDbPath = Sides[kTarget].WorkPath;
-        PrintDbPath = Sides[kSource].WorkPath;
-        CreateImportWorkDatabase(*Ws, Sides[kTarget].WorkPath, ImportSide::Target);
-        CreateImportWorkDatabase(*Ws, Sides[kSource].WorkPath, ImportSide::Source);
+        App.Store.WorkDbPath = Sides[kTarget].WorkPath;
+        App.Store.PrintDbPath = Sides[kSource].WorkPath;
+        CreateImportWorkDatabase(*App.Store.Ws, Sides[kTarget].WorkPath, ImportSide::Target);
+        CreateImportWorkDatabase(*App.Store.Ws, Sides[kSource].WorkPath, ImportSide::Source);
         Work(kTarget);
         Work(kSource);
 
@@ -86,7 +84,7 @@ bool frmMdbCpy::Form_Load() {
 
 engine::Database& frmMdbCpy::WorkDatabase(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
-    if (!s.WorkDb) s.WorkDb = Ws->OpenDatabase(s.WorkPath);
+    if (!s.WorkDb) s.WorkDb = App.Store.Ws->OpenDatabase(s.WorkPath);
     return *s.WorkDb;
 }
 
@@ -114,9 +112,9 @@ void frmMdbCpy::CloseWindowWork() {
         if (s.WorkDb) s.WorkDb->Close();
         s.WorkDb.reset();
     }
-    if (!WorkFolder.empty()) {
+    if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(WorkFolder, errorMark);
+        RemoveFolderTree(App.Store.WorkFolder, errorMark);
     }
 }
 
@@ -124,8 +122,8 @@ void frmMdbCpy::mnCpyCancel_Click() {
     CloseWindowWork();
     ended_ = true;
     // The designer starts afresh and builds its own work store; if it cannot, the program ends.
-    if (!ProgramWindows::Instance().ShowDesigner()) {
-        ReleaseWorkFolder();
+    if (!App.Turns || !App.Turns->ShowDesigner()) {
+        App.Store.ReleaseWorkFolder();
         emit ProgramEnded();
     }
     close();
@@ -133,7 +131,7 @@ void frmMdbCpy::mnCpyCancel_Click() {
 
 void frmMdbCpy::mnEnd_Click() {
     CloseWindowWork();
-    ReleaseWorkFolder();
+    App.Store.ReleaseWorkFolder();
     ended_ = true;
     close();
     emit ProgramEnded();
@@ -158,7 +156,7 @@ void frmMdbCpy::Text2_Click(int index) {
     Frame2[side]->hide();
     ChosenFile chosen = s.File;
     int16_t error = 0;
-    ChooseDatabaseFile("G", 0, s.File.BaseName, chosen, error);
+    ChooseDatabaseFile(App, "G", 0, s.File.BaseName, chosen, error);
     if (error != 0) {
         Text2[index]->setFocus();
         return;
@@ -238,7 +236,7 @@ void frmMdbCpy::OpenSideTable(int side) {
     ReopenWorkRs(side);
     WindowPrompts prompts;
     const LoadedTable loaded =
-        LoadTableStructure(*Ws, s.File.FullPath, s.TableName, Work(side), static_cast<ImportSide>(side), prompts);
+        LoadTableStructure(*App.Store.Ws, s.File.FullPath, s.TableName, Work(side), static_cast<ImportSide>(side), prompts);
     s.ReadOnly = loaded.readOnly;
     s.Refusal = loaded.refusal;
     if (side == kTarget) Key = loaded.key;

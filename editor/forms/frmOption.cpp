@@ -101,16 +101,16 @@ frmOption::~frmOption() = default;
 void frmOption::Form_Load() {
     loaded_ = false;
     Combo2->clear();
-    for (const std::string& name : TypeNames)
+    for (const std::string& name : TypeNames())
         if (!name.empty()) Combo2->addItem(QString::fromStdString(name));
     Combo2->addItem(QString()); // choosing it clears the default type
-    Combo2->setCurrentIndex(TypeListIndexOf(DefaultType));
+    Combo2->setCurrentIndex(TypeListIndexOf(owner_->App.Defaults.DefaultType));
     for (size_t k = 0; k < 6; ++k) {
         Combo1[k]->clear();
         Combo1[k]->addItem(Q("重複なし"));
         Combo1[k]->addItem(Q("重複あり"));
-        Text1[k + 1]->setText(QString::fromStdString(IndexDefaultName[k]));
-        Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
+        Text1[k + 1]->setText(QString::fromStdString(owner_->App.Defaults.IndexDefaultName[k]));
+        Combo1[k]->setCurrentIndex(owner_->App.Defaults.IndexDefaultDup[k]);
     }
     loaded_ = true;
 }
@@ -121,10 +121,10 @@ void frmOption::Command1_Click(int index) {
         int16_t error = 0;
         owner_->StoreRow(error);
         if (error != 0) return;
-        DefaultType = TrimBlanks(Combo2->currentText().toStdString());
+        owner_->App.Defaults.DefaultType = TrimBlanks(Combo2->currentText().toStdString());
         for (size_t k = 0; k < 6; ++k) {
-            IndexDefaultName[k] = TrimBlanks(Text1[k + 1]->text().toStdString());
-            IndexDefaultDup[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
+            owner_->App.Defaults.IndexDefaultName[k] = TrimBlanks(Text1[k + 1]->text().toStdString());
+            owner_->App.Defaults.IndexDefaultDup[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
         }
         owner_->ApplyIndexDefaults();
     }

@@ -162,7 +162,7 @@ bool frmRefTableList::eventFilter(QObject* watched, QEvent* event) {
 void frmRefTableList::Text2_Click() {
     ChosenFile chosen{RefFile.Folder, RefFile.BaseName, RefFile.Extension, RefFile.FullPath};
     int16_t error = 0;
-    ChooseDatabaseFile("G", 1, "", chosen, error);
+    ChooseDatabaseFile(owner_->App, "G", 1, "", chosen, error);
     if (error != 0) return; // cancelled: nothing changes
     // The fields shown belong to the file that is no longer chosen, whatever the new one holds.
     ForgetFields();
@@ -184,17 +184,17 @@ void frmRefTableList::ExtractChosenArchive() {
     // A folder that cannot be emptied stops the extraction: files of an earlier archive must
     // not pass for this one's.
     int16_t errorMark = 0;
-    if (FolderHoldsFiles(MeltFolder)) RemoveFolderTree(MeltFolder, errorMark);
+    if (FolderHoldsFiles(owner_->App.Store.MeltFolder)) RemoveFolderTree(owner_->App.Store.MeltFolder, errorMark);
     if (errorMark == 0) {
         std::error_code ec;
-        fs::create_directory(MeltFolder, ec);
+        fs::create_directory(owner_->App.Store.MeltFolder, ec);
         if (ec) errorMark = 9;
     }
     int32_t fileCount = 0;
-    if (errorMark == 0) ExtractArchive(RefFile.FullPath, MeltFolder + "/", fileCount, errorMark);
+    if (errorMark == 0) ExtractArchive(RefFile.FullPath, owner_->App.Store.MeltFolder + "/", fileCount, errorMark);
     if (errorMark != 0) {
         platform::MsgBox(Q("解凍できません。"));
-        if (melt_) melt_->ShowFolder(MeltFolder);
+        if (melt_) melt_->ShowFolder(owner_->App.Store.MeltFolder);
         return;
     }
     if (!melt_) {
@@ -204,7 +204,7 @@ void frmRefTableList::ExtractChosenArchive() {
         const QRect here = frameGeometry();
         melt_->move(std::max(0, here.left() - melt_->width() - 8), here.top() + 40);
     }
-    melt_->ShowFolder(MeltFolder);
+    melt_->ShowFolder(owner_->App.Store.MeltFolder);
     melt_->show();
     melt_->raise();
     melt_->activateWindow();
@@ -296,7 +296,7 @@ void frmRefTableList::InsertSelectedFields() {
 // Appends one work row per field line after the last row, in one transaction; nextRow is the
 // number after the last row appended.
 void frmRefTableList::AppendWorkRows(const std::vector<int>& lines, int32_t& nextRow) {
-    engine::Recordset& rs = *WorkRs;
+    engine::Recordset& rs = *owner_->App.Store.WorkRs;
     rs.Requery();
     nextRow = 1;
     if (!(rs.Eof() && rs.Bof())) {

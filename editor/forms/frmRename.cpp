@@ -99,7 +99,7 @@ void frmRename::Command1_Click(int index) {
         return;
     }
     owner_.RequestedName = Text1->text().toStdString();
-    if (NameFree(owner_.RequestedName, owner_.CurrentTable, CurrentFile.FullPath)) {
+    if (NameFree(owner_.RequestedName, owner_.CurrentTable, owner_.App.CurrentFile.FullPath)) {
         answered_ = true;
         accept();
         return;

@@ -36,8 +36,9 @@ QString Q(const char* utf8) {
 
 } // namespace
 
-frmTavorin::frmTavorin(QWidget* parent)
-    : QMainWindow(parent), LayoutDocument(WorkDb, WorkRs), saving_(*this, WorkDb, WorkRs) {
+frmTavorin::frmTavorin(AppContext& app, QWidget* parent)
+    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs, app.Defaults), App(app),
+      saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));
     platform::SetApplicationTitle(QStringLiteral("Tavorin"));

@@ -47,9 +47,9 @@ class frmFieldEdit;
 class frmOption;
 class frmConvCheck;
 
-// FieldMap from the layout rows of WKTBL, as a save fills it; false (message shown) when it
+// map from the layout rows of store's WKTBL, as a save fills it; false (message shown) when it
 // would pass 999 entries. count receives the number of entries.
-bool BuildFieldMap(int& count);
+bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count);
 
 // The window is a view of its layout document: the document's state (the rows in use, the row
 // in edit, the changed flag, the key tables) is the window's.
@@ -59,7 +59,11 @@ class frmTavorin : public QMainWindow, public ToolbarWindow, public LayoutDocume
     static constexpr int kGridLines = 10;
     static constexpr int kToolButtons = 11;
 
-    explicit frmTavorin(QWidget* parent = nullptr);
+    // The run's work store and current file, shared with the windows this one opens.
+    AppContext& App;
+
+    // app outlives the window.
+    explicit frmTavorin(AppContext& app, QWidget* parent = nullptr);
     ~frmTavorin() override;
 
     // The start sequence. False when the work store could not be built (the reason has been

@@ -45,7 +45,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
         const int column = grid::ColumnOf(index);
         CellVerdict verdict;
         if (column == grid::kName)
-            verdict = ValidateName(RowBuffer, text, DefaultType);
+            verdict = ValidateName(RowBuffer, text, App.Defaults.DefaultType);
         else if (column == grid::kSize)
             verdict = ValidateSize(RowBuffer, text);
         else if (column == grid::kRepeat)
@@ -66,7 +66,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
 
 void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     // A layout needs a file to be saved into.
-    if (CurrentFile.FullPath.empty()) {
+    if (App.CurrentFile.FullPath.empty()) {
         platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         Text1[0]->clear();
         LayoutChanged = 0;

@@ -13,9 +13,9 @@
 
 namespace tavorin {
 
-bool BuildFieldMap(int& count) {
+bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count) {
     WindowPrompts prompts;
-    return BuildFieldMap(*WorkDb, prompts, count);
+    return BuildFieldMap(map, *store.WorkDb, prompts, count);
 }
 
 void frmTavorin::ConnectCheckCommand() {
@@ -46,7 +46,7 @@ void frmTavorin::mnConvCheck_Click() {
 
     // The grid's recordset stays closed while the check runs: the check's SQL functions are
     // removed from the connection at its end, which SQLite refuses while a statement reads.
-    if (WorkRs) WorkRs->Close();
+    if (App.Store.WorkRs) App.Store.WorkRs->Close();
     int16_t errorCode = 0;
     int32_t errorRow = 0;
     try {
@@ -63,7 +63,7 @@ void frmTavorin::mnConvCheck_Click() {
 void frmTavorin::RunConversionCheck(const std::string& oldTable) {
     WindowPrompts prompts;
     const std::optional<ConversionCheckPlan> plan =
-        PlanConversionCheck(*Ws, CurrentFile.FullPath, oldTable, *this, *WorkDb, ShownIndexSettings(), prompts);
+        PlanConversionCheck(*App.Store.Ws, App.CurrentFile.FullPath, oldTable, *this, *App.Store.WorkDb, ShownIndexSettings(), prompts);
     if (!plan) return;
     if (convCheck_) convCheck_->close();
     convCheck_ = new frmConvCheck(this, CurrentTable);

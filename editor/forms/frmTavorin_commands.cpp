@@ -44,7 +44,7 @@ QColor TypeBoxColour() {
 bool frmTavorin::Form_Load() {
     try {
         CenterWindow();
-        OpenWorkStore(WorkBaseFolder());
+        App.Store.OpenWorkStore(App.Store.WorkBaseFolder());
         FillChoiceLists();
         SetStartDefaults();
         ReleaseFile();
@@ -55,8 +55,8 @@ bool frmTavorin::Form_Load() {
         return true;
     } catch (const std::exception& e) {
         ShowUnexpectedError(e);
-        CloseWorkStore();
-        ReleaseWorkFolder();
+        App.Store.CloseWorkStore();
+        App.Store.ReleaseWorkFolder();
         return false;
     }
 }
@@ -72,17 +72,16 @@ void frmTavorin::FillChoiceLists() {
         box->addItem(QString::fromUtf8("重複なし"));
         box->addItem(QString::fromUtf8("重複あり"));
     }
-    FillTypeNames();
     for (QComboBox* box : Combo2) {
         box->clear();
-        for (const std::string& name : TypeNames)
+        for (const std::string& name : TypeNames())
             if (!name.empty()) box->addItem(Q(name));
     }
     GridLoading = 0;
 }
 
 void frmTavorin::SetStartDefaults() {
-    tavorin::SetStartDefaults();
+    App.Defaults.SetStartDefaults();
 }
 
 void frmTavorin::ShowTableListFrame(bool tableList) {
@@ -140,12 +139,12 @@ bool frmTavorin::SettleLayoutBeforeLeaving() {
 
 void frmTavorin::mnEnd_Click() {
     if (!SettleLayoutBeforeLeaving()) return;
-    CloseWorkStore();
-    if (!WorkFolder.empty()) {
+    App.Store.CloseWorkStore();
+    if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(WorkFolder, errorMark);
+        RemoveFolderTree(App.Store.WorkFolder, errorMark);
     }
-    ReleaseWorkFolder();
+    App.Store.ReleaseWorkFolder();
     EndProgram();
 }
 
@@ -199,8 +198,8 @@ void frmTavorin::SetFileMenus(int16_t state) {
         SetTableMenus(0);
     } else if (state == 1) {
         std::error_code ec;
-        const bool exists = !CurrentFile.FullPath.empty() &&
-                            std::filesystem::is_regular_file(CurrentFile.FullPath, ec);
+        const bool exists = !App.CurrentFile.FullPath.empty() &&
+                            std::filesystem::is_regular_file(App.CurrentFile.FullPath, ec);
         for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll})
             Enable(command, exists);
         Enable(mnFileFree, true);
@@ -230,11 +229,11 @@ void frmTavorin::SetTableMenus(int16_t state) {
 void frmTavorin::ReleaseFile() {
     Text2[0]->clear();
     Text2[1]->clear();
-    CurrentFile.Folder.clear();
-    CurrentFile.BaseName.clear();
-    CurrentFile.Extension.clear();
-    CurrentFile.FullPath.clear();
-    CurrentFile.SavedPath.clear();
+    App.CurrentFile.Folder.clear();
+    App.CurrentFile.BaseName.clear();
+    App.CurrentFile.Extension.clear();
+    App.CurrentFile.FullPath.clear();
+    App.CurrentFile.SavedPath.clear();
     ClearLayout();
     TableList.clear();
     List1->clear();
@@ -244,13 +243,13 @@ void frmTavorin::ReleaseFile() {
 void frmTavorin::ClearLayout() {
     GridLoading = 9;
     CloseUserDatabase();
-    ClearWorkTable();
+    App.Store.ClearWorkTable();
     ResetLayout();
     Text1[0]->clear();
     Text1[7]->clear();
     for (int k = 0; k < 6; ++k) {
-        Text1[k + 1]->setText(Q(IndexDefaultName[k]));
-        Combo1[k]->setCurrentIndex(IndexDefaultDup[k]);
+        Text1[k + 1]->setText(Q(App.Defaults.IndexDefaultName[k]));
+        Combo1[k]->setCurrentIndex(App.Defaults.IndexDefaultDup[k]);
     }
     ClearGridCells();
     CellDirty = 0;

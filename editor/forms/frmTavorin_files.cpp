@@ -35,27 +35,27 @@ void Say(const char* text) {
 
 // The file dialog in its save mode with the current file name preset. False when it was
 // cancelled or gave no usable path.
-bool ChooseTarget(ChosenFile& chosen) {
+bool ChooseTarget(AppContext& app, ChosenFile& chosen) {
     int16_t error = 0;
     chosen = ChosenFile{};
-    ChooseDatabaseFile("W", 0, CurrentFile.BaseName + CurrentFile.Extension, chosen, error);
+    ChooseDatabaseFile(app, "W", 0, app.CurrentFile.BaseName + app.CurrentFile.Extension, chosen, error);
     return error == 0 && !chosen.FullPath.empty();
 }
 
 // The save dialog of the save under a new name, which also offers the genuine Jet 4 format.
-bool ChooseSaveAsTarget(ChosenFile& chosen) {
+bool ChooseSaveAsTarget(AppContext& app, ChosenFile& chosen) {
     int16_t error = 0;
     chosen = ChosenFile{};
-    ChooseSaveAsFile(CurrentFile.BaseName + CurrentFile.Extension, chosen, error);
+    ChooseSaveAsFile(app, app.CurrentFile.BaseName + app.CurrentFile.Extension, chosen, error);
     return error == 0 && !chosen.FullPath.empty();
 }
 
 // Takes the chosen path as the current file, as the file boxes show it.
-void TakeCurrentPath(const ChosenFile& chosen) {
-    CurrentFile.Folder = chosen.Folder;
-    CurrentFile.BaseName = chosen.BaseName;
-    CurrentFile.Extension = chosen.Extension;
-    CurrentFile.FullPath = chosen.FullPath;
+void TakeCurrentPath(AppContext& app, const ChosenFile& chosen) {
+    app.CurrentFile.Folder = chosen.Folder;
+    app.CurrentFile.BaseName = chosen.BaseName;
+    app.CurrentFile.Extension = chosen.Extension;
+    app.CurrentFile.FullPath = chosen.FullPath;
 }
 
 // A failed file operation: one message with the system's reason.
@@ -87,33 +87,33 @@ void frmTavorin::ConnectFileCommands() {
 
 void frmTavorin::CloseWorkStoreForFileOperation() {
     CloseUserDatabase();
-    CloseWorkStore();
+    App.Store.CloseWorkStore();
 }
 
 void frmTavorin::ReopenWorkStoreAfterFileOperation() {
-    WorkDb = Ws->OpenDatabase(WorkDbPath);
+    App.Store.WorkDb = App.Store.Ws->OpenDatabase(App.Store.WorkDbPath);
     ReopenGridRecordset();
-    if (!CurrentTable.empty() && FileExists(CurrentFile.FullPath)) OpenUserDatabase();
+    if (!CurrentTable.empty() && FileExists(App.CurrentFile.FullPath)) OpenUserDatabase();
 }
 
 void frmTavorin::mnFileRename_Click() {
     ChosenFile chosen;
-    if (!RefuseFileBeingChanged(CurrentFile.FullPath) && ChooseTarget(chosen)) {
+    if (!RefuseFileBeingChanged(App.CurrentFile.FullPath) && ChooseTarget(App, chosen)) {
         if (DatabaseNameTaken(chosen.FullPath)) {
             Say("同じ名前のファイルが存在します。ファイル名の変更はできませんでした。");
         } else {
             CloseWorkStoreForFileOperation();
             bool moved = false;
             try {
-                MoveDatabaseFile(CurrentFile.FullPath, chosen.FullPath);
+                MoveDatabaseFile(App.CurrentFile.FullPath, chosen.FullPath);
                 moved = true;
             } catch (const engine::Error& e) {
                 ShowFileError(e);
             }
             if (moved) {
-                TakeCurrentPath(chosen);
-                Text2[0]->setText(Q(CurrentFile.Folder));
-                Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+                TakeCurrentPath(App, chosen);
+                Text2[0]->setText(Q(App.CurrentFile.Folder));
+                Text2[1]->setText(Q(App.CurrentFile.BaseName + App.CurrentFile.Extension));
             }
             ReopenWorkStoreAfterFileOperation();
         }
@@ -122,7 +122,7 @@ void frmTavorin::mnFileRename_Click() {
 }
 
 void frmTavorin::mnFileDel_Click() {
-    const std::string path = CurrentFile.FullPath;
+    const std::string path = App.CurrentFile.FullPath;
     if (!path.empty()) {
         if (RefuseFileBeingChanged(path)) {
             // Nothing is asked or deleted.
@@ -143,7 +143,7 @@ void frmTavorin::mnFileDel_Click() {
 
 void frmTavorin::mnFileCpy_Click() {
     ChosenFile chosen;
-    if (RefuseFileBeingChanged(CurrentFile.FullPath) || !ChooseSaveAsTarget(chosen)) {
+    if (RefuseFileBeingChanged(App.CurrentFile.FullPath) || !ChooseSaveAsTarget(App, chosen)) {
         MoveFocus(Text1[0]);
         return;
     }
@@ -155,23 +155,23 @@ void frmTavorin::mnFileCpy_Click() {
     CloseWorkStoreForFileOperation();
     // The copy is made in the work folder and moved into place only once it is complete, so
     // that the chosen path never shows a half-written file.
-    const std::string workCopy = WorkFolder + "/" + chosen.BaseName + ".MDB";
-    const bool convert = !chosen.Jet4 && IsJetFile(CurrentFile.FullPath);
+    const std::string workCopy = App.Store.WorkFolder + "/" + chosen.BaseName + ".MDB";
+    const bool convert = !chosen.Jet4 && IsJetFile(App.CurrentFile.FullPath);
     try {
         if (chosen.Jet4) {
-            engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(CurrentFile.FullPath);
+            engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
             struct Closer {
                 engine::Database& db;
                 ~Closer() { db.Close(); }
             } closer{*source};
             engine::WriteJet4(*source, workCopy);
         } else if (convert) {
-            WriteNativeCopy(CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
+            WriteNativeCopy(App.CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
                 Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
                 Label6->repaint();
             });
         } else {
-            CopyDatabaseFile(CurrentFile.FullPath, workCopy);
+            CopyDatabaseFile(App.CurrentFile.FullPath, workCopy);
         }
     } catch (const std::exception& e) {
         Label6->clear();
@@ -202,9 +202,9 @@ void frmTavorin::mnFileCpy_Click() {
     // A genuine Jet 4 copy is written for the user's other programs; work goes on in the file
     // the designer can change.
     if (moved && !chosen.Jet4) {
-        TakeCurrentPath(chosen);
-        Text2[0]->setText(Q(CurrentFile.Folder));
-        Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+        TakeCurrentPath(App, chosen);
+        Text2[0]->setText(Q(App.CurrentFile.Folder));
+        Text2[1]->setText(Q(App.CurrentFile.BaseName + App.CurrentFile.Extension));
     }
     ReopenWorkStoreAfterFileOperation();
     if (moved && chosen.Jet4)
@@ -216,7 +216,7 @@ void frmTavorin::mnFileCpy_Click() {
 }
 
 void frmTavorin::mnFileFree_Click() {
-    if (RefuseFileBeingChanged(CurrentFile.FullPath)) {
+    if (RefuseFileBeingChanged(App.CurrentFile.FullPath)) {
         MoveFocus(Text1[0]);
         return;
     }

@@ -280,7 +280,7 @@ void frmTavorin::Combo2_GotFocus(int line) {
     ShowTableListFrame(false);
     CurGridLine = line;
     SelectRow(line);
-    if (CurrentFile.FullPath.empty() || CurrentTable.empty()) MoveFocus(Text1[0]);
+    if (App.CurrentFile.FullPath.empty() || CurrentTable.empty()) MoveFocus(Text1[0]);
     FocusIndex = static_cast<int16_t>(kComboBase + line);
 }
 
@@ -422,9 +422,9 @@ void frmTavorin::Combo2_Click(int line) {
 
 void frmTavorin::Combo2_KeyPress(int line, int key) {
     if (!IsEnter(key)) return;
-    if (RowBuffer.TypeName.empty() && !DefaultType.empty() && CurRow > 0) {
+    if (RowBuffer.TypeName.empty() && !App.Defaults.DefaultType.empty() && CurRow > 0) {
         LayoutChanged = 9;
-        ApplyType(line, DefaultType);
+        ApplyType(line, App.Defaults.DefaultType);
         return;
     }
     const int first = CellOf(line, kName);

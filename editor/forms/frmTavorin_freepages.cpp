@@ -23,7 +23,7 @@ bool frmTavorin::ReleasingFreePages() const { return freePagesTimer_ && freePage
 void frmTavorin::StartReleasingFreePages() {
     StopReleasingFreePages();
     try {
-        freePagesDb_ = Ws->OpenDatabase(CurrentFile.FullPath);
+        freePagesDb_ = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
     } catch (const engine::Error&) {
         return; // the pages stay free; the next save uses them
     }
@@ -45,8 +45,8 @@ void frmTavorin::StopReleasingFreePages() {
 
 void frmTavorin::ReleaseSomeFreePages() {
     // Not in the middle of a command: a transaction or a question on screen waits for the user.
-    if (Ws->TransactionLevel() > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
-    if (!freePagesDb_ || freePagesDb_->Name() != CurrentFile.FullPath) return StopReleasingFreePages();
+    if (App.Store.Ws->TransactionLevel() > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    if (!freePagesDb_ || freePagesDb_->Name() != App.CurrentFile.FullPath) return StopReleasingFreePages();
     try {
         if (freePagesDb_->ReleaseFreePages(kPagesAtATime) == 0) StopReleasingFreePages();
     } catch (const engine::Error&) {

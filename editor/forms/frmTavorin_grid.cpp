@@ -50,7 +50,7 @@ void frmTavorin::RowBufferOp(std::string_view command) {
 
 void frmTavorin::FillGrid(int32_t top) {
     GridLoading = 9;
-    engine::Recordset& rs = *WorkRs;
+    engine::Recordset& rs = *App.Store.WorkRs;
     const bool positioned = !rs.Eof() && !rs.Bof();
     const engine::Bookmark mark = positioned ? rs.GetBookmark() : 0;
     ClearGridCells();

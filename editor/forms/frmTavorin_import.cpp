@@ -3,7 +3,6 @@
 // store in it. Coming back, a new designer window starts afresh.
 #include <QAction>
 
-#include "ProgramWindows.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
@@ -16,14 +15,14 @@ void frmTavorin::mnCpy_Click() {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (child->isWindow()) child->close();
     CloseUserDatabase();
-    CloseWorkStore();
-    if (!WorkFolder.empty()) {
+    App.Store.CloseWorkStore();
+    if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(WorkFolder, errorMark);
+        RemoveFolderTree(App.Store.WorkFolder, errorMark);
     }
     // When the import window cannot start (its reason shown), the designer starts again.
-    if (!ProgramWindows::Instance().ShowImport() && !ProgramWindows::Instance().ShowDesigner()) {
-        ReleaseWorkFolder();
+    if (!App.Turns || (!App.Turns->ShowImport() && !App.Turns->ShowDesigner())) {
+        App.Store.ReleaseWorkFolder();
         EndProgram();
         return;
     }

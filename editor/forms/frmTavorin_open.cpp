@@ -39,36 +39,36 @@ void frmTavorin::Text2_Click() {
         AskSaveChanges(answer);
         if (answer == platform::vbCancel) return;
     }
-    ChosenFile chosen{CurrentFile.Folder, CurrentFile.BaseName, CurrentFile.Extension,
-                      CurrentFile.FullPath};
-    ChooseDatabaseFile("G", 0, "", chosen, error);
+    ChosenFile chosen{App.CurrentFile.Folder, App.CurrentFile.BaseName, App.CurrentFile.Extension,
+                      App.CurrentFile.FullPath};
+    ChooseDatabaseFile(App, "G", 0, "", chosen, error);
     // A cancelled dialog changes nothing.
     if (error != 0) return;
 
-    const CurrentFileState previous = CurrentFile;
-    CurrentFile.Folder = chosen.Folder;
-    CurrentFile.BaseName = chosen.BaseName;
-    CurrentFile.Extension = chosen.Extension;
-    CurrentFile.FullPath = chosen.FullPath;
-    if (!CurrentFile.FullPath.empty()) {
+    const CurrentFileState previous = App.CurrentFile;
+    App.CurrentFile.Folder = chosen.Folder;
+    App.CurrentFile.BaseName = chosen.BaseName;
+    App.CurrentFile.Extension = chosen.Extension;
+    App.CurrentFile.FullPath = chosen.FullPath;
+    if (!App.CurrentFile.FullPath.empty()) {
         const std::vector<TableListEntry> previousTables = TableList;
         QStringList previousLines;
         for (int i = 0; i < List1->count(); ++i) previousLines << List1->item(i)->text();
         try {
-            OpenFileTables(CurrentFile.FullPath);
+            OpenFileTables(App.CurrentFile.FullPath);
         } catch (...) {
             // A file the engine cannot open is not taken: the previous file, its list and the
             // layout stay as they were.
-            const std::string lastFolder = CurrentFile.LastFolder;
-            CurrentFile = previous;
-            CurrentFile.LastFolder = lastFolder;
+            const std::string lastFolder = App.CurrentFile.LastFolder;
+            App.CurrentFile = previous;
+            App.CurrentFile.LastFolder = lastFolder;
             TableList = previousTables;
             List1->clear();
             List1->addItems(previousLines);
             throw;
         }
-        Text2[0]->setText(Q(CurrentFile.Folder));
-        Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+        Text2[0]->setText(Q(App.CurrentFile.Folder));
+        Text2[1]->setText(Q(App.CurrentFile.BaseName + App.CurrentFile.Extension));
         ClearLayout();
     } else {
         ReleaseFile();
@@ -89,21 +89,21 @@ void frmTavorin::OpenOnStart(const std::string& path, const std::string& table) 
     fs::path full = fs::absolute(path, ec);
     if (ec) full = path;
     ChosenFile chosen;
-    TakeChosenName(full.lexically_normal().string(), 0, chosen);
-    CurrentFile.Folder = chosen.Folder;
-    CurrentFile.BaseName = chosen.BaseName;
-    CurrentFile.Extension = chosen.Extension;
-    CurrentFile.FullPath = chosen.FullPath;
-    if (CurrentFile.FullPath.empty()) return;
+    TakeChosenName(App, full.lexically_normal().string(), 0, chosen);
+    App.CurrentFile.Folder = chosen.Folder;
+    App.CurrentFile.BaseName = chosen.BaseName;
+    App.CurrentFile.Extension = chosen.Extension;
+    App.CurrentFile.FullPath = chosen.FullPath;
+    if (App.CurrentFile.FullPath.empty()) return;
     try {
-        OpenFileTables(CurrentFile.FullPath);
+        OpenFileTables(App.CurrentFile.FullPath);
     } catch (...) {
         // A file the engine cannot open is not taken.
         ReleaseFile();
         throw;
     }
-    Text2[0]->setText(Q(CurrentFile.Folder));
-    Text2[1]->setText(Q(CurrentFile.BaseName + CurrentFile.Extension));
+    Text2[0]->setText(Q(App.CurrentFile.Folder));
+    Text2[1]->setText(Q(App.CurrentFile.BaseName + App.CurrentFile.Extension));
     ClearLayout();
     if (table.empty()) {
         MoveFocus(Text1[0]);
@@ -156,7 +156,7 @@ void frmTavorin::CommitTableName(int16_t& error) {
 
 void frmTavorin::RequireFileAndTable(int16_t& error) {
     error = 0;
-    if (CurrentFile.FullPath.empty()) {
+    if (App.CurrentFile.FullPath.empty()) {
         platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         error = 9;
     } else if (CurrentTable.empty()) {
@@ -167,9 +167,9 @@ void frmTavorin::RequireFileAndTable(int16_t& error) {
 }
 
 void frmTavorin::OpenUserDatabase() {
-    if (UserDb && UserDb->IsOpen() && UserDb->Name() == CurrentFile.FullPath) return;
+    if (UserDb && UserDb->IsOpen() && UserDb->Name() == App.CurrentFile.FullPath) return;
     CloseUserDatabase();
-    UserDb = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(CurrentFile.FullPath);
+    UserDb = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
 }
 
 void frmTavorin::CloseUserDatabase() {
@@ -191,7 +191,7 @@ void frmTavorin::LoadTableLayout() {
 }
 
 bool frmTavorin::IsStoredTable(const std::string& name) {
-    if (!FileExists(CurrentFile.FullPath)) return false;
+    if (!FileExists(App.CurrentFile.FullPath)) return false;
     OpenUserDatabase();
     return UserDb->TableDefs().Contains(name);
 }
@@ -201,7 +201,7 @@ void frmTavorin::LoadTableLayoutSteps() {
     ShowTableListFrame(false);
     TableDesc.clear();
     bool found = false;
-    saving_.LayoutFileOnDisk = FileExists(CurrentFile.FullPath);
+    saving_.LayoutFileOnDisk = FileExists(App.CurrentFile.FullPath);
     if (saving_.LayoutFileOnDisk) {
         OpenUserDatabase();
         if (UserDb->TableDefs().Contains(CurrentTable)) {
@@ -213,8 +213,8 @@ void frmTavorin::LoadTableLayoutSteps() {
     Text1[7]->setText(Q(TableDesc));
     if (found) {
         int32_t rowCount = 0;
-        ReadTableDefinition(*WorkRs, rowCount);
-        WorkRs->Requery();
+        ReadTableDefinition(*App.Store.WorkRs, rowCount);
+        App.Store.WorkRs->Requery();
         ShowLoadedIndexSettings();
         LastRow = rowCount;
     }

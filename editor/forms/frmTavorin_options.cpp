@@ -37,7 +37,7 @@ frmOption* frmTavorin::OptionWindow() const {
 
 void frmTavorin::ApplyIndexDefaults() {
     IndexSettings settings = ShownIndexSettings();
-    const bool differs = tavorin::ApplyIndexDefaults(settings);
+    const bool differs = App.Defaults.ApplyIndexDefaults(settings);
     for (size_t k = 0; k < 6; ++k) {
         Text1[k + 1]->setText(QString::fromStdString(settings.Name[k]));
         Combo1[k]->setCurrentIndex(settings.Dup[k]);

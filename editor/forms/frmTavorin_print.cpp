@@ -52,11 +52,11 @@ class PrintJob {
 // The print-all work database FormatTemp2.MDB, there only while the command runs.
 class PrintAllStore {
   public:
-    PrintAllStore() {
+    explicit PrintAllStore(WorkStore& store) : path_(store.PrintDbPath) {
         Remove(); // a left-over of a run that could not delete it
         try {
-            CreateWorkDatabase(PrintDbPath);
-            db_ = Ws->OpenDatabase(PrintDbPath);
+            CreateWorkDatabase(path_);
+            db_ = store.Ws->OpenDatabase(path_);
         } catch (...) {
             Remove();
             throw;
@@ -76,10 +76,11 @@ class PrintAllStore {
     engine::Database& Db() { return *db_; }
 
   private:
-    static void Remove() {
+    void Remove() {
         std::error_code ec;
-        std::filesystem::remove(PrintDbPath, ec);
+        std::filesystem::remove(path_, ec);
     }
+    std::string path_;
     engine::DatabasePtr db_;
 };
 
@@ -104,10 +105,10 @@ void frmTavorin::mnTablePrint_Click() {
         indexNames[k] = Text1[k + 1]->text().toStdString();
         duplicates[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
     }
-    PrintJob job(CurrentFile.BaseName + CurrentFile.Extension + " - " + CurrentTable);
+    PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension + " - " + CurrentTable);
     if (!job.Started()) return;
-    PrintRun run(PrintDate());
-    PrintLayout(run, *WorkRs, CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
+    PrintRun run(PrintDate(App));
+    PrintLayout(run, *App.Store.WorkRs, App.CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
     job.Finish();
 }
 
@@ -116,7 +117,7 @@ void frmTavorin::mnTablePrintAll_Click() {
         platform::MsgBox(QString::fromUtf8("印刷するテーブルがありません。"));
         return;
     }
-    PrintJob job(CurrentFile.BaseName + CurrentFile.Extension);
+    PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension);
     if (!job.Started()) return;
 
     // Loading each table uses the state of the table being edited; it is given back after.
@@ -133,13 +134,13 @@ void frmTavorin::mnTablePrintAll_Click() {
         if (!userDbWasOpen) CloseUserDatabase();
     };
     try {
-        PrintAllStore store;
+        PrintAllStore store(App.Store);
         // The work rows are scratch: one transaction over the whole run, rolled back at its end,
         // spares a commit to disk per table.
         // Never committed: the guard rolls everything back, down to the level it began at.
-        engine::TransactionGuard scratch(*Ws);
+        engine::TransactionGuard scratch(*App.Store.Ws);
         // One page counter over all tables: their page numbers run on.
-        PrintRun run(PrintDate());
+        PrintRun run(PrintDate(App));
         for (const TableListEntry& entry : TableList) {
             if (entry.Name.empty()) break;
             CurrentTable = entry.Name;
@@ -147,7 +148,7 @@ void frmTavorin::mnTablePrintAll_Click() {
             engine::RecordsetPtr rows = store.Db().OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
             int32_t rowCount = 0;
             ReadTableDefinition(*rows, rowCount);
-            PrintLayout(run, *rows, CurrentFile.BaseName, CurrentTable, TableDesc, LoadedIndexName, LoadedIndexDup);
+            PrintLayout(run, *rows, App.CurrentFile.BaseName, CurrentTable, TableDesc, LoadedIndexName, LoadedIndexDup);
             rows->Close();
             store.Db().Execute(kClearWorkTableSql);
         }

@@ -15,7 +15,7 @@
 namespace tavorin {
 
 void frmTavorin::ReopenGridRecordset() {
-    WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+    App.Store.WorkRs = App.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }
 
 // The focus moves once the command is over, so that nothing the command started (a scroll, a
@@ -43,7 +43,7 @@ void frmTavorin::SaveTable() {
     LabelProgress progress(Label6);
     SaveOutcome outcome;
     try {
-        outcome = saving_.SaveTable({*Ws, CurrentFile.FullPath, prompts, progress}, settings);
+        outcome = saving_.SaveTable({*App.Store.Ws, App.CurrentFile.FullPath, prompts, progress}, settings);
     } catch (...) {
         ShowIndexSettings(settings);
         throw;
@@ -64,7 +64,7 @@ void frmTavorin::SaveTable() {
     }
     if (!outcome.saved) return;
     ClearLayout();
-    OpenFileTables(CurrentFile.FullPath);
+    OpenFileTables(App.CurrentFile.FullPath);
     MoveFocus(Text1[0]);
     if (outcome.carried) StartReleasingFreePages();
 }

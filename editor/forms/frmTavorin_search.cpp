@@ -63,7 +63,7 @@ void frmTavorin::ShowRowsFrom(int32_t top) {
 }
 
 void frmTavorin::ReloadShownRows() {
-    WorkRs->Requery();
+    App.Store.WorkRs->Requery();
     FillGrid(TopRow);
     if (CurRow == 0) return;
     RowBufferOp("GET");

@@ -34,7 +34,7 @@ void frmTavorin::ConnectTableCommands() {
 }
 
 void frmTavorin::RefreshTableList() {
-    OpenFileTables(CurrentFile.FullPath);
+    OpenFileTables(App.CurrentFile.FullPath);
 }
 
 // ---- Name requests ---------------------------------------------------------------------------
@@ -66,8 +66,8 @@ void frmTavorin::Form_Activate() {
 }
 
 void frmTavorin::CarryOutRename() {
-    if (FileExists(CurrentFile.FullPath)) {
-        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
+    if (FileExists(App.CurrentFile.FullPath)) {
+        engine::DatabasePtr db = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
         try {
             if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty())
                 db->TableDefs().Item(stored)->SetName(RequestedName);
@@ -112,8 +112,8 @@ void frmTavorin::CarryOutSaveAs() {
 void frmTavorin::mnTableDel_Click() {
     bool found = false;
     bool deleted = false;
-    if (FileExists(CurrentFile.FullPath)) {
-        engine::DatabasePtr db = Ws->OpenDatabase(CurrentFile.FullPath);
+    if (FileExists(App.CurrentFile.FullPath)) {
+        engine::DatabasePtr db = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
         struct Closer {
             engine::Database& db;
             ~Closer() { db.Close(); }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AppContext.h"
 #include "core/Criteria.h"
 #include "core/Defaults.h"
 #include "core/FieldLines.h"
@@ -33,19 +34,7 @@ class Database;
 
 namespace tavorin {
 
-// ---- Current file, file dialog and table lists -----------------------------------------------
-
-// The current database file (program-wide): folder with trailing separator, base name,
-// extension with its dot, full path, and the folder the file dialog starts in.
-struct CurrentFileState {
-    std::string Folder;
-    std::string BaseName;
-    std::string Extension;
-    std::string FullPath;
-    std::string SavedPath;
-    std::string LastFolder;
-};
-extern CurrentFileState CurrentFile;
+// ---- File dialog and table lists -------------------------------------------------------------
 
 // What the file dialog gives back: folder (with trailing separator), base name, extension
 // (with its dot) and full path.
@@ -60,17 +49,17 @@ struct ChosenFile {
 // The file dialog: mode "G" opens, "W" saves; kind 0 takes .MDB files, kind 1 also .ZIP and
 // .LZH. error is the dialog's error number when it was cancelled (chosen is then untouched),
 // else 0. A refused name has been explained to the user: the work databases leave chosen as it
-// was, a name of the wrong kind empties it. The dialog starts in CurrentFile.LastFolder, which
-// follows every accepted choice.
-void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
+// was, a name of the wrong kind empties it. The work databases are app's; the dialog starts in
+// app.CurrentFile.LastFolder, which follows every accepted choice.
+void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName,
                         ChosenFile& chosen, int16_t& error);
 // The save dialog of 「別名をつけてファイルの保存」: as ChooseDatabaseFile("W", 0, ...), with the
 // file type to write (the program's own file, or a genuine Jet 4 file) in chosen.Jet4.
-void ChooseSaveAsFile(const std::string& startName, ChosenFile& chosen, int16_t& error);
+void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen, int16_t& error);
 
 // The checks and the split ChooseDatabaseFile applies to the dialog's answer, for a name given
 // some other way (the command line).
-void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chosen);
+void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind, ChosenFile& chosen);
 
 // One table of a file's table list.
 struct TableListEntry {

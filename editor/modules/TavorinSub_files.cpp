@@ -15,8 +15,6 @@
 namespace tavorin {
 namespace fs = std::filesystem;
 
-CurrentFileState CurrentFile;
-
 namespace {
 
 constexpr long kDialogFlags = platform::cdlOFNExplorer | 0x200; // explorer style, multiselect
@@ -36,8 +34,8 @@ bool SamePath(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, ec);
 }
 
-bool IsWorkDatabase(const std::string& path) {
-    return SamePath(path, WorkDbPath) || SamePath(path, PrintDbPath);
+bool IsWorkDatabase(const WorkStore& store, const std::string& path) {
+    return SamePath(path, store.WorkDbPath) || SamePath(path, store.PrintDbPath);
 }
 
 bool ExtensionAccepted(const std::string& extension, int16_t kind) {
@@ -51,8 +49,8 @@ void Say(const char* text) {
 
 } // namespace
 
-void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chosen) {
-    if (IsWorkDatabase(fullName)) {
+void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind, ChosenFile& chosen) {
+    if (IsWorkDatabase(app.Store, fullName)) {
         Say("このファイルは作業できません。");
         return;
     }
@@ -85,19 +83,19 @@ void TakeChosenName(const std::string& fullName, int16_t kind, ChosenFile& chose
         result.Folder = result.BaseName.substr(0, lastSlash + 1);
         result.BaseName = result.BaseName.substr(lastSlash + 1);
     }
-    if (!result.Folder.empty()) CurrentFile.LastFolder = result.Folder;
+    if (!result.Folder.empty()) app.CurrentFile.LastFolder = result.Folder;
     chosen = std::move(result);
 }
 
 namespace {
 
 // The dialog of ChooseDatabaseFile with the given file types; returns the type the user chose.
-int ShowDatabaseDialog(std::string_view mode, int16_t kind, const std::string& startName, const char* filter,
+int ShowDatabaseDialog(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName, const char* filter,
                        ChosenFile& chosen, int16_t& error) {
     error = 0;
     platform::CommonDialog dialog;
     dialog.DialogTitle = QString::fromUtf8("ファイルの指定");
-    dialog.InitDir = QString::fromStdString(CurrentFile.LastFolder);
+    dialog.InitDir = QString::fromStdString(app.CurrentFile.LastFolder);
     dialog.DefaultExt = QStringLiteral("*");
     dialog.FileName = QString::fromStdString(startName);
     dialog.Flags = kDialogFlags;
@@ -113,19 +111,19 @@ int ShowDatabaseDialog(std::string_view mode, int16_t kind, const std::string& s
         return 0;
     }
     const std::string name = dialog.FileName.toStdString();
-    if (!name.empty()) TakeChosenName(name, kind, chosen);
+    if (!name.empty()) TakeChosenName(app, name, kind, chosen);
     return dialog.FilterIndex;
 }
 
 } // namespace
 
-void ChooseDatabaseFile(std::string_view mode, int16_t kind, const std::string& startName,
+void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName,
                         ChosenFile& chosen, int16_t& error) {
-    ShowDatabaseDialog(mode, kind, startName, kind == 1 ? kFilterMdbAndArchives : kFilterMdb, chosen, error);
+    ShowDatabaseDialog(app, mode, kind, startName, kind == 1 ? kFilterMdbAndArchives : kFilterMdb, chosen, error);
 }
 
-void ChooseSaveAsFile(const std::string& startName, ChosenFile& chosen, int16_t& error) {
-    const int type = ShowDatabaseDialog("W", 0, startName, kFilterMdbSaveAs, chosen, error);
+void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen, int16_t& error) {
+    const int type = ShowDatabaseDialog(app, "W", 0, startName, kFilterMdbSaveAs, chosen, error);
     chosen.Jet4 = error == 0 && !chosen.FullPath.empty() && type == kJet4FilterIndex;
 }
 

@@ -11,8 +11,6 @@ namespace tavorin {
 
 namespace {
 
-PrintDateSource g_dateSource = nullptr;
-
 double Today() {
     const QDate today = QDate::currentDate();
     return engine::DateSerial(today.year(), today.month(), today.day());
@@ -20,14 +18,8 @@ double Today() {
 
 } // namespace
 
-double PrintDate() {
-    return g_dateSource ? g_dateSource() : Today();
-}
-
-PrintDateSource SetPrintDateSource(PrintDateSource source) {
-    PrintDateSource previous = g_dateSource;
-    g_dateSource = source;
-    return previous;
+double PrintDate(const AppContext& app) {
+    return app.PrintDateSource ? app.PrintDateSource() : Today();
 }
 
 void DrawPages(platform::Printer& printer, const std::vector<PrintedPage>& pages) {

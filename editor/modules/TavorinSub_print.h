@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AppContext.h"
 #include "core/PrintModel.h"
 #include "engine/recordset.h"
 
@@ -29,10 +30,8 @@ void PrintLayout(PrintRun& run, engine::Recordset& rows, const std::string& file
                  const std::string& tableRemark, const std::array<std::string, 6>& indexNames,
                  const std::array<int16_t, 6>& duplicates);
 
-// The date printed on the page headers, as an OLE date; today unless a test set a source.
-double PrintDate();
-using PrintDateSource = double (*)();
-// Installs a source of the date (nullptr: today). Returns the previous one.
-PrintDateSource SetPrintDateSource(PrintDateSource source);
+// The date printed on the page headers, as an OLE date: app's source of it (a test's), else
+// today.
+double PrintDate(const AppContext& app);
 
 } // namespace tavorin

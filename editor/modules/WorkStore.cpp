@@ -17,25 +17,7 @@
 namespace tavorin {
 namespace fs = std::filesystem;
 
-engine::Workspace* Ws = nullptr;
-std::string ProgramFolder;
-std::string WorkFolder;
-std::string MeltFolder;
-std::string WorkDbPath;
-std::string PrintDbPath;
-engine::DatabasePtr WorkDb;
-engine::RecordsetPtr WorkRs;
-
 namespace {
-
-std::string g_baseOverride;
-
-struct HeldFolder {
-    std::string base;
-    std::string folder;
-    std::unique_ptr<FolderLock> lock;
-};
-HeldFolder g_held;
 
 constexpr int kMaxInstances = 99;
 
@@ -56,12 +38,8 @@ std::string ProgramFolderPath() {
 
 } // namespace
 
-void SetWorkBaseOverride(const std::string& folder) {
-    g_baseOverride = folder;
-}
-
-std::string WorkBaseFolder() {
-    if (!g_baseOverride.empty()) return g_baseOverride;
+std::string WorkStore::WorkBaseFolder() const {
+    if (!baseOverride_.empty()) return baseOverride_;
     if (std::string env = EnvValue("TAVORIN_WORKDIR"); !env.empty()) return env;
     if (std::string state = EnvValue("XDG_STATE_HOME"); !state.empty()) return state + "/tavorin";
     std::string home = EnvValue("HOME");
@@ -104,8 +82,8 @@ FolderLock::~FolderLock() {
     ::close(fd_);
 }
 
-std::string ClaimWorkFolder(const std::string& base) {
-    if (g_held.lock && g_held.base == base) return g_held.folder;
+std::string WorkStore::ClaimWorkFolder(const std::string& base) {
+    if (held_.lock && held_.base == base) return held_.folder;
     ReleaseWorkFolder();
     std::error_code ec;
     fs::create_directories(base, ec);
@@ -113,29 +91,25 @@ std::string ClaimWorkFolder(const std::string& base) {
     for (int instance = 1; instance <= kMaxInstances; ++instance) {
         const std::string folder = (fs::path(base) / FolderName(instance)).string();
         if (std::unique_ptr<FolderLock> lock = FolderLock::TryAcquire(folder + ".lock")) {
-            g_held = {base, folder, std::move(lock)};
+            held_ = {base, folder, std::move(lock)};
             return folder;
         }
     }
     engine::Throw(75);
 }
 
-void ReleaseWorkFolder() {
-    g_held = {};
+void WorkStore::ReleaseWorkFolder() {
+    held_ = {};
 }
 
-bool HoldsWorkFolder() {
-    return g_held.lock != nullptr;
-}
-
-void TakeWorkFolder(const std::string& base) {
+void WorkStore::TakeWorkFolder(const std::string& base) {
     Ws = &engine::DBEngine::Instance().Workspaces(0);
     ProgramFolder = ProgramFolderPath();
     WorkFolder = ClaimWorkFolder(base);
     MeltFolder = WorkFolder + "/MeltDir";
 }
 
-void RenewWorkFolder() {
+void WorkStore::RenewWorkFolder() {
     // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
     // on a part that could not be removed.
     std::error_code ec;
@@ -148,7 +122,7 @@ void RenewWorkFolder() {
     if (ec) engine::Throw(76, WorkFolder);
 }
 
-void OpenWorkStore(const std::string& base) {
+void WorkStore::OpenWorkStore(const std::string& base) {
     TakeWorkFolder(base);
     RenewWorkFolder();
     WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
@@ -158,7 +132,7 @@ void OpenWorkStore(const std::string& base) {
     WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }
 
-void CloseWorkStore() {
+void WorkStore::CloseWorkStore() {
     if (WorkRs) {
         WorkRs->Close();
         WorkRs.reset();
@@ -169,7 +143,7 @@ void CloseWorkStore() {
     }
 }
 
-void ClearWorkTable() {
+void WorkStore::ClearWorkTable() {
     WorkDb->Execute(kClearWorkTableSql);
     if (WorkRs) WorkRs->Close();
     WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);

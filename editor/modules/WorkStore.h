@@ -18,24 +18,6 @@
 
 namespace tavorin {
 
-// ---- Program-wide state of the work store --------------------------------------------------
-
-extern engine::Workspace* Ws;       // item 0 of the engine's workspaces
-extern std::string ProgramFolder;   // folder of the executable, without a trailing separator
-extern std::string WorkFolder;      // this run's MdbTempDir
-extern std::string MeltFolder;      // archive extraction folder inside the work folder
-extern std::string WorkDbPath;      // FormatTemp1.MDB, the editor's work database
-extern std::string PrintDbPath;     // FormatTemp2.MDB, the print-all work database
-extern engine::DatabasePtr WorkDb;  // open for the whole run
-extern engine::RecordsetPtr WorkRs; // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
-
-// ---- Work folder -------------------------------------------------------------------------------
-
-// The base folder given on the command line (empty = none).
-void SetWorkBaseOverride(const std::string& folder);
-// The per-user base folder, in the order above.
-std::string WorkBaseFolder();
-
 // An exclusive flock on a lock file, held until destruction.
 class FolderLock {
     struct Private {};
@@ -55,28 +37,58 @@ class FolderLock {
     std::string path_;
 };
 
-// Chooses this run's work folder under base and locks it; the same folder while the lock is
-// held. Creates base when missing. Returns the folder path (not yet created).
-std::string ClaimWorkFolder(const std::string& base);
-// Gives the work folder's lock up (after the folder was removed at the end of the run).
-void ReleaseWorkFolder();
-// Whether this process holds the lock of a work folder.
-bool HoldsWorkFolder();
+// One run's work store: the folder it holds and the databases open in it. The designer and the
+// import window take turns with the same store (and the same held folder).
+class WorkStore {
+  public:
+    engine::Workspace* Ws = nullptr;  // item 0 of the engine's workspaces
+    std::string ProgramFolder;        // folder of the executable, without a trailing separator
+    std::string WorkFolder;           // this run's MdbTempDir
+    std::string MeltFolder;           // archive extraction folder inside the work folder
+    std::string WorkDbPath;           // FormatTemp1.MDB, the editor's work database
+    std::string PrintDbPath;          // FormatTemp2.MDB, the print-all work database
+    engine::DatabasePtr WorkDb;       // open for the whole run
+    engine::RecordsetPtr WorkRs;      // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
 
-// ---- Work database -----------------------------------------------------------------------------
+    // ---- Work folder ----
 
-// The workspace, the program folder and this run's work folder under base (claimed and locked,
-// the same folder while the lock is held), with the extraction folder's path. Creates nothing.
-void TakeWorkFolder(const std::string& base);
-// Removes whatever the work folder holds (a left-over of a gone instance, or the other window's
-// work store) and creates it again, readable by its owner alone.
-void RenewWorkFolder();
-// Steps of the start: the paths of the work store, a fresh work folder, FormatTemp1.MDB created
-// and opened with the editor recordset on it.
-void OpenWorkStore(const std::string& base);
-// Closes the editor recordset and the work database.
-void CloseWorkStore();
-// Empties WKTBL and re-opens the editor recordset.
-void ClearWorkTable();
+    // The base folder given on the command line (empty = none).
+    void SetWorkBaseOverride(const std::string& folder) { baseOverride_ = folder; }
+    // The per-user base folder, in the order above.
+    std::string WorkBaseFolder() const;
+    // Chooses this run's work folder under base and locks it; the same folder while the lock is
+    // held. Creates base when missing. Returns the folder path (not yet created).
+    std::string ClaimWorkFolder(const std::string& base);
+    // Gives the work folder's lock up (after the folder was removed at the end of the run).
+    void ReleaseWorkFolder();
+    // Whether this store holds the lock of a work folder.
+    bool HoldsWorkFolder() const { return held_.lock != nullptr; }
+
+    // ---- Work database ----
+
+    // The workspace, the program folder and this run's work folder under base (claimed and
+    // locked, the same folder while the lock is held), with the extraction folder's path.
+    // Creates nothing.
+    void TakeWorkFolder(const std::string& base);
+    // Removes whatever the work folder holds (a left-over of a gone instance, or the other
+    // window's work store) and creates it again, readable by its owner alone.
+    void RenewWorkFolder();
+    // Steps of the start: the paths of the work store, a fresh work folder, FormatTemp1.MDB
+    // created and opened with the editor recordset on it.
+    void OpenWorkStore(const std::string& base);
+    // Closes the editor recordset and the work database.
+    void CloseWorkStore();
+    // Empties WKTBL and re-opens the editor recordset.
+    void ClearWorkTable();
+
+  private:
+    struct HeldFolder {
+        std::string base;
+        std::string folder;
+        std::unique_ptr<FolderLock> lock;
+    };
+    std::string baseOverride_;
+    HeldFolder held_;
+};
 
 } // namespace tavorin

@@ -176,8 +176,8 @@ struct Outcome {
 class CarryDifferentialTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetWorkBaseOverride(base.Path());
-        window = std::make_unique<frmTavorin>();
+        app.Store.SetWorkBaseOverride(base.Path());
+        window = std::make_unique<frmTavorin>(app);
         ASSERT_TRUE(window->Form_Load());
         prompts.answers[kInitQuestion] = platform::vbNo;
         prompts.answers[kAcceptQuestion] = platform::vbOK;
@@ -189,7 +189,6 @@ class CarryDifferentialTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        SetWorkBaseOverride("");
     }
 
     Outcome SaveWith(const std::string& path, const Case& c, LayoutSave::CarryPath carryPath) {
@@ -206,9 +205,10 @@ class CarryDifferentialTest : public ::testing::Test {
     }
 
     TempDir base, data;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
     PromptsGuard guard{&prompts};
-    Layout layout;
+    Layout layout{app};
     std::unique_ptr<frmTavorin> window;
 };
 

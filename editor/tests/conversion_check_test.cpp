@@ -134,7 +134,7 @@ long IdOf(const CheckExample& e) {
 class ConversionCheckTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetWorkBaseOverride(base.Path());
+        app.Store.SetWorkBaseOverride(base.Path());
         platform::SetClipboard(&clipboard);
     }
     void TearDown() override {
@@ -145,12 +145,11 @@ class ConversionCheckTest : public ::testing::Test {
         }
         window.reset();
         platform::SetClipboard(nullptr);
-        SetWorkBaseOverride("");
     }
     frmTavorin& Start(const std::string& path) {
         if (window) window->LayoutChanged = 0;
         if (!window) {
-            window = std::make_unique<frmTavorin>();
+            window = std::make_unique<frmTavorin>(app);
             EXPECT_TRUE(window->Form_Load());
             window->show();
             window->activateWindow();
@@ -265,10 +264,11 @@ class ConversionCheckTest : public ::testing::Test {
     }
 
     TempDir base, data;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
     PromptsGuard guard{&prompts};
     platform::MemoryClipboard clipboard;
-    Layout layout;
+    Layout layout{app};
     std::unique_ptr<frmTavorin> window;
     std::string db = data.File("items.mdb");
 };
@@ -408,9 +408,9 @@ TEST_F(ConversionCheckTest, LayoutFaultIsShownAsTheSaveShowsItAndNothingIsChecke
     EXPECT_EQ(prompts.shown, (std::vector<std::string>{"同一フィールド名があります。"}));
     EXPECT_EQ(window->ConvCheckWindow(), nullptr);
     // The grid reads its rows again.
-    ASSERT_TRUE(WorkRs && WorkRs->IsOpen());
-    WorkRs->MoveFirst();
-    EXPECT_EQ(engine::TextOf(WorkRs->Value("FLD02")), "ID");
+    ASSERT_TRUE(app.Store.WorkRs && app.Store.WorkRs->IsOpen());
+    app.Store.WorkRs->MoveFirst();
+    EXPECT_EQ(engine::TextOf(app.Store.WorkRs->Value("FLD02")), "ID");
 }
 
 TEST_F(ConversionCheckTest, GenuineJetTableIsCheckedAndItsFileLeftAlone) {
@@ -418,13 +418,13 @@ TEST_F(ConversionCheckTest, GenuineJetTableIsCheckedAndItsFileLeftAlone) {
     const std::string jet = data.File("jet.mdb");
     fs::copy_file(shareddata::Folder() + "/jet/testV1997.mdb", jet);
     const std::string bytes = Bytes(jet);
-    window = std::make_unique<frmTavorin>();
+    window = std::make_unique<frmTavorin>(app);
     ASSERT_TRUE(window->Form_Load());
     window->OpenOnStart(jet, "Table1");
     // Every text field of the layout shortened to one byte.
     long records = 0;
     {
-        auto rs = WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        auto rs = app.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         for (; !rs->Eof(); rs->MoveNext()) {
             if (engine::TextOf(rs->Value("FLD03")) != "dbText") continue;
             rs->Edit();
@@ -445,7 +445,7 @@ TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
     const std::string big = data.File("big.mdb");
     MakeCustomers(big, 5000);
     const std::string bytes = Bytes(big);
-    window = std::make_unique<frmTavorin>();
+    window = std::make_unique<frmTavorin>(app);
     ASSERT_TRUE(window->Form_Load());
     window->OpenOnStart(big, "CUST");
     layout.Set(layout.RowOf("NAME"), "FLD04", Variant::Integer(4));
@@ -454,17 +454,18 @@ TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
     window->ValidateLayout(code, row);
     ASSERT_EQ(code, 0);
     int count = 0;
-    ASSERT_TRUE(BuildFieldMap(count));
+    FieldMapTable map;
+    ASSERT_TRUE(BuildFieldMap(app.Store, map, count));
     // The check runs while no recordset of the connection is reading.
-    WorkRs->Close();
+    app.Store.WorkRs->Close();
     auto file = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(big);
     const auto targets = TargetFieldsOf(*window->DefineBuildTable(*file, "CUST"));
     long calls = 0;
     const ConversionReport stopped =
-        CheckConversion(*file, "CUST", targets, count, [&](long) { return ++calls < 2; });
+        CheckConversion(*file, map, "CUST", targets, count, [&](long) { return ++calls < 2; });
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.records, 2048);
-    const ConversionReport whole = CheckConversion(*file, "CUST", targets, count, [](long) { return true; });
+    const ConversionReport whole = CheckConversion(*file, map, "CUST", targets, count, [](long) { return true; });
     EXPECT_FALSE(whole.cancelled);
     EXPECT_EQ(whole.records, 5000);
     // "名前" and a number: every name of more than 4 bytes.

@@ -49,10 +49,10 @@ struct Touch {
 // Records every file operation; fails those of the kind given with an errno.
 class FileOperationSpy {
   public:
-    FileOperationSpy() {
-        SetFileOperationHook([this](FileOperation op, const std::string& from, const std::string& to) {
+    explicit FileOperationSpy(const tavorin::AppContext& app) {
+        SetFileOperationHook([this, &app](FileOperation op, const std::string& from, const std::string& to) {
             engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-            touches.push_back({op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(WorkDbPath)});
+            touches.push_back({op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(app.Store.WorkDbPath)});
             return op == failing ? failWith : 0;
         });
     }
@@ -95,7 +95,7 @@ class FileCommandsTest : public WindowTest {
 
     // The window still works on its work table: a table loads into the grid.
     void ExpectWorkStoreUsable() {
-        ASSERT_TRUE(WorkRs && WorkRs->IsOpen());
+        ASSERT_TRUE(app.Store.WorkRs && app.Store.WorkRs->IsOpen());
         DoubleClickTable("T");
         EXPECT_EQ(WorkRows().size(), 2u);
     }
@@ -123,7 +123,7 @@ TEST_F(FileCommandsTest, FileCommandsFollowTheFileAndTableMenuStates) {
 // ---- Rename ------------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, RenameMovesTheFileWhileNothingHoldsItAndShowsTheNewName) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     const std::string target = data.File("sub/renamed.mdb");
     fs::create_directories(data.File("sub"));
     dialogs.Answer(QString::fromStdString(target));
@@ -138,7 +138,7 @@ TEST_F(FileCommandsTest, RenameMovesTheFileWhileNothingHoldsItAndShowsTheNewName
     EXPECT_FALSE(spy.touches[0].workDbHeld);
     EXPECT_FALSE(fs::exists(path));
     EXPECT_TRUE(fs::exists(target));
-    EXPECT_EQ(CurrentFile.FullPath, target);
+    EXPECT_EQ(app.CurrentFile.FullPath, target);
     EXPECT_EQ(W().Text2[0]->text().toStdString(), data.File("sub/"));
     EXPECT_EQ(W().Text2[1]->text(), "renamed.mdb");
     EXPECT_EQ(Listed(), (std::vector<std::string>{"T", "U"}));
@@ -156,7 +156,7 @@ TEST_F(FileCommandsTest, RenameOntoAnExistingFileOrAStrayJournalIsRefused) {
         prompts.Expect(kRenameTaken);
         W().mnFileRename->trigger();
         EXPECT_TRUE(fs::exists(path)) << target;
-        EXPECT_EQ(CurrentFile.FullPath, path) << target;
+        EXPECT_EQ(app.CurrentFile.FullPath, path) << target;
         EXPECT_EQ(Focus(), W().Text1[0]);
     }
     EXPECT_FALSE(fs::exists(journalOnly));
@@ -167,12 +167,12 @@ TEST_F(FileCommandsTest, ACancelledDialogRenamesNothing) {
     dialogs.Cancel();
     W().mnFileRename->trigger();
     EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
 TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAsDetailsAndKeepsTheCurrentFile) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     spy.failing = FileOperation::Move;
     const std::string target = data.File("renamed.mdb");
     dialogs.Answer(QString::fromStdString(target));
@@ -185,7 +185,7 @@ TEST_F(FileCommandsTest, AFailingRenameShowsTheSystemsReasonAsDetailsAndKeepsThe
     EXPECT_EQ(prompts.Shown()[0].details, QString::fromUtf8(std::strerror(EACCES)));
     EXPECT_TRUE(fs::exists(path));
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
     ExpectWorkStoreUsable();
 }
@@ -236,8 +236,8 @@ TEST_F(FileCommandsTest, RenameOrCopyIntoAReadOnlyFolderFailsAndKeepsTheCurrentF
         EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r")) << prompts.Shown()[0].text.toStdString();
         EXPECT_TRUE(fs::exists(path));
         EXPECT_FALSE(fs::exists(target));
-        EXPECT_FALSE(fs::exists(WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
-        EXPECT_EQ(CurrentFile.FullPath, path);
+        EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_EQ(app.CurrentFile.FullPath, path);
         EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
     }
     ExpectWorkStoreUsable();
@@ -249,13 +249,13 @@ TEST_F(FileCommandsTest, DeleteAsksWithThePathAndCancelKeepsEverything) {
     prompts.Expect(DeleteQuestion(path), vbCancel);
     W().mnFileDel->trigger();
     EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(Listed(), (std::vector<std::string>{"T", "U"}));
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
 TEST_F(FileCommandsTest, DeleteRemovesTheFileAndReleasesIt) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     prompts.Expect(DeleteQuestion(path), vbOK);
     W().mnFileDel->trigger();
     EXPECT_FALSE(fs::exists(path));
@@ -263,7 +263,7 @@ TEST_F(FileCommandsTest, DeleteRemovesTheFileAndReleasesIt) {
     ASSERT_EQ(spy.touches.size(), 1u);
     EXPECT_EQ(spy.touches[0].operation, FileOperation::Delete);
     EXPECT_FALSE(spy.touches[0].fromHeld);
-    EXPECT_TRUE(CurrentFile.FullPath.empty());
+    EXPECT_TRUE(app.CurrentFile.FullPath.empty());
     EXPECT_TRUE(W().Text2[0]->text().isEmpty());
     EXPECT_TRUE(W().Text2[1]->text().isEmpty());
     EXPECT_EQ(W().List1->count(), 0);
@@ -275,19 +275,19 @@ TEST_F(FileCommandsTest, DeletingAFileThatVanishedSaysItDoesNotExist) {
     fs::remove(path);
     prompts.Expect("指定のデータベースは存在しません。");
     W().mnFileDel->trigger();
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
 // ---- Copy --------------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBecomesCurrent) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     const std::string target = data.File("copy.mdb");
     dialogs.Answer(QString::fromStdString(target));
     W().mnFileCpy->trigger();
 
-    const std::string intermediate = WorkFolder + "/copy.MDB";
+    const std::string intermediate = app.Store.WorkFolder + "/copy.MDB";
     ASSERT_EQ(spy.touches.size(), 2u);
     EXPECT_EQ(spy.touches[0].operation, FileOperation::Copy);
     EXPECT_EQ(spy.touches[0].from, path);
@@ -301,7 +301,7 @@ TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBe
     }
     EXPECT_FALSE(fs::exists(intermediate));
     EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(CurrentFile.FullPath, target);
+    EXPECT_EQ(app.CurrentFile.FullPath, target);
     EXPECT_EQ(W().Text2[1]->text(), "copy.mdb");
     EXPECT_EQ(savetest::Dump(target, "T"), savetest::Dump(path, "T"));
     EXPECT_EQ(Focus(), W().Text1[0]);
@@ -325,8 +325,8 @@ TEST_F(FileCommandsTest, TheJet4FileTypeWritesAGenuineCopyAndWorkGoesOnInTheCurr
     EXPECT_EQ(header.substr(4, 15), "Standard Jet DB");
     EXPECT_EQ(header[0x14], 1) << "the version byte of a Jet 4 file";
     EXPECT_EQ(savetest::Dump(target, "T"), savetest::Dump(path, "T"));
-    EXPECT_FALSE(fs::exists(WorkFolder + "/forjet.MDB"));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/forjet.MDB"));
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
     ExpectWorkStoreUsable();
 }
@@ -336,10 +336,10 @@ TEST_F(FileCommandsTest, ASaveAfterTheCopyLandsInTheCopyAndNotInTheFirstFile) {
     const std::string target = data.File("copy.mdb");
     dialogs.Answer(QString::fromStdString(target));
     W().mnFileCpy->trigger();
-    ASSERT_EQ(CurrentFile.FullPath, target);
+    ASSERT_EQ(app.CurrentFile.FullPath, target);
 
     DoubleClickTable("T");
-    savetest::Layout layout;
+    savetest::Layout layout{app};
     layout.Set(2, "FLD02", engine::Variant("FULLNAME"));
     W().LayoutChanged = 9;
     prompts.Expect("テーブルを初期化しますか。", vbNo);
@@ -361,12 +361,12 @@ TEST_F(FileCommandsTest, ACopyOntoAnExistingFileIsRefused) {
     dialogs.Answer(QString::fromStdString(target));
     prompts.Expect(kCopyTaken);
     W().mnFileCpy->trigger();
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(fs::file_size(target), 4u);
 }
 
 TEST_F(FileCommandsTest, AFailingCopyLeavesNothingAndKeepsTheCurrentFile) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     spy.failing = FileOperation::Copy;
     spy.failWith = ENOSPC;
     const std::string target = data.File("copy.mdb");
@@ -374,13 +374,13 @@ TEST_F(FileCommandsTest, AFailingCopyLeavesNothingAndKeepsTheCurrentFile) {
     prompts.Expect(kCopyFailed);
     W().mnFileCpy->trigger();
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_FALSE(fs::exists(WorkFolder + "/copy.MDB"));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/copy.MDB"));
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     ExpectWorkStoreUsable();
 }
 
 TEST_F(FileCommandsTest, AFailingFinalMoveKeepsTheFirstFileCurrentAndLeavesNoCopyBehind) {
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     spy.failing = FileOperation::Move;
     const std::string target = data.File("copy.mdb");
     dialogs.Answer(QString::fromStdString(target));
@@ -389,8 +389,8 @@ TEST_F(FileCommandsTest, AFailingFinalMoveKeepsTheFirstFileCurrentAndLeavesNoCop
     ASSERT_EQ(prompts.Shown().size(), 1u);
     EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r"));
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_FALSE(fs::exists(WorkFolder + "/copy.MDB"));
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/copy.MDB"));
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
     ExpectWorkStoreUsable();
 }
@@ -404,14 +404,14 @@ TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
         int saves;
     };
     for (const Case& c : {Case{vbCancel, false, 0}, Case{vbNo, true, 0}, Case{vbYes, true, 1}}) {
-        if (CurrentFile.FullPath.empty()) OpenFile(path);
+        if (app.CurrentFile.FullPath.empty()) OpenFile(path);
         DoubleClickTable("T");
         W().LayoutChanged = 9;
         W().saves = 0;
         prompts.Expect(kSaveQuestion, c.answer);
         W().mnFileFree->trigger();
         EXPECT_EQ(W().saves, c.saves) << c.answer;
-        EXPECT_EQ(CurrentFile.FullPath.empty(), c.released) << c.answer;
+        EXPECT_EQ(app.CurrentFile.FullPath.empty(), c.released) << c.answer;
         EXPECT_EQ(W().CurrentTable.empty(), c.released) << c.answer;
         EXPECT_EQ(WorkRows().empty(), c.released) << c.answer;
         if (c.released) {
@@ -453,7 +453,7 @@ TEST_F(FileCommandsTest, EveryFileCommandRefusesAFileAnotherProgramIsChangingAtO
                           Case{"copy", W().mnFileCpy, false}, Case{"release", W().mnFileFree, true}}) {
         SCOPED_TRACE(c.name);
         if (c.withLayout) DoubleClickTable("T");
-        FileOperationSpy spy;
+        FileOperationSpy spy{app};
         OtherWriter other(path);
         ASSERT_TRUE(fs::exists(path + "-journal"));
         const size_t dialogsBefore = dialogs.Requests().size();
@@ -466,7 +466,7 @@ TEST_F(FileCommandsTest, EveryFileCommandRefusesAFileAnotherProgramIsChangingAtO
         EXPECT_EQ(dialogs.Requests().size(), dialogsBefore);
         EXPECT_TRUE(spy.touches.empty());
         EXPECT_TRUE(fs::exists(path + "-journal"));
-        EXPECT_EQ(CurrentFile.FullPath, path);
+        EXPECT_EQ(app.CurrentFile.FullPath, path);
         EXPECT_EQ(W().CurrentTable.empty(), !c.withLayout);
         EXPECT_EQ(other.Commit(), SQLITE_OK);
         EXPECT_FALSE(fs::exists(path + "-journal"));
@@ -490,11 +490,11 @@ TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
     OpenFile(original);
     ASSERT_EQ(Listed(), (std::vector<std::string>{"Table1", "Table2", "Table3"}));
 
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     const std::string renamed = data.File("renamed.mdb");
     dialogs.Answer(QString::fromStdString(renamed));
     W().mnFileRename->trigger();
-    ASSERT_EQ(CurrentFile.FullPath, renamed);
+    ASSERT_EQ(app.CurrentFile.FullPath, renamed);
     ASSERT_EQ(spy.touches.size(), 1u);
     EXPECT_FALSE(spy.touches[0].fromHeld);
     DoubleClickTable("Table2");
@@ -505,7 +505,7 @@ TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
     W().mnFileDel->trigger();
     EXPECT_FALSE(fs::exists(renamed));
     EXPECT_FALSE(fs::exists(original));
-    EXPECT_TRUE(CurrentFile.FullPath.empty());
+    EXPECT_TRUE(app.CurrentFile.FullPath.empty());
 }
 
 // ---- Moves and copies underneath -----------------------------------------------------------------------
@@ -588,7 +588,7 @@ TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
 TEST_F(FileCommandsTest, AFileCommandRightAfterASaveStopsGivingPagesBackAndMovesTheFile) {
     W().realSave = true;
     DoubleClickTable("T");
-    savetest::Layout layout;
+    savetest::Layout layout{app};
     layout.Set(2, "FLD02", engine::Variant("FULLNAME"));
     W().LayoutChanged = 9;
     prompts.Expect("テーブルを初期化しますか。", vbNo);
@@ -597,7 +597,7 @@ TEST_F(FileCommandsTest, AFileCommandRightAfterASaveStopsGivingPagesBackAndMoves
     ASSERT_EQ(W().Saving().SaveAbandoned, 0);
     ASSERT_TRUE(W().ReleasingFreePages());
 
-    FileOperationSpy spy;
+    FileOperationSpy spy{app};
     const std::string target = data.File("moved.mdb");
     dialogs.Answer(QString::fromStdString(target));
     W().mnFileRename->trigger();

@@ -47,6 +47,7 @@ const QString kSaveQuestion =
 // The main window with the table save replaced by a stand-in that succeeds or fails.
 class TestTavorin : public frmTavorin {
   public:
+    using frmTavorin::frmTavorin;
     void SaveTable() override {
         ++saves;
         Saving().SaveAbandoned = failSave ? -1 : 0;
@@ -57,7 +58,7 @@ class TestTavorin : public frmTavorin {
 
 class MainWindowTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetWorkBaseOverride(base.Path()); }
+    void SetUp() override { app.Store.SetWorkBaseOverride(base.Path()); }
 
     void TearDown() override {
         if (window && !window->Ended()) {
@@ -65,14 +66,13 @@ class MainWindowTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        SetWorkBaseOverride("");
         EXPECT_TRUE(prompts.Unexpected().isEmpty())
             << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);
     }
 
     TestTavorin& Start() {
-        window = std::make_unique<TestTavorin>();
+        window = std::make_unique<TestTavorin>(app);
         EXPECT_TRUE(window->Form_Load());
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -99,6 +99,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     TempDir base;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;
     platform::RecordingShell shell;
@@ -223,17 +224,17 @@ TEST_F(MainWindowTest, MenuRoutinesSwitchTheCommandGroups) {
 
     const std::string existing = base.File("顧客.mdb");
     WriteFile(existing);
-    CurrentFile.FullPath = existing;
+    app.CurrentFile.FullPath = existing;
     w.SetFileMenus(1);
     for (const QString& name : fileFour) EXPECT_TRUE(state(name)) << name.toStdString();
     EXPECT_TRUE(state("mnFileFree"));
 
-    CurrentFile.FullPath = base.File("new.mdb"); // a new file's name
+    app.CurrentFile.FullPath = base.File("new.mdb"); // a new file's name
     w.SetFileMenus(1);
     for (const QString& name : fileFour) EXPECT_FALSE(state(name)) << name.toStdString();
     EXPECT_TRUE(state("mnFileFree"));
 
-    CurrentFile.FullPath = existing;
+    app.CurrentFile.FullPath = existing;
     w.SetFileMenus(1);
     w.Enable(w.mnLineCut, true); // as a click on a row label does
     w.SetTableMenus(1);
@@ -254,7 +255,7 @@ TEST_F(MainWindowTest, MenuRoutinesSwitchTheCommandGroups) {
     w.SetFileMenus(0);
     for (const QString& name : fileFour + QStringList{"mnFileFree"})
         EXPECT_FALSE(state(name)) << name.toStdString();
-    CurrentFile = {};
+    app.CurrentFile = {};
 }
 
 // ---- Toolbar ---------------------------------------------------------------------------------
@@ -267,7 +268,7 @@ TEST_F(MainWindowTest, ToolbarButtonsDoNothingWhileTheirCommandIsDisabled) {
     dialogs.Cancel();
     QTest::mouseClick(w.Image1[1], Qt::LeftButton);
     EXPECT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(CurrentFile.FullPath, "");
+    EXPECT_EQ(app.CurrentFile.FullPath, "");
     // (Button 9, the data import, is enabled: the import window's tests take it.)
     for (int i = 2; i <= 8; ++i) {
         QTest::mouseClick(w.Image1[i], Qt::LeftButton);
@@ -373,8 +374,8 @@ TEST_F(MainWindowTest, EndWithAChangedLayoutFollowsTheAnswer) {
             EXPECT_TRUE(w.Frame3->isVisible()) << c.name;
             EXPECT_FALSE(w.Frame2->isVisible()) << c.name;
             // The work store still works.
-            ASSERT_NE(WorkRs, nullptr);
-            EXPECT_TRUE(WorkRs->Eof());
+            ASSERT_NE(app.Store.WorkRs, nullptr);
+            EXPECT_TRUE(app.Store.WorkRs->Eof());
             w.LayoutChanged = 0;
             w.mnEnd_Click();
         }
@@ -405,14 +406,14 @@ TEST_F(MainWindowTest, TheCloseBoxRunsEndAndCancelKeepsTheWindowOpen) {
 TEST_F(MainWindowTest, ReleaseFileEmptiesTheWorkTableAndEveryBox) {
     TestTavorin& w = Start();
     for (int row = 1; row <= 3; ++row) {
-        WorkRs->AddNew();
-        WorkRs->SetValue("FLD01", Variant::Long(row));
-        WorkRs->SetValue("FLD02", Variant("NAME" + std::to_string(row)));
-        WorkRs->Update();
+        app.Store.WorkRs->AddNew();
+        app.Store.WorkRs->SetValue("FLD01", Variant::Long(row));
+        app.Store.WorkRs->SetValue("FLD02", Variant("NAME" + std::to_string(row)));
+        app.Store.WorkRs->Update();
     }
     w.Text2[0]->setText("/data/");
     w.Text2[1]->setText("a.mdb");
-    CurrentFile = {"/data/", "a", ".mdb", "/data/a.mdb", "/data/b.mdb", "/data/"};
+    app.CurrentFile = {"/data/", "a", ".mdb", "/data/a.mdb", "/data/b.mdb", "/data/"};
     w.TableList = {{"T1", "d1"}, {"T2", ""}};
     w.List1->addItems({"T1", "T2"});
     w.CurrentTable = "T1";
@@ -439,15 +440,15 @@ TEST_F(MainWindowTest, ReleaseFileEmptiesTheWorkTableAndEveryBox) {
     w.ReleaseFile();
 
     engine::RecordsetPtr check =
-        WorkDb->OpenRecordset("SELECT * FROM WKTBL", engine::RecordsetType::Snapshot);
+        app.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL", engine::RecordsetType::Snapshot);
     EXPECT_TRUE(check->Eof());
     check->Close();
-    EXPECT_TRUE(WorkRs->Eof() && WorkRs->Bof());
+    EXPECT_TRUE(app.Store.WorkRs->Eof() && app.Store.WorkRs->Bof());
     EXPECT_EQ(w.Text2[0]->text(), "");
     EXPECT_EQ(w.Text2[1]->text(), "");
-    EXPECT_EQ(CurrentFile.FullPath, "");
-    EXPECT_EQ(CurrentFile.SavedPath, "");
-    EXPECT_EQ(CurrentFile.LastFolder, "/data/"); // the dialog still starts where it was left
+    EXPECT_EQ(app.CurrentFile.FullPath, "");
+    EXPECT_EQ(app.CurrentFile.SavedPath, "");
+    EXPECT_EQ(app.CurrentFile.LastFolder, "/data/"); // the dialog still starts where it was left
     EXPECT_TRUE(w.TableList.empty());
     EXPECT_EQ(w.List1->count(), 0);
     EXPECT_EQ(w.CurrentTable, "");
@@ -471,7 +472,7 @@ TEST_F(MainWindowTest, ReleaseFileEmptiesTheWorkTableAndEveryBox) {
     EXPECT_TRUE(w.FocusSuppressed);
     EXPECT_EQ(CommandsInState(true),
               Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnCpy", "mnHelp", "mnAbout"}));
-    CurrentFile = {};
+    app.CurrentFile = {};
 }
 
 // ---- Help and version ---------------------------------------------------------------------------
@@ -534,14 +535,14 @@ TEST_F(MainWindowTest, VersionWindowShowsVersionsAndTheSystemsFacts) {
 TEST_F(MainWindowTest, AStartThatCannotBuildTheWorkStoreSaysWhyAndFails) {
     const std::string notAFolder = base.File("occupied");
     WriteFile(notAFolder);
-    SetWorkBaseOverride(notAFolder);
+    app.Store.SetWorkBaseOverride(notAFolder);
     prompts.ExpectAny();
-    auto w = std::make_unique<TestTavorin>();
+    auto w = std::make_unique<TestTavorin>(app);
     EXPECT_FALSE(w->Form_Load());
     ASSERT_EQ(prompts.Shown().size(), 1u);
     EXPECT_EQ(prompts.Shown()[0].text.toStdString(),
               "Error; 76\rパス '" + notAFolder + "' が見つかりません。");
-    EXPECT_FALSE(HoldsWorkFolder());
+    EXPECT_FALSE(app.Store.HoldsWorkFolder());
 }
 
 TEST(Guarded, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
@@ -563,13 +564,13 @@ TEST(Guarded, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
 
 TEST_F(MainWindowTest, TheWorkFolderIsCreatedAtStartAndRemovedAtEnd) {
     TestTavorin& w = Start();
-    EXPECT_EQ(WorkFolder, Folder());
-    EXPECT_EQ(WorkDbPath, Folder() + "/FormatTemp1.MDB");
-    EXPECT_EQ(PrintDbPath, Folder() + "/FormatTemp2.MDB");
-    EXPECT_EQ(MeltFolder, Folder() + "/MeltDir");
-    EXPECT_TRUE(fs::is_regular_file(WorkDbPath));
-    EXPECT_EQ(fs::status(WorkFolder).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_EQ(ProgramFolder, QCoreApplication::applicationDirPath().toStdString());
+    EXPECT_EQ(app.Store.WorkFolder, Folder());
+    EXPECT_EQ(app.Store.WorkDbPath, Folder() + "/FormatTemp1.MDB");
+    EXPECT_EQ(app.Store.PrintDbPath, Folder() + "/FormatTemp2.MDB");
+    EXPECT_EQ(app.Store.MeltFolder, Folder() + "/MeltDir");
+    EXPECT_TRUE(fs::is_regular_file(app.Store.WorkDbPath));
+    EXPECT_EQ(fs::status(app.Store.WorkFolder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(app.Store.ProgramFolder, QCoreApplication::applicationDirPath().toStdString());
     w.mnEnd_Click();
     EXPECT_FALSE(fs::exists(Folder()));
     // The lock is given up with the folder.
@@ -595,11 +596,11 @@ TEST_F(MainWindowTest, ALeftOverOfAGoneInstanceIsRemovedWhateverItHolds) {
     WriteFile(old + "/MeltDir/archive/x.mdb");
 
     Start();
-    EXPECT_EQ(WorkFolder, old);
+    EXPECT_EQ(app.Store.WorkFolder, old);
     EXPECT_FALSE(fs::exists(old + "/FormatTemp2.MDB"));
     EXPECT_FALSE(fs::exists(old + "/MeltDir"));
-    EXPECT_TRUE(WorkRs->Eof() && WorkRs->Bof());
-    EXPECT_EQ(WorkDb->TableDefs().Item("WKTBL")->RecordCount(), 0);
+    EXPECT_TRUE(app.Store.WorkRs->Eof() && app.Store.WorkRs->Bof());
+    EXPECT_EQ(app.Store.WorkDb->TableDefs().Item("WKTBL")->RecordCount(), 0);
 
     // A folder holding only the extraction folder goes too.
     window->mnEnd_Click();
@@ -624,7 +625,7 @@ TEST_F(MainWindowTest, ASecondInstanceLeavesTheLiveInstancesFolderAlone) {
     WriteFile(Folder() + "/marker");
 
     Start();
-    EXPECT_EQ(WorkFolder, Folder("MdbTempDir2"));
+    EXPECT_EQ(app.Store.WorkFolder, Folder("MdbTempDir2"));
     EXPECT_TRUE(fs::exists(firstDb));
     EXPECT_TRUE(fs::exists(Folder() + "/marker"));
     window->mnEnd_Click();
@@ -639,7 +640,7 @@ TEST_F(MainWindowTest, ASecondInstanceLeavesTheLiveInstancesFolderAlone) {
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_TRUE(fs::exists(Folder() + "/marker"));
     Start();
-    EXPECT_EQ(WorkFolder, Folder());
+    EXPECT_EQ(app.Store.WorkFolder, Folder());
     EXPECT_FALSE(fs::exists(Folder() + "/marker"));
     EXPECT_TRUE(fs::exists(firstDb));
 }

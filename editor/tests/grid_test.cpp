@@ -44,7 +44,7 @@ class GridTest : public WindowTest {
     }
 
     // The work row numbered n (empty when there is none).
-    static WorkRow Row(int n) {
+    WorkRow Row(int n) {
         for (const WorkRow& row : WorkRows())
             if (row[0] == std::to_string(n)) return row;
         return {};
@@ -172,7 +172,7 @@ TEST_F(GridTest, ANameOnANewRowTakesTheDefaultTypeAndMovesOn) {
     int line = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
-        DefaultType = c.type;
+        app.Defaults.DefaultType = c.type;
         TypeInto(Cell(line, kName), "NEW");
         const WorkRow row = Row(25 + line);
         ASSERT_FALSE(row.empty());
@@ -188,7 +188,7 @@ TEST_F(GridTest, ANameOnANewRowTakesTheDefaultTypeAndMovesOn) {
     }
     // An existing row keeps its type.
     W().VScroll1->triggerAction(QAbstractSlider::SliderToMinimum);
-    DefaultType = "dbText";
+    app.Defaults.DefaultType = "dbText";
     TypeInto(Cell(2, kName), "AMOUNT");
     EXPECT_EQ(Row(3)[2], "dbLong");
     EXPECT_EQ(Focus(), W().Combo2[2]);
@@ -227,7 +227,7 @@ TEST_F(GridTest, EnterInATypeBoxFillsTheDefaultTypeOfARowWithoutOne) {
     W().VScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
     TypeInto(Cell(1, kName), "NEW"); // no default type yet: on to the type box
     ASSERT_EQ(Focus(), W().Combo2[1]);
-    DefaultType = "dbText";
+    app.Defaults.DefaultType = "dbText";
     QTest::keyClick(W().Combo2[1], Qt::Key_Return);
     EXPECT_EQ(Row(26)[2], "dbText");
     EXPECT_EQ(Row(26)[3], "50");

@@ -205,16 +205,15 @@ struct Outcome {
 class ImportDifferentialTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        tavorin::SetWorkBaseOverride(work.Path());
+        app.Store.SetWorkBaseOverride(work.Path());
         previousDialogs = platform::SetFileDialogs(&dialogs);
-        window = std::make_unique<frmMdbCpy>();
+        window = std::make_unique<frmMdbCpy>(app);
         ASSERT_TRUE(window->Form_Load());
     }
     void TearDown() override {
         if (window && !window->Ended()) window->mnEnd_Click();
         window.reset();
         platform::SetFileDialogs(previousDialogs);
-        tavorin::SetWorkBaseOverride("");
     }
 
     void Open(int side, const std::string& path, const std::string& table) {
@@ -255,6 +254,7 @@ class ImportDifferentialTest : public ::testing::Test {
     }
 
     TempDir work, data;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     savetest::AnsweringPrompts prompts;
     savetest::PromptsGuard guard{&prompts};
     platform::ScriptedFileDialogs dialogs;

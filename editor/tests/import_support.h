@@ -123,9 +123,8 @@ using Row = std::vector<std::string>;
 class ImportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        tavorin::SetWorkBaseOverride(work.Path());
-        tavorin::CurrentFile = {};
-        window = std::make_unique<frmMdbCpy>();
+        app.Store.SetWorkBaseOverride(work.Path());
+        window = std::make_unique<frmMdbCpy>(app);
         ASSERT_TRUE(window->Form_Load());
         window->show();
         window->activateWindow();
@@ -136,8 +135,6 @@ class ImportTest : public ::testing::Test {
         engine::SetWriteFaultHook(nullptr);
         if (window && !window->Ended()) window->mnEnd_Click();
         window.reset();
-        tavorin::SetWorkBaseOverride("");
-        tavorin::CurrentFile = {};
         EXPECT_TRUE(prompts.Unexpected().isEmpty()) << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);
     }
@@ -208,6 +205,7 @@ class ImportTest : public ::testing::Test {
     QString Status() const { return window->Label2->text(); }
 
     TempDir work;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     TempDir data;
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;

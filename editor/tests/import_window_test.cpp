@@ -42,7 +42,7 @@ TEST_F(ImportWindowTest, StartsWithItsOwnWorkDatabasesAndEmptySides) {
     const std::vector<std::tuple<std::string, int, long>> source = {
         {"FLD01", dao::dbText, 4},    {"FLD02", dao::dbText, 255},  {"FLD03", dao::dbText, 13},
         {"FLD04", dao::dbInteger, 2}, {"FLD05", dao::dbInteger, 2}, {"FLD08", dao::dbLong, 4}};
-    const std::string folder = tavorin::WorkFolder;
+    const std::string folder = app.Store.WorkFolder;
     EXPECT_EQ(W().Sides[kTarget].WorkPath, folder + "/FormatTemp1.MDB");
     EXPECT_EQ(W().Sides[kSource].WorkPath, folder + "/FormatTemp2.MDB");
     EXPECT_EQ(W().ScratchPath, folder + "/FORMATTEMP3.MDB");
@@ -301,7 +301,7 @@ TEST_F(ImportWindowTest, ToolbarButtonsRunTheirCommandsOnlyWhileEnabled) {
 }
 
 TEST_F(ImportWindowTest, EndRemovesTheWorkFolderAndEndsTheProgram) {
-    const std::string folder = tavorin::WorkFolder;
+    const std::string folder = app.Store.WorkFolder;
     ASSERT_TRUE(fs::exists(folder + "/FormatTemp1.MDB"));
     QSignalSpy ended(window.get(), &frmMdbCpy::ProgramEnded);
     QTest::mouseClick(W().Image1[0], Qt::LeftButton);
@@ -312,7 +312,7 @@ TEST_F(ImportWindowTest, EndRemovesTheWorkFolderAndEndsTheProgram) {
 }
 
 TEST_F(ImportWindowTest, TheCloseBoxActsAsEnd) {
-    const std::string folder = tavorin::WorkFolder;
+    const std::string folder = app.Store.WorkFolder;
     QSignalSpy ended(window.get(), &frmMdbCpy::ProgramEnded);
     W().close();
     EXPECT_TRUE(W().Ended());
@@ -323,14 +323,15 @@ TEST_F(ImportWindowTest, TheCloseBoxActsAsEnd) {
 // ---- Taking turns with the designer ---------------------------------------------------------
 
 TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
-    const std::string folder = tavorin::WorkFolder;
+    tavorin::ProgramWindows turns(app); // as main() makes them
+    const std::string folder = app.Store.WorkFolder;
     W().mnCpyCancel->trigger();
     EXPECT_TRUE(W().Ended());
     EXPECT_FALSE(W().isVisible());
-    auto* designer = qobject_cast<tavorin::frmTavorin*>(tavorin::ProgramWindows::Instance().Current());
+    auto* designer = qobject_cast<tavorin::frmTavorin*>(turns.Current());
     ASSERT_NE(designer, nullptr);
     EXPECT_TRUE(designer->isVisible());
-    EXPECT_EQ(tavorin::WorkFolder, folder);
+    EXPECT_EQ(app.Store.WorkFolder, folder);
     // The designer's own WKTBL, 16 columns, and no import work database.
     EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 16u);
     EXPECT_FALSE(fs::exists(folder + "/FormatTemp2.MDB"));
@@ -343,7 +344,7 @@ TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
     ASSERT_TRUE(designer->mnCpy->isEnabled());
     QPointer<tavorin::frmTavorin> gone(designer);
     designer->mnCpy->trigger();
-    auto* import = qobject_cast<frmMdbCpy*>(tavorin::ProgramWindows::Instance().Current());
+    auto* import = qobject_cast<frmMdbCpy*>(turns.Current());
     ASSERT_NE(import, nullptr);
     EXPECT_TRUE(import->isVisible());
     EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 8u);

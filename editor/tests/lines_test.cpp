@@ -36,13 +36,13 @@ class LinesTest : public WindowTest {
         ASSERT_EQ(W().LastRow, 5);
     }
 
-    static WorkRow Row(int n) {
+    WorkRow Row(int n) {
         for (const WorkRow& row : WorkRows())
             if (row[0] == std::to_string(n)) return row;
         return {};
     }
 
-    static std::vector<std::string> Names() {
+    std::vector<std::string> Names() {
         std::vector<std::string> names;
         for (const WorkRow& row : WorkRows()) names.push_back(row[0] + ":" + row[1]);
         return names;

@@ -17,14 +17,15 @@ namespace {
 
 const QString kSaveQuestion = "作業中のフォーマットは変更されています。保存しますか。";
 
-using LoadTest = WindowTest;
-
-// Name and repeat count of every work row.
-std::vector<std::pair<std::string, std::string>> NamesAndRepeats() {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const WorkRow& row : WorkRows()) out.emplace_back(row[1], row[4]);
-    return out;
-}
+class LoadTest : public WindowTest {
+  protected:
+    // Name and repeat count of every work row.
+    std::vector<std::pair<std::string, std::string>> NamesAndRepeats() {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const WorkRow& row : WorkRows()) out.emplace_back(row[1], row[4]);
+        return out;
+    }
+};
 
 TEST_F(LoadTest, NumberedFieldsFoldIntoOneRowPerGroup) {
     using Rows = std::vector<std::pair<std::string, std::string>>;
@@ -380,7 +381,7 @@ TableSchema SchemaOf(const fs::path& file, const std::string& table) {
 
 std::string ExpectedType(const engine::Field& f) {
     if (f.Attributes() == 17 && f.Type() == dao::dbLong) return "(ｵｰﾄﾅﾝﾊﾞ-)";
-    if (f.Type() >= 1 && f.Type() <= 30) return TypeNames[static_cast<size_t>(f.Type())];
+    if (f.Type() >= 1 && f.Type() <= 30) return TypeNames()[static_cast<size_t>(f.Type())];
     return "";
 }
 

@@ -142,7 +142,7 @@ TEST_F(JetCopyCommandTest, TheCopyCommandTurnsEveryJetFileIntoAnEditableCurrentF
     for (const std::string& jet : JetFiles()) {
         SCOPED_TRACE(jet);
         OpenFile(jet);
-        ASSERT_EQ(CurrentFile.FullPath, jet);
+        ASSERT_EQ(app.CurrentFile.FullPath, jet);
         std::vector<std::string> listed;
         for (const auto& entry : W().TableList) listed.push_back(entry.Name);
 
@@ -150,9 +150,9 @@ TEST_F(JetCopyCommandTest, TheCopyCommandTurnsEveryJetFileIntoAnEditableCurrentF
         dialogs.Answer(QString::fromStdString(target));
         prompts.Expect(kConverted);
         W().mnFileCpy->trigger();
-        ASSERT_EQ(CurrentFile.FullPath, target);
+        ASSERT_EQ(app.CurrentFile.FullPath, target);
         EXPECT_FALSE(IsJetFile(target));
-        EXPECT_FALSE(fs::exists(WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
         std::vector<std::string> after;
         for (const auto& entry : W().TableList) after.push_back(entry.Name);
         EXPECT_EQ(after, listed);
@@ -176,11 +176,11 @@ TEST_F(JetCopyCommandTest, ALayoutOfTheCopySavesWithAChangedFieldAndItsRecords) 
     dialogs.Answer(QString::fromStdString(target));
     prompts.Expect(kConverted);
     W().mnFileCpy->trigger();
-    ASSERT_EQ(CurrentFile.FullPath, target);
+    ASSERT_EQ(app.CurrentFile.FullPath, target);
     const auto before = savetest::Dump(target, "Table1");
 
     DoubleClickTable("Table1");
-    savetest::Layout layout;
+    savetest::Layout layout{app};
     const int row = layout.RowOf("B");
     ASSERT_GT(row, 0);
     layout.Set(row, "FLD02", engine::Variant("B_RENAMED"));

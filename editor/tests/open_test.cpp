@@ -21,7 +21,7 @@ const QString kNotReadable =
 using OpenTest = WindowTest;
 
 TEST_F(OpenTest, TheDialogAsksWithTheTitleFiltersAndStartFolderOfItsKind) {
-    CurrentFile.LastFolder = data.Path() + "/";
+    app.CurrentFile.LastFolder = data.Path() + "/";
     struct Case {
         const char* mode;
         int16_t kind;
@@ -34,7 +34,7 @@ TEST_F(OpenTest, TheDialogAsksWithTheTitleFiltersAndStartFolderOfItsKind) {
         dialogs.Cancel();
         ChosenFile chosen{"/keep/", "keep", ".mdb", "/keep/keep.mdb"};
         int16_t error = 0;
-        ChooseDatabaseFile(c.mode, c.kind, "start.mdb", chosen, error);
+        ChooseDatabaseFile(app, c.mode, c.kind, "start.mdb", chosen, error);
         EXPECT_EQ(error, platform::cdlCancel) << c.mode;
         EXPECT_EQ(chosen.FullPath, "/keep/keep.mdb") << "a cancel changes nothing";
         const platform::FileDialogRequest& r = dialogs.Requests().back();
@@ -69,28 +69,28 @@ TEST_F(OpenTest, ChosenNamesSplitAtTheLastDotOfTheFileName) {
         {home + "/memo.txt", 1, kNotReadable, "", "", "", ""},
     };
     for (const Case& c : cases) {
-        CurrentFile.LastFolder = "/before/";
+        app.CurrentFile.LastFolder = "/before/";
         if (!c.message.isEmpty()) prompts.Expect(c.message);
         dialogs.Answer(QString::fromStdString(c.path));
         ChosenFile chosen{"/old/", "old", ".mdb", "/old/old.mdb"};
         int16_t error = 0;
-        ChooseDatabaseFile("G", c.kind, "", chosen, error);
+        ChooseDatabaseFile(app, "G", c.kind, "", chosen, error);
         EXPECT_EQ(error, 0) << c.path;
         EXPECT_EQ(chosen.Folder, c.folder) << c.path;
         EXPECT_EQ(chosen.BaseName, c.base) << c.path;
         EXPECT_EQ(chosen.Extension, c.extension) << c.path;
         EXPECT_EQ(chosen.FullPath, c.full) << c.path;
-        EXPECT_EQ(CurrentFile.LastFolder, c.message.isEmpty() ? c.folder : "/before/") << c.path;
+        EXPECT_EQ(app.CurrentFile.LastFolder, c.message.isEmpty() ? c.folder : "/before/") << c.path;
     }
 }
 
 TEST_F(OpenTest, TheWorkDatabasesAreRefusedAndTheChoiceStaysAsItWas) {
-    for (const std::string& path : {WorkDbPath, PrintDbPath}) {
+    for (const std::string& path : {app.Store.WorkDbPath, app.Store.PrintDbPath}) {
         prompts.Expect("このファイルは作業できません。");
         dialogs.Answer(QString::fromStdString(path));
         ChosenFile chosen{"/old/", "old", ".mdb", "/old/old.mdb"};
         int16_t error = 0;
-        ChooseDatabaseFile("G", 0, "", chosen, error);
+        ChooseDatabaseFile(app, "G", 0, "", chosen, error);
         EXPECT_EQ(chosen.FullPath, "/old/old.mdb");
         EXPECT_EQ(chosen.Folder, "/old/");
     }
@@ -130,8 +130,8 @@ TEST_F(OpenTest, ClickingAFileBoxListsTheFilesTablesWithTheirDescriptions) {
 
     EXPECT_EQ(W().Text2[0]->text().toStdString(), data.Path() + "/");
     EXPECT_EQ(W().Text2[1]->text(), "顧客.mdb");
-    EXPECT_EQ(CurrentFile.FullPath, path);
-    EXPECT_EQ(CurrentFile.LastFolder, data.Path() + "/");
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.LastFolder, data.Path() + "/");
     EXPECT_TRUE(W().Frame2->isVisible());
     EXPECT_EQ(Focus(), W().Text1[0]);
     for (QAction* command :
@@ -146,7 +146,7 @@ TEST_F(OpenTest, AFileWithOnlyCatalogTablesGivesAnEmptyList) {
     OpenFile(path);
     EXPECT_EQ(W().List1->count(), 0);
     EXPECT_TRUE(W().TableList.empty());
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
 }
 
 TEST_F(OpenTest, AFileOf250TablesListsEveryTable) {
@@ -174,7 +174,7 @@ TEST_F(OpenTest, AFileOf250TablesListsEveryTable) {
 TEST_F(OpenTest, ANewFileNameIsTakenWithAnEmptyListAndTheFileCommandsOff) {
     const std::string path = data.File("new.mdb");
     OpenFile(path);
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().List1->count(), 0);
     EXPECT_FALSE(W().MenuState(W().mnFileDel));
     EXPECT_TRUE(W().MenuState(W().mnFileFree));
@@ -186,7 +186,7 @@ TEST_F(OpenTest, AFileOfTheWrongKindIsRefusedAndTheFileReleased) {
     OpenTable(path, "T");
     prompts.Expect(kNotMdb);
     OpenFile(data.File("notes.txt"));
-    EXPECT_EQ(CurrentFile.FullPath, "");
+    EXPECT_EQ(app.CurrentFile.FullPath, "");
     EXPECT_EQ(W().Text2[1]->text(), "");
     EXPECT_EQ(W().List1->count(), 0);
     EXPECT_EQ(W().CurrentTable, "");
@@ -204,7 +204,7 @@ TEST_F(OpenTest, AFileTheEngineCannotReadKeepsThePreviousFileAndLayout) {
     ASSERT_EQ(prompts.Shown().size(), 1u);
     EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343"))
         << prompts.Shown()[0].text.toStdString();
-    EXPECT_EQ(CurrentFile.FullPath, good);
+    EXPECT_EQ(app.CurrentFile.FullPath, good);
     EXPECT_EQ(W().List1->count(), 1);
     EXPECT_EQ(W().TableList.size(), 1u);
     EXPECT_EQ(W().CurrentTable, "T");
@@ -235,7 +235,7 @@ TEST_F(OpenTest, CraftedFilesAreRefusedWithTheReasonAndThePreviousFileStays) {
         EXPECT_TRUE(text.startsWith(QString::fromStdString("Error; 3343\rデータベース形式 '" + bad + "' を認識できません。 (")))
             << text.toStdString();
         EXPECT_EQ(craftedfiles::RowsRead(), 0);
-        EXPECT_EQ(CurrentFile.FullPath, good);
+        EXPECT_EQ(app.CurrentFile.FullPath, good);
         EXPECT_EQ(W().TableList.size(), 1u);
         EXPECT_EQ(W().CurrentTable, "T");
         prompts.Clear();
@@ -250,7 +250,7 @@ TEST_F(OpenTest, CancellingTheDialogKeepsFileTableAndChangedLayout) {
     prompts.Expect("作業中のフォーマットは変更されています。保存しますか。", platform::vbNo);
     dialogs.Cancel();
     QTest::mouseClick(W().Text2[0], Qt::LeftButton);
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().CurrentTable, "T");
     EXPECT_EQ(W().LayoutChanged, 9);
     EXPECT_EQ(WorkRows().size(), 1u);
@@ -266,7 +266,7 @@ TEST_F(OpenTest, TheOpenCommandAndToolbarButtonOpenTheDialog) {
     MakeTable(path, "T", TextFields({"A"}));
     dialogs.Answer(QString::fromStdString(path));
     W().mnFileFolder->trigger();
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     dialogs.Answer(QString::fromStdString(path));
     QTest::mouseClick(W().Image1[1], Qt::LeftButton);
     EXPECT_EQ(dialogs.Requests().size(), 2u);
@@ -280,7 +280,7 @@ TEST_F(OpenTest, TheCommandLinesFileAndTableAreOpenedAtStart) {
     fs::current_path(data.Path());
     W().OpenOnStart("cmd.mdb", "顧客"); // relative to the working folder
     fs::current_path(before);
-    EXPECT_EQ(CurrentFile.FullPath, path);
+    EXPECT_EQ(app.CurrentFile.FullPath, path);
     EXPECT_EQ(W().Text2[1]->text(), "cmd.mdb");
     EXPECT_EQ(W().CurrentTable, "顧客");
     EXPECT_EQ(Cell(1, grid::kName)->text(), "NAME");
@@ -290,7 +290,7 @@ TEST_F(OpenTest, TheCommandLinesFileAndTableAreOpenedAtStart) {
     prompts.Expect(kNotMdb);
     W().ReleaseFile();
     W().OpenOnStart(data.File("x.txt"), "");
-    EXPECT_EQ(CurrentFile.FullPath, "");
+    EXPECT_EQ(app.CurrentFile.FullPath, "");
 }
 
 TEST_F(OpenTest, RequireFileAndTableNamesWhatIsMissing) {
@@ -298,7 +298,7 @@ TEST_F(OpenTest, RequireFileAndTableNamesWhatIsMissing) {
     prompts.Expect("フォルダーを開いて、ファイルを指定して下さい。");
     W().RequireFileAndTable(error);
     EXPECT_EQ(error, 9);
-    CurrentFile.FullPath = data.File("a.mdb");
+    app.CurrentFile.FullPath = data.File("a.mdb");
     prompts.Expect("テーブルを指定して下さい。キー入力した場合にはエンタ－を押下して下さい。");
     W().RequireFileAndTable(error);
     EXPECT_EQ(error, 9);

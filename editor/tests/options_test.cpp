@@ -63,7 +63,7 @@ class OptionTest : public WindowTest {
 };
 
 TEST_F(OptionTest, TheWindowShowsTheCurrentDefaults) {
-    DefaultType = "dbLong";
+    app.Defaults.DefaultType = "dbLong";
     frmOption* option = Open();
     ASSERT_NE(option, nullptr);
     EXPECT_EQ(option->windowTitle(), "オプション");
@@ -74,7 +74,7 @@ TEST_F(OptionTest, TheWindowShowsTheCurrentDefaults) {
     EXPECT_EQ(option->Combo2->itemText(10), "dbMemo");
     EXPECT_EQ(option->Combo2->itemText(11), "");
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(option->Text1[static_cast<size_t>(k + 1)]->text(), QString::fromStdString(IndexDefaultName[static_cast<size_t>(k)]));
+        EXPECT_EQ(option->Text1[static_cast<size_t>(k + 1)]->text(), QString::fromStdString(app.Defaults.IndexDefaultName[static_cast<size_t>(k)]));
         EXPECT_EQ(option->Combo1[static_cast<size_t>(k)]->currentIndex(), k == 0 ? 0 : 1);
         EXPECT_EQ(option->Combo1[static_cast<size_t>(k)]->itemText(1), "重複あり");
     }
@@ -97,9 +97,9 @@ TEST_F(OptionTest, ApplyingSetsTheDefaultsAndTheIndexSettingsOfTheOpenLayoutAtOn
     QTest::mouseClick(option->Command1[0], Qt::LeftButton);
     ExpectClosed();
 
-    EXPECT_EQ(DefaultType, "dbText");
-    EXPECT_EQ(IndexDefaultName[0], "PKEY");
-    EXPECT_EQ(IndexDefaultDup[2], 0);
+    EXPECT_EQ(app.Defaults.DefaultType, "dbText");
+    EXPECT_EQ(app.Defaults.IndexDefaultName[0], "PKEY");
+    EXPECT_EQ(app.Defaults.IndexDefaultDup[2], 0);
     EXPECT_EQ(IndexSettings(), QStringList({"PKEY/0", "SubKey1/1", "SubKey2/0", "SubKey3/1", "SubKey4/1", "SubKey5/1"}));
     EXPECT_EQ(W().LayoutChanged, 9);
 
@@ -117,13 +117,13 @@ TEST_F(OptionTest, ApplyingSetsTheDefaultsAndTheIndexSettingsOfTheOpenLayoutAtOn
 
 TEST_F(OptionTest, TheEmptyTypeEntryClearsTheDefaultType) {
     DoubleClickTable("PLAIN"); // no indexes: the boxes show the defaults
-    DefaultType = "dbLong";
+    app.Defaults.DefaultType = "dbLong";
     frmOption* option = Open();
     ASSERT_NE(option, nullptr);
     Choose(option->Combo2, 11);
     QTest::mouseClick(option->Command1[0], Qt::LeftButton);
     ExpectClosed();
-    EXPECT_EQ(DefaultType, "");
+    EXPECT_EQ(app.Defaults.DefaultType, "");
     // Unchanged index settings leave the layout unchanged.
     EXPECT_EQ(W().LayoutChanged, 0);
     TypeInto(Cell(1, kName), "MEMO");
@@ -133,8 +133,8 @@ TEST_F(OptionTest, TheEmptyTypeEntryClearsTheDefaultType) {
 
 TEST_F(OptionTest, CancelAndTheCloseBoxChangeNothing) {
     const QStringList before = IndexSettings();
-    const auto names = IndexDefaultName;
-    const auto dups = IndexDefaultDup;
+    const auto names = app.Defaults.IndexDefaultName;
+    const auto dups = app.Defaults.IndexDefaultDup;
     for (bool closeBox : {false, true}) {
         SCOPED_TRACE(closeBox);
         frmOption* option = Open();
@@ -149,9 +149,9 @@ TEST_F(OptionTest, CancelAndTheCloseBoxChangeNothing) {
         else
             QTest::mouseClick(option->Command1[1], Qt::LeftButton);
         ExpectClosed();
-        EXPECT_EQ(DefaultType, "");
-        EXPECT_EQ(IndexDefaultName, names);
-        EXPECT_EQ(IndexDefaultDup, dups);
+        EXPECT_EQ(app.Defaults.DefaultType, "");
+        EXPECT_EQ(app.Defaults.IndexDefaultName, names);
+        EXPECT_EQ(app.Defaults.IndexDefaultDup, dups);
         EXPECT_EQ(IndexSettings(), before);
         EXPECT_EQ(W().LayoutChanged, 0);
     }

@@ -94,12 +94,8 @@ bool HasOp(const std::vector<PrintOp>& page, const std::string& described) {
 class PrintTest : public WindowTest {
   protected:
     void SetUp() override {
-        previousDate_ = SetPrintDateSource(&FixedDate);
+        app.PrintDateSource = &FixedDate;
         WindowTest::SetUp();
-    }
-    void TearDown() override {
-        WindowTest::TearDown();
-        SetPrintDateSource(previousDate_);
     }
 
     // Opens table of the file at path as the command line does.
@@ -113,10 +109,7 @@ class PrintTest : public WindowTest {
     platform::RecordingPrinter printer;
     platform::ScopedPrinter printerInstalled{&printer};
     std::string db = data.File("shop.mdb");
-    savetest::Layout layout;
-
-  private:
-    PrintDateSource previousDate_ = nullptr;
+    savetest::Layout layout{app};
 };
 
 // ---- The form ----------------------------------------------------------------------------------
@@ -347,11 +340,15 @@ TEST_F(PrintTest, IndexSettingsPrintTheNameAndTheDuplicatesText) {
 // Notes whether the print-all work database is there while the pages are drawn.
 class WatchingPrinter : public platform::RecordingPrinter {
   public:
+    explicit WatchingPrinter(std::string printDbPath) : printDbPath_(std::move(printDbPath)) {}
     void Print(const QString& text) override {
-        if (fs::exists(PrintDbPath)) ++whileStoreExists;
+        if (fs::exists(printDbPath_)) ++whileStoreExists;
         RecordingPrinter::Print(text);
     }
     int whileStoreExists = 0;
+
+  private:
+    std::string printDbPath_;
 };
 
 TEST_F(PrintTest, PrintingAllRunsThePageNumbersOnAndGivesEachTableItsKeyBox) {
@@ -362,7 +359,7 @@ TEST_F(PrintTest, PrintingAllRunsThePageNumbersOnAndGivesEachTableItsKeyBox) {
               {{"PK_B", true, true, {{"CODE", false}}}, {"IX_B", false, false, {{"NAME", true}}}});
     OpenFile(db);
     ASSERT_TRUE(W().mnTablePrintAll->isEnabled());
-    WatchingPrinter watching;
+    WatchingPrinter watching(app.Store.PrintDbPath);
     platform::ScopedPrinter installed(&watching);
     W().mnTablePrintAll->trigger();
 
@@ -396,9 +393,9 @@ TEST_F(PrintTest, PrintingAllRunsThePageNumbersOnAndGivesEachTableItsKeyBox) {
     // The print-all work database was there while drawing, and is gone; the editor's state is
     // as before.
     EXPECT_GT(watching.whileStoreExists, 0);
-    EXPECT_FALSE(fs::exists(PrintDbPath));
-    EXPECT_EQ(Ws->TransactionLevel(), 0);
-    EXPECT_TRUE(fs::exists(WorkDbPath));
+    EXPECT_FALSE(fs::exists(app.Store.PrintDbPath));
+    EXPECT_EQ(app.Store.Ws->TransactionLevel(), 0);
+    EXPECT_TRUE(fs::exists(app.Store.WorkDbPath));
     EXPECT_EQ(W().CurrentTable, "");
     EXPECT_EQ(W().TableDesc, "");
     EXPECT_TRUE(WorkRows().empty());
@@ -469,7 +466,7 @@ TEST_F(PrintTest, APrinterThatRefusesFailsOrIsCancelledLeavesLayoutAndWorkStoreA
             EXPECT_EQ(WorkRows(), rows);
             EXPECT_EQ(W().LayoutChanged, changed);
             EXPECT_EQ(W().CurrentTable, all ? "" : "CUST");
-            EXPECT_FALSE(fs::exists(PrintDbPath));
+            EXPECT_FALSE(fs::exists(app.Store.PrintDbPath));
         }
     }
     W().LayoutChanged = 0;
@@ -485,8 +482,8 @@ TEST_F(PrintTest, AnEngineErrorWhilePrintingAllDropsTheJobAndTheWorkDatabase) {
     EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; ")) << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(printer.Aborted(), 1);
     EXPECT_EQ(printer.Finished(), 0);
-    EXPECT_FALSE(fs::exists(PrintDbPath));
-    EXPECT_EQ(Ws->TransactionLevel(), 0);
+    EXPECT_FALSE(fs::exists(app.Store.PrintDbPath));
+    EXPECT_EQ(app.Store.Ws->TransactionLevel(), 0);
     EXPECT_EQ(W().CurrentTable, "");
 }
 

@@ -249,7 +249,7 @@ TEST_F(RefTableTest, RowsFollowTheLastRowInListOrderAndTheGridShowsTheNewLastLin
     EXPECT_EQ(Cell(7, grid::kName)->text(), "PRICE");
 
     // A gap left by a deleted last row does not count: rows go after the last one there is.
-    engine::RecordsetPtr rs = tavorin::WorkDb->OpenRecordset("WKTBL", engine::RecordsetType::Dynaset);
+    engine::RecordsetPtr rs = app.Store.WorkDb->OpenRecordset("WKTBL", engine::RecordsetType::Dynaset);
     rs->FindFirst("FLD01= 13");
     rs->Delete();
     rs->Close();
@@ -431,12 +431,12 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
     OpenTable(layoutDb, "CUST");
     OpenRefWindow();
     // What an earlier archive left is removed first.
-    fs::create_directories(tavorin::MeltFolder + "/old");
-    WriteFile(tavorin::MeltFolder + "/old/OLD.MDB");
-    WriteFile(tavorin::MeltFolder + "/EARLIER.MDB");
+    fs::create_directories(app.Store.MeltFolder + "/old");
+    WriteFile(app.Store.MeltFolder + "/old/OLD.MDB");
+    WriteFile(app.Store.MeltFolder + "/EARLIER.MDB");
     ChooseRefFile(data.File("goods.zip"));
     EXPECT_EQ(archiver.Calls()[2].argument,
-              QString::fromStdString("-xs \"" + data.File("goods.zip") + "\" \"" + tavorin::MeltFolder + "/\""));
+              QString::fromStdString("-xs \"" + data.File("goods.zip") + "\" \"" + app.Store.MeltFolder + "/\""));
     frmMELT* melt = Ref()->MeltWindow();
     ASSERT_NE(melt, nullptr);
     EXPECT_TRUE(melt->isVisible());
@@ -448,8 +448,8 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
 
     // "開く" before any click opens the first file.
     QTest::mouseClick(melt->Command1[0], Qt::LeftButton);
-    EXPECT_EQ(Ref()->RefFile.FullPath, tavorin::MeltFolder + "/DATA.mdb");
-    EXPECT_EQ(Ref()->Text2[0]->text().toStdString(), tavorin::MeltFolder + "/");
+    EXPECT_EQ(Ref()->RefFile.FullPath, app.Store.MeltFolder + "/DATA.mdb");
+    EXPECT_EQ(Ref()->Text2[0]->text().toStdString(), app.Store.MeltFolder + "/");
     EXPECT_EQ(Ref()->Text2[1]->text(), "DATA");
     EXPECT_EQ(Ref()->RefTableList.size(), 1u);
     EXPECT_EQ(QApplication::focusWidget(), melt->File1);
@@ -460,7 +460,7 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
     QTest::mouseClick(melt->Command1[0], Qt::LeftButton);
     prompts.Expect(QString::fromStdString(kNotMdb));
     DoubleClickItem(melt->File1, 2);
-    EXPECT_EQ(Ref()->RefFile.FullPath, tavorin::MeltFolder + "/DATA.mdb");
+    EXPECT_EQ(Ref()->RefFile.FullPath, app.Store.MeltFolder + "/DATA.mdb");
     EXPECT_EQ(QApplication::focusWidget(), melt->File1);
 
     // The pattern; the file clicked last keeps its place while it is listed.

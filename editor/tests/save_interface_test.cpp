@@ -34,16 +34,16 @@ std::vector<std::string> FieldNames(const std::string& path, const std::string& 
     return names;
 }
 
-// The field name of work row n ("" when there is none).
-std::string WorkName(int n) {
-    for (const WorkRow& row : WorkRows())
-        if (row[0] == std::to_string(n)) return row[1];
-    return {};
-}
-
 // T: CODE (text, primary key), NAME (text), F03..F15 (long), 3 records; U: X, Y.
 class SaveInterfaceTest : public WindowTest {
   protected:
+    // The field name of work row n ("" when there is none).
+    std::string WorkName(int n) {
+        for (const WorkRow& row : WorkRows())
+            if (row[0] == std::to_string(n)) return row[1];
+        return {};
+    }
+
     void SetUp() override {
         WindowTest::SetUp();
         if (HasFatalFailure()) return;
@@ -229,7 +229,7 @@ TEST_F(SaveInterfaceTest, ChangingTableOrFileAsksAndYesSavesTheCellBeingTyped) {
         EXPECT_EQ(FieldNames(path, "T"), expected);
         EXPECT_EQ(W().CurrentTable, c.tableAfter);
     }
-    EXPECT_EQ(CurrentFile.FullPath, other);
+    EXPECT_EQ(app.CurrentFile.FullPath, other);
     EXPECT_EQ(W().TableList.size(), 1u);
 }
 
@@ -339,7 +339,7 @@ TEST_F(SaveInterfaceTest, EndCommitsTheCellBeingTypedAndAsksBeforeEnding) {
             SCOPED_TRACE(std::string(c.gesture) + " answer " + std::to_string(answer));
             if (window->Ended()) {
                 window.reset();
-                window = std::make_unique<TestWindow>();
+                window = std::make_unique<TestWindow>(app);
                 ASSERT_TRUE(window->Form_Load());
                 window->realSave = true;
                 window->show();

@@ -126,8 +126,9 @@ inline std::vector<std::string> Tables(const std::string& path) {
 // Edits of the loaded layout, straight in the work table.
 class Layout {
   public:
+    explicit Layout(tavorin::AppContext& app) : app_(app) {}
     void Set(int row, const char* column, const Variant& value) {
-        auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        auto rs = app_.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->FindFirst("FLD01= " + std::to_string(row));
         ASSERT_FALSE(rs->NoMatch()) << "row " << row;
         rs->Edit();
@@ -135,12 +136,12 @@ class Layout {
         rs->Update();
     }
     int RowOf(const std::string& name) {
-        auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        auto rs = app_.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->FindFirst("FLD02 = '" + name + "'");
         return rs->NoMatch() ? 0 : engine::CLng(rs->Value("FLD01"));
     }
     void Add(int row, const std::string& name, const std::string& type, int size, const std::string& repeat = "") {
-        auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        auto rs = app_.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->AddNew();
         rs->SetValue("FLD01", Variant::Long(row));
         rs->SetValue("FLD02", Variant(name));
@@ -150,11 +151,14 @@ class Layout {
         rs->Update();
     }
     void Delete(int row) {
-        auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+        auto rs = app_.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->FindFirst("FLD01= " + std::to_string(row));
         rs->Delete();
     }
-    int Count() { return static_cast<int>(tavorin::WorkDb->TableDefs().Item("WKTBL")->RecordCount()); }
+    int Count() { return static_cast<int>(app_.Store.WorkDb->TableDefs().Item("WKTBL")->RecordCount()); }
+
+  private:
+    tavorin::AppContext& app_;
 };
 
 } // namespace savetest

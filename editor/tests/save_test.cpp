@@ -24,7 +24,7 @@ namespace {
 
 class SaveTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetWorkBaseOverride(base.Path()); }
+    void SetUp() override { app.Store.SetWorkBaseOverride(base.Path()); }
     void TearDown() override {
         engine::SetWriteFaultHook(nullptr);
         if (window && !window->Ended()) {
@@ -32,10 +32,9 @@ class SaveTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        SetWorkBaseOverride("");
     }
     frmTavorin& Start(const std::string& path, const std::string& table) {
-        window = std::make_unique<frmTavorin>();
+        window = std::make_unique<frmTavorin>(app);
         EXPECT_TRUE(window->Form_Load());
         window->show();
         window->activateWindow();
@@ -54,9 +53,10 @@ class SaveTest : public ::testing::Test {
     }
 
     TempDir base, data;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
     PromptsGuard guard{&prompts};
-    Layout layout;
+    Layout layout{app};
     std::unique_ptr<frmTavorin> window;
     std::string db = data.File("shop.mdb");
 };
@@ -409,11 +409,11 @@ TEST_F(SaveTest, TheOldTablesPagesGoBackWhileIdleAndTheRecordsStay) {
     ASSERT_TRUE(window->ReleasingFreePages());
 
     // A transaction open in the window holds the pages where they are.
-    Ws->BeginTrans();
+    app.Store.Ws->BeginTrans();
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
     EXPECT_EQ(std::filesystem::file_size(path), before);
     EXPECT_TRUE(window->ReleasingFreePages());
-    Ws->Rollback();
+    app.Store.Ws->Rollback();
 
     while (window->ReleasingFreePages()) QCoreApplication::processEvents();
     const uintmax_t after = std::filesystem::file_size(path), fresh = FreshCopySize(path, data.File("fresh.mdb"));

@@ -55,7 +55,7 @@ class SearchTest : public WindowTest {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    static WorkRow Row(int n) {
+    WorkRow Row(int n) {
         for (const WorkRow& row : WorkRows())
             if (row[0] == std::to_string(n)) return row;
         return {};

@@ -206,7 +206,7 @@ TEST_F(TableCommandsTest, SaveUnderANewNameBuildsTheNewTableFromTheOldOnesRecord
 TEST_F(TableCommandsTest, AnAbandonedSaveUnderANewNameKeepsTheOldName) {
     W().realSave = true;
     TypeInto(W().Text1[0], "FRESH");
-    savetest::Layout layout;
+    savetest::Layout layout{app};
     layout.Add(1, "A", "dbText", 10);
     W().LayoutChanged = 9;
     prompts.Expect("主キーが設定されていません。続行しますか。", vbCancel);
@@ -257,7 +257,7 @@ TEST_F(TableCommandsTest, ReleasingAChangedTableAsksAndCancelKeepsIt) {
     };
     for (const Case& c : {Case{vbCancel, false, 0}, Case{vbNo, true, 0}, Case{vbYes, true, 1}}) {
         if (W().CurrentTable.empty()) DoubleClickTable("CUST");
-        savetest::Layout layout;
+        savetest::Layout layout{app};
         layout.Set(2, "FLD02", engine::Variant("FULLNAME"));
         W().LayoutChanged = 9;
         W().saves = 0;
@@ -267,7 +267,7 @@ TEST_F(TableCommandsTest, ReleasingAChangedTableAsksAndCancelKeepsIt) {
         EXPECT_EQ(W().CurrentTable.empty(), c.released) << c.answer;
         EXPECT_EQ(WorkRows().empty(), c.released) << c.answer;
         EXPECT_EQ(W().LayoutChanged, c.released ? 0 : 9) << c.answer;
-        EXPECT_EQ(CurrentFile.FullPath, path) << c.answer;
+        EXPECT_EQ(app.CurrentFile.FullPath, path) << c.answer;
         if (c.released) {
             EXPECT_EQ(Listed(), (std::vector<std::string>{"CUST", "ORDERS"})) << c.answer;
             EXPECT_EQ(Focus(), W().Text1[0]) << c.answer;

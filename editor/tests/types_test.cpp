@@ -25,7 +25,6 @@ const char* const kAuto = "(ｵｰﾄﾅﾝﾊﾞ-)";
 // type the engine makes with the size the grid proposes for it (the auto number a Long, the
 // text the grid's 50 bytes); letter case does not matter, any other text names no type.
 TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
-    FillTypeNames();
     tavorintest::TempDir dir;
     engine::DatabasePtr db =
         engine::DBEngine::Instance().Workspaces(0).CreateDatabase(dir.File("types.mdb"), engine::kLangJapanese);
@@ -37,8 +36,8 @@ TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
     };
     std::vector<Made> made;
     int16_t listed = 0;
-    for (size_t slot = 0; slot < TypeNames.size(); ++slot) {
-        const std::string& name = TypeNames[slot];
+    for (size_t slot = 0; slot < TypeNames().size(); ++slot) {
+        const std::string& name = TypeNames()[slot];
         if (name.empty()) continue;
         SCOPED_TRACE(name);
         EXPECT_EQ(TypeCodeOf(name), static_cast<int16_t>(slot));
@@ -81,7 +80,6 @@ TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
 // where it shrinks), text and memo take any value as text, the other types (the auto number
 // as a Long) convert to their number type, and a name the list lacks keeps every value.
 TEST(ConversionOf, TheLayoutsTypeNamesChooseTheConversion) {
-    FillTypeNames();
     using Shape = ValueConversion::Shape;
     using engine::VarType;
     struct Case {
@@ -118,7 +116,7 @@ TEST(ConversionOf, TheLayoutsTypeNamesChooseTheConversion) {
 }
 
 TEST(FieldMap, HoldsEntries1To999OfEightColumnsAndRefusesOtherIndexes) {
-    FieldMap.Clear();
+    FieldMapTable FieldMap;
     FieldMap(1, 1) = "1";
     FieldMap(999, 8) = "03";
     EXPECT_EQ(FieldMap(1, 1), "1");

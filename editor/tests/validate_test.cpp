@@ -54,8 +54,8 @@ std::vector<Line> With(std::vector<Line> lines, int row, const std::function<voi
     return lines;
 }
 
-void WriteLines(const std::vector<Line>& lines) {
-    engine::RecordsetPtr rs = WorkDb->OpenRecordset(kWorkTableSql);
+void WriteLines(engine::Database& work, const std::vector<Line>& lines) {
+    engine::RecordsetPtr rs = work.OpenRecordset(kWorkTableSql);
     for (const Line& line : lines) {
         rs->AddNew();
         rs->SetValue("FLD01", engine::Variant::Long(line.row));
@@ -80,16 +80,12 @@ class ValidateTest : public WindowTest {
         path = data.File("layouts.mdb");
         MakeTable(path, "T", TextFields({"A"}));
     }
-    void TearDown() override {
-        IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
-        WindowTest::TearDown();
-    }
 
     // A new table's layout holding lines, shown from row 1.
     void Lay(const std::vector<Line>& lines) {
         W().OpenOnStart(path, "NEW");
-        WriteLines(lines);
-        WorkRs->Requery();
+        WriteLines(*app.Store.WorkDb, lines);
+        app.Store.WorkRs->Requery();
         W().LastRow = 0;
         for (const Line& line : lines) W().LastRow = std::max(W().LastRow, line.row);
         W().SetScrollRange(0);
@@ -98,9 +94,9 @@ class ValidateTest : public WindowTest {
 
     // ValidateLayout as the save calls it: with the grid's recordset closed meanwhile.
     void Validate(int16_t& code, int32_t& row) {
-        WorkRs->Close();
+        app.Store.WorkRs->Close();
         W().ValidateLayout(code, row);
-        WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+        app.Store.WorkRs = app.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
     }
 
     std::string path;
@@ -241,7 +237,7 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
          .focus = 3,
          .prepare =
              [](TestWindow& w) {
-                 IndexDefaultName[2] = "";
+                 w.App.Defaults.IndexDefaultName[2] = "";
                  w.Text1[3]->clear();
              }},
         {.name = "index settings taken from the defaults",
@@ -315,7 +311,7 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
         EXPECT_FALSE(
             engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path)->TableDefs().Contains(
                 "NEW"));
-        IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
+        app.Defaults.IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
     }
 }
 

@@ -28,7 +28,7 @@
 #include "forms/GridCells.h"
 #include "forms/ToolImage.h"
 #include "forms/frmTavorin.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/scripted.h"
 #include "test_support.h"
 
@@ -99,23 +99,11 @@ inline std::vector<FieldDef> TextFields(std::initializer_list<const char*> names
 // One WKTBL row as text, FLD01..FLD16.
 using WorkRow = std::vector<std::string>;
 
-inline std::vector<WorkRow> WorkRows() {
-    std::vector<WorkRow> rows;
-    engine::RecordsetPtr rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01",
-                                                             engine::RecordsetType::Snapshot);
-    for (; !rs->Eof(); rs->MoveNext()) {
-        WorkRow row;
-        for (size_t i = 0; i < 16; ++i) row.push_back(engine::TextOf(rs->Value(i)));
-        rows.push_back(row);
-    }
-    rs->Close();
-    return rows;
-}
-
 // The main window with the table save replaced by a stand-in, unless realSave asks for the
 // window's own save.
 class TestWindow : public tavorin::frmTavorin {
   public:
+    using frmTavorin::frmTavorin;
     void SaveTable() override {
         ++saves;
         if (realSave) {
@@ -133,10 +121,8 @@ class TestWindow : public tavorin::frmTavorin {
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        tavorin::SetWorkBaseOverride(work.Path());
-        tavorin::CurrentFile = {};
-        tavorin::DefaultType.clear();
-        window = std::make_unique<TestWindow>();
+        app.Store.SetWorkBaseOverride(work.Path());
+        window = std::make_unique<TestWindow>(app);
         ASSERT_TRUE(window->Form_Load());
         window->show();
         window->activateWindow();
@@ -149,12 +135,23 @@ class WindowTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        tavorin::SetWorkBaseOverride("");
-        tavorin::CurrentFile = {};
-        tavorin::DefaultType.clear();
         EXPECT_TRUE(prompts.Unexpected().isEmpty())
             << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);
+    }
+
+    // The work table's rows in FLD01 order.
+    std::vector<WorkRow> WorkRows() {
+        std::vector<WorkRow> rows;
+        engine::RecordsetPtr rs = app.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01",
+                                                                 engine::RecordsetType::Snapshot);
+        for (; !rs->Eof(); rs->MoveNext()) {
+            WorkRow row;
+            for (size_t i = 0; i < 16; ++i) row.push_back(engine::TextOf(rs->Value(i)));
+            rows.push_back(row);
+        }
+        rs->Close();
+        return rows;
     }
 
     TestWindow& W() { return *window; }
@@ -252,6 +249,7 @@ class WindowTest : public ::testing::Test {
     }
 
     TempDir work;
+    tavorin::AppContext app; // the run's state, which the window and the test share
     TempDir data;
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;

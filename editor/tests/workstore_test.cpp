@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "engine/error.h"
@@ -179,44 +180,46 @@ class ScopedEnv {
 };
 
 TEST(WorkBaseFolder, CommandLineThenEnvironmentThenStateHomeThenHome) {
+    WorkStore store;
     ScopedEnv home("HOME", "/home/u");
     {
         ScopedEnv work("TAVORIN_WORKDIR", nullptr);
         ScopedEnv state("XDG_STATE_HOME", nullptr);
-        EXPECT_EQ(WorkBaseFolder(), "/home/u/.local/state/tavorin");
+        EXPECT_EQ(store.WorkBaseFolder(), "/home/u/.local/state/tavorin");
         ScopedEnv state2("XDG_STATE_HOME", "/st");
-        EXPECT_EQ(WorkBaseFolder(), "/st/tavorin");
+        EXPECT_EQ(store.WorkBaseFolder(), "/st/tavorin");
         ScopedEnv work2("TAVORIN_WORKDIR", "/w");
-        EXPECT_EQ(WorkBaseFolder(), "/w");
-        SetWorkBaseOverride("/cmd");
-        EXPECT_EQ(WorkBaseFolder(), "/cmd");
-        SetWorkBaseOverride("");
-        EXPECT_EQ(WorkBaseFolder(), "/w");
+        EXPECT_EQ(store.WorkBaseFolder(), "/w");
+        store.SetWorkBaseOverride("/cmd");
+        EXPECT_EQ(store.WorkBaseFolder(), "/cmd");
+        store.SetWorkBaseOverride("");
+        EXPECT_EQ(store.WorkBaseFolder(), "/w");
     }
 }
 
 TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
     TempDir tmp;
+    WorkStore store;
     const std::string base = tmp.File("base/deeper"); // created when missing
-    const std::string first = ClaimWorkFolder(base);
+    const std::string first = store.ClaimWorkFolder(base);
     EXPECT_EQ(first, base + "/MdbTempDir");
-    EXPECT_TRUE(HoldsWorkFolder());
-    EXPECT_EQ(ClaimWorkFolder(base), first); // the same folder while it is held
+    EXPECT_TRUE(store.HoldsWorkFolder());
+    EXPECT_EQ(store.ClaimWorkFolder(base), first); // the same folder while it is held
 
     // Another holder of a lock (another open description, as another process has) is live.
     EXPECT_EQ(FolderLock::TryAcquire(base + "/MdbTempDir.lock"), nullptr);
-    ReleaseWorkFolder();
-    EXPECT_FALSE(HoldsWorkFolder());
+    store.ReleaseWorkFolder();
+    EXPECT_FALSE(store.HoldsWorkFolder());
     {
         auto live = FolderLock::TryAcquire(base + "/MdbTempDir.lock");
         ASSERT_NE(live, nullptr);
         auto live2 = FolderLock::TryAcquire(base + "/MdbTempDir2.lock");
         ASSERT_NE(live2, nullptr);
-        EXPECT_EQ(ClaimWorkFolder(base), base + "/MdbTempDir3");
-        ReleaseWorkFolder();
+        EXPECT_EQ(store.ClaimWorkFolder(base), base + "/MdbTempDir3");
+        store.ReleaseWorkFolder();
     }
-    EXPECT_EQ(ClaimWorkFolder(base), first);
-    ReleaseWorkFolder();
+    EXPECT_EQ(store.ClaimWorkFolder(base), first);
+    store.ReleaseWorkFolder();
     // Every lock let go took its file with it.
     EXPECT_TRUE(fs::is_empty(base));
 
@@ -228,6 +231,36 @@ TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
         auto fresh = FolderLock::TryAcquire(base + "/MdbTempDir.lock");
         ASSERT_NE(fresh, nullptr);
     }
+}
+
+// Two runs in one process (two contexts) each hold a work folder and a work database of their
+// own; a store that goes gives its folder's lock up with it.
+TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
+    TempDir tmp;
+    const std::string base = tmp.File("base");
+    auto first = std::make_unique<WorkStore>();
+    WorkStore second;
+    first->OpenWorkStore(base);
+    second.OpenWorkStore(base);
+    EXPECT_EQ(first->WorkFolder, base + "/MdbTempDir");
+    EXPECT_EQ(second.WorkFolder, base + "/MdbTempDir2");
+
+    first->WorkRs->AddNew();
+    first->WorkRs->SetValue("FLD01", engine::Variant::Long(1));
+    first->WorkRs->SetValue("FLD02", engine::Variant("ONLY_IN_FIRST"));
+    first->WorkRs->Update();
+    second.WorkRs->Requery();
+    EXPECT_TRUE(second.WorkRs->Eof());
+
+    first->CloseWorkStore();
+    first.reset();
+    EXPECT_FALSE(fs::exists(base + "/MdbTempDir.lock"));
+    EXPECT_TRUE(second.HoldsWorkFolder());
+    EXPECT_TRUE(fs::is_regular_file(second.WorkDbPath));
+    // The folder let go is the next claim's.
+    WorkStore third;
+    EXPECT_EQ(third.ClaimWorkFolder(base), base + "/MdbTempDir");
+    second.CloseWorkStore();
 }
 
 } // namespace

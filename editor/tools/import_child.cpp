@@ -12,7 +12,7 @@
 #include <string>
 
 #include "forms/frmMdbCpy.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/prompts.h"
 #include "platform/scripted.h"
 
@@ -45,8 +45,9 @@ int main(int argc, char** argv) {
     platform::SetPrompts(&answers);
     platform::ScriptedFileDialogs dialogs;
     platform::SetFileDialogs(&dialogs);
-    tavorin::SetWorkBaseOverride(argv[1]);
-    tavorin::frmMdbCpy window;
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(argv[1]);
+    tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) return 1;
     for (int side : {tavorin::frmMdbCpy::kTarget, tavorin::frmMdbCpy::kSource}) {
         dialogs.Answer(QString::fromLocal8Bit(argv[2 + side]));

@@ -17,7 +17,7 @@
 #include "engine/workspace.h"
 #include "forms/frmMdbCpy.h"
 #include "modules/AppSetup.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/scripted.h"
 
 namespace {
@@ -106,13 +106,14 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir work, data;
     if (!work.isValid() || !data.isValid()) return 1;
-    tavorin::SetWorkBaseOverride(work.path().toStdString());
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(work.path().toStdString());
     const std::string path = data.path().toStdString() + "/顧客管理.mdb";
     BuildDemo(path);
 
     platform::ScriptedFileDialogs dialogs;
     platform::FileDialogs* previous = platform::SetFileDialogs(&dialogs);
-    tavorin::frmMdbCpy window;
+    tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) return 1;
     window.show();
     window.activateWindow();

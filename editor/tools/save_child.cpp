@@ -10,7 +10,7 @@
 #include "engine/error.h"
 #include "engine/variant.h"
 #include "forms/frmTavorin.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 #include "platform/prompts.h"
 
 namespace {
@@ -24,8 +24,8 @@ class Answers : public platform::Prompts {
     }
 };
 
-void SetRow(const std::string& name, const char* column, const engine::Variant& value) {
-    auto rs = tavorin::WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
+void SetRow(engine::Database& work, const std::string& name, const char* column, const engine::Variant& value) {
+    auto rs = work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
     rs->FindFirst("FLD02 = '" + name + "'");
     if (rs->NoMatch()) throw engine::Error(3265, "no row " + name);
     rs->Edit();
@@ -43,13 +43,14 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Answers answers;
     platform::SetPrompts(&answers);
-    tavorin::SetWorkBaseOverride(argv[1]);
-    tavorin::frmTavorin window;
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(argv[1]);
+    tavorin::frmTavorin window(context);
     if (!window.Form_Load()) return 1;
     try {
         window.OpenOnStart(argv[2], argv[3]);
-        SetRow("NAME", "FLD02", engine::Variant("FULLNAME"));
-        SetRow("PRICE", "FLD05", engine::Variant("2"));
+        SetRow(*context.Store.WorkDb, "NAME", "FLD02", engine::Variant("FULLNAME"));
+        SetRow(*context.Store.WorkDb, "PRICE", "FLD05", engine::Variant("2"));
         window.SaveTable();
     } catch (const engine::Error& e) {
         std::fprintf(stderr, "error %ld: %s\n", e.Number(), e.Description().c_str());

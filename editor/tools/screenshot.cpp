@@ -11,7 +11,7 @@
 
 #include "forms/frmTavorin.h"
 #include "modules/AppSetup.h"
-#include "modules/WorkStore.h"
+#include "modules/AppContext.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -21,9 +21,10 @@ int main(int argc, char** argv) {
 
     QTemporaryDir work;
     if (!work.isValid()) return 1;
-    tavorin::SetWorkBaseOverride(work.path().toStdString());
+    tavorin::AppContext context;
+    context.Store.SetWorkBaseOverride(work.path().toStdString());
 
-    tavorin::frmTavorin window;
+    tavorin::frmTavorin window(context);
     if (!window.Form_Load()) return 1;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not exposed\n");

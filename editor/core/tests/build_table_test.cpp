@@ -43,7 +43,7 @@ TEST_F(BuildTableTest, FieldsAndIndexesFollowTheRowsKeysAndIndexSettings) {
            {2, "NAME", "dbText", 30, "", K{"", "2D", "1"}},
            {3, "G", "dbInteger", 2, "03"},
            {4, "CODE", "dbText", 8, "", K{"2", "1a"}}});
-    IndexSettings settings = DefaultIndexSettings();
+    IndexSettings settings = defaults.DefaultIndexSettings();
     settings.Name[2] = "BYNAME";
     settings.Dup[2] = 0;
     int16_t code = -1;

@@ -59,7 +59,6 @@ std::string Wide(int count) {
 }
 
 TEST(CellRulesTest, EachCellTakesItsTextOrGivesItsFault) {
-    FillTypeNames();
     const auto text = [](RowBufferType& r) { Typed(r, "dbText"); };
     const auto autoNumber = [](RowBufferType& r) { Typed(r, "(ｵｰﾄﾅﾝﾊﾞ-)"); };
     const auto blank = [](RowBufferType&) {};

@@ -81,8 +81,7 @@ inline const char* KeyColumn(size_t key) {
 class DocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        tavorin::FillTypeNames();
-        tavorin::SetStartDefaults();
+        defaults.SetStartDefaults();
         tavorin::CreateWorkDatabase(dir.File("work.mdb"));
         db = enginetest::Ws().OpenDatabase(dir.File("work.mdb"));
         rows = db->OpenRecordset(tavorin::kWorkTableSql);
@@ -138,7 +137,8 @@ class DocumentTest : public ::testing::Test {
     enginetest::TempDir dir;
     engine::DatabasePtr db;
     engine::RecordsetPtr rows;
-    tavorin::LayoutDocument doc{db, rows};
+    tavorin::DesignerDefaults defaults;
+    tavorin::LayoutDocument doc{db, rows, defaults};
     RecordedPrompts prompts;
 };
 

@@ -42,7 +42,6 @@ class RecordedProgress : public ProgressSink {
 class ImportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        FillTypeNames();
         file = dir.File("data.mdb");
         {
             engine::DatabasePtr db = enginetest::Ws().CreateDatabase(file, engine::kLangJapanese);
@@ -188,7 +187,6 @@ TEST_F(ImportTest, LinksKeepEachSourceMarkedWhileATargetRowTakesIt) {
 // ---- The plan --------------------------------------------------------------------------------
 
 TEST(ImportPlanTest, EachModeAndLinkKindMakesItsPlan) {
-    FillTypeNames();
     const std::vector<ImportField> fields = {
         {"NO", std::string(kAutoNumberType), "4", "", "", ""},       // an auto number without a link
         {"ID", "dbLong", "4", "CODE", "dbText", "10"},               // a text into a number

@@ -130,7 +130,7 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .lines = With(Numbered(2), 1, [](Line& l) { l.keys[2] = "1"; }),
          .message = "インデックス名が設定されていません。",
          .code = 3,
-         .prepare = [](IndexSettings&) { IndexDefaultName[2] = ""; }},
+         .prepare = [this](IndexSettings&) { defaults.IndexDefaultName[2] = ""; }},
         {.name = "index settings of keys in use taken from the defaults",
          .lines = With(Numbered(2), 2, [](Line& l) { l.keys[1] = "1"; }),
          .check =
@@ -154,7 +154,7 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(c.name);
         ClearRows();
-        SetStartDefaults();
+        defaults.SetStartDefaults();
         Write(c.lines);
         prompts.said.clear();
         IndexSettings settings;

@@ -165,23 +165,23 @@ TEST_F(LineEditingTest, TheRowBufferReadsWritesAndDeletesTheRowInEdit) {
 }
 
 TEST_F(LineEditingTest, TheIndexDefaultsReplaceTheSettingsAndTellWhetherAnyDiffered) {
-    IndexSettings settings = DefaultIndexSettings();
-    EXPECT_FALSE(ApplyIndexDefaults(settings));
+    IndexSettings settings = defaults.DefaultIndexSettings();
+    EXPECT_FALSE(defaults.ApplyIndexDefaults(settings));
     EXPECT_EQ(settings.Name[0], "PrimaryKey");
     EXPECT_EQ(settings.Dup[0], 0);
     EXPECT_EQ(settings.Name[5], "SubKey5");
     EXPECT_EQ(settings.Dup[5], 1);
 
     settings.Dup[3] = -1;
-    EXPECT_TRUE(ApplyIndexDefaults(settings));
+    EXPECT_TRUE(defaults.ApplyIndexDefaults(settings));
     EXPECT_EQ(settings.Dup[3], 1);
 
-    IndexDefaultName[2] = "BYDATE";
-    EXPECT_TRUE(ApplyIndexDefaults(settings));
+    defaults.IndexDefaultName[2] = "BYDATE";
+    EXPECT_TRUE(defaults.ApplyIndexDefaults(settings));
     EXPECT_EQ(settings.Name[2], "BYDATE");
-    SetStartDefaults();
-    EXPECT_EQ(IndexDefaultName[2], "SubKey2");
-    EXPECT_EQ(DefaultType, "");
+    defaults.SetStartDefaults();
+    EXPECT_EQ(defaults.IndexDefaultName[2], "SubKey2");
+    EXPECT_EQ(defaults.DefaultType, "");
 }
 
 } // namespace

@@ -14,14 +14,17 @@ namespace {
 
 namespace dao = engine::dao;
 
-class LoadAndFieldMapTest : public DocumentTest {};
+class LoadAndFieldMapTest : public DocumentTest {
+  protected:
+    // The eight columns of map's entry.
+    std::vector<std::string> Entry(int entry) const {
+        std::vector<std::string> cells;
+        for (int column = 1; column <= FieldMapTable::kColumns; ++column) cells.push_back(map(entry, column));
+        return cells;
+    }
 
-// The eight columns of FieldMap entry.
-std::vector<std::string> Entry(int entry) {
-    std::vector<std::string> cells;
-    for (int column = 1; column <= FieldMapTable::kColumns; ++column) cells.push_back(FieldMap(entry, column));
-    return cells;
-}
+    FieldMapTable map;
+};
 
 struct MapCase {
     const char* name;
@@ -54,7 +57,7 @@ TEST_F(LoadAndFieldMapTest, EachNewFieldTakesItsOldFieldAndGroupsExpandIntoNumbe
         ClearRows();
         Write({c.line});
         int count = -1;
-        ASSERT_TRUE(BuildFieldMap(*db, prompts, count));
+        ASSERT_TRUE(BuildFieldMap(map, *db, prompts, count));
         ASSERT_EQ(count, static_cast<int>(c.entries.size()));
         for (int entry = 1; entry <= count; ++entry) EXPECT_EQ(Entry(entry), c.entries[static_cast<size_t>(entry - 1)]);
         EXPECT_TRUE(prompts.said.empty());
@@ -66,7 +69,7 @@ TEST_F(LoadAndFieldMapTest, AMapPastNineHundredNinetyNineEntriesIsRefusedWithIts
     for (int row = 1; row <= 11; ++row) lines.push_back({row, "R" + std::to_string(row), "dbLong", 4, "99"});
     Write(lines);
     int count = 0;
-    EXPECT_FALSE(BuildFieldMap(*db, prompts, count));
+    EXPECT_FALSE(BuildFieldMap(map, *db, prompts, count));
     EXPECT_EQ(prompts.said, std::vector<std::string>{"容量をこえました。データの変換作業はできません。"});
 }
 
@@ -77,8 +80,8 @@ TEST_F(LoadAndFieldMapTest, TheCopyPlanConvertsOldFieldsAndNumbersOnlyAutoNumber
            {4, "NEW", "dbMemo", 0},
            {5, "WAS", "dbLong", 4, "", {}, "", "WAS", "(ｵｰﾄﾅﾝﾊﾞ-)", 4}});
     int count = 0;
-    ASSERT_TRUE(BuildFieldMap(*db, prompts, count));
-    const engine::CopyPlan plan = CarryPlan("OLD", "BUILD", count);
+    ASSERT_TRUE(BuildFieldMap(map, *db, prompts, count));
+    const engine::CopyPlan plan = CarryPlan(map, "OLD", "BUILD", count);
     EXPECT_EQ(plan.sourceTable, "OLD");
     EXPECT_EQ(plan.targetTable, "BUILD");
     ASSERT_EQ(plan.fields.size(), 5u);
