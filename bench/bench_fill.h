@@ -45,10 +45,12 @@ inline void AppendBenchTable(engine::Database& db, const std::string& name, bool
 }
 
 // Writes count records into table through db, inside the caller's transaction.
-inline void FillBenchRows(sqlite3* db, const std::string& table, long count, const BenchRows& rows = {}) {
+inline void FillBenchRows(sqlite3* db, const std::string& table, long count,
+                          const BenchRows& rows = {}) {
     static const char* words[] = {"東京都", "大阪市", "ｶﾅ", "商品名", "顧客", "台帳", "ABC", "ﾃｽﾄ"};
     sqlite3_stmt* st = nullptr;
-    const std::string sql = "INSERT INTO \"" + table + "\" VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    const std::string sql =
+        "INSERT INTO \"" + table + "\" VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "filling %s: %s\n", table.c_str(), sqlite3_errmsg(db));
         std::exit(1);
@@ -61,14 +63,16 @@ inline void FillBenchRows(sqlite3* db, const std::string& table, long count, con
         for (int k = 1; k < 5; ++k) sqlite3_bind_int64(st, c++, r * 5 + k + salt);
         for (int k = 0; k < 3; ++k) sqlite3_bind_double(st, c++, r * 0.5 + k + salt);
         for (int k = 0; k < 10; ++k) {
-            const std::string t = rows.text                 ? rows.text(r, k)
-                                  : rows.numbersInT2 && k == 1 ? std::to_string(r * 3 + 7)
-                                                               : std::string(words[(r + k + salt) % 8]) +
-                                                                     words[(r * 7 + k) % 8] + std::to_string(r);
+            const std::string t = rows.text ? rows.text(r, k)
+                                  : rows.numbersInT2 && k == 1
+                                      ? std::to_string(r * 3 + 7)
+                                      : std::string(words[(r + k + salt) % 8]) +
+                                            words[(r * 7 + k) % 8] + std::to_string(r);
             sqlite3_bind_text(st, c++, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
         }
         char date[32];
-        std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + (r + salt) % 40, 1 + r % 12, 1 + r % 28);
+        std::snprintf(date, sizeof date, "%04ld-%02ld-%02ld 08:30:00", 1980 + (r + salt) % 40,
+                      1 + r % 12, 1 + r % 28);
         for (int k = 0; k < 2; ++k) sqlite3_bind_text(st, c++, date, -1, SQLITE_TRANSIENT);
         if (sqlite3_step(st) != SQLITE_DONE) {
             std::fprintf(stderr, "filling %s: %s\n", table.c_str(), sqlite3_errmsg(db));
@@ -80,7 +84,8 @@ inline void FillBenchRows(sqlite3* db, const std::string& table, long count, con
 }
 
 // Writes count records into table of the native file at path in one transaction.
-inline void FillBenchTable(const std::string& path, const std::string& table, long count, const BenchRows& rows = {}) {
+inline void FillBenchTable(const std::string& path, const std::string& table, long count,
+                           const BenchRows& rows = {}) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);

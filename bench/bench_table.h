@@ -11,14 +11,15 @@
 #include <string>
 
 #include "bench_fill.h"
+#include "engine/database.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "engine/database.h"
 #include "platform/prompts.h"
 
 inline void BuildBenchTable(const std::string& path, long n) {
     {
-        auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
+        auto db =
+            engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
         AppendBenchTable(*db, "BIG");
     }
     FillBenchTable(path, "BIG", n, {.numbersInT2 = true});

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_args.h"
 #include "bench_table.h"
 #include "forms/frmConvCheck.h"
 #include "forms/frmTavorin.h"
 #include "measure.h"
-#include "bench_args.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,8 @@ namespace {
 
 // Runs fn on the designer opened on the table with the changed layout; returns fn's seconds.
 template <class F>
-double OnChangedLayout(const std::string& path, const std::string& workdir, int argc, char** argv, F&& fn) {
+double OnChangedLayout(const std::string& path, const std::string& workdir, int argc, char** argv,
+                       F&& fn) {
     QApplication app(argc, argv);
     BenchAnswers answers;
     platform::SetPrompts(&answers);
@@ -41,7 +42,8 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
     window.LayoutChanged = 9;
     const auto start = std::chrono::steady_clock::now();
     fn(window);
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     window.LayoutChanged = 0;
     window.mnEnd_Click();
     return secs;
@@ -52,7 +54,8 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::vector<long> sizes = bench::RecordCounts(argc, argv, {100000, 1000000});
-    const fs::path dir = fs::temp_directory_path() / ("conversion_check-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("conversion_check-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::string work = (dir / "work").string();
     for (long n : sizes) {

@@ -22,21 +22,21 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "bench_args.h"
 #include "bench_fill.h"
+#include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
 
 namespace {
 
-
 // Text of 10..40 code page 932 bytes: kana and kanji (2 bytes), digits and half-width kana (1).
 std::string SampleText(uint64_t seed) {
-    static const char* pieces[] = {"東京", "大阪", "ｶﾅ", "商品", "顧客", "台帳", "12", "あい", "ABC", "ﾃｽﾄ"};
+    static const char* pieces[] = {"東京", "大阪", "ｶﾅ",   "商品", "顧客",
+                                   "台帳", "12",   "あい", "ABC",  "ﾃｽﾄ"};
     static const int bytes[] = {4, 4, 2, 4, 4, 4, 2, 4, 3, 3};
     int target = 10 + static_cast<int>(seed % 31);
     std::string s;
@@ -56,7 +56,9 @@ std::string SampleText(uint64_t seed) {
     return s;
 }
 
-std::string SampleTextOf(long r, int k) { return SampleText(static_cast<uint64_t>(r) * 10 + k); }
+std::string SampleTextOf(long r, int k) {
+    return SampleText(static_cast<uint64_t>(r) * 10 + k);
+}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -65,7 +67,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 void RawCopy(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr,
+                 nullptr);
     std::string cols;
     for (const auto& c : BenchColumns()) cols += (cols.empty() ? "\"" : ", \"") + c.name + "\"";
     std::string sql = "BEGIN; INSERT INTO b (" + cols + ") SELECT " + cols + " FROM a; COMMIT;";
@@ -101,8 +104,7 @@ struct Figures {
 };
 
 // Runs fn in a child process; returns its wall, user and system time and peak memory in MB.
-template <class F>
-Figures Measure(F&& fn) {
+template <class F> Figures Measure(F&& fn) {
     auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
@@ -130,7 +132,8 @@ constexpr int kRuns = 3;
 
 // The run of median time (its other figures with it).
 Figures Median(std::vector<Figures> runs) {
-    std::sort(runs.begin(), runs.end(), [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
+    std::sort(runs.begin(), runs.end(),
+              [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
     return runs[runs.size() / 2];
 }
 
@@ -138,7 +141,8 @@ Figures Median(std::vector<Figures> runs) {
 void EmptyTargets(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA secure_delete = FAST; DELETE FROM b; DELETE FROM c", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; DELETE FROM b; DELETE FROM c", nullptr, nullptr,
+                 nullptr);
     sqlite3_close(db);
 }
 
@@ -178,7 +182,8 @@ int main(int argc, char** argv) {
             }
         }
         const Figures raw = Median(raws), model = Median(models);
-        double rawSecs = raw.seconds, modelSecs = model.seconds, rawMb = raw.peakMb, modelMb = model.peakMb;
+        double rawSecs = raw.seconds, modelSecs = model.seconds, rawMb = raw.peakMb,
+               modelMb = model.peakMb;
         std::printf("runs of each copy: %d (medians below)\n", kRuns);
         std::printf("raw INSERT SELECT seconds of each run:");
         for (const Figures& f : raws) std::printf(" %.3f", f.seconds);
@@ -193,9 +198,11 @@ int main(int argc, char** argv) {
         std::printf("peak memory MB: %.1f\n", modelMb);
         std::printf("object model microseconds per record: %.2f\n", modelSecs * 1e6 / n);
         std::printf("raw user/system seconds: %.3f / %.3f\n", raw.userSeconds, raw.systemSeconds);
-        std::printf("object model user/system seconds: %.3f / %.3f\n", model.userSeconds, model.systemSeconds);
+        std::printf("object model user/system seconds: %.3f / %.3f\n", model.userSeconds,
+                    model.systemSeconds);
         // Processor time moves less than wall time with the machine's load and the disk.
-        const double rawCpu = raw.userSeconds + raw.systemSeconds, modelCpu = model.userSeconds + model.systemSeconds;
+        const double rawCpu = raw.userSeconds + raw.systemSeconds,
+                     modelCpu = model.userSeconds + model.systemSeconds;
         std::printf("object model processor microseconds per record: %.2f\n", modelCpu * 1e6 / n);
         bench::PrintRatio("engine_copy processor", n, modelCpu / rawCpu);
         fs::remove(path);

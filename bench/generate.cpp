@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_args.h"
 #include "command_line.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;

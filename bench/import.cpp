@@ -28,15 +28,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_args.h"
 #include "bench_fill.h"
-#include "measure.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmMdbCpy.h"
+#include "measure.h"
 #include "modules/AppContext.h"
 #include "platform/prompts.h"
 #include "platform/scripted.h"
-#include "bench_args.h"
 
 namespace fs = std::filesystem;
 namespace dao = engine::dao;
@@ -47,7 +47,8 @@ constexpr const char* kSettings = "PRAGMA secure_delete = FAST; PRAGMA cache_siz
 
 void Build(const std::string& path, long n) {
     {
-        auto db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
+        auto db =
+            engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
         AppendBenchTable(*db, "SRC", true);
         AppendBenchTable(*db, "DST", true);
     }
@@ -67,16 +68,19 @@ double RawSql(const std::string& path, bool upsert) {
     std::string sets;
     for (const auto& c : BenchColumns())
         if (c.name != "L1") sets += (sets.empty() ? "" : ", ") + c.name + " = excluded." + c.name;
-    const std::string sql = upsert ? "BEGIN; INSERT INTO DST SELECT * FROM SRC WHERE true ON CONFLICT (L1) DO UPDATE SET " +
-                                         sets + "; COMMIT;"
-                                   : "BEGIN; DELETE FROM DST; INSERT INTO DST SELECT * FROM SRC; COMMIT;";
+    const std::string sql =
+        upsert ? "BEGIN; INSERT INTO DST SELECT * FROM SRC WHERE true ON CONFLICT (L1) DO UPDATE "
+                 "SET " +
+                     sets + "; COMMIT;"
+               : "BEGIN; DELETE FROM DST; INSERT INTO DST SELECT * FROM SRC; COMMIT;";
     const auto start = std::chrono::steady_clock::now();
     char* error = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         std::fprintf(stderr, "raw SQL failed: %s\n", error);
         std::exit(1);
     }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     sqlite3_close(db);
     return secs;
 }
@@ -102,7 +106,8 @@ void PickTable(tavorin::frmMdbCpy& window, int side, const std::string& table) {
 
 // mode 0: the window started and both tables chosen, no run (the baseline); 1: keyed mode 1;
 // 2: replace all. Returns the seconds of the run alone.
-double WindowRun(const std::string& path, const std::string& workdir, int mode, long expected, int argc, char** argv) {
+double WindowRun(const std::string& path, const std::string& workdir, int mode, long expected,
+                 int argc, char** argv) {
     QApplication app(argc, argv);
     Answers answers;
     platform::SetPrompts(&answers);
@@ -121,10 +126,11 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
     const auto start = std::chrono::steady_clock::now();
     if (mode == 1) window.mnCpyUpd1_Click(1);
     if (mode == 2) window.mnCpyDel_Click();
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (mode != 0 && (window.ReadCount != expected || window.WorkCount != expected)) {
-        std::fprintf(stderr, "the run counted %ld read and %ld written, not %ld\n", window.ReadCount, window.WorkCount,
-                     expected);
+        std::fprintf(stderr, "the run counted %ld read and %ld written, not %ld\n",
+                     window.ReadCount, window.WorkCount, expected);
         std::exit(1);
     }
     if (mode != 0)
@@ -132,7 +138,7 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
                     window.LastRun.wholeRecords ? "as whole records"
                     : window.LastRun.asTheyAre  ? "copying values as they are"
                     : window.LastRun.compiled   ? "as one statement with conversions"
-                                               : "record by record");
+                                                : "record by record");
     std::fflush(stdout);
     window.mnEnd_Click();
     return secs;
@@ -215,9 +221,10 @@ int main(int argc, char** argv) {
         // Processor seconds of each whole child (building the window and choosing the tables
         // included on the window's side): steadier than the times above on a busy machine.
         std::printf("processor seconds SQLite upsert %ld: %.3f\n", n, rawUpsert.cpuSeconds);
-        std::printf("processor seconds keyed mode 1 %ld: %.3f (window without a run: %.3f)\n", n, mode1.cpuSeconds,
-                    baseline.cpuSeconds);
-        std::printf("processor seconds SQLite delete and insert %ld: %.3f\n", n, rawReplace.cpuSeconds);
+        std::printf("processor seconds keyed mode 1 %ld: %.3f (window without a run: %.3f)\n", n,
+                    mode1.cpuSeconds, baseline.cpuSeconds);
+        std::printf("processor seconds SQLite delete and insert %ld: %.3f\n", n,
+                    rawReplace.cpuSeconds);
         std::printf("processor seconds replace all %ld: %.3f\n", n, replaceAll.cpuSeconds);
         // The window's own processor time without the run taken off: the run's share alone.
         bench::PrintRatio("import_mode1_processor", n,
@@ -227,7 +234,8 @@ int main(int argc, char** argv) {
         std::printf("peak memory MB window without a run %ld: %.1f\n", n, baseline.peakMb);
         std::printf("peak memory MB keyed mode 1 %ld: %.1f\n", n, mode1.peakMb);
         std::printf("peak memory MB replace all %ld: %.1f\n", n, replaceAll.peakMb);
-        std::printf("peak memory MB SQLite %ld: %.1f\n", n, std::max(rawUpsert.peakMb, rawReplace.peakMb));
+        std::printf("peak memory MB SQLite %ld: %.1f\n", n,
+                    std::max(rawUpsert.peakMb, rawReplace.peakMb));
         std::printf("peak memory MB: %.1f\n", std::max(mode1.peakMb, replaceAll.peakMb));
         std::fflush(stdout);
     }

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
-#include "engine/workspace.h"
-#include "engine/testing/jet_copies.h"
 #include "bench_args.h"
+#include "engine/error.h"
+#include "engine/testing/jet_copies.h"
+#include "engine/workspace.h"
 #include "measure.h"
 
 extern char** environ;
@@ -90,8 +90,11 @@ int main(int argc, char** argv) {
     const long rounds = bench::CountArgument(argc, argv, 2, 20, "FILE [ROUNDS]");
     if (path.empty()) {
 #ifdef TESTDATA_DIR
-        std::fprintf(stderr, "no Jet file given, and no shared test data at %s/jet (../shared/testdata beside the "
-                             "repository)\n", TESTDATA_DIR);
+        std::fprintf(
+            stderr,
+            "no Jet file given, and no shared test data at %s/jet (../shared/testdata beside the "
+            "repository)\n",
+            TESTDATA_DIR);
 #endif
         std::fprintf(stderr, "usage: %s FILE [ROUNDS]\n", argv[0]);
         return 2;

@@ -18,9 +18,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,9 +29,9 @@
 #include "bench_fill.h"
 #include "engine/database.h"
 #include "engine/jet4_writer.h"
+#include "engine/testing/jet_files.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "engine/testing/jet_files.h"
 #include "measure.h"
 
 using namespace engine;
@@ -77,15 +77,15 @@ double Save(const std::string& path) {
     }
     db->TableDefs().Append(td);
     const std::string schema = "\"" + db->SchemaName() + "\".";
-    db->ExecuteSql("INSERT INTO " + schema + "\"SMALL_build\" (" + into + ") SELECT " + from + " FROM " + schema +
-                   "\"SMALL\"");
+    db->ExecuteSql("INSERT INTO " + schema + "\"SMALL_build\" (" + into + ") SELECT " + from +
+                   " FROM " + schema + "\"SMALL\"");
     db->TableDefs().Delete("SMALL");
     db->TableDefs().Item("SMALL_build")->SetName("SMALL");
     const auto committing = std::chrono::steady_clock::now();
     ws.CommitTrans();
     const double s = Seconds(t0);
-    std::printf("    %s: %.2f s, of which CommitTrans %.2f s\n", fs::path(path).extension() == ".mdb" ? "jet" : "native", s,
-                Seconds(committing));
+    std::printf("    %s: %.2f s, of which CommitTrans %.2f s\n",
+                fs::path(path).extension() == ".mdb" ? "jet" : "native", s, Seconds(committing));
     std::fflush(stdout);
     db->Close();
     return s;
@@ -96,7 +96,8 @@ double Save(const std::string& path) {
 void CheckJetFile(const std::string& path, long n, bool readBack) {
     const auto report = CheckJet4FileForTests(path);
     if (!report.ok) {
-        std::fprintf(stderr, "the checker finds problems in the saved file:\n%s\n", report.text.c_str());
+        std::fprintf(stderr, "the checker finds problems in the saved file:\n%s\n",
+                     report.text.c_str());
         std::exit(1);
     }
     if (!readBack) return;
@@ -123,8 +124,9 @@ void CheckJetFile(const std::string& path, long n, bool readBack) {
     for (const auto& c : NewColumns()) expected += (expected.empty() ? "" : ",") + c.name;
     expected += "\n";
     if (status != 0 || header != expected || lines != n + 1) {
-        std::fprintf(stderr, "mdb-export reads SMALL as %ld lines under %s(status %d), not %ld under %s", lines,
-                     header.c_str(), status, n + 1, expected.c_str());
+        std::fprintf(stderr,
+                     "mdb-export reads SMALL as %ld lines under %s(status %d), not %ld under %s",
+                     lines, header.c_str(), status, n + 1, expected.c_str());
         std::exit(1);
     }
     std::printf("  mdb-export reads SMALL with the new layout, %ld records\n", n);
@@ -136,7 +138,6 @@ void SyncFile(const std::string& path) {
     ::close(fd);
 }
 
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -145,7 +146,8 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     Workspace& ws = DBEngine::Instance().Workspaces(0);
     for (long n : sizes) {
-        const std::string both = (dir / "both.sqlite").string(), source = (dir / "source.sqlite").string();
+        const std::string both = (dir / "both.sqlite").string(),
+                          source = (dir / "source.sqlite").string();
         const std::string jet = (dir / "base.mdb").string();
         for (const auto& p : {both, source, jet}) fs::remove(p);
         {
@@ -164,7 +166,8 @@ int main(int argc, char** argv) {
         }
         std::vector<double> jetTimes, nativeTimes;
         uintmax_t grown = 0;
-        const std::string jetCopy = (dir / "work.mdb").string(), nativeCopy = (dir / "work.sqlite").string();
+        const std::string jetCopy = (dir / "work.mdb").string(),
+                          nativeCopy = (dir / "work.sqlite").string();
         for (int run = 0; run < 3; ++run) {
             fs::copy_file(jet, jetCopy, fs::copy_options::overwrite_existing);
             fs::copy_file(both, nativeCopy, fs::copy_options::overwrite_existing);

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_args.h"
 #include "bench_fill.h"
 #include "engine/jet4_writer.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "measure.h"
-#include "bench_args.h"
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -60,7 +60,8 @@ double NativeCopy(const std::string& source, const std::string& target) {
     auto to = ws.CreateDatabase(target, kLangJapanese);
     AppendBenchTable(*to, "BIG");
     ws.BeginTrans();
-    to->ExecuteSql("INSERT INTO \"" + to->SchemaName() + "\".\"BIG\" SELECT * FROM \"" + from->SchemaName() + "\".\"BIG\"");
+    to->ExecuteSql("INSERT INTO \"" + to->SchemaName() + "\".\"BIG\" SELECT * FROM \"" +
+                   from->SchemaName() + "\".\"BIG\"");
     ws.CommitTrans();
     to->Close();
     from->Close();
@@ -93,7 +94,8 @@ int main(int argc, char** argv) {
                     static_cast<double>(fs::file_size(dir / "out.mdb")) / 1e6);
         std::printf("native copy %ld: %.2f s (file %.1f MB)\n", n, Median(native),
                     static_cast<double>(fs::file_size(dir / "copy.mdb")) / 1e6);
-        std::printf("processor time %ld: jet_write %.2f s, native copy %.2f s\n", n, Median(jetCpu), Median(nativeCpu));
+        std::printf("processor time %ld: jet_write %.2f s, native copy %.2f s\n", n, Median(jetCpu),
+                    Median(nativeCpu));
         bench::PrintRatio("jet_write", n, Median(jet) / Median(native));
         std::printf("peak memory MB: %.1f (native copy %.1f)\n", jetPeak, nativePeak);
     }

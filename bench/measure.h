@@ -19,8 +19,7 @@ struct Figures {
 
 // fn runs in the child and returns its own timing in seconds; a child that fails ends the
 // benchmark.
-template <class F>
-Figures Measure(F&& fn) {
+template <class F> Figures Measure(F&& fn) {
     int fds[2];
     if (pipe(fds) != 0) std::exit(1);
     std::fflush(stdout);

@@ -22,15 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "bench_args.h"
 #include "bench_table.h"
-#include "measure.h"
+#include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "forms/frmTavorin.h"
+#include "measure.h"
 #include "modules/AppContext.h"
 #include "platform/prompts.h"
-#include "bench_args.h"
 
 namespace fs = std::filesystem;
 using engine::Variant;
@@ -38,20 +38,25 @@ namespace dao = engine::dao;
 
 namespace {
 
-
 void RawRebuild(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192", nullptr, nullptr,
+                 nullptr);
     const char* sql =
         "BEGIN;"
-        "CREATE TABLE NEWBIG (LA INTEGER, L2 TEXT COLLATE NOCASE, L3 INTEGER, L4 INTEGER, L5 INTEGER,"
+        "CREATE TABLE NEWBIG (LA INTEGER, L2 TEXT COLLATE NOCASE, L3 INTEGER, L4 INTEGER, L5 "
+        "INTEGER,"
         " D1_01 REAL, D1_02 REAL, D1_03 REAL, D2 REAL, D3 REAL, T1 TEXT COLLATE NOCASE, T2 INTEGER,"
-        " T3 TEXT COLLATE NOCASE, T4 TEXT COLLATE NOCASE, TE TEXT COLLATE NOCASE, T6 TEXT COLLATE NOCASE,"
-        " T7 TEXT COLLATE NOCASE, T8 TEXT COLLATE NOCASE, T9 TEXT COLLATE NOCASE, T10 TEXT COLLATE NOCASE,"
+        " T3 TEXT COLLATE NOCASE, T4 TEXT COLLATE NOCASE, TE TEXT COLLATE NOCASE, T6 TEXT COLLATE "
+        "NOCASE,"
+        " T7 TEXT COLLATE NOCASE, T8 TEXT COLLATE NOCASE, T9 TEXT COLLATE NOCASE, T10 TEXT COLLATE "
+        "NOCASE,"
         " W1 TEXT, W2 TEXT);"
-        "INSERT INTO NEWBIG (LA, L2, L3, L4, L5, D1_01, D1_02, D1_03, D2, D3, T1, T2, T3, T4, TE, T6, T7, T8,"
-        " T9, T10, W1, W2) SELECT L1, CAST(L2 AS TEXT), L3, L4, L5, D1, 0, 0, D2, D3, T1, CAST(T2 AS INTEGER),"
+        "INSERT INTO NEWBIG (LA, L2, L3, L4, L5, D1_01, D1_02, D1_03, D2, D3, T1, T2, T3, T4, TE, "
+        "T6, T7, T8,"
+        " T9, T10, W1, W2) SELECT L1, CAST(L2 AS TEXT), L3, L4, L5, D1, 0, 0, D2, D3, T1, CAST(T2 "
+        "AS INTEGER),"
         " substr(T3, 1, 20), substr(T4, 1, 20), T5, T6, T7, T8, T9, T10, W1, W2 FROM BIG;"
         "DROP TABLE BIG;"
         "ALTER TABLE NEWBIG RENAME TO BIG;"
@@ -71,8 +76,8 @@ struct AfterSave {
 };
 
 // Returns the seconds of SaveTable alone; writes the AfterSave figures into notes.
-double DesignerSave(const std::string& path, const std::string& workdir, const std::string& notes, int argc,
-                    char** argv) {
+double DesignerSave(const std::string& path, const std::string& workdir, const std::string& notes,
+                    int argc, char** argv) {
     QApplication app(argc, argv);
     BenchAnswers answers;
     platform::SetPrompts(&answers);
@@ -84,13 +89,15 @@ double DesignerSave(const std::string& path, const std::string& workdir, const s
     ChangeBenchLayout(*context.Store.WorkDb);
     const auto start = std::chrono::steady_clock::now();
     window.SaveTable();
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (window.Saving().SaveAbandoned != 0) std::exit(1);
     AfterSave after;
     after.fileBytes = static_cast<double>(fs::file_size(path));
     const auto released = std::chrono::steady_clock::now();
     while (window.ReleasingFreePages()) QCoreApplication::processEvents();
-    after.releaseSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - released).count();
+    after.releaseSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - released).count();
     if (FILE* f = std::fopen(notes.c_str(), "w")) {
         std::fprintf(f, "%.0f %.6f\n", after.fileBytes, after.releaseSeconds);
         std::fclose(f);
@@ -117,7 +124,12 @@ uintmax_t FreshCopySize(const std::string& path, const std::string& copy) {
 }
 
 long CountRows(const std::string& path) {
-    return engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path)->TableDefs().Item("BIG")->RecordCount();
+    return engine::DBEngine::Instance()
+        .Workspaces(0)
+        .OpenDatabase(path)
+        ->TableDefs()
+        .Item("BIG")
+        ->RecordCount();
 }
 
 } // namespace
@@ -137,7 +149,8 @@ int main(int argc, char** argv) {
             return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         });
         const std::string notes = (dir / "after-save.txt").string();
-        Figures m = Measure([&] { return DesignerSave(model, (dir / "work").string(), notes, argc, argv); });
+        Figures m = Measure(
+            [&] { return DesignerSave(model, (dir / "work").string(), notes, argc, argv); });
         AfterSave after;
         if (FILE* f = std::fopen(notes.c_str(), "r")) {
             if (std::fscanf(f, "%lf %lf", &after.fileBytes, &after.releaseSeconds) != 2) after = {};
@@ -154,12 +167,15 @@ int main(int argc, char** argv) {
         std::printf("peak memory MB raw %ld: %.1f\n", n, r.peakMb);
         std::printf("peak memory MB: %.1f\n", m.peakMb);
         const double mb = 1024.0 * 1024.0;
-        const uintmax_t saved = fs::file_size(model), fresh = FreshCopySize(model, (dir / "fresh.mdb").string());
+        const uintmax_t saved = fs::file_size(model),
+                        fresh = FreshCopySize(model, (dir / "fresh.mdb").string());
         std::printf("file MB right after the save %ld: %.1f\n", n, after.fileBytes / mb);
-        std::printf("giving the free pages back while idle seconds %ld: %.3f\n", n, after.releaseSeconds);
+        std::printf("giving the free pages back while idle seconds %ld: %.3f\n", n,
+                    after.releaseSeconds);
         std::printf("file MB after the save %ld: %.1f\n", n, saved / mb);
         std::printf("file MB of a fresh copy %ld: %.1f\n", n, fresh / mb);
-        bench::PrintRatio("file size after save to fresh copy", n, static_cast<double>(saved) / fresh);
+        bench::PrintRatio("file size after save to fresh copy", n,
+                          static_cast<double>(saved) / fresh);
         bench::PrintRatio("save_carryover with the pages given back", n,
                           (m.seconds + after.releaseSeconds) / r.seconds);
         fs::remove(raw);

@@ -8,8 +8,8 @@
 #include "forms/PrintCommand.h"
 #include "forms/ProgramWindows.h"
 #include "forms/frmTavorin.h"
-#include "modules/AppSetup.h"
 #include "modules/AppContext.h"
+#include "modules/AppSetup.h"
 
 namespace {
 
@@ -17,11 +17,11 @@ namespace {
 bool NeedsNoWindow(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        for (std::string_view option : {"--print", "--table", "--pdf", "--convert", "--format", "--help", "-h",
-                                        "--help-all", "--version", "-v"}) {
+        for (std::string_view option : {"--print", "--table", "--pdf", "--convert", "--format",
+                                        "--help", "-h", "--help-all", "--version", "-v"}) {
             if (argument == option) return true;
-            if (option.starts_with("--") && argument.size() > option.size() && argument.starts_with(option) &&
-                argument[option.size()] == '=')
+            if (option.starts_with("--") && argument.size() > option.size() &&
+                argument.starts_with(option) && argument[option.size()] == '=')
                 return true;
         }
     }
@@ -53,15 +53,18 @@ int main(int argc, char** argv) {
                       QStringLiteral("T")});
     parser.addOption({QStringLiteral("pdf"), QString::fromUtf8("--print の出力先 PDF ファイル"),
                       QStringLiteral("OUT.pdf")});
-    parser.addOption({QStringLiteral("convert"),
-                      QString::fromUtf8("ウィンドウを開かずに IN.mdb を新しいファイル OUT.mdb に書き出す"
-                                        "（tavorin --convert IN.mdb OUT.mdb --format jet3|jet4|native）"),
-                      QStringLiteral("IN.mdb")});
-    parser.addOption({QStringLiteral("format"),
-                      QString::fromUtf8("--convert の形式: jet3（Jet 3 形式の .mdb、Access 97、コードページ 932）、"
-                                        "jet4（Jet 4 形式の .mdb、Access 2000-2003）または "
-                                        "native（このプログラムのファイル）"),
-                      QStringLiteral("jet3|jet4|native")});
+    parser.addOption(
+        {QStringLiteral("convert"),
+         QString::fromUtf8("ウィンドウを開かずに IN.mdb を新しいファイル OUT.mdb に書き出す"
+                           "（tavorin --convert IN.mdb OUT.mdb --format jet3|jet4|native）"),
+         QStringLiteral("IN.mdb")});
+    parser.addOption(
+        {QStringLiteral("format"),
+         QString::fromUtf8(
+             "--convert の形式: jet3（Jet 3 形式の .mdb、Access 97、コードページ 932）、"
+             "jet4（Jet 4 形式の .mdb、Access 2000-2003）または "
+             "native（このプログラムのファイル）"),
+         QStringLiteral("jet3|jet4|native")});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QString::fromUtf8("開くデータベースファイル（.mdb）"),
                                  QStringLiteral("[FILE"));
@@ -88,30 +91,34 @@ int main(int argc, char** argv) {
     const bool print = parser.isSet(QStringLiteral("print"));
     if (print || parser.isSet(QStringLiteral("table")) || parser.isSet(QStringLiteral("pdf"))) {
         if (!print || !parser.isSet(QStringLiteral("pdf"))) {
-            std::cerr << "tavorin: --print FILE.mdb [--table T] --pdf OUT.pdf の形で指定して下さい。"
-                      << std::endl;
+            std::cerr
+                << "tavorin: --print FILE.mdb [--table T] --pdf OUT.pdf の形で指定して下さい。"
+                << std::endl;
             return 2;
         }
-        return tavorin::RunPrintCommand(context, parser.value(QStringLiteral("print")).toStdString(),
-                                        parser.value(QStringLiteral("table")).toStdString(),
-                                        parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
+        return tavorin::RunPrintCommand(
+            context, parser.value(QStringLiteral("print")).toStdString(),
+            parser.value(QStringLiteral("table")).toStdString(),
+            parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
     }
 
     if (parser.isSet(QStringLiteral("convert")) || parser.isSet(QStringLiteral("format"))) {
         const QString format = parser.value(QStringLiteral("format"));
         const QStringList rest = parser.positionalArguments();
         if (!parser.isSet(QStringLiteral("convert")) || rest.size() != 1 ||
-            (format != QLatin1String("jet3") && format != QLatin1String("jet4") && format != QLatin1String("native"))) {
-            std::cerr << "tavorin: --convert IN.mdb OUT.mdb --format jet3|jet4|native の形で指定して下さい。"
+            (format != QLatin1String("jet3") && format != QLatin1String("jet4") &&
+             format != QLatin1String("native"))) {
+            std::cerr << "tavorin: --convert IN.mdb OUT.mdb --format jet3|jet4|native "
+                         "の形で指定して下さい。"
                       << std::endl;
             return 2;
         }
-        return tavorin::RunConvertCommand(parser.value(QStringLiteral("convert")).toStdString(),
-                                          rest.front().toStdString(),
-                                          format == QLatin1String("jet3")   ? tavorin::ConvertFormat::Jet3
-                                          : format == QLatin1String("jet4") ? tavorin::ConvertFormat::Jet4
-                                                                            : tavorin::ConvertFormat::Native,
-                                          std::cerr);
+        return tavorin::RunConvertCommand(
+            parser.value(QStringLiteral("convert")).toStdString(), rest.front().toStdString(),
+            format == QLatin1String("jet3")   ? tavorin::ConvertFormat::Jet3
+            : format == QLatin1String("jet4") ? tavorin::ConvertFormat::Jet4
+                                              : tavorin::ConvertFormat::Native,
+            std::cerr);
     }
 
     // The designer and the import window take turns as the program's window; whichever ends

@@ -26,10 +26,12 @@ long NumberOf(const std::string& text) {
 
 } // namespace
 
-engine::TableDefPtr LayoutDocument::DefineBuildTable(engine::Database& db, const std::string& buildName,
+engine::TableDefPtr LayoutDocument::DefineBuildTable(engine::Database& db,
+                                                     const std::string& buildName,
                                                      const IndexSettings& settings) {
     auto td = db.CreateTableDef(buildName);
-    auto rows = WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
+    auto rows = WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ",
+                                             engine::RecordsetType::Snapshot);
     auto add = [&](const std::string& name, const std::string& typeName, long size) {
         const int16_t code = TypeCodeOf(typeName);
         engine::FieldPtr field;
@@ -51,7 +53,8 @@ engine::TableDefPtr LayoutDocument::DefineBuildTable(engine::Database& db, const
         const long size = sizeValue.IsNull() ? 0 : engine::CLng(sizeValue);
         const long repeat = NumberOf(engine::TextOf(rows->Value("FLD05")));
         if (repeat > 0) {
-            for (long i = 1; i <= repeat; ++i) add(name + "_" + std::to_string(i + 100).substr(1), typeName, size);
+            for (long i = 1; i <= repeat; ++i)
+                add(name + "_" + std::to_string(i + 100).substr(1), typeName, size);
         } else {
             add(name, typeName, size);
         }

@@ -32,7 +32,9 @@ class CarriedCount {
     void Running(long count) {
         if (rate_.Due()) Final(count);
     }
-    void Final(long count) { line_.Show("   作業件数 ＝ " + engine::Str(Variant::Long(static_cast<int32_t>(count)))); }
+    void Final(long count) {
+        line_.Show("   作業件数 ＝ " + engine::Str(Variant::Long(static_cast<int32_t>(count))));
+    }
 
   private:
     ProgressLine& line_;
@@ -41,22 +43,25 @@ class CarriedCount {
 
 } // namespace
 
-LayoutSave::CarryResult LayoutSave::CarryOverData(const SaveTarget& target, const std::string& oldTable,
+LayoutSave::CarryResult LayoutSave::CarryOverData(const SaveTarget& target,
+                                                  const std::string& oldTable,
                                                   const std::string& buildTable) {
     int count = 0;
     carriedRecords_ = 0;
     LastCarryCompiled = false;
     if (!BuildFieldMap(fieldMap_, *workDb_, target.prompts, count)) return CarryResult::RolledBack;
     std::optional<engine::TransactionGuard> transaction;
-    if (carryPath == CarryPath::Compiled && CarryCompiled(target, oldTable, buildTable, count, transaction)) {
+    if (carryPath == CarryPath::Compiled &&
+        CarryCompiled(target, oldTable, buildTable, count, transaction)) {
         LastCarryCompiled = true;
         return ConfirmCarry(target, *transaction);
     }
     return CarryRowByRow(target, oldTable, buildTable, count, transaction);
 }
 
-bool LayoutSave::CarryCompiled(const SaveTarget& target, const std::string& oldTable, const std::string& buildTable,
-                               int count, std::optional<engine::TransactionGuard>& transaction) {
+bool LayoutSave::CarryCompiled(const SaveTarget& target, const std::string& oldTable,
+                               const std::string& buildTable, int count,
+                               std::optional<engine::TransactionGuard>& transaction) {
     if (count < 1) return false;
     auto userDb = target.ws.OpenDatabase(target.path);
     const engine::CopyPlan plan = CarryPlan(fieldMap_, oldTable, buildTable, count);
@@ -79,16 +84,18 @@ bool LayoutSave::CarryCompiled(const SaveTarget& target, const std::string& oldT
     return true;
 }
 
-LayoutSave::CarryResult LayoutSave::CarryRowByRow(const SaveTarget& target, const std::string& oldTable,
-                                                  const std::string& buildTable, int count,
-                                                  std::optional<engine::TransactionGuard>& transaction) {
+LayoutSave::CarryResult
+LayoutSave::CarryRowByRow(const SaveTarget& target, const std::string& oldTable,
+                          const std::string& buildTable, int count,
+                          std::optional<engine::TransactionGuard>& transaction) {
     auto userDb = target.ws.OpenDatabase(target.path);
     const engine::CopyPlan plan = CarryPlan(fieldMap_, oldTable, buildTable, count);
     CarriedCount shown(target.progress);
     engine::RecordCopyResult result;
     try {
-        result = engine::CopyRecordByRecord(*userDb, *userDb, plan, target.ws, transaction,
-                                            [&](const engine::CopyCounts& counts) { shown.Running(counts.read); });
+        result = engine::CopyRecordByRecord(
+            *userDb, *userDb, plan, target.ws, transaction,
+            [&](const engine::CopyCounts& counts) { shown.Running(counts.read); });
     } catch (const engine::Error& e) {
         // Before the copy began (the tables did not open) the save reports it as its other
         // steps do; once it has begun, as a failed carry-over.
@@ -109,9 +116,10 @@ LayoutSave::CarryResult LayoutSave::CarryRowByRow(const SaveTarget& target, cons
     return ConfirmCarry(target, *transaction);
 }
 
-LayoutSave::CarryResult LayoutSave::ConfirmCarry(const SaveTarget& target, engine::TransactionGuard& transaction) {
-    if (target.prompts.Ask("データ変換が終了しました。更新しますか。", UserPrompts::Buttons::OkCancel) !=
-        UserPrompts::Answer::Ok) {
+LayoutSave::CarryResult LayoutSave::ConfirmCarry(const SaveTarget& target,
+                                                 engine::TransactionGuard& transaction) {
+    if (target.prompts.Ask("データ変換が終了しました。更新しますか。",
+                           UserPrompts::Buttons::OkCancel) != UserPrompts::Answer::Ok) {
         transaction.Rollback();
         return CarryResult::RolledBack;
     }

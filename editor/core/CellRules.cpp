@@ -11,8 +11,8 @@ namespace {
 
 // A text longer than its work-table column holds: the work row would refuse it.
 std::string TooLongMessage(const char* what, int bytes) {
-    return std::string(what) + " " + std::to_string(bytes) + "バイト（全角 " + std::to_string(bytes / 2) +
-           "文字）までです。";
+    return std::string(what) + " " + std::to_string(bytes) + "バイト（全角 " +
+           std::to_string(bytes / 2) + "文字）までです。";
 }
 
 // The value of a text of digits, held at 100000 so that no length of digits overflows.
@@ -48,8 +48,10 @@ bool AllDigits(const std::string& text) {
 
 } // namespace
 
-CellVerdict ValidateName(RowBufferType& row, const std::string& text, const std::string& defaultType) {
-    if (ByteLength(text) > kWorkNameBytes) return Fault(TooLongMessage("フィールド名称は", kWorkNameBytes));
+CellVerdict ValidateName(RowBufferType& row, const std::string& text,
+                         const std::string& defaultType) {
+    if (ByteLength(text) > kWorkNameBytes)
+        return Fault(TooLongMessage("フィールド名称は", kWorkNameBytes));
     CellVerdict verdict;
     if (!text.empty()) {
         row.Name = text;
@@ -94,7 +96,8 @@ CellVerdict ValidateRepeat(RowBufferType& row, const std::string& text) {
         row.Repeat.clear();
         return {};
     }
-    if (SameText(row.TypeName, kAutoNumberType)) return Fault("オートナンバー型のフィールドに繰り返しは指定できません。");
+    if (SameText(row.TypeName, kAutoNumberType))
+        return Fault("オートナンバー型のフィールドに繰り返しは指定できません。");
     if (value > 99) return Fault("配列は　１次元で９９までです。");
     // Kept as typed ("05" stays "05"); leading zeros beyond the column's two characters go.
     row.Repeat = text.size() <= 2 ? text : std::to_string(value);
@@ -110,7 +113,8 @@ CellVerdict ValidateKey(RowBufferType& row, int key, const std::string& text) {
 }
 
 std::string FieldNameFault(const std::string& name) {
-    if (ByteLength(name) > kWorkNameBytes) return TooLongMessage("フィールド名称は", kWorkNameBytes);
+    if (ByteLength(name) > kWorkNameBytes)
+        return TooLongMessage("フィールド名称は", kWorkNameBytes);
     if (name.find_first_not_of(' ') == std::string::npos) return "フィールド名称は省略できません。";
     return {};
 }

@@ -21,7 +21,8 @@ struct CellVerdict {
 // text is trimmed of blanks in each of these; row is changed only when the text is taken.
 // The field name: a row with content needs one; a new name takes the default type when the
 // row has none (defaultType, empty = none).
-CellVerdict ValidateName(RowBufferType& row, const std::string& text, const std::string& defaultType);
+CellVerdict ValidateName(RowBufferType& row, const std::string& text,
+                         const std::string& defaultType);
 // The size: a text field's (1..255, empty = 50); other types' sizes are fixed and ignored.
 CellVerdict ValidateSize(RowBufferType& row, const std::string& text);
 // The repeat count: 0 or empty for none, at most 99, none for an auto number.

@@ -13,8 +13,8 @@
 namespace tavorin {
 namespace {
 
-using engine::Variant;
 using engine::CheckStage;
+using engine::Variant;
 
 // The size cell of FieldMap as plain digits; -1 when it is anything else.
 long PlainSize(const std::string& cell) {
@@ -32,8 +32,8 @@ long PlainSize(const std::string& cell) {
 // engine's error of storing the value or of updating the record.
 std::string SaveMessage(const std::string& newName, const engine::CheckRefusal& refusal) {
     if (refusal.stage == CheckStage::Conversion)
-        return "Error; " + engine::Str(Variant::Long(static_cast<int32_t>(refusal.number))) + " in " + newName + "\r" +
-               refusal.description;
+        return "Error; " + engine::Str(Variant::Long(static_cast<int32_t>(refusal.number))) +
+               " in " + newName + "\r" + refusal.description;
     return std::to_string(refusal.number) + " : " + refusal.description;
 }
 
@@ -55,7 +55,8 @@ std::string Cell(const std::string& text) {
 std::vector<TargetField> TargetFieldsOf(engine::TableDef& definition) {
     std::vector<TargetField> fields;
     for (const auto& f : definition.Fields())
-        fields.push_back({{f->Name(), f->Type(), f->Size(), f->Attributes(), f->AllowZeroLength(), f->Required()},
+        fields.push_back({{f->Name(), f->Type(), f->Size(), f->Attributes(), f->AllowZeroLength(),
+                           f->Required()},
                           false});
     for (const auto& index : definition.Indexes()) {
         if (!index->Primary() && !index->Required()) continue;
@@ -88,12 +89,12 @@ std::string ConversionReport::TabSeparated() const {
     std::string out = "フィールド\t切り捨て\t変換エラー\tNull・空\tレコード\t変換前\t変換後\r\n";
     auto examples = [&](const char* kind, const std::vector<CheckExample>& list) {
         for (const CheckExample& e : list)
-            out += std::string(kind) + "\t\t\t\t" + Cell(e.record) + "\t" + Cell(e.oldValue) + "\t" + Cell(e.newValue) +
-                   "\r\n";
+            out += std::string(kind) + "\t\t\t\t" + Cell(e.record) + "\t" + Cell(e.oldValue) +
+                   "\t" + Cell(e.newValue) + "\r\n";
     };
     for (const FieldCheck& f : fields) {
-        out += Cell(f.name) + "\t" + std::to_string(f.cut) + "\t" + std::to_string(f.failed) + "\t" +
-               std::to_string(f.blanked) + "\r\n";
+        out += Cell(f.name) + "\t" + std::to_string(f.cut) + "\t" + std::to_string(f.failed) +
+               "\t" + std::to_string(f.blanked) + "\r\n";
         examples("切り捨て", f.cutExamples);
         examples("変換エラー", f.failedExamples);
         examples("Null・空", f.blankedExamples);
@@ -103,7 +104,8 @@ std::string ConversionReport::TabSeparated() const {
     return out;
 }
 
-ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map, const std::string& oldTable,
+ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map,
+                                 const std::string& oldTable,
                                  const std::vector<TargetField>& targets, int count,
                                  const std::function<bool(long)>& progress) {
     std::vector<engine::CheckField> fields;
@@ -129,7 +131,8 @@ ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map,
     auto examples = [](const std::string& newName, const std::vector<engine::CheckExample>& from) {
         std::vector<CheckExample> out;
         for (const engine::CheckExample& e : from)
-            out.push_back({RecordLabel(e.position, e.key), e.oldValue, e.refusal ? SaveMessage(newName, *e.refusal) : e.newValue});
+            out.push_back({RecordLabel(e.position, e.key), e.oldValue,
+                           e.refusal ? SaveMessage(newName, *e.refusal) : e.newValue});
         return out;
     };
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -154,15 +157,16 @@ ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map,
     return report;
 }
 
-std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, const std::string& path,
-                                                       const std::string& oldTable, LayoutDocument& document,
-                                                       engine::Database& work, const IndexSettings& settings,
-                                                       UserPrompts& prompts) {
+std::optional<ConversionCheckPlan>
+PlanConversionCheck(engine::Workspace& ws, const std::string& path, const std::string& oldTable,
+                    LayoutDocument& document, engine::Database& work, const IndexSettings& settings,
+                    UserPrompts& prompts) {
     ConversionCheckPlan plan;
     if (!BuildFieldMap(plan.map, work, prompts, plan.count)) return std::nullopt;
     plan.file = ws.OpenDatabase(path);
     plan.oldTable = oldTable;
-    plan.targets = TargetFieldsOf(*document.DefineBuildTable(*plan.file, document.CurrentTable, settings));
+    plan.targets =
+        TargetFieldsOf(*document.DefineBuildTable(*plan.file, document.CurrentTable, settings));
     return plan;
 }
 

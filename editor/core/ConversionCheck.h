@@ -73,7 +73,8 @@ struct ConversionReport {
 // layout's fields (TargetFieldsOf the table a save would build). progress is called about every
 // thousand records with the count read; when it returns false the check stops. Engine errors
 // (a file that cannot be read) propagate; the file is never written.
-ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map, const std::string& oldTable,
+ConversionReport CheckConversion(engine::Database& db, const FieldMapTable& map,
+                                 const std::string& oldTable,
                                  const std::vector<TargetField>& targets, int count,
                                  const std::function<bool(long)>& progress);
 
@@ -94,9 +95,9 @@ struct ConversionCheckPlan {
 // FieldMap filled from the work rows of work (nothing, its message said through prompts, when
 // it would pass 999 entries), and the document's table defined over settings without building
 // it. Engine errors (a file that cannot be opened) propagate.
-std::optional<ConversionCheckPlan> PlanConversionCheck(engine::Workspace& ws, const std::string& path,
-                                                       const std::string& oldTable, LayoutDocument& document,
-                                                       engine::Database& work, const IndexSettings& settings,
-                                                       UserPrompts& prompts);
+std::optional<ConversionCheckPlan>
+PlanConversionCheck(engine::Workspace& ws, const std::string& path, const std::string& oldTable,
+                    LayoutDocument& document, engine::Database& work, const IndexSettings& settings,
+                    UserPrompts& prompts);
 
 } // namespace tavorin

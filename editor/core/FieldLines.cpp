@@ -48,8 +48,8 @@ bool EndsWithFirstOfGroup(const std::string& name) {
 }
 
 FieldLine LineOf(engine::Field& field, std::string name) {
-    return FieldLine{std::move(name), TypeNameOf(field), SizeOf(field), {},
-                     DescriptionOf(field.Properties())};
+    return FieldLine{
+        std::move(name), TypeNameOf(field), SizeOf(field), {}, DescriptionOf(field.Properties())};
 }
 
 } // namespace

@@ -30,8 +30,8 @@ void FieldMapTable::Clear() {
     for (std::string& cell : cells_) cell.clear();
 }
 
-ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
-                             const std::string& oldSize) {
+ValueConversion ConversionOf(const std::string& newType, const std::string& newSize,
+                             const std::string& oldType, const std::string& oldSize) {
     using Route = ValueConversion::Route;
     Route route = Route::ToUnknownType;
     VarType numberType = VarType::Empty;
@@ -70,10 +70,12 @@ long NumberOf(const std::string& text) {
 bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prompts, int& count) {
     map.Clear();
     count = 0;
-    auto rows = work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
+    auto rows =
+        work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Snapshot);
     auto text = [&](const char* column) { return engine::TextOf(rows->Value(column)); };
-    auto put = [&](const std::string& newName, const std::string& oldName, const std::string& oldType,
-                   const std::string& oldSize, const std::string& oldRepeat) {
+    auto put = [&](const std::string& newName, const std::string& oldName,
+                   const std::string& oldType, const std::string& oldSize,
+                   const std::string& oldRepeat) {
         if (++count > FieldMapTable::kEntries) return false;
         map(count, 1) = engine::Str(Variant::Long(count));
         map(count, 2) = newName;
@@ -92,8 +94,8 @@ bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prom
         const long repeat = NumberOf(text("FLD05"));
         if (engine::Trim(text("FLD05")).empty()) {
             // A group joined back into one field keeps the data of its first copy.
-            fits = put(name, oldRepeat.empty() || oldName.empty() ? oldName : oldName + "_01", oldType, oldSize,
-                       oldRepeat);
+            fits = put(name, oldRepeat.empty() || oldName.empty() ? oldName : oldName + "_01",
+                       oldType, oldSize, oldRepeat);
         } else {
             const long oldCount = NumberOf(oldRepeat);
             for (long i = 1; fits && i <= repeat; ++i) {
@@ -102,7 +104,8 @@ bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prom
                     fits = i == 1 ? put(name + "_" + suffix, oldName, oldType, oldSize, oldRepeat)
                                   : put(name + "_" + suffix, "", "", "", "");
                 } else if (i <= oldCount && !oldName.empty()) {
-                    fits = put(name + "_" + suffix, oldName + "_" + suffix, oldType, oldSize, oldRepeat);
+                    fits = put(name + "_" + suffix, oldName + "_" + suffix, oldType, oldSize,
+                               oldRepeat);
                 } else {
                     fits = put(name + "_" + suffix, "", "", "", "");
                 }
@@ -118,7 +121,8 @@ bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prom
 // The carry-over as the engine's copy plan: FieldMap's entries, each new field taking its old
 // field through the entry's conversion, an auto number keeping the numbers of one that was an
 // auto number already.
-engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable, const std::string& buildTable, int count) {
+engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable,
+                           const std::string& buildTable, int count) {
     engine::CopyPlan plan;
     plan.sourceTable = oldTable;
     plan.targetTable = buildTable;
@@ -129,7 +133,8 @@ engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable
         field.autoNumber = SameText(map(j, 3), kAutoNumberType);
         field.keepNumbers = field.autoNumber && SameText(map(j, 6), kAutoNumberType);
         field.textual = SameText(map(j, 3), "dbText") || SameText(map(j, 3), "dbMemo");
-        if (!field.source.empty() && !field.autoNumber) field.conversion = ConversionForEntry(map, static_cast<int16_t>(j));
+        if (!field.source.empty() && !field.autoNumber)
+            field.conversion = ConversionForEntry(map, static_cast<int16_t>(j));
         plan.fields.push_back(std::move(field));
     }
     return plan;

@@ -39,8 +39,8 @@ class FieldMapTable {
 using ValueConversion = engine::ValueConversion;
 // The conversion between the layout's old and new type (type names, as FieldMap holds them)
 // and size.
-ValueConversion ConversionOf(const std::string& newType, const std::string& newSize, const std::string& oldType,
-                             const std::string& oldSize);
+ValueConversion ConversionOf(const std::string& newType, const std::string& newSize,
+                             const std::string& oldType, const std::string& oldSize);
 // From the cells of map's entry (error 9 for an entry outside the table).
 ValueConversion ConversionForEntry(const FieldMapTable& map, int16_t entry);
 
@@ -53,6 +53,7 @@ class UserPrompts;
 bool BuildFieldMap(FieldMapTable& map, engine::Database& work, UserPrompts& prompts, int& count);
 
 // The carry-over as the engine's copy plan of map's first count entries.
-engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable, const std::string& buildTable, int count);
+engine::CopyPlan CarryPlan(const FieldMapTable& map, const std::string& oldTable,
+                           const std::string& buildTable, int count);
 
 } // namespace tavorin

@@ -66,8 +66,8 @@ void UnlinkTargetRow(engine::Recordset& target, engine::Recordset& source) {
     target.SetBookmark(targetMark);
 }
 
-bool LinkRows(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source, int32_t targetRow,
-              int32_t sourceRow, UserPrompts& prompts) {
+bool LinkRows(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source,
+              int32_t targetRow, int32_t sourceRow, UserPrompts& prompts) {
     if (targetRow < 1) {
         prompts.Say("移入先のフィールドが選択されていません。");
         return false;
@@ -79,7 +79,8 @@ bool LinkRows(engine::Workspace& ws, engine::Recordset& target, engine::Recordse
     return true;
 }
 
-bool UnlinkRow(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source, int32_t targetRow) {
+bool UnlinkRow(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source,
+               int32_t targetRow) {
     if (!FindWorkRow(target, targetRow)) return false;
     engine::TransactionGuard batch(ws);
     UnlinkTargetRow(target, source);

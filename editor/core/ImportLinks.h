@@ -29,10 +29,11 @@ void UnlinkTargetRow(engine::Recordset& target, engine::Recordset& source);
 
 // The click on a source row: links target row number targetRow (0: none chosen, which is said)
 // to source row sourceRow. True when linked; both recordsets are then on the linked rows.
-bool LinkRows(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source, int32_t targetRow,
-              int32_t sourceRow, UserPrompts& prompts);
+bool LinkRows(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source,
+              int32_t targetRow, int32_t sourceRow, UserPrompts& prompts);
 // Unlinks target row number targetRow; false when there is no such row.
-bool UnlinkRow(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source, int32_t targetRow);
+bool UnlinkRow(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source,
+               int32_t targetRow);
 // Links every target field to the source field of the same name.
 void LinkSameNames(engine::Workspace& ws, engine::Recordset& target, engine::Recordset& source);
 // Removes the link of each target field linked to a source field of its own name.

@@ -48,22 +48,25 @@ bool RefuseTarget(const ImportRequest& request, UserPrompts& prompts) {
 
 // Each key field without a link: a keyed mode cannot find the target's records by it; replace
 // all may go on, leaving the key zero or blank.
-bool CheckKeyLinks(ImportMode mode, const std::vector<long>& keys, const std::vector<ImportField>& fields,
-                   UserPrompts& prompts) {
+bool CheckKeyLinks(ImportMode mode, const std::vector<long>& keys,
+                   const std::vector<ImportField>& fields, UserPrompts& prompts) {
     for (long position : keys) {
-        if (position < 1 || !TrimBlanks(fields[static_cast<size_t>(position - 1)].source).empty()) continue;
+        if (position < 1 || !TrimBlanks(fields[static_cast<size_t>(position - 1)].source).empty())
+            continue;
         if (mode != ImportMode::ReplaceAll) {
             prompts.Say(kKeyRequired);
             return false;
         }
-        if (prompts.Ask(kKeyQuestion, UserPrompts::Buttons::OkCancel) != UserPrompts::Answer::Ok) return false;
+        if (prompts.Ask(kKeyQuestion, UserPrompts::Buttons::OkCancel) != UserPrompts::Answer::Ok)
+            return false;
     }
     return true;
 }
 
 } // namespace
 
-std::optional<std::vector<ImportField>> ReadImportFields(engine::Recordset& rows, UserPrompts& prompts) {
+std::optional<std::vector<ImportField>> ReadImportFields(engine::Recordset& rows,
+                                                         UserPrompts& prompts) {
     std::vector<ImportField> fields;
     if (rows.Bof() && rows.Eof()) return fields;
     for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
@@ -72,7 +75,8 @@ std::optional<std::vector<ImportField>> ReadImportFields(engine::Recordset& rows
             return std::nullopt;
         }
         auto text = [&](const char* column) { return engine::TextOf(rows.Value(column)); };
-        fields.push_back({text("FLD02"), text("FLD03"), text("FLD04"), text("FLD05"), text("FLD06"), text("FLD07")});
+        fields.push_back({text("FLD02"), text("FLD03"), text("FLD04"), text("FLD05"), text("FLD06"),
+                          text("FLD07")});
     }
     return fields;
 }
@@ -117,15 +121,16 @@ engine::CopyPlan ImportPlan(const ImportRequest& request, const std::vector<Impo
     return plan;
 }
 
-std::optional<engine::CopyPlan> PlanImport(const ImportRequest& request, engine::Recordset& targetRows,
-                                           UserPrompts& prompts) {
+std::optional<engine::CopyPlan> PlanImport(const ImportRequest& request,
+                                           engine::Recordset& targetRows, UserPrompts& prompts) {
     if (RefuseTarget(request, prompts)) return std::nullopt;
     const std::optional<std::vector<ImportField>> fields = ReadImportFields(targetRows, prompts);
     if (!fields) {
         prompts.Say(kCancelled);
         return std::nullopt;
     }
-    if (!CheckKeyLinks(request.mode, KeyPositions(request.key, *fields), *fields, prompts)) return std::nullopt;
+    if (!CheckKeyLinks(request.mode, KeyPositions(request.key, *fields), *fields, prompts))
+        return std::nullopt;
     return ImportPlan(request, *fields);
 }
 

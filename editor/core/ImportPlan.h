@@ -47,7 +47,8 @@ struct ImportField {
 
 // The target's fields from its work rows, in field order. Nothing (its message said) beyond
 // 999 fields.
-std::optional<std::vector<ImportField>> ReadImportFields(engine::Recordset& targetRows, UserPrompts& prompts);
+std::optional<std::vector<ImportField>> ReadImportFields(engine::Recordset& targetRows,
+                                                         UserPrompts& prompts);
 
 // Per member of the key, its 1-based position among fields by name (SameText); 0 for none.
 std::vector<long> KeyPositions(const ImportKey& key, const std::vector<ImportField>& fields);
@@ -63,7 +64,7 @@ engine::CopyPlan ImportPlan(const ImportRequest& request, const std::vector<Impo
 // be written; a keyed mode on a target without a primary key; a key field without a link (a
 // keyed mode refuses, replace all asks whether to go on); more than 999 fields. Nothing when
 // refused or the question is declined, else the plan.
-std::optional<engine::CopyPlan> PlanImport(const ImportRequest& request, engine::Recordset& targetRows,
-                                           UserPrompts& prompts);
+std::optional<engine::CopyPlan> PlanImport(const ImportRequest& request,
+                                           engine::Recordset& targetRows, UserPrompts& prompts);
 
 } // namespace tavorin

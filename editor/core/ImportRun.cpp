@@ -29,7 +29,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 bool SameTable(const ImportRequest& request) {
-    return SameFile(request.sourcePath, request.targetPath) && SameText(request.sourceTable, request.targetTable);
+    return SameFile(request.sourcePath, request.targetPath) &&
+           SameText(request.sourceTable, request.targetTable);
 }
 
 // The counts shown at screen rate rather than once per record.
@@ -66,15 +67,16 @@ struct RunState {
 std::optional<std::string> SourceToRead(const ImportRequest& request) {
     if (request.mode != ImportMode::ReplaceAll || !SameTable(request)) return request.sourcePath;
     std::error_code ec;
-    fs::copy_file(request.sourcePath, request.scratchPath, fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(request.sourcePath, request.scratchPath, fs::copy_options::overwrite_existing,
+                  ec);
     if (ec) return std::nullopt;
     return request.scratchPath;
 }
 
 // The run as the engine's statements; false, with nothing left open or changed, when they
 // decline the plan or fail at a value or a record.
-bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, RunState& run,
-                 ShownCounts& rate, ImportOutcome& outcome) {
+bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan,
+                 RunState& run, ShownCounts& rate, ImportOutcome& outcome) {
     const bool replaceAll = request.mode == ImportMode::ReplaceAll;
     // A keyed run over one table reads the records it writes; Seek takes ten key values at most.
     if (!replaceAll && (SameTable(request) || request.key.fields.size() > 10)) return false;
@@ -98,9 +100,9 @@ bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engi
     if (!prepared) return decline();
     const engine::PreparedImport::Result result =
         prepared->Run(ws, run.transaction, [&](const engine::CopyCounts& counts) {
-        outcome.counts = counts;
-        rate.Offer(counts);
-    });
+            outcome.counts = counts;
+            rate.Offer(counts);
+        });
     outcome.counts = result.counts;
     if (result.failure) outcome.compiledFailure = *result.failure;
     if (!result.done) return decline();
@@ -112,8 +114,9 @@ bool RunCompiled(engine::Workspace& ws, const ImportRequest& request, const engi
 
 // The run record by record, in one transaction it begins: false when a value failed (said,
 // after the counts it stopped at).
-bool RunRecords(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, RunState& run,
-                ShownCounts& rate, ProgressSink& progress, UserPrompts& prompts, ImportOutcome& outcome) {
+bool RunRecords(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan,
+                RunState& run, ShownCounts& rate, ProgressSink& progress, UserPrompts& prompts,
+                ImportOutcome& outcome) {
     // The target's records go before the source's are read: the same table of the same file
     // is read from a copy.
     const std::optional<std::string> sourcePath = SourceToRead(request);
@@ -140,15 +143,18 @@ bool RunRecords(engine::Workspace& ws, const ImportRequest& request, const engin
 
 } // namespace
 
-void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, ImportPath path,
-               UserPrompts& prompts, ProgressSink& progress, ImportOutcome& outcome) {
+void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan,
+               ImportPath path, UserPrompts& prompts, ProgressSink& progress,
+               ImportOutcome& outcome) {
     outcome = ImportOutcome{};
     const bool replaceAll = request.mode == ImportMode::ReplaceAll;
     RunState run;
     ShownCounts rate(progress);
     try {
-        const bool compiled = path == ImportPath::Compiled && RunCompiled(ws, request, plan, run, rate, outcome);
-        if (!compiled) outcome.failed = !RunRecords(ws, request, plan, run, rate, progress, prompts, outcome);
+        const bool compiled =
+            path == ImportPath::Compiled && RunCompiled(ws, request, plan, run, rate, outcome);
+        if (!compiled)
+            outcome.failed = !RunRecords(ws, request, plan, run, rate, progress, prompts, outcome);
         progress.Counts(outcome.counts.read, outcome.counts.written);
         // The source file leaves the transaction unchanged before it ends, so that the commit
         // has the target's file alone to make permanent.
@@ -162,7 +168,8 @@ void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine
             run.RollBack();
         } else {
             const char* question = outcome.counts.written == 0
-                                       ? "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。"
+                                       ? "作業が終了しました。移入したデータはありませんでした。実"
+                                         "行結果を更新しますか。"
                                        : "作業が終了しました。実行結果を更新しますか。";
             if (prompts.Ask(question, UserPrompts::Buttons::OkCancel) == UserPrompts::Answer::Ok) {
                 run.transaction->Commit();

@@ -37,7 +37,8 @@ struct ImportOutcome {
 // at. outcome is filled as the run goes. A value that fails ends the run rolled back (said);
 // any other error is rolled back and propagates (the window says it). The user's files are
 // closed when it returns.
-void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan, ImportPath path,
-               UserPrompts& prompts, ProgressSink& progress, ImportOutcome& outcome);
+void RunImport(engine::Workspace& ws, const ImportRequest& request, const engine::CopyPlan& plan,
+               ImportPath path, UserPrompts& prompts, ProgressSink& progress,
+               ImportOutcome& outcome);
 
 } // namespace tavorin

@@ -37,8 +37,8 @@ int16_t SizeOf(const engine::Field& field) {
     return static_cast<int16_t>(std::clamp<long>(field.Size(), 0, 32767));
 }
 
-bool WriteFieldRows(engine::TableDef& table, engine::Recordset& work, ImportSide side, LoadedTable& loaded,
-                    UserPrompts& prompts) {
+bool WriteFieldRows(engine::TableDef& table, engine::Recordset& work, ImportSide side,
+                    LoadedTable& loaded, UserPrompts& prompts) {
     for (const engine::FieldPtr& field : table.Fields()) {
         work.AddNew();
         work.SetValue("FLD01", Variant(""));
@@ -63,15 +63,16 @@ bool WriteFieldRows(engine::TableDef& table, engine::Recordset& work, ImportSide
 }
 
 // Ranks the members of the first primary index; the target's key is limited to 20 fields.
-bool RankKeyFields(engine::TableDef& table, engine::Recordset& work, ImportSide side, LoadedTable& loaded,
-                   UserPrompts& prompts) {
+bool RankKeyFields(engine::TableDef& table, engine::Recordset& work, ImportSide side,
+                   LoadedTable& loaded, UserPrompts& prompts) {
     for (const engine::IndexPtr& index : table.Indexes()) {
         if (!index->Primary()) continue;
         int rank = 0;
         for (const engine::FieldPtr& member : index->Fields()) {
             work.FindFirst("FLD02 = " + QuotedText(member->Name()));
             if (work.NoMatch()) {
-                prompts.Inform("主キーに指定されているフィールドがテーブル内に存在しません。作業できません。");
+                prompts.Inform(
+                    "主キーに指定されているフィールドがテーブル内に存在しません。作業できません。");
                 return false;
             }
             ++rank;
@@ -97,7 +98,8 @@ void CreateImportWorkDatabase(engine::Workspace& ws, const std::string& path, Im
     engine::TableDefPtr td = db->CreateTableDef(kWorkTable);
     std::vector<engine::FieldPtr> fields;
     auto add = [&](const auto& columns) {
-        for (const WorkColumn& c : columns) fields.push_back(td->CreateField(c.name, c.type, c.size));
+        for (const WorkColumn& c : columns)
+            fields.push_back(td->CreateField(c.name, c.type, c.size));
     };
     if (side == ImportSide::Target)
         add(kTargetColumns);
@@ -115,8 +117,9 @@ void CreateImportWorkDatabase(engine::Workspace& ws, const std::string& path, Im
     db->Close();
 }
 
-LoadedTable LoadTableStructure(engine::Workspace& ws, const std::string& path, const std::string& table,
-                               engine::Recordset& work, ImportSide side, UserPrompts& prompts) {
+LoadedTable LoadTableStructure(engine::Workspace& ws, const std::string& path,
+                               const std::string& table, engine::Recordset& work, ImportSide side,
+                               UserPrompts& prompts) {
     LoadedTable loaded;
     engine::DatabasePtr db = ws.OpenDatabase(path);
     loaded.readOnly = db->ReadOnly();

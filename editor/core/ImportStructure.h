@@ -47,7 +47,8 @@ struct LoadedTable {
 
 // Writes the structure of table in the file at path into work, the side's empty work rows, in
 // one transaction of ws. Engine errors propagate.
-LoadedTable LoadTableStructure(engine::Workspace& ws, const std::string& path, const std::string& table,
-                               engine::Recordset& work, ImportSide side, UserPrompts& prompts);
+LoadedTable LoadTableStructure(engine::Workspace& ws, const std::string& path,
+                               const std::string& table, engine::Recordset& work, ImportSide side,
+                               UserPrompts& prompts);
 
 } // namespace tavorin

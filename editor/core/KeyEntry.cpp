@@ -5,7 +5,8 @@
 
 namespace tavorin {
 
-std::string KeyEntryFault(const std::string& entry, std::string& normalised, const std::string& repeat) {
+std::string KeyEntryFault(const std::string& entry, std::string& normalised,
+                          const std::string& repeat) {
     normalised.clear();
     const std::string text = TrimBlanks(entry);
     if (text.empty()) return {};

@@ -9,7 +9,8 @@ namespace tavorin {
 // Checks entry for a row whose repeat count is repeat. Returns the message of a fault, or ""
 // when the entry is taken: normalised is then the rank right-aligned in two characters followed
 // by the letter as typed, or empty for no key membership.
-std::string KeyEntryFault(const std::string& entry, std::string& normalised, const std::string& repeat);
+std::string KeyEntryFault(const std::string& entry, std::string& normalised,
+                          const std::string& repeat);
 
 // The rank of a normalised entry (0 for an empty one).
 int RankOf(const std::string& normalised);

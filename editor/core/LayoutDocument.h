@@ -56,10 +56,19 @@ struct DesignerDefaults;
 class LayoutDocument {
   public:
     // Modes of LineEditMode and LastLineEdit.
-    enum LineEdit : int16_t { kLineCut = 1, kLineCopy, kLinePaste, kLineDelete, kLineInsert, kLineMove };
+    enum LineEdit : int16_t {
+        kLineCut = 1,
+        kLineCopy,
+        kLinePaste,
+        kLineDelete,
+        kLineInsert,
+        kLineMove
+    };
 
-    // defaults (the run's, which outlive the document) fill the index settings a layout leaves empty.
-    LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows, const DesignerDefaults& defaults);
+    // defaults (the run's, which outlive the document) fill the index settings a layout leaves
+    // empty.
+    LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows,
+                   const DesignerDefaults& defaults);
 
     // ---- The rows ----
     // "GET", "PUT", "DEL", "SAV", "STR" (case ignored) on the row CurRow. True when LastRow was
@@ -99,7 +108,8 @@ class LayoutDocument {
     // tables; the index settings of the keys in use take the defaults where they are missing.
     // ErrorCode 0 accepted, 9 row ErrorRow at fault (0 when there are no rows), 1..6 the index
     // settings of that key. Each fault's message goes through prompts.
-    void ValidateLayout(IndexSettings& settings, UserPrompts& prompts, int16_t& ErrorCode, int32_t& ErrorRow);
+    void ValidateLayout(IndexSettings& settings, UserPrompts& prompts, int16_t& ErrorCode,
+                        int32_t& ErrorRow);
 
     // ---- Saving ----
     // The table a save builds from the layout last validated (ValidateLayout filled the key

@@ -31,12 +31,17 @@ SaveOutcome Abandoned(SaveOutcome::Cursor cursor = SaveOutcome::Cursor::Stay) {
 
 } // namespace
 
-std::string BuildNameOf(const std::string& table) { return table + "ﾀﾞﾐ"; }
+std::string BuildNameOf(const std::string& table) {
+    return table + "ﾀﾞﾐ";
+}
 
-LayoutSave::LayoutSave(LayoutDocument& document, engine::DatabasePtr& workDb, engine::RecordsetPtr& rows)
+LayoutSave::LayoutSave(LayoutDocument& document, engine::DatabasePtr& workDb,
+                       engine::RecordsetPtr& rows)
     : document_(document), workDb_(workDb), rows_(rows) {}
 
-void LayoutSave::ReopenRows() { rows_ = workDb_->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset); }
+void LayoutSave::ReopenRows() {
+    rows_ = workDb_->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+}
 
 SaveOutcome LayoutSave::SaveTable(const SaveTarget& target, IndexSettings& settings) {
     try {
@@ -86,7 +91,8 @@ SaveOutcome LayoutSave::SaveTableSteps(const SaveTarget& target, IndexSettings& 
 
     // Step 3: a table without a primary key only on request.
     if (document_.KeyUsed[1] == 0 || settings.Name[0].empty()) {
-        if (target.prompts.Ask("主キーが設定されていません。続行しますか。", Buttons::OkCancel) != Answer::Ok)
+        if (target.prompts.Ask("主キーが設定されていません。続行しますか。", Buttons::OkCancel) !=
+            Answer::Ok)
             return abandon(SaveOutcome::Cursor::FirstCell);
     }
 
@@ -109,7 +115,8 @@ SaveOutcome LayoutSave::SaveTableSteps(const SaveTarget& target, IndexSettings& 
             db = target.ws.OpenDatabase(target.path);
             if (std::string found = StoredTableName(db.get(), table); !found.empty()) {
                 tableExisted = true;
-                const Answer answer = target.prompts.Ask("テーブルを初期化しますか。", Buttons::YesNoCancel);
+                const Answer answer =
+                    target.prompts.Ask("テーブルを初期化しますか。", Buttons::YesNoCancel);
                 if (answer == Answer::Cancel) {
                     db->Close();
                     return abandon();
@@ -117,9 +124,10 @@ SaveOutcome LayoutSave::SaveTableSteps(const SaveTarget& target, IndexSettings& 
                 carry = answer == Answer::No;
                 oldTable = found;
             } else if (!SourceTableName.empty()) {
-                if (std::string source = StoredTableName(db.get(), SourceTableName); !source.empty()) {
-                    const Answer answer =
-                        target.prompts.Ask("もとのテーブルのデータをコピーしますか。", Buttons::YesNoCancel);
+                if (std::string source = StoredTableName(db.get(), SourceTableName);
+                    !source.empty()) {
+                    const Answer answer = target.prompts.Ask(
+                        "もとのテーブルのデータをコピーしますか。", Buttons::YesNoCancel);
                     if (answer == Answer::Cancel) {
                         db->Close();
                         return abandon();
@@ -141,7 +149,8 @@ SaveOutcome LayoutSave::SaveTableSteps(const SaveTarget& target, IndexSettings& 
 
         // Step 6: a build table left by an interrupted save.
         if (std::string leftOver = StoredTableName(db.get(), buildName); !leftOver.empty()) {
-            if (target.prompts.Ask("前回の作業テーブル　[" + buildName + "] が存在してます。削除します。",
+            if (target.prompts.Ask("前回の作業テーブル　[" + buildName +
+                                       "] が存在してます。削除します。",
                                    Buttons::OkCancel) != Answer::Ok) {
                 // The left-over stays, as the user asked; this save changed nothing.
                 db->Close();

@@ -76,7 +76,8 @@ class LayoutSave {
     // Copies every record of oldTable into buildTable with value conversion in one transaction,
     // after the user accepted the result; the count read shows on target.progress at screen
     // rate and at its end. The engine error of an EngineFailed result is in LastEngineError.
-    CarryResult CarryOverData(const SaveTarget& target, const std::string& oldTable, const std::string& buildTable);
+    CarryResult CarryOverData(const SaveTarget& target, const std::string& oldTable,
+                              const std::string& buildTable);
 
     // ---- State of the saves ----
     std::string SourceTableName; // the table a save under a new name started from
@@ -96,17 +97,20 @@ class LayoutSave {
   private:
     SaveOutcome SaveTableSteps(const SaveTarget& target, IndexSettings& settings);
     bool RefuseReadOnlyTarget(const SaveTarget& target);
-    void BuildTableDefinition(engine::Database& db, const std::string& buildName, const IndexSettings& settings);
+    void BuildTableDefinition(engine::Database& db, const std::string& buildName,
+                              const IndexSettings& settings);
     void WriteDescriptions(engine::Database& db, const std::string& buildName);
     void ReplaceOldTable(const SaveTarget& target, bool tableExisted, const std::string& buildName,
                          long expectedRecords);
     void CleanUpAfterSave(const SaveTarget& target, const std::string& buildName, bool fileCreated);
     void ReopenRows();
     // Both leave the records carried in transaction, which ConfirmCarry commits or rolls back.
-    bool CarryCompiled(const SaveTarget& target, const std::string& oldTable, const std::string& buildTable, int count,
+    bool CarryCompiled(const SaveTarget& target, const std::string& oldTable,
+                       const std::string& buildTable, int count,
                        std::optional<engine::TransactionGuard>& transaction);
-    CarryResult CarryRowByRow(const SaveTarget& target, const std::string& oldTable, const std::string& buildTable,
-                              int count, std::optional<engine::TransactionGuard>& transaction);
+    CarryResult CarryRowByRow(const SaveTarget& target, const std::string& oldTable,
+                              const std::string& buildTable, int count,
+                              std::optional<engine::TransactionGuard>& transaction);
     CarryResult ConfirmCarry(const SaveTarget& target, engine::TransactionGuard& transaction);
 
     LayoutDocument& document_;

@@ -59,8 +59,8 @@ void LayoutSave::BuildTableDefinition(engine::Database& db, const std::string& b
 
 void LayoutSave::WriteDescriptions(engine::Database& db, const std::string& buildName) {
     auto td = db.TableDefs().Item(buildName);
-    auto setDescription = [](engine::Properties& properties, const std::string& createAs, const std::string& text,
-                             const auto& create) {
+    auto setDescription = [](engine::Properties& properties, const std::string& createAs,
+                             const std::string& text, const auto& create) {
         try {
             properties.Item("Description")->SetValue(Variant(text));
         } catch (const engine::Error& e) {
@@ -96,16 +96,17 @@ void LayoutSave::WriteDescriptions(engine::Database& db, const std::string& buil
 
 // Deletes the old table and gives the build table its name in one transaction, after checking
 // that the build table holds every record: the data is never only in the build table.
-void LayoutSave::ReplaceOldTable(const SaveTarget& target, bool tableExisted, const std::string& buildName,
-                                 long expectedRecords) {
+void LayoutSave::ReplaceOldTable(const SaveTarget& target, bool tableExisted,
+                                 const std::string& buildName, long expectedRecords) {
     const std::string& table = document_.CurrentTable;
     auto db = target.ws.OpenDatabase(target.path);
     if (expectedRecords >= 0) {
         const long built = db->TableDefs().Item(buildName)->RecordCount();
         if (built != expectedRecords)
             throw StepFailed(engine::err::kEngineFailure,
-                             "作業テーブルの件数 (" + std::to_string(built) + ") がもとのテーブルの件数 (" +
-                                 std::to_string(expectedRecords) + ") と一致しません。もとのテーブルは変更していません。");
+                             "作業テーブルの件数 (" + std::to_string(built) +
+                                 ") がもとのテーブルの件数 (" + std::to_string(expectedRecords) +
+                                 ") と一致しません。もとのテーブルは変更していません。");
     }
     try {
         engine::TransactionGuard replace(target.ws);
@@ -116,12 +117,15 @@ void LayoutSave::ReplaceOldTable(const SaveTarget& target, bool tableExisted, co
         // Rolled back by the guard when the commit did not happen.
         // The workspace commits every open file; one that failed after this file committed
         // leaves the table replaced, and the save is complete.
-        if (StoredTableName(db.get(), buildName).empty() && !StoredTableName(db.get(), table).empty()) return;
+        if (StoredTableName(db.get(), buildName).empty() &&
+            !StoredTableName(db.get(), table).empty())
+            return;
         throw;
     }
 }
 
-void LayoutSave::CleanUpAfterSave(const SaveTarget& target, const std::string& buildName, bool fileCreated) {
+void LayoutSave::CleanUpAfterSave(const SaveTarget& target, const std::string& buildName,
+                                  bool fileCreated) {
     try {
         if (FileExists(target.path)) {
             auto db = target.ws.OpenDatabase(target.path);

@@ -20,9 +20,12 @@ void Write(Recordset& rs, const char* column, const Variant& value) {
     rs.Update();
 }
 
-bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || engine::TextOf(v).empty(); }
+bool IsNullOrEmpty(const Variant& v) {
+    return v.IsNull() || engine::TextOf(v).empty();
+}
 
-constexpr const char* kKeyColumns[7] = {nullptr, "FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"};
+constexpr const char* kKeyColumns[7] = {nullptr, "FLD06", "FLD07", "FLD08",
+                                        "FLD09", "FLD10", "FLD11"};
 
 using KeyNames = std::array<std::array<std::string, 7>, 21>;
 
@@ -39,7 +42,8 @@ std::string CheckLayoutRow(Recordset& rs, std::array<int16_t, 7>& keyUsed, KeyNa
     if (SameText(typeName, "dbText")) {
         const Variant size = rs.Value("FLD04");
         if (size.IsNull() || engine::CLng(size) == 0) Write(rs, "FLD04", Variant::Integer(50));
-        if (engine::CLng(rs.Value("FLD04")) > 255) return "テキストタイプのサイズは最大　'255'　です。";
+        if (engine::CLng(rs.Value("FLD04")) > 255)
+            return "テキストタイプのサイズは最大　'255'　です。";
     }
 
     const Variant repeat = rs.Value("FLD05");
@@ -71,7 +75,8 @@ std::string CheckLayoutRow(Recordset& rs, std::array<int16_t, 7>& keyUsed, KeyNa
             keyUsed[key] = 9;
             if (!keyFieldName[rank][key].empty()) return "キー内に同一順位が指定されています。";
             keyFieldName[rank][key] = engine::TextOf(rs.Value("FLD02"));
-            keySortKind[rank][key] = normalised.size() > 2 ? normalised.substr(2, 1) : std::string();
+            keySortKind[rank][key] =
+                normalised.size() > 2 ? normalised.substr(2, 1) : std::string();
         }
     }
 
@@ -91,15 +96,16 @@ void LayoutDocument::ClearKeyTables() {
     }
 }
 
-void LayoutDocument::ValidateLayout(IndexSettings& settings, UserPrompts& prompts, int16_t& ErrorCode,
-                                    int32_t& ErrorRow) {
+void LayoutDocument::ValidateLayout(IndexSettings& settings, UserPrompts& prompts,
+                                    int16_t& ErrorCode, int32_t& ErrorRow) {
     ClearKeyTables();
     ErrorCode = 0;
     ErrorRow = 0;
 
     // Step 1: the rows in row order, normalised in place.
     {
-        auto rs = WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ", engine::RecordsetType::Dynaset);
+        auto rs = WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01 ",
+                                               engine::RecordsetType::Dynaset);
         if (rs->Bof() || rs->Eof()) {
             prompts.Say("フィールドが一つも入力されていないテーブルは登録できません。");
             ErrorCode = 9;
@@ -122,8 +128,8 @@ void LayoutDocument::ValidateLayout(IndexSettings& settings, UserPrompts& prompt
 
     // Steps 2 and 3: names in name order, and one auto number at most.
     {
-        auto snap =
-            WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD02 ,FLD01 ", engine::RecordsetType::Snapshot);
+        auto snap = WorkDatabase().OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD02 ,FLD01 ",
+                                                 engine::RecordsetType::Snapshot);
         std::string previous;
         while (!snap->Eof()) {
             const std::string name = engine::TextOf(snap->Value("FLD02"));

@@ -20,7 +20,8 @@ bool IsJetFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     char header[19] = {};
     if (!in.read(header, sizeof header)) return false;
-    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
+    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
+           std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
 }
 
 bool FileExists(const std::string& path) {

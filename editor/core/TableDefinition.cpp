@@ -22,8 +22,8 @@ std::string KeyColumn(int slot) {
 
 } // namespace
 
-void LayoutDocument::ReadTableDefinitionOf(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount,
-                                           UserPrompts& prompts) {
+void LayoutDocument::ReadTableDefinitionOf(engine::TableDef& table, engine::Recordset& work,
+                                           int32_t& rowCount, UserPrompts& prompts) {
     LoadedIndexName.fill(std::string());
     LoadedIndexDup.fill(-1);
     // One transaction for all the rows: a wide table loads in one write, and a load that
@@ -42,7 +42,8 @@ void LayoutDocument::ReadTableDefinitionOf(engine::TableDef& table, engine::Reco
     ws.CommitTrans();
 }
 
-void LayoutDocument::FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount) {
+void LayoutDocument::FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work,
+                                        int32_t& rowCount) {
     int32_t i = 1;
     for (const FieldLine& line : FoldFieldLines(table)) {
         work.AddNew();
@@ -60,7 +61,8 @@ void LayoutDocument::FoldFieldsIntoRows(engine::TableDef& table, engine::Records
     rowCount = i - 1;
 }
 
-void LayoutDocument::MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work, UserPrompts& prompts) {
+void LayoutDocument::MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work,
+                                        UserPrompts& prompts) {
     int k = 1;
     bool excessShown = false;
     for (const engine::IndexPtr& index : table.Indexes()) {
@@ -81,8 +83,9 @@ void LayoutDocument::MapIndexesOntoKeys(engine::TableDef& table, engine::Records
         int rank = 0;
         for (const engine::FieldPtr& member : index->Fields()) {
             if (++rank > 20) {
-                prompts.Say("インデックスキーのフィールド数は 20までしか作業できません。超えたフィールドは"
-                            "無視します。");
+                prompts.Say(
+                    "インデックスキーのフィールド数は 20までしか作業できません。超えたフィールドは"
+                    "無視します。");
                 break;
             }
             const std::string letter =

@@ -49,8 +49,10 @@ const std::array<std::string, kTypeSlots>& TypeNames() {
 
 std::string FieldTypeName(const engine::Field& field) {
     // Only a Long field is an auto-number: Jet also marks generated GUIDs with Attributes 17.
-    if (field.Attributes() == 17 && field.Type() == dao::dbLong) return std::string(kAutoNumberType);
-    if (field.Type() >= 1 && field.Type() < kTypeSlots) return TypeNames()[static_cast<size_t>(field.Type())];
+    if (field.Attributes() == 17 && field.Type() == dao::dbLong)
+        return std::string(kAutoNumberType);
+    if (field.Type() >= 1 && field.Type() < kTypeSlots)
+        return TypeNames()[static_cast<size_t>(field.Type())];
     return {};
 }
 

@@ -12,7 +12,8 @@ namespace tavorin {
 // "Error; " & Str(number) & " in " & the new field's name & CR & the description.
 inline std::string ValueFailureText(const engine::RecordCopyResult& result) {
     const engine::Variant number = engine::Variant::Long(static_cast<int32_t>(result.errorNumber));
-    return "Error; " + engine::Str(number) + " in " + result.failedTarget + "\r" + result.errorDescription;
+    return "Error; " + engine::Str(number) + " in " + result.failedTarget + "\r" +
+           result.errorDescription;
 }
 
 } // namespace tavorin

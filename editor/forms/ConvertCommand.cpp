@@ -14,12 +14,14 @@
 namespace tavorin {
 namespace fs = std::filesystem;
 
-int RunConvertCommand(const std::string& in, const std::string& out, ConvertFormat format, std::ostream& err) {
+int RunConvertCommand(const std::string& in, const std::string& out, ConvertFormat format,
+                      std::ostream& err) {
     auto fail = [&](const std::string& message) {
         err << "tavorin: " << message << std::endl;
         return 1;
     };
-    if (!FileExists(in)) return fail(in + ": " + engine::DescriptionOf(engine::err::kFileNotFound, in));
+    if (!FileExists(in))
+        return fail(in + ": " + engine::DescriptionOf(engine::err::kFileNotFound, in));
     std::error_code ec;
     // Never over another file, least of all the one being read.
     if (fs::exists(fs::symlink_status(out, ec)))
@@ -28,9 +30,12 @@ int RunConvertCommand(const std::string& in, const std::string& out, ConvertForm
         if (format == ConvertFormat::Native) {
             WriteNativeCopy(in, out);
         } else {
-            engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(in);
-            if (format == ConvertFormat::Jet3) engine::WriteJet3(*source, out);
-            else engine::WriteJet4(*source, out);
+            engine::DatabasePtr source =
+                engine::DBEngine::Instance().Workspaces(0).OpenDatabase(in);
+            if (format == ConvertFormat::Jet3)
+                engine::WriteJet3(*source, out);
+            else
+                engine::WriteJet4(*source, out);
             source->Close();
         }
     } catch (const engine::Error& e) {

@@ -26,7 +26,9 @@ QWidget* ImportFieldGrids::BuildGridFrame(QWidget* parent, QObject* filter) {
     grid->setHorizontalSpacing(1);
     grid->setVerticalSpacing(1);
     const QFontMetrics fm = parent->fontMetrics();
-    auto width = [&](int chars) { return fm.horizontalAdvance(QString(chars, QLatin1Char('0'))) + 10; };
+    auto width = [&](int chars) {
+        return fm.horizontalAdvance(QString(chars, QLatin1Char('0'))) + 10;
+    };
     const char* const headings[9] = {"ｷｰ", "フィールド名", "データ種別", "ｻｲｽﾞ", "連結フィールド名",
                                      "ｷｰ", "フィールド名", "データ種別", "ｻｲｽﾞ"};
     // Columns: target 0..4, its scroll bar 5, a gap 6, source 7..10, its scroll bar 11.
@@ -75,7 +77,8 @@ void ImportFieldGrids::SetGridToolTips() {
     const char* const targetTips[5] = {
         "移入先テーブルの主キーのキー順位です。", "移入先テーブルのフィールド名です。",
         "移入先テーブルのフィールドのデータ種別です。", "移入先テーブルのフィールドのサイズです。",
-        "移入元テーブルからデータを取り込むﾌｨｰﾙﾄﾞ名を入力します。又は，クリックで選択した後に移入元テーブルのフィ"
+        "移入元テーブルからデータを取り込むﾌｨｰﾙﾄﾞ名を入力します。又は，クリックで選択した後に移入元"
+        "テーブルのフィ"
         "ールドをクリックします。"};
     const char* const sourceTips[4] = {"移入元テーブルの主キーのキー順位です。", "",
                                        "移入元テーブルのフィールドのデータ種別です。",

@@ -43,8 +43,8 @@ void ImportMenus::BuildMenus(QMenuBar& bar) {
 }
 
 void ImportMenus::EnableImportMenus(bool on) {
-    for (QAction* command : {mnCpyJoint, mnCpyJointNo, mnCpyJointCan, mnCpyJointCanAll, mnCpyDel, mnCpyUpd1[1],
-                             mnCpyUpd1[2], mnCpyUpd1[3]})
+    for (QAction* command : {mnCpyJoint, mnCpyJointNo, mnCpyJointCan, mnCpyJointCanAll, mnCpyDel,
+                             mnCpyUpd1[1], mnCpyUpd1[2], mnCpyUpd1[3]})
         command->setEnabled(on);
 }
 

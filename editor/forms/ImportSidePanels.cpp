@@ -53,7 +53,8 @@ QWidget* ImportSidePanels::BuildSide(int side, QWidget* parent) {
 }
 
 void ImportSidePanels::BuildTableList(int side, QWidget* parent) {
-    Frame2[side] = new QGroupBox(Q(side == 0 ? "移入先テーブル一覧" : "移入元テーブル一覧"), parent);
+    Frame2[side] =
+        new QGroupBox(Q(side == 0 ? "移入先テーブル一覧" : "移入元テーブル一覧"), parent);
     Frame2[side]->setObjectName(QStringLiteral("Frame2_%1").arg(side));
     Frame2[side]->setAutoFillBackground(true);
     auto* listLayout = new QVBoxLayout(Frame2[side]);
@@ -69,11 +70,12 @@ void ImportSidePanels::SetSideToolTips() {
         const QString who = Q(sideName[side]);
         for (int i : {2 * side, 2 * side + 1})
             Text2[i]->setToolTip(Q("クリックでファイル指定のダイアログボックスが開きます。"));
-        Text1[2 * side]->setToolTip(
-            who + Q("テーブルをテーブル一覧表の中からダブルクリックで選択します。一覧表はクリックで表示されます。"));
+        Text1[2 * side]->setToolTip(who + Q("テーブルをテーブル一覧表の中からダブルクリックで選択し"
+                                            "ます。一覧表はクリックで表示されます。"));
         Text1[2 * side + 1]->setToolTip(who + Q("テーブルの備考です。"));
         List1[side]->setToolTip(Q("ダブルクリックで") + who + Q("テーブルを選択します。"));
-        for (int i : {side, side + 2}) Command1[i]->setToolTip(who + Q("テーブルの表示内容を切り換えます。"));
+        for (int i : {side, side + 2})
+            Command1[i]->setToolTip(who + Q("テーブルの表示内容を切り換えます。"));
     }
 }
 

@@ -14,10 +14,10 @@ class QWidget;
 namespace tavorin {
 
 struct ImportSidePanels {
-    std::array<QGroupBox*, 2> SideFrame{};  // "＜移入先＞", "＜移入元＞"
-    std::array<QLineEdit*, 4> Text2{};      // folder, file name: 0, 1 target; 2, 3 source
-    std::array<QLineEdit*, 4> Text1{};      // table name, remarks: 0, 1 target; 2, 3 source
-    std::array<QGroupBox*, 2> Frame2{};     // table lists
+    std::array<QGroupBox*, 2> SideFrame{}; // "＜移入先＞", "＜移入元＞"
+    std::array<QLineEdit*, 4> Text2{};     // folder, file name: 0, 1 target; 2, 3 source
+    std::array<QLineEdit*, 4> Text1{};     // table name, remarks: 0, 1 target; 2, 3 source
+    std::array<QGroupBox*, 2> Frame2{};    // table lists
     std::array<QListWidget*, 2> List1{};
     std::array<QPushButton*, 4> Command1{}; // 0, 1 "構成"; 2, 3 "データ表示" (target, source)
 

@@ -28,11 +28,12 @@ std::string ListedTable(const std::vector<TableListEntry>& tables, const std::st
 
 } // namespace
 
-int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table, const std::string& pdf,
-                    std::ostream& err) {
+int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table,
+                    const std::string& pdf, std::ostream& err) {
     platform::ConsolePrompts prompts(err);
     ScopedPrompts promptsInstalled(&prompts);
-    std::unique_ptr<platform::QtPrinter> printer = platform::QtPrinter::ToPdfFile(QString::fromStdString(pdf));
+    std::unique_ptr<platform::QtPrinter> printer =
+        platform::QtPrinter::ToPdfFile(QString::fromStdString(pdf));
     platform::ScopedPrinter printerInstalled(printer.get());
 
     std::error_code ec;

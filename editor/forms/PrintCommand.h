@@ -10,8 +10,9 @@
 
 namespace tavorin {
 
-// The window it prints through runs on app. Returns the exit status: 0 when the PDF file was written, else 1 after a message on err.
-int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table, const std::string& pdf,
-                    std::ostream& err);
+// The window it prints through runs on app. Returns the exit status: 0 when the PDF file was
+// written, else 1 after a message on err.
+int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table,
+                    const std::string& pdf, std::ostream& err);
 
 } // namespace tavorin

@@ -71,7 +71,8 @@ QString VersionText() {
 
 QString LibraryVersionsText() {
     return QStringLiteral("Qt %1\nSQLite %2\nlibmdb %3\nlibarchive %4")
-        .arg(QString::fromLatin1(qVersion()), QString::fromStdString(engine::StorageLibraryVersion()),
+        .arg(QString::fromLatin1(qVersion()),
+             QString::fromStdString(engine::StorageLibraryVersion()),
              QStringLiteral(TAVORIN_LIBMDB_VERSION),
              QString::fromLatin1(archive_version_string()).section(QLatin1Char(' '), -1));
 }

@@ -36,7 +36,8 @@ enum Column { kField, kCut, kFailed, kBlanked, kRecord, kOld, kNew, kColumns };
 
 } // namespace
 
-frmConvCheck::frmConvCheck(QWidget* owner, const std::string& tableName) : QDialog(owner), tableName_(tableName) {
+frmConvCheck::frmConvCheck(QWidget* owner, const std::string& tableName)
+    : QDialog(owner), tableName_(tableName) {
     setObjectName(QStringLiteral("frmConvCheck"));
     setWindowTitle(Q("変換の確認"));
     setWindowModality(Qt::ApplicationModal);
@@ -55,8 +56,8 @@ frmConvCheck::frmConvCheck(QWidget* owner, const std::string& tableName) : QDial
     List1 = new QTreeWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setColumnCount(kColumns);
-    List1->setHeaderLabels({Q("フィールド"), Q("切り捨て"), Q("変換エラー"), Q("Null・空"), Q("レコード"),
-                            Q("変換前"), Q("変換後")});
+    List1->setHeaderLabels({Q("フィールド"), Q("切り捨て"), Q("変換エラー"), Q("Null・空"),
+                            Q("レコード"), Q("変換前"), Q("変換後")});
     List1->setRootIsDecorated(true);
     List1->setUniformRowHeights(true);
     List1->header()->setStretchLastSection(true);
@@ -89,7 +90,8 @@ void frmConvCheck::SetRunning(bool running) {
 }
 
 void frmConvCheck::ShowCount(long count) {
-    Label1->setText(Q("テーブル　[") + Q(tableName_) + Q("]　　確認件数 ＝ ") + QString::number(count));
+    Label1->setText(Q("テーブル　[") + Q(tableName_) + Q("]　　確認件数 ＝ ") +
+                    QString::number(count));
     Label1->repaint();
 }
 
@@ -131,9 +133,11 @@ void frmConvCheck::FillList() {
         item->setText(kCut, QString::number(cut));
         item->setText(kFailed, QString::number(failed));
         item->setText(kBlanked, QString::number(blanked));
-        for (int c : {kCut, kFailed, kBlanked}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c : {kCut, kFailed, kBlanked})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     };
-    auto examples = [](QTreeWidgetItem* parent, const char* kind, const std::vector<CheckExample>& list) {
+    auto examples = [](QTreeWidgetItem* parent, const char* kind,
+                       const std::vector<CheckExample>& list) {
         for (const CheckExample& e : list) {
             auto* item = new QTreeWidgetItem(parent);
             item->setText(kField, Q(kind));
@@ -169,8 +173,8 @@ void frmConvCheck::FillList() {
     if (report_.cancelled)
         state = Q("確認を中止しました（") + QString::number(report_.records) + Q(" 件目まで）。");
     if (report_.stopPosition > 0) {
-        state += Q("保存は ") + QString::number(report_.stopPosition) + Q(" 件目のレコード（") + Q(report_.stopRecord) +
-                 Q("）で止まります：") + OneLine(report_.stopMessage);
+        state += Q("保存は ") + QString::number(report_.stopPosition) + Q(" 件目のレコード（") +
+                 Q(report_.stopRecord) + Q("）で止まります：") + OneLine(report_.stopMessage);
     } else if (!report_.cancelled) {
         state = Q("変換できない値はありません。");
     }

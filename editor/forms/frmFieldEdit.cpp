@@ -70,7 +70,8 @@ void AddToHistory(QComboBox* box, const QString& text) {
 // ---- The window ------------------------------------------------------------------------------
 
 frmFieldEdit::frmFieldEdit(frmTavorin* owner)
-    : QWidget(owner, Qt::Window), CompareMode(search_.CompareMode), owner_(owner), search_(*owner, owner_->App.Store.WorkRs) {
+    : QWidget(owner, Qt::Window), CompareMode(search_.CompareMode), owner_(owner),
+      search_(*owner, owner_->App.Store.WorkRs) {
     setObjectName(QStringLiteral("frmFieldEdit"));
     setWindowTitle(Q("検索"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -288,14 +289,16 @@ void frmFieldEdit::UpdateSearchButtons() {
     for (int p = 0; p < 4; ++p) {
         const QComboBox* search = Combo2[static_cast<size_t>(kSearchBox[p])];
         const bool types = p >= 2;
-        const bool searchSet = types ? search->currentIndex() >= 0 : !search->currentText().isEmpty();
+        const bool searchSet =
+            types ? search->currentIndex() >= 0 : !search->currentText().isEmpty();
         Command1[static_cast<size_t>(kFindButton[p])]->setEnabled(searchSet);
         if (kReplacementBox[p] < 0) continue;
         const QComboBox* replacement = Combo2[static_cast<size_t>(kReplacementBox[p])];
         const bool replacementSet =
             types ? replacement->currentIndex() >= 0 : !replacement->currentText().isEmpty();
         Command1[static_cast<size_t>(kReplaceButton[p])]->setEnabled(searchSet && replacementSet);
-        Command1[static_cast<size_t>(kReplaceAllButton[p])]->setEnabled(searchSet && replacementSet);
+        Command1[static_cast<size_t>(kReplaceAllButton[p])]->setEnabled(searchSet &&
+                                                                        replacementSet);
     }
 }
 
@@ -350,7 +353,8 @@ bool frmFieldEdit::eventFilter(QObject* watched, QEvent* event) {
         // Enter in a box searches on, as the panel's first button does.
         const int key = static_cast<QKeyEvent*>(event)->key();
         QPushButton* find = Command1[static_cast<size_t>(kFindButton[Panel()])];
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && find->isEnabled() && find->isVisible()) {
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && find->isEnabled() &&
+            find->isVisible()) {
             find->click();
             return true;
         }
@@ -403,7 +407,8 @@ void frmFieldEdit::SwitchToReplace() {
 
 void frmFieldEdit::TakeSettings() {
     search_.Types = TypeSearch();
-    search_.Direction = static_cast<SearchDirection>(Combo1[static_cast<size_t>(Panel())]->currentIndex());
+    search_.Direction =
+        static_cast<SearchDirection>(Combo1[static_cast<size_t>(Panel())]->currentIndex());
 }
 
 void frmFieldEdit::FindNext() {
@@ -423,7 +428,8 @@ void frmFieldEdit::EndOfRun() {
 void frmFieldEdit::ShowHit(const SearchHit& hit) {
     const int32_t row = hit.row;
     ClearHighlight();
-    if (row < owner_->TopRow || row >= owner_->TopRow + frmTavorin::kGridLines) owner_->ShowRowsFrom(row);
+    if (row < owner_->TopRow || row >= owner_->TopRow + frmTavorin::kGridLines)
+        owner_->ShowRowsFrom(row);
     const int line = static_cast<int>(row - owner_->TopRow);
     if (line < 0 || line >= frmTavorin::kGridLines) return;
     HitLine = line;
@@ -432,9 +438,11 @@ void frmFieldEdit::ShowHit(const SearchHit& hit) {
     // The grid is repainted once, with the highlight in its new place.
     owner_->setUpdatesEnabled(false);
     if (highlightTypes_)
-        SetBoxColour(owner_->Combo2[static_cast<size_t>(line)], owner_->palette().color(QPalette::Button));
+        SetBoxColour(owner_->Combo2[static_cast<size_t>(line)],
+                     owner_->palette().color(QPalette::Button));
     else
-        owner_->Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))]->setSelection(hit.at - 1, hit.length);
+        owner_->Text1[static_cast<size_t>(grid::CellOf(line, grid::kName))]->setSelection(
+            hit.at - 1, hit.length);
     owner_->setUpdatesEnabled(true);
 }
 
@@ -498,9 +506,10 @@ void frmFieldEdit::ReplaceAll() {
         ShowUnexpectedError(e);
         return;
     }
-    const int answer = platform::MsgBox(
-        Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(pending.Count())) + "個の項目を置換しました。"),
-        platform::vbOKCancel);
+    const int answer = platform::MsgBox(Q("検索が終了しました｡" +
+                                          engine::Str(engine::Variant::Long(pending.Count())) +
+                                          "個の項目を置換しました。"),
+                                        platform::vbOKCancel);
     try {
         if (answer == platform::vbOK)
             pending.Keep();

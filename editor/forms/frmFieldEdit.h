@@ -78,7 +78,7 @@ class frmFieldEdit : public QWidget {
     LayoutSearch& Search() { return search_; }
 
     // ---- State of the run ----
-    int16_t& CompareMode; // the session's: 1 letter case ignored, 0 exact
+    int16_t& CompareMode;   // the session's: 1 letter case ignored, 0 exact
     int HighlightLine = -1; // grid line shown as the hit, -1 none
     int HitLine = 0;        // grid line of the last hit
 
@@ -112,8 +112,8 @@ class frmFieldEdit : public QWidget {
 
     frmTavorin* owner_;
     bool loading_ = true;
-    bool newRun_ = true;  // the next activation starts a new run
-    bool busy_ = false;   // an action of the window is running (its messages take the focus)
+    bool newRun_ = true; // the next activation starts a new run
+    bool busy_ = false;  // an action of the window is running (its messages take the focus)
     bool unloaded_ = false;
     bool unloading_ = false;
     bool highlightTypes_ = false; // the highlight is a type box, not a name cell

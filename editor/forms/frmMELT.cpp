@@ -68,13 +68,15 @@ frmMELT::frmMELT(frmRefTableList* owner) : QWidget(owner, Qt::Window), owner_(ow
         Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         Command1[i]->setToolTip(Q(tips[i]));
         buttons->addWidget(Command1[i]);
-        connect(Command1[i], &QPushButton::clicked, this, [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+        connect(Command1[i], &QPushButton::clicked, this,
+                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
 
     connect(Combo1, &QComboBox::activated, this, [this] { Guarded([this] { Combo1_Click(); }); });
     connect(File1, &QListWidget::itemClicked, this, [this] { Guarded([this] { File1_Click(); }); });
-    connect(File1, &QListWidget::itemDoubleClicked, this, [this] { Guarded([this] { File1_DblClick(); }); });
+    connect(File1, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { File1_DblClick(); }); });
     // A double click beside the files is a double click of the list too.
     File1->viewport()->installEventFilter(this);
     resize(360, 320);
@@ -108,7 +110,8 @@ void frmMELT::RefreshFileList() {
     // "*.*" means every file, also one without a dot in its name.
     const QString pattern = File1Pattern == "*.*" ? QStringLiteral("*") : Q(File1Pattern);
     const QDir folder(Q(File1Path));
-    File1->addItems(folder.entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+    File1->addItems(
+        folder.entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
     ClickedIndex = 0;
     for (int i = 0; i < File1->count(); ++i)
         if (File1->item(i)->text() == remembered) ClickedIndex = i;
@@ -155,7 +158,8 @@ void frmMELT::OpenExtractedFile(const std::string& fileName, int16_t& errorMark)
     const std::string base = fileName.substr(0, dot);
     const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot);
     if (!SameText(extension, ".MDB")) {
-        platform::MsgBox(Q("参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*.MDB のみです。"));
+        platform::MsgBox(Q("参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*."
+                           "MDB のみです。"));
         errorMark = 9;
         return;
     }

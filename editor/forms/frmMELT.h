@@ -38,10 +38,10 @@ class frmMELT : public QWidget {
     void Unload();
 
     // ---- Controls ----
-    QLabel* Label1 = nullptr;         // status line
-    std::array<QLabel*, 2> Label2{};  // captions of Combo1 and File1
-    QComboBox* Combo1 = nullptr;      // file pattern
-    QListWidget* File1 = nullptr;     // files of File1Path matching File1Pattern
+    QLabel* Label1 = nullptr;        // status line
+    std::array<QLabel*, 2> Label2{}; // captions of Combo1 and File1
+    QComboBox* Combo1 = nullptr;     // file pattern
+    QListWidget* File1 = nullptr;    // files of File1Path matching File1Pattern
     std::array<QPushButton*, 2> Command1{};
 
     // ---- State ----

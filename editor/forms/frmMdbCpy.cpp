@@ -98,7 +98,8 @@ frmMdbCpy::~frmMdbCpy() = default;
 
 void frmMdbCpy::ConnectCommands() {
     auto on = [this](QAction* action, auto handler) {
-        connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { handler(this); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { handler(this); }); });
     };
     on(mnCpyFolder[1], [](frmMdbCpy* w) { w->mnCpyFolder_Click(1); });
     on(mnCpyFolder[2], [](frmMdbCpy* w) { w->mnCpyFolder_Click(2); });
@@ -123,15 +124,19 @@ void frmMdbCpy::ConnectCommands() {
                 [this, side] { Guarded([this, side] { VScroll1_Change(side); }); });
     }
     for (int i = 0; i < 4; ++i)
-        connect(Command1[i], &QPushButton::clicked, this, [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+        connect(Command1[i], &QPushButton::clicked, this,
+                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
     connect(Check1, &QCheckBox::clicked, this, [this] { Guarded([this] { Check1_Click(); }); });
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { Guarded([this] { HScroll1_Change(); }); });
-    connect(VScroll2, &QScrollBar::valueChanged, this, [this] { Guarded([this] { VScroll2_Change(); }); });
+    connect(HScroll1, &QScrollBar::valueChanged, this,
+            [this] { Guarded([this] { HScroll1_Change(); }); });
+    connect(VScroll2, &QScrollBar::valueChanged, this,
+            [this] { Guarded([this] { VScroll2_Change(); }); });
 
     for (int i = 0; i < kToolButtons; ++i) {
         tavorin::ToolImage* image = Image1[i];
         if (!image) continue;
-        connect(image, &ToolImage::Click, this, [this, i] { Guarded([this, i] { Image1_Click(i); }); });
+        connect(image, &ToolImage::Click, this,
+                [this, i] { Guarded([this, i] { Image1_Click(i); }); });
         connect(image, &ToolImage::MouseMove, this, [this, i] { Image1_MouseMove(i); });
         connect(image, &ToolImage::MouseDown, this, [this, i] { Image1_MouseDown(i); });
         connect(image, &ToolImage::MouseUp, this, [this, i] { Image1_MouseUp(i); });
@@ -144,12 +149,14 @@ bool frmMdbCpy::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const auto* widget = qobject_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && widget && widget->rect().contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton && widget &&
+            widget->rect().contains(mouse->position().toPoint())) {
             for (int i = 0; i < 4; ++i) {
                 if (watched == Text2[i]) Guarded([this, i] { Text2_Click(i); });
                 if (watched == Text1[i]) Guarded([this, i] { Text1_Click(i); });
             }
-            if (const int cell = Text3Index(watched); cell >= 0) Guarded([this, cell] { Text3_Click(cell); });
+            if (const int cell = Text3Index(watched); cell >= 0)
+                Guarded([this, cell] { Text3_Click(cell); });
         }
     } else if (type == QEvent::FocusIn) {
         if (const int cell = Text3Index(watched); cell >= 0) Text3_GotFocus(cell);
@@ -204,16 +211,31 @@ void frmMdbCpy::Image1_MouseUp(int index) {
 
 void frmMdbCpy::Image1_Click(int index) {
     switch (index) {
-    case 0: mnEnd_Click(); break;
-    case 1: mnCpyCancel_Click(); break;
-    case 2: Text2_Click(0); break;
-    case 3: Text2_Click(2); break;
-    case 4: if (mnCpyDel->isEnabled()) mnCpyDel_Click(); break;
-    case 5: case 6: case 7:
+    case 0:
+        mnEnd_Click();
+        break;
+    case 1:
+        mnCpyCancel_Click();
+        break;
+    case 2:
+        Text2_Click(0);
+        break;
+    case 3:
+        Text2_Click(2);
+        break;
+    case 4:
+        if (mnCpyDel->isEnabled()) mnCpyDel_Click();
+        break;
+    case 5:
+    case 6:
+    case 7:
         if (mnCpyUpd1[static_cast<size_t>(index - 4)]->isEnabled()) mnCpyUpd1_Click(index - 4);
         break;
-    case 10: mnCpyHELP_Click(); break;
-    default: break;
+    case 10:
+        mnCpyHELP_Click();
+        break;
+    default:
+        break;
     }
 }
 

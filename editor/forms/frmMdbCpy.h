@@ -24,8 +24,8 @@
 #include "ImportSidePanels.h"
 #include "ImportSideState.h"
 #include "ImportToolbar.h"
-#include "modules/AppContext.h"
 #include "core/ImportRun.h"
+#include "modules/AppContext.h"
 
 class QCheckBox;
 class QFrame;
@@ -116,7 +116,7 @@ class frmMdbCpy : public QMainWindow,
     bool Ended() const { return ended_; }
 
     // ---- Controls outside the parts ----
-    QLineEdit* Text5 = nullptr; // extraction condition
+    QLineEdit* Text5 = nullptr;  // extraction condition
     QCheckBox* Check1 = nullptr; // link same-named fields
     QLabel* Label2 = nullptr;    // status line
 

@@ -102,7 +102,8 @@ void frmMdbCpy::Text3_Click(int index) {
         PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
     }
     WindowPrompts prompts;
-    if (!LinkRows(*App.Store.Ws, Work(kTarget), Work(kSource), chosen ? target.SelectedRow + target.FirstRow : 0,
+    if (!LinkRows(*App.Store.Ws, Work(kTarget), Work(kSource),
+                  chosen ? target.SelectedRow + target.FirstRow : 0,
                   source.SelectedRow + source.FirstRow, prompts))
         return;
     CFLDDSP(kSource, source.FirstRow);
@@ -127,7 +128,9 @@ void frmMdbCpy::mnCpyJointCan_Click() {
     const Side& target = Sides[kTarget];
     if (target.SelectedRow < 0) return;
     // Only the row on the selected line: a line without a row unlinks nothing.
-    if (!UnlinkRow(*App.Store.Ws, Work(kTarget), Work(kSource), target.SelectedRow + target.FirstRow)) return;
+    if (!UnlinkRow(*App.Store.Ws, Work(kTarget), Work(kSource),
+                   target.SelectedRow + target.FirstRow))
+        return;
     CFLDDSP(kTarget, target.FirstRow);
     CFLDDSP(kSource, Sides[kSource].FirstRow);
 }

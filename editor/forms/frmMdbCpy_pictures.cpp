@@ -54,16 +54,30 @@ QPixmap ImportToolPicture(int index, int size) {
         DrawSheet(p);
         DrawBadge(p, QString::fromUtf8("戻"), blue);
         break;
-    case 2: DrawBadge(p, QString::fromUtf8("先"), blue); break;
-    case 3: DrawBadge(p, QString::fromUtf8("元"), green); break;
+    case 2:
+        DrawBadge(p, QString::fromUtf8("先"), blue);
+        break;
+    case 3:
+        DrawBadge(p, QString::fromUtf8("元"), green);
+        break;
     case 4: // replace all
         DrawSheet(p);
         DrawBadge(p, QString::fromUtf8("全"), red);
         break;
-    case 5: DrawKey(p); DrawBadge(p, QString::fromUtf8("更"), orange); break;
-    case 6: DrawKey(p); DrawBadge(p, QString::fromUtf8("追"), green); break;
-    case 7: DrawKey(p); DrawBadge(p, QString::fromUtf8("同"), blue); break;
-    default: break;
+    case 5:
+        DrawKey(p);
+        DrawBadge(p, QString::fromUtf8("更"), orange);
+        break;
+    case 6:
+        DrawKey(p);
+        DrawBadge(p, QString::fromUtf8("追"), green);
+        break;
+    case 7:
+        DrawKey(p);
+        DrawBadge(p, QString::fromUtf8("同"), blue);
+        break;
+    default:
+        break;
     }
     return pixmap;
 }

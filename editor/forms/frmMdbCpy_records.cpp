@@ -61,8 +61,9 @@ void frmMdbCpy::Command1_Click(int index) {
             for (const engine::IndexPtr& ix : table->Indexes()) {
                 if (!ix->Primary()) continue;
                 for (const engine::FieldPtr& member : ix->Fields())
-                    order += (order.empty() ? std::string(" ORDER BY ") + " " : std::string(" , ")) +
-                             Bracketed(member->Name());
+                    order +=
+                        (order.empty() ? std::string(" ORDER BY ") + " " : std::string(" , ")) +
+                        Bracketed(member->Name());
                 break;
             }
             s.ViewRs = s.Db->OpenRecordset("SELECT * FROM " + Bracketed(s.TableName) + order,
@@ -85,8 +86,9 @@ void frmMdbCpy::Command1_Click(int index) {
         }
     }
     ShowFieldHeadings();
-    RecordTitle->setText(QString::fromUtf8(side == kTarget ? "移入先テーブル：　" : "移入元テーブル：　") +
-                         QString::fromStdString(s.TableName));
+    RecordTitle->setText(
+        QString::fromUtf8(side == kTarget ? "移入先テーブル：　" : "移入元テーブル：　") +
+        QString::fromStdString(s.TableName));
     ScrollSetup = true;
     CScrolHead(side, s.FirstField - 1);
     CScrolRec(side, s.FirstRecord - 1);

@@ -61,8 +61,11 @@ ImportRequest frmMdbCpy::Request(ImportMode mode) const {
 }
 
 void frmMdbCpy::ShowCounts() {
-    Label2->setText(Q("読込件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(ReadCount)))) +
-                    Q("   作業件数 ＝ ") + QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(WorkCount)))));
+    Label2->setText(
+        Q("読込件数 ＝ ") +
+        QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(ReadCount)))) +
+        Q("   作業件数 ＝ ") +
+        QString::fromStdString(engine::Str(Variant::Long(static_cast<int32_t>(WorkCount)))));
     Label2->repaint();
 }
 
@@ -96,8 +99,10 @@ void frmMdbCpy::RunImport(ImportMode mode) {
     } catch (const std::exception& e) {
         if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
             platform::MsgBoxDetails(
-                QString::fromStdString("Error; " + engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) +
-                                       "\r" + engineError->Description()),
+                QString::fromStdString(
+                    "Error; " +
+                    engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) + "\r" +
+                    engineError->Description()),
                 QString::fromStdString(engineError->Detail()));
         else
             ShowUnexpectedError(e);

@@ -10,10 +10,10 @@
 #include <QScrollBar>
 
 #include "ToolImage.h"
+#include "core/ImportStructure.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "core/ImportStructure.h"
 #include "frmMdbCpy.h"
 #include "modules/FuncUtility.h"
 #include "modules/WindowPrompts.h"
@@ -64,7 +64,8 @@ bool frmMdbCpy::Form_Load() {
             {7, "主キーで検索し、同一キーがあった場合のみ更新します。"},
             {10, "ヘルプの表示を行います。"},
         };
-        for (const auto& [index, tip] : kToolTips) Image1[static_cast<size_t>(index)]->setToolTip(QString::fromUtf8(tip));
+        for (const auto& [index, tip] : kToolTips)
+            Image1[static_cast<size_t>(index)]->setToolTip(QString::fromUtf8(tip));
         HideToolFrame(*this);
 
         for (Side& side : Sides) {
@@ -90,7 +91,8 @@ engine::Database& frmMdbCpy::WorkDatabase(int side) {
 
 engine::Recordset& frmMdbCpy::Work(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
-    if (!s.WorkRs) s.WorkRs = WorkDatabase(side).OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
+    if (!s.WorkRs)
+        s.WorkRs = WorkDatabase(side).OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
     return *s.WorkRs;
 }
 
@@ -140,7 +142,8 @@ void frmMdbCpy::mnEnd_Click() {
 void frmMdbCpy::mnCpyHELP_Click() {
     const QString manual = platform::ProgramDataFile(QStringLiteral("Help/manual.html"));
     if (!platform::CurrentShell().Open(manual))
-        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual + QString::fromUtf8(" を表示できません。"),
+        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual +
+                             QString::fromUtf8(" を表示できません。"),
                          platform::vbExclamation);
 }
 
@@ -227,7 +230,8 @@ void frmMdbCpy::List1_DblClick(int side) {
         if (Check1->isChecked()) mnCpyJoint_Click();
     }
     CFLDDSP(side, s.FirstRow);
-    Label2->setText(QString::fromUtf8("移入先、移入元テーブルを選択後、連結フィールドを指定して下さい。"));
+    Label2->setText(
+        QString::fromUtf8("移入先、移入元テーブルを選択後、連結フィールドを指定して下さい。"));
 }
 
 void frmMdbCpy::OpenSideTable(int side) {
@@ -236,7 +240,8 @@ void frmMdbCpy::OpenSideTable(int side) {
     ReopenWorkRs(side);
     WindowPrompts prompts;
     const LoadedTable loaded =
-        LoadTableStructure(*App.Store.Ws, s.File.FullPath, s.TableName, Work(side), static_cast<ImportSide>(side), prompts);
+        LoadTableStructure(*App.Store.Ws, s.File.FullPath, s.TableName, Work(side),
+                           static_cast<ImportSide>(side), prompts);
     s.ReadOnly = loaded.readOnly;
     s.Refusal = loaded.refusal;
     if (side == kTarget) Key = loaded.key;

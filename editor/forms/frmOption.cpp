@@ -91,7 +91,8 @@ frmOption::frmOption(frmTavorin* owner) : QWidget(owner, Qt::Window), owner_(own
     for (int k = 0; k < 6; ++k) {
         Text1[static_cast<size_t>(k + 1)]->installEventFilter(this);
         Combo1[static_cast<size_t>(k)]->installEventFilter(this);
-        connect(Combo1[static_cast<size_t>(k)], &QComboBox::activated, this, [this, k] { Combo1_Click(k); });
+        connect(Combo1[static_cast<size_t>(k)], &QComboBox::activated, this,
+                [this, k] { Combo1_Click(k); });
     }
     resize(sizeHint().width() + 40, sizeHint().height());
 }
@@ -123,8 +124,10 @@ void frmOption::Command1_Click(int index) {
         if (error != 0) return;
         owner_->App.Defaults.DefaultType = TrimBlanks(Combo2->currentText().toStdString());
         for (size_t k = 0; k < 6; ++k) {
-            owner_->App.Defaults.IndexDefaultName[k] = TrimBlanks(Text1[k + 1]->text().toStdString());
-            owner_->App.Defaults.IndexDefaultDup[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
+            owner_->App.Defaults.IndexDefaultName[k] =
+                TrimBlanks(Text1[k + 1]->text().toStdString());
+            owner_->App.Defaults.IndexDefaultDup[k] =
+                static_cast<int16_t>(Combo1[k]->currentIndex());
         }
         owner_->ApplyIndexDefaults();
     }
@@ -137,7 +140,8 @@ void frmOption::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-// ---- Focus moves ---------------------------------------------------------------------------------
+// ---- Focus moves
+// ---------------------------------------------------------------------------------
 
 void frmOption::Combo2_Click() {
     if (loaded_) Text1[1]->setFocus();
@@ -184,7 +188,9 @@ bool frmOption::eventFilter(QObject* watched, QEvent* event) {
             Label3->setText(Q("インデックスキーの種類を選択して下さい。"));
     } else if (event->type() == QEvent::KeyPress && textIndex > 0) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && Text1_KeyDown(textIndex, key->key())) return true;
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            Text1_KeyDown(textIndex, key->key()))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

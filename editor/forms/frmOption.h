@@ -30,9 +30,9 @@ class frmOption : public QWidget {
     void Command1_Click(int index);
 
     // ---- Controls ----
-    QComboBox* Combo2 = nullptr;         // data type: the type names, then an empty entry
-    std::array<QLineEdit*, 7> Text1{};   // 1..6 index names of the primary key, sub keys 1..5
-    std::array<QComboBox*, 6> Combo1{};  // duplicates choice of each key
+    QComboBox* Combo2 = nullptr;        // data type: the type names, then an empty entry
+    std::array<QLineEdit*, 7> Text1{};  // 1..6 index names of the primary key, sub keys 1..5
+    std::array<QComboBox*, 6> Combo1{}; // duplicates choice of each key
     std::array<QPushButton*, 2> Command1{};
     QLabel* Label3 = nullptr; // prompt line
 

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "core/FieldLines.h"
 #include "engine/text932.h"
 #include "engine/workspace.h"
 #include "frmMELT.h"
 #include "frmTavorin.h"
-#include "core/FieldLines.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -56,12 +56,16 @@ bool FolderHoldsFiles(const std::string& folder) {
 
 std::string RefFieldLine(const RefFieldEntry& entry) {
     const int32_t bytes = ByteLength(entry.Name);
-    const std::string name = bytes > 20 ? FirstChars(entry.Name, 20)
-                                        : entry.Name + std::string(static_cast<size_t>(20 - bytes), ' ');
+    const std::string name = bytes > 20
+                                 ? FirstChars(entry.Name, 20)
+                                 : entry.Name + std::string(static_cast<size_t>(20 - bytes), ' ');
     const std::string repeat =
-        entry.Repeat.empty() ? std::string() : engine::Format(Variant::Long(engine::CLng(Variant(entry.Repeat))), "00");
+        entry.Repeat.empty()
+            ? std::string()
+            : engine::Format(Variant::Long(engine::CLng(Variant(entry.Repeat))), "00");
     return name + "  " + PaddedChars(entry.TypeName, 13) + "  " +
-           engine::Format(Variant::Long(engine::CLng(Variant(entry.Size))), "000") + "    " + repeat;
+           engine::Format(Variant::Long(engine::CLng(Variant(entry.Size))), "000") + "    " +
+           repeat;
 }
 
 // ---- The window ------------------------------------------------------------------------------
@@ -93,8 +97,8 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
     layout->addWidget(Label2[2]);
     layout->addWidget(List1, 2);
 
-    Label2[3] = new QLabel(
-        Q("ﾌｨｰﾙﾄﾞ名　　　　  　　　　　　　種別   　　　　　　桁数 　　繰返し"), this);
+    Label2[3] =
+        new QLabel(Q("ﾌｨｰﾙﾄﾞ名　　　　  　　　　　　　種別   　　　　　　桁数 　　繰返し"), this);
     List2 = new QListWidget(this);
     List2->setObjectName(QStringLiteral("List2"));
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -107,7 +111,8 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
         listFont.setPointSizeF(points * 4 / 3);
         List2->setFont(listFont);
     }
-    List2->setMinimumWidth(List2->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))) + 24);
+    List2->setMinimumWidth(List2->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))) +
+                           24);
     layout->addWidget(Label2[3]);
     layout->addWidget(List2, 3);
 
@@ -120,7 +125,8 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
     for (int i : {1, 0}) {
         Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         buttons->addWidget(Command1[i]);
-        connect(Command1[i], &QPushButton::clicked, this, [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+        connect(Command1[i], &QPushButton::clicked, this,
+                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
 
@@ -130,7 +136,8 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
     Label1[0]->setTextFormat(Qt::PlainText);
     layout->addWidget(Label1[0]);
 
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this] { Guarded([this] { List1_DblClick(); }); });
+    connect(List1, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { List1_DblClick(); }); });
     resize(sizeHint().width(), 560);
 }
 
@@ -148,7 +155,8 @@ void frmRefTableList::Form_Load() {
 }
 
 bool frmRefTableList::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && (watched == Text2[0] || watched == Text2[1])) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        (watched == Text2[0] || watched == Text2[1])) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
             static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint()))
@@ -184,14 +192,16 @@ void frmRefTableList::ExtractChosenArchive() {
     // A folder that cannot be emptied stops the extraction: files of an earlier archive must
     // not pass for this one's.
     int16_t errorMark = 0;
-    if (FolderHoldsFiles(owner_->App.Store.MeltFolder)) RemoveFolderTree(owner_->App.Store.MeltFolder, errorMark);
+    if (FolderHoldsFiles(owner_->App.Store.MeltFolder))
+        RemoveFolderTree(owner_->App.Store.MeltFolder, errorMark);
     if (errorMark == 0) {
         std::error_code ec;
         fs::create_directory(owner_->App.Store.MeltFolder, ec);
         if (ec) errorMark = 9;
     }
     int32_t fileCount = 0;
-    if (errorMark == 0) ExtractArchive(RefFile.FullPath, owner_->App.Store.MeltFolder + "/", fileCount, errorMark);
+    if (errorMark == 0)
+        ExtractArchive(RefFile.FullPath, owner_->App.Store.MeltFolder + "/", fileCount, errorMark);
     if (errorMark != 0) {
         platform::MsgBox(Q("解凍できません。"));
         if (melt_) melt_->ShowFolder(owner_->App.Store.MeltFolder);
@@ -254,7 +264,8 @@ void frmRefTableList::List1_DblClick() {
     List2->addItems(lines);
 }
 
-// ---- Insert and close ----------------------------------------------------------------------------
+// ---- Insert and close
+// ----------------------------------------------------------------------------
 
 void frmRefTableList::Command1_Click(int index) {
     if (index == 1)

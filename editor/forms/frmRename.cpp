@@ -60,7 +60,8 @@ frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
         button->setAutoDefault(true);
         Command1[static_cast<size_t>(i)] = button;
         buttons->addWidget(button);
-        connect(button, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
     Text1->installEventFilter(this);
@@ -68,8 +69,9 @@ frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
 }
 
 void frmRename::Form_Load() {
-    Label1[14]->setText(owner_.RequestMode == frmTavorin::RequestRename ? Q("テーブル名の変更")
-                                                                         : Q("新しいテーブル名をつけて保存"));
+    Label1[14]->setText(owner_.RequestMode == frmTavorin::RequestRename
+                            ? Q("テーブル名の変更")
+                            : Q("新しいテーブル名をつけて保存"));
     Text1->setText(QString::fromStdString(owner_.RequestedName));
 }
 
@@ -81,7 +83,8 @@ void frmRename::Text1_KeyPress(int key) {
     if (key == 13) Command1[0]->setFocus();
 }
 
-bool frmRename::NameFree(const std::string& name, const std::string& currentTable, const std::string& path) {
+bool frmRename::NameFree(const std::string& name, const std::string& currentTable,
+                         const std::string& path) {
     if (name == currentTable) return true;
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return true;

@@ -37,8 +37,8 @@ QString Q(const char* utf8) {
 } // namespace
 
 frmTavorin::frmTavorin(AppContext& app, QWidget* parent)
-    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs, app.Defaults), App(app),
-      saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {
+    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs, app.Defaults),
+      App(app), saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));
     platform::SetApplicationTitle(QStringLiteral("Tavorin"));
@@ -292,10 +292,12 @@ void frmTavorin::ConnectCommands() {
             [this] { RunEvent([this] { Text2_Click(); }); });
     connect(mnTableSave[0], &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableSave_Click(0); }); });
-    connect(mnTableRef, &QAction::triggered, this, [this] { RunEvent([this] { mnTableRef_Click(); }); });
+    connect(mnTableRef, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableRef_Click(); }); });
     // The import command closes this window: it runs outside RunEvent, whose end would touch it.
     connect(mnCpy, &QAction::triggered, this, [this] { Guarded([this] { mnCpy_Click(); }); });
-    for (QAction* command : {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
+    for (QAction* command :
+         {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
         MarkCommandAvailable(command);
     ConnectPrintCommands();
     ConnectFileCommands();

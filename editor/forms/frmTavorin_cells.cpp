@@ -74,7 +74,8 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
         return;
     }
     // A new table's name is refused where it is typed, as the save would refuse it.
-    if (const std::string fault = text.empty() || IsStoredTable(text) ? std::string() : TableNameFault(text);
+    if (const std::string fault =
+            text.empty() || IsStoredTable(text) ? std::string() : TableNameFault(text);
         !fault.empty()) {
         platform::MsgBox(QString::fromStdString(fault));
         error = 9;
@@ -92,8 +93,9 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
 // The fault's message; the cursor goes back to the cell, text and all, or to the row's type box
 // when the fault lies in its missing type.
 void frmTavorin::ShowCellFault(int index, const CellVerdict& verdict, int16_t& error) {
-    QWidget* focus = verdict.atTypeBox ? static_cast<QWidget*>(Combo2[static_cast<size_t>(grid::LineOf(index))])
-                                       : Text1[static_cast<size_t>(index)];
+    QWidget* focus = verdict.atTypeBox
+                         ? static_cast<QWidget*>(Combo2[static_cast<size_t>(grid::LineOf(index))])
+                         : Text1[static_cast<size_t>(index)];
     CellFault(verdict.fault.c_str(), focus, !verdict.atTypeBox, error);
 }
 

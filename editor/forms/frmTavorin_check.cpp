@@ -19,9 +19,11 @@ bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count) {
 }
 
 void frmTavorin::ConnectCheckCommand() {
-    connect(mnConvCheck, &QAction::triggered, this, [this] { RunEvent([this] { mnConvCheck_Click(); }); });
+    connect(mnConvCheck, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnConvCheck_Click(); }); });
     // The layout changes in many places; the command's state is settled when the menu opens.
-    connect(mnTable, &QMenu::aboutToShow, this, [this] { Guarded([this] { UpdateConvCheckCommand(); }); });
+    connect(mnTable, &QMenu::aboutToShow, this,
+            [this] { Guarded([this] { UpdateConvCheckCommand(); }); });
     MarkCommandAvailable(mnConvCheck);
     Enable(mnConvCheck, false);
 }
@@ -63,7 +65,8 @@ void frmTavorin::mnConvCheck_Click() {
 void frmTavorin::RunConversionCheck(const std::string& oldTable) {
     WindowPrompts prompts;
     const std::optional<ConversionCheckPlan> plan =
-        PlanConversionCheck(*App.Store.Ws, App.CurrentFile.FullPath, oldTable, *this, *App.Store.WorkDb, ShownIndexSettings(), prompts);
+        PlanConversionCheck(*App.Store.Ws, App.CurrentFile.FullPath, oldTable, *this,
+                            *App.Store.WorkDb, ShownIndexSettings(), prompts);
     if (!plan) return;
     if (convCheck_) convCheck_->close();
     convCheck_ = new frmConvCheck(this, CurrentTable);

@@ -38,7 +38,8 @@ void Say(const char* text) {
 bool ChooseTarget(AppContext& app, ChosenFile& chosen) {
     int16_t error = 0;
     chosen = ChosenFile{};
-    ChooseDatabaseFile(app, "W", 0, app.CurrentFile.BaseName + app.CurrentFile.Extension, chosen, error);
+    ChooseDatabaseFile(app, "W", 0, app.CurrentFile.BaseName + app.CurrentFile.Extension, chosen,
+                       error);
     return error == 0 && !chosen.FullPath.empty();
 }
 
@@ -78,11 +79,16 @@ bool RefuseFileBeingChanged(const std::string& path) {
 } // namespace
 
 void frmTavorin::ConnectFileCommands() {
-    connect(mnFileRename, &QAction::triggered, this, [this] { RunEvent([this] { mnFileRename_Click(); }); });
-    connect(mnFileDel, &QAction::triggered, this, [this] { RunEvent([this] { mnFileDel_Click(); }); });
-    connect(mnFileCpy, &QAction::triggered, this, [this] { RunEvent([this] { mnFileCpy_Click(); }); });
-    connect(mnFileFree, &QAction::triggered, this, [this] { RunEvent([this] { mnFileFree_Click(); }); });
-    for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnFileFree}) MarkCommandAvailable(command);
+    connect(mnFileRename, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnFileRename_Click(); }); });
+    connect(mnFileDel, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnFileDel_Click(); }); });
+    connect(mnFileCpy, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnFileCpy_Click(); }); });
+    connect(mnFileFree, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnFileFree_Click(); }); });
+    for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnFileFree})
+        MarkCommandAvailable(command);
 }
 
 void frmTavorin::CloseWorkStoreForFileOperation() {
@@ -127,8 +133,10 @@ void frmTavorin::mnFileDel_Click() {
         if (RefuseFileBeingChanged(path)) {
             // Nothing is asked or deleted.
         } else if (FileExists(path)) {
-            const QString question = QString::fromUtf8("データベース  [") + Q(path) +
-                                     QString::fromUtf8("]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
+            const QString question =
+                QString::fromUtf8("データベース  [") + Q(path) +
+                QString::fromUtf8(
+                    "]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
             if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
                 CloseUserDatabase();
                 DeleteDatabaseFile(path);
@@ -159,17 +167,19 @@ void frmTavorin::mnFileCpy_Click() {
     const bool convert = !chosen.Jet4 && IsJetFile(App.CurrentFile.FullPath);
     try {
         if (chosen.Jet4) {
-            engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
+            engine::DatabasePtr source =
+                engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
             struct Closer {
                 engine::Database& db;
                 ~Closer() { db.Close(); }
             } closer{*source};
             engine::WriteJet4(*source, workCopy);
         } else if (convert) {
-            WriteNativeCopy(App.CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
-                Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
-                Label6->repaint();
-            });
+            WriteNativeCopy(
+                App.CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
+                    Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
+                    Label6->repaint();
+                });
         } else {
             CopyDatabaseFile(App.CurrentFile.FullPath, workCopy);
         }
@@ -208,10 +218,13 @@ void frmTavorin::mnFileCpy_Click() {
     }
     ReopenWorkStoreAfterFileOperation();
     if (moved && chosen.Jet4)
-        platform::MsgBox(QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + Q(chosen.FullPath) +
-                         QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
+        platform::MsgBox(
+            QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + Q(chosen.FullPath) +
+            QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
     if (moved && convert)
-        Say("Jet 形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイルで作業します。");
+        Say("Jet "
+            "形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイ"
+            "ルで作業します。");
     MoveFocus(Text1[0]);
 }
 

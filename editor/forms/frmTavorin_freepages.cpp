@@ -18,7 +18,9 @@ constexpr long kPagesAtATime = 2048;
 
 } // namespace
 
-bool frmTavorin::ReleasingFreePages() const { return freePagesTimer_ && freePagesTimer_->isActive(); }
+bool frmTavorin::ReleasingFreePages() const {
+    return freePagesTimer_ && freePagesTimer_->isActive();
+}
 
 void frmTavorin::StartReleasingFreePages() {
     StopReleasingFreePages();
@@ -45,8 +47,11 @@ void frmTavorin::StopReleasingFreePages() {
 
 void frmTavorin::ReleaseSomeFreePages() {
     // Not in the middle of a command: a transaction or a question on screen waits for the user.
-    if (App.Store.Ws->TransactionLevel() > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
-    if (!freePagesDb_ || freePagesDb_->Name() != App.CurrentFile.FullPath) return StopReleasingFreePages();
+    if (App.Store.Ws->TransactionLevel() > 0 || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget())
+        return;
+    if (!freePagesDb_ || freePagesDb_->Name() != App.CurrentFile.FullPath)
+        return StopReleasingFreePages();
     try {
         if (freePagesDb_->ReleaseFreePages(kPagesAtATime) == 0) StopReleasingFreePages();
     } catch (const engine::Error&) {

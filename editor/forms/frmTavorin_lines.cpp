@@ -17,10 +17,14 @@ using namespace grid;
 void frmTavorin::ConnectEditingAids() {
     for (QLabel* label : Label3) label->installEventFilter(this);
     const std::pair<QAction*, void (frmTavorin::*)()> commands[] = {
-        {mnLineCut, &frmTavorin::mnLineCut_Click},       {mnLineCopy, &frmTavorin::mnLineCopy_Click},
-        {mnLinePast, &frmTavorin::mnLinePast_Click},     {mnLineDel, &frmTavorin::mnLineDel_Click},
-        {mnLineInsert, &frmTavorin::mnLineInsert_Click}, {mnLineMove, &frmTavorin::mnLineMove_Click},
-        {mnFieldSeach, &frmTavorin::mnFieldSeach_Click}, {mnFieldReplace, &frmTavorin::mnFieldReplace_Click},
+        {mnLineCut, &frmTavorin::mnLineCut_Click},
+        {mnLineCopy, &frmTavorin::mnLineCopy_Click},
+        {mnLinePast, &frmTavorin::mnLinePast_Click},
+        {mnLineDel, &frmTavorin::mnLineDel_Click},
+        {mnLineInsert, &frmTavorin::mnLineInsert_Click},
+        {mnLineMove, &frmTavorin::mnLineMove_Click},
+        {mnFieldSeach, &frmTavorin::mnFieldSeach_Click},
+        {mnFieldReplace, &frmTavorin::mnFieldReplace_Click},
         {mnOption, &frmTavorin::mnOption_Click},
     };
     for (const auto& [action, handler] : commands) {
@@ -56,8 +60,8 @@ bool frmTavorin::CommitPendingEdit() {
 
 void frmTavorin::SetLineEditMenus() {
     const std::pair<QAction*, int16_t> commands[] = {
-        {mnLineCut, kLineCut},       {mnLineCopy, kLineCopy},     {mnLinePast, kLinePaste},
-        {mnLineDel, kLineDelete},    {mnLineInsert, kLineInsert}, {mnLineMove, kLineMove}};
+        {mnLineCut, kLineCut},    {mnLineCopy, kLineCopy},     {mnLinePast, kLinePaste},
+        {mnLineDel, kLineDelete}, {mnLineInsert, kLineInsert}, {mnLineMove, kLineMove}};
     for (const auto& [action, mode] : commands) Enable(action, LineEditAllowed(mode));
 }
 

@@ -21,8 +21,10 @@ void frmTavorin::mnOption_Click() {
         const QRect area = screen ? screen->availableGeometry() : QRect();
         QPoint at(main.right() - option_->width() - 24, main.top() + 60);
         if (!area.isEmpty()) {
-            at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - option_->width())));
-            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - option_->height())));
+            at.setX(std::clamp(at.x(), area.left(),
+                               std::max(area.left(), area.right() - option_->width())));
+            at.setY(std::clamp(at.y(), area.top(),
+                               std::max(area.top(), area.bottom() - option_->height())));
         }
         option_->move(at);
     }

@@ -108,7 +108,8 @@ void frmTavorin::mnTablePrint_Click() {
     PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension + " - " + CurrentTable);
     if (!job.Started()) return;
     PrintRun run(PrintDate(App));
-    PrintLayout(run, *App.Store.WorkRs, App.CurrentFile.BaseName, CurrentTable, TableDesc, indexNames, duplicates);
+    PrintLayout(run, *App.Store.WorkRs, App.CurrentFile.BaseName, CurrentTable, TableDesc,
+                indexNames, duplicates);
     job.Finish();
 }
 
@@ -145,10 +146,12 @@ void frmTavorin::mnTablePrintAll_Click() {
             if (entry.Name.empty()) break;
             CurrentTable = entry.Name;
             TableDesc = entry.Description;
-            engine::RecordsetPtr rows = store.Db().OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+            engine::RecordsetPtr rows =
+                store.Db().OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
             int32_t rowCount = 0;
             ReadTableDefinition(*rows, rowCount);
-            PrintLayout(run, *rows, App.CurrentFile.BaseName, CurrentTable, TableDesc, LoadedIndexName, LoadedIndexDup);
+            PrintLayout(run, *rows, App.CurrentFile.BaseName, CurrentTable, TableDesc,
+                        LoadedIndexName, LoadedIndexDup);
             rows->Close();
             store.Db().Execute(kClearWorkTableSql);
         }

@@ -15,7 +15,8 @@
 namespace tavorin {
 
 void frmTavorin::ReopenGridRecordset() {
-    App.Store.WorkRs = App.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+    App.Store.WorkRs =
+        App.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }
 
 // The focus moves once the command is over, so that nothing the command started (a scroll, a
@@ -33,7 +34,8 @@ void frmTavorin::PlaceCursorOnFault(int16_t errorCode, int32_t errorRow) {
     }
 }
 
-engine::TableDefPtr frmTavorin::DefineBuildTable(engine::Database& db, const std::string& buildName) {
+engine::TableDefPtr frmTavorin::DefineBuildTable(engine::Database& db,
+                                                 const std::string& buildName) {
     return LayoutDocument::DefineBuildTable(db, buildName, ShownIndexSettings());
 }
 
@@ -43,7 +45,8 @@ void frmTavorin::SaveTable() {
     LabelProgress progress(Label6);
     SaveOutcome outcome;
     try {
-        outcome = saving_.SaveTable({*App.Store.Ws, App.CurrentFile.FullPath, prompts, progress}, settings);
+        outcome = saving_.SaveTable({*App.Store.Ws, App.CurrentFile.FullPath, prompts, progress},
+                                    settings);
     } catch (...) {
         ShowIndexSettings(settings);
         throw;

@@ -47,8 +47,10 @@ void frmTavorin::OpenFieldEdit(int16_t mode) {
         const QSize size = fieldEdit_->sizeHint();
         QPoint at(main.right() - size.width() - 24, main.top() + 40);
         if (!area.isEmpty()) {
-            at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+            at.setX(std::clamp(at.x(), area.left(),
+                               std::max(area.left(), area.right() - size.width())));
+            at.setY(std::clamp(at.y(), area.top(),
+                               std::max(area.top(), area.bottom() - size.height())));
         }
         fieldEdit_->move(at);
     }

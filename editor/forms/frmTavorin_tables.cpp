@@ -25,10 +25,14 @@ QString Q(const std::string& utf8) {
 } // namespace
 
 void frmTavorin::ConnectTableCommands() {
-    connect(mnTableRename, &QAction::triggered, this, [this] { RunEvent([this] { mnTableRename_Click(); }); });
-    connect(mnTableDel, &QAction::triggered, this, [this] { RunEvent([this] { mnTableDel_Click(); }); });
-    connect(mnTableCancel, &QAction::triggered, this, [this] { RunEvent([this] { mnTableCancel_Click(); }); });
-    connect(mnTableSave[1], &QAction::triggered, this, [this] { RunEvent([this] { mnTableSave_Click(1); }); });
+    connect(mnTableRename, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableRename_Click(); }); });
+    connect(mnTableDel, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableDel_Click(); }); });
+    connect(mnTableCancel, &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableCancel_Click(); }); });
+    connect(mnTableSave[1], &QAction::triggered, this,
+            [this] { RunEvent([this] { mnTableSave_Click(1); }); });
     for (QAction* command : {mnTableRename, mnTableDel, mnTableCancel, mnTableSave[1]})
         MarkCommandAvailable(command);
 }
@@ -120,8 +124,9 @@ void frmTavorin::mnTableDel_Click() {
         } closer{*db};
         if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty()) {
             found = true;
-            const QString question = QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
-                                     QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");
+            const QString question =
+                QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
+                QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");
             if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
                 db->TableDefs().Delete(stored);
                 deleted = true;

@@ -28,7 +28,8 @@ void frmTavorin::ShowIndexSettings(const IndexSettings& settings) {
     for (size_t k = 0; k < 6; ++k) {
         const QString name = QString::fromStdString(settings.Name[k]);
         if (Text1[k + 1]->text() != name) Text1[k + 1]->setText(name);
-        if (Combo1[k]->currentIndex() != settings.Dup[k]) Combo1[k]->setCurrentIndex(settings.Dup[k]);
+        if (Combo1[k]->currentIndex() != settings.Dup[k])
+            Combo1[k]->setCurrentIndex(settings.Dup[k]);
     }
 }
 

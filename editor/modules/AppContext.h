@@ -1,6 +1,6 @@
 // The state of one run of the layout designer, built by main() (or by a test) and handed to
-// the windows: the work store, the current database file and the designer's defaults. Nothing of it is program-wide,
-// so a test builds its own and a window's dependencies are in its constructor.
+// the windows: the work store, the current database file and the designer's defaults. Nothing of it
+// is program-wide, so a test builds its own and a window's dependencies are in its constructor.
 #pragma once
 
 #include <string>

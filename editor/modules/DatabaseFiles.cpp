@@ -69,7 +69,8 @@ bool Exists(const std::string& path) {
 // The hook's injected failure, if any.
 void AtOperation(FileOperation operation, const std::string& from, const std::string& to) {
     if (!g_hook) return;
-    if (const int error = g_hook(operation, from, to); error != 0) ThrowSystem(error, to.empty() ? from : to);
+    if (const int error = g_hook(operation, from, to); error != 0)
+        ThrowSystem(error, to.empty() ? from : to);
 }
 
 [[noreturn]] void ThrowHeld(const std::string& path) {
@@ -122,7 +123,9 @@ class Fd {
 // The folder's entry of a new or renamed file reaches the disk.
 void SyncFolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
 }
@@ -150,7 +153,8 @@ void CopyOneFile(const std::string& from, const std::string& to) {
         }
         if (got == 0) break;
         for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out.get(), buffer.data() + done, static_cast<size_t>(got - done));
+            const ssize_t put =
+                ::write(out.get(), buffer.data() + done, static_cast<size_t>(got - done));
             if (put < 0) {
                 if (errno == EINTR) continue;
                 fail(errno, to);
@@ -244,7 +248,8 @@ void DeleteDatabaseFile(const std::string& path) {
     AtOperation(FileOperation::Delete, path, "");
     // What is left of a journal after the playback undoes nothing; without its file it would
     // only wait to be played into the next file of that name.
-    if (::unlink(JournalOf(path).c_str()) != 0 && errno != ENOENT) ThrowSystem(errno, JournalOf(path));
+    if (::unlink(JournalOf(path).c_str()) != 0 && errno != ENOENT)
+        ThrowSystem(errno, JournalOf(path));
     if (::unlink(path.c_str()) != 0) ThrowSystem(errno, path);
     SyncFolderOf(path);
 }

@@ -12,7 +12,8 @@
 // another program is in the middle of changing (Workspace::RefuseFileBeingChanged): that is
 // refused with 3045. Failures throw engine::Error with a host error number (53 not found,
 // 58 exists, 61 disk full, 70 not writable, 75 other), a Japanese description with the path
-// and the system's own reason as the detail; the source is then as it was and no partial target is left.
+// and the system's own reason as the detail; the source is then as it was and no partial target is
+// left.
 #pragma once
 
 #include <functional>

@@ -17,7 +17,8 @@ constexpr int kReportSize = 30000;
 void ExtractArchive(const std::string& archivePath, const std::string& destination,
                     int32_t& fileCount, int16_t& errorMark) {
     errorMark = 0;
-    const std::string kind = archivePath.size() >= 3 ? archivePath.substr(archivePath.size() - 3) : "";
+    const std::string kind =
+        archivePath.size() >= 3 ? archivePath.substr(archivePath.size() - 3) : "";
     const bool lzh = SameText(kind, "lzh");
     if (!lzh && !SameText(kind, "zip")) {
         errorMark = 9;
@@ -36,9 +37,9 @@ void ExtractArchive(const std::string& archivePath, const std::string& destinati
     }
 
     const QString path = QString::fromStdString(archivePath);
-    const QString commandLine = QString::fromLatin1(lzh ? "e " : "-xs ") + QLatin1Char('"') +
-                                path + QStringLiteral("\" \"") +
-                                QString::fromStdString(destination) + QLatin1Char('"');
+    const QString commandLine = QString::fromLatin1(lzh ? "e " : "-xs ") + QLatin1Char('"') + path +
+                                QStringLiteral("\" \"") + QString::fromStdString(destination) +
+                                QLatin1Char('"');
     if ((lzh ? archiver.UnlhaCheckArchive(path, 0) : archiver.UnZipCheckArchive(path, 0)) == 0) {
         errorMark = 9;
         return;

@@ -63,10 +63,12 @@ engine::TableDefPtr DefinitionCopy(engine::Database& target, engine::TableDef& s
 void CopyRecords(engine::Database& source, engine::Database& target, const std::string& table,
                  const CopyProgress& progress) {
     engine::RecordsetPtr from = source.OpenRecordset(table, engine::RecordsetType::Snapshot);
-    engine::RecordsetPtr to = target.OpenRecordset("SELECT * FROM " + Bracketed(table), engine::RecordsetType::Dynaset);
+    engine::RecordsetPtr to =
+        target.OpenRecordset("SELECT * FROM " + Bracketed(table), engine::RecordsetType::Dynaset);
     // The two sides' fields by position, matched by name once.
     std::vector<std::pair<size_t, size_t>> columns;
-    for (size_t i = 0; i < from->FieldCount(); ++i) columns.emplace_back(i, to->FieldIndex(from->FieldAt(i).name));
+    for (size_t i = 0; i < from->FieldCount(); ++i)
+        columns.emplace_back(i, to->FieldIndex(from->FieldAt(i).name));
     long records = 0;
     Clock::time_point shown = Clock::now();
     for (; !from->Eof(); from->MoveNext()) {
@@ -86,7 +88,8 @@ void CopyRecords(engine::Database& source, engine::Database& target, const std::
 
 } // namespace
 
-void WriteNativeCopy(const std::string& source, const std::string& target, const CopyProgress& progress) {
+void WriteNativeCopy(const std::string& source, const std::string& target,
+                     const CopyProgress& progress) {
     engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     engine::DatabasePtr from = ws.OpenDatabase(source, false, true);
     std::string locale = from->Connect();

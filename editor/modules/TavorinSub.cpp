@@ -5,8 +5,8 @@
 #include <QFrame>
 #include <QScreen>
 #include <QString>
-#include <cmath>
 #include <QWidget>
+#include <cmath>
 #include <utility>
 
 #include "FuncUtility.h"
@@ -20,7 +20,6 @@ namespace tavorin {
 using engine::Variant;
 using engine::VarType;
 namespace dao = engine::dao;
-
 
 void HighlightToolButton(ToolbarWindow& window, int index) {
     const QWidget* image = window.ToolImage(index);
@@ -66,7 +65,8 @@ void ShowUnexpectedError(const std::exception& e) {
     } else {
         text = std::string("Error;\r") + e.what();
     }
-    platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details), platform::vbCritical);
+    platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details),
+                            platform::vbCritical);
 }
 
 } // namespace tavorin

@@ -51,11 +51,12 @@ struct ChosenFile {
 // else 0. A refused name has been explained to the user: the work databases leave chosen as it
 // was, a name of the wrong kind empties it. The work databases are app's; the dialog starts in
 // app.CurrentFile.LastFolder, which follows every accepted choice.
-void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName,
-                        ChosenFile& chosen, int16_t& error);
+void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind,
+                        const std::string& startName, ChosenFile& chosen, int16_t& error);
 // The save dialog of 「別名をつけてファイルの保存」: as ChooseDatabaseFile("W", 0, ...), with the
 // file type to write (the program's own file, or a genuine Jet 4 file) in chosen.Jet4.
-void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen, int16_t& error);
+void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen,
+                      int16_t& error);
 
 // The checks and the split ChooseDatabaseFile applies to the dialog's answer, for a name given
 // some other way (the command line).
@@ -73,7 +74,6 @@ struct TableListEntry {
 // the names and descriptions in the same order. A path where no file exists empties both.
 // Engine errors opening the file propagate.
 void LoadTableList(const std::string& path, QListWidget* list, std::vector<TableListEntry>& tables);
-
 
 // ---- Toolbar ---------------------------------------------------------------------------------
 

@@ -21,8 +21,8 @@ constexpr long kDialogFlags = platform::cdlOFNExplorer | 0x200; // explorer styl
 
 const char* const kFilterMdb = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB";
 // The save under a new name also offers the genuine Jet 4 format (the third type).
-const char* const kFilterMdbSaveAs =
-    "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 形式のＭＤＢファイル（Access 2000-2003）(*.MDB)|*.MDB";
+const char* const kFilterMdbSaveAs = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 "
+                                     "形式のＭＤＢファイル（Access 2000-2003）(*.MDB)|*.MDB";
 constexpr int kJet4FilterIndex = 3;
 const char* const kFilterMdbAndArchives =
     "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|冷凍ファイル(*.ZIP,*LZH)|*.ZIP;*.LZH";
@@ -49,7 +49,8 @@ void Say(const char* text) {
 
 } // namespace
 
-void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind, ChosenFile& chosen) {
+void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind,
+                    ChosenFile& chosen) {
     if (IsWorkDatabase(app.Store, fullName)) {
         Say("このファイルは作業できません。");
         return;
@@ -90,8 +91,9 @@ void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind, 
 namespace {
 
 // The dialog of ChooseDatabaseFile with the given file types; returns the type the user chose.
-int ShowDatabaseDialog(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName, const char* filter,
-                       ChosenFile& chosen, int16_t& error) {
+int ShowDatabaseDialog(AppContext& app, std::string_view mode, int16_t kind,
+                       const std::string& startName, const char* filter, ChosenFile& chosen,
+                       int16_t& error) {
     error = 0;
     platform::CommonDialog dialog;
     dialog.DialogTitle = QString::fromUtf8("ファイルの指定");
@@ -117,12 +119,14 @@ int ShowDatabaseDialog(AppContext& app, std::string_view mode, int16_t kind, con
 
 } // namespace
 
-void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind, const std::string& startName,
-                        ChosenFile& chosen, int16_t& error) {
-    ShowDatabaseDialog(app, mode, kind, startName, kind == 1 ? kFilterMdbAndArchives : kFilterMdb, chosen, error);
+void ChooseDatabaseFile(AppContext& app, std::string_view mode, int16_t kind,
+                        const std::string& startName, ChosenFile& chosen, int16_t& error) {
+    ShowDatabaseDialog(app, mode, kind, startName, kind == 1 ? kFilterMdbAndArchives : kFilterMdb,
+                       chosen, error);
 }
 
-void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen, int16_t& error) {
+void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile& chosen,
+                      int16_t& error) {
     const int type = ShowDatabaseDialog(app, "W", 0, startName, kFilterMdbSaveAs, chosen, error);
     chosen.Jet4 = error == 0 && !chosen.FullPath.empty() && type == kJet4FilterIndex;
 }

@@ -18,7 +18,8 @@ class WindowPrompts : public UserPrompts {
         platform::MsgBox(QString::fromStdString(text), platform::vbInformation);
     }
     Answer Ask(const std::string& text, Buttons buttons) override {
-        const int style = buttons == Buttons::OkCancel ? platform::vbOKCancel : platform::vbYesNoCancel;
+        const int style =
+            buttons == Buttons::OkCancel ? platform::vbOKCancel : platform::vbYesNoCancel;
         switch (platform::MsgBox(QString::fromStdString(text), style)) {
         case platform::vbOK:
             return Answer::Ok;

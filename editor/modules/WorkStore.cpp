@@ -50,9 +50,10 @@ std::string WorkStore::WorkBaseFolder() const {
 namespace {
 
 bool NamesOpenFile(const std::string& path, int fd) {
-    struct stat held {}, named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -69,7 +70,8 @@ std::unique_ptr<FolderLock> FolderLock::TryAcquire(const std::string& lockPath) 
             if (error == EWOULDBLOCK) return nullptr;
             engine::Throw(75);
         }
-        if (NamesOpenFile(lockPath, fd)) return std::make_unique<FolderLock>(Private{}, fd, lockPath);
+        if (NamesOpenFile(lockPath, fd))
+            return std::make_unique<FolderLock>(Private{}, fd, lockPath);
         ::close(fd); // removed by its last holder between the open and the lock: try again
     }
 }

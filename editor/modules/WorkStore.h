@@ -41,14 +41,14 @@ class FolderLock {
 // import window take turns with the same store (and the same held folder).
 class WorkStore {
   public:
-    engine::Workspace* Ws = nullptr;  // item 0 of the engine's workspaces
-    std::string ProgramFolder;        // folder of the executable, without a trailing separator
-    std::string WorkFolder;           // this run's MdbTempDir
-    std::string MeltFolder;           // archive extraction folder inside the work folder
-    std::string WorkDbPath;           // FormatTemp1.MDB, the editor's work database
-    std::string PrintDbPath;          // FormatTemp2.MDB, the print-all work database
-    engine::DatabasePtr WorkDb;       // open for the whole run
-    engine::RecordsetPtr WorkRs;      // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
+    engine::Workspace* Ws = nullptr; // item 0 of the engine's workspaces
+    std::string ProgramFolder;       // folder of the executable, without a trailing separator
+    std::string WorkFolder;          // this run's MdbTempDir
+    std::string MeltFolder;          // archive extraction folder inside the work folder
+    std::string WorkDbPath;          // FormatTemp1.MDB, the editor's work database
+    std::string PrintDbPath;         // FormatTemp2.MDB, the print-all work database
+    engine::DatabasePtr WorkDb;      // open for the whole run
+    engine::RecordsetPtr WorkRs;     // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
 
     // ---- Work folder ----
 

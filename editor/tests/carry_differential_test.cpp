@@ -9,16 +9,16 @@
 #include <filesystem>
 #include <random>
 
-#include "modules/FuncUtility.h"
 #include "differential_support.h"
+#include "modules/FuncUtility.h"
 #include "modules/TavorinSub.h"
 #include "save_support.h"
 
 using namespace tavorin;
 using namespace savetest;
-using tavorintest::TempDir;
 using difftest::kTypes;
 using difftest::StoredState;
+using tavorintest::TempDir;
 
 namespace {
 
@@ -57,10 +57,12 @@ Case MakeCase(unsigned seed) {
         const std::string name = "F" + std::to_string(r);
         const int repeat = pick(4) == 0 ? 2 + pick(2) : 0;
         if (repeat == 0) c.fields.push_back({name, type, size, false});
-        for (int i = 1; i <= repeat; ++i) c.fields.push_back({name + "_0" + std::to_string(i), type, size, false});
+        for (int i = 1; i <= repeat; ++i)
+            c.fields.push_back({name + "_0" + std::to_string(i), type, size, false});
     }
     // A primary key on a single first field, whose values then differ.
-    c.primaryOnFirst = pick(3) == 0 && c.fields.front().type != dao::dbBoolean && c.fields.front().type != dao::dbMemo &&
+    c.primaryOnFirst = pick(3) == 0 && c.fields.front().type != dao::dbBoolean &&
+                       c.fields.front().type != dao::dbMemo &&
                        !(c.fields.front().type == dao::dbText && c.fields.front().size < 2);
     const int records = 3 + pick(8);
     for (int n = 0; n < records; ++n) {
@@ -71,7 +73,8 @@ Case MakeCase(unsigned seed) {
                 record.push_back(Variant::Null()); // numbered by the engine
             } else if (i == 0 && c.primaryOnFirst) {
                 // Distinct keys: texts end in the record's number, numbers are the number.
-                record.push_back(f.type == dao::dbText ? Variant(std::to_string(n).substr(0, static_cast<size_t>(f.size)))
+                record.push_back(f.type == dao::dbText ? Variant(std::to_string(n).substr(
+                                                             0, static_cast<size_t>(f.size)))
                                                        : Variant::Long(n));
             } else {
                 record.push_back(difftest::RandomValue(rng, f.type, f.size));
@@ -89,7 +92,8 @@ Case MakeCase(unsigned seed) {
         case Edit::Type:
         case Edit::Add: {
             const int choice = pick(static_cast<int>(std::size(kTypes)) + 1);
-            edit.text = choice < static_cast<int>(std::size(kTypes)) ? kTypes[choice].first : std::string(kAutoNumberType);
+            edit.text = choice < static_cast<int>(std::size(kTypes)) ? kTypes[choice].first
+                                                                     : std::string(kAutoNumberType);
             edit.size = edit.text == "dbText" ? 1 + pick(30) : 0;
             break;
         }
@@ -141,8 +145,9 @@ void ApplyEdits(Layout& layout, const Case& c) {
     for (const Edit& e : c.edits) {
         const int count = layout.Count();
         if (e.kind == Edit::Add || e.row > count) {
-            layout.Add(count + 1, "N" + std::to_string(count + 1), e.text.empty() ? "dbLong" : e.text,
-                       e.size, e.kind == Edit::Repeat ? e.text : "");
+            layout.Add(count + 1, "N" + std::to_string(count + 1),
+                       e.text.empty() ? "dbLong" : e.text, e.size,
+                       e.kind == Edit::Repeat ? e.text : "");
             continue;
         }
         switch (e.kind) {
@@ -200,8 +205,8 @@ class CarryDifferentialTest : public ::testing::Test {
         window->Saving().LastCarryCompiled = false;
         window->SaveTable();
         window->CloseUserDatabase();
-        return {prompts.shown, window->Saving().SaveAbandoned, window->Saving().LastCarryCompiled, window->Saving().LastCarryFailure,
-                StoredState(path, {"T"})};
+        return {prompts.shown, window->Saving().SaveAbandoned, window->Saving().LastCarryCompiled,
+                window->Saving().LastCarryFailure, StoredState(path, {"T"})};
     }
 
     TempDir base, data;
@@ -215,7 +220,8 @@ class CarryDifferentialTest : public ::testing::Test {
 } // namespace
 
 // 320 layouts in four runs of 80, so that ctest can run them side by side.
-class CarryDifferentialRun : public CarryDifferentialTest, public ::testing::WithParamInterface<unsigned> {};
+class CarryDifferentialRun : public CarryDifferentialTest,
+                             public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(CarryDifferentialRun, CompiledAndRecordByRecordCarryOversAgreeOnRandomLayouts) {
     constexpr unsigned kLayouts = 80;
@@ -235,8 +241,8 @@ TEST_P(CarryDifferentialRun, CompiledAndRecordByRecordCarryOversAgreeOnRandomLay
         EXPECT_EQ(byStatement.state, byRecord.state);
         EXPECT_FALSE(byRecord.compiled);
 
-        const bool reachedCarry = std::find(byRecord.shown.begin(), byRecord.shown.end(), kInitQuestion) !=
-                                      byRecord.shown.end() &&
+        const bool reachedCarry = std::find(byRecord.shown.begin(), byRecord.shown.end(),
+                                            kInitQuestion) != byRecord.shown.end() &&
                                   byRecord.shown.back() != kInitQuestion;
         if (byRecord.abandoned == 0) {
             // A save that went through was done by the statement alone.
@@ -253,8 +259,8 @@ TEST_P(CarryDifferentialRun, CompiledAndRecordByRecordCarryOversAgreeOnRandomLay
         std::filesystem::remove(reference);
         std::filesystem::remove(compiled);
     }
-    std::printf("layouts carried: %d, failing alike: %d, refused before the carry-over: %d\n", carried, failedAlike,
-                refusedBeforeCarry);
+    std::printf("layouts carried: %d, failing alike: %d, refused before the carry-over: %d\n",
+                carried, failedAlike, refusedBeforeCarry);
     // The layouts exercise both outcomes, not only refusals by the layout check.
     EXPECT_GE(carried, 40);
     EXPECT_GE(failedAlike, 3);

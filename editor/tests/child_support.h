@@ -26,10 +26,12 @@ struct Child {
 
 // Starts exe with arguments; its standard error goes to errPath, its output nowhere. A child that
 // could not start has pid -1 (and the test has failed).
-inline Child StartChild(const std::string& exe, std::vector<std::string> arguments, const std::string& errPath) {
+inline Child StartChild(const std::string& exe, std::vector<std::string> arguments,
+                        const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"};
     for (char** e = environ; *e; ++e)

@@ -15,11 +15,11 @@
 #include <map>
 #include <sstream>
 
-#include "forms/frmConvCheck.h"
 #include "core/ConversionCheck.h"
+#include "engine/testing/shared_test_data.h"
+#include "forms/frmConvCheck.h"
 #include "modules/FuncUtility.h"
 #include "save_support.h"
-#include "engine/testing/shared_test_data.h"
 
 using namespace tavorin;
 using namespace savetest;
@@ -36,7 +36,8 @@ int IdAt(int i) {
 }
 
 std::string NameAt(int i) {
-    static const char* const names[] = {"東京都港区芝公園", "ｶﾅｶﾅｶﾅｶﾅｶﾅｶﾅ", "ab漢字cd", "short", "", "漢字とｶﾅとABC", "abcdefg"};
+    static const char* const names[] = {"東京都港区芝公園", "ｶﾅｶﾅｶﾅｶﾅｶﾅｶﾅ", "ab漢字cd", "short", "",
+                                        "漢字とｶﾅとABC",    "abcdefg"};
     return names[i % 7];
 }
 
@@ -69,12 +70,20 @@ void MakeItems(const std::string& path) {
         rs->AddNew();
         rs->SetValue("ID", Variant::Long(IdAt(i)));
         rs->SetValue("NAME", i % 11 == 0 ? Variant::Null() : Variant(NameAt(i)));
-        const std::string code = i == 7 || i == 23 ? "x12" : i == 11 ? "" : i == 17 ? " 42 " : std::to_string(i * 3);
+        const std::string code = i == 7 || i == 23 ? "x12"
+                                 : i == 11         ? ""
+                                 : i == 17         ? " 42 "
+                                                   : std::to_string(i * 3);
         rs->SetValue("CODE", i == 13 ? Variant::Null() : Variant(code));
-        rs->SetValue("PRICE", Variant::Double(i == 5 ? -40000.0 : i % 9 == 0 ? 40000.0 + i : i * 10.25));
+        rs->SetValue("PRICE", Variant::Double(i == 5       ? -40000.0
+                                              : i % 9 == 0 ? 40000.0 + i
+                                                           : i * 10.25));
         for (int k = 1; k <= 3; ++k)
-            rs->SetValue("ADDR_0" + std::to_string(k), Variant(i % 3 == 0 ? "住所" + std::to_string(i) : "a" + std::to_string(k)));
-        rs->SetValue("MEMO", Variant(i % 4 == 1 ? "メモ" + std::to_string(i * 1001) : "m" + std::to_string(i)));
+            rs->SetValue(
+                "ADDR_0" + std::to_string(k),
+                Variant(i % 3 == 0 ? "住所" + std::to_string(i) : "a" + std::to_string(k)));
+        rs->SetValue("MEMO", Variant(i % 4 == 1 ? "メモ" + std::to_string(i * 1001)
+                                                : "m" + std::to_string(i)));
         rs->SetValue("NOTE", Variant(i % 4 == 0 ? std::string("   ") : "n" + std::to_string(i)));
         rs->Update();
     }
@@ -92,8 +101,9 @@ std::string Bytes(const std::string& path) {
 void KeepFirst(const std::string& path, long keep) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    const std::string sql = "DELETE FROM ITEMS WHERE rowid NOT IN (SELECT rowid FROM ITEMS ORDER BY rowid LIMIT " +
-                            std::to_string(keep) + ")";
+    const std::string sql =
+        "DELETE FROM ITEMS WHERE rowid NOT IN (SELECT rowid FROM ITEMS ORDER BY rowid LIMIT " +
+        std::to_string(keep) + ")";
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }
@@ -192,7 +202,8 @@ class ConversionCheckTest : public ::testing::Test {
     // check; a save that goes through stores the reported cut and emptied values, and the counts
     // are the values the save changed that way in the watched field (old name -> new name); a
     // save that stops does so at the reported record with the reported message.
-    ConversionReport ExpectCheckMatchesSave(const std::function<void()>& edit, const std::string& oldName,
+    ConversionReport ExpectCheckMatchesSave(const std::function<void()>& edit,
+                                            const std::string& oldName,
                                             const std::string& newName) {
         const std::string pristine = data.File("pristine.mdb");
         MakeItems(pristine);
@@ -214,9 +225,11 @@ class ConversionCheckTest : public ::testing::Test {
             for (const FieldCheck& f : report.fields) {
                 for (const auto* list : {&f.cutExamples, &f.blankedExamples})
                     for (const CheckExample& e : *list) {
-                        EXPECT_EQ(Shown(after.at(IdOf(e)).at(f.name)), e.newValue) << f.name << " " << e.record;
+                        EXPECT_EQ(Shown(after.at(IdOf(e)).at(f.name)), e.newValue)
+                            << f.name << " " << e.record;
                         if (f.name == newName) {
-                            EXPECT_EQ(Shown(before.at(IdOf(e)).at(oldName)), e.oldValue) << e.record;
+                            EXPECT_EQ(Shown(before.at(IdOf(e)).at(oldName)), e.oldValue)
+                                << e.record;
                         }
                     }
             }
@@ -232,7 +245,8 @@ class ConversionCheckTest : public ::testing::Test {
             }
             EXPECT_EQ(FieldOf(report, newName).cut, cut);
             EXPECT_EQ(FieldOf(report, newName).blanked, blanked);
-            EXPECT_EQ(static_cast<long>(FieldOf(report, newName).cutExamples.size()), std::min(cut, 20L));
+            EXPECT_EQ(static_cast<long>(FieldOf(report, newName).cutExamples.size()),
+                      std::min(cut, 20L));
             EXPECT_EQ(report.TotalFailed(), 0);
         } else {
             EXPECT_EQ(window->Saving().SaveAbandoned, -1);
@@ -250,7 +264,8 @@ class ConversionCheckTest : public ::testing::Test {
                 Edit(edit);
                 const std::vector<std::string> shown = Save();
                 if (keep < report.stopPosition) {
-                    EXPECT_EQ(window->Saving().SaveAbandoned, 0) << keep << ::testing::PrintToString(shown);
+                    EXPECT_EQ(window->Saving().SaveAbandoned, 0)
+                        << keep << ::testing::PrintToString(shown);
                 } else {
                     EXPECT_EQ(window->Saving().SaveAbandoned, -1) << keep;
                     EXPECT_FALSE(shown.empty());
@@ -274,8 +289,8 @@ class ConversionCheckTest : public ::testing::Test {
 };
 
 TEST_F(ConversionCheckTest, ShortenedTextWithDoubleByteCharactersIsCutAsTheSaveCutsIt) {
-    const auto report = ExpectCheckMatchesSave([&] { layout.Set(layout.RowOf("NAME"), "FLD04", Variant::Integer(7)); },
-                                               "NAME", "NAME");
+    const auto report = ExpectCheckMatchesSave(
+        [&] { layout.Set(layout.RowOf("NAME"), "FLD04", Variant::Integer(7)); }, "NAME", "NAME");
     long longer = 0;
     for (int i = 1; i <= kRecords; ++i)
         if (i % 11 != 0 && ByteLength(NameAt(i)) > 7) ++longer;
@@ -293,8 +308,8 @@ TEST_F(ConversionCheckTest, ShortenedTextWithDoubleByteCharactersIsCutAsTheSaveC
 }
 
 TEST_F(ConversionCheckTest, TextToLongStopsAtTheFirstNonNumericText) {
-    const auto report = ExpectCheckMatchesSave([&] { layout.Set(layout.RowOf("CODE"), "FLD03", Variant("dbLong")); },
-                                               "CODE", "CODE");
+    const auto report = ExpectCheckMatchesSave(
+        [&] { layout.Set(layout.RowOf("CODE"), "FLD03", Variant("dbLong")); }, "CODE", "CODE");
     EXPECT_EQ(FieldOf(report, "CODE").failed, 2);
     EXPECT_EQ(report.stopPosition, 7);
     EXPECT_EQ(report.stopRecord, "ID=" + std::to_string(IdAt(7)));
@@ -305,7 +320,8 @@ TEST_F(ConversionCheckTest, TextToLongStopsAtTheFirstNonNumericText) {
 
 TEST_F(ConversionCheckTest, DoubleToIntegerOverflowStopsTheSave) {
     const auto report = ExpectCheckMatchesSave(
-        [&] { layout.Set(layout.RowOf("PRICE"), "FLD03", Variant("dbInteger")); }, "PRICE", "PRICE");
+        [&] { layout.Set(layout.RowOf("PRICE"), "FLD03", Variant("dbInteger")); }, "PRICE",
+        "PRICE");
     // -40000 at record 5 and 40000 + i at every ninth record.
     EXPECT_EQ(FieldOf(report, "PRICE").failed, 5);
     EXPECT_EQ(report.stopPosition, 5);
@@ -344,8 +360,8 @@ TEST_F(ConversionCheckTest, FieldSplitIntoAGroupCutsOnlyItsFirstCopy) {
 }
 
 TEST_F(ConversionCheckTest, BlankTextTurnedIntoMemoBecomesNull) {
-    const auto report = ExpectCheckMatchesSave([&] { layout.Set(layout.RowOf("NOTE"), "FLD03", Variant("dbMemo")); },
-                                               "NOTE", "NOTE");
+    const auto report = ExpectCheckMatchesSave(
+        [&] { layout.Set(layout.RowOf("NOTE"), "FLD03", Variant("dbMemo")); }, "NOTE", "NOTE");
     EXPECT_EQ(FieldOf(report, "NOTE").blanked, kRecords / 4);
     ASSERT_FALSE(FieldOf(report, "NOTE").blankedExamples.empty());
     EXPECT_EQ(FieldOf(report, "NOTE").blankedExamples[0].newValue, "(Null)");
@@ -367,7 +383,8 @@ TEST_F(ConversionCheckTest, CommandFollowsTheLayoutAndTheWindowCopiesAndSaves) {
     ASSERT_NE(shown, nullptr);
     ASSERT_TRUE(shown->isVisible());
     // Every field of the new layout and the total line.
-    EXPECT_EQ(shown->List1->topLevelItemCount(), static_cast<int>(shown->Report().fields.size()) + 1);
+    EXPECT_EQ(shown->List1->topLevelItemCount(),
+              static_cast<int>(shown->Report().fields.size()) + 1);
     QTreeWidgetItem* total = shown->List1->topLevelItem(shown->List1->topLevelItemCount() - 1);
     EXPECT_EQ(total->text(0), QString::fromUtf8("合計"));
     EXPECT_EQ(total->text(1).toLong(), shown->Report().TotalCut());
@@ -375,7 +392,8 @@ TEST_F(ConversionCheckTest, CommandFollowsTheLayoutAndTheWindowCopiesAndSaves) {
     QTest::mouseClick(shown->cmdCopy, Qt::LeftButton);
     const std::string copied = clipboard.Text().toStdString();
     EXPECT_EQ(copied.rfind("フィールド\t切り捨て\t変換エラー\tNull・空\t", 0), 0u) << copied;
-    EXPECT_NE(copied.find("\r\nNAME\t" + std::to_string(shown->Report().TotalCut()) + "\t0\t0\r\n"), std::string::npos)
+    EXPECT_NE(copied.find("\r\nNAME\t" + std::to_string(shown->Report().TotalCut()) + "\t0\t0\r\n"),
+              std::string::npos)
         << copied;
     EXPECT_NE(copied.find("\r\n切り捨て\t\t\t\tID="), std::string::npos) << copied;
 
@@ -431,7 +449,12 @@ TEST_F(ConversionCheckTest, GenuineJetTableIsCheckedAndItsFileLeftAlone) {
             rs->SetValue("FLD04", Variant::Integer(1));
             rs->Update();
         }
-        records = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(jet)->TableDefs().Item("Table1")->RecordCount();
+        records = engine::DBEngine::Instance()
+                      .Workspaces(0)
+                      .OpenDatabase(jet)
+                      ->TableDefs()
+                      .Item("Table1")
+                      ->RecordCount();
     }
     window->LayoutChanged = 9;
     const ConversionReport report = Check();
@@ -465,7 +488,8 @@ TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
         CheckConversion(*file, map, "CUST", targets, count, [&](long) { return ++calls < 2; });
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.records, 2048);
-    const ConversionReport whole = CheckConversion(*file, map, "CUST", targets, count, [](long) { return true; });
+    const ConversionReport whole =
+        CheckConversion(*file, map, "CUST", targets, count, [](long) { return true; });
     EXPECT_FALSE(whole.cancelled);
     EXPECT_EQ(whole.records, 5000);
     // "名前" and a number: every name of more than 4 bytes.

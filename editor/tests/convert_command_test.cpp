@@ -1,5 +1,6 @@
 // The convert command line: a database written anew as a genuine Jet 3 or Jet 4 file or as the
-// program's own file, read back equal, and each way it can fail with its message, its status and no file.
+// program's own file, read back equal, and each way it can fail with its message, its status and no
+// file.
 #include <fstream>
 #include <sstream>
 
@@ -7,8 +8,8 @@
 #include "engine/index.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
-#include "program_run.h"
 #include "engine/testing/shared_test_data.h"
+#include "program_run.h"
 #include "window_fixture.h"
 
 using namespace tavorintest;
@@ -35,7 +36,8 @@ std::string Describe(const std::string& path) {
         }
         for (size_t i = 0; i < td->Indexes().Count(); ++i) out << " #" << td->Indexes()[i]->Name();
         out << "\n";
-        auto rs = db->OpenRecordset("SELECT * FROM [" + name + "] ORDER BY [" + td->Fields()[0]->Name() + "]",
+        auto rs = db->OpenRecordset("SELECT * FROM [" + name + "] ORDER BY [" +
+                                        td->Fields()[0]->Name() + "]",
                                     engine::RecordsetType::Snapshot);
         for (; !rs->Eof(); rs->MoveNext()) {
             for (size_t i = 0; i < rs->FieldCount(); ++i) {
@@ -52,15 +54,20 @@ std::string Describe(const std::string& path) {
 class ConvertCommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        MakeTable(db, "顧客", {{"コード", dao::dbLong}, {"氏名", dao::dbText, 20, 0, "お客様の名前"}, {"備考", dao::dbMemo}},
-                  {{"PrimaryKey", true, true, {{"コード", false}}}, {"氏名順", false, false, {{"氏名", true}}}});
+        MakeTable(db, "顧客",
+                  {{"コード", dao::dbLong},
+                   {"氏名", dao::dbText, 20, 0, "お客様の名前"},
+                   {"備考", dao::dbMemo}},
+                  {{"PrimaryKey", true, true, {{"コード", false}}},
+                   {"氏名順", false, false, {{"氏名", true}}}});
         auto file = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
         auto rs = file->OpenRecordset("顧客");
         for (int i = 1; i <= 30; ++i) {
             rs->AddNew();
             rs->SetValue("コード", engine::Variant::Long(i));
             rs->SetValue("氏名", engine::Variant("山田" + std::to_string(i)));
-            rs->SetValue("備考", i % 3 ? engine::Variant(std::string(i * 100, 'x')) : engine::Variant::Null());
+            rs->SetValue("備考", i % 3 ? engine::Variant(std::string(i * 100, 'x'))
+                                       : engine::Variant::Null());
             rs->Update();
         }
         file->Close();
@@ -99,7 +106,8 @@ TEST_F(ConvertCommandTest, GenuineJet3AndJet4FilesBecomeJet4Files) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     for (const char* name : {"test2V1997.mdb", "indexTestV2000.mdb"}) {
         SCOPED_TRACE(name);
-        const std::string in = shareddata::Folder() + "/jet/" + name, out = data.File(std::string("w-") + name);
+        const std::string in = shareddata::Folder() + "/jet/" + name,
+                          out = data.File(std::string("w-") + name);
         const ProgramRun run = Tavorin({"--convert", Q(in), Q(out), "--format", "jet4"});
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
         EXPECT_EQ(Describe(out), Describe(in));
@@ -119,8 +127,12 @@ TEST_F(ConvertCommandTest, FailuresGiveAMessageAndAStatusAndLeaveNoFile) {
         {{"--convert", Q(db), Q(taken), "--format", "jet4"}, 1, "データベースは既に存在します。"},
         {{"--convert", Q(db), Q(db), "--format", "native"}, 1, "データベースは既に存在します。"},
         {{"--convert", Q(db), Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
-        {{"--convert", Q(db), Q(out), "--format", "jet5"}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
-        {{"--convert", Q(db), "--format", "jet4"}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
+        {{"--convert", Q(db), Q(out), "--format", "jet5"},
+         2,
+         "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
+        {{"--convert", Q(db), "--format", "jet4"},
+         2,
+         "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
         {{"--format", "jet4", Q(out)}, 2, "--convert IN.mdb OUT.mdb --format jet3|jet4|native"},
     };
     const std::string before = Describe(db);

@@ -45,7 +45,9 @@ Child StartSave(const std::string& workdir, const std::string& db, const std::st
     return StartChild(TAVORIN_SAVE_CHILD, {workdir, db, "CUST"}, errPath);
 }
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string Quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 // CUST as mdb-export prints it; what it writes to standard error is a failure of the test.
 std::string Exported(const std::string& path, const std::string& errPath) {
@@ -87,7 +89,8 @@ TEST_P(CrashedSave, KilledAtRandomMomentsLeavesTheOldTableOrTheNewOne) {
     const FileKind kind = GetParam();
     TempDir dir;
     const std::string pristine = dir.File("pristine.mdb"), db = dir.File("run.mdb");
-    const std::string workdir = dir.File("work"), errPath = dir.File("child.err"), exportErr = dir.File("export.err");
+    const std::string workdir = dir.File("work"), errPath = dir.File("child.err"),
+                      exportErr = dir.File("export.err");
     if (kind.jet4) {
         const std::string native = dir.File("native.mdb");
         MakeCustomers(native, kind.records);
@@ -116,7 +119,8 @@ TEST_P(CrashedSave, KilledAtRandomMomentsLeavesTheOldTableOrTheNewOne) {
     const auto duration = durations[1];
 
     std::mt19937 random(20261207);
-    std::uniform_int_distribution<long> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count());
+    std::uniform_int_distribution<long> moment(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count());
     int oldKept = 0, newDone = 0, leftOvers = 0;
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
@@ -147,15 +151,17 @@ TEST_P(CrashedSave, KilledAtRandomMomentsLeavesTheOldTableOrTheNewOne) {
                 Child next = StartSave(workdir, db, errPath);
                 const int status = Wait(next.pid);
                 EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadAll(errPath);
-                EXPECT_NE(ReadAll(errPath).find("前回の作業テーブル　[CUSTﾀﾞﾐ] が存在してます。削除します。"),
+                EXPECT_NE(ReadAll(errPath).find(
+                              "前回の作業テーブル　[CUSTﾀﾞﾐ] が存在してます。削除します。"),
                           std::string::npos);
                 EXPECT_EQ(State(kind, db, exportErr), after);
                 EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
             }
         }
     }
-    std::printf("crash runs (%s): %d old table kept, %d new table complete, %d left a build table\n", kind.name,
-                oldKept, newDone, leftOvers);
+    std::printf(
+        "crash runs (%s): %d old table kept, %d new table complete, %d left a build table\n",
+        kind.name, oldKept, newDone, leftOvers);
     if (kind.jet4) {
         // The kills reach the commits that carry the change into the file (about the second
         // half of the save there): the old state and the new one must both have been seen.
@@ -169,6 +175,8 @@ TEST_P(CrashedSave, KilledAtRandomMomentsLeavesTheOldTableOrTheNewOne) {
 INSTANTIATE_TEST_SUITE_P(Files, CrashedSave,
                          ::testing::Values(FileKind{"Native", false, kNativeRecords},
                                            FileKind{"Jet4", true, kJetRecords}),
-                         [](const ::testing::TestParamInfo<FileKind>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<FileKind>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -21,15 +21,27 @@ using engine::Variant;
 namespace dao = engine::dao;
 
 // Texts that convert to every type, to some, or to none.
-inline const char* const kTexts[] = {"",           "abc",        "  pad  ",   "東京都港区芝公園",
-                                     "ｶﾅｶﾅｶﾅ",     "123",        "-45.5",     "2024/01/31",
-                                     "x12",        "ＡＢＣ１２３", "True",      "0",
-                                     "3000000000", "1e40",       "漢字とｶﾅとABC混在の長い文字列です", "  42 "};
+inline const char* const kTexts[] = {"",
+                                     "abc",
+                                     "  pad  ",
+                                     "東京都港区芝公園",
+                                     "ｶﾅｶﾅｶﾅ",
+                                     "123",
+                                     "-45.5",
+                                     "2024/01/31",
+                                     "x12",
+                                     "ＡＢＣ１２３",
+                                     "True",
+                                     "0",
+                                     "3000000000",
+                                     "1e40",
+                                     "漢字とｶﾅとABC混在の長い文字列です",
+                                     "  42 "};
 
 inline const std::pair<const char*, int> kTypes[] = {
-    {"dbBoolean", dao::dbBoolean}, {"dbByte", dao::dbByte},     {"dbInteger", dao::dbInteger},
+    {"dbBoolean", dao::dbBoolean}, {"dbByte", dao::dbByte},         {"dbInteger", dao::dbInteger},
     {"dbLong", dao::dbLong},       {"dbCurrency", dao::dbCurrency}, {"dbSingle", dao::dbSingle},
-    {"dbDouble", dao::dbDouble},   {"dbDate", dao::dbDate},     {"dbText", dao::dbText},
+    {"dbDouble", dao::dbDouble},   {"dbDate", dao::dbDate},         {"dbText", dao::dbText},
     {"dbMemo", dao::dbMemo},
 };
 
@@ -51,7 +63,8 @@ inline Variant RandomValue(std::mt19937& rng, int type, long size) {
     case dao::dbSingle:
         return Variant::Single(static_cast<float>((pick(200000) - 100000) / 7.0));
     case dao::dbDouble:
-        return Variant::Double(pick(4) == 0 ? 1e12 * (pick(100) - 50) : (pick(2000000) - 1000000) / 3.0);
+        return Variant::Double(pick(4) == 0 ? 1e12 * (pick(100) - 50)
+                                            : (pick(2000000) - 1000000) / 3.0);
     case dao::dbDate:
         return Variant::Date(pick(80000) + pick(86400) / 86400.0);
     default: {
@@ -64,7 +77,8 @@ inline Variant RandomValue(std::mt19937& rng, int type, long size) {
 
 // Every stored value of each table in rowid order with its storage class, the tables as
 // declared, and the catalog rows (fields and auto-number counters).
-inline std::vector<std::string> StoredState(const std::string& path, const std::vector<std::string>& tables) {
+inline std::vector<std::string> StoredState(const std::string& path,
+                                            const std::vector<std::string>& tables) {
     std::vector<std::string> out;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {

@@ -28,7 +28,8 @@ QStringList CallNames(const platform::ScriptedArchiver& archiver) {
 class ExtractArchiveTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        EXPECT_TRUE(prompts.Unexpected().isEmpty()) << prompts.Unexpected().join("\n").toStdString();
+        EXPECT_TRUE(prompts.Unexpected().isEmpty())
+            << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);
     }
 
@@ -49,10 +50,18 @@ TEST_F(ExtractArchiveTest, EachKindCallsItsLibraryWithItsCommandLine) {
         QString word;
     };
     const std::vector<Case> cases = {
-        {"/data/a.lzh", {"UnlhaGetVersion", "UnlhaCheckArchive", "Unlha", "UnlhaGetFileCount"}, "e "},
-        {"/data/B.LZH", {"UnlhaGetVersion", "UnlhaCheckArchive", "Unlha", "UnlhaGetFileCount"}, "e "},
-        {"/data/a.zip", {"UnZipGetVersion", "UnZipCheckArchive", "UnZip", "UnZipGetFileCount"}, "-xs "},
-        {"/da ta/C.Zip", {"UnZipGetVersion", "UnZipCheckArchive", "UnZip", "UnZipGetFileCount"}, "-xs "},
+        {"/data/a.lzh",
+         {"UnlhaGetVersion", "UnlhaCheckArchive", "Unlha", "UnlhaGetFileCount"},
+         "e "},
+        {"/data/B.LZH",
+         {"UnlhaGetVersion", "UnlhaCheckArchive", "Unlha", "UnlhaGetFileCount"},
+         "e "},
+        {"/data/a.zip",
+         {"UnZipGetVersion", "UnZipCheckArchive", "UnZip", "UnZipGetFileCount"},
+         "-xs "},
+        {"/da ta/C.Zip",
+         {"UnZipGetVersion", "UnZipCheckArchive", "UnZip", "UnZipGetFileCount"},
+         "-xs "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
@@ -60,8 +69,8 @@ TEST_F(ExtractArchiveTest, EachKindCallsItsLibraryWithItsCommandLine) {
         ExtractArchive(c.archive, "/work/MeltDir/", count, mark);
         EXPECT_EQ(mark, 0);
         EXPECT_EQ(count, 3);
-        const std::vector<platform::ScriptedArchiver::Call> calls(archiver.Calls().begin() + static_cast<long>(before),
-                                                                  archiver.Calls().end());
+        const std::vector<platform::ScriptedArchiver::Call> calls(
+            archiver.Calls().begin() + static_cast<long>(before), archiver.Calls().end());
         ASSERT_EQ(calls.size(), 4u);
         QStringList names;
         for (const auto& call : calls) names << call.function;
@@ -107,7 +116,8 @@ TEST_F(ExtractArchiveTest, EachFailingStepEndsTheExtractionWithTheErrorMark) {
     EXPECT_EQ(CallNames(archiver), (QStringList{"UnZipGetVersion", "UnZipCheckArchive", "UnZip"}));
 }
 
-// ---- Damaged archives, with the real archiver ----------------------------------------------------
+// ---- Damaged archives, with the real archiver
+// ----------------------------------------------------
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -123,13 +133,15 @@ std::vector<std::pair<std::string, std::string>> DamagedCopies(const fs::path& a
     std::vector<std::pair<std::string, std::string>> copies;
     std::mt19937 random(static_cast<unsigned>(bytes.size()));
     const size_t n = bytes.size();
-    for (size_t cut : {size_t{1}, size_t{10}, size_t{22}, size_t{40}, n / 8, n / 3, n / 2, n - 60, n - 22, n - 1})
+    for (size_t cut : {size_t{1}, size_t{10}, size_t{22}, size_t{40}, n / 8, n / 3, n / 2, n - 60,
+                       n - 22, n - 1})
         if (cut < n) copies.push_back({"cut at " + std::to_string(cut), bytes.substr(0, cut)});
     for (int i = 0; i < 14; ++i) {
         std::string flipped = bytes;
         // Half of the flips hit the first and last 100 bytes, where the headers are.
-        const size_t at = i % 2 == 0 ? random() % std::min<size_t>(n, 100)
-                                     : (i % 4 == 1 ? random() % n : n - 1 - random() % std::min<size_t>(n, 100));
+        const size_t at =
+            i % 2 == 0 ? random() % std::min<size_t>(n, 100)
+                       : (i % 4 == 1 ? random() % n : n - 1 - random() % std::min<size_t>(n, 100));
         flipped[at] = static_cast<char>(flipped[at] ^ static_cast<char>(1 + random() % 255));
         copies.push_back({"byte " + std::to_string(at) + " flipped", flipped});
     }
@@ -147,7 +159,8 @@ TEST_F(ExtractArchiveTest, DamagedCopiesOfTheTestArchivesEndCleanlyOrInTheError)
 
     std::vector<fs::path> sources;
     for (const auto& entry : fs::directory_iterator(archives))
-        if (entry.path().extension() == ".zip" || entry.path().extension() == ".lzh") sources.push_back(entry.path());
+        if (entry.path().extension() == ".zip" || entry.path().extension() == ".lzh")
+            sources.push_back(entry.path());
     std::sort(sources.begin(), sources.end());
     int copies = 0, extracted = 0, refused = 0;
     for (const fs::path& source : sources) {
@@ -164,7 +177,8 @@ TEST_F(ExtractArchiveTest, DamagedCopiesOfTheTestArchivesEndCleanlyOrInTheError)
             // Nothing beside the destination, and in it files only: no folder, no link, no
             // staging folder left behind; after the error, nothing at all.
             std::set<std::string> beside;
-            for (const auto& e : fs::directory_iterator(root)) beside.insert(e.path().filename().string());
+            for (const auto& e : fs::directory_iterator(root))
+                beside.insert(e.path().filename().string());
             EXPECT_EQ(beside, std::set<std::string>{"MeltDir"});
             int files = 0;
             for (const auto& e : fs::directory_iterator(dest)) {
@@ -185,7 +199,8 @@ TEST_F(ExtractArchiveTest, DamagedCopiesOfTheTestArchivesEndCleanlyOrInTheError)
     // an attribute), and such a copy extracts.
     EXPECT_GT(refused, copies / 2);
     EXPECT_EQ(fs::exists(absolute, ec), absoluteExisted);
-    std::cout << copies << " damaged copies: " << extracted << " extracted, " << refused << " refused\n";
+    std::cout << copies << " damaged copies: " << extracted << " extracted, " << refused
+              << " refused\n";
 }
 
 } // namespace

@@ -2,16 +2,16 @@
 // new name, release; and the moves and copies underneath them, which never touch a file the
 // engine holds and take a file's journal along.
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QElapsedTimer>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "modules/DatabaseFiles.h"
@@ -42,19 +42,21 @@ struct Touch {
     FileOperation operation;
     std::string from;
     std::string to;
-    bool fromHeld;    // the engine held the source at that moment
-    bool workDbHeld;  // the engine held the work database at that moment
+    bool fromHeld;   // the engine held the source at that moment
+    bool workDbHeld; // the engine held the work database at that moment
 };
 
 // Records every file operation; fails those of the kind given with an errno.
 class FileOperationSpy {
   public:
     explicit FileOperationSpy(const tavorin::AppContext& app) {
-        SetFileOperationHook([this, &app](FileOperation op, const std::string& from, const std::string& to) {
-            engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-            touches.push_back({op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(app.Store.WorkDbPath)});
-            return op == failing ? failWith : 0;
-        });
+        SetFileOperationHook(
+            [this, &app](FileOperation op, const std::string& from, const std::string& to) {
+                engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+                touches.push_back(
+                    {op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(app.Store.WorkDbPath)});
+                return op == failing ? failWith : 0;
+            });
     }
     ~FileOperationSpy() { SetFileOperationHook({}); }
     std::vector<Touch> touches;
@@ -103,7 +105,8 @@ class FileCommandsTest : public WindowTest {
     std::string path;
 };
 
-// ---- Menu states -----------------------------------------------------------------------------------
+// ---- Menu states
+// -----------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, FileCommandsFollowTheFileAndTableMenuStates) {
     for (QAction* command : {W().mnFileRename, W().mnFileDel, W().mnFileCpy, W().mnFileFree})
@@ -111,7 +114,8 @@ TEST_F(FileCommandsTest, FileCommandsFollowTheFileAndTableMenuStates) {
     DoubleClickTable("T");
     for (QAction* command : {W().mnFileRename, W().mnFileDel, W().mnFileCpy})
         EXPECT_FALSE(command->isEnabled()) << command->text().toStdString();
-    for (QAction* command : {W().mnFileFree, W().mnTableRename, W().mnTableDel, W().mnTableCancel, W().mnTableSave[1]})
+    for (QAction* command :
+         {W().mnFileFree, W().mnTableRename, W().mnTableDel, W().mnTableCancel, W().mnTableSave[1]})
         EXPECT_TRUE(command->isEnabled()) << command->text().toStdString();
     W().mnTableCancel->trigger();
     EXPECT_TRUE(W().mnFileRename->isEnabled());
@@ -120,7 +124,8 @@ TEST_F(FileCommandsTest, FileCommandsFollowTheFileAndTableMenuStates) {
         EXPECT_FALSE(command->isEnabled()) << command->text().toStdString();
 }
 
-// ---- Rename ------------------------------------------------------------------------------------------
+// ---- Rename
+// ------------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, RenameMovesTheFileWhileNothingHoldsItAndShowsTheNewName) {
     FileOperationSpy spy{app};
@@ -225,7 +230,8 @@ class ReadOnlyFolder {
 TEST_F(FileCommandsTest, RenameOrCopyIntoAReadOnlyFolderFailsAndKeepsTheCurrentFile) {
     ReadOnlyFolder locked(data.File("locked"));
     if (locked.Path().empty()) GTEST_SKIP() << "no folder here refuses writing";
-    const std::string target = locked.Path() + "/tavorin-test-" + std::to_string(::getpid()) + ".mdb";
+    const std::string target =
+        locked.Path() + "/tavorin-test-" + std::to_string(::getpid()) + ".mdb";
     for (QAction* command : {W().mnFileRename, W().mnFileCpy}) {
         SCOPED_TRACE(command->text().toStdString());
         prompts.Clear();
@@ -233,17 +239,20 @@ TEST_F(FileCommandsTest, RenameOrCopyIntoAReadOnlyFolderFailsAndKeepsTheCurrentF
         prompts.ExpectAny();
         command->trigger();
         ASSERT_EQ(prompts.Shown().size(), 1u);
-        EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r")) << prompts.Shown()[0].text.toStdString();
+        EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 70\r"))
+            << prompts.Shown()[0].text.toStdString();
         EXPECT_TRUE(fs::exists(path));
         EXPECT_FALSE(fs::exists(target));
-        EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_FALSE(
+            fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
         EXPECT_EQ(app.CurrentFile.FullPath, path);
         EXPECT_EQ(W().Text2[1]->text(), "shop.mdb");
     }
     ExpectWorkStoreUsable();
 }
 
-// ---- Delete ------------------------------------------------------------------------------------------
+// ---- Delete
+// ------------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, DeleteAsksWithThePathAndCancelKeepsEverything) {
     prompts.Expect(DeleteQuestion(path), vbCancel);
@@ -279,7 +288,8 @@ TEST_F(FileCommandsTest, DeletingAFileThatVanishedSaysItDoesNotExist) {
     EXPECT_EQ(Focus(), W().Text1[0]);
 }
 
-// ---- Copy --------------------------------------------------------------------------------------------
+// ---- Copy
+// --------------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBecomesCurrent) {
     FileOperationSpy spy{app};
@@ -310,8 +320,10 @@ TEST_F(FileCommandsTest, ACopyToALowerCaseNameGoesThroughTheWorkFolderAsMdbAndBe
 TEST_F(FileCommandsTest, TheJet4FileTypeWritesAGenuineCopyAndWorkGoesOnInTheCurrentFile) {
     const std::string target = data.File("forjet.mdb");
     dialogs.Answer(QString::fromStdString(target), 3);
-    prompts.Expect(QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + QString::fromStdString(target) +
-                   QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
+    prompts.Expect(
+        QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") +
+        QString::fromStdString(target) +
+        QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
     W().mnFileCpy->trigger();
 
     ASSERT_FALSE(dialogs.Requests().empty());
@@ -395,7 +407,8 @@ TEST_F(FileCommandsTest, AFailingFinalMoveKeepsTheFirstFileCurrentAndLeavesNoCop
     ExpectWorkStoreUsable();
 }
 
-// ---- Release -----------------------------------------------------------------------------------------
+// ---- Release
+// -----------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
     struct Case {
@@ -421,16 +434,20 @@ TEST_F(FileCommandsTest, ReleasingWithAChangedLayoutAsksFirst) {
     }
 }
 
-// ---- A file another program is changing -------------------------------------------------------------
+// ---- A file another program is changing
+// -------------------------------------------------------------
 
 // Another program's write transaction on the file: its lock held and its journal beside the file.
 class OtherWriter {
   public:
     explicit OtherWriter(const std::string& path) {
         EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE; INSERT INTO \"T\" (\"CODE\", \"NAME\") VALUES ('C9', 'other')",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK)
+        EXPECT_EQ(
+            sqlite3_exec(
+                db_,
+                "BEGIN IMMEDIATE; INSERT INTO \"T\" (\"CODE\", \"NAME\") VALUES ('C9', 'other')",
+                nullptr, nullptr, nullptr),
+            SQLITE_OK)
             << sqlite3_errmsg(db_);
     }
     ~OtherWriter() { sqlite3_close(db_); }
@@ -442,15 +459,18 @@ class OtherWriter {
     sqlite3* db_ = nullptr;
 };
 
-TEST_F(FileCommandsTest, EveryFileCommandRefusesAFileAnotherProgramIsChangingAtOnceAndTouchesNothing) {
+TEST_F(FileCommandsTest,
+       EveryFileCommandRefusesAFileAnotherProgramIsChangingAtOnceAndTouchesNothing) {
     struct Case {
         const char* name;
         QAction* command;
         bool withLayout; // release is the one command open while a layout is loaded
     };
-    const QString refusal = "Error; 3045\r" + QString::fromStdString(engine::DescriptionOf(engine::err::kLocked, path));
-    for (const Case& c : {Case{"rename", W().mnFileRename, false}, Case{"delete", W().mnFileDel, false},
-                          Case{"copy", W().mnFileCpy, false}, Case{"release", W().mnFileFree, true}}) {
+    const QString refusal =
+        "Error; 3045\r" + QString::fromStdString(engine::DescriptionOf(engine::err::kLocked, path));
+    for (const Case& c :
+         {Case{"rename", W().mnFileRename, false}, Case{"delete", W().mnFileDel, false},
+          Case{"copy", W().mnFileCpy, false}, Case{"release", W().mnFileFree, true}}) {
         SCOPED_TRACE(c.name);
         if (c.withLayout) DoubleClickTable("T");
         FileOperationSpy spy{app};
@@ -479,7 +499,8 @@ TEST_F(FileCommandsTest, EveryFileCommandRefusesAFileAnotherProgramIsChangingAtO
     }
 }
 
-// ---- A genuine Jet file ------------------------------------------------------------------------------
+// ---- A genuine Jet file
+// ------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
     const fs::path jet = fs::path(TESTDATA_DIR) / "jet" / "indexTestV2000.mdb";
@@ -508,7 +529,8 @@ TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
     EXPECT_TRUE(app.CurrentFile.FullPath.empty());
 }
 
-// ---- Moves and copies underneath -----------------------------------------------------------------------
+// ---- Moves and copies underneath
+// -----------------------------------------------------------------------
 
 class DatabaseFilesTest : public ::testing::Test {
   protected:
@@ -522,9 +544,9 @@ class DatabaseFilesTest : public ::testing::Test {
 
 TEST_F(DatabaseFilesTest, AFileTheEngineHoldsIsNeverMovedCopiedOrDeleted) {
     engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
-    for (auto op : {+[](const std::string& a, const std::string& b) { MoveDatabaseFile(a, b); },
-                    +[](const std::string& a, const std::string& b) { CopyDatabaseFile(a, b); },
-                    +[](const std::string& a, const std::string&) { DeleteDatabaseFile(a); }}) {
+    for (auto op : {+[](const std::string&a, const std::string&b) { MoveDatabaseFile(a, b); },
+                    +[](const std::string&a, const std::string&b) { CopyDatabaseFile(a, b); },
+                    +[](const std::string&a, const std::string&) { DeleteDatabaseFile(a); }}) {
         try {
             op(path, dir.File("b.mdb"));
             ADD_FAILURE() << "a held file was touched";
@@ -565,10 +587,13 @@ TEST_F(DatabaseFilesTest, TheCopyOfAReadOnlyFileCanBeWritten) {
 }
 
 TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
-    struct stat here {}, shm {};
-    if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+    struct stat here {
+    }, shm{};
+    if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+        here.st_dev == shm.st_dev)
         GTEST_SKIP() << "no second file system at /dev/shm";
-    const std::string elsewhere = "/dev/shm/tavorin-move-test-" + std::to_string(::getpid()) + ".mdb";
+    const std::string elsewhere =
+        "/dev/shm/tavorin-move-test-" + std::to_string(::getpid()) + ".mdb";
     std::error_code ec;
     fs::remove(elsewhere, ec);
     const auto before = savetest::Dump(path, "T");

@@ -207,7 +207,8 @@ TEST_F(MainWindowTest, StartMenuStatesAreThoseOfSetFileMenus0) {
     EXPECT_EQ(CommandsInState(true),
               Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnCpy", "mnHelp", "mnAbout"}));
     // On screen only the commands the program can run yet.
-    EXPECT_EQ(EnabledCommands(), Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnCpy", "mnHelp", "mnAbout"}));
+    EXPECT_EQ(EnabledCommands(),
+              Sorted({"mnFileFolder", "mnEnd", "mnOption", "mnCpy", "mnHelp", "mnAbout"}));
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(w.Line1[i]->isVisible());
     EXPECT_EQ(w.Image1[0]->toolTip(), "このプログラムを終了します。");
     EXPECT_EQ(w.Image1[4]->toolTip(), "テーブルを削除します。");
@@ -569,7 +570,8 @@ TEST_F(MainWindowTest, TheWorkFolderIsCreatedAtStartAndRemovedAtEnd) {
     EXPECT_EQ(app.Store.PrintDbPath, Folder() + "/FormatTemp2.MDB");
     EXPECT_EQ(app.Store.MeltFolder, Folder() + "/MeltDir");
     EXPECT_TRUE(fs::is_regular_file(app.Store.WorkDbPath));
-    EXPECT_EQ(fs::status(app.Store.WorkFolder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(app.Store.WorkFolder).permissions() & fs::perms::all,
+              fs::perms::owner_all);
     EXPECT_EQ(app.Store.ProgramFolder, QCoreApplication::applicationDirPath().toStdString());
     w.mnEnd_Click();
     EXPECT_FALSE(fs::exists(Folder()));

@@ -567,7 +567,8 @@ TEST_F(GridTest, TheRowBufferAddsAndRemovesRowsAndFollowsTheLastRow) {
 
 TEST_F(GridTest, ALongNameOrDescriptionShowsFromItsBeginningOnLoadAndAfterLeavingTheCell) {
     const std::string longName = "顧客コード番号の長い名前テスト用フィールド名称その二"; // 60 bytes
-    const std::string longNote = "得意先を一意に識別するための番号で、請求書と納品書と見積書と注文請書と領収書のすべてに印字される";
+    const std::string longNote = "得意先を一意に識別するための番号で、請求書と納品書と見積書と注文"
+                                 "請書と領収書のすべてに印字される";
     MakeTable(path, "LONG", {{longName, dao::dbText, 10, 0, longNote}});
     OpenTable(path, "LONG");
     ASSERT_EQ(W().CurrentTable, "LONG");
@@ -576,7 +577,8 @@ TEST_F(GridTest, ALongNameOrDescriptionShowsFromItsBeginningOnLoadAndAfterLeavin
     ASSERT_EQ(name->text().toStdString(), longName);
     ASSERT_EQ(note->text().toStdString(), longNote);
     for (QLineEdit* cell : {name, note}) {
-        ASSERT_GT(cell->fontMetrics().horizontalAdvance(cell->text()), cell->width()) << "the text must overflow";
+        ASSERT_GT(cell->fontMetrics().horizontalAdvance(cell->text()), cell->width())
+            << "the text must overflow";
         EXPECT_EQ(cell->cursorPosition(), 0) << cell->text().toStdString();
     }
     // Typed into and left, a cell shows its beginning again.
@@ -593,8 +595,10 @@ TEST_F(GridTest, ANewTableNameTheEngineRefusesIsRefusedWhereItIsTypedNamingIt) {
     const std::string tooLongToBuild(62, 'L'); // with the build suffix over 64 characters
     for (const std::string& refused : {std::string("q[1"), std::string("a.b"), tooLongToBuild}) {
         SCOPED_TRACE(refused);
-        prompts.Expect(QString::fromStdString("'" + refused + "' は正しい名前ではありません。名前に無効な文字や区切り記号"
-                                              "が含まれていないか、名前が長すぎないかを確認してください。"));
+        prompts.Expect(
+            QString::fromStdString("'" + refused +
+                                   "' は正しい名前ではありません。名前に無効な文字や区切り記号"
+                                   "が含まれていないか、名前が長すぎないかを確認してください。"));
         TypeInto(W().Text1[0], QString::fromStdString(refused));
         EXPECT_EQ(prompts.Shown().size(), 1u);
         EXPECT_EQ(Focus(), W().Text1[0]);

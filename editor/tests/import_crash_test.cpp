@@ -29,7 +29,8 @@ class CrashedImport : public ::testing::TestWithParam<int> {};
 TEST_P(CrashedImport, KilledAtRandomMomentsLeavesTheOldRecordsOrTheResult) {
     const int mode = GetParam();
     TempDir dir;
-    const std::string source = dir.File("source.mdb"), pristine = dir.File("pristine.mdb"), target = dir.File("target.mdb");
+    const std::string source = dir.File("source.mdb"), pristine = dir.File("pristine.mdb"),
+                      target = dir.File("target.mdb");
     const std::string workdir = dir.File("work"), errPath = dir.File("child.err");
     savetest::MakeCustomers(source, kRecords);
     savetest::MakeCustomers(pristine, kRecords / 2);
@@ -37,7 +38,8 @@ TEST_P(CrashedImport, KilledAtRandomMomentsLeavesTheOldRecordsOrTheResult) {
     importtest::RawSql(pristine, "UPDATE CUST SET PRICE = PRICE + 1, NAME = 'old ' || NAME");
     const size_t before = Digest(importtest::Records(pristine, "CUST"));
     auto run = [&] {
-        return StartChild(TAVORIN_IMPORT_CHILD, {workdir, target, source, "CUST", std::to_string(mode)}, errPath);
+        return StartChild(TAVORIN_IMPORT_CHILD,
+                          {workdir, target, source, "CUST", std::to_string(mode)}, errPath);
     };
 
     fs::copy_file(pristine, target);
@@ -49,7 +51,8 @@ TEST_P(CrashedImport, KilledAtRandomMomentsLeavesTheOldRecordsOrTheResult) {
     ASSERT_NE(before, after);
 
     std::mt19937 random(20261208 + mode);
-    std::uniform_int_distribution<long> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count());
+    std::uniform_int_distribution<long> moment(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count());
     int oldKept = 0, newDone = 0;
     for (int i = 0; i < kRuns; ++i) {
         SCOPED_TRACE("run " + std::to_string(i));
@@ -63,7 +66,8 @@ TEST_P(CrashedImport, KilledAtRandomMomentsLeavesTheOldRecordsOrTheResult) {
         EXPECT_TRUE(now == before || now == after);
         now == before ? ++oldKept : ++newDone;
     }
-    std::printf("import crash runs (mode %d): %d old records kept, %d results complete\n", mode, oldKept, newDone);
+    std::printf("import crash runs (mode %d): %d old records kept, %d results complete\n", mode,
+                oldKept, newDone);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReplaceAllAndMode1, CrashedImport, ::testing::Values(0, 1));

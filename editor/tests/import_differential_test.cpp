@@ -42,12 +42,12 @@ struct Field {
 
 struct Case {
     std::vector<Field> target, source;
-    int keyFields = 1;          // the first fields of the target form its primary key
-    std::string uniqueOn;       // a unique index of the target on this field ("" for none)
+    int keyFields = 1;    // the first fields of the target form its primary key
+    std::string uniqueOn; // a unique index of the target on this field ("" for none)
     std::vector<std::vector<Variant>> targetRecords, sourceRecords;
-    int mode = 0;               // 0 replace all, 1..3 the keyed modes
+    int mode = 0; // 0 replace all, 1..3 the keyed modes
     std::string condition;
-    bool oneFile = false;       // both tables in the target's file
+    bool oneFile = false; // both tables in the target's file
 };
 
 // Key values from a small range, so that source keys meet target keys, each other, and (for
@@ -55,11 +55,13 @@ struct Case {
 Variant KeyValue(std::mt19937& rng, const Field& f) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     if (pick(14) == 0) return Variant::Null();
-    static const char* const kKeyTexts[] = {"1", "2", "3", "01", " 2", "a", "A", "b", "B", "ab", "aB", "x12", ""};
+    static const char* const kKeyTexts[] = {"1", "2", "3",  "01", " 2",  "a", "A",
+                                            "b", "B", "ab", "aB", "x12", ""};
     switch (f.type) {
     case dao::dbText:
     case dao::dbMemo:
-        return Variant(tavorin::CutToBytes(kKeyTexts[pick(static_cast<int>(std::size(kKeyTexts)))], static_cast<int>(f.size)));
+        return Variant(tavorin::CutToBytes(kKeyTexts[pick(static_cast<int>(std::size(kKeyTexts)))],
+                                           static_cast<int>(f.size)));
     case dao::dbDate:
         return Variant::Date(40000 + pick(6));
     case dao::dbBoolean:
@@ -71,7 +73,8 @@ Variant KeyValue(std::mt19937& rng, const Field& f) {
 
 Field RandomField(std::mt19937& rng, const std::string& name) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const auto& [typeName, type] = difftest::kTypes[pick(static_cast<int>(std::size(difftest::kTypes)))];
+    const auto& [typeName, type] =
+        difftest::kTypes[pick(static_cast<int>(std::size(difftest::kTypes)))];
     Field f{name, type};
     if (type == dao::dbText) f.size = 1 + pick(30);
     f.allowZeroLength = (type == dao::dbText || type == dao::dbMemo) && pick(2) == 0;
@@ -85,7 +88,8 @@ Case MakeCase(unsigned seed) {
     Case c;
     c.mode = pick(4);
     c.oneFile = pick(3) == 0;
-    static const int kKeyTypes[] = {dao::dbLong, dao::dbText, dao::dbText, dao::dbDate, dao::dbDouble, dao::dbInteger};
+    static const int kKeyTypes[] = {dao::dbLong, dao::dbText,   dao::dbText,
+                                    dao::dbDate, dao::dbDouble, dao::dbInteger};
     c.keyFields = pick(3) == 0 ? 2 : 1;
     for (int k = 1; k <= c.keyFields; ++k) {
         Field key{"K" + std::to_string(k), kKeyTypes[pick(static_cast<int>(std::size(kKeyTypes)))]};
@@ -141,8 +145,18 @@ Case MakeCase(unsigned seed) {
     for (int n = pick(13); n > 0; --n) c.sourceRecords.push_back(record(c.source));
 
     static const char* const kConditions[] = {
-        "", "", "", "", "", "   ", "K1 Is Not Null", "K1 Is Null Or X0 Is Not Null", "Not (X1 Is Null)",
-        "F0 Is Not Null", "K1 = = 1", "X0 Is Not Null ORDER BY X1",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "   ",
+        "K1 Is Not Null",
+        "K1 Is Null Or X0 Is Not Null",
+        "Not (X1 Is Null)",
+        "F0 Is Not Null",
+        "K1 = = 1",
+        "X0 Is Not Null ORDER BY X1",
     };
     c.condition = kConditions[pick(static_cast<int>(std::size(kConditions)))];
     return c;
@@ -151,14 +165,17 @@ Case MakeCase(unsigned seed) {
 // Builds a table and adds the records the engine takes (a key taken twice, a Null where the
 // field refuses it: that record is left out).
 void WriteTable(const std::string& path, const std::string& name, const std::vector<Field>& fields,
-                const std::vector<std::vector<Variant>>& records, int keyFields, const std::string& uniqueOn) {
+                const std::vector<std::vector<Variant>>& records, int keyFields,
+                const std::string& uniqueOn) {
     auto& ws = engine::DBEngine::Instance().Workspaces(0);
-    auto db = fs::exists(path) ? ws.OpenDatabase(path) : ws.CreateDatabase(path, engine::kLangJapanese);
+    auto db =
+        fs::exists(path) ? ws.OpenDatabase(path) : ws.CreateDatabase(path, engine::kLangJapanese);
     auto td = db->CreateTableDef(name);
     for (const Field& f : fields) {
         auto field = td->CreateField(f.name, f.type, f.size);
         if (f.autoNumber) field->SetAttributes(dao::dbAutoIncrField);
-        if (f.type == dao::dbText || f.type == dao::dbMemo) field->SetAllowZeroLength(f.allowZeroLength);
+        if (f.type == dao::dbText || f.type == dao::dbMemo)
+            field->SetAllowZeroLength(f.allowZeroLength);
         field->SetRequired(f.required);
         td->Fields().Append(field);
     }
@@ -166,7 +183,8 @@ void WriteTable(const std::string& path, const std::string& name, const std::vec
         auto pk = td->CreateIndex("PrimaryKey");
         pk->SetPrimary(true);
         pk->SetUnique(true);
-        for (int k = 0; k < keyFields; ++k) pk->Fields().Append(pk->CreateField(fields[static_cast<size_t>(k)].name));
+        for (int k = 0; k < keyFields; ++k)
+            pk->Fields().Append(pk->CreateField(fields[static_cast<size_t>(k)].name));
         td->Indexes().Append(pk);
     }
     if (!uniqueOn.empty()) {
@@ -235,7 +253,8 @@ class ImportDifferentialTest : public ::testing::Test {
         WriteTable(targetFile, "T", c.target, c.targetRecords, c.keyFields, c.uniqueOn);
         WriteTable(sourceFile, "S", c.source, c.sourceRecords, 0, "");
         if (alter) alter(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(targetFile));
-        if (alterSource) alterSource(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(sourceFile));
+        if (alterSource)
+            alterSource(*engine::DBEngine::Instance().Workspaces(0).OpenDatabase(sourceFile));
         Open(frmMdbCpy::kTarget, targetFile, "T");
         Open(frmMdbCpy::kSource, sourceFile, "S");
         window->mnCpyJoint_Click();
@@ -246,9 +265,18 @@ class ImportDifferentialTest : public ::testing::Test {
             window->mnCpyDel_Click();
         else
             window->mnCpyUpd1_Click(c.mode);
-        Outcome out{prompts.shown, window->ReadCount, window->WorkCount, window->LastRun.compiled,
-                    window->LastRun.asTheyAre, window->LastRun.wholeRecords, window->LastRun.compiledFailure, {}, {}};
-        out.target = difftest::StoredState(targetFile, c.oneFile ? std::vector<std::string>{"T", "S"} : std::vector<std::string>{"T"});
+        Outcome out{prompts.shown,
+                    window->ReadCount,
+                    window->WorkCount,
+                    window->LastRun.compiled,
+                    window->LastRun.asTheyAre,
+                    window->LastRun.wholeRecords,
+                    window->LastRun.compiledFailure,
+                    {},
+                    {}};
+        out.target =
+            difftest::StoredState(targetFile, c.oneFile ? std::vector<std::string>{"T", "S"}
+                                                        : std::vector<std::string>{"T"});
         out.source = difftest::StoredState(sourceFile, {"S"});
         return out;
     }
@@ -263,7 +291,8 @@ class ImportDifferentialTest : public ::testing::Test {
 };
 
 // 400 cases in four runs of 100, so that ctest can run them side by side.
-class ImportDifferentialRun : public ImportDifferentialTest, public ::testing::WithParamInterface<unsigned> {};
+class ImportDifferentialRun : public ImportDifferentialTest,
+                              public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
     constexpr unsigned kCases = 100;
@@ -282,8 +311,9 @@ TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
         EXPECT_FALSE(byRecord.compiled);
 
         const auto& shown = byRecord.shown;
-        const bool succeeded = std::find(shown.begin(), shown.end(), kCommitted) != shown.end() ||
-                               std::find(shown.begin(), shown.end(), kNothingUpdated) != shown.end();
+        const bool succeeded =
+            std::find(shown.begin(), shown.end(), kCommitted) != shown.end() ||
+            std::find(shown.begin(), shown.end(), kNothingUpdated) != shown.end();
         const bool failed = std::find(shown.begin(), shown.end(), kCancelled) != shown.end();
         EXPECT_TRUE(byStatement.compiled || !byStatement.asTheyAre);
         EXPECT_TRUE(byStatement.asTheyAre || !byStatement.whole);
@@ -302,7 +332,8 @@ TEST_P(ImportDifferentialRun, CompiledAndRecordByRecordRunsAgreeOnRandomCases) {
         }
         if (HasFailure()) break;
     }
-    std::printf("compiled: %d (copying values as they are: %d, whole records: %d), failing alike: %d, fell back and "
+    std::printf("compiled: %d (copying values as they are: %d, whole records: %d), failing alike: "
+                "%d, fell back and "
                 "went through: %d, record by record only: %d\n",
                 compiled, asTheyAre, whole, failedAlike, fellBack, byRecordOnly);
     // The cases exercise the statement's runs and its failures, not only the layouts it leaves.
@@ -322,12 +353,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, ImportDifferentialRun, ::testing::Range(0u, 4u))
 TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWouldChange) {
     const std::string fullSize = "漢字漢字漢字漢字漢字"; // 20 code page 932 bytes, 30 in UTF-8
     Case c;
-    c.target = {{"K1", dao::dbLong}, {"NAME", dao::dbText, 20, false, true}, {"QTY", dao::dbDouble}, {"AT", dao::dbDate}};
+    c.target = {{"K1", dao::dbLong},
+                {"NAME", dao::dbText, 20, false, true},
+                {"QTY", dao::dbDouble},
+                {"AT", dao::dbDate}};
     c.source = c.target;
-    c.targetRecords = {{Variant::Long(2), Variant("old"), Variant::Double(1), Variant::Date(40000)}};
-    c.sourceRecords = {{Variant::Long(1), Variant(fullSize), Variant::Double(2.5), Variant::Date(40001.5)},
-                       {Variant::Long(2), Variant("ｶﾅ"), Variant::Null(), Variant::Date(40002)},
-                       {Variant::Long(3), Variant("x"), Variant::Double(-7), Variant::Null()}};
+    c.targetRecords = {
+        {Variant::Long(2), Variant("old"), Variant::Double(1), Variant::Date(40000)}};
+    c.sourceRecords = {
+        {Variant::Long(1), Variant(fullSize), Variant::Double(2.5), Variant::Date(40001.5)},
+        {Variant::Long(2), Variant("ｶﾅ"), Variant::Null(), Variant::Date(40002)},
+        {Variant::Long(3), Variant("x"), Variant::Double(-7), Variant::Null()}};
     struct Variation {
         const char* name;
         std::function<void(Case&)> change;
@@ -335,7 +371,9 @@ TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWou
         bool whole; // in replace all
         std::function<void(engine::Database&)> alterSource = {};
     };
-    auto firstRecordDeleted = [](engine::Database& db) { db.Execute("DELETE * FROM S WHERE K1 = 1"); };
+    auto firstRecordDeleted = [](engine::Database& db) {
+        db.Execute("DELETE * FROM S WHERE K1 = 1");
+    };
     const Variation variations[] = {
         {"values pass", [](Case&) {}, true, true},
         {"a gap in the rowids", [](Case&) {}, true, false, firstRecordDeleted},
@@ -348,9 +386,12 @@ TEST_F(ImportDifferentialTest, SameLayoutsCopyValuesAsTheyAreOnlyWhileNothingWou
             Case v = c;
             v.mode = mode;
             variation.change(v);
-            const std::string name = std::string(variation.name).substr(0, 5) + std::to_string(mode);
-            const Outcome byRecord = Run(v, "r" + name, frmMdbCpy::RunPath::RowByRow, {}, variation.alterSource);
-            const Outcome byStatement = Run(v, "c" + name, frmMdbCpy::RunPath::Compiled, {}, variation.alterSource);
+            const std::string name =
+                std::string(variation.name).substr(0, 5) + std::to_string(mode);
+            const Outcome byRecord =
+                Run(v, "r" + name, frmMdbCpy::RunPath::RowByRow, {}, variation.alterSource);
+            const Outcome byStatement =
+                Run(v, "c" + name, frmMdbCpy::RunPath::Compiled, {}, variation.alterSource);
             EXPECT_TRUE(byStatement.compiled);
             EXPECT_EQ(byStatement.asTheyAre, variation.asTheyAre);
             EXPECT_EQ(byStatement.whole, variation.whole && mode == 0);
@@ -374,15 +415,18 @@ TEST_F(ImportDifferentialTest, AnUpdateStopsAtARecordWhoseUnchangedFieldBreaksTh
     c.targetRecords = {{Variant::Long(1), Variant("a"), Variant::Long(5)},
                        {Variant::Long(2), Variant(""), Variant::Long(6)},
                        {Variant::Long(3), Variant::Null(), Variant::Long(7)}};
-    c.sourceRecords = {{Variant::Long(1), Variant::Long(50)}, {Variant::Long(4), Variant::Long(80)},
-                       {Variant::Long(2), Variant::Long(60)}, {Variant::Long(3), Variant::Long(70)}};
+    c.sourceRecords = {{Variant::Long(1), Variant::Long(50)},
+                       {Variant::Long(4), Variant::Long(80)},
+                       {Variant::Long(2), Variant::Long(60)},
+                       {Variant::Long(3), Variant::Long(70)}};
     struct Rule {
         const char* name;
         std::function<void(engine::Field&)> set;
         const char* error;
     };
     const Rule rules[] = {
-        {"empty text refused", [](engine::Field& f) { f.SetAllowZeroLength(false); }, "Error;  3315\r"},
+        {"empty text refused", [](engine::Field& f) { f.SetAllowZeroLength(false); },
+         "Error;  3315\r"},
         {"value required", [](engine::Field& f) { f.SetRequired(true); }, "Error;  3314\r"},
     };
     for (const Rule& rule : rules) {
@@ -390,7 +434,9 @@ TEST_F(ImportDifferentialTest, AnUpdateStopsAtARecordWhoseUnchangedFieldBreaksTh
         for (int mode : {1, 3}) {
             c.mode = mode;
             const std::string name = std::string(rule.name).substr(0, 5) + std::to_string(mode);
-            auto alter = [&](engine::Database& db) { rule.set(*db.TableDefs().Item("T")->Fields().Item("NAME")); };
+            auto alter = [&](engine::Database& db) {
+                rule.set(*db.TableDefs().Item("T")->Fields().Item("NAME"));
+            };
             const Outcome byRecord = Run(c, "r" + name, frmMdbCpy::RunPath::RowByRow, alter);
             const Outcome byStatement = Run(c, "c" + name, frmMdbCpy::RunPath::Compiled, alter);
             ASSERT_EQ(byRecord.shown.size(), 2u);

@@ -14,7 +14,8 @@ class ImportLinksTest : public ImportTest {
     void SetUp() override {
         ImportTest::SetUp();
         db = data.File("links.mdb");
-        tavorintest::MakeTable(db, "T", tavorintest::TextFields({"ID", "NAME", "CITY", "TEL", "NOTE"}),
+        tavorintest::MakeTable(db, "T",
+                               tavorintest::TextFields({"ID", "NAME", "CITY", "TEL", "NOTE"}),
                                {{"PK", true, true, {{"ID", false}}}});
         tavorintest::MakeTable(db, "S", tavorintest::TextFields({"CODE", "NAME", "TOWN", "TEL"}));
         Open(kTarget, db, "T");
@@ -76,7 +77,7 @@ TEST_F(ImportLinksTest, TheMarkStaysWhileAnyTargetRowTakesTheField) {
 }
 
 TEST_F(ImportLinksTest, UnlinkingALineWithoutARowUnlinksNothing) {
-    Link(4, 0);     // NOTE <- CODE: the target rows now stand on NOTE
+    Link(4, 0);       // NOTE <- CODE: the target rows now stand on NOTE
     Click(5 * 8 + 1); // a line below the last row
     QTest::keyClick(W().Text3[41], Qt::Key_Delete);
     EXPECT_EQ(LinkOf("NOTE"), "CODE");

@@ -17,18 +17,26 @@ class ImportRecordsTest : public ImportTest {
         // K: a two-field key (G, N) over nine fields, records added out of key order.
         std::vector<FieldDef> fields = {{"G", dao::dbText, 2}, {"N", dao::dbLong}};
         for (int i = 3; i <= 9; ++i) fields.push_back({"C" + std::to_string(i), dao::dbText, 60});
-        tavorintest::MakeTable(db, "K", fields, {{"PrimaryKey", true, true, {{"G", false}, {"N", false}}}});
+        tavorintest::MakeTable(db, "K", fields,
+                               {{"PrimaryKey", true, true, {{"G", false}, {"N", false}}}});
         std::vector<std::vector<Variant>> records;
         for (int i = 25; i >= 1; --i) {
             std::vector<Variant> r = {Variant(i % 2 ? "b" : "a"), Variant::Long(i)};
-            for (int c = 3; c <= 9; ++c) r.push_back(c == 5 && i == 2 ? Variant::Null() : Variant("r" + std::to_string(i) + "c" + std::to_string(c)));
+            for (int c = 3; c <= 9; ++c)
+                r.push_back(c == 5 && i == 2
+                                ? Variant::Null()
+                                : Variant("r" + std::to_string(i) + "c" + std::to_string(c)));
             records.push_back(r);
         }
         AddRecords(db, "K", records);
     }
-    std::string Cell(int row, int column) { return W().Text4[static_cast<size_t>(8 * row + column)]->text().toStdString(); }
+    std::string Cell(int row, int column) {
+        return W().Text4[static_cast<size_t>(8 * row + column)]->text().toStdString();
+    }
     std::string Heading(int k) { return W().Label6[static_cast<size_t>(k)]->text().toStdString(); }
-    void ShowRecords(int side) { QTest::mouseClick(W().Command1[static_cast<size_t>(side + 2)], Qt::LeftButton); }
+    void ShowRecords(int side) {
+        QTest::mouseClick(W().Command1[static_cast<size_t>(side + 2)], Qt::LeftButton);
+    }
     std::string db;
 };
 
@@ -40,7 +48,8 @@ TEST_F(ImportRecordsTest, RecordsShowInPrimaryKeyOrderTenBySeven) {
     EXPECT_EQ(W().RecordTitle->text(), "移入元テーブル：　K");
     EXPECT_EQ(W().Sides[kSource].ViewState, 9);
     EXPECT_EQ(W().Sides[kSource].RecordCount, 25);
-    for (int k = 1; k <= 7; ++k) EXPECT_EQ(Heading(k), k == 1 ? "G" : k == 2 ? "N" : "C" + std::to_string(k)) << k;
+    for (int k = 1; k <= 7; ++k)
+        EXPECT_EQ(Heading(k), k == 1 ? "G" : k == 2 ? "N" : "C" + std::to_string(k)) << k;
     // G "a" holds the even numbers, ascending; then "b".
     EXPECT_EQ(Cell(0, 0), "    1");
     EXPECT_EQ(Cell(0, 1), "a");
@@ -96,7 +105,9 @@ TEST_F(ImportRecordsTest, LongValuesAreCutToTheCellWithTheWholeValueInATooltip) 
 
 TEST_F(ImportRecordsTest, ATableWithoutKeyShowsInNaturalOrderAndAnEmptyOneShowsNothing) {
     tavorintest::MakeTable(db, "LOG", {{"AT", dao::dbLong}, {"MSG", dao::dbText, 10}});
-    AddRecords(db, "LOG", {{Variant::Long(3), Variant("c")}, {Variant::Long(1), Variant("a")}, {Variant::Long(2)}});
+    AddRecords(
+        db, "LOG",
+        {{Variant::Long(3), Variant("c")}, {Variant::Long(1), Variant("a")}, {Variant::Long(2)}});
     tavorintest::MakeTable(db, "NONE", {{"X", dao::dbLong}});
     Open(kTarget, db, "LOG");
     Open(kSource, db, "NONE");
@@ -158,15 +169,16 @@ TEST_F(ImportRecordsTest, RecordNumbersPastFivePlacesAreShownWhole) {
     tavorintest::MakeTable(big, "R", {{"N", dao::dbLong}}, {});
     {
         engine::DatabasePtr d = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(big);
-        d->ExecuteSql("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100005) "
-                      "INSERT INTO \"R\" (\"N\") SELECT n FROM c");
+        d->ExecuteSql(
+            "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100005) "
+            "INSERT INTO \"R\" (\"N\") SELECT n FROM c");
         d->Close();
     }
     Open(kSource, big, "R");
     ShowRecords(kSource);
     ASSERT_EQ(W().Sides[kSource].RecordCount, 100005);
     W().VScroll2->setValue(99994);
-    const std::vector<std::string> expected = {"99995", "99996", "99997", "99998", "99999",
+    const std::vector<std::string> expected = {"99995",  "99996",  "99997",  "99998",  "99999",
                                                "100000", "100001", "100002", "100003", "100004"};
     for (int row = 0; row < 10; ++row) {
         EXPECT_EQ(Cell(row, 0), expected[static_cast<size_t>(row)]) << row;

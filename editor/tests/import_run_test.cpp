@@ -7,24 +7,25 @@
 
 #include "engine/jet4_writer.h"
 #include "engine/testing/jet_copies.h"
-#include "import_support.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
+#include "import_support.h"
 
 using namespace importtest;
 
 namespace {
 
 const QString kAccept = "作業が終了しました。実行結果を更新しますか。";
-const QString kAcceptNothing = "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。";
+const QString kAcceptNothing =
+    "作業が終了しました。移入したデータはありませんでした。実行結果を更新しますか。";
 const QString kNothingUpdated = "作業が終了しました。更新したデータはありませんでした。";
 const QString kCommitted = "実行結果を更新しました。";
 const QString kDiscarded = "実行結果を破棄しました。";
 const QString kCancelled = "作業を取り消します。";
 const QString kKeyRequired = "キーフィールドの連結フィールドは必ず指定して下さい。";
-const QString kKeyQuestion =
-    "キーフィールドの連結フィールドは必ず指定して下さい。\rもしこのまま実行すると、未指定のキー内容は、ゼロ又は空白になり、"
-    "\r重複した値となる可能性があります。処理を続行しますか。";
+const QString kKeyQuestion = "キーフィールドの連結フィールドは必ず指定して下さい。\rもしこのまま実"
+                             "行すると、未指定のキー内容は、ゼロ又は空白になり、"
+                             "\r重複した値となる可能性があります。処理を続行しますか。";
 
 // Target T: ID Long (key), NAME Text 20 (zero length allowed), QTY Long, NOTE Text 10 (zero
 // length refused), MEMO Memo, SEQ auto number, FLAG Boolean; records 1..3.
@@ -32,29 +33,45 @@ const QString kKeyQuestion =
 // EXTRA Text 5; records 2..5.
 void MakeTarget(const std::string& path) {
     tavorintest::MakeTable(path, "T",
-                           {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}, {"QTY", dao::dbLong}, {"NOTE", dao::dbText, 10},
-                            {"MEMO", dao::dbMemo}, {"SEQ", dao::dbLong, 0, dao::dbAutoIncrField}, {"FLAG", dao::dbBoolean}},
+                           {{"ID", dao::dbLong},
+                            {"NAME", dao::dbText, 20},
+                            {"QTY", dao::dbLong},
+                            {"NOTE", dao::dbText, 10},
+                            {"MEMO", dao::dbMemo},
+                            {"SEQ", dao::dbLong, 0, dao::dbAutoIncrField},
+                            {"FLAG", dao::dbBoolean}},
                            {{"PrimaryKey", true, true, {{"ID", false}}}});
     {
         engine::DatabasePtr db = Ws().OpenDatabase(path);
         db->TableDefs().Item("T")->Fields().Item("NAME")->SetAllowZeroLength(true);
     }
     AddRecords(path, "T",
-               {{Variant::Long(1), Variant("one"), Variant::Long(10), Variant("n1"), Variant("m1"), Variant(), Variant::Boolean(true)},
-                {Variant::Long(2), Variant("two"), Variant::Long(20), Variant("n2"), Variant("m2"), Variant(), Variant::Boolean(true)},
-                {Variant::Long(3), Variant("three"), Variant::Long(30), Variant("n3"), Variant("m3"), Variant(), Variant::Boolean(true)}});
+               {{Variant::Long(1), Variant("one"), Variant::Long(10), Variant("n1"), Variant("m1"),
+                 Variant(), Variant::Boolean(true)},
+                {Variant::Long(2), Variant("two"), Variant::Long(20), Variant("n2"), Variant("m2"),
+                 Variant(), Variant::Boolean(true)},
+                {Variant::Long(3), Variant("three"), Variant::Long(30), Variant("n3"),
+                 Variant("m3"), Variant(), Variant::Boolean(true)}});
 }
 
 void MakeSource(const std::string& path, const std::string& table = "S") {
     tavorintest::MakeTable(path, table,
-                           {{"ID", dao::dbLong}, {"NAME", dao::dbText, 30}, {"QTY", dao::dbText, 10}, {"NOTE", dao::dbText, 10},
-                            {"SEQ", dao::dbLong}, {"EXTRA", dao::dbText, 5}},
+                           {{"ID", dao::dbLong},
+                            {"NAME", dao::dbText, 30},
+                            {"QTY", dao::dbText, 10},
+                            {"NOTE", dao::dbText, 10},
+                            {"SEQ", dao::dbLong},
+                            {"EXTRA", dao::dbText, 5}},
                            {{"PK", true, true, {{"ID", false}}}});
     AddRecords(path, table,
-               {{Variant::Long(2), Variant("zwei"), Variant("25"), Variant("s2"), Variant::Long(902), Variant("e")},
-                {Variant::Long(3), Variant("drei"), Variant("35"), Variant::Null(), Variant::Long(903), Variant("e")},
-                {Variant::Long(4), Variant("vier"), Variant("45"), Variant("s4"), Variant::Long(904), Variant("e")},
-                {Variant::Long(5), Variant("fünf"), Variant(" 55 "), Variant("s5"), Variant::Long(905), Variant("e")}});
+               {{Variant::Long(2), Variant("zwei"), Variant("25"), Variant("s2"),
+                 Variant::Long(902), Variant("e")},
+                {Variant::Long(3), Variant("drei"), Variant("35"), Variant::Null(),
+                 Variant::Long(903), Variant("e")},
+                {Variant::Long(4), Variant("vier"), Variant("45"), Variant("s4"),
+                 Variant::Long(904), Variant("e")},
+                {Variant::Long(5), Variant("fünf"), Variant(" 55 "), Variant("s5"),
+                 Variant::Long(905), Variant("e")}});
 }
 
 class ImportRunTest : public ImportTest {
@@ -94,8 +111,8 @@ class ImportRunTest : public ImportTest {
         return "<none>";
     }
     bool SidesCleared() {
-        return W().Text1[0]->text().isEmpty() && W().Text1[2]->text().isEmpty() && WorkRows(kTarget).empty() &&
-               WorkRows(kSource).empty();
+        return W().Text1[0]->text().isEmpty() && W().Text1[2]->text().isEmpty() &&
+               WorkRows(kTarget).empty() && WorkRows(kSource).empty();
     }
     std::string target, source;
 };
@@ -185,7 +202,8 @@ TEST_F(ImportRunTest, KeyedModesNeedTheKeyLinkedAndAPrimaryKey) {
 }
 
 TEST_F(ImportRunTest, ReplaceAllAsksOncePerUnlinkedKeyField) {
-    tavorintest::MakeTable(target, "K2", {{"A", dao::dbLong}, {"B", dao::dbText, 10}, {"C", dao::dbLong}},
+    tavorintest::MakeTable(target, "K2",
+                           {{"A", dao::dbLong}, {"B", dao::dbText, 10}, {"C", dao::dbLong}},
                            {{"PrimaryKey", true, true, {{"A", false}, {"B", false}}}});
     AddRecords(target, "K2", {{Variant::Long(7), Variant("x"), Variant::Long(1)}});
     Open(kTarget, target, "K2");
@@ -217,8 +235,10 @@ TEST_F(ImportRunTest, ReplaceAllPutsTheSourceRecordsInPlaceOfTheTargets) {
     prompts.Expect(kAccept, platform::vbOK);
     prompts.Expect(kCommitted);
     W().mnCpyDel->trigger();
-    EXPECT_EQ(Records(target), (std::vector<std::string>{"2|zwei|25|s2|<null>|4|False|", "3|drei|35|<null>|<null>|5|False|",
-                                                         "4|vier|45|s4|<null>|6|False|", "5|fünf|55|s5|<null>|7|False|"}));
+    EXPECT_EQ(Records(target), (std::vector<std::string>{"2|zwei|25|s2|<null>|4|False|",
+                                                         "3|drei|35|<null>|<null>|5|False|",
+                                                         "4|vier|45|s4|<null>|6|False|",
+                                                         "5|fünf|55|s5|<null>|7|False|"}));
     EXPECT_EQ(Status(), "読込件数 ＝  4   作業件数 ＝  4");
     EXPECT_TRUE(SidesCleared());
 }
@@ -265,25 +285,34 @@ TEST_F(ImportRunTest, TheConditionSelectsTheSourceRecordsAndABlankOneSelectsAll)
 // the statement to the record-by-record run.
 TEST_F(ImportRunTest, AConditionWithASubqueryOverTheSourceFileSelectsItsRecords) {
     tavorintest::MakeTable(source, "PICK", {{"ID", dao::dbLong}, {"WHY", dao::dbText, 10}});
-    AddRecords(source, "PICK", {{Variant::Long(4), Variant("x")}, {Variant::Long(5), Variant("y")}, {Variant::Long(2), Variant("z")}});
+    AddRecords(source, "PICK",
+               {{Variant::Long(4), Variant("x")},
+                {Variant::Long(5), Variant("y")},
+                {Variant::Long(2), Variant("z")}});
     struct Case {
         const char* condition;
         bool compiled;
     };
     const Case cases[] = {
-        {"ID In (Select ID From PICK Where WHY <> 'z') And ID In (Select ID From S Where NOTE Is Not Null)", true},
-        {"Exists (Select * From PICK As p Where p.ID = S.ID And WHY <> 'z') And NOTE Is Not Null", false},
+        {"ID In (Select ID From PICK Where WHY <> 'z') And ID In (Select ID From S Where NOTE Is "
+         "Not Null)",
+         true},
+        {"Exists (Select * From PICK As p Where p.ID = S.ID And WHY <> 'z') And NOTE Is Not Null",
+         false},
     };
     for (const Case& c : cases) {
-        for (frmMdbCpy::RunPath path : {frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow}) {
-            SCOPED_TRACE(std::string(c.condition) + (path == frmMdbCpy::RunPath::Compiled ? " compiled" : " by record"));
+        for (frmMdbCpy::RunPath path :
+             {frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow}) {
+            SCOPED_TRACE(std::string(c.condition) +
+                         (path == frmMdbCpy::RunPath::Compiled ? " compiled" : " by record"));
             Prepare();
             W().runPath = path;
             W().Text5->setText(c.condition);
             prompts.Expect(kAccept, platform::vbOK);
             prompts.Expect(kCommitted);
             W().mnCpyDel->trigger();
-            EXPECT_EQ(W().LastRun.compiled, c.compiled && path == frmMdbCpy::RunPath::Compiled) << W().LastRun.compiledFailure;
+            EXPECT_EQ(W().LastRun.compiled, c.compiled && path == frmMdbCpy::RunPath::Compiled)
+                << W().LastRun.compiledFailure;
             EXPECT_EQ(W().ReadCount, 2);
             EXPECT_EQ(Records(target).size(), 2u);
             EXPECT_NE(Record(4), "<none>");
@@ -295,7 +324,8 @@ TEST_F(ImportRunTest, AConditionWithASubqueryOverTheSourceFileSelectsItsRecords)
 TEST_F(ImportRunTest, AHostileOrMalformedConditionIsRefusedAndTheTargetUnchanged) {
     const auto before = Records(target);
     Prepare();
-    for (const char* condition : {"1=1; DELETE * FROM T", "ID = 1) OR (1=1", "NAME = 'x' --", "ID ="}) {
+    for (const char* condition :
+         {"1=1; DELETE * FROM T", "ID = 1) OR (1=1", "NAME = 'x' --", "ID ="}) {
         SCOPED_TRACE(condition);
         W().Text5->setText(condition);
         prompts.ExpectAny();
@@ -366,14 +396,17 @@ TEST_F(ImportRunTest, WhileARunsErrorIsShownTheLabelHasTheCountsItStoppedAt) {
 }
 
 TEST_F(ImportRunTest, ADuplicateKeyIsToldInJapaneseWithSQLitesWordsAsDetails) {
-    tavorintest::MakeTable(target, "DUPT", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}},
-                           {{"PrimaryKey", true, true, {{"ID", false}}}, {"UN", false, true, {{"NAME", false}}}});
+    tavorintest::MakeTable(
+        target, "DUPT", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}},
+        {{"PrimaryKey", true, true, {{"ID", false}}}, {"UN", false, true, {{"NAME", false}}}});
     tavorintest::MakeTable(source, "D", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}}, {});
-    AddRecords(source, "D", {{Variant::Long(1), Variant("same")}, {Variant::Long(2), Variant("same")}});
+    AddRecords(source, "D",
+               {{Variant::Long(1), Variant("same")}, {Variant::Long(2), Variant("same")}});
     Open(kTarget, target, "DUPT");
     Open(kSource, source, "D");
     W().mnCpyJoint->trigger();
-    prompts.Expect("Error;  3022\r" + QString::fromStdString(engine::DescriptionOf(engine::err::kDuplicateKey)));
+    prompts.Expect("Error;  3022\r" +
+                   QString::fromStdString(engine::DescriptionOf(engine::err::kDuplicateKey)));
     prompts.Expect(kCancelled);
     W().mnCpyDel->trigger();
     ASSERT_EQ(prompts.Shown().size(), 2u);
@@ -404,8 +437,9 @@ TEST_F(ImportRunTest, ReplaceAllOnTheSameTableReadsAScratchCopy) {
     W().mnCpyDel->trigger();
     EXPECT_TRUE(fs::exists(W().ScratchPath));
     // Its own records converted: NAME unlinked now "", SEQ renumbered, the rest as they were.
-    EXPECT_EQ(Records(target), (std::vector<std::string>{"1||10|n1|m1|4|True|", "2||20|n2|m2|5|True|",
-                                                         "3||30|n3|m3|6|True|"}));
+    EXPECT_EQ(Records(target),
+              (std::vector<std::string>{"1||10|n1|m1|4|True|", "2||20|n2|m2|5|True|",
+                                        "3||30|n3|m3|6|True|"}));
     EXPECT_EQ(Records(W().ScratchPath).size(), 3u);
 }
 
@@ -434,8 +468,9 @@ TEST_F(ImportRunTest, KeyedModesOnTheSameTableUpdateItInPlace) {
     prompts.Expect(kCommitted);
     W().mnCpyUpd1[3]->trigger();
     EXPECT_EQ(W().WorkCount, 3);
-    EXPECT_EQ(Records(target), (std::vector<std::string>{"1|one|1|n1|m1|1|True|", "2|two|2|n2|m2|2|True|",
-                                                         "3|three|3|n3|m3|3|True|"}));
+    EXPECT_EQ(Records(target),
+              (std::vector<std::string>{"1|one|1|n1|m1|1|True|", "2|two|2|n2|m2|2|True|",
+                                        "3|three|3|n3|m3|3|True|"}));
     EXPECT_FALSE(fs::exists(W().ScratchPath));
 }
 
@@ -443,7 +478,8 @@ TEST_F(ImportRunTest, NamesWithApostrophesAndSymbolsImport) {
     tavorintest::MakeTable(target, "it's (T)", {{"a'b", dao::dbLong}, {"c d", dao::dbText, 10}},
                            {{"PrimaryKey", true, true, {{"a'b", false}}}});
     tavorintest::MakeTable(source, "(src)'s", {{"a'b", dao::dbLong}, {"c d", dao::dbText, 10}});
-    AddRecords(source, "(src)'s", {{Variant::Long(1), Variant("x")}, {Variant::Long(2), Variant("y")}});
+    AddRecords(source, "(src)'s",
+               {{Variant::Long(1), Variant("x")}, {Variant::Long(2), Variant("y")}});
     Open(kTarget, target, "it's (T)");
     Open(kSource, source, "(src)'s");
     W().mnCpyJoint->trigger();
@@ -487,9 +523,11 @@ TEST_F(ImportRunTest, AGenuineJetTargetTakesEveryModeAsANativeOne) {
         std::vector<std::string> jets = {data.File("jet" + std::to_string(mode) + ".mdb")};
         engine::WriteJet4(*Ws().OpenDatabase(native), jets[0]);
         for (size_t i = 0; i < genuine.size(); ++i) {
-            const std::string copy = data.File("genuine" + std::to_string(mode) + "_" + std::to_string(i) + ".mdb");
+            const std::string copy =
+                data.File("genuine" + std::to_string(mode) + "_" + std::to_string(i) + ".mdb");
             fs::copy_file(genuine[i], copy);
-            fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write); // shared files are read-only
+            fs::permissions(copy, fs::perms::owner_read |
+                                      fs::perms::owner_write); // shared files are read-only
             MakeTarget(copy); // the table lands in the file as it is made
             jets.push_back(copy);
         }
@@ -503,8 +541,10 @@ TEST_F(ImportRunTest, AGenuineJetTargetTakesEveryModeAsANativeOne) {
             Prepare();
             prompts.Expect(kAccept, platform::vbOK);
             prompts.Expect(kCommitted);
-            if (mode == 0) W().mnCpyDel->trigger();
-            else W().mnCpyUpd1[static_cast<size_t>(mode)]->trigger();
+            if (mode == 0)
+                W().mnCpyDel->trigger();
+            else
+                W().mnCpyUpd1[static_cast<size_t>(mode)]->trigger();
         }
         engine::ForgetJetCopies();
         const auto expected = Records(native);
@@ -512,7 +552,8 @@ TEST_F(ImportRunTest, AGenuineJetTargetTakesEveryModeAsANativeOne) {
             SCOPED_TRACE(jets[i]);
             EXPECT_EQ(Records(jets[i]), expected);
             EXPECT_EQ(jettest::ReadWhole(jets[i])[0x14], versions[i]);
-            std::string errors = jettest::Run("mdb-export " + jettest::ShellQuote(jets[i]) + " T 2>&1 >/dev/null");
+            std::string errors =
+                jettest::Run("mdb-export " + jettest::ShellQuote(jets[i]) + " T 2>&1 >/dev/null");
             EXPECT_EQ(errors, "");
             EXPECT_EQ(jettest::MdbExport(jets[i], "T").size(), expected.size() + 1); // header line
         }
@@ -522,14 +563,18 @@ TEST_F(ImportRunTest, AGenuineJetTargetTakesEveryModeAsANativeOne) {
 TEST_F(ImportRunTest, AReadOnlyGenuineFileIsASourceButNotATarget) {
     const std::string jet = TESTDATA_DIR "/jet/testV1997.mdb";
     if (!fs::exists(jet)) GTEST_SKIP() << "no Jet test files at " << TESTDATA_DIR;
-    tavorintest::MakeTable(target, "J", {{"A", dao::dbText, 50}, {"E", dao::dbLong}, {"G", dao::dbDate}, {"I", dao::dbBoolean}});
+    tavorintest::MakeTable(
+        target, "J",
+        {{"A", dao::dbText, 50}, {"E", dao::dbLong}, {"G", dao::dbDate}, {"I", dao::dbBoolean}});
     Open(kTarget, target, "J");
     Open(kSource, jet, "Table1");
     W().mnCpyJoint->trigger();
     prompts.Expect(kAccept, platform::vbOK);
     prompts.Expect(kCommitted);
     W().mnCpyDel->trigger();
-    EXPECT_EQ(Records(target, "J"), (std::vector<std::string>{"a|0|1981/12/12|False|", "abcdefg|333333333|1974/09/21|True|"}));
+    EXPECT_EQ(
+        Records(target, "J"),
+        (std::vector<std::string>{"a|0|1981/12/12|False|", "abcdefg|333333333|1974/09/21|True|"}));
 
     const auto before = Records(target);
     Open(kTarget, jet, "Table1");
@@ -542,8 +587,9 @@ TEST_F(ImportRunTest, AReadOnlyGenuineFileIsASourceButNotATarget) {
 
 // ---- Failure at every write ----------------------------------------------------------------
 
-class ImportFaultTest : public ImportRunTest,
-                        public ::testing::WithParamInterface<std::tuple<int, bool, frmMdbCpy::RunPath>> {};
+class ImportFaultTest
+    : public ImportRunTest,
+      public ::testing::WithParamInterface<std::tuple<int, bool, frmMdbCpy::RunPath>> {};
 
 TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     const int mode = std::get<0>(GetParam()); // 0 replace all, 1..3 keyed
@@ -579,7 +625,8 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
     trigger();
     engine::SetWriteFaultHook(nullptr);
     // The compiled statement covers this layout, auto number included.
-    EXPECT_EQ(W().LastRun.compiled, W().runPath == frmMdbCpy::RunPath::Compiled) << W().LastRun.compiledFailure;
+    EXPECT_EQ(W().LastRun.compiled, W().runPath == frmMdbCpy::RunPath::Compiled)
+        << W().LastRun.compiledFailure;
     const auto after = Records(target);
     ASSERT_NE(after, before);
     size_t total = 0;
@@ -615,13 +662,16 @@ TEST_P(ImportFaultTest, ARunFailingAtAnyWriteLeavesTheTargetUnchanged) {
 
 std::string FaultCaseName(const ::testing::TestParamInfo<ImportFaultTest::ParamType>& info) {
     static const char* const kModes[] = {"ReplaceAll", "Mode1", "Mode2", "Mode3"};
-    return std::string(kModes[std::get<0>(info.param)]) + (std::get<1>(info.param) ? "_OneFile" : "_TwoFiles") +
-           (std::get<2>(info.param) == frmMdbCpy::RunPath::Compiled ? "_Compiled" : "_RecordByRecord");
+    return std::string(kModes[std::get<0>(info.param)]) +
+           (std::get<1>(info.param) ? "_OneFile" : "_TwoFiles") +
+           (std::get<2>(info.param) == frmMdbCpy::RunPath::Compiled ? "_Compiled"
+                                                                    : "_RecordByRecord");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, ImportFaultTest,
                          ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool(),
-                                            ::testing::Values(frmMdbCpy::RunPath::Compiled, frmMdbCpy::RunPath::RowByRow)),
+                                            ::testing::Values(frmMdbCpy::RunPath::Compiled,
+                                                              frmMdbCpy::RunPath::RowByRow)),
                          FaultCaseName);
 
 } // namespace

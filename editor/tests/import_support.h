@@ -62,9 +62,10 @@ inline void AddRecords(const std::string& path, const std::string& table,
 inline std::vector<std::string> Records(const std::string& path, const std::string& table) {
     engine::DatabasePtr db = Ws().OpenDatabase(path);
     engine::TableDefPtr td = db->TableDefs().Item(table);
-    engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM " + tavorin::Bracketed(table) + " ORDER BY " +
-                                                    tavorin::Bracketed(td->Fields()[0]->Name()),
-                                                engine::RecordsetType::Snapshot);
+    engine::RecordsetPtr rs =
+        db->OpenRecordset("SELECT * FROM " + tavorin::Bracketed(table) + " ORDER BY " +
+                              tavorin::Bracketed(td->Fields()[0]->Name()),
+                          engine::RecordsetType::Snapshot);
     std::vector<std::string> rows;
     for (; !rs->Eof(); rs->MoveNext()) {
         std::string row;
@@ -98,21 +99,23 @@ inline std::string FieldName(int i) {
 // A table of `fields` Long fields F0001.. whose primary key holds the first `keyFields` of them:
 // built by the engine up to its limits (255 fields, 10 index fields), the rest added to the
 // file and its catalog as another program could write them.
-inline void MakeWideTable(const std::string& path, const std::string& table, int fields, int keyFields) {
+inline void MakeWideTable(const std::string& path, const std::string& table, int fields,
+                          int keyFields) {
     std::vector<FieldDef> defs;
     for (int i = 1; i <= std::min(fields, 255); ++i) defs.push_back({FieldName(i), dao::dbLong});
     IndexSpec pk{"PrimaryKey", true, true, {}};
     for (int i = 1; i <= std::min(keyFields, 10); ++i) pk.fields.push_back({FieldName(i), false});
-    tavorintest::MakeTable(path, table, defs, keyFields > 0 ? std::vector<IndexSpec>{pk} : std::vector<IndexSpec>{});
+    tavorintest::MakeTable(path, table, defs,
+                           keyFields > 0 ? std::vector<IndexSpec>{pk} : std::vector<IndexSpec>{});
     std::string sql = "BEGIN;";
     for (int i = 256; i <= fields; ++i) {
         sql += "ALTER TABLE \"" + table + "\" ADD COLUMN \"" + FieldName(i) + "\" INTEGER;";
-        sql += "INSERT INTO MSysColumns VALUES ('" + table + "', '" + FieldName(i) + "', " + std::to_string(i - 1) +
-               ", 4, 4, 1, 0, 0, '');";
+        sql += "INSERT INTO MSysColumns VALUES ('" + table + "', '" + FieldName(i) + "', " +
+               std::to_string(i - 1) + ", 4, 4, 1, 0, 0, '');";
     }
     for (int i = 11; i <= keyFields; ++i)
-        sql += "INSERT INTO MSysIndexColumns VALUES ('" + table + "', 'PrimaryKey', " + std::to_string(i - 1) + ", '" +
-               FieldName(i) + "', 0);";
+        sql += "INSERT INTO MSysIndexColumns VALUES ('" + table + "', 'PrimaryKey', " +
+               std::to_string(i - 1) + ", '" + FieldName(i) + "', 0);";
     sql += "COMMIT;";
     RawSql(path, sql);
 }
@@ -135,7 +138,8 @@ class ImportTest : public ::testing::Test {
         engine::SetWriteFaultHook(nullptr);
         if (window && !window->Ended()) window->mnEnd_Click();
         window.reset();
-        EXPECT_TRUE(prompts.Unexpected().isEmpty()) << prompts.Unexpected().join("\n").toStdString();
+        EXPECT_TRUE(prompts.Unexpected().isEmpty())
+            << prompts.Unexpected().join("\n").toStdString();
         EXPECT_EQ(prompts.Pending(), 0);
     }
 
@@ -154,7 +158,8 @@ class ImportTest : public ::testing::Test {
         for (size_t i = 0; i < tables.size(); ++i)
             if (tables[i].Name == name) line = static_cast<int>(i);
         ASSERT_GE(line, 0) << name << " is not listed";
-        if (!W().Frame2[side]->isVisible()) QTest::mouseClick(W().Text1[static_cast<size_t>(2 * side)], Qt::LeftButton);
+        if (!W().Frame2[side]->isVisible())
+            QTest::mouseClick(W().Text1[static_cast<size_t>(2 * side)], Qt::LeftButton);
         ASSERT_TRUE(W().Frame2[side]->isVisible());
         QListWidget* list = W().List1[side];
         QListWidgetItem* item = list->item(line);
@@ -169,23 +174,31 @@ class ImportTest : public ::testing::Test {
         PickTable(side, table);
     }
 
-    void Click(int cell) { QTest::mouseClick(W().Text3[static_cast<size_t>(cell)], Qt::LeftButton); }
+    void Click(int cell) {
+        QTest::mouseClick(W().Text3[static_cast<size_t>(cell)], Qt::LeftButton);
+    }
     // Links the target row on screen line targetLine to the source row on sourceLine.
     void Link(int targetLine, int sourceLine) {
         Click(5 * targetLine + 1);
         Click(50 + 4 * sourceLine + 1);
     }
-    std::string CellText(int cell) { return W().Text3[static_cast<size_t>(cell)]->text().toStdString(); }
-    QColor CellColour(int cell) { return W().Text3[static_cast<size_t>(cell)]->palette().color(QPalette::Base); }
+    std::string CellText(int cell) {
+        return W().Text3[static_cast<size_t>(cell)]->text().toStdString();
+    }
+    QColor CellColour(int cell) {
+        return W().Text3[static_cast<size_t>(cell)]->palette().color(QPalette::Base);
+    }
 
     // The side's work rows, every column as text, in FLD08 order.
     std::vector<Row> WorkRows(int side) {
         engine::DatabasePtr db = Ws().OpenDatabase(W().Sides[static_cast<size_t>(side)].WorkPath);
-        engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD08", engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD08",
+                                                    engine::RecordsetType::Snapshot);
         std::vector<Row> rows;
         for (; !rs->Eof(); rs->MoveNext()) {
             Row row;
-            for (size_t i = 0; i < rs->FieldCount(); ++i) row.push_back(engine::TextOf(rs->Value(i)));
+            for (size_t i = 0; i < rs->FieldCount(); ++i)
+                row.push_back(engine::TextOf(rs->Value(i)));
             rows.push_back(row);
         }
         return rows;

@@ -6,8 +6,8 @@
 #include <QSignalSpy>
 
 #include "forms/ProgramWindows.h"
-#include "forms/frmAbout.h"
 #include "forms/ToolImage.h"
+#include "forms/frmAbout.h"
 #include "import_support.h"
 
 using namespace importtest;
@@ -19,12 +19,15 @@ namespace {
 // ORDERS (CODE Text 8 key, NAME Text 30, QTY Integer) in one file.
 void MakePair(const std::string& path) {
     tavorintest::MakeTable(path, "CUST",
-                           {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}, {"AMOUNT", dao::dbLong},
+                           {{"ID", dao::dbLong},
+                            {"NAME", dao::dbText, 20},
+                            {"AMOUNT", dao::dbLong},
                             {"SEQ", dao::dbLong, 0, dao::dbAutoIncrField}},
                            {{"PrimaryKey", true, true, {{"ID", false}}}}, "顧客マスタ");
-    tavorintest::MakeTable(path, "ORDERS",
-                           {{"CODE", dao::dbText, 8}, {"NAME", dao::dbText, 30}, {"QTY", dao::dbInteger}},
-                           {{"PK", true, true, {{"CODE", false}}}});
+    tavorintest::MakeTable(
+        path, "ORDERS",
+        {{"CODE", dao::dbText, 8}, {"NAME", dao::dbText, 30}, {"QTY", dao::dbInteger}},
+        {{"PK", true, true, {{"CODE", false}}}});
 }
 
 class ImportWindowTest : public ImportTest {};
@@ -71,17 +74,19 @@ TEST_F(ImportWindowTest, StartsWithItsOwnWorkDatabasesAndEmptySides) {
         EXPECT_TRUE(WorkRows(side).empty());
     }
     // Nothing chosen: the runs and links cannot be used, the lists are closed, the grids show.
-    for (QAction* a : {W().mnCpyJoint, W().mnCpyJointNo, W().mnCpyJointCan, W().mnCpyJointCanAll, W().mnCpyDel,
-                       W().mnCpyUpd1[1], W().mnCpyUpd1[2], W().mnCpyUpd1[3]})
+    for (QAction* a : {W().mnCpyJoint, W().mnCpyJointNo, W().mnCpyJointCan, W().mnCpyJointCanAll,
+                       W().mnCpyDel, W().mnCpyUpd1[1], W().mnCpyUpd1[2], W().mnCpyUpd1[3]})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    for (QAction* a : {W().mnCpyFolder[1], W().mnCpyFolder[2], W().mnCpyCancel, W().mnEnd, W().mnCpyHELP})
+    for (QAction* a :
+         {W().mnCpyFolder[1], W().mnCpyFolder[2], W().mnCpyCancel, W().mnEnd, W().mnCpyHELP})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_FALSE(W().Frame2[0]->isVisible());
     EXPECT_FALSE(W().Frame2[1]->isVisible());
     EXPECT_TRUE(W().GridFrame->isVisible());
     EXPECT_FALSE(W().RecordFrame->isVisible());
     EXPECT_EQ(W().Image1[1]->toolTip(), "フォーマット作成にもどります｡ ");
-    EXPECT_EQ(W().Image1[6]->toolTip(), "主キーで検索し、同一キーがなかった場合のみ追加登録します。");
+    EXPECT_EQ(W().Image1[6]->toolTip(),
+              "主キーで検索し、同一キーがなかった場合のみ追加登録します。");
     EXPECT_EQ(W().Image1[8], nullptr);
     EXPECT_EQ(W().Text3[4]->toolTip().left(10), "移入元テーブルからデ");
     EXPECT_EQ(W().Text3[51]->toolTip(), "");
@@ -95,7 +100,8 @@ TEST_F(ImportWindowTest, ChoosingAFileAndATableOnEachSideLoadsTheirStructures) {
     OpenFile(kTarget, db);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     EXPECT_EQ(dialogs.Requests()[0].title, "ファイルの指定");
-    EXPECT_EQ(dialogs.Requests()[0].filter, "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB");
+    EXPECT_EQ(dialogs.Requests()[0].filter,
+              "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB");
     EXPECT_EQ(W().Text2[0]->text().toStdString(), data.Path() + "/");
     EXPECT_EQ(W().Text2[1]->text(), "shop");
     EXPECT_TRUE(W().Frame2[kTarget]->isVisible());
@@ -108,10 +114,11 @@ TEST_F(ImportWindowTest, ChoosingAFileAndATableOnEachSideLoadsTheirStructures) {
     EXPECT_EQ(W().Text1[0]->text(), "CUST");
     EXPECT_EQ(W().Text1[1]->text(), "顧客マスタ");
     EXPECT_EQ(Status(), "移入先、移入元テーブルを選択後、連結フィールドを指定して下さい。");
-    EXPECT_EQ(WorkRows(kTarget), (std::vector<Row>{{" 1", "ID", "dbLong", "4", "", "", "0", "1"},
-                                                   {"", "NAME", "dbText", "20", "", "", "0", "2"},
-                                                   {"", "AMOUNT", "dbLong", "4", "", "", "0", "3"},
-                                                   {"", "SEQ", "(ｵｰﾄﾅﾝﾊﾞ-)", "4", "", "", "0", "4"}}));
+    EXPECT_EQ(WorkRows(kTarget),
+              (std::vector<Row>{{" 1", "ID", "dbLong", "4", "", "", "0", "1"},
+                                {"", "NAME", "dbText", "20", "", "", "0", "2"},
+                                {"", "AMOUNT", "dbLong", "4", "", "", "0", "3"},
+                                {"", "SEQ", "(ｵｰﾄﾅﾝﾊﾞ-)", "4", "", "", "0", "4"}}));
     EXPECT_EQ(W().Key.fields.size(), 1u);
     EXPECT_EQ(W().Key.fields.at(0), "ID");
     EXPECT_EQ(W().Key.index, "PrimaryKey");
@@ -130,8 +137,8 @@ TEST_F(ImportWindowTest, ChoosingAFileAndATableOnEachSideLoadsTheirStructures) {
                                                    {"", "QTY", "dbInteger", "2", "0", "3"}}));
     EXPECT_EQ(CellText(51), "CODE");
     EXPECT_EQ(CellText(53), "   8");
-    for (QAction* a : {W().mnCpyJoint, W().mnCpyJointNo, W().mnCpyJointCan, W().mnCpyJointCanAll, W().mnCpyDel,
-                       W().mnCpyUpd1[1], W().mnCpyUpd1[2], W().mnCpyUpd1[3]})
+    for (QAction* a : {W().mnCpyJoint, W().mnCpyJointNo, W().mnCpyJointCan, W().mnCpyJointCanAll,
+                       W().mnCpyDel, W().mnCpyUpd1[1], W().mnCpyUpd1[2], W().mnCpyUpd1[3]})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
 
     // Another file for the source side empties it and the runs are off again.
@@ -182,7 +189,8 @@ TEST_F(ImportWindowTest, ADamagedFileGivesOneMessageAndTheSideStaysEmpty) {
     prompts.ExpectAny();
     OpenFile(kTarget, bad);
     ASSERT_EQ(prompts.Shown().size(), 1u);
-    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343")) << prompts.Shown()[0].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343"))
+        << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(W().Sides[kTarget].File.FullPath, "");
     EXPECT_FALSE(W().Frame2[kTarget]->isVisible());
     // The window goes on: a good file on the same side.
@@ -212,7 +220,8 @@ TEST_F(ImportWindowTest, ATableOfJetsWidthLoadsAndAFileWithAWiderOneIsRefusedAsD
     prompts.ExpectAny();
     OpenFile(kSource, wider);
     ASSERT_EQ(prompts.Shown().size(), 1u);
-    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343")) << prompts.Shown()[0].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343"))
+        << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(W().Sides[kSource].File.FullPath, "");
     EXPECT_EQ(W().Sides[kTarget].FieldCount, 255);
 }
@@ -223,7 +232,8 @@ TEST_F(ImportWindowTest, KeysOfJetsWidthAreRankedAndAFileWithAWiderKeyIsRefusedA
     Open(kSource, db, "K10");
     auto rows = WorkRows(kSource);
     ASSERT_EQ(rows.size(), 25u);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)][0], engine::Str(Variant::Long(i + 1)));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(rows[static_cast<size_t>(i)][0], engine::Str(Variant::Long(i + 1)));
     EXPECT_EQ(rows[10][0], "");
     Open(kTarget, db, "K10");
     EXPECT_EQ(W().Key.fields.size(), 10u);
@@ -235,7 +245,8 @@ TEST_F(ImportWindowTest, KeysOfJetsWidthAreRankedAndAFileWithAWiderKeyIsRefusedA
     prompts.ExpectAny();
     OpenFile(kTarget, wider);
     ASSERT_EQ(prompts.Shown().size(), 1u);
-    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343")) << prompts.Shown()[0].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3343"))
+        << prompts.Shown()[0].text.toStdString();
 }
 
 TEST_F(ImportWindowTest, AKeyFieldMissingFromTheTableIsRefused) {
@@ -333,7 +344,9 @@ TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
     EXPECT_TRUE(designer->isVisible());
     EXPECT_EQ(app.Store.WorkFolder, folder);
     // The designer's own WKTBL, 16 columns, and no import work database.
-    EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 16u);
+    EXPECT_EQ(
+        Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(),
+        16u);
     EXPECT_FALSE(fs::exists(folder + "/FormatTemp2.MDB"));
 
     // And from the designer's menu into a new import window again; the version window the
@@ -347,7 +360,9 @@ TEST_F(ImportWindowTest, BackToTheDesignerRebuildsItsWorkStore) {
     auto* import = qobject_cast<frmMdbCpy*>(turns.Current());
     ASSERT_NE(import, nullptr);
     EXPECT_TRUE(import->isVisible());
-    EXPECT_EQ(Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(), 8u);
+    EXPECT_EQ(
+        Ws().OpenDatabase(folder + "/FormatTemp1.MDB")->TableDefs().Item("WKTBL")->Fields().Count(),
+        8u);
     QTest::qWait(20); // the designer deletes itself once its event is over
     EXPECT_TRUE(gone.isNull());
     EXPECT_TRUE(about.isNull() || !about->isVisible());

@@ -30,7 +30,8 @@ class LinesTest : public WindowTest {
                    {"NOTE", dao::dbMemo}},
                   {{"PrimaryKey", true, true, {{"CODE", false}}}});
         std::vector<FieldDef> wide;
-        for (int i = 1; i <= 15; ++i) wide.push_back({"F" + std::to_string(100 + i).substr(1), dao::dbText, 10});
+        for (int i = 1; i <= 15; ++i)
+            wide.push_back({"F" + std::to_string(100 + i).substr(1), dao::dbText, 10});
         MakeTable(path, "WIDE", wide);
         OpenTable(path, "T");
         ASSERT_EQ(W().LastRow, 5);
@@ -80,12 +81,12 @@ WorkRow Expected(std::initializer_list<const char*> columns) {
     return row;
 }
 
-const WorkRow kCodeRow = Expected({"1", "CODE", "dbText", "10", "", " 1A", "", "", "", "", "", "コード",
-                                "CODE", "dbText", "10", ""});
-const WorkRow kNameRow = Expected({"2", "NAME", "dbText", "40", "", "", "", "", "", "", "", "名前",
-                                "NAME", "dbText", "40", ""});
-const WorkRow kAddrRow = Expected({"3", "ADDR", "dbText", "20", "02", "", "", "", "", "", "", "住所",
-                                "ADDR", "dbText", "20", "02"});
+const WorkRow kCodeRow = Expected({"1", "CODE", "dbText", "10", "", " 1A", "", "", "", "", "",
+                                   "コード", "CODE", "dbText", "10", ""});
+const WorkRow kNameRow = Expected(
+    {"2", "NAME", "dbText", "40", "", "", "", "", "", "", "", "名前", "NAME", "dbText", "40", ""});
+const WorkRow kAddrRow = Expected({"3", "ADDR", "dbText", "20", "02", "", "", "", "", "", "",
+                                   "住所", "ADDR", "dbText", "20", "02"});
 
 WorkRow Numbered(WorkRow row, int number) {
     row[0] = std::to_string(number);
@@ -96,8 +97,10 @@ TEST_F(LinesTest, NoCommandIsOfferedUntilARowLabelIsClicked) {
     EXPECT_TRUE(Offered().isEmpty());
     ClickLabel(1);
     EXPECT_EQ(W().CurRow, 2);
-    EXPECT_EQ(W().Label3[1]->palette().color(QPalette::Window), W().Label3[1]->palette().color(QPalette::Highlight));
-    EXPECT_EQ(Offered(), QStringList({"mnLineCut", "mnLineCopy", "mnLineDel", "mnLineInsert", "mnLineMove"}));
+    EXPECT_EQ(W().Label3[1]->palette().color(QPalette::Window),
+              W().Label3[1]->palette().color(QPalette::Highlight));
+    EXPECT_EQ(Offered(),
+              QStringList({"mnLineCut", "mnLineCopy", "mnLineDel", "mnLineInsert", "mnLineMove"}));
     // The focus follows to the row's line, so that typing goes to the selected row.
     EXPECT_EQ(Focus(), Cell(1, kName));
     // The label explains itself.
@@ -130,7 +133,8 @@ TEST_F(LinesTest, AMovedRowWaitsOnTheClipboardWithItsOldFieldUntilPastedOnce) {
     ClickLabel(5);
     EXPECT_TRUE(Offered().isEmpty());
     ClickLabel(3);
-    EXPECT_EQ(Offered(), QStringList({"mnLineCut", "mnLineCopy", "mnLineDel", "mnLineInsert", "mnLineMove"}));
+    EXPECT_EQ(Offered(),
+              QStringList({"mnLineCut", "mnLineCopy", "mnLineDel", "mnLineInsert", "mnLineMove"}));
 }
 
 TEST_F(LinesTest, ACopiedRowIsPastedAsANewFieldWithoutKeysDescriptionOrOldField) {
@@ -139,8 +143,10 @@ TEST_F(LinesTest, ACopiedRowIsPastedAsANewFieldWithoutKeysDescriptionOrOldField)
         WorkRow pasted; // as pasted on row 7
     };
     const Case cases[] = {
-        {0, Expected({"7", "CODE", "dbText", "10", "", "", "", "", "", "", "", "", "", "", "0", ""})},
-        {2, Expected({"7", "ADDR", "dbText", "20", "02", "", "", "", "", "", "", "", "", "", "0", ""})},
+        {0,
+         Expected({"7", "CODE", "dbText", "10", "", "", "", "", "", "", "", "", "", "", "0", ""})},
+        {2, Expected(
+                {"7", "ADDR", "dbText", "20", "02", "", "", "", "", "", "", "", "", "", "0", ""})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -187,7 +193,8 @@ TEST_F(LinesTest, InsertMovesTheRowsFromTheLineDownAndNeverActsAfterTheLastRow) 
     EXPECT_EQ(Focus(), Cell(2, kName));
     // The new line takes a new field.
     TypeInto(Cell(2, kName), "KANA");
-    EXPECT_EQ(Row(3), Expected({"3", "KANA", "", "0", "", "", "", "", "", "", "", "", "", "", "0", ""}));
+    EXPECT_EQ(Row(3),
+              Expected({"3", "KANA", "", "0", "", "", "", "", "", "", "", "", "", "", "0", ""}));
 }
 
 TEST_F(LinesTest, DeleteLeavesAnEmptyNumberedLineThatTakesANewField) {
@@ -201,7 +208,8 @@ TEST_F(LinesTest, DeleteLeavesAnEmptyNumberedLineThatTakesANewField) {
     EXPECT_EQ(Focus(), Cell(1, kName));
     // Typing there starts a new field: nothing of the deleted row comes back with it.
     TypeInto(Cell(1, kName), "NEW2");
-    EXPECT_EQ(Row(2), Expected({"2", "NEW2", "", "0", "", "", "", "", "", "", "", "", "", "", "0", ""}));
+    EXPECT_EQ(Row(2),
+              Expected({"2", "NEW2", "", "0", "", "", "", "", "", "", "", "", "", "", "0", ""}));
 
     // Deleting the last row: the row count is the last row left.
     ClickLabel(4);
@@ -215,7 +223,8 @@ TEST_F(LinesTest, DeleteLeavesAnEmptyNumberedLineThatTakesANewField) {
     EXPECT_EQ(W().Label3[0]->text(), "   1");
     ClickLabel(4);
     RunFromPopup(4, W().mnLinePast);
-    EXPECT_EQ(Row(5), Expected({"5", "CODE", "dbText", "10", "", "", "", "", "", "", "", "", "", "", "0", ""}));
+    EXPECT_EQ(Row(5), Expected({"5", "CODE", "dbText", "10", "", "", "", "", "", "", "", "", "", "",
+                                "0", ""}));
 }
 
 TEST_F(LinesTest, AMoveAcrossTheShownRowsKeepsTheOldFieldOfTheRow) {
@@ -283,8 +292,10 @@ TEST_F(LinesTest, RowLabelsGetTheirTextColourBackWhenTheGridIsRefilled) {
     DoubleClickTable("WIDE");
     auto plain = [&] {
         for (QLabel* label : W().Label3) {
-            if (label->palette().color(QPalette::Window) != label->palette().color(QPalette::Button) ||
-                label->palette().color(QPalette::WindowText) != label->palette().color(QPalette::ButtonText))
+            if (label->palette().color(QPalette::Window) !=
+                    label->palette().color(QPalette::Button) ||
+                label->palette().color(QPalette::WindowText) !=
+                    label->palette().color(QPalette::ButtonText))
                 return label->objectName().toStdString();
         }
         return std::string();

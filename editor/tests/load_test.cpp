@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <map>
 
-#include "modules/FuncUtility.h"
 #include "engine/testing/shared_test_data.h"
+#include "modules/FuncUtility.h"
 #include "window_fixture.h"
 
 using namespace tavorin;

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "engine/testing/fault_hook.h"
+#include "engine/testing/shared_test_data.h"
 #include "modules/NativeCopy.h"
 #include "save_support.h"
-#include "engine/testing/shared_test_data.h"
 #include "window_fixture.h"
 
 using namespace tavorin;
@@ -18,8 +18,9 @@ using platform::vbOK;
 
 namespace {
 
-const QString kConverted =
-    "Jet 形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイルで作業します。";
+const QString kConverted = "Jet "
+                           "形式のファイルを、編集できる形式のデータベースに変換して保存しました。"
+                           "以後はこのファイルで作業します。";
 
 std::vector<std::string> JetFiles() {
     std::vector<std::string> files;
@@ -32,7 +33,8 @@ std::vector<std::string> JetFiles() {
 std::string PropertiesText(const engine::Properties& properties) {
     std::string text;
     for (const engine::PropertyPtr& p : properties)
-        text += p->Name() + ":" + std::to_string(p->Type()) + "=" + engine::TextOf(p->Value()) + ";";
+        text +=
+            p->Name() + ":" + std::to_string(p->Type()) + "=" + engine::TextOf(p->Value()) + ";";
     return text;
 }
 
@@ -44,14 +46,17 @@ std::vector<std::string> Describe(engine::Database& db) {
         lines.push_back("T " + name + " " + PropertiesText(t->Properties()));
         for (const engine::FieldPtr& f : t->Fields())
             lines.push_back("F " + f->Name() + " type " + std::to_string(f->Type()) + " size " +
-                            std::to_string(f->Size()) + " attr " + std::to_string(f->Attributes()) + " zero " +
-                            std::to_string(f->AllowZeroLength()) + " req " + std::to_string(f->Required()) +
-                            " default " + f->DefaultValue() + " " + PropertiesText(f->Properties()));
+                            std::to_string(f->Size()) + " attr " + std::to_string(f->Attributes()) +
+                            " zero " + std::to_string(f->AllowZeroLength()) + " req " +
+                            std::to_string(f->Required()) + " default " + f->DefaultValue() + " " +
+                            PropertiesText(f->Properties()));
         for (const engine::IndexPtr& ix : t->Indexes()) {
-            std::string line = "I " + ix->Name() + " primary " + std::to_string(ix->Primary()) + " unique " +
-                               std::to_string(ix->Unique()) + " nulls " + std::to_string(ix->IgnoreNulls()) +
-                               " req " + std::to_string(ix->Required()) + ":";
-            for (const engine::FieldPtr& m : ix->Fields()) line += " " + m->Name() + "/" + std::to_string(m->Attributes());
+            std::string line = "I " + ix->Name() + " primary " + std::to_string(ix->Primary()) +
+                               " unique " + std::to_string(ix->Unique()) + " nulls " +
+                               std::to_string(ix->IgnoreNulls()) + " req " +
+                               std::to_string(ix->Required()) + ":";
+            for (const engine::FieldPtr& m : ix->Fields())
+                line += " " + m->Name() + "/" + std::to_string(m->Attributes());
             lines.push_back(line);
         }
     }
@@ -67,7 +72,8 @@ std::vector<std::string> Records(engine::Database& db) {
             std::string row = name + ":";
             for (size_t i = 0; i < rs->FieldCount(); ++i) {
                 const engine::Variant& v = rs->Value(i);
-                row += std::to_string(static_cast<int>(v.Type())) + "=" + (v.IsNull() ? "<null>" : engine::TextOf(v)) + "|";
+                row += std::to_string(static_cast<int>(v.Type())) + "=" +
+                       (v.IsNull() ? "<null>" : engine::TextOf(v)) + "|";
             }
             rows.push_back(row);
         }
@@ -100,7 +106,9 @@ TEST_F(NativeCopyTest, EveryJetFileBecomesANativeFileWithTheSameTablesIndexesAnd
         ASSERT_TRUE(IsJetFile(jet));
         const std::string copy = dir.File(fs::path(jet).stem().string() + ".MDB");
         long reported = 0;
-        WriteNativeCopy(jet, copy, [&](const std::string&, long records) { reported = std::max(reported, records); });
+        WriteNativeCopy(jet, copy, [&](const std::string&, long records) {
+            reported = std::max(reported, records);
+        });
         ASSERT_FALSE(IsJetFile(copy));
 
         engine::DatabasePtr source = Ws().OpenDatabase(jet);
@@ -124,7 +132,9 @@ TEST_F(NativeCopyTest, AFailedCopyLeavesNoFile) {
     const std::string jet = shareddata::Folder() + "/jet/compIndexTestV1997.mdb";
     const std::string copy = dir.File("broken.MDB");
     int inserts = 0;
-    engine::SetWriteFaultHook([&](std::string_view sql) { return sql.find("INSERT") != std::string_view::npos && ++inserts > 100; });
+    engine::SetWriteFaultHook([&](std::string_view sql) {
+        return sql.find("INSERT") != std::string_view::npos && ++inserts > 100;
+    });
     EXPECT_THROW(WriteNativeCopy(jet, copy), engine::Error);
     engine::SetWriteFaultHook({});
     EXPECT_GT(inserts, 100);
@@ -133,7 +143,8 @@ TEST_F(NativeCopyTest, AFailedCopyLeavesNoFile) {
     EXPECT_EQ(Ws().TransactionLevel(), 0);
 }
 
-// ---- Through the window --------------------------------------------------------------------------
+// ---- Through the window
+// --------------------------------------------------------------------------
 
 class JetCopyCommandTest : public WindowTest {};
 
@@ -152,12 +163,14 @@ TEST_F(JetCopyCommandTest, TheCopyCommandTurnsEveryJetFileIntoAnEditableCurrentF
         W().mnFileCpy->trigger();
         ASSERT_EQ(app.CurrentFile.FullPath, target);
         EXPECT_FALSE(IsJetFile(target));
-        EXPECT_FALSE(fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
+        EXPECT_FALSE(
+            fs::exists(app.Store.WorkFolder + "/" + fs::path(target).stem().string() + ".MDB"));
         std::vector<std::string> after;
         for (const auto& entry : W().TableList) after.push_back(entry.Name);
         EXPECT_EQ(after, listed);
         engine::DatabasePtr source = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(jet);
-        engine::DatabasePtr native = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(target);
+        engine::DatabasePtr native =
+            engine::DBEngine::Instance().Workspaces(0).OpenDatabase(target);
         EXPECT_FALSE(native->ReadOnly());
         EXPECT_EQ(Describe(*native), ExpectedInCopy(Describe(*source)));
         EXPECT_EQ(Records(*native), Records(*source));

@@ -80,7 +80,8 @@ TEST_F(OpenTest, ChosenNamesSplitAtTheLastDotOfTheFileName) {
         EXPECT_EQ(chosen.BaseName, c.base) << c.path;
         EXPECT_EQ(chosen.Extension, c.extension) << c.path;
         EXPECT_EQ(chosen.FullPath, c.full) << c.path;
-        EXPECT_EQ(app.CurrentFile.LastFolder, c.message.isEmpty() ? c.folder : "/before/") << c.path;
+        EXPECT_EQ(app.CurrentFile.LastFolder, c.message.isEmpty() ? c.folder : "/before/")
+            << c.path;
     }
 }
 
@@ -220,7 +221,8 @@ TEST_F(OpenTest, CraftedFilesAreRefusedWithTheReasonAndThePreviousFileStays) {
     craftedfiles::RowCounter counter;
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"mark.mdb", "UPDATE MSysDatabase SET Value = 'other' WHERE Key = 'Format'"},
-        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " + craftedfiles::kEndless +
+        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " +
+                            craftedfiles::kEndless +
                             "SELECT 'T' || i AS Name, 1 AS NextAutoNumber FROM n WHERE test_row()"},
     };
     for (const auto& [name, sql] : cases) {
@@ -232,7 +234,8 @@ TEST_F(OpenTest, CraftedFilesAreRefusedWithTheReasonAndThePreviousFileStays) {
         OpenFile(bad);
         ASSERT_EQ(prompts.Shown().size(), 1u);
         const QString text = prompts.Shown()[0].text;
-        EXPECT_TRUE(text.startsWith(QString::fromStdString("Error; 3343\rデータベース形式 '" + bad + "' を認識できません。 (")))
+        EXPECT_TRUE(text.startsWith(QString::fromStdString("Error; 3343\rデータベース形式 '" + bad +
+                                                           "' を認識できません。 (")))
             << text.toStdString();
         EXPECT_EQ(craftedfiles::RowsRead(), 0);
         EXPECT_EQ(app.CurrentFile.FullPath, good);

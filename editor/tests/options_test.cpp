@@ -18,7 +18,8 @@ class OptionTest : public WindowTest {
         if (HasFatalFailure()) return;
         path = data.File("opt.mdb");
         MakeTable(path, "KEYED", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}},
-                  {{"PK_KEYED", true, true, {{"ID", false}}}, {"IX_NAME", false, true, {{"NAME", false}}}});
+                  {{"PK_KEYED", true, true, {{"ID", false}}},
+                   {"IX_NAME", false, true, {{"NAME", false}}}});
         MakeTable(path, "PLAIN", {{"A", dao::dbLong}});
         OpenTable(path, "KEYED");
     }
@@ -33,7 +34,8 @@ class OptionTest : public WindowTest {
         frmOption* option = W().OptionWindow();
         EXPECT_NE(option, nullptr);
         if (option) {
-            EXPECT_TRUE(QTest::qWaitFor([option] { return QApplication::activeWindow() == option; }));
+            EXPECT_TRUE(
+                QTest::qWaitFor([option] { return QApplication::activeWindow() == option; }));
         }
         return option;
     }
@@ -55,7 +57,8 @@ class OptionTest : public WindowTest {
     QStringList IndexSettings() {
         QStringList out;
         for (int k = 0; k < 6; ++k)
-            out << W().Text1[static_cast<size_t>(k + 1)]->text() + "/" + QString::number(W().Combo1[static_cast<size_t>(k)]->currentIndex());
+            out << W().Text1[static_cast<size_t>(k + 1)]->text() + "/" +
+                       QString::number(W().Combo1[static_cast<size_t>(k)]->currentIndex());
         return out;
     }
 
@@ -74,7 +77,8 @@ TEST_F(OptionTest, TheWindowShowsTheCurrentDefaults) {
     EXPECT_EQ(option->Combo2->itemText(10), "dbMemo");
     EXPECT_EQ(option->Combo2->itemText(11), "");
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(option->Text1[static_cast<size_t>(k + 1)]->text(), QString::fromStdString(app.Defaults.IndexDefaultName[static_cast<size_t>(k)]));
+        EXPECT_EQ(option->Text1[static_cast<size_t>(k + 1)]->text(),
+                  QString::fromStdString(app.Defaults.IndexDefaultName[static_cast<size_t>(k)]));
         EXPECT_EQ(option->Combo1[static_cast<size_t>(k)]->currentIndex(), k == 0 ? 0 : 1);
         EXPECT_EQ(option->Combo1[static_cast<size_t>(k)]->itemText(1), "重複あり");
     }
@@ -100,7 +104,8 @@ TEST_F(OptionTest, ApplyingSetsTheDefaultsAndTheIndexSettingsOfTheOpenLayoutAtOn
     EXPECT_EQ(app.Defaults.DefaultType, "dbText");
     EXPECT_EQ(app.Defaults.IndexDefaultName[0], "PKEY");
     EXPECT_EQ(app.Defaults.IndexDefaultDup[2], 0);
-    EXPECT_EQ(IndexSettings(), QStringList({"PKEY/0", "SubKey1/1", "SubKey2/0", "SubKey3/1", "SubKey4/1", "SubKey5/1"}));
+    EXPECT_EQ(IndexSettings(), QStringList({"PKEY/0", "SubKey1/1", "SubKey2/0", "SubKey3/1",
+                                            "SubKey4/1", "SubKey5/1"}));
     EXPECT_EQ(W().LayoutChanged, 9);
 
     // A new field takes the default type; the next layout the default index settings.

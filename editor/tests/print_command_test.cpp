@@ -30,7 +30,8 @@ TEST_F(PrintCommandTest, EveryTableOfTheFileGoesIntoOnePdfWithPageNumbersRunning
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(pdftools::PageCount(pdf), 3);
     const QString text = pdftools::Text(pdf);
-    for (const char* expected : {"(Page   1)", "(Page   2)", "(Page   3)", "F60", "PK_B", "重複なし"})
+    for (const char* expected :
+         {"(Page   1)", "(Page   2)", "(Page   3)", "F60", "PK_B", "重複なし"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
     // The work folder goes with the run.
     EXPECT_FALSE(fs::exists(work.File("MdbTempDir")));
@@ -38,7 +39,8 @@ TEST_F(PrintCommandTest, EveryTableOfTheFileGoesIntoOnePdfWithPageNumbersRunning
 
 TEST_F(PrintCommandTest, OneTableIsNamedWithTable) {
     SKIP_WITHOUT_POPPLER();
-    const ProgramRun run = Tavorin({"--print", QString::fromStdString(db), "--table", "b", "--pdf", pdf});
+    const ProgramRun run =
+        Tavorin({"--print", QString::fromStdString(db), "--table", "b", "--pdf", pdf});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(pdftools::PageCount(pdf), 1);
     const QString text = pdftools::Text(pdf);
@@ -56,7 +58,9 @@ TEST_F(PrintCommandTest, FailuresGiveAMessageAndAStatusAndNoFile) {
     const QString file = QString::fromStdString(db);
     const Case cases[] = {
         {{"--print", file, "--table", "NOPE", "--pdf", pdf}, 1, "テーブル NOPE がありません。"},
-        {{"--print", QString::fromStdString(data.File("none.mdb")), "--pdf", pdf}, 1, "ファイルがありません。"},
+        {{"--print", QString::fromStdString(data.File("none.mdb")), "--pdf", pdf},
+         1,
+         "ファイルがありません。"},
         {{"--print", file, "--pdf", QString::fromStdString(data.File("no/such/folder/out.pdf"))},
          1,
          "PDF ファイルに書き込めません。"},

@@ -9,9 +9,9 @@
 #include <map>
 
 #include "modules/TavorinSub_print.h"
-#include "platform/testing/pdf_tools.h"
 #include "platform/printer.h"
 #include "platform/recording_printer.h"
+#include "platform/testing/pdf_tools.h"
 #include "save_support.h"
 #include "window_fixture.h"
 
@@ -31,10 +31,12 @@ double FixedDate() {
 std::string Describe(const PrintOp& op) {
     switch (op.kind) {
     case PrintOp::Text:
-        return "T " + std::to_string(op.x) + " " + std::to_string(op.y) + " " + op.text.toStdString();
+        return "T " + std::to_string(op.x) + " " + std::to_string(op.y) + " " +
+               op.text.toStdString();
     case PrintOp::Line:
-        return "L " + std::to_string(op.x) + " " + std::to_string(op.y) + " " + std::to_string(op.x2) + " " +
-               std::to_string(op.y2) + " w" + std::to_string(op.width);
+        return "L " + std::to_string(op.x) + " " + std::to_string(op.y) + " " +
+               std::to_string(op.x2) + " " + std::to_string(op.y2) + " w" +
+               std::to_string(op.width);
     case PrintOp::NewPage:
         return "NEWPAGE";
     case PrintOp::EndDoc:
@@ -135,19 +137,19 @@ TEST_F(PrintTest, AnEmptyLayoutPrintsOnePageOfHeaderBoxesHeadingsAndClosingRule)
         L(1944, 1400, 1944, 2120, 5), L(4824, 1400, 4824, 2120, 1), T(1152, 1440, "主キー"),
         T(2016, 1440, "PrimaryKey"), T(4896, 1440, "重複なし"), T(1152, 1680, "副キー１"),
         T(2016, 1680, "SubKey1"), T(4896, 1680, "重複あり"), T(1152, 1920, "副キー２"),
-        T(2016, 1920, "SubKey2"), T(4896, 1920, "重複あり"),
-        L(6264, 1400, 10872, 1400, 5), L(6264, 1640, 10872, 1640, 1), L(6264, 1880, 10872, 1880, 1),
-        L(6264, 2120, 10872, 2120, 5), L(6264, 1400, 6264, 2120, 5), L(10872, 1400, 10872, 2120, 5),
-        L(7128, 1400, 7128, 2120, 5), L(10008, 1400, 10008, 2120, 1), T(6336, 1440, "副キー３"),
-        T(7200, 1440, "SubKey3"), T(10080, 1440, "重複あり"), T(6336, 1680, "副キー４"),
-        T(7200, 1680, "SubKey4"), T(10080, 1680, "重複あり"), T(6336, 1920, "副キー５"),
-        T(7200, 1920, "SubKey5"), T(10080, 1920, "重複あり"),
+        T(2016, 1920, "SubKey2"), T(4896, 1920, "重複あり"), L(6264, 1400, 10872, 1400, 5),
+        L(6264, 1640, 10872, 1640, 1), L(6264, 1880, 10872, 1880, 1), L(6264, 2120, 10872, 2120, 5),
+        L(6264, 1400, 6264, 2120, 5), L(10872, 1400, 10872, 2120, 5), L(7128, 1400, 7128, 2120, 5),
+        L(10008, 1400, 10008, 2120, 1), T(6336, 1440, "副キー３"), T(7200, 1440, "SubKey3"),
+        T(10080, 1440, "重複あり"), T(6336, 1680, "副キー４"), T(7200, 1680, "SubKey4"),
+        T(10080, 1680, "重複あり"), T(6336, 1920, "副キー５"), T(7200, 1920, "SubKey5"),
+        T(10080, 1920, "重複あり"),
         // Column headings on line 10, and the closing rule under them.
         L(648, 2360, 11160, 2360, 5), T(720, 2400, "No."), T(1152, 2400, "フィールド名"),
-        T(3456, 2400, "ﾃﾞｰﾀ種別"), T(4320, 2400, "ｻｲｽﾞ"), T(4752, 2400, " 繰"), T(5184, 2400, "主ｷｰ"),
-        T(5616, 2400, "副1"), T(6048, 2400, "副2"), T(6480, 2400, "副3"), T(6912, 2400, "副4"),
-        T(7344, 2400, "副5"), T(7776, 2400, "備     考"), L(648, 2600, 11160, 2600, 5),
-        "NEWPAGE", "ENDDOC"};
+        T(3456, 2400, "ﾃﾞｰﾀ種別"), T(4320, 2400, "ｻｲｽﾞ"), T(4752, 2400, " 繰"),
+        T(5184, 2400, "主ｷｰ"), T(5616, 2400, "副1"), T(6048, 2400, "副2"), T(6480, 2400, "副3"),
+        T(6912, 2400, "副4"), T(7344, 2400, "副5"), T(7776, 2400, "備     考"),
+        L(648, 2600, 11160, 2600, 5), "NEWPAGE", "ENDDOC"};
     AddLineRules(expected, 10);
 
     EXPECT_EQ(Sorted(Described(printer.Ops())), Sorted(expected));
@@ -165,9 +167,13 @@ TEST_F(PrintTest, AnEmptyLayoutPrintsOnePageOfHeaderBoxesHeadingsAndClosingRule)
 
 TEST_F(PrintTest, ARowPrintsItsColumnsAndA80ByteDescriptionTakesThreeLines) {
     MakeTable(db, "CUST",
-              {{"ID", dao::dbLong, 0, 17}, {"NAME", dao::dbText, 20}, {"ADDR_01", dao::dbText, 10},
-               {"ADDR_02", dao::dbText, 10}, {"PRICE", dao::dbCurrency}},
-              {{"PK", true, true, {{"ID", false}}}, {"IX", false, false, {{"NAME", false}, {"ID", true}}}});
+              {{"ID", dao::dbLong, 0, 17},
+               {"NAME", dao::dbText, 20},
+               {"ADDR_01", dao::dbText, 10},
+               {"ADDR_02", dao::dbText, 10},
+               {"PRICE", dao::dbCurrency}},
+              {{"PK", true, true, {{"ID", false}}},
+               {"IX", false, false, {{"NAME", false}, {"ID", true}}}});
     Open(db, "CUST");
     const std::string description(80, 'd');
     layout.Set(2, "FLD12", engine::Variant(description));
@@ -195,7 +201,8 @@ TEST_F(PrintTest, ARowPrintsItsColumnsAndA80ByteDescriptionTakesThreeLines) {
     EXPECT_EQ(TextAt(page, 7776, 3120), description.substr(37, 37));
     EXPECT_EQ(TextAt(page, 7776, 3360), description.substr(74));
     for (int y : {3120, 3360}) {
-        for (int x : {720, 1152, 3456, 4320, 5184, 5616}) EXPECT_EQ(TextAt(page, x, y), "") << x << " " << y;
+        for (int x : {720, 1152, 3456, 4320, 5184, 5616})
+            EXPECT_EQ(TextAt(page, x, y), "") << x << " " << y;
         EXPECT_TRUE(HasOp(page, L(1080, y - 40, 1080, y + 200, 5))) << y;
         EXPECT_TRUE(HasOp(page, L(7704, y - 40, 7704, y + 200, 1))) << y;
         EXPECT_FALSE(HasOp(page, L(648, y - 40, 11160, y - 40, 1))) << y;
@@ -314,8 +321,8 @@ TEST_F(PrintTest, IndexSettingsPrintTheNameAndTheDuplicatesText) {
         const char* text;
     };
     const Case cases[] = {
-        {"", 0, ""},            // label only
-        {"", 1, "重複あり"},    // label and 重複あり
+        {"", 0, ""},         // label only
+        {"", 1, "重複あり"}, // label and 重複あり
         {"IX", 0, "重複なし"},
         {"IX", 1, "重複あり"},
         {"IX", -1, "重複なし"}, // none chosen for a named index
@@ -479,7 +486,8 @@ TEST_F(PrintTest, AnEngineErrorWhilePrintingAllDropsTheJobAndTheWorkDatabase) {
     prompts.ExpectAny();
     W().mnTablePrintAll->trigger();
     ASSERT_EQ(prompts.Shown().size(), 1u);
-    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; ")) << prompts.Shown()[0].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; "))
+        << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(printer.Aborted(), 1);
     EXPECT_EQ(printer.Finished(), 0);
     EXPECT_FALSE(fs::exists(app.Store.PrintDbPath));
@@ -506,7 +514,8 @@ TEST_F(PrintTest, ThePrintCommandsAndTheToolbarButtonRunOnceEnabled) {
 
 TEST_F(PrintTest, ALayoutPrintedToPdfReadsBackWithItsJapaneseHeadingsAndNames) {
     SKIP_WITHOUT_POPPLER();
-    MakeTable(db, "顧客", {{"顧客コード", dao::dbText, 10, 0, "得意先の番号"}, {"顧客名", dao::dbText, 40}});
+    MakeTable(db, "顧客",
+              {{"顧客コード", dao::dbText, 10, 0, "得意先の番号"}, {"顧客名", dao::dbText, 40}});
     Open(db, "顧客");
     const QString pdf = QString::fromStdString(data.File("layout.pdf"));
     auto qtPrinter = platform::QtPrinter::ToPdfFile(pdf);
@@ -515,9 +524,11 @@ TEST_F(PrintTest, ALayoutPrintedToPdfReadsBackWithItsJapaneseHeadingsAndNames) {
 
     ASSERT_EQ(pdftools::PageCount(pdf), 1);
     const QString text = pdftools::Text(pdf);
-    for (const char* expected : {"ファイル名称", "テーブル名称", "フィールド名", "ﾃﾞｰﾀ種別", "主キー", "顧客コード",
-                                 "顧客名", "得意先の番号", "shop.MDB", "2024年1月5日作成 (Page"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    for (const char* expected :
+         {"ファイル名称", "テーブル名称", "フィールド名", "ﾃﾞｰﾀ種別", "主キー", "顧客コード",
+          "顧客名", "得意先の番号", "shop.MDB", "2024年1月5日作成 (Page"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
 }
 
 } // namespace

@@ -25,10 +25,12 @@ inline ProgramRun RunTavorin(const std::string& workdir, const QStringList& argu
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TAVORIN_EXE),
-                  QStringList{QStringLiteral("--workdir"), QString::fromStdString(workdir)} + arguments);
+                  QStringList{QStringLiteral("--workdir"), QString::fromStdString(workdir)} +
+                      arguments);
     EXPECT_TRUE(process.waitForFinished(120000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 } // namespace tavorintest

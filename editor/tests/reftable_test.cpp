@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/testing/archive_builder.h"
 #include "forms/frmMELT.h"
 #include "forms/frmRefTableList.h"
 #include "platform/scripted_archiver.h"
+#include "platform/testing/archive_builder.h"
 #include "window_fixture.h"
 
 namespace {
@@ -19,9 +19,11 @@ using tavorin::frmMELT;
 using tavorin::frmRefTableList;
 namespace grid = tavorin::grid;
 
-const std::string kRefused = "参照できないファイルです。参照可能はファイルは　*.MDB,*.ZIP,*.LZH のみです。";
+const std::string kRefused =
+    "参照できないファイルです。参照可能はファイルは　*.MDB,*.ZIP,*.LZH のみです。";
 const std::string kNotExtracted = "解凍できません。";
-const std::string kNotMdb = "参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*.MDB のみです。";
+const std::string kNotMdb =
+    "参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*.MDB のみです。";
 
 QStringList Lines(const QListWidget* list) {
     QStringList lines;
@@ -33,7 +35,8 @@ void ClickItem(QListWidget* list, int line, Qt::KeyboardModifiers modifiers = {}
     QListWidgetItem* item = list->item(line);
     ASSERT_NE(item, nullptr) << "no line " << line;
     list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(item).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(item).center());
 }
 
 void DoubleClickItem(QListWidget* list, int line) {
@@ -79,7 +82,8 @@ class RefTableTest : public WindowTest {
     void SetUp() override {
         WindowTest::SetUp();
         layoutDb = data.File("layout.mdb");
-        MakeTable(layoutDb, "CUST", {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}, {"TEL", dao::dbText, 12}});
+        MakeTable(layoutDb, "CUST",
+                  {{"ID", dao::dbLong}, {"NAME", dao::dbText, 20}, {"TEL", dao::dbText, 12}});
         refDb = data.File("ref.mdb");
         MakeTable(refDb, "GOODS",
                   {{"CODE", dao::dbText, 10, 0, "商品コード"},
@@ -120,7 +124,8 @@ class RefTableTest : public WindowTest {
 
     void DoubleClickRefTable(const std::string& name) {
         for (size_t i = 0; i < Ref()->RefTableList.size(); ++i)
-            if (Ref()->RefTableList[i].Name == name) return DoubleClickItem(Ref()->List1, static_cast<int>(i));
+            if (Ref()->RefTableList[i].Name == name)
+                return DoubleClickItem(Ref()->List1, static_cast<int>(i));
         FAIL() << name << " is not listed";
     }
 
@@ -133,7 +138,8 @@ class RefTableTest : public WindowTest {
     std::string layoutDb, refDb;
 };
 
-// ---- The command and the window ------------------------------------------------------------------
+// ---- The command and the window
+// ------------------------------------------------------------------
 
 TEST_F(RefTableTest, TheCommandOpensTheWindowBesideTheLayoutOnlyWhileATableIsOpen) {
     EXPECT_FALSE(W().mnTableRef->isEnabled());
@@ -149,7 +155,8 @@ TEST_F(RefTableTest, TheCommandOpensTheWindowBesideTheLayoutOnlyWhileATableIsOpe
     EXPECT_TRUE(first->Text2[0]->text().isEmpty());
     EXPECT_TRUE(first->Text2[1]->text().isEmpty());
     EXPECT_EQ(first->List1->count(), 0);
-    EXPECT_EQ(first->Label1[0]->text(), "ファイルを選択後、ダブルクリックで参照テーブルを指定して下さい。");
+    EXPECT_EQ(first->Label1[0]->text(),
+              "ファイルを選択後、ダブルクリックで参照テーブルを指定して下さい。");
     // Beside it, and the main window goes on taking input.
     EXPECT_GE(first->frameGeometry().left(), W().frameGeometry().left());
     EXPECT_TRUE(W().isEnabled());
@@ -178,11 +185,11 @@ TEST_F(RefTableTest, TheFieldListShowsGroupsAsOneLineAndNamesCutInItsColumns) {
 
     DoubleClickRefTable("GOODS");
     EXPECT_EQ(Lines(Ref()->List2), (QStringList{
-                                        "CODE                  dbText         010    ",
-                                        "ADDR                  dbText         030    03",
-                                        "PRICE                 dbCurrency     008    ",
-                                        "NOTE                  dbMemo         000    ",
-                                    }));
+                                       "CODE                  dbText         010    ",
+                                       "ADDR                  dbText         030    03",
+                                       "PRICE                 dbCurrency     008    ",
+                                       "NOTE                  dbMemo         000    ",
+                                   }));
     EXPECT_EQ(Ref()->RefFields[1].Description, "住所");
     EXPECT_EQ(Ref()->RefTablePath, refDb);
     EXPECT_EQ(Ref()->RefTableName, "GOODS");
@@ -214,8 +221,8 @@ TEST_F(RefTableTest, ThreeFieldsIntoAnEmptyLayoutBecomeRowsOneToThreeWithAnEmpty
 
     InsertFields({0, 1, 3});
     EXPECT_EQ(WorkRows(), (std::vector<WorkRow>{NewRow(1, "CODE", "dbText", 10, "", "商品コード"),
-                                                 NewRow(2, "ADDR", "dbText", 30, "03", "住所"),
-                                                 NewRow(3, "NOTE", "dbMemo", 0)}));
+                                                NewRow(2, "ADDR", "dbText", 30, "03", "住所"),
+                                                NewRow(3, "NOTE", "dbMemo", 0)}));
     EXPECT_EQ(W().LastRow, 4);
     EXPECT_EQ(W().TopRow, 1);
     EXPECT_EQ(W().LayoutChanged, 9);
@@ -230,7 +237,8 @@ TEST_F(RefTableTest, ThreeFieldsIntoAnEmptyLayoutBecomeRowsOneToThreeWithAnEmpty
 }
 
 TEST_F(RefTableTest, RowsFollowTheLastRowInListOrderAndTheGridShowsTheNewLastLine) {
-    MakeTable(layoutDb, "BIG", TextFields({"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11"}));
+    MakeTable(layoutDb, "BIG",
+              TextFields({"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11"}));
     OpenTable(layoutDb, "BIG");
     OpenRefWindow();
     ChooseRefFile(refDb);
@@ -249,7 +257,8 @@ TEST_F(RefTableTest, RowsFollowTheLastRowInListOrderAndTheGridShowsTheNewLastLin
     EXPECT_EQ(Cell(7, grid::kName)->text(), "PRICE");
 
     // A gap left by a deleted last row does not count: rows go after the last one there is.
-    engine::RecordsetPtr rs = app.Store.WorkDb->OpenRecordset("WKTBL", engine::RecordsetType::Dynaset);
+    engine::RecordsetPtr rs =
+        app.Store.WorkDb->OpenRecordset("WKTBL", engine::RecordsetType::Dynaset);
     rs->FindFirst("FLD01= 13");
     rs->Delete();
     rs->Close();
@@ -307,18 +316,24 @@ TEST_F(RefTableTest, AGenuineJetFileIsAReference) {
     EXPECT_EQ(Lines(Ref()->List1).size(), 4);
     DoubleClickRefTable("Table1");
     const QStringList expected = {
-        "A                     dbText         050    ", "B                     dbText         100    ",
-        "C                     dbByte         001    ", "D                     dbInteger      002    ",
-        "E                     dbLong         004    ", "F                     dbDouble       008    ",
-        "G                     dbDate         008    ", "H                     dbCurrency     008    ",
+        "A                     dbText         050    ",
+        "B                     dbText         100    ",
+        "C                     dbByte         001    ",
+        "D                     dbInteger      002    ",
+        "E                     dbLong         004    ",
+        "F                     dbDouble       008    ",
+        "G                     dbDate         008    ",
+        "H                     dbCurrency     008    ",
         "I                     dbBoolean      001    ",
     };
     EXPECT_EQ(Lines(Ref()->List2), expected);
     InsertFields({0, 8});
-    EXPECT_EQ(WorkRows(), (std::vector<WorkRow>{NewRow(1, "A", "dbText", 50), NewRow(2, "I", "dbBoolean", 1)}));
+    EXPECT_EQ(WorkRows(),
+              (std::vector<WorkRow>{NewRow(1, "A", "dbText", 50), NewRow(2, "I", "dbBoolean", 1)}));
 }
 
-// ---- Closing -------------------------------------------------------------------------------------
+// ---- Closing
+// -------------------------------------------------------------------------------------
 
 TEST_F(RefTableTest, ClosingForgetsTheReferenceClosesThePickerAndReturnsToTheGrid) {
     platform::ScriptedArchiver archiver;
@@ -423,9 +438,11 @@ TEST_F(RefTableTest, TheFieldListEmptiesWhenAnotherFileOrArchiveIsChosenEvenADam
 }
 
 TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
-    MakeTable(data.File("source.mdb"), "ITEMS", {{"ITEM_NO", dao::dbLong}, {"ITEM_NAME", dao::dbText, 30}});
+    MakeTable(data.File("source.mdb"), "ITEMS",
+              {{"ITEM_NO", dao::dbLong}, {"ITEM_NAME", dao::dbText, 30}});
     platform::ScriptedArchiver archiver;
-    archiver.files = {{"x.tar.mdb", "not a database"}, {"README.TXT", "text"},
+    archiver.files = {{"x.tar.mdb", "not a database"},
+                      {"README.TXT", "text"},
                       {"DATA.mdb", QByteArray::fromStdString(ReadAll(data.File("source.mdb")))}};
     platform::ScopedArchiver installed(&archiver);
     OpenTable(layoutDb, "CUST");
@@ -436,7 +453,8 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
     WriteFile(app.Store.MeltFolder + "/EARLIER.MDB");
     ChooseRefFile(data.File("goods.zip"));
     EXPECT_EQ(archiver.Calls()[2].argument,
-              QString::fromStdString("-xs \"" + data.File("goods.zip") + "\" \"" + app.Store.MeltFolder + "/\""));
+              QString::fromStdString("-xs \"" + data.File("goods.zip") + "\" \"" +
+                                     app.Store.MeltFolder + "/\""));
     frmMELT* melt = Ref()->MeltWindow();
     ASSERT_NE(melt, nullptr);
     EXPECT_TRUE(melt->isVisible());
@@ -504,9 +522,11 @@ TEST_F(RefTableTest, AnEmptyPickerAsksForAFile) {
 
 TEST_F(RefTableTest, ADatabaseOutOfAZipArchiveNamedInCapitals) {
     const std::string source = data.File("source.mdb");
-    MakeTable(source, "ITEMS", {{"ITEM_NO", dao::dbLong, 0, 0, "品番"}, {"ITEM_NAME", dao::dbText, 30}});
+    MakeTable(source, "ITEMS",
+              {{"ITEM_NO", dao::dbLong, 0, 0, "品番"}, {"ITEM_NAME", dao::dbText, 30}});
     const std::string zip = data.File("GOODS.ZIP");
-    ASSERT_TRUE(archivetest::WriteZip(zip, {{"sub/ITEMS.MDB", ReadAll(source)}, {"NOTE.TXT", "n"}}));
+    ASSERT_TRUE(
+        archivetest::WriteZip(zip, {{"sub/ITEMS.MDB", ReadAll(source)}, {"NOTE.TXT", "n"}}));
     StartEmptyLayout();
     OpenRefWindow();
     ChooseRefFile(zip);
@@ -517,7 +537,7 @@ TEST_F(RefTableTest, ADatabaseOutOfAZipArchiveNamedInCapitals) {
     DoubleClickRefTable("ITEMS");
     InsertFields({0, 1});
     EXPECT_EQ(WorkRows(), (std::vector<WorkRow>{NewRow(1, "ITEM_NO", "dbLong", 4, "", "品番"),
-                                                 NewRow(2, "ITEM_NAME", "dbText", 30)}));
+                                                NewRow(2, "ITEM_NAME", "dbText", 30)}));
 }
 
 TEST_F(RefTableTest, ADatabasePickedOutOfAnLzhArchiveAndItsFieldsInserted) {
@@ -534,7 +554,8 @@ TEST_F(RefTableTest, ADatabasePickedOutOfAnLzhArchiveAndItsFieldsInserted) {
     EXPECT_EQ(Lines(Ref()->List1).size(), 4);
     DoubleClickRefTable("Table1");
     InsertFields({1, 4});
-    EXPECT_EQ(WorkRows(), (std::vector<WorkRow>{NewRow(1, "B", "dbText", 100), NewRow(2, "E", "dbLong", 4)}));
+    EXPECT_EQ(WorkRows(),
+              (std::vector<WorkRow>{NewRow(1, "B", "dbText", 100), NewRow(2, "E", "dbLong", 4)}));
     EXPECT_EQ(W().LastRow, 3);
 }
 

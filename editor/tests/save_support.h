@@ -75,8 +75,10 @@ inline void MakeCustomers(const std::string& path, int count, bool badCode = fal
         rs->SetValue("ID", Variant::Long(i));
         rs->SetValue("NAME", Variant("名前" + std::to_string(i)));
         rs->SetValue("PRICE", Variant::Long(i * 10));
-        rs->SetValue("CODE", Variant(badCode && i == count ? std::string("x12") : std::to_string(i * 7)));
-        for (int a = 1; a <= 5; ++a) rs->SetValue("ADDR_0" + std::to_string(a), Variant("a" + std::to_string(i * 10 + a)));
+        rs->SetValue("CODE",
+                     Variant(badCode && i == count ? std::string("x12") : std::to_string(i * 7)));
+        for (int a = 1; a <= 5; ++a)
+            rs->SetValue("ADDR_0" + std::to_string(a), Variant("a" + std::to_string(i * 10 + a)));
         rs->SetValue("TEL_01", Variant::Long(i + 100));
         rs->SetValue("TEL_02", Variant::Long(i + 200));
         rs->SetValue("NOTE", Variant("note " + std::to_string(i)));
@@ -89,7 +91,8 @@ inline void MakeCustomers(const std::string& path, int count, bool badCode = fal
 inline std::vector<std::string> Dump(const std::string& path, const std::string& table) {
     auto db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
     auto td = db->TableDefs().Item(table);
-    auto rs = db->OpenRecordset("SELECT * FROM [" + table + "] ORDER BY [" + td->Fields()[0]->Name() + "]",
+    auto rs = db->OpenRecordset("SELECT * FROM [" + table + "] ORDER BY [" +
+                                    td->Fields()[0]->Name() + "]",
                                 engine::RecordsetType::Snapshot);
     std::vector<std::string> rows;
     std::string header;
@@ -140,7 +143,8 @@ class Layout {
         rs->FindFirst("FLD02 = '" + name + "'");
         return rs->NoMatch() ? 0 : engine::CLng(rs->Value("FLD01"));
     }
-    void Add(int row, const std::string& name, const std::string& type, int size, const std::string& repeat = "") {
+    void Add(int row, const std::string& name, const std::string& type, int size,
+             const std::string& repeat = "") {
         auto rs = app_.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
         rs->AddNew();
         rs->SetValue("FLD01", Variant::Long(row));
@@ -155,7 +159,9 @@ class Layout {
         rs->FindFirst("FLD01= " + std::to_string(row));
         rs->Delete();
     }
-    int Count() { return static_cast<int>(app_.Store.WorkDb->TableDefs().Item("WKTBL")->RecordCount()); }
+    int Count() {
+        return static_cast<int>(app_.Store.WorkDb->TableDefs().Item("WKTBL")->RecordCount());
+    }
 
   private:
     tavorin::AppContext& app_;

@@ -4,17 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <algorithm>
-#include <set>
 #include <QLineEdit>
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sqlite3.h>
 
 #include "engine/testing/fault_hook.h"
 #include "engine/testing/jet_files.h"
 #include "engine/testing/jet_test_support.h"
-#include "save_support.h"
 #include "engine/testing/shared_test_data.h"
+#include "save_support.h"
 
 using namespace tavorin;
 using namespace savetest;
@@ -103,7 +103,8 @@ TEST_F(SaveTest, SingleFieldBecomesAGroupAndGroupsGrowShrinkAndJoin) {
     Save();
     ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto db2 = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
-    auto again = db2->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
+    auto again =
+        db2->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     again->MoveLast();
     EXPECT_EQ(engine::CLng(again->Value("PRICE")), 30);
 }
@@ -115,7 +116,8 @@ TEST_F(SaveTest, TextToLongFailingLeavesTheOldTableWithBothMessages) {
     layout.Set(layout.RowOf("CODE"), "FLD03", Variant("dbLong"));
     Save();
     EXPECT_EQ(window->Saving().SaveAbandoned, -1);
-    EXPECT_TRUE(Shown("Error;  13 in CODE\r型が一致しません。")) << ::testing::PrintToString(prompts.shown);
+    EXPECT_TRUE(Shown("Error;  13 in CODE\r型が一致しません。"))
+        << ::testing::PrintToString(prompts.shown);
     EXPECT_TRUE(Shown("データ変換ができませんでした。テーブルの保存を取り消します。"));
     EXPECT_FALSE(Shown(kAcceptQuestion));
     EXPECT_EQ(Dump(db, "CUST"), before);
@@ -190,8 +192,11 @@ TEST_F(SaveTest, KeysIndexesAndDescriptionsAreBuiltAsLaidOut) {
     EXPECT_FALSE(sub->Unique());
     EXPECT_EQ(engine::TextOf(td->Properties().Item("Description")->Value()), "得意先");
     EXPECT_EQ(td->Properties().Item("Description")->Name(), "DesCription");
-    EXPECT_EQ(engine::TextOf(td->Fields().Item("NAME")->Properties().Item("Description")->Value()), "氏名");
-    EXPECT_EQ(engine::TextOf(td->Fields().Item("ADDR_01")->Properties().Item("Description")->Value()), "住所");
+    EXPECT_EQ(engine::TextOf(td->Fields().Item("NAME")->Properties().Item("Description")->Value()),
+              "氏名");
+    EXPECT_EQ(
+        engine::TextOf(td->Fields().Item("ADDR_01")->Properties().Item("Description")->Value()),
+        "住所");
     EXPECT_FALSE(td->Fields().Item("ADDR_02")->Properties().Contains("Description"));
 }
 
@@ -222,7 +227,8 @@ TEST_F(SaveTest, QuestionsCancelInitialiseAndNewFile) {
     EXPECT_EQ(window->Saving().SaveAbandoned, 0);
     EXPECT_EQ(Tables(fresh), (std::vector<std::string>{"T1"}));
     EXPECT_EQ(prompts.shown, (std::vector<std::string>{kNoPrimaryKey}));
-    EXPECT_EQ(engine::DBEngine::Instance().Workspaces(0).OpenDatabase(fresh)->Connect(), engine::kLangJapanese);
+    EXPECT_EQ(engine::DBEngine::Instance().Workspaces(0).OpenDatabase(fresh)->Connect(),
+              engine::kLangJapanese);
 }
 
 TEST_F(SaveTest, SavingIntoAFileThatWasDeletedUnderTheLayoutGives3024AndCreatesNothing) {
@@ -233,7 +239,9 @@ TEST_F(SaveTest, SavingIntoAFileThatWasDeletedUnderTheLayoutGives3024AndCreatesN
     ASSERT_TRUE(std::filesystem::remove(db));
     Save();
     EXPECT_EQ(window->Saving().SaveAbandoned, -1);
-    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"3024 : " + engine::DescriptionOf(engine::err::kFileNotFound, db)}));
+    EXPECT_EQ(prompts.shown,
+              (std::vector<std::string>{"3024 : " +
+                                        engine::DescriptionOf(engine::err::kFileNotFound, db)}));
     EXPECT_FALSE(std::filesystem::exists(db));
     EXPECT_FALSE(std::filesystem::exists(db + "-journal"));
 }
@@ -269,7 +277,8 @@ TEST_F(SaveTest, NoPrimaryKeyCancelAndLeftOverBuildTable) {
 TEST_F(SaveTest, ValidationFaultOnRow25ShowsItAsTheBottomRow) {
     MakeCustomers(db, 1);
     Start(db, "CUST");
-    for (int row = layout.Count() + 1; row <= 30; ++row) layout.Add(row, "F" + std::to_string(row), "dbLong", 4);
+    for (int row = layout.Count() + 1; row <= 30; ++row)
+        layout.Add(row, "F" + std::to_string(row), "dbLong", 4);
     layout.Set(25, "FLD03", Variant("dbNothing"));
     window->LastRow = 30;
     window->SetScrollRange(0);
@@ -290,7 +299,8 @@ TEST_F(SaveTest, AGenuineFileThatTakesNoChangeIsRefusedUpFrontSayingWhy) {
         std::filesystem::copy_file(TESTDATA_DIR "/jet/testV1997.mdb", jet); // read-only, as shared
         std::unique_ptr<engine::HeldJetFile> otherProgram;
         if (held) {
-            std::filesystem::permissions(jet, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            std::filesystem::permissions(jet, std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_write);
             otherProgram = std::make_unique<engine::HeldJetFile>(jet);
         }
         const std::string before = jettest::ReadWhole(jet);
@@ -326,7 +336,10 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         window->OpenOnStart(copy, "CUST");
         layout.Set(layout.RowOf("NAME"), "FLD02", Variant("FULLNAME"));
         layout.Set(layout.RowOf("PRICE"), "FLD05", Variant("2"));
-        engine::SetWriteFaultHook([&](std::string_view) { ++total; return false; });
+        engine::SetWriteFaultHook([&](std::string_view) {
+            ++total;
+            return false;
+        });
         Save();
         engine::SetWriteFaultHook(nullptr);
         ASSERT_EQ(window->Saving().SaveAbandoned, 0);
@@ -348,7 +361,8 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
         if (now == after) { // a save that went through: start again from the old table
             window->CloseUserDatabase();
-            std::filesystem::copy_file(pristine, db, std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(pristine, db,
+                                       std::filesystem::copy_options::overwrite_existing);
         }
     }
 }
@@ -370,7 +384,8 @@ TEST_F(SaveTest, UnchangedFieldsKeepTheirValuesAndATextNullBecomesEmpty) {
     Save();
     ASSERT_EQ(window->Saving().SaveAbandoned, 0);
     auto user = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(db);
-    auto rs = user->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
+    auto rs =
+        user->OpenRecordset("SELECT * FROM CUST ORDER BY ID", engine::RecordsetType::Snapshot);
     EXPECT_TRUE(rs->Value("NAME").IsString());
     EXPECT_EQ(engine::TextOf(rs->Value("NAME")), "");
     EXPECT_TRUE(rs->Value("PRICE").IsNull());
@@ -388,7 +403,8 @@ namespace {
 uintmax_t FreshCopySize(const std::string& path, const std::string& copy) {
     sqlite3* raw = nullptr;
     sqlite3_open(path.c_str(), &raw);
-    EXPECT_EQ(sqlite3_exec(raw, ("VACUUM INTO '" + copy + "'").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(raw, ("VACUUM INTO '" + copy + "'").c_str(), nullptr, nullptr, nullptr),
+              SQLITE_OK);
     sqlite3_close(raw);
     return std::filesystem::file_size(copy);
 }
@@ -416,9 +432,11 @@ TEST_F(SaveTest, TheOldTablesPagesGoBackWhileIdleAndTheRecordsStay) {
     app.Store.Ws->Rollback();
 
     while (window->ReleasingFreePages()) QCoreApplication::processEvents();
-    const uintmax_t after = std::filesystem::file_size(path), fresh = FreshCopySize(path, data.File("fresh.mdb"));
+    const uintmax_t after = std::filesystem::file_size(path),
+                    fresh = FreshCopySize(path, data.File("fresh.mdb"));
     EXPECT_LT(after, before);
-    EXPECT_LE(static_cast<double>(after), 1.2 * static_cast<double>(fresh)) << after << " against " << fresh;
+    EXPECT_LE(static_cast<double>(after), 1.2 * static_cast<double>(fresh))
+        << after << " against " << fresh;
     EXPECT_EQ(Dump(path, "CUST"), saved);
     EXPECT_EQ(saved.size(), 20001u);
     EXPECT_NE(saved[0].find("FULLNAME"), std::string::npos);
@@ -466,8 +484,9 @@ TEST_F(SaveTest, ATableNameTheEngineRefusesStopsTheSaveBeforeAnyQuestion) {
     Save();
     EXPECT_EQ(window->Saving().SaveAbandoned, -1);
     ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0], "'q[1' は正しい名前ではありません。名前に無効な文字や区切り記号が含まれていないか、"
-                                "名前が長すぎないかを確認してください。");
+    EXPECT_EQ(prompts.shown[0],
+              "'q[1' は正しい名前ではありません。名前に無効な文字や区切り記号が含まれていないか、"
+              "名前が長すぎないかを確認してください。");
     EXPECT_EQ(Tables(db), (std::vector<std::string>{"CUST"}));
     EXPECT_EQ(Dump(db, "CUST"), before);
 }

@@ -19,10 +19,17 @@ const QString kEnded = "検索が終了しました。";
 
 // Buttons of the panels.
 enum Button {
-    kFind = 0, kCancel = 1, kToReplace = 2,                      // field names, search
-    kFindR = 3, kCancelR = 4, kReplace = 5, kReplaceAll = 6,     // field names, replace
-    kTypeFind = 7, kTypeToReplace = 9,                           // types, search
-    kTypeReplace = 12, kTypeReplaceAll = 13,                     // types, replace
+    kFind = 0,
+    kCancel = 1,
+    kToReplace = 2, // field names, search
+    kFindR = 3,
+    kCancelR = 4,
+    kReplace = 5,
+    kReplaceAll = 6, // field names, replace
+    kTypeFind = 7,
+    kTypeToReplace = 9, // types, search
+    kTypeReplace = 12,
+    kTypeReplaceAll = 13, // types, replace
 };
 
 // Rows of S: 1 ID (long), 2 ITEM_NO (text 10), 3 NO_NO (text 10), 4 Name (text 20),
@@ -35,15 +42,16 @@ class SearchTest : public WindowTest {
         if (HasFatalFailure()) return;
         path = data.File("search.mdb");
         std::vector<FieldDef> fields = {
-            {"ID", dao::dbLong},         {"ITEM_NO", dao::dbText, 10},  {"NO_NO", dao::dbText, 10},
-            {"Name", dao::dbText, 20},   {"NAME_KANA", dao::dbText, 40}, {"QTY", dao::dbLong},
-            {"PRICE", dao::dbLong},      {"ADDR_01", dao::dbText, 20},   {"ADDR_02", dao::dbText, 20},
+            {"ID", dao::dbLong},       {"ITEM_NO", dao::dbText, 10},   {"NO_NO", dao::dbText, 10},
+            {"Name", dao::dbText, 20}, {"NAME_KANA", dao::dbText, 40}, {"QTY", dao::dbLong},
+            {"PRICE", dao::dbLong},    {"ADDR_01", dao::dbText, 20},   {"ADDR_02", dao::dbText, 20},
             {"MEMO", dao::dbMemo}};
         for (int i = 10; i <= 14; ++i) fields.push_back({"F" + std::to_string(i), dao::dbInteger});
         fields.push_back({"LAST_NO", dao::dbLong});
         MakeTable(path, "S", fields);
         std::vector<FieldDef> all;
-        for (int i = 1; i <= 12; ++i) all.push_back({"F" + std::to_string(100 + i).substr(1), dao::dbText, 8});
+        for (int i = 1; i <= 12; ++i)
+            all.push_back({"F" + std::to_string(100 + i).substr(1), dao::dbText, 8});
         MakeTable(path, "ALLF", all);
         OpenTable(path, "S");
         ASSERT_EQ(W().LastRow, 15);
@@ -111,7 +119,8 @@ class SearchTest : public WindowTest {
         const size_t messages = prompts.Shown().size();
         Press(fe, button);
         if (prompts.Shown().size() > messages || fe->HighlightLine < 0) return 0;
-        EXPECT_TRUE(fe->Option1[1]->isChecked() || Cell(fe->HighlightLine, kName)->hasSelectedText());
+        EXPECT_TRUE(fe->Option1[1]->isChecked() ||
+                    Cell(fe->HighlightLine, kName)->hasSelectedText());
         return W().TopRow + fe->HighlightLine;
     }
 
@@ -269,7 +278,8 @@ TEST_F(SearchTest, ATypeReplacedInAllRowsTakesItsDefaultSizeUntilTheEndQuestionI
     EXPECT_EQ(fe->Search().SearchText, "dbLong");
     // The hit shows as the coloured type box of its line.
     Press(fe, kTypeFind);
-    EXPECT_EQ(W().Combo2[0]->palette().color(QPalette::Button), W().palette().color(QPalette::Button));
+    EXPECT_EQ(W().Combo2[0]->palette().color(QPalette::Button),
+              W().palette().color(QPalette::Button));
     EXPECT_EQ(W().Combo2[1]->palette().color(QPalette::Button), QColor(0xFF, 0xFF, 0x80));
     Press(fe, kTypeToReplace);
     ASSERT_TRUE(fe->Frame2[3]->isVisible());
@@ -318,14 +328,15 @@ TEST_F(SearchTest, AReplaceAllThatFailsPartWayLeavesTheLayoutAsItWas) {
     // The engine refuses the second row.
     int updates = 0;
     engine::SetWriteFaultHook([&](std::string_view sql) {
-        return sql.find("UPDATE") != std::string_view::npos && sql.find("WKTBL") != std::string_view::npos &&
-               ++updates == 2;
+        return sql.find("UPDATE") != std::string_view::npos &&
+               sql.find("WKTBL") != std::string_view::npos && ++updates == 2;
     });
     prompts.ExpectAny();
     Press(fe, kReplaceAll);
     engine::SetWriteFaultHook(nullptr);
     ASSERT_EQ(prompts.Shown().size(), 1u);
-    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3043")) << prompts.Shown()[0].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error; 3043"))
+        << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(WorkRows(), before);
     EXPECT_EQ(Cell(1, kName)->text(), "ITEM_NO");
     EXPECT_EQ(W().LayoutChanged, 0);

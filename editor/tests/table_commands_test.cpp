@@ -1,11 +1,11 @@
 // The table menu's commands besides saving: rename and save under a new name through
 // frmRename, delete, release.
 #include <QAction>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QFocusEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
@@ -107,7 +107,8 @@ class TableCommandsTest : public WindowTest {
     std::string path;
 };
 
-// ---- frmRename --------------------------------------------------------------------------------------
+// ---- frmRename
+// --------------------------------------------------------------------------------------
 
 TEST_F(TableCommandsTest, RenameWindowShowsItsHeadingAndTheCurrentNameAndItsControlBoxCancels) {
     DoubleClickTable("CUST");
@@ -140,7 +141,8 @@ TEST_F(TableCommandsTest, RenameWindowShowsItsHeadingAndTheCurrentNameAndItsCont
 TEST_F(TableCommandsTest, ConfirmingTheUnchangedNameChangesNothing) {
     DoubleClickTable("CUST");
     W().LayoutChanged = 9;
-    WithRename(W().mnTableRename, [&](frmRename& window) { QTest::mouseClick(window.Command1[0], Qt::LeftButton); });
+    WithRename(W().mnTableRename,
+               [&](frmRename& window) { QTest::mouseClick(window.Command1[0], Qt::LeftButton); });
     EXPECT_EQ(W().CurrentTable, "CUST");
     EXPECT_EQ(W().LayoutChanged, 9);
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "ORDERS"}));
@@ -161,7 +163,8 @@ TEST_F(TableCommandsTest, TheNameCheckIsExactAndTheEngineRefusesACaseOnlyClash) 
     });
     EXPECT_TRUE(stayedOpen);
     ASSERT_EQ(prompts.Shown().size(), 2u);
-    EXPECT_TRUE(prompts.Shown()[1].text.startsWith("Error; 3010\r")) << prompts.Shown()[1].text.toStdString();
+    EXPECT_TRUE(prompts.Shown()[1].text.startsWith("Error; 3010\r"))
+        << prompts.Shown()[1].text.toStdString();
     EXPECT_EQ(W().CurrentTable, "ORDERS");
     EXPECT_EQ(W().Text1[0]->text(), "ORDERS");
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "ORDERS"}));
@@ -189,7 +192,8 @@ TEST_F(TableCommandsTest, RenamingATableNeverSavedChangesOnlyTheCurrentName) {
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "ORDERS"}));
 }
 
-// ---- Save under a new name ----------------------------------------------------------------------------
+// ---- Save under a new name
+// ----------------------------------------------------------------------------
 
 TEST_F(TableCommandsTest, SaveUnderANewNameBuildsTheNewTableFromTheOldOnesRecords) {
     W().realSave = true;
@@ -219,7 +223,8 @@ TEST_F(TableCommandsTest, AnAbandonedSaveUnderANewNameKeepsTheOldName) {
     EXPECT_EQ(Tables(), (std::vector<std::string>{"CUST", "ORDERS"}));
 }
 
-// ---- Delete and release -------------------------------------------------------------------------------
+// ---- Delete and release
+// -------------------------------------------------------------------------------
 
 TEST_F(TableCommandsTest, DeletingAChangedTableAsksOnlyTheDeleteQuestion) {
     DoubleClickTable("CUST");

@@ -26,8 +26,8 @@ const char* const kAuto = "(ｵｰﾄﾅﾝﾊﾞ-)";
 // text the grid's 50 bytes); letter case does not matter, any other text names no type.
 TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
     tavorintest::TempDir dir;
-    engine::DatabasePtr db =
-        engine::DBEngine::Instance().Workspaces(0).CreateDatabase(dir.File("types.mdb"), engine::kLangJapanese);
+    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(
+        dir.File("types.mdb"), engine::kLangJapanese);
     engine::TableDefPtr table = db->CreateTableDef("T");
     struct Made {
         std::string name;
@@ -46,7 +46,8 @@ TEST(TypeNames, EachListedNameIsTheEnginesTypeInListOrderWithItsSize) {
         DefaultTypeSize(name, proposed);
         const bool automatic = name == kAuto;
         const int type = automatic ? dao::dbLong : static_cast<int>(slot);
-        table->Fields().Append(table->CreateField("F" + std::to_string(slot), type, type == dao::dbText ? proposed : 0));
+        table->Fields().Append(table->CreateField("F" + std::to_string(slot), type,
+                                                  type == dao::dbText ? proposed : 0));
         made.push_back({name, type, proposed});
         std::string upper = name;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

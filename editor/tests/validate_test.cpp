@@ -96,7 +96,8 @@ class ValidateTest : public WindowTest {
     void Validate(int16_t& code, int32_t& row) {
         app.Store.WorkRs->Close();
         W().ValidateLayout(code, row);
-        app.Store.WorkRs = app.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
+        app.Store.WorkRs =
+            app.Store.WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
     }
 
     std::string path;
@@ -311,7 +312,8 @@ TEST_F(ValidateTest, EachFaultHasItsMessageCodeRowAndCursorAndEveryDefaultIsWrit
         EXPECT_FALSE(
             engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path)->TableDefs().Contains(
                 "NEW"));
-        app.Defaults.IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2", "SubKey3", "SubKey4", "SubKey5"};
+        app.Defaults.IndexDefaultName = {"PrimaryKey", "SubKey1", "SubKey2",
+                                         "SubKey3",    "SubKey4", "SubKey5"};
     }
 }
 

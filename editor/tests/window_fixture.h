@@ -143,8 +143,8 @@ class WindowTest : public ::testing::Test {
     // The work table's rows in FLD01 order.
     std::vector<WorkRow> WorkRows() {
         std::vector<WorkRow> rows;
-        engine::RecordsetPtr rs = app.Store.WorkDb->OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01",
-                                                                 engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs = app.Store.WorkDb->OpenRecordset(
+            "SELECT * FROM WKTBL ORDER BY FLD01", engine::RecordsetType::Snapshot);
         for (; !rs->Eof(); rs->MoveNext()) {
             WorkRow row;
             for (size_t i = 0; i < 16; ++i) row.push_back(engine::TextOf(rs->Value(i)));

@@ -24,7 +24,8 @@ class Answers : public platform::Prompts {
     }
 };
 
-void SetRow(engine::Database& work, const std::string& name, const char* column, const engine::Variant& value) {
+void SetRow(engine::Database& work, const std::string& name, const char* column,
+            const engine::Variant& value) {
     auto rs = work.OpenRecordset("SELECT * FROM WKTBL ORDER BY FLD01");
     rs->FindFirst("FLD02 = '" + name + "'");
     if (rs->NoMatch()) throw engine::Error(3265, "no row " + name);

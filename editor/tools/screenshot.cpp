@@ -10,8 +10,8 @@
 #include <string>
 
 #include "forms/frmTavorin.h"
-#include "modules/AppSetup.h"
 #include "modules/AppContext.h"
+#include "modules/AppSetup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

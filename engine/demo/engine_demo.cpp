@@ -11,7 +11,8 @@
 using namespace engine;
 
 int main(int argc, char** argv) {
-    std::string path = argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "engine-demo.mdb").string();
+    std::string path =
+        argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "engine-demo.mdb").string();
     std::remove(path.c_str());
     try {
         Workspace& ws = DBEngine::Instance().Workspaces(0);
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         }
         ws.CommitTrans();
 
-        RecordsetPtr snap = db->OpenRecordset("SELECT * FROM [顧客] ORDER BY [氏名]", RecordsetType::Snapshot);
+        RecordsetPtr snap =
+            db->OpenRecordset("SELECT * FROM [顧客] ORDER BY [氏名]", RecordsetType::Snapshot);
         while (!snap->Eof()) {
             std::cout << CStr(snap->Value("番号")) << "\t" << CStr(snap->Value("氏名")) << "\t"
                       << Format(snap->Value("入会日"), "LONG DATE") << "\n";

@@ -4,6 +4,8 @@
 
 namespace engine {
 
-void SetWriteFaultHook(WriteFaultHook hook) { detail::SetWriteFaultHook(std::move(hook)); }
+void SetWriteFaultHook(WriteFaultHook hook) {
+    detail::SetWriteFaultHook(std::move(hook));
+}
 
 } // namespace engine

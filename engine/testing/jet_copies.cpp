@@ -4,6 +4,8 @@
 
 namespace engine {
 
-void ForgetJetCopies() { detail::ForgetJetCopies(); }
+void ForgetJetCopies() {
+    detail::ForgetJetCopies();
+}
 
 } // namespace engine

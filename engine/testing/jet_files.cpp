@@ -10,7 +10,8 @@ JetFileCheck CheckJet4FileForTests(const std::string& path) {
     return {report.Ok(), report.Text()};
 }
 
-HeldJetFile::HeldJetFile(const std::string& path) : lock_(std::make_unique<detail::jet::JetFileLock>(path)) {}
+HeldJetFile::HeldJetFile(const std::string& path)
+    : lock_(std::make_unique<detail::jet::JetFileLock>(path)) {}
 
 HeldJetFile::~HeldJetFile() = default;
 

@@ -11,10 +11,10 @@
 #include <set>
 #include <thread>
 
+#include "engine/testing/test_support.h"
 #include "failing_vfs.h"
 #include "model/object_access.h"
 #include "storage/sql_connection.h"
-#include "engine/testing/test_support.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -22,7 +22,9 @@ using namespace enginetest;
 namespace {
 
 // The connection behind db, for statements the object model does not make.
-sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
+sqlite3* SqliteOf(const Database& db) {
+    return detail::ObjectAccess::SqliteHandle(db);
+}
 
 // The table of both files: a number and a text long enough that a few records fill a page.
 void MakeFile(const std::string& path, int first, int count) {
@@ -122,7 +124,8 @@ TEST(AtomicCommit, AFailedWriteOrSyncAtAnyPointLeavesBothFilesOldOrBothNew) {
         const long total = vfs.Count();
         ASSERT_GT(total, 0) << target;
         for (long n = 1; n <= total; ++n) {
-            SCOPED_TRACE(target + ": write or sync " + std::to_string(n) + " of " + std::to_string(total));
+            SCOPED_TRACE(target + ": write or sync " + std::to_string(n) + " of " +
+                         std::to_string(total));
             Restore(workOld, work);
             Restore(userOld, user);
             vfs.Arm(target, n, n % 2 ? SQLITE_FULL : SQLITE_IOERR_WRITE);
@@ -132,7 +135,8 @@ TEST(AtomicCommit, AFailedWriteOrSyncAtAnyPointLeavesBothFilesOldOrBothNew) {
             EXPECT_TRUE(error == err::kDiskFull || error == err::kDiskIo) << error;
             sawLost += lost;
             const auto nowWork = Numbers(work), nowUser = Numbers(user);
-            EXPECT_TRUE((nowWork == oldWork && nowUser == oldUser) || (nowWork == newWork && nowUser == newUser))
+            EXPECT_TRUE((nowWork == oldWork && nowUser == oldUser) ||
+                        (nowWork == newWork && nowUser == newUser))
                 << nowWork.size() << " " << nowUser.size();
         }
     }
@@ -186,8 +190,8 @@ TEST(AtomicCommit, ARollbackThatCannotWriteTheFileBackStillEndsTheTransaction) {
         // A small page cache makes the transaction write changed pages into the file before the
         // end, so that rolling back has to write the old ones back.
         const std::string schema = a->SchemaName();
-        ASSERT_EQ(sqlite3_exec(SqliteOf(*a), ("PRAGMA \"" + schema + "\".cache_size = 5").c_str(), nullptr,
-                               nullptr, nullptr),
+        ASSERT_EQ(sqlite3_exec(SqliteOf(*a), ("PRAGMA \"" + schema + "\".cache_size = 5").c_str(),
+                               nullptr, nullptr, nullptr),
                   SQLITE_OK);
         Ws().BeginTrans();
         a->Execute("DELETE * FROM T WHERE N >= 100");
@@ -270,19 +274,24 @@ TEST(AtomicCommit, KilledAtRandomMomentsLeavesBothFilesAtOneState) {
             if (ready == std::string::npos) return false;
             return run % 2 == 0 || out.find('\n', ready + 6) != std::string::npos;
         };
-        while (!started() && (got = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
-        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(random)));
+        while (!started() && (got = ::read(fds[0], buf, sizeof buf)) > 0)
+            out.append(buf, static_cast<size_t>(got));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(random)));
         ::kill(pid, SIGKILL);
-        while ((got = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
+        while ((got = ::read(fds[0], buf, sizeof buf)) > 0)
+            out.append(buf, static_cast<size_t>(got));
         ::close(fds[0]);
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << out;
 
         long reported = -1;
-        for (size_t at = out.find("ready\n"); at != std::string::npos && (at = out.find('\n', at)) != std::string::npos;) {
+        for (size_t at = out.find("ready\n");
+             at != std::string::npos && (at = out.find('\n', at)) != std::string::npos;) {
             ++at;
-            if (at < out.size()) reported = std::max(reported, std::strtol(out.c_str() + at, nullptr, 10));
+            if (at < out.size())
+                reported = std::max(reported, std::strtol(out.c_str() + at, nullptr, 10));
         }
         everCommitted = std::max(everCommitted, reported);
         const auto inWork = Numbers(work), inUser = Numbers(user);

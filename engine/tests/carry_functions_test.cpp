@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "copy/carry_functions.h"
-#include "engine/types.h"
 #include "engine/testing/test_support.h"
+#include "engine/types.h"
 
 namespace {
 
@@ -19,7 +19,9 @@ using engine::copy::CarryFunctions;
 struct Db {
     explicit Db(const std::string& path) { sqlite3_open(path.c_str(), &raw); }
     ~Db() { sqlite3_close(raw); }
-    int Run(const std::string& sql) { return sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr); }
+    int Run(const std::string& sql) {
+        return sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr);
+    }
     sqlite3* raw = nullptr;
 };
 
@@ -38,7 +40,8 @@ TEST(CarryFunctionsAndStoredSql, OnlyTheProgramsOwnStatementsCallTheCarryFunctio
         {"tavorin_carry_row()", [](const CarryFunctions& f) { return f.RecordsRead(); }},
         {"tavorin_carry_skip()", [](const CarryFunctions& f) { return f.Skipped(); }},
         {"tavorin_carry_hit(1)", [](const CarryFunctions& f) { return f.Hits(); }},
-        {"tavorin_carry_auto(1)", [](const CarryFunctions& f) { return static_cast<long>(f.NextAutoNumber()); }},
+        {"tavorin_carry_auto(1)",
+         [](const CarryFunctions& f) { return static_cast<long>(f.NextAutoNumber()); }},
     };
     for (const Carried& c : cases) {
         SCOPED_TRACE(c.call);
@@ -47,9 +50,14 @@ TEST(CarryFunctionsAndStoredSql, OnlyTheProgramsOwnStatementsCallTheCarryFunctio
         {
             Db other(path);
             CarryFunctions known(other.raw); // the names resolve when the schema is written
-            ASSERT_EQ(other.Run("CREATE TABLE T(a); CREATE TABLE L(x); CREATE VIEW V AS SELECT " + call + " AS x;"
-                                "CREATE TRIGGER G AFTER INSERT ON T BEGIN INSERT INTO L SELECT " + call + "; END;"
-                                "CREATE TABLE C(a, b DEFAULT (" + call + "));"),
+            ASSERT_EQ(other.Run("CREATE TABLE T(a); CREATE TABLE L(x); CREATE VIEW V AS SELECT " +
+                                call +
+                                " AS x;"
+                                "CREATE TRIGGER G AFTER INSERT ON T BEGIN INSERT INTO L SELECT " +
+                                call +
+                                "; END;"
+                                "CREATE TABLE C(a, b DEFAULT (" +
+                                call + "));"),
                       SQLITE_OK)
                 << sqlite3_errmsg(other.raw);
         }

@@ -24,7 +24,8 @@ DatabasePtr MakeOrdersDb(const std::string& path) {
     AddIndex(td, "PrimaryKey", {"ID"}, true, true);
     AddIndex(td, "ByCode", {"Code", "-When"}, false, true);
     td->Properties().Append(td->CreateProperty("Description", dao::dbText, Variant("受注の明細")));
-    code->Properties().Append(code->CreateProperty("Description", dao::dbText, Variant("商品コード")));
+    code->Properties().Append(
+        code->CreateProperty("Description", dao::dbText, Variant("商品コード")));
     db->TableDefs().Append(td);
     return db;
 }
@@ -45,8 +46,9 @@ TEST(Catalog, RoundTripAfterReopenKeepsEveryDefinition) {
         int type;
         long size;
         long attributes;
-    } expected[] = {{"ID", dao::dbLong, 4, 17},   {"Code", dao::dbText, 10, 2}, {"Qty", dao::dbInteger, 2, 1},
-                    {"Price", dao::dbCurrency, 8, 1}, {"When", dao::dbDate, 8, 1},  {"Note", dao::dbMemo, 0, 2},
+    } expected[] = {{"ID", dao::dbLong, 4, 17},    {"Code", dao::dbText, 10, 2},
+                    {"Qty", dao::dbInteger, 2, 1}, {"Price", dao::dbCurrency, 8, 1},
+                    {"When", dao::dbDate, 8, 1},   {"Note", dao::dbMemo, 0, 2},
                     {"Flag", dao::dbBoolean, 1, 1}};
     for (size_t i = 0; i < 7; ++i) {
         auto f = td->Fields()[i];
@@ -77,8 +79,10 @@ TEST(Catalog, RoundTripAfterReopenKeepsEveryDefinition) {
     EXPECT_EQ(by->Fields()[1]->Attributes(), dao::dbDescending);
 
     EXPECT_EQ(CStr(td->Properties().Item("description")->Value()), "受注の明細");
-    EXPECT_EQ(CStr(td->Fields().Item("Code")->Properties().Item("Description")->Value()), "商品コード");
-    EXPECT_EQ(ErrorOf([&] { td->Fields().Item("Qty")->Properties().Item("Description"); }), err::kPropertyNotFound);
+    EXPECT_EQ(CStr(td->Fields().Item("Code")->Properties().Item("Description")->Value()),
+              "商品コード");
+    EXPECT_EQ(ErrorOf([&] { td->Fields().Item("Qty")->Properties().Item("Description"); }),
+              err::kPropertyNotFound);
 }
 
 TEST(Catalog, TableDefsWalkInNameOrderIgnoringCase) {
@@ -104,10 +108,14 @@ TEST(Catalog, PropertiesCreatedLaterAndChangedWriteThrough) {
         DatabasePtr db = MakeOrdersDb(path);
         TableDefPtr td = db->TableDefs().Item("受注 明細");
         auto qty = td->Fields().Item("Qty");
-        EXPECT_EQ(ErrorOf([&] { qty->Properties().Item("Description")->SetValue(Variant("x")); }), err::kPropertyNotFound);
+        EXPECT_EQ(ErrorOf([&] { qty->Properties().Item("Description")->SetValue(Variant("x")); }),
+                  err::kPropertyNotFound);
         qty->Properties().Append(qty->CreateProperty("DesCription", dao::dbText, Variant("数量")));
         td->Properties().Item("Description")->SetValue(Variant("変更後"));
-        EXPECT_EQ(ErrorOf([&] { td->Properties().Append(td->CreateProperty("description", dao::dbText, Variant("y"))); }),
+        EXPECT_EQ(ErrorOf([&] {
+                      td->Properties().Append(
+                          td->CreateProperty("description", dao::dbText, Variant("y")));
+                  }),
                   err::kPropertyExists);
     }
     DatabasePtr db = Ws().OpenDatabase(path);
@@ -135,7 +143,8 @@ TEST(Catalog, RenameDeleteAndFieldChangesOnStoredTables) {
     auto other = db->CreateTableDef("Other");
     AddField(other, "x", dao::dbLong);
     db->TableDefs().Append(other);
-    EXPECT_EQ(ErrorOf([&] { db->TableDefs().Item("Other")->SetName("ORDERS"); }), err::kTableExists);
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs().Item("Other")->SetName("ORDERS"); }),
+              err::kTableExists);
 
     again = db->TableDefs().Item("orders");
     again->Fields().Item("Note")->SetName("Remark");
@@ -213,8 +222,10 @@ TEST(Catalog, OpeningMissingForeignAndExistingFiles) {
     }
     EXPECT_EQ(ErrorOf([&] { Ws().OpenDatabase(dir.File("text.mdb")); }), err::kBadFormat);
     Ws().CreateDatabase(dir.File("x.mdb"), kLangJapanese)->Close();
-    EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("x.mdb"), kLangJapanese); }), err::kDatabaseExists);
-    EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("text.mdb"), kLangJapanese); }), err::kDatabaseExists);
+    EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("x.mdb"), kLangJapanese); }),
+              err::kDatabaseExists);
+    EXPECT_EQ(ErrorOf([&] { Ws().CreateDatabase(dir.File("text.mdb"), kLangJapanese); }),
+              err::kDatabaseExists);
 }
 
 TEST(Catalog, AFixedLengthTextFieldKeepsItsAttribute) {

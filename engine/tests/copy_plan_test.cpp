@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/copy_plan.h"
-#include "engine/transaction_guard.h"
 #include "engine/testing/test_support.h"
+#include "engine/transaction_guard.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -21,7 +21,8 @@ struct Row {
 
 // S (source): ID, a name of up to 10 bytes, a quantity as text. D (target): ID, a name of 4
 // bytes, the quantity as a number; both keyed on ID.
-DatabasePtr MakeFile(const std::string& path, const std::vector<Row>& source, const std::vector<Row>& target) {
+DatabasePtr MakeFile(const std::string& path, const std::vector<Row>& source,
+                     const std::vector<Row>& target) {
     DatabasePtr db = Ws().CreateDatabase(path, kLangJapanese);
     auto s = db->CreateTableDef("S");
     AddField(s, "ID", dao::dbLong);
@@ -54,7 +55,8 @@ std::string Records(Database& db, const std::string& table) {
     auto rs = db.OpenRecordset("SELECT * FROM " + table + " ORDER BY ID", RecordsetType::Snapshot);
     std::string out;
     for (; !rs->Eof(); rs->MoveNext())
-        out += CStr(rs->Value("ID")) + "|" + CStr(rs->Value("Name")) + "|" + CStr(rs->Value("Qty")) + ";";
+        out += CStr(rs->Value("ID")) + "|" + CStr(rs->Value("Name")) + "|" +
+               CStr(rs->Value("Qty")) + ";";
     return out;
 }
 
@@ -70,8 +72,10 @@ CopyPlan PlanOf(CopyMode mode) {
     if (mode != CopyMode::Carry && mode != CopyMode::ReplaceAll) plan.keyFields = {1};
     plan.fields = {
         {"ID", "ID", ValueConversion(Route::Keep, VarType::Empty, "4", "4"), false, false, false},
-        {"Name", "Name", ValueConversion(Route::SameText, VarType::Empty, "4", "10"), false, false, true},
-        {"Qty", "Qty", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false, false},
+        {"Name", "Name", ValueConversion(Route::SameText, VarType::Empty, "4", "10"), false, false,
+         true},
+        {"Qty", "Qty", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false,
+         false},
     };
     return plan;
 }
@@ -93,14 +97,40 @@ struct Case {
 TEST(CopyPlan, EachModeLeavesTheTargetAsTheRecordByRecordCopyWould) {
     const Case cases[] = {
         {"carry", CopyMode::Carry, kGood, {}, true, 2, 2, "1|abcd|12;2|xy|7;"},
-        {"carry meets a value that does not convert", CopyMode::Carry, kWithBadQty, {}, false, 0, 0, ""},
-        {"replace all", CopyMode::ReplaceAll, kGood, {{9, "old", "1"}}, true, 2, 2, "1|abcd|12;2|xy|7;"},
-        {"add or update", CopyMode::AddOrUpdate, kGood, {{1, "zz", "0"}, {5, "keep", "5"}}, true, 2, 2,
+        {"carry meets a value that does not convert",
+         CopyMode::Carry,
+         kWithBadQty,
+         {},
+         false,
+         0,
+         0,
+         ""},
+        {"replace all",
+         CopyMode::ReplaceAll,
+         kGood,
+         {{9, "old", "1"}},
+         true,
+         2,
+         2,
+         "1|abcd|12;2|xy|7;"},
+        {"add or update",
+         CopyMode::AddOrUpdate,
+         kGood,
+         {{1, "zz", "0"}, {5, "keep", "5"}},
+         true,
+         2,
+         2,
          "1|abcd|12;2|xy|7;5|keep|5;"},
         {"add only", CopyMode::AddOnly, kGood, {{1, "zz", "0"}}, true, 2, 1, "1|zz|0;2|xy|7;"},
         {"update only", CopyMode::UpdateOnly, kGood, {{1, "zz", "0"}}, true, 2, 1, "1|abcd|12;"},
-        {"add or update meets a value that does not convert", CopyMode::AddOrUpdate, kWithBadQty,
-         {{1, "zz", "0"}}, false, 0, 0, "1|zz|0;"},
+        {"add or update meets a value that does not convert",
+         CopyMode::AddOrUpdate,
+         kWithBadQty,
+         {{1, "zz", "0"}},
+         false,
+         0,
+         0,
+         "1|zz|0;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,7 +180,9 @@ TEST(CopyPlan, EachModeLeavesTheTargetAsTheRecordByRecordCopyWould) {
 
 TEST(CopyPlan, TheCheckOnlyRunCountsWhatTheCopyWouldCutAndRefuseAndWritesNothing) {
     TempDir dir;
-    DatabasePtr db = MakeFile(dir.File("a.mdb"), {{1, "abcdef", "12"}, {2, "", "7"}, {3, "pq", "x9"}, {4, "ab", "y"}}, {});
+    DatabasePtr db =
+        MakeFile(dir.File("a.mdb"),
+                 {{1, "abcdef", "12"}, {2, "", "7"}, {3, "pq", "x9"}, {4, "ab", "y"}}, {});
     const CopyPlan plan = PlanOf(CopyMode::Carry);
     std::vector<CheckField> fields;
     auto target = [&](const char* name, int type, long size) {

@@ -13,8 +13,8 @@
 #include "engine/error.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
-#include "engine/variant.h"
 #include "engine/testing/test_support.h"
+#include "engine/variant.h"
 
 namespace engine::detail {
 namespace {
@@ -34,7 +34,8 @@ class Conditions : public ::testing::Test {
         TableDefPtr t = db_->CreateTableDef("T");
         AddField(t, "id", dao::dbLong);
         AddField(t, "FLD01", dao::dbLong);
-        for (const char* text : {"FLD02", "FLD03", "FLD05"}) AddField(t, text, dao::dbText, 20)->SetAllowZeroLength(true);
+        for (const char* text : {"FLD02", "FLD03", "FLD05"})
+            AddField(t, text, dao::dbText, 20)->SetAllowZeroLength(true);
         AddField(t, "FLD08", dao::dbLong);
         AddField(t, "Price", dao::dbCurrency);
         AddField(t, "Born", dao::dbDate);
@@ -51,16 +52,19 @@ class Conditions : public ::testing::Test {
         const Variant null = Variant::Null();
         const double day = DateSerial(2024, 1, 31); // row 2 holds the same day at 10:20:30
         const std::vector<std::vector<Variant>> rows = {
-            {Variant::Long(1), Variant::Long(1), Variant("x"), Variant("(ｵｰﾄﾅﾝﾊﾞ-)"), Variant("x"), Variant::Long(3),
-             Variant::CurrencyScaled(15000), Variant::Date(day), Variant::Boolean(true), Variant("山田"), Variant("A"),
-             Variant("hello world")},
-            {Variant::Long(2), Variant::Long(5), Variant("X"), Variant("ﾃｷｽﾄ"), Variant(""), Variant::Long(2),
-             Variant::CurrencyScaled(100000), Variant::Date(day + TimeSerial(10, 20, 30)), Variant::Boolean(false),
-             Variant("佐藤"), Variant("b"), null},
-            {Variant::Long(3), Variant::Long(7), Variant("Apple"), Variant("Text"), null, Variant::Long(1), null,
-             Variant::Date(DateSerial(2023, 3, 15)), Variant::Boolean(false), null, Variant("a b"), Variant("O'Brien")},
-            {Variant::Long(4), Variant::Long(10), null, Variant("(ｵｰﾄﾅﾝﾊﾞ-)"), Variant("02"), Variant::Long(4),
-             Variant::CurrencyScaled(0), null, Variant::Boolean(true), Variant("山田太郎"), null, Variant("50%")},
+            {Variant::Long(1), Variant::Long(1), Variant("x"), Variant("(ｵｰﾄﾅﾝﾊﾞ-)"), Variant("x"),
+             Variant::Long(3), Variant::CurrencyScaled(15000), Variant::Date(day),
+             Variant::Boolean(true), Variant("山田"), Variant("A"), Variant("hello world")},
+            {Variant::Long(2), Variant::Long(5), Variant("X"), Variant("ﾃｷｽﾄ"), Variant(""),
+             Variant::Long(2), Variant::CurrencyScaled(100000),
+             Variant::Date(day + TimeSerial(10, 20, 30)), Variant::Boolean(false), Variant("佐藤"),
+             Variant("b"), null},
+            {Variant::Long(3), Variant::Long(7), Variant("Apple"), Variant("Text"), null,
+             Variant::Long(1), null, Variant::Date(DateSerial(2023, 3, 15)),
+             Variant::Boolean(false), null, Variant("a b"), Variant("O'Brien")},
+            {Variant::Long(4), Variant::Long(10), null, Variant("(ｵｰﾄﾅﾝﾊﾞ-)"), Variant("02"),
+             Variant::Long(4), Variant::CurrencyScaled(0), null, Variant::Boolean(true),
+             Variant("山田太郎"), null, Variant("50%")},
         };
         RecordsetPtr rs = db_->OpenRecordset("T");
         for (const auto& row : rows) {
@@ -83,11 +87,12 @@ class Conditions : public ::testing::Test {
 
     // The ids of the records of table the condition selects.
     static std::vector<int> Rows(const std::string& condition, const char* table = "T") {
-        RecordsetPtr rs = db_->OpenRecordset(std::string("SELECT * FROM [") + table + "] WHERE " + condition +
-                                                 " ORDER BY id",
+        RecordsetPtr rs = db_->OpenRecordset(std::string("SELECT * FROM [") + table + "] WHERE " +
+                                                 condition + " ORDER BY id",
                                              RecordsetType::Snapshot);
         std::vector<int> ids;
-        for (; !rs->Eof(); rs->MoveNext()) ids.push_back(static_cast<int>(rs->Value("id").IntValue()));
+        for (; !rs->Eof(); rs->MoveNext())
+            ids.push_back(static_cast<int>(rs->Value("id").IntValue()));
         rs->Close();
         return ids;
     }
@@ -262,7 +267,8 @@ TEST_F(Conditions, ADateJoinedAsTextReadsAsCStrWritesIt) {
         {"1899/12/30", DateSerial(1899, 12, 30)},
         {"1899/12/30 12:00:00", DateSerial(1899, 12, 30) + TimeSerial(12, 0, 0)},
         {"1899/12/29", DateSerial(1899, 12, 29)},
-        {"1899/12/29 6:00:00", DateSerial(1899, 12, 29) - TimeSerial(6, 0, 0)}, // the time runs forward
+        {"1899/12/29 6:00:00",
+         DateSerial(1899, 12, 29) - TimeSerial(6, 0, 0)}, // the time runs forward
         {"1900/01/01 0:00:01", DateSerial(1900, 1, 1) + TimeSerial(0, 0, 1)},
         {"2024/01/31", DateSerial(2024, 1, 31)},
         {"9999/12/31 23:59:59", DateSerial(9999, 12, 31) + TimeSerial(23, 59, 59)},
@@ -367,7 +373,8 @@ TEST_F(Conditions, TheRefusalQuotesTheConditionShortAndPrintable) {
 }
 
 TEST_F(Conditions, HostileNestingIsRefusedWithoutExhaustingTheStack) {
-    auto nested = [](const std::string& open, const std::string& inner, const std::string& close, int n) {
+    auto nested = [](const std::string& open, const std::string& inner, const std::string& close,
+                     int n) {
         std::string s;
         for (int i = 0; i < n; ++i) s += open;
         s += inner;
@@ -436,7 +443,8 @@ TEST_F(Conditions, EveryAcceptedNestingRuns) {
             text += shape.inner;
             for (int i = 0; i < n; ++i) text += shape.close;
             const long refusal = Refusal(text);
-            EXPECT_TRUE(refusal == 0 || refusal == 3075) << refusal << ": " << shape.open << " x " << n;
+            EXPECT_TRUE(refusal == 0 || refusal == 3075)
+                << refusal << ": " << shape.open << " x " << n;
             if (refusal == 0) ++accepted;
         }
         EXPECT_GE(accepted, shape.leastAccepted) << shape.open;

@@ -79,7 +79,8 @@ TEST(ErrorTexts, AFailedAllocationIsShownAsTheEnginesOutOfMemoryNeverTheLibrarys
     };
     const std::vector<Case> cases = {
         {std::make_exception_ptr(std::bad_alloc()), err::kOutOfMemory, outOfMemory},
-        {std::make_exception_ptr(std::length_error("vector::reserve")), err::kOutOfMemory, outOfMemory},
+        {std::make_exception_ptr(std::length_error("vector::reserve")), err::kOutOfMemory,
+         outOfMemory},
         {std::make_exception_ptr(Error(err::kBadFormat, "x")), err::kBadFormat, "x"},
         {std::make_exception_ptr(std::runtime_error("other")), 0, ""},
     };

@@ -16,7 +16,7 @@
 namespace enginetest {
 
 class FailingVfs {
-public:
+  public:
     FailingVfs() {
         real_ = sqlite3_vfs_find(nullptr);
         vfs_ = *real_;
@@ -48,7 +48,7 @@ public:
     long Count() const { return count_; }
     bool Fired() const { return fired_; }
 
-private:
+  private:
     struct File {
         sqlite3_file base;
         const char* name; // SQLite keeps the name unchanged until the file is closed
@@ -66,10 +66,12 @@ private:
     }
     static bool Watched(const char* name) {
         FailingVfs* v = current_;
-        return v && name && !v->prefix_.empty() && std::strncmp(name, v->prefix_.c_str(), v->prefix_.size()) == 0;
+        return v && name && !v->prefix_.empty() &&
+               std::strncmp(name, v->prefix_.c_str(), v->prefix_.size()) == 0;
     }
 
-    static int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    static int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
+                    int* outFlags) {
         auto* self = static_cast<FailingVfs*>(current_);
         File* f = Of(file);
         f->name = name;
@@ -98,15 +100,21 @@ private:
     static int FileSize(sqlite3_file* f, sqlite3_int64* size) {
         return Of(f)->Real()->pMethods->xFileSize(Of(f)->Real(), size);
     }
-    static int Lock(sqlite3_file* f, int level) { return Of(f)->Real()->pMethods->xLock(Of(f)->Real(), level); }
-    static int Unlock(sqlite3_file* f, int level) { return Of(f)->Real()->pMethods->xUnlock(Of(f)->Real(), level); }
+    static int Lock(sqlite3_file* f, int level) {
+        return Of(f)->Real()->pMethods->xLock(Of(f)->Real(), level);
+    }
+    static int Unlock(sqlite3_file* f, int level) {
+        return Of(f)->Real()->pMethods->xUnlock(Of(f)->Real(), level);
+    }
     static int CheckReservedLock(sqlite3_file* f, int* out) {
         return Of(f)->Real()->pMethods->xCheckReservedLock(Of(f)->Real(), out);
     }
     static int FileControl(sqlite3_file* f, int op, void* arg) {
         return Of(f)->Real()->pMethods->xFileControl(Of(f)->Real(), op, arg);
     }
-    static int SectorSize(sqlite3_file* f) { return Of(f)->Real()->pMethods->xSectorSize(Of(f)->Real()); }
+    static int SectorSize(sqlite3_file* f) {
+        return Of(f)->Real()->pMethods->xSectorSize(Of(f)->Real());
+    }
     static int DeviceCharacteristics(sqlite3_file* f) {
         return Of(f)->Real()->pMethods->xDeviceCharacteristics(Of(f)->Real());
     }
@@ -128,9 +136,25 @@ private:
     }
 
     static constexpr sqlite3_io_methods kMethods = {
-        3,        &Close,  &Read,     &Write,    &Truncate, &Sync,  &FileSize,    &Lock,
-        &Unlock,  &CheckReservedLock, &FileControl, &SectorSize, &DeviceCharacteristics,
-        &ShmMap,  &ShmLock, &ShmBarrier, &ShmUnmap, &Fetch, &Unfetch,
+        3,
+        &Close,
+        &Read,
+        &Write,
+        &Truncate,
+        &Sync,
+        &FileSize,
+        &Lock,
+        &Unlock,
+        &CheckReservedLock,
+        &FileControl,
+        &SectorSize,
+        &DeviceCharacteristics,
+        &ShmMap,
+        &ShmLock,
+        &ShmBarrier,
+        &ShmUnmap,
+        &Fetch,
+        &Unfetch,
     };
 
     static inline FailingVfs* current_ = nullptr;

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "engine/workspace.h"
 #include "engine/testing/test_support.h"
+#include "engine/workspace.h"
 
 namespace {
 
@@ -79,7 +79,8 @@ TEST(FreePages, AFileMadeWithoutTheAbilityOrOpenedReadOnlyGivesNothingBack) {
         // As a file of another tool, or of an earlier version of the engine.
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(raw, "PRAGMA auto_vacuum = NONE; VACUUM; PRAGMA auto_vacuum", nullptr, nullptr, nullptr),
+        ASSERT_EQ(sqlite3_exec(raw, "PRAGMA auto_vacuum = NONE; VACUUM; PRAGMA auto_vacuum",
+                               nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(raw);
     }

@@ -3,21 +3,21 @@
 // the genuine Jet 3 files and reports damage planted in a written one.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet3_writer.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 #include "engine/text932.h"
 #include "engine/workspace.h"
 #include "jet4check/checker.h"
 #include "jet_readback.h"
-#include "engine/testing/jet_test_support.h"
-#include "engine/testing/shared_test_data.h"
-#include "engine/testing/test_support.h"
 
 namespace {
 
@@ -57,13 +57,15 @@ void EveryType(engine::Database& db) {
     auto text = AddField(td, "名前", dao::dbText, 40);
     text->SetAllowZeroLength(true);
     text->SetDefaultValue("\"未定\"");
-    text->Properties().Append(text->CreateProperty("Description", dao::dbText, Variant("氏名（全角）")));
+    text->Properties().Append(
+        text->CreateProperty("Description", dao::dbText, Variant("氏名（全角）")));
     AddField(td, "固定", dao::dbText, 6)->SetAttributes(dao::dbFixedField);
     AddField(td, "メモ", dao::dbMemo)->SetAllowZeroLength(true);
     AddField(td, "バイナリ", dao::dbBinary, 20);
     AddField(td, "OLE", dao::dbLongBinary);
     AddField(td, "GUID", dao::dbGUID);
-    td->Properties().Append(td->CreateProperty("Description", dao::dbText, Variant("すべての型の表")));
+    td->Properties().Append(
+        td->CreateProperty("Description", dao::dbText, Variant("すべての型の表")));
     db.TableDefs().Append(td);
     AddIndex(db.TableDefs().Item("全型"), "PrimaryKey", {"番号"}, true);
     AddIndex(db.TableDefs().Item("全型"), "名前順", {"名前", "-日付"});
@@ -73,18 +75,24 @@ void EveryType(engine::Database& db) {
     AddRecords(db, "全型", 12, [&](engine::Recordset& rs, int i) {
         rs.SetValue("長整数", Variant::Long(i * 100003 - 500000));
         rs.SetValue("真偽", Variant::Boolean(i % 2 == 0)); // Jet keeps no Null of a Boolean
-        if (i == 3) return; // Null everywhere else
+        if (i == 3) return;                                // Null everywhere else
         rs.SetValue("バイト", Variant::Byte(static_cast<uint8_t>(i * 21)));
         rs.SetValue("整数", Variant::Integer(static_cast<int16_t>(i * 3001 - 16000)));
         rs.SetValue("通貨", Variant::CurrencyScaled(int64_t(i) * 123456789 - 77));
         rs.SetValue("単精度", Variant::Single(static_cast<float>(i) / 8.0f - 0.5f));
         rs.SetValue("倍精度", Variant::Double(i * 1e10 / 7.0));
         rs.SetValue("日付", Variant::Date(36526.25 + i * 400.5));
-        rs.SetValue("名前", Variant(i == 1 ? std::string() : i == 2 ? std::string("C:\\path~x") : "山田　太郎" + std::to_string(i)));
-        rs.SetValue("固定", Variant(i % 2 ? "abcdef" : "ｱｲｳｴｵｶ")); // as long as the field: Jet pads it with blanks
+        rs.SetValue("名前", Variant(i == 1   ? std::string()
+                                    : i == 2 ? std::string("C:\\path~x")
+                                             : "山田　太郎" + std::to_string(i)));
+        rs.SetValue(
+            "固定",
+            Variant(i % 2 ? "abcdef" : "ｱｲｳｴｵｶ")); // as long as the field: Jet pads it with blanks
         rs.SetValue("メモ", Variant(memos[i % 5]));
-        rs.SetValue("バイナリ", Variant(std::string("\x01\x00\xFF", 3) + std::string(static_cast<size_t>(i), 'b')));
-        rs.SetValue("OLE", Variant(std::string(static_cast<size_t>(i) * 900, static_cast<char>(0x80 + i))));
+        rs.SetValue("バイナリ", Variant(std::string("\x01\x00\xFF", 3) +
+                                        std::string(static_cast<size_t>(i), 'b')));
+        rs.SetValue(
+            "OLE", Variant(std::string(static_cast<size_t>(i) * 900, static_cast<char>(0x80 + i))));
         char guid[40];
         std::snprintf(guid, sizeof guid, "{%08X-1234-ABCD-EF01-23456789ABC%X}", 0x1000 + i, i);
         rs.SetValue("GUID", Variant(std::string(guid)));
@@ -126,7 +134,10 @@ void WideRecords(engine::Database& db) {
     AddRecords(db, "Wide", 80, [](engine::Recordset& rs, int i) {
         rs.SetValue("n", Variant::Long(i));
         for (int c = 0; c < 120; ++c)
-            if ((c + i) % 7 && c < i * 2) rs.SetValue("t" + std::to_string(c), Variant(std::string(static_cast<size_t>((i * 3 + c) % 15 + 1), 'a' + c % 26)));
+            if ((c + i) % 7 && c < i * 2)
+                rs.SetValue(
+                    "t" + std::to_string(c),
+                    Variant(std::string(static_cast<size_t>((i * 3 + c) % 15 + 1), 'a' + c % 26)));
     });
 }
 
@@ -172,17 +183,22 @@ struct Case {
     const char* name;
     void (*build)(engine::Database&);
 };
-const Case kCases[] = {{"every type", EveryType}, {"many records", ManyRecords}, {"wide records", WideRecords}, {"small", Small}};
+const Case kCases[] = {{"every type", EveryType},
+                       {"many records", ManyRecords},
+                       {"wide records", WideRecords},
+                       {"small", Small}};
 
 TEST(Jet3Writer, DatabasesReadBackEqualEverywhere) {
     // mdbtools takes Japanese table names as arguments only in a UTF-8 locale.
     EnvGuard utf8("LC_ALL", "C.UTF-8");
     TempDir dir;
     const bool reader = MdbReaderPresent();
-    if (!reader) std::printf("mdb-reader not installed in %s: not read through it\n", MDB_READER_MODULES);
+    if (!reader)
+        std::printf("mdb-reader not installed in %s: not read through it\n", MDB_READER_MODULES);
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        std::string native = dir.File(std::string(c.name) + ".native"), written = dir.File(std::string(c.name) + ".mdb");
+        std::string native = dir.File(std::string(c.name) + ".native"),
+                    written = dir.File(std::string(c.name) + ".mdb");
         {
             auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
             c.build(*db);
@@ -195,11 +211,14 @@ TEST(Jet3Writer, DatabasesReadBackEqualEverywhere) {
         auto check = CheckJet3File(written);
         EXPECT_TRUE(check.Ok()) << check.Text();
 
-        std::string source = IndexesSorted(Describe(native)), back = IndexesSorted(Describe(written));
+        std::string source = IndexesSorted(Describe(native)),
+                    back = IndexesSorted(Describe(written));
         EXPECT_TRUE(back == source) << FirstDifference(back, source);
         {
-            auto from = Ws().OpenDatabase(native, false, true), to = Ws().OpenDatabase(written, false, true);
-            for (const auto& name : from->TableDefs().Names()) EXPECT_EQ(to->NextAutoNumber(name), from->NextAutoNumber(name)) << name;
+            auto from = Ws().OpenDatabase(native, false, true),
+                 to = Ws().OpenDatabase(written, false, true);
+            for (const auto& name : from->TableDefs().Names())
+                EXPECT_EQ(to->NextAutoNumber(name), from->NextAutoNumber(name)) << name;
             from->Close();
             to->Close();
         }
@@ -209,21 +228,27 @@ TEST(Jet3Writer, DatabasesReadBackEqualEverywhere) {
         EXPECT_EQ(tables.size(), expected.exported.size());
         for (const auto& [table, want] : expected.exported) {
             std::string errFile = dir.File("export.err");
-            std::string got = jettest::Run(std::string("mdb-export ") + kExportOptions + " " + jettest::ShellQuote(written) + " " +
-                                           jettest::ShellQuote(table) + " 2>" + jettest::ShellQuote(errFile));
+            std::string got = jettest::Run(
+                std::string("mdb-export ") + kExportOptions + " " + jettest::ShellQuote(written) +
+                " " + jettest::ShellQuote(table) + " 2>" + jettest::ShellQuote(errFile));
             EXPECT_EQ(jettest::ReadWhole(errFile), "") << "mdb-export of " << table;
-            EXPECT_TRUE(got == want) << "mdb-export of " << table << ": " << FirstDifference(got, want);
+            EXPECT_TRUE(got == want)
+                << "mdb-export of " << table << ": " << FirstDifference(got, want);
         }
         if (reader) {
             std::string errFile = dir.File("reader.err");
-            std::string out = jettest::Run("node " + jettest::ShellQuote(std::string(ENGINE_SOURCE_DIR) + "/tests/tools/mdb_reader_batch.mjs") +
-                                           " " + jettest::ShellQuote(MDB_READER_MODULES) + " " + jettest::ShellQuote(written) +
-                                           " 2>" + jettest::ShellQuote(errFile));
+            std::string out =
+                jettest::Run("node " +
+                             jettest::ShellQuote(std::string(ENGINE_SOURCE_DIR) +
+                                                 "/tests/tools/mdb_reader_batch.mjs") +
+                             " " + jettest::ShellQuote(MDB_READER_MODULES) + " " +
+                             jettest::ShellQuote(written) + " 2>" + jettest::ShellQuote(errFile));
             EXPECT_EQ(jettest::ReadWhole(errFile), "");
             TableViews got = SplitReaderOutput(out, 1)[0];
             EXPECT_EQ(got.size(), expected.reader.size()) << got["error"];
             for (const auto& [name, want] : expected.reader)
-                EXPECT_TRUE(got[name] == want) << "mdb-reader, " << name << ": " << FirstDifference(got[name], want);
+                EXPECT_TRUE(got[name] == want)
+                    << "mdb-reader, " << name << ": " << FirstDifference(got[name], want);
         }
     }
 }
@@ -237,7 +262,8 @@ TEST(Jet3Writer, TextIsStoredInCodePage932) {
         auto td = db->CreateTableDef("T");
         AddField(td, "s", dao::dbText, 20);
         db->TableDefs().Append(td);
-        AddRecords(*db, "T", 1, [&](engine::Recordset& rs, int) { rs.SetValue("s", Variant(text)); });
+        AddRecords(*db, "T", 1,
+                   [&](engine::Recordset& rs, int) { rs.SetValue("s", Variant(text)); });
         engine::WriteJet3(*db, written);
         db->Close();
     }
@@ -253,7 +279,8 @@ TEST(Jet3Writer, CharacterOutsideCodePage932FailsNamingTableAndField) {
     auto td = db->CreateTableDef("顧客");
     AddField(td, "氏名", dao::dbText, 20);
     db->TableDefs().Append(td);
-    AddRecords(*db, "顧客", 1, [](engine::Recordset& rs, int) { rs.SetValue("氏名", Variant("Zoë")); });
+    AddRecords(*db, "顧客", 1,
+               [](engine::Recordset& rs, int) { rs.SetValue("氏名", Variant("Zoë")); });
     try {
         engine::WriteJet3(*db, written);
         ADD_FAILURE() << "no error";
@@ -265,12 +292,14 @@ TEST(Jet3Writer, CharacterOutsideCodePage932FailsNamingTableAndField) {
     }
     db->Close();
     EXPECT_FALSE(std::filesystem::exists(written));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1); // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+              1); // no temporary left
 }
 
 TEST(Jet3Checker, PassesOnEveryGenuineJet3File) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
-    for (const char* name : {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
+    for (const char* name :
+         {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
         auto r = CheckJet3File(jettest::JetFile(name));
         EXPECT_TRUE(r.Ok()) << name << "\n" << r.Text();
     }
@@ -283,7 +312,8 @@ TEST(Jet3Writer, KeysOfEveryGenuineJet3IndexEqualTheGenuineLeafEntries) {
     namespace check = engine::detail::jet4check;
     TempDir dir;
     size_t compared = 0, withKeys = 0;
-    for (const char* name : {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
+    for (const char* name :
+         {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
         SCOPED_TRACE(name);
         std::string source = jettest::JetFile(name), written = dir.File(name);
         {
@@ -297,7 +327,9 @@ TEST(Jet3Writer, KeysOfEveryGenuineJet3IndexEqualTheGenuineLeafEntries) {
             SCOPED_TRACE(genuine.table + " " + genuine.signature);
             const check::IndexKeys* match = nullptr;
             for (const auto& m : mine)
-                if (m.table == genuine.table && m.signature == genuine.signature && (m.flags & 0x02) == (genuine.flags & 0x02)) match = &m;
+                if (m.table == genuine.table && m.signature == genuine.signature &&
+                    (m.flags & 0x02) == (genuine.flags & 0x02))
+                    match = &m;
             ASSERT_NE(match, nullptr);
             EXPECT_EQ(match->keys, genuine.keys);
             ++compared;
@@ -315,13 +347,18 @@ void Put16(std::string& b, size_t at, uint32_t v) {
     b[at] = static_cast<char>(v & 0xFF);
     b[at + 1] = static_cast<char>(v >> 8);
 }
-uint32_t Get32(const std::string& b, size_t at) { return Get16(b, at) | Get16(b, at + 2) << 16; }
+uint32_t Get32(const std::string& b, size_t at) {
+    return Get16(b, at) | Get16(b, at + 2) << 16;
+}
 
 // The first page of the given kind (data 0x01 of a table, leaf 0x04) owned by the table whose
 // definition is at tdef, and whose test passes.
-size_t FindPage(const std::string& image, char kind, uint32_t tdef, const std::function<bool(size_t)>& ok = nullptr) {
+size_t FindPage(const std::string& image, char kind, uint32_t tdef,
+                const std::function<bool(size_t)>& ok = nullptr) {
     for (size_t n = 2; n * kPage < image.size(); ++n)
-        if (image[n * kPage] == kind && Get32(image, n * kPage + 4) == tdef && (!ok || ok(n * kPage))) return n;
+        if (image[n * kPage] == kind && Get32(image, n * kPage + 4) == tdef &&
+            (!ok || ok(n * kPage)))
+            return n;
     return 0;
 }
 
@@ -342,9 +379,11 @@ TEST(Jet3Checker, ReportsDamagePlantedInAWrittenFile) {
         for (size_t n = 6; n * kPage < image.size(); ++n) {
             size_t p = n * kPage;
             if (image[p] != 0x02 || image.substr(p + 2, 2) != "VC") continue;
-            // The first column's name follows the descriptors: 43 + 8 per real index + 18 per column.
+            // The first column's name follows the descriptors: 43 + 8 per real index + 18 per
+            // column.
             size_t at = p + 43 + 8 * Get32(image, p + 31) + 18 * Get16(image, p + 25);
-            if (image.substr(at + 1, static_cast<unsigned char>(image[at])) == name) return static_cast<uint32_t>(n);
+            if (image.substr(at + 1, static_cast<unsigned char>(image[at])) == name)
+                return static_cast<uint32_t>(n);
         }
         return 0u;
     };
@@ -360,7 +399,9 @@ TEST(Jet3Checker, ReportsDamagePlantedInAWrittenFile) {
         {"two index entries swapped",
          [&](std::string& b) {
              // A leaf of the primary key: entries of 9 bytes (7F, the number, the record).
-             size_t leaf = FindPage(b, 0x04, orders, [&](size_t p) { return (b[p + 0x16 + 1] & 0x02) && (b[p + 0x16 + 2] & 0x04); });
+             size_t leaf = FindPage(b, 0x04, orders, [&](size_t p) {
+                 return (b[p + 0x16 + 1] & 0x02) && (b[p + 0x16 + 2] & 0x04);
+             });
              ASSERT_NE(leaf, 0u);
              std::string first = b.substr(leaf * kPage + 0xF8, 9);
              b.replace(leaf * kPage + 0xF8, 9, b.substr(leaf * kPage + 0xF8 + 9, 9));
@@ -368,7 +409,9 @@ TEST(Jet3Checker, ReportsDamagePlantedInAWrittenFile) {
          },
          "entries out of order"},
         {"a page owned by two tables",
-         [&](std::string& b) { b.replace(size_t(fixed) * kPage + 35, 4, b.substr(size_t(orders) * kPage + 35, 4)); },
+         [&](std::string& b) {
+             b.replace(size_t(fixed) * kPage + 35, 4, b.substr(size_t(orders) * kPage + 35, 4));
+         },
          "owned by table"},
         {"a row offset past the previous row",
          [&](std::string& b) {

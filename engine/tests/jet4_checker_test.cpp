@@ -6,11 +6,11 @@
 
 #include "engine/database.h"
 #include "engine/jet4_writer.h"
-#include "engine/workspace.h"
-#include "jet4check/checker.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "engine/workspace.h"
+#include "jet4check/checker.h"
 
 namespace {
 
@@ -57,7 +57,9 @@ std::string WrittenSample(const TempDir& dir) {
         rs->AddNew();
         rs->SetValue("id", engine::Variant::Long(i * 3));
         rs->SetValue("name", engine::Variant("名前" + std::to_string(i * 31 % 600)));
-        if (i % 3) rs->SetValue("memo", engine::Variant(std::string(static_cast<size_t>(i % 3) * 3000, 'm')));
+        if (i % 3)
+            rs->SetValue("memo",
+                         engine::Variant(std::string(static_cast<size_t>(i % 3) * 3000, 'm')));
         rs->Update();
     }
     rs->Close();
@@ -71,7 +73,8 @@ std::string WrittenSample(const TempDir& dir) {
 // The first page of the given type whose owner field names the user table's definition.
 size_t FindPage(const std::string& image, uint8_t type, uint32_t tdef) {
     for (size_t n = 2; n * kPage < image.size(); ++n)
-        if (static_cast<uint8_t>(image[n * kPage]) == type && Get32(image, n * kPage + 4) == tdef) return n;
+        if (static_cast<uint8_t>(image[n * kPage]) == type && Get32(image, n * kPage + 4) == tdef)
+            return n;
     return 0;
 }
 
@@ -96,9 +99,11 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
     ASSERT_GT(leaf, 0u);
     ASSERT_GT(node, 0u) << "600 records should give an index of two levels";
     // The first leaf is the primary key's: entries of 9 bytes, 7F and the id turned big-endian,
-    // then the record's page (3 bytes) and row; the second is record 1 (id 3) on the first data page.
+    // then the record's page (3 bytes) and row; the second is record 1 (id 3) on the first data
+    // page.
     const size_t second = leaf * kPage + 480 + 9;
-    ASSERT_EQ(image.substr(second, 9), std::string("\x7F\x80\x00\x00\x03\x00\x00", 7) + static_cast<char>(data) + '\x01');
+    ASSERT_EQ(image.substr(second, 9),
+              std::string("\x7F\x80\x00\x00\x03\x00\x00", 7) + static_cast<char>(data) + '\x01');
     const size_t record1 = data * kPage + (Get32(image, data * kPage + 16) & 0x1FFF);
 
     struct Damage {
@@ -108,42 +113,58 @@ TEST(Jet4Checker, PassesOnAWrittenFileAndReportsEachKindOfDamage) {
         bool leak = false; // lost space no reader sees: a warning, not a problem
     };
     const Damage cases[] = {
-        {"row count one more", [&](std::string& b) { b[tdef * kPage + 16]++; }, "records, the pages hold"},
-        {"a leaf entry's key out of order", [&](std::string& b) { b[leaf * kPage + 481] ^= 0x01; }, "out of order"},
+        {"row count one more", [&](std::string& b) { b[tdef * kPage + 16]++; },
+         "records, the pages hold"},
+        {"a leaf entry's key out of order", [&](std::string& b) { b[leaf * kPage + 481] ^= 0x01; },
+         "out of order"},
         // id 3 to 4: still in order, but no record has that key.
-        {"a leaf key changed by one byte", [&](std::string& b) { b[second + 4] = 0x04; }, "differ from the keys of the records"},
+        {"a leaf key changed by one byte", [&](std::string& b) { b[second + 4] = 0x04; },
+         "differ from the keys of the records"},
         // Record 1's id 3 made 0, and its leaf entry with it: the index is in order and matches
         // the records, but the primary key holds 0 twice.
-        {"a duplicate in a unique index", [&](std::string& b) {
+        {"a duplicate in a unique index",
+         [&](std::string& b) {
              b.replace(record1 + 2, 4, std::string(4, '\0'));
              b[second + 4] = 0x00;
-         }, "have the same key"},
-        {"a leaf's next link broken", [&](std::string& b) { b[leaf * kPage + 16] ^= 0x01; }, "linked wrongly"},
-        {"a node's tail page wrong", [&](std::string& b) { b[node * kPage + 20] ^= 0x01; }, "tail page"},
-        {"a data page's free space wrong", [&](std::string& b) { b[data * kPage + 2] ^= 0x01; }, "free space"},
-        {"a record's column count wrong", [&](std::string& b) {
+         },
+         "have the same key"},
+        {"a leaf's next link broken", [&](std::string& b) { b[leaf * kPage + 16] ^= 0x01; },
+         "linked wrongly"},
+        {"a node's tail page wrong", [&](std::string& b) { b[node * kPage + 20] ^= 0x01; },
+         "tail page"},
+        {"a data page's free space wrong", [&](std::string& b) { b[data * kPage + 2] ^= 0x01; },
+         "free space"},
+        {"a record's column count wrong",
+         [&](std::string& b) {
              size_t row = data * kPage + (Get32(b, data * kPage + 14) & 0x1FFF);
              b[row] = 9;
-         }, "column count"},
+         },
+         "column count"},
         {"a page neither in use nor free", [&](std::string& b) { b.append(kPage, '\0'); },
          "neither in use nor marked free", true},
-        {"the table's permissions removed", [&](std::string& b) {
+        {"the table's permissions removed",
+         [&](std::string& b) {
              // MSysACEs' rows name the table's definition page: point them elsewhere.
              std::string id(4, '\0');
-             for (int i = 0; i < 4; ++i) id[static_cast<size_t>(i)] = static_cast<char>((tdef >> (8 * i)) & 0xFF);
+             for (int i = 0; i < 4; ++i)
+                 id[static_cast<size_t>(i)] = static_cast<char>((tdef >> (8 * i)) & 0xFF);
              size_t aceData = FindPage(b, 0x01, 3);
              std::string page = b.substr(aceData * kPage, kPage);
              // A record begins with its column count (4), then ObjectId.
-             ASSERT_EQ(jettest::ReplaceAll(page, std::string("\x04\x00", 2) + id, std::string("\x04\x00\x7F\x7F\x00\x00", 6)), 2u);
+             ASSERT_EQ(jettest::ReplaceAll(page, std::string("\x04\x00", 2) + id,
+                                           std::string("\x04\x00\x7F\x7F\x00\x00", 6)),
+                       2u);
              b.replace(aceData * kPage, kPage, page);
-         }, "no permissions"},
+         },
+         "no permissions"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string damaged = image;
         c.apply(damaged);
         std::string path = dir.File("damaged.mdb");
-        std::ofstream(path, std::ios::binary | std::ios::trunc).write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
         auto r = CheckJet4File(path);
         EXPECT_EQ(r.Ok(), c.leak) << r.Text();
         if (c.leak) {

@@ -1,6 +1,6 @@
-// Changing a genuine Jet 4 or Jet 3 file in place: a table replaced with another layout, added, dropped
-// or renamed lands in the file, which the checker, mdbtools, mdb-reader and the engine's own
-// reader read with the change and everything else as it was; and a writer killed at any moment
+// Changing a genuine Jet 4 or Jet 3 file in place: a table replaced with another layout, added,
+// dropped or renamed lands in the file, which the checker, mdbtools, mdb-reader and the engine's
+// own reader read with the change and everything else as it was; and a writer killed at any moment
 // leaves the file whole at the old state or the new one.
 #include <gtest/gtest.h>
 
@@ -21,18 +21,18 @@
 #include "engine/jet3_writer.h"
 #include "engine/jet4_writer.h"
 #include "engine/recordset.h"
-#include "engine/workspace.h"
-#include "jet4/genuine_file.h"
-#include "jet/jet_format.h"
-#include "jet3/format.h"
-#include "jet4/bytes.h"
-#include "jet4/in_place.h"
-#include "jet4/writer.h"
-#include "jet4/page_file.h"
-#include "jet4check/checker.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "engine/workspace.h"
+#include "jet/jet_format.h"
+#include "jet3/format.h"
+#include "jet4/bytes.h"
+#include "jet4/genuine_file.h"
+#include "jet4/in_place.h"
+#include "jet4/page_file.h"
+#include "jet4/writer.h"
+#include "jet4check/checker.h"
 
 namespace {
 
@@ -61,29 +61,42 @@ struct Flavor {
     const char* first; // the table added to a file with none outside relationships
     const char* writtenFrom;
 };
-void WriteJet4(engine::Database& source, const std::string& path, int) { engine::WriteJet4(source, path); }
+void WriteJet4(engine::Database& source, const std::string& path, int) {
+    engine::WriteJet4(source, path);
+}
 
 // The Jet 3 writer's file (code page 932), or for a code page 1252 file the same writer's pieces
 // with that code page's text, under a header naming it.
 void WriteJet3(engine::Database& source, const std::string& path, int codePage) {
     if (codePage == 932) return engine::WriteJet3(source, path);
-    engine::detail::jet4::WriteDatabase(source, path, *engine::detail::jet3::Jet3FormatFor(codePage));
+    engine::detail::jet4::WriteDatabase(source, path,
+                                        *engine::detail::jet3::Jet3FormatFor(codePage));
     std::string image = jettest::ReadWhole(path);
     const auto& mask = engine::detail::jet::HeaderMask();
     engine::detail::jet4::Put16(image, 0x3A, 0x0409 ^ (mask[0x3A - 0x18] | mask[0x3B - 0x18] << 8));
-    engine::detail::jet4::Put16(image, 0x3C, static_cast<uint32_t>(codePage) ^ (mask[0x3C - 0x18] | mask[0x3D - 0x18] << 8));
+    engine::detail::jet4::Put16(image, 0x3C,
+                                static_cast<uint32_t>(codePage) ^
+                                    (mask[0x3C - 0x18] | mask[0x3D - 0x18] << 8));
     std::ofstream(path, std::ios::binary | std::ios::trunc) << image;
 }
 
-const Flavor kJet4{"Jet 4", '\x01', 4096, 14, 512, WriteJet4, false, "新しい表", "改名した表", "追加", "最初の表", "indexTestV2000.mdb"};
-const Flavor kJet3{"Jet 3", '\x00', 2048, 10, 1024, WriteJet3, true, "NewTable", "RenamedTable", "Added", "FirstTable", "indexTestV1997.mdb"};
+const Flavor kJet4{"Jet 4", '\x01',     4096,         14,     512,        WriteJet4,
+                   false,   "新しい表", "改名した表", "追加", "最初の表", "indexTestV2000.mdb"};
+const Flavor kJet3{"Jet 3",        '\x00',    2048,         10,
+                   1024,           WriteJet3, true,         "NewTable",
+                   "RenamedTable", "Added",   "FirstTable", "indexTestV1997.mdb"};
 
 engine::detail::jet4check::Report CheckFile(const Flavor& f, const std::string& file) {
-    return f.version ? engine::detail::jet4check::CheckJet4File(file) : engine::detail::jet4check::CheckJet3File(file);
+    return f.version ? engine::detail::jet4check::CheckJet4File(file)
+                     : engine::detail::jet4check::CheckJet3File(file);
 }
 
-std::string Q(const std::string& s) { return jettest::ShellQuote(s); }
-std::string ErrorsOf(const std::string& command) { return jettest::Run(command + " 2>&1 >/dev/null"); }
+std::string Q(const std::string& s) {
+    return jettest::ShellQuote(s);
+}
+std::string ErrorsOf(const std::string& command) {
+    return jettest::Run(command + " 2>&1 >/dev/null");
+}
 
 void Copy(const std::string& from, const std::string& to) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
@@ -108,7 +121,8 @@ bool MdbReaderPresent() {
 
 // mdb-reader's line of each table, the table's own name taken out of it.
 Views MdbReaderViews(const std::string& file, std::string& errors) {
-    std::string cmd = "node " + Q(std::string(ENGINE_SOURCE_DIR) + "/tests/tools/mdb_reader_dump.mjs") + " " +
+    std::string cmd = "node " +
+                      Q(std::string(ENGINE_SOURCE_DIR) + "/tests/tools/mdb_reader_dump.mjs") + " " +
                       Q(MDB_READER_MODULES) + " " + Q(file);
     errors += ErrorsOf(cmd);
     Views v;
@@ -139,13 +153,17 @@ Views EngineViews(const std::string& file) {
         std::ostringstream out;
         auto td = db->TableDefs().Item(name);
         for (const auto& f : td->Fields())
-            out << "field " << f->Name() << " " << f->Type() << " " << f->Size() << " r" << f->Required() << "\n";
+            out << "field " << f->Name() << " " << f->Type() << " " << f->Size() << " r"
+                << f->Required() << "\n";
         for (const auto& ix : td->Indexes()) {
-            out << "index " << ix->Name() << " p" << ix->Primary() << " u" << ix->Unique() << " n" << ix->IgnoreNulls() << ":";
-            for (const auto& f : ix->Fields()) out << " " << f->Name() << ((f->Attributes() & dao::dbDescending) ? "-" : "+");
+            out << "index " << ix->Name() << " p" << ix->Primary() << " u" << ix->Unique() << " n"
+                << ix->IgnoreNulls() << ":";
+            for (const auto& f : ix->Fields())
+                out << " " << f->Name() << ((f->Attributes() & dao::dbDescending) ? "-" : "+");
             out << "\n";
         }
-        for (const auto& p : td->Properties()) out << "property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
+        for (const auto& p : td->Properties())
+            out << "property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
         auto rs = db->OpenRecordset(name, engine::RecordsetType::Snapshot);
         for (; !rs->Eof(); rs->MoveNext()) {
             out << "row";
@@ -174,7 +192,8 @@ AllViews ViewsOf(const std::string& file, std::string& errors) {
 // MSysObjects as mdb-export prints it: one line per object.
 std::vector<std::string> CatalogLines(const std::string& file) {
     std::vector<std::string> lines;
-    std::istringstream in(jettest::Run("mdb-export -b hex " + Q(file) + " MSysObjects 2>/dev/null"));
+    std::istringstream in(
+        jettest::Run("mdb-export -b hex " + Q(file) + " MSysObjects 2>/dev/null"));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -185,7 +204,9 @@ uint32_t Get32(const std::string& b, size_t at) {
     return v;
 }
 
-std::string Unquoted(std::string s) { return s.size() >= 2 && s.front() == '"' ? s.substr(1, s.size() - 2) : s; }
+std::string Unquoted(std::string s) {
+    return s.size() >= 2 && s.front() == '"' ? s.substr(1, s.size() - 2) : s;
+}
 
 // The Ids (definition pages) of the user tables, by name, from MSysObjects as mdb-export reads it.
 std::map<std::string, uint32_t> TablePages(const std::string& file) {
@@ -217,22 +238,27 @@ std::set<uint32_t> FreePages(const std::string& image, const Flavor& f) {
     if (image[row] != 0) return free;
     uint32_t start = Get32(image, row + 1);
     for (uint32_t i = 0; i < f.inlinePages; ++i)
-        if ((static_cast<unsigned char>(image[row + 5 + i / 8]) >> (i % 8)) & 1) free.insert(start + i);
+        if ((static_cast<unsigned char>(image[row + 5 + i / 8]) >> (i % 8)) & 1)
+            free.insert(start + i);
     return free;
 }
 
 // The pages of the file that hold the given tables: their definitions (with continuation
 // pages) and every data or index page in use that names one of them as its owner (a free page
 // may still name the table that last held it).
-std::set<uint32_t> PagesOwnedBy(const std::string& image, const std::set<uint32_t>& tdefs, const Flavor& f) {
+std::set<uint32_t> PagesOwnedBy(const std::string& image, const std::set<uint32_t>& tdefs,
+                                const Flavor& f) {
     const std::set<uint32_t> free = FreePages(image, f);
     const size_t page = f.page;
     std::set<uint32_t> pages;
     for (uint32_t t : tdefs)
-        for (uint32_t p = t; p && p * page < image.size() && !pages.count(p); p = Get32(image, p * page + 4)) pages.insert(p);
+        for (uint32_t p = t; p && p * page < image.size() && !pages.count(p);
+             p = Get32(image, p * page + 4))
+            pages.insert(p);
     for (uint32_t n = 2; n * page < image.size(); ++n) {
         uint8_t kind = static_cast<uint8_t>(image[n * page]);
-        if ((kind == 0x01 || kind == 0x03 || kind == 0x04) && tdefs.count(Get32(image, n * page + 4)) && !free.count(n))
+        if ((kind == 0x01 || kind == 0x03 || kind == 0x04) &&
+            tdefs.count(Get32(image, n * page + 4)) && !free.count(n))
             pages.insert(n);
     }
     return pages;
@@ -240,7 +266,8 @@ std::set<uint32_t> PagesOwnedBy(const std::string& image, const std::set<uint32_
 
 // mdb-prop's properties of a table by owner ("(none)" for the table), without those the engine
 // reads and writes itself.
-std::map<std::string, std::set<std::string>> UnknownProperties(const std::string& file, const std::string& table) {
+std::map<std::string, std::set<std::string>> UnknownProperties(const std::string& file,
+                                                               const std::string& table) {
     std::map<std::string, std::set<std::string>> blocks;
     std::istringstream in(jettest::Run("mdb-prop " + Q(file) + " " + Q(table) + " 2>/dev/null"));
     std::string owner;
@@ -251,7 +278,8 @@ std::map<std::string, std::set<std::string>> UnknownProperties(const std::string
             continue;
         }
         bool known = false;
-        for (const char* name : {"\tRequired:", "\tAllowZeroLength:", "\tDefaultValue:", "\tDescription:"})
+        for (const char* name :
+             {"\tRequired:", "\tAllowZeroLength:", "\tDefaultValue:", "\tDescription:"})
             known |= line.rfind(name, 0) == 0;
         if (!line.empty() && !known && line != "No properties.") blocks[owner].insert(line);
     }
@@ -262,8 +290,9 @@ std::map<std::string, std::set<std::string>> UnknownProperties(const std::string
 // A table the tests add: every kind of field the engine writes to Jet 4, a long memo, a Null;
 // with ascii, its names and texts in ASCII.
 void AddNewTable(engine::Database& db, const std::string& name, bool ascii = false) {
-    const std::string number = ascii ? "No" : "番号", text = ascii ? "Name" : "名前", memo = ascii ? "Memo" : "メモ",
-                      money = ascii ? "Amount" : "金額", date = ascii ? "Day" : "日付", done = ascii ? "Done" : "済み";
+    const std::string number = ascii ? "No" : "番号", text = ascii ? "Name" : "名前",
+                      memo = ascii ? "Memo" : "メモ", money = ascii ? "Amount" : "金額",
+                      date = ascii ? "Day" : "日付", done = ascii ? "Done" : "済み";
     auto td = db.CreateTableDef(name);
     AddField(td, number, dao::dbLong);
     AddField(td, text, dao::dbText, 20);
@@ -278,8 +307,11 @@ void AddNewTable(engine::Database& db, const std::string& name, bool ascii = fal
     for (int i = 0; i < 40; ++i) {
         rs->AddNew();
         rs->SetValue(number, engine::Variant::Long(i * 7));
-        rs->SetValue(text, i % 5 ? engine::Variant(text + std::to_string(i)) : engine::Variant::Null());
-        if (i % 3) rs->SetValue(memo, engine::Variant(std::string(static_cast<size_t>(i % 3) * 2500, 'a' + i % 26)));
+        rs->SetValue(text,
+                     i % 5 ? engine::Variant(text + std::to_string(i)) : engine::Variant::Null());
+        if (i % 3)
+            rs->SetValue(memo, engine::Variant(
+                                   std::string(static_cast<size_t>(i % 3) * 2500, 'a' + i % 26)));
         rs->SetValue(money, engine::Variant::CurrencyScaled(i * 12345));
         rs->SetValue(date, engine::Variant::Date(40000.5 + i));
         rs->SetValue(done, engine::Variant::Boolean(i % 2));
@@ -315,7 +347,8 @@ void AddChangedCopy(engine::Database& from, engine::Database& db, const std::str
         if (f->Type() != dao::dbText) continue;
         long most = 1;
         for (const auto& r : records)
-            if (r[i].IsString()) most = std::max<long>(most, static_cast<long>(engine::TextOf(r[i]).size()));
+            if (r[i].IsString())
+                most = std::max<long>(most, static_cast<long>(engine::TextOf(r[i]).size()));
         if (shortened.empty() && most < f->Size()) {
             shortened = names[i];
             longest[names[i]] = most;
@@ -381,7 +414,9 @@ Views Expected(Views before, const Views& whole, const Case& c, const std::strin
         before[t] = whole.count(t) ? whole.at(t) : "(missing in the whole-file write)";
         break;
     }
-    case TableChange::Kind::Drop: before.erase(table); break;
+    case TableChange::Kind::Drop:
+        before.erase(table);
+        break;
     case TableChange::Kind::Rename:
         before[renamed] = before[table];
         before.erase(table);
@@ -395,7 +430,8 @@ std::vector<std::string> FilesOf(const Flavor& f, const TempDir& dir) {
     std::vector<std::string> files;
     for (const char* name : jettest::kJetFiles) {
         std::string path = jettest::JetFile(name);
-        if (jettest::ReadWhole(path).substr(0x14, 1) == std::string(1, f.version)) files.push_back(path);
+        if (jettest::ReadWhole(path).substr(0x14, 1) == std::string(1, f.version))
+            files.push_back(path);
     }
     std::string written = dir.File("written.mdb");
     auto db = Ws().OpenDatabase(jettest::JetFile(f.writtenFrom), false, true);
@@ -412,8 +448,10 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4AndJet3File) {
         SCOPED_TRACE(f.name);
         TempDir dir;
         const std::string added = f.added, renamed = f.renamed;
-        const Case cases[] = {{"replace", TableChange::Kind::Write}, {"add", TableChange::Kind::Write},
-                              {"drop", TableChange::Kind::Drop}, {"rename", TableChange::Kind::Rename}};
+        const Case cases[] = {{"replace", TableChange::Kind::Write},
+                              {"add", TableChange::Kind::Write},
+                              {"drop", TableChange::Kind::Drop},
+                              {"rename", TableChange::Kind::Rename}};
         auto files = FilesOf(f, dir);
         ASSERT_EQ(files.size(), 5u);
         for (const auto& original : files) {
@@ -469,39 +507,50 @@ TEST(Jet4InPlace, EachChangeLandsAndEverythingElseStaysInEveryJet4AndJet3File) {
                 errors.clear();
                 AllViews after = ViewsOf(file, errors);
                 EXPECT_EQ(errors, "");
-                EXPECT_EQ(after.mdbtools, Expected(before.mdbtools, wholeViews.mdbtools, c, table, added, renamed));
-                EXPECT_EQ(after.engine, Expected(before.engine, wholeViews.engine, c, table, added, renamed));
+                EXPECT_EQ(after.mdbtools,
+                          Expected(before.mdbtools, wholeViews.mdbtools, c, table, added, renamed));
+                EXPECT_EQ(after.engine,
+                          Expected(before.engine, wholeViews.engine, c, table, added, renamed));
                 if (MdbReaderPresent()) {
-                    EXPECT_EQ(after.mdbReader, Expected(before.mdbReader, wholeViews.mdbReader, c, table, added, renamed));
+                    EXPECT_EQ(after.mdbReader, Expected(before.mdbReader, wholeViews.mdbReader, c,
+                                                        table, added, renamed));
                 }
                 if (std::string(c.what) == "replace") {
-                    // The properties the engine does not know stay, for the table and the fields kept.
-                    auto expected = UnknownProperties(base, table), got = UnknownProperties(file, table);
+                    // The properties the engine does not know stay, for the table and the fields
+                    // kept.
+                    auto expected = UnknownProperties(base, table),
+                         got = UnknownProperties(file, table);
                     for (auto it = expected.begin(); it != expected.end();)
                         it = it->first == "(none)" || after.engine.count(table) == 0 ||
-                                     after.engine.at(table).find("field " + it->first + " ") != std::string::npos
+                                     after.engine.at(table).find("field " + it->first + " ") !=
+                                         std::string::npos
                                  ? std::next(it)
                                  : expected.erase(it);
                     EXPECT_EQ(got, expected);
                 }
 
-                // The untouched tables' pages, byte for byte, and their catalog rows, column by column.
+                // The untouched tables' pages, byte for byte, and their catalog rows, column by
+                // column.
                 std::set<uint32_t> untouched;
                 for (const auto& [name, page] : basePages)
                     if (name != table || std::string(c.what) == "add") untouched.insert(page);
                 ASSERT_FALSE(untouched.empty() && basePages.size() > 1);
                 for (uint32_t p : PagesOwnedBy(baseImage, untouched, f))
-                    EXPECT_TRUE(image.compare(p * f.page, f.page, baseImage, p * f.page, f.page) == 0) << "page " << p << " changed";
+                    EXPECT_TRUE(image.compare(p * f.page, f.page, baseImage, p * f.page, f.page) ==
+                                0)
+                        << "page " << p << " changed";
                 auto catalog = CatalogLines(file);
                 std::set<std::string> now(catalog.begin(), catalog.end());
                 size_t kept = 0;
                 for (const auto& line : baseCatalog) {
-                    bool changed = line.find(",\"" + table + "\",") != std::string::npos && std::string(c.what) != "add";
+                    bool changed = line.find(",\"" + table + "\",") != std::string::npos &&
+                                   std::string(c.what) != "add";
                     if (changed) continue;
                     EXPECT_TRUE(now.count(line)) << "catalog row changed: " << line;
                     ++kept;
                 }
-                EXPECT_EQ(catalog.size(), baseCatalog.size() + (std::string(c.what) == "add") - (std::string(c.what) == "drop"));
+                EXPECT_EQ(catalog.size(), baseCatalog.size() + (std::string(c.what) == "add") -
+                                              (std::string(c.what) == "drop"));
                 EXPECT_GT(kept, 8u);
             }
             source->Close();
@@ -529,17 +578,23 @@ TEST(Jet4InPlace, RefusesWhatTheFileCannotTakeAndLeavesItAsItWas) {
         const char* message; // a part of the message expected
     };
     const Refused refused[] = {
-        {"a table the file does not hold dropped", {{K::Drop, "無い表", ""}}, "がファイルにありません"},
+        {"a table the file does not hold dropped",
+         {{K::Drop, "無い表", ""}},
+         "がファイルにありません"},
         {"a system table dropped", {{K::Drop, "MSysACEs", ""}}, "システム テーブル"},
         {"a table named twice", {{K::Write, "新規", ""}, {K::Rename, "新規", "x"}}, "重複"},
-        {"a table the source does not hold written", {{K::Write, "無い表", ""}}, "無い表 が書き込む元のデータベースにありません"},
+        {"a table the source does not hold written",
+         {{K::Write, "無い表", ""}},
+         "無い表 が書き込む元のデータベースにありません"},
         // Every table of the file is in a relationship: none is dropped or renamed, and Table2's
         // replacement lacks the field "id" that a relationship names.
         {"a table in a relationship dropped", {{K::Drop, "Table1", ""}}, "リレーションシップ"},
         {"a table in a relationship renamed", {{K::Rename, "Table3", "x"}}, "リレーションシップ"},
         {"a relationship's field dropped", {{K::Write, "Table2", ""}}, "フィールド id"},
         // 新規 written (pages appended), then the second table fails: nothing is kept.
-        {"a failure after tables were written", {{K::Write, "新規", ""}, {K::Write, "後で失敗", ""}}, "Jet 4 ファイルに書けません"},
+        {"a failure after tables were written",
+         {{K::Write, "新規", ""}, {K::Write, "後で失敗", ""}},
+         "Jet 4 ファイルに書けません"},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.what);
@@ -576,10 +631,19 @@ TEST(Jet4InPlace, RefusesWhatTheFileCannotTakeAndLeavesItAsItWas) {
         const char* message;
     };
     const File files[] = {
-        {"a catalog in the Japanese sort order", japanese, {K::Drop, "Table1", ""}, "並べ替え順序 (LCID 1041)"},
+        {"a catalog in the Japanese sort order",
+         japanese,
+         {K::Drop, "Table1", ""},
+         "並べ替え順序 (LCID 1041)"},
         {"a Jet 3 file of code page 1251", cyrillic, {K::Drop, "Table2", ""}, "コードページ 1251"},
-        {"a Jet 3 catalog in the Japanese sort order", sorted, {K::Drop, "Table2", ""}, "並べ替え順序 (LCID 1041)"},
-        {"Japanese text into a code page 1252 file", western, {K::Write, "新規", ""}, "コードページ 1252 で表せません"},
+        {"a Jet 3 catalog in the Japanese sort order",
+         sorted,
+         {K::Drop, "Table2", ""},
+         "並べ替え順序 (LCID 1041)"},
+        {"Japanese text into a code page 1252 file",
+         western,
+         {K::Write, "新規", ""},
+         "コードページ 1252 で表せません"},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.what);
@@ -597,12 +661,14 @@ TEST(Jet4InPlace, RefusesWhatTheFileCannotTakeAndLeavesItAsItWas) {
 }
 
 // The in-place writer's reader on the genuine Jet 3 files: every table the catalog names (but
-// layouts the writer does not produce) is read with as many records as its definition counts, and each user table's records hold the values
-// the engine's own reader shows (text decoded from the file's code page, long values, Booleans).
+// layouts the writer does not produce) is read with as many records as its definition counts, and
+// each user table's records hold the values the engine's own reader shows (text decoded from the
+// file's code page, long values, Booleans).
 TEST(Jet4InPlace, TheGenuineFileReaderReadsEveryTableOfTheJet3Files) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
     using engine::detail::jet4::GenuineFile;
-    for (const char* name : {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
+    for (const char* name :
+         {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"}) {
         SCOPED_TRACE(name);
         const std::string file = jettest::JetFile(name);
         GenuineFile g(file);
@@ -631,7 +697,8 @@ TEST(Jet4InPlace, TheGenuineFileReaderReadsEveryTableOfTheJet3Files) {
                 t = g.ReadTdef(static_cast<uint32_t>(row[id].IntValue()) & 0xFFFFFF, table);
             } catch (const engine::Error& e) {
                 EXPECT_TRUE(table == "MSysModules2" || table == "MSysAccessObjects" ||
-                            (std::string(name) == "testV1997.mdb" && (table == "Table1" || table == "Table4")))
+                            (std::string(name) == "testV1997.mdb" &&
+                             (table == "Table1" || table == "Table4")))
                     << e.what();
                 EXPECT_NE(std::string(e.what()).find("列の配置"), std::string::npos) << e.what();
                 continue;
@@ -643,13 +710,15 @@ TEST(Jet4InPlace, TheGenuineFileReaderReadsEveryTableOfTheJet3Files) {
             std::multiset<std::string> read, shown;
             for (const auto& r : records) {
                 std::string line;
-                for (size_t i = 0; i < r.size(); ++i) line += t.table.columns[i].name + "=" + ValueText(r[i]) + ";";
+                for (size_t i = 0; i < r.size(); ++i)
+                    line += t.table.columns[i].name + "=" + ValueText(r[i]) + ";";
                 read.insert(line);
             }
             auto rs = db->OpenRecordset(table, engine::RecordsetType::Snapshot);
             for (; !rs->Eof(); rs->MoveNext()) {
                 std::string line;
-                for (const auto& c : t.table.columns) line += c.name + "=" + ValueText(rs->Value(c.name)) + ";";
+                for (const auto& c : t.table.columns)
+                    line += c.name + "=" + ValueText(rs->Value(c.name)) + ";";
                 shown.insert(line);
             }
             rs->Close();
@@ -679,7 +748,8 @@ TEST(Jet4InPlace, AFileBeyondAnInlineMapGetsAReferenceMapAndReusesWhatItGaveBack
         for (int i = 0; i < 20000; ++i) {
             rs->AddNew();
             rs->SetValue("番号", engine::Variant::Long(i + salt));
-            rs->SetValue("文", engine::Variant("行" + std::to_string(i * salt) + std::string(80, 'x')));
+            rs->SetValue("文",
+                         engine::Variant("行" + std::to_string(i * salt) + std::string(80, 'x')));
             rs->Update();
         }
         rs->Close();
@@ -694,11 +764,14 @@ TEST(Jet4InPlace, AFileBeyondAnInlineMapGetsAReferenceMapAndReusesWhatItGaveBack
     for (int salt : {2, 3}) {
         SCOPED_TRACE("change " + std::to_string(salt - 1));
         fill(salt);
-        ApplyInPlace(file, *source, {{TableChange::Kind::Write, "大きい表", ""}, {TableChange::Kind::Write, "新しい表", ""}});
+        ApplyInPlace(file, *source,
+                     {{TableChange::Kind::Write, "大きい表", ""},
+                      {TableChange::Kind::Write, "新しい表", ""}});
         auto check = engine::detail::jet4check::CheckJet4File(file);
         EXPECT_TRUE(check.Ok() && check.warnings.empty()) << check.Text();
         const std::string image = jettest::ReadWhole(file);
-        EXPECT_EQ(image[kPage + (Get32(image, kPage + 14) & 0x1FFF)], 0x01) << "page 1's map is not a reference map";
+        EXPECT_EQ(image[kPage + (Get32(image, kPage + 14) & 0x1FFF)], 0x01)
+            << "page 1's map is not a reference map";
         auto rows = jettest::MdbExport(file, "大きい表");
         ASSERT_EQ(rows.size(), 20001u);
         EXPECT_EQ(rows[1][0], std::to_string(salt));
@@ -722,7 +795,8 @@ TEST(Jet4InPlaceCrashHelper, AppliesUntilKilled) {
     const char* source = std::getenv("INPLACE_CRASH_SOURCE");
     const char* after = std::getenv("INPLACE_CRASH_AFTER");
     const char* tables = std::getenv("INPLACE_CRASH_TABLES"); // replaced, dropped, added
-    if (!file || !source || !after || !tables) GTEST_SKIP() << "only run as the child of the crash test";
+    if (!file || !source || !after || !tables)
+        GTEST_SKIP() << "only run as the child of the crash test";
     std::vector<std::string> names;
     std::istringstream in(tables);
     for (std::string name; std::getline(in, name, '|');) names.push_back(name);
@@ -730,8 +804,10 @@ TEST(Jet4InPlaceCrashHelper, AppliesUntilKilled) {
     auto db = Ws().OpenDatabase(source);
     writesLeft = std::strtoul(after, nullptr, 10);
     engine::detail::jet4::SetPageWriteHook(CountWrite);
-    ApplyInPlace(file, *db, {{TableChange::Kind::Write, names[0], ""}, {TableChange::Kind::Drop, names[1], ""},
-                             {TableChange::Kind::Write, names[2], ""}});
+    ApplyInPlace(file, *db,
+                 {{TableChange::Kind::Write, names[0], ""},
+                  {TableChange::Kind::Drop, names[1], ""},
+                  {TableChange::Kind::Write, names[2], ""}});
     engine::detail::jet4::SetPageWriteHook(nullptr);
     std::printf("writes %zu\n", writesDone);
     db->Close();
@@ -772,8 +848,10 @@ TEST(Jet4InPlace, KilledAtAnyWriteLeavesTheFileWholeAtTheOldOrTheNewState) {
             Copy(genuine, file);
             EnvGuard e("INPLACE_CRASH_FILE", file), s("INPLACE_CRASH_SOURCE", native),
                 a("INPLACE_CRASH_AFTER", std::to_string(after)),
-                t("INPLACE_CRASH_TABLES", std::string(crash.replaced) + "|" + crash.dropped + "|" + f.added);
-            out = jettest::Run(Q(self) + " --gtest_filter=Jet4InPlaceCrashHelper.* 2>&1; echo status $?");
+                t("INPLACE_CRASH_TABLES",
+                  std::string(crash.replaced) + "|" + crash.dropped + "|" + f.added);
+            out = jettest::Run(Q(self) +
+                               " --gtest_filter=Jet4InPlaceCrashHelper.* 2>&1; echo status $?");
             return out.find("status 137") != std::string::npos;
         };
         std::string out;
@@ -783,7 +861,8 @@ TEST(Jet4InPlace, KilledAtAnyWriteLeavesTheFileWholeAtTheOldOrTheNewState) {
         const size_t writes = std::stoul(out.substr(at + 7));
         ASSERT_GE(writes, 8u);
         std::string errors;
-        const Views newState = MdbtoolsViews(file, errors), oldState = MdbtoolsViews(genuine, errors);
+        const Views newState = MdbtoolsViews(file, errors),
+                    oldState = MdbtoolsViews(genuine, errors);
         ASSERT_EQ(errors, "");
         ASSERT_NE(newState, oldState);
 
@@ -794,7 +873,8 @@ TEST(Jet4InPlace, KilledAtAnyWriteLeavesTheFileWholeAtTheOldOrTheNewState) {
         size_t sawOld = 0, sawNew = 0;
         for (size_t k = 0; k < runs; ++k) {
             // Every write once at least, the rest at random.
-            size_t after = k < writes ? k : std::uniform_int_distribution<size_t>(0, writes - 1)(random);
+            size_t after =
+                k < writes ? k : std::uniform_int_distribution<size_t>(0, writes - 1)(random);
             SCOPED_TRACE("killed before write " + std::to_string(after));
             ASSERT_TRUE(run(after, out)) << out;
             auto check = CheckFile(f, file);

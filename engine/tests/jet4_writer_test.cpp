@@ -11,11 +11,11 @@
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet4_writer.h"
-#include "engine/workspace.h"
-#include "jet4check/checker.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "engine/workspace.h"
+#include "jet4check/checker.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 
 std::string ValueText(const engine::Variant& v, int type) {
     if (v.IsNull()) return "Null";
-    if (type == dao::dbBinary || type == dao::dbLongBinary) return "0x" + jettest::Hex(v.StringValue());
+    if (type == dao::dbBinary || type == dao::dbLongBinary)
+        return "0x" + jettest::Hex(v.StringValue());
     char buf[64];
     switch (v.Type()) {
     case engine::VarType::Single:
@@ -41,7 +42,8 @@ std::string ValueText(const engine::Variant& v, int type) {
 
 // Every table of db as text: fields, indexes and each record's values, in the engine's order.
 void DescribeProperties(engine::Properties& props, std::ostream& out) {
-    for (const auto& p : props) out << " property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
+    for (const auto& p : props)
+        out << " property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
 }
 
 std::string Describe(engine::Database& db) {
@@ -52,22 +54,24 @@ std::string Describe(engine::Database& db) {
         DescribeProperties(td->Properties(), out);
         std::vector<int> types;
         for (const auto& f : td->Fields()) {
-            out << " field " << f->Name() << " type " << f->Type() << " size " << f->Size() << " attr "
-                << f->Attributes() << " required " << f->Required() << " zero-length " << f->AllowZeroLength()
-                << " default [" << f->DefaultValue() << "]\n";
+            out << " field " << f->Name() << " type " << f->Type() << " size " << f->Size()
+                << " attr " << f->Attributes() << " required " << f->Required() << " zero-length "
+                << f->AllowZeroLength() << " default [" << f->DefaultValue() << "]\n";
             DescribeProperties(f->Properties(), out);
             types.push_back(f->Type());
         }
         for (const auto& ix : td->Indexes()) {
             out << " index " << ix->Name() << " p" << ix->Primary() << " u" << ix->Unique() << " n"
                 << ix->IgnoreNulls() << " r" << ix->Required() << ":";
-            for (const auto& f : ix->Fields()) out << " " << f->Name() << ((f->Attributes() & dbDescending) ? "-" : "+");
+            for (const auto& f : ix->Fields())
+                out << " " << f->Name() << ((f->Attributes() & dbDescending) ? "-" : "+");
             out << "\n";
         }
         auto rs = db.OpenRecordset(name, engine::RecordsetType::Snapshot);
         for (; !rs->Eof(); rs->MoveNext()) {
             out << " row";
-            for (size_t i = 0; i < rs->FieldCount(); ++i) out << " | " << ValueText(rs->Value(i), types[i]);
+            for (size_t i = 0; i < rs->FieldCount(); ++i)
+                out << " | " << ValueText(rs->Value(i), types[i]);
             out << "\n";
         }
         rs->Close();
@@ -90,14 +94,18 @@ std::string WriteCopy(const std::string& source, const std::string& target) {
 }
 
 // Standard error of a command (its output thrown away).
-std::string ErrorsOf(const std::string& command) { return jettest::Run(command + " 2>&1 >/dev/null"); }
+std::string ErrorsOf(const std::string& command) {
+    return jettest::Run(command + " 2>&1 >/dev/null");
+}
 
 // What the readers outside the engine see of a file, with any standard-error output kept.
 std::string MdbtoolsView(const std::string& file, std::string& errors) {
-    std::string view = jettest::Run("mdb-schema " + jettest::ShellQuote(file) + " 2>/dev/null | grep -v '^-- \\|^$'");
+    std::string view = jettest::Run("mdb-schema " + jettest::ShellQuote(file) +
+                                    " 2>/dev/null | grep -v '^-- \\|^$'");
     errors += ErrorsOf("mdb-schema " + jettest::ShellQuote(file));
     for (const auto& t : jettest::MdbTables(file)) {
-        std::string cmd = "mdb-export -b hex " + jettest::ShellQuote(file) + " " + jettest::ShellQuote(t);
+        std::string cmd =
+            "mdb-export -b hex " + jettest::ShellQuote(file) + " " + jettest::ShellQuote(t);
         view += "table " + t + "\n" + jettest::Run(cmd + " 2>/dev/null");
         errors += ErrorsOf(cmd);
     }
@@ -106,13 +114,16 @@ std::string MdbtoolsView(const std::string& file, std::string& errors) {
 
 bool MdbReaderPresent() {
     struct stat st {};
-    return ::stat((std::string(MDB_READER_MODULES) + "/mdb-reader/package.json").c_str(), &st) == 0 &&
+    return ::stat((std::string(MDB_READER_MODULES) + "/mdb-reader/package.json").c_str(), &st) ==
+               0 &&
            !jettest::Run("command -v node").empty();
 }
 
 std::string MdbReaderView(const std::string& file, std::string& errors) {
-    std::string cmd = "node " + jettest::ShellQuote(std::string(ENGINE_SOURCE_DIR) + "/tests/tools/mdb_reader_dump.mjs") +
-                      " " + jettest::ShellQuote(MDB_READER_MODULES) + " " + jettest::ShellQuote(file);
+    std::string cmd =
+        "node " +
+        jettest::ShellQuote(std::string(ENGINE_SOURCE_DIR) + "/tests/tools/mdb_reader_dump.mjs") +
+        " " + jettest::ShellQuote(MDB_READER_MODULES) + " " + jettest::ShellQuote(file);
     errors += ErrorsOf(cmd);
     return jettest::Run(cmd + " 2>/dev/null");
 }
@@ -138,13 +149,15 @@ TEST(Jet4Writer, EveryGenuineFileReadsBackEqualThroughTheEngineAndMdbtools) {
         EXPECT_EQ(errors, "");
         std::string ignored;
         EXPECT_EQ(got, MdbtoolsView(source, ignored));
-        EXPECT_EQ(got.find("CREATE TABLE") != std::string::npos, !jettest::MdbTables(source).empty());
+        EXPECT_EQ(got.find("CREATE TABLE") != std::string::npos,
+                  !jettest::MdbTables(source).empty());
     }
 }
 
 TEST(Jet4Writer, MdbReaderReadsTheSameTablesColumnsAndRecordsOfEveryGenuineFile) {
     SKIP_WITHOUT_SHARED_TEST_DATA();
-    if (!MdbReaderPresent()) GTEST_SKIP() << "mdb-reader not installed in " << MDB_READER_MODULES << " (scripts/setup)";
+    if (!MdbReaderPresent())
+        GTEST_SKIP() << "mdb-reader not installed in " << MDB_READER_MODULES << " (scripts/setup)";
     TempDir dir;
     for (const char* name : jettest::kJetFiles) {
         SCOPED_TRACE(name);
@@ -175,8 +188,10 @@ void BuildEveryType(engine::Database& db, int records) {
     auto text = AddField(td, "テキスト", dao::dbText, 40);
     text->SetAllowZeroLength(true);
     text->SetDefaultValue("\"既定\"");
-    text->Properties().Append(text->CreateProperty("Description", dao::dbText, engine::Variant("文字の説明")));
-    td->Properties().Append(td->CreateProperty("Description", dao::dbText, engine::Variant("すべての型の表")));
+    text->Properties().Append(
+        text->CreateProperty("Description", dao::dbText, engine::Variant("文字の説明")));
+    td->Properties().Append(
+        td->CreateProperty("Description", dao::dbText, engine::Variant("すべての型の表")));
     AddField(td, "メモ", dao::dbMemo)->SetAllowZeroLength(true);
     AddField(td, "バイナリ", dao::dbBinary, 20);
     AddField(td, "OLE", dao::dbLongBinary);
@@ -185,7 +200,9 @@ void BuildEveryType(engine::Database& db, int records) {
     auto stored = db.TableDefs().Item("全部の型");
     AddIndex(stored, "主キー", {"番号"}, true);
     AddIndex(stored, "文字", {"テキスト"});
-    AddIndex(stored, "複合", {"長整数", "-日付", "真偽", "バイト", "整数", "通貨", "単精度", "倍精度", "-テキスト", "GUID"});
+    AddIndex(stored, "複合",
+             {"長整数", "-日付", "真偽", "バイト", "整数", "通貨", "単精度", "倍精度", "-テキスト",
+              "GUID"});
     auto u = AddIndex(stored, "一意", {"-倍精度"}, false, true);
     auto nn = stored->CreateIndex("空欄無視");
     nn->SetIgnoreNulls(true);
@@ -194,12 +211,15 @@ void BuildEveryType(engine::Database& db, int records) {
 
     Ws().BeginTrans(); // one commit, not one a record
     auto rs = db.OpenRecordset("全部の型", engine::RecordsetType::Dynaset);
-    const char* texts[] = {"abc", "ＡＢＣ", "あいう", "アイウ", "ｱｲｳ", "漢字", "", "Zürich", "a b  ", "e\xCC\x81"};
+    const char* texts[] = {"abc",  "ＡＢＣ", "あいう", "アイウ", "ｱｲｳ",
+                           "漢字", "",       "Zürich", "a b  ",  "e\xCC\x81"};
     for (int i = 0; i < records; ++i) {
         rs->AddNew();
         bool nulls = i % 7 == 3;
         rs->SetValue("真偽", engine::Variant::Boolean(i % 2));
-        auto set = [&](const char* f, engine::Variant v) { rs->SetValue(f, nulls ? engine::Variant::Null() : v); };
+        auto set = [&](const char* f, engine::Variant v) {
+            rs->SetValue(f, nulls ? engine::Variant::Null() : v);
+        };
         set("バイト", engine::Variant::Byte(static_cast<uint8_t>(i % 256)));
         set("整数", engine::Variant::Integer(static_cast<int16_t>(i % 600 - 300)));
         set("長整数", engine::Variant::Long(i * 7919 % 100003 - 50000));
@@ -211,13 +231,14 @@ void BuildEveryType(engine::Database& db, int records) {
         std::string memo;
         int kind = i % 5;
         if (kind == 1) memo = "短いメモ";
-        if (kind == 2) memo = std::string(1000, 'm');         // one long-value row
+        if (kind == 2) memo = std::string(1000, 'm');                   // one long-value row
         if (kind == 3 && i < 50) memo = std::string(20000, 'x') + "終"; // a chain
         set("メモ", engine::Variant(memo));
         std::string bin;
         for (int k = 0; k < i % 21; ++k) bin.push_back(static_cast<char>(k * 37 + i));
         set("バイナリ", engine::Variant(bin));
-        set("OLE", engine::Variant(std::string(static_cast<size_t>(i % 3) * 40, static_cast<char>(i))));
+        set("OLE",
+            engine::Variant(std::string(static_cast<size_t>(i % 3) * 40, static_cast<char>(i))));
         char guid[40];
         std::snprintf(guid, sizeof guid, "{%08X-1234-5678-9ABC-%012X}", i * 2654435761u, i);
         set("GUID", engine::Variant(guid));
@@ -310,9 +331,12 @@ TEST(Jet4Writer, ATableOf255FieldsTakesDefinitionContinuationPagesAndReadsBackEq
         auto db = Ws().CreateDatabase(native, engine::kLangJapanese);
         auto td = db->CreateTableDef("二百五十五列");
         const int types[] = {dao::dbLong, dao::dbText, dao::dbBoolean, dao::dbDouble, dao::dbMemo};
-        for (int i = 0; i < 255; ++i) AddField(td, "フィールド番号" + std::to_string(i), types[i % 5], types[i % 5] == dao::dbText ? 10 : 0);
+        for (int i = 0; i < 255; ++i)
+            AddField(td, "フィールド番号" + std::to_string(i), types[i % 5],
+                     types[i % 5] == dao::dbText ? 10 : 0);
         db->TableDefs().Append(td);
-        AddIndex(db->TableDefs().Item("二百五十五列"), "索引", {"フィールド番号0", "-フィールド番号1"});
+        AddIndex(db->TableDefs().Item("二百五十五列"), "索引",
+                 {"フィールド番号0", "-フィールド番号1"});
         auto rs = db->OpenRecordset("二百五十五列", engine::RecordsetType::Dynaset);
         for (int r = 0; r < 3; ++r) {
             rs->AddNew();
@@ -320,7 +344,8 @@ TEST(Jet4Writer, ATableOf255FieldsTakesDefinitionContinuationPagesAndReadsBackEq
                 rs->SetValue(static_cast<size_t>(i), engine::Variant::Long(r * 1000 + i));
                 rs->SetValue(static_cast<size_t>(i + 1), engine::Variant("値" + std::to_string(r)));
                 rs->SetValue(static_cast<size_t>(i + 2), engine::Variant::Boolean(r % 2));
-                rs->SetValue(static_cast<size_t>(i + 4), engine::Variant(std::string(static_cast<size_t>(r + 1) * 30, 'm')));
+                rs->SetValue(static_cast<size_t>(i + 4),
+                             engine::Variant(std::string(static_cast<size_t>(r + 1) * 30, 'm')));
             }
             rs->Update();
         }
@@ -360,9 +385,12 @@ TEST(Jet4Writer, ATableOf100000RecordsWithIndexesThreeLevelsDeepAndMegabyteMemos
         auto rs = db->OpenRecordset("大きい表", engine::RecordsetType::Dynaset);
         for (int i = 0; i < 100000; ++i) {
             rs->AddNew();
-            rs->SetValue("名前", engine::Variant("名前" + std::to_string(i * 7919 % 100000) + "ｶﾅ漢字"));
-            if (i % 25000 == 0) rs->SetValue("メモ", engine::Variant(std::string(1 << 20, 'z') + "終"));
-            else if (i % 10 == 0) rs->SetValue("メモ", engine::Variant("短い"));
+            rs->SetValue("名前",
+                         engine::Variant("名前" + std::to_string(i * 7919 % 100000) + "ｶﾅ漢字"));
+            if (i % 25000 == 0)
+                rs->SetValue("メモ", engine::Variant(std::string(1 << 20, 'z') + "終"));
+            else if (i % 10 == 0)
+                rs->SetValue("メモ", engine::Variant("短い"));
             rs->SetValue("値", engine::Variant::Double(i * 0.5));
             rs->Update();
         }
@@ -377,7 +405,10 @@ TEST(Jet4Writer, ATableOf100000RecordsWithIndexesThreeLevelsDeepAndMegabyteMemos
     for (size_t n = 6; n * 4096 < image.size() && !deep; ++n) {
         if (image[n * 4096] != 0x03) continue;
         uint32_t tail = 0;
-        for (int i = 0; i < 4; ++i) tail |= uint32_t(static_cast<unsigned char>(image[n * 4096 + 20 + static_cast<size_t>(i)])) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            tail |=
+                uint32_t(static_cast<unsigned char>(image[n * 4096 + 20 + static_cast<size_t>(i)]))
+                << (8 * i);
         deep = image[size_t(tail) * 4096] == 0x03;
     }
     EXPECT_TRUE(deep);
@@ -400,8 +431,9 @@ TEST(Jet4Writer, KeysOfEveryIndexOfEveryGenuineJet4FileEqualTheGenuineLeafEntrie
         std::string written = WriteCopy(source, dir.File(name));
         auto mine = engine::detail::jet4check::ReadIndexKeys(written);
         for (const auto& genuine : engine::detail::jet4check::ReadIndexKeys(source)) {
-            if (genuine.table.rfind("MSys", 0) == 0) continue; // the catalog's rows differ by design
-            if (genuine.foreignKeyOnly) continue;               // relationships are not kept
+            if (genuine.table.rfind("MSys", 0) == 0)
+                continue;                         // the catalog's rows differ by design
+            if (genuine.foreignKeyOnly) continue; // relationships are not kept
             SCOPED_TRACE(genuine.table + " " + genuine.signature);
             const engine::detail::jet4check::IndexKeys* match = nullptr;
             for (const auto& m : mine)
@@ -428,7 +460,8 @@ TEST(Jet4Writer, WhatTheFormatCannotHoldFailsAndLeavesNoFile) {
         db->TableDefs().Append(td);
         auto rs = db->OpenRecordset("wide", engine::RecordsetType::Dynaset);
         rs->AddNew();
-        for (int i = 0; i < 20; ++i) rs->SetValue("t" + std::to_string(i), engine::Variant(std::string(255, 'w')));
+        for (int i = 0; i < 20; ++i)
+            rs->SetValue("t" + std::to_string(i), engine::Variant(std::string(255, 'w')));
         rs->Update();
         rs->Close();
         db->Close();
@@ -441,7 +474,8 @@ TEST(Jet4Writer, WhatTheFormatCannotHoldFailsAndLeavesNoFile) {
         engine::WriteJet4(*db, target);
         ADD_FAILURE() << "a record of 10,200 bytes was written";
     } catch (const engine::Error& e) {
-        EXPECT_NE(e.Description().find("1 ページに収まりません"), std::string::npos) << e.Description();
+        EXPECT_NE(e.Description().find("1 ページに収まりません"), std::string::npos)
+            << e.Description();
     }
     db->Close();
     EXPECT_EQ(jettest::ReadWhole(target), "old contents");

@@ -9,10 +9,10 @@
 #include <random>
 #include <thread>
 
-#include "jet/jet_reader.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "jet/jet_reader.h"
 
 using namespace engine;
 using namespace enginetest;

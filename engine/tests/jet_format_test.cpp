@@ -8,8 +8,8 @@
 #include <iterator>
 #include <map>
 
-#include "jet/jet_format.h"
 #include "engine/testing/shared_test_data.h"
+#include "jet/jet_format.h"
 
 using namespace engine::detail::jet;
 
@@ -274,7 +274,8 @@ TEST(JetFormat, DamagedTableDefinitionsAreReportedNotRead) {
 
 TEST(JetFormat, SingleBytePagesDecodeUndefinedBytesAsTheirCodePoints) {
     CodePageDecoder latin("CP1252");
-    EXPECT_EQ(latin.Decode("a\x81\x8D\x8F\x90\x9D\x80z"), std::optional<std::string>("a\u0081\u008D\u008F\u0090\u009D€z"));
+    EXPECT_EQ(latin.Decode("a\x81\x8D\x8F\x90\x9D\x80z"),
+              std::optional<std::string>("a\u0081\u008D\u008F\u0090\u009D€z"));
     // A double-byte code page keeps refusing what does not decode.
     CodePageDecoder japanese("CP932");
     EXPECT_EQ(japanese.Decode("\x93\xFA"), std::optional<std::string>("日"));

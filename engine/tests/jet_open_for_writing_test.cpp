@@ -1,8 +1,8 @@
 // A genuine Jet 4 or Jet 3 file opened through the workspace takes every change as a native file
 // does: the save's rebuild in one transaction, a rename, a delete and a replacing import land in
-// the file at the commit, the file stays a file of its version that other readers read, and what the change
-// does not touch stays as it was. A rolled-back transaction and a change the file refuses leave
-// its bytes as they were.
+// the file at the commit, the file stays a file of its version that other readers read, and what
+// the change does not touch stays as it was. A rolled-back transaction and a change the file
+// refuses leave its bytes as they were.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,13 +15,13 @@
 #include "engine/jet4_writer.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
+#include "engine/testing/jet_test_support.h"
+#include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 #include "engine/transaction_guard.h"
 #include "engine/workspace.h"
 #include "jet/write_access.h"
 #include "jet4check/checker.h"
-#include "engine/testing/jet_test_support.h"
-#include "engine/testing/shared_test_data.h"
-#include "engine/testing/test_support.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ std::map<std::string, Export> Exports(const std::string& file, std::string& erro
     std::map<std::string, Export> all;
     for (const auto& t : jettest::MdbTables(file)) {
         all[t] = jettest::MdbExport(file, t);
-        errors += jettest::Run("mdb-export " + jettest::ShellQuote(file) + " " + jettest::ShellQuote(t) +
-                               " 2>&1 >/dev/null");
+        errors += jettest::Run("mdb-export " + jettest::ShellQuote(file) + " " +
+                               jettest::ShellQuote(t) + " 2>&1 >/dev/null");
     }
     return all;
 }
@@ -44,8 +44,8 @@ std::map<std::string, Export> Exports(const std::string& file, std::string& erro
 // The save's steps as the designer takes them: build the new layout under a temporary name,
 // carry every record, drop the old table and give the new one its name, in one transaction. With
 // newName, the save under a new name: the new layout is built under it and the old table stays.
-void RebuildWithAnExtraField(engine::Database& db, const std::string& table, const std::string& value,
-                             const std::string& newName = "") {
+void RebuildWithAnExtraField(engine::Database& db, const std::string& table,
+                             const std::string& value, const std::string& newName = "") {
     const std::string buildName = newName.empty() ? table + "_build" : newName;
     engine::TransactionGuard tx(Ws());
     engine::TableDefPtr old = db.TableDefs().Item(table);
@@ -75,8 +75,8 @@ void RebuildWithAnExtraField(engine::Database& db, const std::string& table, con
 }
 
 struct Outcome {
-    bool refused = false;       // the commit was refused (the file stays as it was)
-    std::string changedTable;   // "" when the change names none that readers can compare
+    bool refused = false;     // the commit was refused (the file stays as it was)
+    std::string changedTable; // "" when the change names none that readers can compare
 };
 
 TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) {
@@ -108,34 +108,44 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
         std::string path;
         std::string added;
     };
-    std::vector<File> files = {{dir.File("made.mdb"), "新しい"}, {dir.File("made97.mdb"), "新しい"}};
-    for (const char* f : {"emptyJet4.mdb", "fixedTextTestV2000.mdb", "indexTestV2000.mdb", "testIndexPropertiesV2000.mdb"})
+    std::vector<File> files = {{dir.File("made.mdb"), "新しい"},
+                               {dir.File("made97.mdb"), "新しい"}};
+    for (const char* f : {"emptyJet4.mdb", "fixedTextTestV2000.mdb", "indexTestV2000.mdb",
+                          "testIndexPropertiesV2000.mdb"})
         files.push_back({jettest::JetFile(f), "新しい"});
-    for (const char* f : {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"})
+    for (const char* f :
+         {"compIndexTestV1997.mdb", "indexTestV1997.mdb", "test2V1997.mdb", "testV1997.mdb"})
         files.push_back({jettest::JetFile(f), "Neue Zeile é£"});
 
     struct Change {
         const char* name;
-        std::function<Outcome(engine::Database&, const std::string& table, const std::string& added)> run;
+        std::function<Outcome(engine::Database&, const std::string& table,
+                              const std::string& added)>
+            run;
     };
     const Change changes[] = {
-        {"the save's rebuild", [](engine::Database& db, const std::string& t, const std::string& added) {
+        {"the save's rebuild",
+         [](engine::Database& db, const std::string& t, const std::string& added) {
              RebuildWithAnExtraField(db, t, added);
              return Outcome{false, t};
          }},
-        {"save under a new name", [](engine::Database& db, const std::string& t, const std::string& added) {
+        {"save under a new name",
+         [](engine::Database& db, const std::string& t, const std::string& added) {
              RebuildWithAnExtraField(db, t, added, t + "_copy");
              return Outcome{false, ""};
          }},
-        {"rename", [](engine::Database& db, const std::string& t, const std::string&) {
+        {"rename",
+         [](engine::Database& db, const std::string& t, const std::string&) {
              db.TableDefs().Item(t)->SetName(t + "_renamed");
              return Outcome{false, ""};
          }},
-        {"delete", [](engine::Database& db, const std::string& t, const std::string&) {
+        {"delete",
+         [](engine::Database& db, const std::string& t, const std::string&) {
              db.TableDefs().Delete(t);
              return Outcome{false, ""};
          }},
-        {"replacing import", [](engine::Database& db, const std::string& t, const std::string&) {
+        {"replacing import",
+         [](engine::Database& db, const std::string& t, const std::string&) {
              engine::TransactionGuard tx(Ws());
              db.Execute("DELETE * FROM [" + t + "]");
              tx.Commit();
@@ -149,7 +159,8 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
             SCOPED_TRACE(source + ": " + change.name);
             std::string file = dir.File("work.mdb");
             fs::copy_file(source, file, fs::copy_options::overwrite_existing);
-            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write); // shared files are read-only
+            fs::permissions(file, fs::perms::owner_read |
+                                      fs::perms::owner_write); // shared files are read-only
             std::string before = jettest::ReadWhole(file);
             std::string errors;
             auto exportsBefore = Exports(file, errors);
@@ -174,7 +185,8 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
                 // A table in a relationship is not dropped or renamed: refused whole, the message
                 // naming the file's own version.
                 outcome.refused = true;
-                EXPECT_NE(e.Description().find(before[0x14] == 0 ? "Jet 3 " : "Jet 4 "), std::string::npos)
+                EXPECT_NE(e.Description().find(before[0x14] == 0 ? "Jet 3 " : "Jet 4 "),
+                          std::string::npos)
                     << e.Description();
                 EXPECT_FALSE(e.Description().empty());
             }
@@ -208,7 +220,8 @@ TEST(JetOpenForWriting, EachChangeLandsInTheFileWhichKeepsItsVersionAndTheRest) 
                 const Export& rows = exportsAfter[copy ? table + "_copy" : table];
                 ASSERT_EQ(rows.size(), exportsBefore[table].size());
                 EXPECT_EQ(rows.front().back(), "AddedField");
-                for (size_t r = 1; r < rows.size(); ++r) EXPECT_EQ(rows[r].back(), "\"" + added + "\"");
+                for (size_t r = 1; r < rows.size(); ++r)
+                    EXPECT_EQ(rows[r].back(), "\"" + added + "\"");
             } else if (changeName == "rename") {
                 EXPECT_FALSE(exportsAfter.count(table));
                 EXPECT_EQ(exportsAfter[table + "_renamed"], exportsBefore[table]);

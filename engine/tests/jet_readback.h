@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "engine/database.h"
-#include "engine/text932.h"
-#include "engine/workspace.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/test_support.h"
+#include "engine/text932.h"
+#include "engine/workspace.h"
 
 namespace jetreadback {
 
@@ -32,14 +32,17 @@ inline std::string Describe(const std::string& path) {
     for (const auto& name : db->TableDefs().Names()) {
         auto td = db->TableDefs().Item(name);
         out << "table " << name << "\n";
-        for (const auto& p : td->Properties()) out << " property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
+        for (const auto& p : td->Properties())
+            out << " property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
         for (const auto& f : td->Fields()) {
-            out << " field " << f->Name() << " " << f->Type() << " " << f->Size() << " " << f->Attributes() << " "
-                << f->AllowZeroLength() << f->Required() << "\n";
-            for (const auto& p : f->Properties()) out << "  property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
+            out << " field " << f->Name() << " " << f->Type() << " " << f->Size() << " "
+                << f->Attributes() << " " << f->AllowZeroLength() << f->Required() << "\n";
+            for (const auto& p : f->Properties())
+                out << "  property " << p->Name() << "=" << engine::TextOf(p->Value()) << "\n";
         }
         for (const auto& ix : td->Indexes()) {
-            out << " index " << ix->Name() << " " << ix->Primary() << ix->Unique() << ix->IgnoreNulls() << ix->Required();
+            out << " index " << ix->Name() << " " << ix->Primary() << ix->Unique()
+                << ix->IgnoreNulls() << ix->Required();
             for (const auto& f : ix->Fields()) out << " " << f->Name() << f->Attributes();
             out << "\n";
         }
@@ -49,11 +52,14 @@ inline std::string Describe(const std::string& path) {
             for (size_t i = 0; i < rs->FieldCount(); ++i) {
                 const auto& v = rs->Value(i);
                 char buf[40];
-                if (v.Type() == engine::VarType::Single || v.Type() == engine::VarType::Double || v.Type() == engine::VarType::Date)
+                if (v.Type() == engine::VarType::Single || v.Type() == engine::VarType::Double ||
+                    v.Type() == engine::VarType::Date)
                     std::snprintf(buf, sizeof buf, "%.17g", v.RealValue());
                 out << " |" << static_cast<int>(v.Type()) << ":"
-                    << ((v.Type() == engine::VarType::Single || v.Type() == engine::VarType::Double || v.Type() == engine::VarType::Date)
-                            ? std::string(buf) : engine::TextOf(v));
+                    << ((v.Type() == engine::VarType::Single ||
+                         v.Type() == engine::VarType::Double || v.Type() == engine::VarType::Date)
+                            ? std::string(buf)
+                            : engine::TextOf(v));
             }
             out << "\n";
         }
@@ -73,13 +79,27 @@ inline std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -96,10 +116,10 @@ inline std::string JsonString(const std::string& s) {
 // Text as mdb-reader reads a Jet 3 file's: every byte of code page 932 as a character of
 // code page 1252 (the bytes 1252 leaves undefined as U+FFFD).
 inline std::string AsReadAs1252(const std::string& utf8) {
-    static const char16_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    static const char16_t high[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
     auto bytes = engine::cp932::FromUtf8(utf8);
     std::string out;
     for (unsigned char b : bytes ? *bytes : utf8) {
@@ -114,9 +134,12 @@ inline std::string AsReadAs1252(const std::string& utf8) {
 inline std::string AsExportedShiftJis(const std::string& utf8) {
     std::string out;
     for (char c : utf8) {
-        if (c == '\\') out += "\u00a5";
-        else if (c == '~') out += "\u203e";
-        else out += c;
+        if (c == '\\')
+            out += "\u00a5";
+        else if (c == '~')
+            out += "\u203e";
+        else
+            out += c;
     }
     return out;
 }
@@ -129,15 +152,18 @@ inline std::string ReaderForm(const engine::Variant& v, int type, bool jet3 = fa
     switch (type) {
     case dao::dbByte:
     case dao::dbInteger:
-    case dao::dbLong: return std::to_string(engine::CLng(v));
+    case dao::dbLong:
+        return std::to_string(engine::CLng(v));
     case dao::dbCurrency: {
         long long c = engine::CCurScaled(v);
-        std::snprintf(buf, sizeof buf, "\"%s%lld.%04lld\"", c < 0 ? "-" : "", std::llabs(c) / 10000, std::llabs(c) % 10000);
+        std::snprintf(buf, sizeof buf, "\"%s%lld.%04lld\"", c < 0 ? "-" : "", std::llabs(c) / 10000,
+                      std::llabs(c) % 10000);
         return buf;
     }
     case dao::dbSingle:
     case dao::dbDouble: {
-        double d = type == dao::dbSingle ? static_cast<double>(static_cast<float>(v.RealValue())) : v.RealValue();
+        double d = type == dao::dbSingle ? static_cast<double>(static_cast<float>(v.RealValue()))
+                                         : v.RealValue();
         uint64_t bits;
         std::memcpy(&bits, &d, sizeof bits);
         std::snprintf(buf, sizeof buf, "f%016llx", static_cast<unsigned long long>(bits));
@@ -151,56 +177,85 @@ inline std::string ReaderForm(const engine::Variant& v, int type, bool jet3 = fa
         return buf;
     }
     case dao::dbBinary:
-    case dao::dbLongBinary: return "x" + jettest::Hex(v.StringValue());
+    case dao::dbLongBinary:
+        return "x" + jettest::Hex(v.StringValue());
     case dao::dbGUID: { // lower case, without braces
         std::string g;
         for (char c : engine::CStr(v))
-            if (c != '{' && c != '}') g += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (c != '{' && c != '}')
+                g += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return JsonString(g);
     }
-    default: return JsonString(jet3 ? AsReadAs1252(engine::CStr(v)) : engine::CStr(v));
+    default:
+        return JsonString(jet3 ? AsReadAs1252(engine::CStr(v)) : engine::CStr(v));
     }
 }
 
 inline const char* ReaderType(int type) {
     switch (type) {
-    case dao::dbBoolean: return "boolean";
-    case dao::dbByte: return "byte";
-    case dao::dbInteger: return "integer";
-    case dao::dbLong: return "long";
-    case dao::dbCurrency: return "currency";
-    case dao::dbSingle: return "float";
-    case dao::dbDouble: return "double";
-    case dao::dbDate: return "datetime";
-    case dao::dbText: return "text";
-    case dao::dbMemo: return "memo";
-    case dao::dbBinary: return "binary";
-    case dao::dbLongBinary: return "ole";
-    case dao::dbGUID: return "repid";
-    default: return "?";
+    case dao::dbBoolean:
+        return "boolean";
+    case dao::dbByte:
+        return "byte";
+    case dao::dbInteger:
+        return "integer";
+    case dao::dbLong:
+        return "long";
+    case dao::dbCurrency:
+        return "currency";
+    case dao::dbSingle:
+        return "float";
+    case dao::dbDouble:
+        return "double";
+    case dao::dbDate:
+        return "datetime";
+    case dao::dbText:
+        return "text";
+    case dao::dbMemo:
+        return "memo";
+    case dao::dbBinary:
+        return "binary";
+    case dao::dbLongBinary:
+        return "ole";
+    case dao::dbGUID:
+        return "repid";
+    default:
+        return "?";
     }
 }
-
 
 // ---- mdbtools ---------------------------------------------------------------------------------
 // mdb-export (mdbtools 1.0) prints each value through libmdb's own decoding. With the options of
 // ExportCommand a row is one line, fields apart by tabs, texts, dates and binaries in quotes with
 // \ escapes, and Null (and whatever libmdb binds as nothing) unquoted and empty. The forms below
 // are libmdb's: its calendar, its number formats, binaries bound as C strings (cut at the first
-// zero byte; a GUID as its text in braces, {8-4-4-16}), texts and memos converted into 200,000-byte buffers.
+// zero byte; a GUID as its text in braces, {8-4-4-16}), texts and memos converted into 200,000-byte
+// buffers.
 
-inline const char* const kExportOptions = "-H -d '\\t' -e -X '\\' -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S'";
+inline const char* const kExportOptions =
+    "-H -d '\\t' -e -X '\\' -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S'";
 
 inline std::string ExportQuoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
         }
     }
     return out + "\"";
@@ -253,7 +308,8 @@ inline std::string ExportDate(double td) {
         day = d - cal[m] + 1;
     }
     char buf[160];
-    std::snprintf(buf, sizeof buf, "\"%ld-%02ld-%02ld %02ld:%02ld:%02ld\"", year, month, day, hour, minute, second);
+    std::snprintf(buf, sizeof buf, "\"%ld-%02ld-%02ld %02ld:%02ld:%02ld\"", year, month, day, hour,
+                  minute, second);
     return buf;
 }
 
@@ -273,15 +329,23 @@ inline std::string ExportForm(const engine::Variant& v, int type, bool jet3 = fa
     switch (type) {
     case dao::dbByte:
     case dao::dbInteger:
-    case dao::dbLong: return std::to_string(engine::CLng(v));
+    case dao::dbLong:
+        return std::to_string(engine::CLng(v));
     case dao::dbCurrency: {
         long long c = engine::CCurScaled(v);
-        std::snprintf(buf, sizeof buf, "%s%lld.%04lld", c < 0 ? "-" : "", std::llabs(c) / 10000, std::llabs(c) % 10000);
+        std::snprintf(buf, sizeof buf, "%s%lld.%04lld", c < 0 ? "-" : "", std::llabs(c) / 10000,
+                      std::llabs(c) % 10000);
         return buf;
     }
-    case dao::dbSingle: std::snprintf(buf, sizeof buf, "%.8g", static_cast<double>(static_cast<float>(v.RealValue()))); return buf;
-    case dao::dbDouble: std::snprintf(buf, sizeof buf, "%.16g", v.RealValue()); return buf;
-    case dao::dbDate: return ExportDate(v.RealValue());
+    case dao::dbSingle:
+        std::snprintf(buf, sizeof buf, "%.8g",
+                      static_cast<double>(static_cast<float>(v.RealValue())));
+        return buf;
+    case dao::dbDouble:
+        std::snprintf(buf, sizeof buf, "%.16g", v.RealValue());
+        return buf;
+    case dao::dbDate:
+        return ExportDate(v.RealValue());
     case dao::dbText:
     case dao::dbMemo: {
         std::string shown = jet3 ? AsExportedShiftJis(v.StringValue()) : v.StringValue();
@@ -292,14 +356,16 @@ inline std::string ExportForm(const engine::Variant& v, int type, bool jet3 = fa
         const std::string& bytes = v.StringValue();
         return ExportHex(std::string_view(bytes).substr(0, bytes.find('\0')));
     }
-    case dao::dbLongBinary: return UpperHex(v.StringValue());
+    case dao::dbLongBinary:
+        return UpperHex(v.StringValue());
     case dao::dbGUID: { // libmdb writes {8-4-4-16}, upper case
         std::string g = engine::CStr(v);
         if (g.size() == 38 && g[24] == '-') g.erase(24, 1);
         for (char& c : g) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return ExportHex(g);
     }
-    default: return "?";
+    default:
+        return "?";
     }
 }
 
@@ -324,7 +390,8 @@ inline ExpectedViews ExpectedReadBack(const std::string& path, bool reader, bool
         std::vector<int> types;
         for (const auto& f : td->Fields()) {
             out += "column " + shown(f->Name()) + " " + ReaderType(f->Type());
-            if (f->Type() == dao::dbText || f->Type() == dao::dbBinary) out += " " + std::to_string(f->Size());
+            if (f->Type() == dao::dbText || f->Type() == dao::dbBinary)
+                out += " " + std::to_string(f->Size());
             out += "\n";
             types.push_back(f->Type());
         }
@@ -332,10 +399,12 @@ inline ExpectedViews ExpectedReadBack(const std::string& path, bool reader, bool
         for (; !rs->Eof(); rs->MoveNext()) {
             if (reader) {
                 out += "row ";
-                for (size_t i = 0; i < rs->FieldCount(); ++i) out += (i ? "\t" : "") + ReaderForm(rs->Value(i), types[i], jet3);
+                for (size_t i = 0; i < rs->FieldCount(); ++i)
+                    out += (i ? "\t" : "") + ReaderForm(rs->Value(i), types[i], jet3);
                 out += "\n";
             }
-            for (size_t i = 0; i < rs->FieldCount(); ++i) exported += (i ? "\t" : "") + ExportForm(rs->Value(i), types[i], jet3);
+            for (size_t i = 0; i < rs->FieldCount(); ++i)
+                exported += (i ? "\t" : "") + ExportForm(rs->Value(i), types[i], jet3);
             exported += "\n";
         }
         rs->Close();
@@ -378,7 +447,8 @@ inline std::string FirstDifference(const std::string& a, const std::string& b) {
     while (at < a.size() && at < b.size()) {
         size_t ea = a.find('\n', at), eb = b.find('\n', at);
         if (a.compare(at, ea - at, b, at, eb - at) != 0)
-            return "line " + std::to_string(line) + ":\n  " + a.substr(at, std::min<size_t>(ea - at, 300)) + "\n  " +
+            return "line " + std::to_string(line) + ":\n  " +
+                   a.substr(at, std::min<size_t>(ea - at, 300)) + "\n  " +
                    b.substr(at, std::min<size_t>(eb - at, 300));
         at = ea + 1;
         ++line;
@@ -386,6 +456,5 @@ inline std::string FirstDifference(const std::string& a, const std::string& b) {
     }
     return "lengths " + std::to_string(a.size()) + " and " + std::to_string(b.size());
 }
-
 
 } // namespace jetreadback

@@ -16,11 +16,11 @@
 #include <iterator>
 #include <thread>
 
-#include "jet/jet_format.h"
-#include "jet/jet_reader.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "jet/jet_format.h"
+#include "jet/jet_reader.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -732,9 +732,11 @@ TEST(JetReader, Jet3ColumnFlag40MakesNoAutoNumberOfOtherTypes) {
         if (image[size_t(page) * 2048] != 0x02) continue;
         std::string error;
         auto tdef = ReadTdef(Version::Jet3, page, pages, error);
-        if (!tdef || tdef->columns.size() != 9 || tdef->columns[0].rawName != "A" || tdef->columns[8].rawName != "I")
+        if (!tdef || tdef->columns.size() != 9 || tdef->columns[0].rawName != "A" ||
+            tdef->columns[8].rawName != "I")
             continue;
-        entries = size_t(page) * 2048 + 43 + tdef->realIndexes.size() * 8; // column entries of 18 bytes
+        entries =
+            size_t(page) * 2048 + 43 + tdef->realIndexes.size() * 8; // column entries of 18 bytes
         columns = tdef->columns;
     }
     ASSERT_NE(entries, 0u);
@@ -751,8 +753,11 @@ TEST(JetReader, Jet3ColumnFlag40MakesNoAutoNumberOfOtherTypes) {
     }
     DatabasePtr db = Ws().OpenDatabase(WriteFile(dir, "flags.mdb", image));
     TableDefPtr td = db->TableDefs().Item("Table1");
-    for (const auto& [name, attributes] : std::vector<std::pair<std::string, long>>{
-             {"A", dao::dbVariableField}, {"D", dao::dbFixedField}, {"G", dao::dbFixedField}, {"H", dao::dbFixedField}})
+    for (const auto& [name, attributes] :
+         std::vector<std::pair<std::string, long>>{{"A", dao::dbVariableField},
+                                                   {"D", dao::dbFixedField},
+                                                   {"G", dao::dbFixedField},
+                                                   {"H", dao::dbFixedField}})
         EXPECT_EQ(td->Fields().Item(name)->Attributes(), attributes) << name;
     RecordsetPtr rs = db->OpenRecordset("Table1", RecordsetType::Snapshot);
     EXPECT_EQ(rs->Value("G"), Variant::Date(DateSerial(1981, 12, 12)));
@@ -769,8 +774,9 @@ TEST(JetReader, BytesCodePage1252LeavesUndefinedDecodeToTheSameCodePoints) {
     const size_t textAt = 31 * 2048 + 1954 + 32; // "abcdefg", A of Table1's second record
     ASSERT_EQ(image.substr(textAt, 7), "abcdefg");
     image.replace(textAt, 7, "\x81\x8D\x8F\x90\x9D\x80g");
-    RecordsetPtr rs = Ws().OpenDatabase(WriteFile(dir, "undefined.mdb", image))
-                          ->OpenRecordset("SELECT * FROM [Table1] ORDER BY B DESC", RecordsetType::Snapshot);
+    RecordsetPtr rs =
+        Ws().OpenDatabase(WriteFile(dir, "undefined.mdb", image))
+            ->OpenRecordset("SELECT * FROM [Table1] ORDER BY B DESC", RecordsetType::Snapshot);
     EXPECT_EQ(rs->Value("A"), Variant("\u0081\u008D\u008F\u0090\u009D€g"));
 }
 
@@ -781,7 +787,8 @@ TEST(JetReader, TheReaderProgramEndsWithItsParent) {
     char self[4096];
     ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);
-    const std::string program = fs::path(std::string(self, static_cast<size_t>(n))).parent_path() / "tavorin-jetread";
+    const std::string program =
+        fs::path(std::string(self, static_cast<size_t>(n))).parent_path() / "tavorin-jetread";
     ASSERT_TRUE(fs::exists(program));
     const std::string fifo = dir.File("input.mdb"), output = dir.File("out.db");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -789,8 +796,8 @@ TEST(JetReader, TheReaderProgramEndsWithItsParent) {
     // A parent that is gone already when the reader starts: the reader stops at once.
     {
         EnvGuard parent("TAVORIN_JETREAD_PARENT", "1");
-        std::string status = jettest::Run(ShellQuote(program) + " " + ShellQuote(fifo) + " " + ShellQuote(output) +
-                                 " >/dev/null 2>&1; echo $?");
+        std::string status = jettest::Run(ShellQuote(program) + " " + ShellQuote(fifo) + " " +
+                                          ShellQuote(output) + " >/dev/null 2>&1; echo $?");
         EXPECT_EQ(status, "3\n");
     }
 
@@ -801,7 +808,8 @@ TEST(JetReader, TheReaderProgramEndsWithItsParent) {
         pid_t reader = ::fork();
         if (reader == 0) {
             ::setenv("TAVORIN_JETREAD_PARENT", std::to_string(::getppid()).c_str(), 1);
-            ::execl(program.c_str(), program.c_str(), fifo.c_str(), output.c_str(), static_cast<char*>(nullptr));
+            ::execl(program.c_str(), program.c_str(), fifo.c_str(), output.c_str(),
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::write(fds[1], &reader, sizeof reader);

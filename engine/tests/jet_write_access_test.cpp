@@ -11,12 +11,12 @@
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet4_writer.h"
-#include "engine/workspace.h"
-#include "jet/jet_format.h"
-#include "jet/write_access.h"
 #include "engine/testing/jet_test_support.h"
 #include "engine/testing/shared_test_data.h"
 #include "engine/testing/test_support.h"
+#include "engine/workspace.h"
+#include "jet/jet_format.h"
+#include "jet/write_access.h"
 
 namespace {
 
@@ -78,7 +78,9 @@ TEST(JetWriteAccess, RefusesForeignVersionsEncodedAndPasswordFilesAndLeavesThemU
          engine::err::kBadFormat},
         {"cut header", [](std::string& b, bool) { b.resize(0x40); }, engine::err::kBadFormat},
         {"encoded pages",
-         [](std::string& b, bool) { ChangeMaskedHeader(b, 0x3E, std::string("\x01\x02\x03\x04", 4)); },
+         [](std::string& b, bool) {
+             ChangeMaskedHeader(b, 0x3E, std::string("\x01\x02\x03\x04", 4));
+         },
          engine::err::kEncryptedFile},
         {"password",
          [](std::string& b, bool isJet4) {
@@ -129,7 +131,7 @@ TEST(JetWriteAccess, LockFileShowsTheUserAndRefusesASecondWriterUntilReleased) {
         EXPECT_EQ(held.Slot(), 1);
         std::string entry = jettest::ReadWhole(ldb);
         ASSERT_GE(entry.size(), 64u);
-        EXPECT_NE(entry[0], '\0');                            // the computer's name
+        EXPECT_NE(entry[0], '\0');                                 // the computer's name
         EXPECT_EQ(entry.substr(32, 6), std::string("Admin\0", 6)); // the account
         // Another writer (another open of the .ldb, as another program has) sees the file held.
         EXPECT_TRUE(jet::LockFileInUse(ldb));

@@ -5,8 +5,8 @@
 
 #include <sqlite3.h>
 
-#include "model/key_list.h"
 #include "engine/testing/test_support.h"
+#include "model/key_list.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -19,7 +19,8 @@ void ExpectSame(const KeyList& keys, const std::vector<int64_t>& model) {
     for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(keys[i], model[i]) << "position " << i;
     // Backwards and by jumps too: the run found last must not mislead the next search.
     for (size_t i = model.size(); i-- > 0;) ASSERT_EQ(keys[i], model[i]) << "position " << i;
-    for (size_t i = 0; i < model.size(); i += 7) ASSERT_EQ(keys[model.size() - 1 - i], model[model.size() - 1 - i]);
+    for (size_t i = 0; i < model.size(); i += 7)
+        ASSERT_EQ(keys[model.size() - 1 - i], model[model.size() - 1 - i]);
 }
 
 void AddNumbered(Recordset& rs, int n, int ord, const std::string& name) {
@@ -85,7 +86,8 @@ TEST(KeyList, KeepsOrderThroughAppendsAndErasesAnywhere) {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
         if (model.empty() || random() % 3) {
-            const int64_t k = random() % 2 ? (model.empty() ? 1 : model.back() + 1) : static_cast<int64_t>(random() % 5000);
+            const int64_t k = random() % 2 ? (model.empty() ? 1 : model.back() + 1)
+                                           : static_cast<int64_t>(random() % 5000);
             keys.push_back(k);
             model.push_back(k);
         } else {
@@ -117,7 +119,9 @@ TEST(Keyset, WalksBookmarksAndDeletesAgreeInFewOrManyRuns) {
         ASSERT_EQ(expected.size(), static_cast<size_t>(count));
 
         // A bookmark taken late in the walk, a seek near its start, and back to the bookmark.
-        auto key = [&](int n) { return Variant::Long(index == std::string("ByOrd") ? (n * 37) % count : n); };
+        auto key = [&](int n) {
+            return Variant::Long(index == std::string("ByOrd") ? (n * 37) % count : n);
+        };
         rs->SetAbsolutePosition(250);
         const Bookmark late = rs->GetBookmark();
         EXPECT_EQ(CLng(rs->Value("N")), expected[250]);
@@ -257,14 +261,18 @@ TEST(Keyset, EditAfterSeekSeesAnotherProgramsChange) {
     sqlite3_busy_timeout(raw, 0);
     rs->Seek("=", {Variant::Long(2)});
     ASSERT_EQ(CStr(rs->Value("Name")), "n2");
-    ASSERT_EQ(sqlite3_exec(raw, "UPDATE T SET Name = 'outside' WHERE N = 2", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(raw, "UPDATE T SET Name = 'outside' WHERE N = 2", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     rs->Edit();
     EXPECT_EQ(CStr(rs->Value("Name")), "outside");
     rs->CancelUpdate();
 
     Ws().BeginTrans();
     rs->Seek("=", {Variant::Long(3)});
-    EXPECT_EQ(sqlite3_exec(raw, "UPDATE T SET Name = 'refused' WHERE N = 3", nullptr, nullptr, nullptr), SQLITE_BUSY);
+    EXPECT_EQ(
+        sqlite3_exec(raw, "UPDATE T SET Name = 'refused' WHERE N = 3", nullptr, nullptr, nullptr),
+        SQLITE_BUSY);
     rs->Edit();
     EXPECT_EQ(CStr(rs->Value("Name")), "n3");
     rs->SetValue("Name", Variant("mine"));

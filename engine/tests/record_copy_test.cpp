@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/copy_plan.h"
-#include "engine/transaction_guard.h"
 #include "engine/testing/test_support.h"
+#include "engine/transaction_guard.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -52,9 +52,12 @@ bool IsText(const TypeRow& t) {
 ValueConversion ConversionOf(const TypeRow& from, const TypeRow& to, const std::string& newSize,
                              const std::string& oldSize) {
     if (std::string(from.name) == to.name)
-        return ValueConversion(to.type == dao::dbText ? Route::SameText : Route::Keep, VarType::Empty, newSize, oldSize);
-    if (to.type == dao::dbText) return ValueConversion(Route::ToText, VarType::Empty, newSize, oldSize);
-    if (to.type == dao::dbMemo) return ValueConversion(Route::ToMemo, VarType::Empty, newSize, oldSize);
+        return ValueConversion(to.type == dao::dbText ? Route::SameText : Route::Keep,
+                               VarType::Empty, newSize, oldSize);
+    if (to.type == dao::dbText)
+        return ValueConversion(Route::ToText, VarType::Empty, newSize, oldSize);
+    if (to.type == dao::dbMemo)
+        return ValueConversion(Route::ToMemo, VarType::Empty, newSize, oldSize);
     return ValueConversion(Route::ToType, to.number, newSize, oldSize);
 }
 
@@ -67,7 +70,7 @@ struct Outcome {
 // Three source tables of one field per type and a wide text: SAMPLE holds sample values,
 // BLANK a record of Nulls and one of empty texts, WIDE a text with blanks around it.
 class RecordCopyConversion : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = Ws().CreateDatabase(dir_.File("a.mdb"), kLangJapanese);
         for (const char* table : {"SAMPLE", "BLANK", "WIDE"}) {
@@ -114,8 +117,8 @@ protected:
 
     // Carries `from` of sourceTable into field NEWF of a table of type `to` (text and memo
     // taking the empty text) through conversion, reads what was stored and rolls it back.
-    Outcome Carry(const std::string& sourceTable, const std::string& from, const TypeRow& to, long toSize,
-                  const ValueConversion& conversion) {
+    Outcome Carry(const std::string& sourceTable, const std::string& from, const TypeRow& to,
+                  long toSize, const ValueConversion& conversion) {
         const std::string table = "T_" + std::to_string(to.type) + "_" + std::to_string(toSize);
         if (!made_[table]) {
             auto td = db_->CreateTableDef(table);
@@ -146,15 +149,33 @@ protected:
 
 // An expected result: the value stored, or the number of the error the value fails with.
 using Expected = std::variant<Variant, long>;
-Variant L(int32_t v) { return Variant::Long(v); }
-Variant I(int16_t v) { return Variant::Integer(v); }
-Variant By(uint8_t v) { return Variant::Byte(v); }
-Variant B(bool v) { return Variant::Boolean(v); }
-Variant Cur(int64_t scaled) { return Variant::CurrencyScaled(scaled); }
-Variant S(float v) { return Variant::Single(v); }
-Variant D(double v) { return Variant::Double(v); }
-Variant Dt(double v) { return Variant::Date(v); }
-Variant T(const char* v) { return Variant(v); }
+Variant L(int32_t v) {
+    return Variant::Long(v);
+}
+Variant I(int16_t v) {
+    return Variant::Integer(v);
+}
+Variant By(uint8_t v) {
+    return Variant::Byte(v);
+}
+Variant B(bool v) {
+    return Variant::Boolean(v);
+}
+Variant Cur(int64_t scaled) {
+    return Variant::CurrencyScaled(scaled);
+}
+Variant S(float v) {
+    return Variant::Single(v);
+}
+Variant D(double v) {
+    return Variant::Double(v);
+}
+Variant Dt(double v) {
+    return Variant::Date(v);
+}
+Variant T(const char* v) {
+    return Variant(v);
+}
 constexpr long kMismatch = 13, kOverflow = 6;
 
 // A value that fails stops the run at the first record: the field, its target's name and the
@@ -164,7 +185,8 @@ void ExpectFailure(const Outcome& out, long number, const std::string& descripti
     EXPECT_EQ(out.result.failedField, 1);
     EXPECT_EQ(out.result.failedTarget, "NEWF");
     EXPECT_EQ(out.result.errorNumber, number);
-    EXPECT_EQ(out.result.errorDescription, description.empty() ? DescriptionOf(number) : description);
+    EXPECT_EQ(out.result.errorDescription,
+              description.empty() ? DescriptionOf(number) : description);
     EXPECT_EQ(out.result.counts.read, 0);
     EXPECT_EQ(out.result.counts.written, 0);
     EXPECT_TRUE(out.stored.empty());
@@ -175,22 +197,28 @@ void ExpectFailure(const Outcome& out, long number, const std::string& descripti
 TEST_F(RecordCopyConversion, EveryPairOfOldAndNewTypesStoresTheSampleValuesConverted) {
     const double jan31 = DateSerial(2024, 1, 31), feb29 = DateSerial(2024, 2, 29);
     // Rows: new type, in the order of kTypes (the auto number stored as a Long); columns: old
-    // type (auto 1, True, 200, -300, 100000, 12.3456, 2.5, 3.75, 2024/01/31, "  42 ", "2024/02/29").
+    // type (auto 1, True, 200, -300, 100000, 12.3456, 2.5, 3.75, 2024/01/31, "  42 ",
+    // "2024/02/29").
     const std::vector<std::vector<Expected>> table = {
         {L(1), L(-1), L(200), L(-300), L(100000), L(12), L(2), L(4), L(45322), L(42), kMismatch},
-        {B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), kMismatch},
-        {By(1), kOverflow, By(200), kOverflow, kOverflow, By(12), By(2), By(4), kOverflow, By(42), kMismatch},
+        {B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true), B(true),
+         kMismatch},
+        {By(1), kOverflow, By(200), kOverflow, kOverflow, By(12), By(2), By(4), kOverflow, By(42),
+         kMismatch},
         {I(1), I(-1), I(200), I(-300), kOverflow, I(12), I(2), I(4), kOverflow, I(42), kMismatch},
         {L(1), L(-1), L(200), L(-300), L(100000), L(12), L(2), L(4), L(45322), L(42), kMismatch},
-        {Cur(10000), Cur(-10000), Cur(2000000), Cur(-3000000), Cur(1000000000), Cur(123456), Cur(25000), Cur(37500),
-         Cur(453220000), Cur(420000), kMismatch},
-        {S(1), S(-1), S(200), S(-300), S(100000), S(12.3456f), S(2.5f), S(3.75f), S(45322), S(42), kMismatch},
-        {D(1), D(-1), D(200), D(-300), D(100000), D(12.3456), D(2.5), D(3.75), D(45322), D(42), kMismatch},
-        {Dt(1), Dt(-1), Dt(200), Dt(-300), Dt(100000), Dt(12.3456), Dt(2.5), Dt(3.75), Dt(jan31), kMismatch, Dt(feb29)},
-        {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"), T("2024/01/31"),
-         T("  42 "), T("2024/02/29")},
-        {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"), T("2024/01/31"),
-         T("42"), T("2024/02/29")},
+        {Cur(10000), Cur(-10000), Cur(2000000), Cur(-3000000), Cur(1000000000), Cur(123456),
+         Cur(25000), Cur(37500), Cur(453220000), Cur(420000), kMismatch},
+        {S(1), S(-1), S(200), S(-300), S(100000), S(12.3456f), S(2.5f), S(3.75f), S(45322), S(42),
+         kMismatch},
+        {D(1), D(-1), D(200), D(-300), D(100000), D(12.3456), D(2.5), D(3.75), D(45322), D(42),
+         kMismatch},
+        {Dt(1), Dt(-1), Dt(200), Dt(-300), Dt(100000), Dt(12.3456), Dt(2.5), Dt(3.75), Dt(jan31),
+         kMismatch, Dt(feb29)},
+        {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"),
+         T("2024/01/31"), T("  42 "), T("2024/02/29")},
+        {T("1"), T("True"), T("200"), T("-300"), T("100000"), T("12.3456"), T("2.5"), T("3.75"),
+         T("2024/01/31"), T("42"), T("2024/02/29")},
     };
     ASSERT_EQ(table.size(), kTypeCount);
     for (size_t to = 0; to < kTypeCount; ++to) {
@@ -200,8 +228,8 @@ TEST_F(RecordCopyConversion, EveryPairOfOldAndNewTypesStoresTheSampleValuesConve
             const TypeRow& into = kTypes[to];
             const std::string size = into.type == dao::dbText ? "20" : "8";
             SCOPED_TRACE(std::string(from.name) + " -> " + into.name);
-            const Outcome out =
-                Carry("SAMPLE", from.field, into, 20, ConversionOf(from, into, size, std::to_string(from.size)));
+            const Outcome out = Carry("SAMPLE", from.field, into, 20,
+                                      ConversionOf(from, into, size, std::to_string(from.size)));
             if (const Variant* expected = std::get_if<Variant>(&table[to][old])) {
                 EXPECT_TRUE(out.result.done) << out.result.errorNumber;
                 EXPECT_EQ(out.result.counts.read, 1);
@@ -216,21 +244,24 @@ TEST_F(RecordCopyConversion, EveryPairOfOldAndNewTypesStoresTheSampleValuesConve
 }
 
 TEST_F(RecordCopyConversion, NullAndEmptyBecomeZeroOrEmptyTextExceptWhenTheTypeStays) {
-    const Variant zeros[] = {L(0), B(false), By(0), I(0), L(0), Cur(0), S(0), D(0), Dt(0), T(""), T("")};
+    const Variant zeros[] = {L(0), B(false), By(0), I(0),  L(0), Cur(0),
+                             S(0), D(0),     Dt(0), T(""), T("")};
     static_assert(std::size(zeros) == kTypeCount);
     for (const TypeRow& from : kTypes) {
         if (std::string(from.field) == "F_AUTO") continue; // numbered, never blank
         for (size_t to = 0; to < kTypeCount; ++to) {
             const TypeRow& into = kTypes[to];
             SCOPED_TRACE(std::string(from.name) + " -> " + into.name);
-            const Outcome out = Carry("BLANK", from.field, into, 20, ConversionOf(from, into, "20", "20"));
+            const Outcome out =
+                Carry("BLANK", from.field, into, 20, ConversionOf(from, into, "20", "20"));
             EXPECT_TRUE(out.result.done);
             ASSERT_EQ(out.stored.size(), 2u);
             // The second record holds the empty text in the text fields, Null elsewhere.
             const Variant before[] = {Variant::Null(), IsText(from) ? T("") : Variant::Null()};
             for (size_t record = 0; record < 2; ++record) {
                 if (&from == &into && into.type != dao::dbText)
-                    EXPECT_EQ(out.stored[record], before[record]) << record; // unchanged, a Null stays Null
+                    EXPECT_EQ(out.stored[record], before[record])
+                        << record; // unchanged, a Null stays Null
                 else
                     EXPECT_EQ(out.stored[record], zeros[to]) << record;
             }
@@ -248,10 +279,12 @@ TEST_F(RecordCopyConversion, TextIsCutToTheNewSizeWithoutSplittingADoubleByteCha
         Variant expected;
     };
     const Case cases[] = {
-        {"SAMPLE", &kWide, &kWide, "60", "100", Variant(std::string(60, 'x'))},  // size down: cut
-        {"SAMPLE", &kWide, &kWide, "150", "100", Variant(std::string(70, 'x'))}, // size up: unchanged
-        {"WIDE", &kWide, &kWide, "100", "100", T("  あいう  ")},                // same size: untrimmed
-        {"WIDE", &kWide, &kWide, "7", "100", T("  あい")}, // cut, not trimmed: "う" would make 8 bytes
+        {"SAMPLE", &kWide, &kWide, "60", "100", Variant(std::string(60, 'x'))}, // size down: cut
+        {"SAMPLE", &kWide, &kWide, "150", "100",
+         Variant(std::string(70, 'x'))},                         // size up: unchanged
+        {"WIDE", &kWide, &kWide, "100", "100", T("  あいう  ")}, // same size: untrimmed
+        {"WIDE", &kWide, &kWide, "7", "100",
+         T("  あい")}, // cut, not trimmed: "う" would make 8 bytes
         {"WIDE", &kWide, &kWide, "8", "100", T("  あいう")},
         {"SAMPLE", &kMemo, &kMemo, "5", "0", T("2024/")}, // another old type: trimmed and cut
         // Trimmed first, then cut by bytes: "あいう" (6 bytes) into 5 keeps two characters.
@@ -259,7 +292,8 @@ TEST_F(RecordCopyConversion, TextIsCutToTheNewSizeWithoutSplittingADoubleByteCha
         {"WIDE", &kWide, &kMemo, "6", "100", T("あいう")},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.table) + " " + c.from->field + " " + c.as->name + " -> " + c.newSize);
+        SCOPED_TRACE(std::string(c.table) + " " + c.from->field + " " + c.as->name + " -> " +
+                     c.newSize);
         const Outcome out = Carry(c.table, c.from->field, kText, std::stol(c.newSize),
                                   ConversionOf(*c.as, kText, c.newSize, c.oldSize));
         EXPECT_TRUE(out.result.done);
@@ -281,7 +315,8 @@ TEST_F(RecordCopyConversion, ASizeThatIsNoNumberAndAMissingOldFieldFailTheValue)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.oldField);
-        const Outcome out = Carry("SAMPLE", c.oldField, kText, 20, ConversionOf(kTypes[4], kText, c.newSize, "4"));
+        const Outcome out =
+            Carry("SAMPLE", c.oldField, kText, 20, ConversionOf(kTypes[4], kText, c.newSize, "4"));
         ExpectFailure(out, c.number, c.description);
     }
 }
@@ -298,7 +333,8 @@ struct Row {
 
 // S: ID, a name and a quantity as texts. D: ID (the key), a name of 4 bytes, the quantity as a
 // number.
-DatabasePtr MakeKeyedFile(const std::string& path, const std::vector<Row>& source, const std::vector<Row>& target) {
+DatabasePtr MakeKeyedFile(const std::string& path, const std::vector<Row>& source,
+                          const std::vector<Row>& target) {
     DatabasePtr db = Ws().CreateDatabase(path, kLangJapanese);
     auto s = db->CreateTableDef("S");
     AddField(s, "ID", dao::dbText, 5);
@@ -331,7 +367,8 @@ std::string Records(Database& db) {
     auto rs = db.OpenRecordset("SELECT * FROM D ORDER BY ID", RecordsetType::Snapshot);
     std::string out;
     for (; !rs->Eof(); rs->MoveNext())
-        out += CStr(rs->Value("ID")) + "|" + CStr(rs->Value("Name")) + "|" + CStr(rs->Value("Qty")) + ";";
+        out += CStr(rs->Value("ID")) + "|" + CStr(rs->Value("Name")) + "|" +
+               CStr(rs->Value("Qty")) + ";";
     return out;
 }
 
@@ -341,7 +378,8 @@ std::string Records(Database& db) {
 // before it, the record itself left out. A keyed mode converts the key of every record but the
 // other values only of the records it writes.
 TEST(RecordCopy, EachModeStopsAtTheFirstValueThatFailsWithTheRecordsBeforeItWritten) {
-    const std::vector<Row> badQty = {{"1", "abcdef", "12"}, {"2", "xy", "7"}, {"3", "pq", "x9"}, {"4", "zz", "1"}};
+    const std::vector<Row> badQty = {
+        {"1", "abcdef", "12"}, {"2", "xy", "7"}, {"3", "pq", "x9"}, {"4", "zz", "1"}};
     const std::vector<Row> badKey = {{"1", "abcdef", "12"}, {"k", "xy", "7"}, {"3", "pq", "9"}};
     struct Case {
         const char* name;
@@ -354,18 +392,77 @@ TEST(RecordCopy, EachModeStopsAtTheFirstValueThatFailsWithTheRecordsBeforeItWrit
     };
     const Case cases[] = {
         {"carry", CopyMode::Carry, badQty, {}, 3, "Qty", 2, 2, "1|abcd|12;2|xy|7;"},
-        {"carry, a key that does not convert", CopyMode::Carry, badKey, {}, 1, "ID", 1, 1, "1|abcd|12;"},
-        {"replace all", CopyMode::ReplaceAll, badQty, {{"9", "old", "1"}}, 3, "Qty", 2, 2, "1|abcd|12;2|xy|7;"},
-        {"add or update", CopyMode::AddOrUpdate, badQty, {{"1", "zz", "0"}, {"5", "keep", "5"}}, 3, "Qty", 2, 2,
+        {"carry, a key that does not convert",
+         CopyMode::Carry,
+         badKey,
+         {},
+         1,
+         "ID",
+         1,
+         1,
+         "1|abcd|12;"},
+        {"replace all",
+         CopyMode::ReplaceAll,
+         badQty,
+         {{"9", "old", "1"}},
+         3,
+         "Qty",
+         2,
+         2,
+         "1|abcd|12;2|xy|7;"},
+        {"add or update",
+         CopyMode::AddOrUpdate,
+         badQty,
+         {{"1", "zz", "0"}, {"5", "keep", "5"}},
+         3,
+         "Qty",
+         2,
+         2,
          "1|abcd|12;2|xy|7;5|keep|5;"},
-        {"add or update, a key that does not convert", CopyMode::AddOrUpdate, badKey, {{"1", "zz", "0"}}, 1, "ID", 1,
-         1, "1|abcd|12;"},
-        {"add only", CopyMode::AddOnly, badQty, {{"1", "zz", "0"}}, 3, "Qty", 2, 1, "1|zz|0;2|xy|7;"},
-        {"add only leaves the failing record's match alone", CopyMode::AddOnly, badQty, {{"3", "old", "1"}}, 0, "", 4,
-         3, "1|abcd|12;2|xy|7;3|old|1;4|zz|1;"},
-        {"update only", CopyMode::UpdateOnly, badQty, {{"1", "zz", "0"}, {"3", "old", "1"}}, 3, "Qty", 2, 1,
+        {"add or update, a key that does not convert",
+         CopyMode::AddOrUpdate,
+         badKey,
+         {{"1", "zz", "0"}},
+         1,
+         "ID",
+         1,
+         1,
+         "1|abcd|12;"},
+        {"add only",
+         CopyMode::AddOnly,
+         badQty,
+         {{"1", "zz", "0"}},
+         3,
+         "Qty",
+         2,
+         1,
+         "1|zz|0;2|xy|7;"},
+        {"add only leaves the failing record's match alone",
+         CopyMode::AddOnly,
+         badQty,
+         {{"3", "old", "1"}},
+         0,
+         "",
+         4,
+         3,
+         "1|abcd|12;2|xy|7;3|old|1;4|zz|1;"},
+        {"update only",
+         CopyMode::UpdateOnly,
+         badQty,
+         {{"1", "zz", "0"}, {"3", "old", "1"}},
+         3,
+         "Qty",
+         2,
+         1,
          "1|abcd|12;3|old|1;"},
-        {"update only leaves out the failing record", CopyMode::UpdateOnly, badQty, {{"2", "zz", "0"}}, 0, "", 4, 1,
+        {"update only leaves out the failing record",
+         CopyMode::UpdateOnly,
+         badQty,
+         {{"2", "zz", "0"}},
+         0,
+         "",
+         4,
+         1,
          "2|xy|7;"},
     };
     for (const Case& c : cases) {
@@ -380,14 +477,17 @@ TEST(RecordCopy, EachModeStopsAtTheFirstValueThatFailsWithTheRecordsBeforeItWrit
         plan.keyIndex = "PrimaryKey";
         if (c.mode != CopyMode::Carry && c.mode != CopyMode::ReplaceAll) plan.keyFields = {1};
         plan.fields = {
-            {"ID", "ID", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false, false},
-            {"Name", "Name", ValueConversion(Route::SameText, VarType::Empty, "4", "10"), false, false, true},
-            {"Qty", "Qty", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false, false},
+            {"ID", "ID", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false,
+             false},
+            {"Name", "Name", ValueConversion(Route::SameText, VarType::Empty, "4", "10"), false,
+             false, true},
+            {"Qty", "Qty", ValueConversion(Route::ToType, VarType::Long, "4", "5"), false, false,
+             false},
         };
         std::optional<TransactionGuard> transaction;
         CopyCounts seen;
-        const RecordCopyResult result = CopyRecordByRecord(*db, *db, plan, Ws(), transaction,
-                                                           [&](const CopyCounts& counts) { seen = counts; });
+        const RecordCopyResult result = CopyRecordByRecord(
+            *db, *db, plan, Ws(), transaction, [&](const CopyCounts& counts) { seen = counts; });
         EXPECT_EQ(result.done, c.failedField == 0);
         EXPECT_EQ(result.failedField, c.failedField);
         EXPECT_EQ(result.failedTarget, c.failedTarget);

@@ -18,7 +18,8 @@ DatabasePtr MakeTable(const TempDir& dir, const std::function<void(const TableDe
     return db;
 }
 
-void AddRecord(const DatabasePtr& db, std::initializer_list<std::pair<const char*, Variant>> values) {
+void AddRecord(const DatabasePtr& db,
+               std::initializer_list<std::pair<const char*, Variant>> values) {
     auto rs = db->OpenRecordset("T");
     rs->AddNew();
     for (const auto& [name, value] : values) rs->SetValue(name, value);
@@ -101,7 +102,8 @@ TEST(RecordRules, AutoNumbersNeverGoBackAcrossCatalogReloadsAndRollbacks) {
 TEST(RecordRules, ReservedNamesAndJetsForbiddenCharactersAreInvalidNames) {
     TempDir dir;
     DatabasePtr db = MakeTable(dir, [](const TableDefPtr& td) { AddField(td, "N", dao::dbLong); });
-    auto append = [&](const std::string& table, const std::string& field, const std::string& index) {
+    auto append = [&](const std::string& table, const std::string& field,
+                      const std::string& index) {
         return ErrorOf([&] {
             auto td = db->CreateTableDef(table);
             AddField(td, field, dao::dbLong);
@@ -109,11 +111,12 @@ TEST(RecordRules, ReservedNamesAndJetsForbiddenCharactersAreInvalidNames) {
             db->TableDefs().Append(td);
         });
     };
-    for (const char* reserved : {"MSysTables", "msyscolumns", "MSysIdx1", "MSYSIDX99", "MSysRename_0", "sqlite_x",
-                                 "SQLITE_master"}) {
+    for (const char* reserved : {"MSysTables", "msyscolumns", "MSysIdx1", "MSYSIDX99",
+                                 "MSysRename_0", "sqlite_x", "SQLITE_master"}) {
         SCOPED_TRACE(reserved);
         EXPECT_EQ(append(reserved, "F", ""), err::kInvalidName);
-        EXPECT_EQ(ErrorOf([&] { db->TableDefs().Item("T")->SetName(reserved); }), err::kInvalidName);
+        EXPECT_EQ(ErrorOf([&] { db->TableDefs().Item("T")->SetName(reserved); }),
+                  err::kInvalidName);
     }
     for (const char* bad : {"a.b", "a!b", "a`b", "a[b", "a]b", " lead", "tab\there"}) {
         SCOPED_TRACE(bad);
@@ -123,7 +126,8 @@ TEST(RecordRules, ReservedNamesAndJetsForbiddenCharactersAreInvalidNames) {
     }
     EXPECT_EQ(db->TableDefs().Names(), (std::vector<std::string>{"T"}));
     // Names close to the reserved ones are the user's, and indexes keep working beside them.
-    for (const char* fine : {"MSysIdx", "MSysIdxA", "MSysTablesX", "MSysRename_x", "sqlite", "it's (T) #1"})
+    for (const char* fine :
+         {"MSysIdx", "MSysIdxA", "MSysTablesX", "MSysRename_x", "sqlite", "it's (T) #1"})
         EXPECT_EQ(append(fine, "F", "IX"), 0) << fine;
     AddIndex(db->TableDefs().Item("T"), "N", {"N"});
     EXPECT_TRUE(db->TableDefs().Item("T")->Indexes().Contains("N"));
@@ -136,7 +140,8 @@ TEST(RecordRules, IndexesAreBuiltPastATableOfTheEnginesIndexName) {
     MakeTable(dir, [](const TableDefPtr& td) { AddField(td, "N", dao::dbLong); })->Close();
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(raw, "CREATE TABLE \"MSysIdx1\"(x); CREATE TABLE \"msysidx2\"(x)", nullptr, nullptr, nullptr),
+    EXPECT_EQ(sqlite3_exec(raw, "CREATE TABLE \"MSysIdx1\"(x); CREATE TABLE \"msysidx2\"(x)",
+                           nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(raw);
     DatabasePtr db = Ws().OpenDatabase(path);
@@ -163,16 +168,13 @@ TEST(RecordRules, OneCaseRuleForKeysEqualsLikeSeekFindAndNames) {
         const char* criterion;
         std::vector<std::string> found;
     } finds[] = {
-        {"K = 'ABC'", {"abc"}},
-        {"K = 'ａｂｃ'", {"ａｂｃ"}},
-        {"K Like 'AB*'", {"abc"}},
-        {"K Like 'ａ*'", {"ａｂｃ"}},
-        {"K Like '[A-C]bc'", {"abc"}},
-        {"K In ('ABC', 'x')", {"abc"}},
+        {"K = 'ABC'", {"abc"}},       {"K = 'ａｂｃ'", {"ａｂｃ"}},  {"K Like 'AB*'", {"abc"}},
+        {"K Like 'ａ*'", {"ａｂｃ"}}, {"K Like '[A-C]bc'", {"abc"}}, {"K In ('ABC', 'x')", {"abc"}},
     };
     for (const auto& c : finds) {
         SCOPED_TRACE(c.criterion);
-        auto rs = db->OpenRecordset("SELECT * FROM T WHERE " + std::string(c.criterion), RecordsetType::Snapshot);
+        auto rs = db->OpenRecordset("SELECT * FROM T WHERE " + std::string(c.criterion),
+                                    RecordsetType::Snapshot);
         EXPECT_EQ(Column(rs, "K"), c.found);
         auto all = db->OpenRecordset("T", RecordsetType::Dynaset);
         all->FindFirst(c.criterion);
@@ -214,7 +216,10 @@ TEST(RecordRules, IndexRequiredRefusesNullsAndIgnoreNullsLeavesThemOutOfTheIndex
         sparse->Fields().Append(sparse->CreateField("B"));
         td->Indexes().Append(sparse);
     });
-    EXPECT_EQ(ErrorOf([&] { AddRecord(db, {{"ID", Variant::Long(1)}, {"B", Variant("b")}}); }), err::kNullInIndex);
+    EXPECT_EQ(ErrorOf([&] {
+                  AddRecord(db, {{"ID", Variant::Long(1)}, {"B", Variant("b")}});
+              }),
+              err::kNullInIndex);
     AddRecord(db, {{"ID", Variant::Long(2)}, {"A", Variant("a")}, {"B", Variant("y")}});
     AddRecord(db, {{"ID", Variant::Long(3)}, {"A", Variant("a")}});
     AddRecord(db, {{"ID", Variant::Long(4)}, {"A", Variant("a")}, {"B", Variant("x")}});

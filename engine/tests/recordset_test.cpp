@@ -241,7 +241,8 @@ TEST(Recordset, TableRecordsetFollowsIndexAndSeeksKeys) {
     rs->Seek("=", {Variant::Long(3)});
     EXPECT_EQ(CStr(rs->Value("Name")), "three");
     EXPECT_EQ(ErrorOf([&] { rs->SetIndex("Missing"); }), err::kIndexNotFound);
-    EXPECT_EQ(ErrorOf([&] { db->OpenRecordset("SELECT * FROM T", RecordsetType::Table); }), err::kInvalidOperation);
+    EXPECT_EQ(ErrorOf([&] { db->OpenRecordset("SELECT * FROM T", RecordsetType::Table); }),
+              err::kInvalidOperation);
 }
 
 TEST(Recordset, TextKeysSeekIgnoringCase) {

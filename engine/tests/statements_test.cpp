@@ -31,8 +31,10 @@ DatabasePtr MakeWork(const TempDir& dir) {
         const char* type;
         const char* rep;
         int f8;
-    } rows[] = {{3, "Zeta", "dbText", "", 2}, {1, "alpha", "(ｵｰﾄﾅﾝﾊﾞ-)", "02", 3},
-                {2, "Beta", "dbLong", "x", 1}, {4, "alpha", "dbMemo", "", 5}};
+    } rows[] = {{3, "Zeta", "dbText", "", 2},
+                {1, "alpha", "(ｵｰﾄﾅﾝﾊﾞ-)", "02", 3},
+                {2, "Beta", "dbLong", "x", 1},
+                {4, "alpha", "dbMemo", "", 5}};
     for (const auto& r : rows) {
         rs->AddNew();
         rs->SetValue("FLD01", Variant::Long(r.n));
@@ -76,10 +78,12 @@ TEST(Statements, SelectsRunExactlyAsWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
         std::vector<int> got = Order(db, c.sql);
-        if (std::string(c.sql).find("ORDER BY") == std::string::npos) std::sort(got.begin(), got.end());
+        if (std::string(c.sql).find("ORDER BY") == std::string::npos)
+            std::sort(got.begin(), got.end());
         EXPECT_EQ(got, c.rows);
     }
-    std::string withWhere = std::string("SELECT * ") + " FROM [WKTBL] WHERE FLD08 >= 2 And FLD02 Like 'A*'";
+    std::string withWhere =
+        std::string("SELECT * ") + " FROM [WKTBL] WHERE FLD08 >= 2 And FLD02 Like 'A*'";
     EXPECT_EQ(Order(db, withWhere + " ORDER BY FLD01"), (std::vector<int>{1, 4}));
 }
 
@@ -91,10 +95,17 @@ TEST(Statements, CriteriaOfTheProgramsFindTheirRows) {
         const char* criteria;
         int first; // FLD01 of the first match, 0 for none
     } cases[] = {
-        {"FLD01= 5", 0},          {"FLD01= 3", 3},          {"FLD01 >= 2", 2},
-        {"FLD02 = 'ALPHA'", 1},   {"FLD02 =  'beta'", 2},   {"FLD03 = '(ｵｰﾄﾅﾝﾊﾞ-)'", 1},
-        {"FLD05 =  'X'", 2},      {"FLD05 =  ''", 3},       {"FLD08 = 3", 1},
-        {"FLD08= 5", 4},          {"FLD02 = 'zeta' AND FLD08 = 2", 3},
+        {"FLD01= 5", 0},
+        {"FLD01= 3", 3},
+        {"FLD01 >= 2", 2},
+        {"FLD02 = 'ALPHA'", 1},
+        {"FLD02 =  'beta'", 2},
+        {"FLD03 = '(ｵｰﾄﾅﾝﾊﾞ-)'", 1},
+        {"FLD05 =  'X'", 2},
+        {"FLD05 =  ''", 3},
+        {"FLD08 = 3", 1},
+        {"FLD08= 5", 4},
+        {"FLD02 = 'zeta' AND FLD08 = 2", 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.criteria);
@@ -119,9 +130,7 @@ TEST(Statements, DeleteStatementsEmptyTheTable) {
 
 TEST(Statements, FileReadsBackInTheSqliteShell) {
     TempDir dir;
-    {
-        DatabasePtr db = MakeWork(dir);
-    }
+    { DatabasePtr db = MakeWork(dir); }
     std::string cmd = "sqlite3 -batch '" + dir.File("work.mdb") +
                       "' '.tables' 'SELECT FLD01, FLD02 FROM WKTBL ORDER BY FLD01;' 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);

@@ -28,8 +28,9 @@ TEST(StoredDateText, AgreesWithReadingAndWritingBack) {
     long accepted = 0, refused = 0;
     for (int i = 0; i < 200000; ++i) {
         const int y = pick(0, 3) == 0 ? years[pick(0, 12)] : pick(0, 9999);
-        std::string text = Digits(y, 4) + "-" + Digits(pick(0, 13), 2) + "-" + Digits(pick(0, 32), 2) + " " +
-                           Digits(pick(0, 24), 2) + ":" + Digits(pick(0, 60), 2) + ":" + Digits(pick(0, 60), 2);
+        std::string text = Digits(y, 4) + "-" + Digits(pick(0, 13), 2) + "-" +
+                           Digits(pick(0, 32), 2) + " " + Digits(pick(0, 24), 2) + ":" +
+                           Digits(pick(0, 60), 2) + ":" + Digits(pick(0, 60), 2);
         switch (pick(0, 9)) {
         case 0:
             text += "." + Digits(pick(0, 999), 3);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "model/object_access.h"
 #include "engine/testing/test_support.h"
+#include "model/object_access.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -18,7 +18,9 @@ using namespace enginetest;
 namespace {
 
 // The connection behind db, for statements the object model does not make.
-sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
+sqlite3* SqliteOf(const Database& db) {
+    return detail::ObjectAccess::SqliteHandle(db);
+}
 
 // C: customers; O: their orders (one without a customer); PICK: a table of one field.
 DatabasePtr MakeShop(const TempDir& dir) {
@@ -49,19 +51,31 @@ DatabasePtr MakeShop(const TempDir& dir) {
         for (size_t i = 0; i < values.size(); ++i) rs->SetValue(i, values[i]);
         rs->Update();
     };
-    auto date = [](int y, int m, int d, double hours = 0) { return Variant::Date(DateSerial(y, m, d) + hours / 24); };
+    auto date = [](int y, int m, int d, double hours = 0) {
+        return Variant::Date(DateSerial(y, m, d) + hours / 24);
+    };
     auto cur = [](double v) { return Variant::CurrencyScaled(std::llround(v * 10000)); };
     const Variant null = Variant::Null();
-    add("C", {Variant::Long(1), Variant("Alice"), Variant("east"), date(1990, 1, 15), Variant::Boolean(true), cur(100.5)});
-    add("C", {Variant::Long(2), Variant("bob"), Variant("West"), date(1985, 6, 30), Variant::Boolean(false), cur(20)});
-    add("C", {Variant::Long(3), Variant("Carol"), null, date(2000, 12, 31), Variant::Boolean(true), cur(0)});
-    add("C", {Variant::Long(4), Variant("dave"), Variant("east"), date(1970, 3, 3), Variant::Boolean(false), cur(50.25)});
-    add("C", {Variant::Long(5), Variant("Eve"), Variant("north"), null, Variant::Boolean(false), null});
-    add("O", {Variant::Long(10), Variant::Long(1), Variant("apple"), Variant("EAST"), date(2024, 1, 31), cur(1.5)});
-    add("O", {Variant::Long(11), Variant::Long(1), Variant("Banana"), Variant("west"), date(2024, 2, 1), cur(20)});
-    add("O", {Variant::Long(12), Variant::Long(2), Variant("apple pie"), Variant("West"), date(2023, 12, 31, 10), cur(100.5)});
-    add("O", {Variant::Long(13), Variant::Long(4), Variant("cherry"), null, date(2024, 1, 31, 23.5), cur(0.25)});
-    add("O", {Variant::Long(14), null, Variant("APPLE"), Variant("north"), date(2024, 3, 1), cur(50.25)});
+    add("C", {Variant::Long(1), Variant("Alice"), Variant("east"), date(1990, 1, 15),
+              Variant::Boolean(true), cur(100.5)});
+    add("C", {Variant::Long(2), Variant("bob"), Variant("West"), date(1985, 6, 30),
+              Variant::Boolean(false), cur(20)});
+    add("C", {Variant::Long(3), Variant("Carol"), null, date(2000, 12, 31), Variant::Boolean(true),
+              cur(0)});
+    add("C", {Variant::Long(4), Variant("dave"), Variant("east"), date(1970, 3, 3),
+              Variant::Boolean(false), cur(50.25)});
+    add("C",
+        {Variant::Long(5), Variant("Eve"), Variant("north"), null, Variant::Boolean(false), null});
+    add("O", {Variant::Long(10), Variant::Long(1), Variant("apple"), Variant("EAST"),
+              date(2024, 1, 31), cur(1.5)});
+    add("O", {Variant::Long(11), Variant::Long(1), Variant("Banana"), Variant("west"),
+              date(2024, 2, 1), cur(20)});
+    add("O", {Variant::Long(12), Variant::Long(2), Variant("apple pie"), Variant("West"),
+              date(2023, 12, 31, 10), cur(100.5)});
+    add("O", {Variant::Long(13), Variant::Long(4), Variant("cherry"), null, date(2024, 1, 31, 23.5),
+              cur(0.25)});
+    add("O", {Variant::Long(14), null, Variant("APPLE"), Variant("north"), date(2024, 3, 1),
+              cur(50.25)});
     add("PICK", {Variant::Long(2)});
     add("PICK", {Variant::Long(5)});
     return db;
@@ -84,14 +98,16 @@ std::vector<int> ByRecordset(Database& db, const std::string& condition) {
 std::vector<int> ByFind(Database& db, const std::string& condition) {
     std::vector<int> ids;
     auto rs = db.OpenRecordset("C", RecordsetType::Dynaset);
-    for (rs->FindFirst(condition); !rs->NoMatch(); rs->FindNext(condition)) ids.push_back(CLng(rs->Value("ID")));
+    for (rs->FindFirst(condition); !rs->NoMatch(); rs->FindNext(condition))
+        ids.push_back(CLng(rs->Value("ID")));
     return Sorted(ids);
 }
 
 // The IDs the import's statement reads: the selection's SQL over C named "s", as it runs it.
 std::vector<int> BySelection(Database& db, const std::string& condition) {
     const Database::Selection sel = db.TranslateSelect("SELECT * FROM [C] WHERE " + condition, "s");
-    const std::string sql = "SELECT s.\"ID\" FROM \"" + db.SchemaName() + "\".\"C\" AS s WHERE " + sel.condition;
+    const std::string sql =
+        "SELECT s.\"ID\" FROM \"" + db.SchemaName() + "\".\"C\" AS s WHERE " + sel.condition;
     sqlite3_stmt* raw = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(SqliteOf(db), sql.c_str(), -1, &raw, nullptr), SQLITE_OK)
         << sqlite3_errmsg(SqliteOf(db)) << " in " << sql;
@@ -144,9 +160,13 @@ TEST(Subqueries, ConditionsWithSubqueriesSelectTheRecordsJetSelects) {
         {"ID In (Select ID From C Where VIP = True)", {1, 3}},
         {"ID In (Select Distinct CUST From O Where ITEM Like '*a*')", {1, 2}},
         // Nested, reaching out two levels.
-        {"ID In (Select CUST From O Where ITEM In (Select ITEM From O As o3 Where o3.AMOUNT < 1))", {4}},
-        {"Exists (Select * From O Where CUST = C.ID And Exists (Select * From C As c3 Where c3.ID = O.CUST And c3.VIP))", {1}},
-        {"Exists (Select * From O Where CUST = ID And Exists (Select * From PICK Where K = ID))", {2}},
+        {"ID In (Select CUST From O Where ITEM In (Select ITEM From O As o3 Where o3.AMOUNT < 1))",
+         {4}},
+        {"Exists (Select * From O Where CUST = C.ID And Exists (Select * From C As c3 Where c3.ID "
+         "= O.CUST And c3.VIP))",
+         {1}},
+        {"Exists (Select * From O Where CUST = ID And Exists (Select * From PICK Where K = ID))",
+         {2}},
         // Text ignores letter case, Like, dates and currency as outside a subquery.
         {"REGION In (Select REGION From O)", {1, 2, 4, 5}},
         {"REGION Not In (Select REGION From O)", {}},
@@ -207,7 +227,8 @@ TEST(Subqueries, FaultsAndHostileSubqueriesAreRefusedNamingTheirCause) {
             try {
                 if (path == 0) ByRecordset(*db, c.condition);
                 if (path == 1) ByFind(*db, c.condition);
-                if (path == 2) db->TranslateSelect(std::string("SELECT * FROM C WHERE ") + c.condition, "s");
+                if (path == 2)
+                    db->TranslateSelect(std::string("SELECT * FROM C WHERE ") + c.condition, "s");
             } catch (const Error& e) {
                 error = e.Number();
                 description = e.Description();
@@ -232,9 +253,10 @@ TEST(Subqueries, NestingIsBoundedAndEveryAcceptedDepthRuns) {
         const char* outer;
     };
     const Shape shapes[] = {
-        {"AMOUNT > 1", "CUST In (Select CUST From O Where ", ")", "ID In (Select CUST From O Where "},
-        {"(Not (AMOUNT < 1) Or ITEM = 'x')", "Exists (Select * From O Where ((CUST = C.ID) And (", ")))",
-         "Exists (Select * From O Where ((CUST = C.ID) And ("},
+        {"AMOUNT > 1", "CUST In (Select CUST From O Where ", ")",
+         "ID In (Select CUST From O Where "},
+        {"(Not (AMOUNT < 1) Or ITEM = 'x')", "Exists (Select * From O Where ((CUST = C.ID) And (",
+         ")))", "Exists (Select * From O Where ((CUST = C.ID) And ("},
     };
     for (const auto& shape : shapes) {
         int accepted = 0;
@@ -270,7 +292,8 @@ TEST(Subqueries, ADeleteReadsOtherTablesAndItsOwnTableAsBefore) {
     EXPECT_EQ(db->RecordsAffected(), 2);
     EXPECT_EQ(oids(), (std::vector<int>{10, 11, 14}));
     // Each customer's later orders: the condition sees the table as it was before the delete.
-    db->Execute("DELETE FROM O WHERE Exists (Select * From O As p Where p.CUST = O.CUST And p.OID < O.OID)");
+    db->Execute("DELETE FROM O WHERE Exists (Select * From O As p Where p.CUST = O.CUST And p.OID "
+                "< O.OID)");
     EXPECT_EQ(oids(), (std::vector<int>{10, 14}));
 }
 

@@ -71,11 +71,11 @@ TEST(Cp932ByteLength, CountsDoubleByteCharactersTwice) {
         {std::string(100, 'x'), 100},
         {"é", 2}, // not in the code page: counted as its replacement
         {"😀", 2},
-        {"\xEF\xBF\xBD", 2}, // a genuine U+FFFD
-        {"\xFF\xFE", 2},     // invalid bytes count one each
-        {"a\xE3\x81", 3},    // truncated sequence: two invalid bytes
-        {"\xED\xA0\x80", 3}, // an encoded surrogate is three invalid bytes
-        {"\xE0\x9F\xBF", 3}, // overlong three-byte form: three invalid bytes
+        {"\xEF\xBF\xBD", 2},             // a genuine U+FFFD
+        {"\xFF\xFE", 2},                 // invalid bytes count one each
+        {"a\xE3\x81", 3},                // truncated sequence: two invalid bytes
+        {"\xED\xA0\x80", 3},             // an encoded surrogate is three invalid bytes
+        {"\xE0\x9F\xBF", 3},             // overlong three-byte form: three invalid bytes
         {"\xE0\xA0\x80\xED\x9F\xBF", 4}, // the lowest and the last before the surrogates
         {std::string("a\0b", 3), 3},
     };
@@ -107,8 +107,8 @@ TEST(Cp932ByteLength, AgreesWithTheCharacterByCharacterCount) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         for (const std::string& text : {one, "a" + one + "b", one + one}) {
             if (ByteLength(text) != CountedCharByChar(text) && ++mismatches <= 5)
-                ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp) << ": " << ByteLength(text)
-                              << " vs " << CountedCharByChar(text);
+                ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp) << ": "
+                              << ByteLength(text) << " vs " << CountedCharByChar(text);
         }
     }
     EXPECT_EQ(mismatches, 0);
@@ -118,8 +118,10 @@ TEST(Cp932ByteLength, AgreesWithTheCharacterByCharacterCount) {
     for (int b0 = 0xE0; b0 <= 0xEF; ++b0) {
         for (int b1 = 0x00; b1 <= 0xFF; b1 += 1) {
             for (int b2 : {0x41, 0x80, 0xA5, 0xBF, 0xC0, 0xE3}) {
-                const std::string full{static_cast<char>(b0), static_cast<char>(b1), static_cast<char>(b2)};
-                for (const std::string& text : {full, full.substr(0, 2), "x" + full + "\xEF\xBD\xB1"}) {
+                const std::string full{static_cast<char>(b0), static_cast<char>(b1),
+                                       static_cast<char>(b2)};
+                for (const std::string& text :
+                     {full, full.substr(0, 2), "x" + full + "\xEF\xBD\xB1"}) {
                     SCOPED_TRACE(::testing::Message() << std::hex << b0 << ' ' << b1 << ' ' << b2);
                     ASSERT_EQ(ByteLength(text), CountedCharByChar(text));
                 }
@@ -131,9 +133,9 @@ TEST(Cp932ByteLength, AgreesWithTheCharacterByCharacterCount) {
     // word, characters outside the code page and empty text.
     const std::vector<std::string> texts = {
         "",
-        "顧客台帳東京大阪商品顧客台帳東京大阪商品",     // 20 kanji: 40 bytes
-        "顧客台帳東京大阪商品顧客台帳東京大阪商品ｱ",   // 41
-        "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘ", // 40 half-width, 120 UTF-8 bytes
+        "顧客台帳東京大阪商品顧客台帳東京大阪商品",  // 20 kanji: 40 bytes
+        "顧客台帳東京大阪商品顧客台帳東京大阪商品ｱ", // 41
+        "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘ",  // 40 half-width, 120 UTF-8 bytes
         "é‾¥～〜ｰ－—①😀\xEF\xBF\xBD",
         "ABCDEFGHIJKLMNOP東京QRSTUVWXYZ0123456789ｶﾅ",
     };
@@ -156,7 +158,8 @@ TEST(Cp932ByteLength, BoundNeverBelowTheCountAndFitsInAgrees) {
             ASSERT_EQ(bound, count);
         else
             ASSERT_GE(bound, count);
-        for (size_t limit = 0; limit <= text.size() + 1; ++limit) ASSERT_EQ(FitsIn(text, limit), count <= limit);
+        for (size_t limit = 0; limit <= text.size() + 1; ++limit)
+            ASSERT_EQ(FitsIn(text, limit), count <= limit);
     };
     // Japanese text of every length around the 64-byte blocks the bound works in, with a
     // sequence cut by the block's end at each offset.
@@ -173,9 +176,28 @@ TEST(Cp932ByteLength, BoundNeverBelowTheCountAndFitsInAgrees) {
     // Characters that count otherwise than their form suggests, characters outside the code
     // page, malformed and cut sequences: the bound may only be higher.
     const std::vector<std::string> odd = {
-        "é", "¥", "‾", "～", "〜", "｠", "\xEF\xBD\xA0", "\xEF\xBE\xA0", "😀", "\xEF\xBF\xBD",
-        "\xE0\x9F\xBF", "\xE0\xA0\x80", "\xED\xA0\x80", "\xED\x9F\xBF", "\xE3\x81", "\xE3", "\x81\x82",
-        "\xEF\xBD", "\xEF\xBD\xA1\xBF", "\xF0\x9F\x98", "\xFF", "\xC0\xAF",
+        "é",
+        "¥",
+        "‾",
+        "～",
+        "〜",
+        "｠",
+        "\xEF\xBD\xA0",
+        "\xEF\xBE\xA0",
+        "😀",
+        "\xEF\xBF\xBD",
+        "\xE0\x9F\xBF",
+        "\xE0\xA0\x80",
+        "\xED\xA0\x80",
+        "\xED\x9F\xBF",
+        "\xE3\x81",
+        "\xE3",
+        "\x81\x82",
+        "\xEF\xBD",
+        "\xEF\xBD\xA1\xBF",
+        "\xF0\x9F\x98",
+        "\xFF",
+        "\xC0\xAF",
     };
     for (const std::string& o : odd) {
         check(o, false);
@@ -183,7 +205,8 @@ TEST(Cp932ByteLength, BoundNeverBelowTheCountAndFitsInAgrees) {
     }
     // Random bytes weighted towards the lead and continuation bytes of three-byte forms.
     uint32_t seed = 12345;
-    const unsigned char alphabet[] = {'a', 0x80, 0x9F, 0xA0, 0xA1, 0xBD, 0xBE, 0xBF, 0xC2, 0xE0, 0xE3, 0xED, 0xEF, 0xF0};
+    const unsigned char alphabet[] = {'a',  0x80, 0x9F, 0xA0, 0xA1, 0xBD, 0xBE,
+                                      0xBF, 0xC2, 0xE0, 0xE3, 0xED, 0xEF, 0xF0};
     for (int round = 0; round < 3000; ++round) {
         std::string bytes;
         seed = seed * 1664525u + 1013904223u;

@@ -1,12 +1,12 @@
 // Workspace transactions span every open file; rollback undoes data and schema changes; the
 // transaction guard keeps the changes of its scope only when committed.
-#include <sqlite3.h>
 #include <functional>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <unistd.h>
 
-#include "engine/transaction_guard.h"
 #include "engine/testing/test_support.h"
+#include "engine/transaction_guard.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -28,7 +28,9 @@ void Add(const DatabasePtr& db, int n) {
     rs->Update();
 }
 
-long Count(const DatabasePtr& db, const std::string& table = "T") { return db->TableDefs().Item(table)->RecordCount(); }
+long Count(const DatabasePtr& db, const std::string& table = "T") {
+    return db->TableDefs().Item(table)->RecordCount();
+}
 
 // A way of leaving a transaction guard's scope.
 struct Exit {
@@ -137,7 +139,11 @@ TEST(Transactions, AutoNumbersAreNeverReusedInATable) {
         }
         rs->MoveLast();
         rs->Delete();
-        EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); rs->Edit(); rs->SetValue("ID", Variant::Long(9)); }),
+        EXPECT_EQ(ErrorOf([&] {
+                      rs->MoveFirst();
+                      rs->Edit();
+                      rs->SetValue("ID", Variant::Long(9));
+                  }),
                   err::kFieldNotUpdatable);
         rs->CancelUpdate();
     }
@@ -211,7 +217,8 @@ TEST(Transactions, TenNativeFilesAtATimeThenTooManyDatabases) {
     std::vector<DatabasePtr> open;
     for (int i = 0; i < 10; ++i) open.push_back(MakeDb(dir.File("f" + std::to_string(i) + ".mdb")));
     EXPECT_EQ(ErrorOf([&] { MakeDb(dir.File("eleventh.mdb")); }), err::kTooManyDatabases);
-    EXPECT_FALSE(fs::exists(dir.File("eleventh.mdb"))); // a database that could not open is not left
+    EXPECT_FALSE(
+        fs::exists(dir.File("eleventh.mdb"))); // a database that could not open is not left
     EXPECT_EQ(ErrorOf([&] { Ws().OpenDatabase(dir.File("spare.mdb")); }), err::kTooManyDatabases);
     open.back()->Close();
     DatabasePtr spare = Ws().OpenDatabase(dir.File("spare.mdb"));
@@ -242,7 +249,8 @@ TEST(Transactions, AClosedFileIsLetGoWhileAWalkRunsOnAnother) {
     EXPECT_FALSE(Ws().IsFileOpen(dir.File("b.mdb")));
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(dir.File("b.mdb").c_str(), &other), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; INSERT INTO T VALUES (5); COMMIT", nullptr, nullptr, nullptr),
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; INSERT INTO T VALUES (5); COMMIT", nullptr,
+                           nullptr, nullptr),
               SQLITE_OK)
         << sqlite3_errmsg(other);
     sqlite3_close(other);

@@ -2,22 +2,22 @@
 // opened read-only, reading a bounded part of them and leaving their bytes as they were; the
 // connections run in SQLite's defensive mode without trusting the file's schema; a file the
 // user may not read says so (3051).
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <grp.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "engine/testing/crafted_files.h"
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/tabledef.h"
-#include "model/object_access.h"
+#include "engine/testing/crafted_files.h"
 #include "engine/testing/test_support.h"
+#include "model/object_access.h"
 
 using namespace engine;
 using namespace enginetest;
@@ -26,13 +26,16 @@ using namespace craftedfiles;
 namespace {
 
 // The connection behind db, for statements the object model does not make.
-sqlite3* SqliteOf(const Database& db) { return detail::ObjectAccess::SqliteHandle(db); }
+sqlite3* SqliteOf(const Database& db) {
+    return detail::ObjectAccess::SqliteHandle(db);
+}
 
 // Opens the file as both programs do and lists its tables.
 std::vector<std::string> OpenAndList(const std::string& path) {
     DatabasePtr db = Ws().OpenDatabase(path);
     std::vector<std::string> names;
-    for (size_t i = 0; i < db->TableDefs().Count(); ++i) names.push_back(db->TableDefs()[i]->Name());
+    for (size_t i = 0; i < db->TableDefs().Count(); ++i)
+        names.push_back(db->TableDefs()[i]->Name());
     db->Close();
     return names;
 }
@@ -46,14 +49,18 @@ struct Refused {
 TEST(UntrustedFiles, CraftedCatalogsAreRefusedReadingABoundedPartAndLeftUnchanged) {
     const std::string mark = "形式の印「MSysDatabase の Format = tavorin-engine 1」がありません";
     std::string manyTables = "BEGIN;";
-    manyTables += "INSERT INTO MSysTables SELECT 'X' || i, 1 FROM (" + kEndless + "SELECT i FROM n LIMIT 32768);";
+    manyTables += "INSERT INTO MSysTables SELECT 'X' || i, 1 FROM (" + kEndless +
+                  "SELECT i FROM n LIMIT 32768);";
     manyTables += "COMMIT;";
-    std::string manyColumns = "INSERT INTO MSysColumns SELECT 'T', 'C' || i, i + 2, 4, 4, 1, 0, 0, '' FROM (" +
-                              kEndless + "SELECT i FROM n LIMIT 254);";
+    std::string manyColumns =
+        "INSERT INTO MSysColumns SELECT 'T', 'C' || i, i + 2, 4, 4, 1, 0, 0, '' FROM (" + kEndless +
+        "SELECT i FROM n LIMIT 254);";
     const std::vector<Refused> cases = {
-        {"a wrong mark", "UPDATE MSysDatabase SET Value = 'tavorin-engine 2' WHERE Key = 'Format'", mark.c_str()},
+        {"a wrong mark", "UPDATE MSysDatabase SET Value = 'tavorin-engine 2' WHERE Key = 'Format'",
+         mark.c_str()},
         {"a Null mark", "UPDATE MSysDatabase SET Value = NULL WHERE Key = 'Format'", mark.c_str()},
-        {"the mark as bytes", "UPDATE MSysDatabase SET Value = CAST('tavorin-engine 1' AS BLOB) WHERE Key = 'Format'",
+        {"the mark as bytes",
+         "UPDATE MSysDatabase SET Value = CAST('tavorin-engine 1' AS BLOB) WHERE Key = 'Format'",
          mark.c_str()},
         {"no mark", "DELETE FROM MSysDatabase WHERE Key = 'Format'", mark.c_str()},
         {"an empty MSysDatabase", "DELETE FROM MSysDatabase", mark.c_str()},
@@ -64,21 +71,26 @@ TEST(UntrustedFiles, CraftedCatalogsAreRefusedReadingABoundedPartAndLeftUnchange
              "SELECT 'T' || i AS Name, 1 AS NextAutoNumber FROM n WHERE test_row()",
          "カタログ MSysTables が通常のテーブルではありません"},
         {"MSysColumns a view of a table",
-         "ALTER TABLE MSysColumns RENAME TO C2; CREATE VIEW MSysColumns AS SELECT * FROM C2 WHERE test_row()",
+         "ALTER TABLE MSysColumns RENAME TO C2; CREATE VIEW MSysColumns AS SELECT * FROM C2 WHERE "
+         "test_row()",
          "カタログ MSysColumns が通常のテーブルではありません"},
         {"MSysProperties a virtual table",
-         "DROP TABLE MSysProperties; CREATE VIRTUAL TABLE MSysProperties USING fts5(TableName, FieldName, Name,"
+         "DROP TABLE MSysProperties; CREATE VIRTUAL TABLE MSysProperties USING fts5(TableName, "
+         "FieldName, Name,"
          " Type, Value)",
          "カタログ MSysProperties が通常のテーブルではありません"},
         {"a listed table that is an endless view",
          "INSERT INTO MSysTables VALUES ('V', 1); CREATE VIEW V AS " + kEndless +
              "SELECT i AS ID FROM n WHERE test_row()",
          "テーブル 'V' が通常のテーブルではありません"},
-        {"more tables than Jet allows", manyTables, "カタログ MSysTables が Jet の上限を超えています"},
-        {"more fields in a table than Jet allows", manyColumns, "カタログ MSysColumns が Jet の上限を超えています"},
+        {"more tables than Jet allows", manyTables,
+         "カタログ MSysTables が Jet の上限を超えています"},
+        {"more fields in a table than Jet allows", manyColumns,
+         "カタログ MSysColumns が Jet の上限を超えています"},
         {"more fields in an index than Jet allows",
          "INSERT INTO MSysIndexes VALUES ('T', 'IX', 0, 'MSysIdx9', 0, 0, 0, 0);"
-         "INSERT INTO MSysIndexColumns SELECT 'T', 'IX', i, 'ID', 0 FROM (" + kEndless + "SELECT i FROM n LIMIT 11)",
+         "INSERT INTO MSysIndexColumns SELECT 'T', 'IX', i, 'ID', 0 FROM (" +
+             kEndless + "SELECT i FROM n LIMIT 11)",
          "カタログ MSysIndexColumns が Jet の上限を超えています"},
     };
     TempDir dir;
@@ -94,7 +106,8 @@ TEST(UntrustedFiles, CraftedCatalogsAreRefusedReadingABoundedPartAndLeftUnchange
             ADD_FAILURE() << "opened";
         } catch (const Error& e) {
             EXPECT_EQ(e.Number(), err::kBadFormat) << e.Description();
-            EXPECT_EQ(e.Description(), DescriptionOf(err::kBadFormat, path) + " (" + c.reason + ")");
+            EXPECT_EQ(e.Description(),
+                      DescriptionOf(err::kBadFormat, path) + " (" + c.reason + ")");
         }
         EXPECT_EQ(RowsRead(), 0);
         EXPECT_TRUE(Bytes(path) == before) << "the file's bytes changed";
@@ -110,8 +123,8 @@ TEST(UntrustedFiles, FilesWithViewsTriggersOrVirtualTablesOpenReadOnlyAndNothing
         {"a trigger calling the designer's functions",
          "CREATE TABLE L(x); CREATE TRIGGER G AFTER INSERT ON T BEGIN"
          " INSERT INTO L SELECT tavorin_carry_auto(NEW.ID) WHERE test_row(); END"},
-        {"a trigger on the catalog",
-         "CREATE TABLE L(x); CREATE TRIGGER G AFTER INSERT ON MSysTables BEGIN INSERT INTO L VALUES (1); END"},
+        {"a trigger on the catalog", "CREATE TABLE L(x); CREATE TRIGGER G AFTER INSERT ON "
+                                     "MSysTables BEGIN INSERT INTO L VALUES (1); END"},
         {"a virtual table", "CREATE VIRTUAL TABLE F USING fts5(a)"},
         // SQLite calls a function that is not deterministic from a check, whatever its flags.
         {"a check", "CREATE TABLE K(a /* a note */ CHECK (random() IS NOT NULL))"},
@@ -131,7 +144,11 @@ TEST(UntrustedFiles, FilesWithViewsTriggersOrVirtualTablesOpenReadOnlyAndNothing
             RecordsetPtr rs = db->OpenRecordset("T");
             rs->MoveLast();
             EXPECT_EQ(rs->RecordCount(), 3);
-            EXPECT_EQ(ErrorOf([&] { rs->AddNew(); rs->SetValue("ID", Variant::Long(4)); rs->Update(); }),
+            EXPECT_EQ(ErrorOf([&] {
+                          rs->AddNew();
+                          rs->SetValue("ID", Variant::Long(4));
+                          rs->Update();
+                      }),
                       err::kReadOnly);
             rs->Close();
             TableDefPtr td = db->CreateTableDef("N");
@@ -139,8 +156,10 @@ TEST(UntrustedFiles, FilesWithViewsTriggersOrVirtualTablesOpenReadOnlyAndNothing
             EXPECT_EQ(ErrorOf([&] { db->TableDefs().Append(td); }), err::kReadOnly);
             // Not even a statement of the caller's own writes to it (the trigger's unknown
             // function may refuse it first).
-            const std::string insert = "INSERT INTO \"" + db->SchemaName() + "\".\"T\" (\"ID\") VALUES (9)";
-            EXPECT_NE(sqlite3_exec(SqliteOf(*db), insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            const std::string insert =
+                "INSERT INTO \"" + db->SchemaName() + "\".\"T\" (\"ID\") VALUES (9)";
+            EXPECT_NE(sqlite3_exec(SqliteOf(*db), insert.c_str(), nullptr, nullptr, nullptr),
+                      SQLITE_OK);
             db->Close();
         }
         EXPECT_EQ(RowsRead(), 0);
@@ -153,7 +172,8 @@ TEST(UntrustedFiles, FilesWithViewsTriggersOrVirtualTablesOpenReadOnlyAndNothing
 TEST(UntrustedFiles, ANameThatReadsCheckIsNoCheck) {
     TempDir dir;
     const std::string path = dir.File("names.mdb");
-    MakeCraftedFile(path, "CREATE TABLE \"Check\"(\"check\" TEXT DEFAULT 'CHECK' /* CHECK */) -- CHECK");
+    MakeCraftedFile(path,
+                    "CREATE TABLE \"Check\"(\"check\" TEXT DEFAULT 'CHECK' /* CHECK */) -- CHECK");
     {
         DatabasePtr db = Ws().OpenDatabase(path);
         TableDefPtr td = db->CreateTableDef("check list");
@@ -178,16 +198,18 @@ TEST(UntrustedFiles, AViewStoredInAFileCannotCallAFunctionWithSideEffects) {
         ++*static_cast<int*>(sqlite3_user_data(ctx));
         sqlite3_result_int(ctx, 1);
     };
-    ASSERT_EQ(sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, &calls, effect, nullptr,
-                                      nullptr),
+    ASSERT_EQ(sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, &calls, effect,
+                                      nullptr, nullptr),
               SQLITE_OK);
     const std::string direct = "SELECT test_effect()";
     EXPECT_EQ(sqlite3_exec(SqliteOf(*db), direct.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_EQ(calls, 1);
     const std::string throughView = "SELECT * FROM \"" + db->SchemaName() + "\".\"V\"";
-    EXPECT_EQ(sqlite3_exec(SqliteOf(*db), throughView.c_str(), nullptr, nullptr, nullptr), SQLITE_ERROR);
+    EXPECT_EQ(sqlite3_exec(SqliteOf(*db), throughView.c_str(), nullptr, nullptr, nullptr),
+              SQLITE_ERROR);
     EXPECT_EQ(calls, 1);
-    sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function(SqliteOf(*db), "test_effect", 0, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                            nullptr);
     db->Close();
 }
 
@@ -236,7 +258,8 @@ std::optional<std::vector<Outcome>> OpenAsOrdinaryUser(const std::vector<std::st
     ::close(pipeFds[1]);
     std::string report;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<size_t>(n));
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<size_t>(n));
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);

@@ -43,14 +43,20 @@ TEST(UpdateChecks, AssignmentsConvertOrFailWithJetErrors) {
         Variant value;
         long error;
     } cases[] = {
-        {"B", Variant::Long(255), 0},          {"B", Variant::Long(256), err::kNumericOverflow},
+        {"B", Variant::Long(255), 0},
+        {"B", Variant::Long(256), err::kNumericOverflow},
         {"B", Variant::Long(-1), err::kNumericOverflow},
-        {"I", Variant::Long(32767), 0},        {"I", Variant::Long(32768), err::kNumericOverflow},
-        {"L", Variant("12"), 0},               {"L", Variant("twelve"), err::kConversionError},
-        {"Cur", Variant("12.3456"), 0},        {"D", Variant("2024/01/31"), 0},
+        {"I", Variant::Long(32767), 0},
+        {"I", Variant::Long(32768), err::kNumericOverflow},
+        {"L", Variant("12"), 0},
+        {"L", Variant("twelve"), err::kConversionError},
+        {"Cur", Variant("12.3456"), 0},
+        {"D", Variant("2024/01/31"), 0},
         {"D", Variant("not a date"), err::kConversionError},
-        {"Flag", Variant("True"), 0},          {"Key", Variant("ｱｲｳｴｵｶ"), 0},
-        {"Key", Variant("あいう"), 0},         {"Key", Variant("あいうx"), err::kTextTooLong},
+        {"Flag", Variant("True"), 0},
+        {"Key", Variant("ｱｲｳｴｵｶ"), 0},
+        {"Key", Variant("あいう"), 0},
+        {"Key", Variant("あいうx"), err::kTextTooLong},
         {"Key", Variant("1234567"), err::kTextTooLong},
     };
     for (const auto& c : cases) {

@@ -97,7 +97,8 @@ TEST(Walks, FailedWritesLeaveTheTransactionToRollBackCleanly) {
     TempDir dir;
     DatabasePtr db = MakeTable(dir, 3);
     int writes = 0;
-    SetWriteFaultHook([&](std::string_view sql) { return sql.rfind("INSERT", 0) == 0 && ++writes == 2; });
+    SetWriteFaultHook(
+        [&](std::string_view sql) { return sql.rfind("INSERT", 0) == 0 && ++writes == 2; });
     Ws().BeginTrans();
     auto rs = db->OpenRecordset("T");
     rs->AddNew();

@@ -31,5 +31,6 @@ QString frmAbout::VersionText() {
                           "Qt %3\n"
                           "SQLite %4")
         .arg(QStringLiteral(VESPEN_VERSION), QStringLiteral(__DATE__),
-             QString::fromLatin1(qVersion()), QString::fromStdString(engine::StorageLibraryVersion()));
+             QString::fromLatin1(qVersion()),
+             QString::fromStdString(engine::StorageLibraryVersion()));
 }

@@ -172,7 +172,8 @@ void frmVespen::Form_Load() {
         ProgramFolder.chop(1);
     DatabasePath = ProgramFolder + QLatin1Char('/');
     DialogFolder = ProgramFolder;
-    HelpFolder = QFileInfo(platform::ProgramDataFile(QStringLiteral("HELP/bgmanual.html"))).path() + QLatin1Char('/');
+    HelpFolder = QFileInfo(platform::ProgramDataFile(QStringLiteral("HELP/bgmanual.html"))).path() +
+                 QLatin1Char('/');
     Options = vespen::GeneratorOptions{};
     List1->clear();
     List2->clear();

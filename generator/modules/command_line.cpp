@@ -131,7 +131,8 @@ std::string CommandLineHelp() {
            "\n"
            "mdbファイルのテーブルからVB用標準モジュール（bas）を作成します。\n"
            "ウィンドウで「basの生成」「basの保存」を行ったときと同じ内容を書き込みます。\n"
-           "引数を付けずに起動するとウィンドウが開きます（vespen FILE.mdb ではそのファイルを開いた状態で）。\n"
+           "引数を付けずに起動するとウィンドウが開きます（vespen FILE.mdb "
+           "ではそのファイルを開いた状態で）。\n"
            "\n"
            "  --db FILE.mdb             読み込むmdbファイル（.mdb または .MDB）\n"
            "  --out FILE.bas            保存するbasファイル（あれば置き換えます）\n"
@@ -185,7 +186,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         SaveModuleFile(request.out, lines);
     } catch (const std::exception& e) {
         if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
-            err << "vespen: Error; " << engineError->Number() << " " << engineError->Description() << "\n";
+            err << "vespen: Error; " << engineError->Number() << " " << engineError->Description()
+                << "\n";
         else
             err << "vespen: " << e.what() << "\n";
         return 1;

@@ -114,11 +114,13 @@ TEST_F(CommandLineTest, DatabaseAndTableFaultsExitOne) {
 // none of an endless catalog, and never the C++ library's own text.
 TEST_F(CommandLineTest, CraftedFilesExitOneWithTheEnginesReason) {
     craftedfiles::RowCounter counter;
-    const std::string tooManyFields = "INSERT INTO MSysColumns SELECT 'T', 'C' || i, i + 2, 4, 4, 1, 0, 0, '' FROM (" +
-                                      craftedfiles::kEndless + "SELECT i FROM n LIMIT 254)";
+    const std::string tooManyFields =
+        "INSERT INTO MSysColumns SELECT 'T', 'C' || i, i + 2, 4, 4, 1, 0, 0, '' FROM (" +
+        craftedfiles::kEndless + "SELECT i FROM n LIMIT 254)";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"mark.mdb", "UPDATE MSysDatabase SET Value = NULL WHERE Key = 'Format'"},
-        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " + craftedfiles::kEndless +
+        {"endless.mdb", "DROP TABLE MSysTables; CREATE VIEW MSysTables AS " +
+                            craftedfiles::kEndless +
                             "SELECT 'T' || i AS Name, 1 AS NextAutoNumber FROM n WHERE test_row()"},
         {"fields.mdb", tooManyFields},
     };
@@ -129,7 +131,10 @@ TEST_F(CommandLineTest, CraftedFilesExitOneWithTheEnginesReason) {
         craftedfiles::RowsRead() = 0;
         Outcome crafted = RunCli({"--db", path, "--out", out_});
         EXPECT_EQ(crafted.status, 1);
-        EXPECT_EQ(crafted.err.rfind("vespen: Error; 3343 データベース形式 '" + path + "' を認識できません。 (", 0), 0u)
+        EXPECT_EQ(crafted.err.rfind("vespen: Error; 3343 データベース形式 '" + path +
+                                        "' を認識できません。 (",
+                                    0),
+                  0u)
             << crafted.err;
         EXPECT_EQ(craftedfiles::RowsRead(), 0);
         EXPECT_FALSE(fs::exists(out_));
@@ -173,7 +178,8 @@ TEST_F(CommandLineTest, TheProgramRunsTheCommandLineWithoutADisplay) {
 
     ProcessResult version = RunVespen({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("Vespen [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("Vespen [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
     EXPECT_TRUE(version.err.empty()) << version.err;
 
     ProcessResult bad = RunVespen({"--db", db_});

@@ -18,7 +18,6 @@ namespace dao = engine::dao;
 
 namespace {
 
-
 // Table Order Line (No long "line number", Item Code text, Qty_01 to Qty_03 integer) of
 // shop.mdb, default options.
 const char* const kOrderLineModule =
@@ -229,10 +228,12 @@ struct SplitModule {
 SplitModule Split(const std::vector<std::string>& lines) {
     const auto start = std::find(lines.begin(), lines.end(), kHelpersStart);
     if (start == lines.end()) return {lines, {}};
-    return {std::vector<std::string>(lines.begin(), start - 1), std::vector<std::string>(start - 1, lines.end())};
+    return {std::vector<std::string>(lines.begin(), start - 1),
+            std::vector<std::string>(start - 1, lines.end())};
 }
 
-// The arguments of a call "Call Name (a, "b, c", ...)" or the parameters of "Public Sub Name (...)".
+// The arguments of a call "Call Name (a, "b, c", ...)" or the parameters of "Public Sub Name
+// (...)".
 std::vector<std::string> ArgumentsOf(const std::string& line) {
     std::vector<std::string> out;
     const size_t open = line.find('('), close = line.rfind(')');
@@ -342,7 +343,8 @@ TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) 
     std::string target = dir_->File("OrderLine.bas");
     SaveModuleFile(target, BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{}));
 
-    const SplitModule built = Split(Lines(BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{})));
+    const SplitModule built =
+        Split(Lines(BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{})));
     std::vector<std::string> expected = SplitLines(kOrderLineModule);
     expected.insert(expected.begin(), "Attribute VB_Name = \"OrderLine\"");
     EXPECT_EQ(built.body, std::vector<std::string>(expected.begin() + 1, expected.end()));
@@ -367,7 +369,8 @@ TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) 
 TEST_F(ModuleTextTest, EverySectionForEveryFieldKindWithEveryOptionChanged) {
     std::string db = dir_->File("a.b.mdb");
     FieldTable rows = ScanTables(db, {"Item Master", "Sub Total"});
-    EXPECT_EQ(Split(Lines(BuildModuleText(rows, db, EveryOptionChanged()))).body, SplitLines(kEveryKindModule));
+    EXPECT_EQ(Split(Lines(BuildModuleText(rows, db, EveryOptionChanged()))).body,
+              SplitLines(kEveryKindModule));
 }
 
 // The fixed routines close every module that reads or writes, the same whatever the tables and
@@ -376,7 +379,8 @@ TEST_F(ModuleTextTest, EveryCallNamesAFixedRoutineWithItsParameters) {
     const std::string everyDb = dir_->File("a.b.mdb");
     const std::vector<std::vector<std::string>> modules = {
         Lines(BuildModuleText(*orderLine_, "/d/shop.mdb", GeneratorOptions{})),
-        Lines(BuildModuleText(ScanTables(everyDb, {"Item Master", "Sub Total"}), everyDb, EveryOptionChanged())),
+        Lines(BuildModuleText(ScanTables(everyDb, {"Item Master", "Sub Total"}), everyDb,
+                              EveryOptionChanged())),
     };
     const std::vector<std::string> helpers = Split(modules[0]).helpers;
     ASSERT_FALSE(helpers.empty());
@@ -391,8 +395,9 @@ TEST_F(ModuleTextTest, EveryCallNamesAFixedRoutineWithItsParameters) {
     }
     EXPECT_EQ(parameters.size(), 2u);
     // Each routine reads on "GET" and writes otherwise ("PUT").
-    EXPECT_EQ(std::count_if(helpers.begin(), helpers.end(),
-                            [](const std::string& l) { return l.find("Case \"GET\"") != std::string::npos; }),
+    EXPECT_EQ(std::count_if(
+                  helpers.begin(), helpers.end(),
+                  [](const std::string& l) { return l.find("Case \"GET\"") != std::string::npos; }),
               2);
 
     for (const auto& module : modules) {

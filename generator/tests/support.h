@@ -51,7 +51,7 @@ class TempDir {
 
 struct FieldDef {
     FieldDef(std::string name_, int type_, long size_ = 0, std::string description_ = {},
-              bool autoNumber_ = false, bool allowZeroLength_ = false)
+             bool autoNumber_ = false, bool allowZeroLength_ = false)
         : name(std::move(name_)), type(type_), size(size_), description(std::move(description_)),
           autoNumber(autoNumber_), allowZeroLength(allowZeroLength_) {}
     std::string name;

@@ -56,7 +56,7 @@ ArchiveReader::ArchiveReader(ArchiveFormat format, const std::string& path) {
     archive_ = archive_read_new();
     if (!archive_) return;
     const int supported = format == ArchiveFormat::Lzh ? archive_read_support_format_lha(archive_)
-                                                        : archive_read_support_format_zip(archive_);
+                                                       : archive_read_support_format_zip(archive_);
     if (supported != ARCHIVE_OK) return;
     // Names without a character set of their own (LZH, ZIP without the UTF-8 flag) are
     // Shift_JIS; a ZIP entry flagged UTF-8 keeps its own.
@@ -94,7 +94,8 @@ std::string ArchiveReader::ErrorText() const {
 
 EntryVerdict JudgeEntry(archive_entry* entry, const std::string& path) {
     if (path.empty() || IsAbsolute(path)) return {EntryKind::Unsafe, {}};
-    if (archive_entry_hardlink(entry) || archive_entry_symlink(entry)) return {EntryKind::Unsafe, {}};
+    if (archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+        return {EntryKind::Unsafe, {}};
     const std::vector<std::string> parts = PathParts(path);
     for (const std::string& part : parts)
         if (part == "..") return {EntryKind::Unsafe, {}};

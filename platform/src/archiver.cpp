@@ -2,9 +2,9 @@
 #include "platform/archiver.h"
 
 #include <QFile>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -70,7 +70,7 @@ int VersionOf(ArchiveFormat format) {
     archive* probe = archive_read_new();
     if (!probe) throw ArchiverMissing{};
     const int supported = format == ArchiveFormat::Lzh ? archive_read_support_format_lha(probe)
-                                                        : archive_read_support_format_zip(probe);
+                                                       : archive_read_support_format_zip(probe);
     archive_read_free(probe);
     if (supported != ARCHIVE_OK) throw ArchiverMissing{};
     return archive_version_number();
@@ -96,7 +96,8 @@ bool ScanHeaders(ArchiveFormat format, const QString& path, uint32_t maxEntries,
 // the destination keeps only what it held before.
 class Extraction {
   public:
-    Extraction(ArchiveFormat format, const ExtractLimits& limits) : format_(format), limits_(limits) {}
+    Extraction(ArchiveFormat format, const ExtractLimits& limits)
+        : format_(format), limits_(limits) {}
     ~Extraction() { RemoveStaging(); }
 
     int Run(const std::string& archivePath, const std::string& destination);
@@ -150,7 +151,8 @@ uint64_t Extraction::ByteBound() const {
     struct statvfs fs {};
     if (::fstatvfs(destination_.Get(), &fs) == 0) {
         const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
-        bound = std::min(bound, free > limits_.freeSpaceReserve ? free - limits_.freeSpaceReserve : 0);
+        bound =
+            std::min(bound, free > limits_.freeSpaceReserve ? free - limits_.freeSpaceReserve : 0);
     }
     return bound;
 }
@@ -170,11 +172,13 @@ int Extraction::ReadEntries(ArchiveReader& reader) {
     for (;;) {
         const ArchiveReader::Step step = reader.Next();
         if (step == ArchiveReader::Step::End) return 0;
-        if (step == ArchiveReader::Step::Failed) return Fail(kArchiverNotArchive, reader.ErrorText());
+        if (step == ArchiveReader::Step::Failed)
+            return Fail(kArchiverNotArchive, reader.ErrorText());
         if (++entries > limits_.maxEntries) return Fail(kArchiverTooLarge, "too many entries");
         const std::string path = reader.Path();
         const detail::EntryVerdict verdict = detail::JudgeEntry(reader.Entry(), path);
-        if (verdict.kind == EntryKind::Unsafe) return Fail(kArchiverUnsafeEntry, "refused: " + path);
+        if (verdict.kind == EntryKind::Unsafe)
+            return Fail(kArchiverUnsafeEntry, "refused: " + path);
         if (verdict.kind == EntryKind::Folder) {
             if (archive_read_data_skip(reader.Handle()) != ARCHIVE_OK)
                 return Fail(kArchiverNotArchive, reader.ErrorText());
@@ -212,7 +216,8 @@ int Extraction::WriteEntry(ArchiveReader& reader, const std::string& name) {
         written_ += size;
         position += static_cast<int64_t>(size);
         const uint64_t readNow = reader.BytesRead();
-        const uint64_t compressed = (readNow > readBefore ? readNow - readBefore : 0) + ArchiveReader::kBlockSize;
+        const uint64_t compressed =
+            (readNow > readBefore ? readNow - readBefore : 0) + ArchiveReader::kBlockSize;
         if (Inflated(static_cast<uint64_t>(position), compressed))
             return Fail(kArchiverTooLarge, "inflates beyond any database: " + name);
     }

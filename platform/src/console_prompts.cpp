@@ -7,7 +7,8 @@ int ConsolePrompts::MsgBox(const QString& text, int style, const QString& title)
     shown_ << text;
     // The host's line breaks (CR, CR LF) as line breaks of the terminal.
     QString line = text;
-    line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    line.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     out_ << (title.isEmpty() ? std::string() : title.toStdString() + ": ") << line.toStdString()
          << std::endl;
     switch (style & 7) {

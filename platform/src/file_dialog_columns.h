@@ -9,10 +9,11 @@ namespace platform {
 
 // Stands between the dialog's file system model and its views (QFileDialog::setProxyModel).
 class JapaneseFileColumns : public QIdentityProxyModel {
-public:
+  public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 };
 
 } // namespace platform

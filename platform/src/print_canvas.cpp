@@ -148,8 +148,8 @@ bool PrintCanvas::Apply(const PrintOp& op) {
     case PrintOp::Line: {
         if (!BeginDrawing()) return false;
         // Square ends close the corners where a thick rule meets a thick side.
-        painter_.setPen(QPen(Qt::black, LineWidthTwips(op.width), Qt::SolidLine, Qt::SquareCap,
-                             Qt::MiterJoin));
+        painter_.setPen(
+            QPen(Qt::black, LineWidthTwips(op.width), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter_.drawLine(QPointF(op.x, op.y), QPointF(op.x2, op.y2));
         return true;
     }

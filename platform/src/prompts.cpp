@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QSpacerItem>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <vector>
 
 namespace platform {
@@ -113,7 +113,8 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     return MsgBoxDetails(text, QString(), style, title);
 }
 
-int QtPrompts::MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+int QtPrompts::MsgBoxDetails(const QString& text, const QString& details, int style,
+                             const QString& title) {
     // The programs end lines with a carriage return alone, which a label does not break on.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -49,8 +49,8 @@ void RecordingPrinter::EndDoc() {
 }
 
 int RecordingPrinter::Documents() const {
-    return static_cast<int>(std::count_if(ops_.begin(), ops_.end(),
-                                          [](const PrintOp& op) { return op.kind == PrintOp::EndDoc; }));
+    return static_cast<int>(std::count_if(
+        ops_.begin(), ops_.end(), [](const PrintOp& op) { return op.kind == PrintOp::EndDoc; }));
 }
 
 void RecordingPrinter::Clear() {

@@ -63,7 +63,8 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
     return answer;
 }
 
-int ScriptedPrompts::MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+int ScriptedPrompts::MsgBoxDetails(const QString& text, const QString& details, int style,
+                                   const QString& title) {
     const int answer = MsgBox(text, style, title);
     shown_.back().details = details;
     return answer;
@@ -84,7 +85,8 @@ std::optional<FileDialogAnswer> ScriptedFileDialogs::Show(const FileDialogReques
     Reply reply = answers_.front();
     answers_.pop_front();
     if (!reply.chosen) return std::nullopt;
-    return FileDialogAnswer{reply.path, reply.filterIndex > 0 ? reply.filterIndex : request.filterIndex};
+    return FileDialogAnswer{reply.path,
+                            reply.filterIndex > 0 ? reply.filterIndex : request.filterIndex};
 }
 
 ScopedScript::ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs, Shell* shell,

@@ -9,8 +9,8 @@
 #include <set>
 #include <sstream>
 
-#include "platform/testing/archive_builder.h"
 #include "platform/archiver.h"
+#include "platform/testing/archive_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -50,7 +50,8 @@ class ArchiverTest : public ::testing::Test {
 
     static QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-    static QString CommandLine(const char* word, const fs::path& archivePath, const fs::path& destination) {
+    static QString CommandLine(const char* word, const fs::path& archivePath,
+                               const fs::path& destination) {
         return QString::fromLatin1(word) + QStringLiteral(" \"") + Q(archivePath) +
                QStringLiteral("\" \"") + Q(destination) + QStringLiteral("/\"");
     }
@@ -62,11 +63,11 @@ class ArchiverTest : public ::testing::Test {
                    : archiver.UnZip(0, CommandLine("-xs", archivePath, dest), output, 30000);
     }
 
-    fs::path Made(const std::string& name) const { return fs::path(dir.path().toStdString()) / name; }
-
-    void ExpectNothingWritten() {
-        EXPECT_EQ(Tree(root), std::set<std::string>{"MeltDir/"});
+    fs::path Made(const std::string& name) const {
+        return fs::path(dir.path().toStdString()) / name;
     }
+
+    void ExpectNothingWritten() { EXPECT_EQ(Tree(root), std::set<std::string>{"MeltDir/"}); }
 
     QTemporaryDir dir;
     fs::path root, dest;
@@ -83,13 +84,17 @@ TEST_F(ArchiverTest, EachTestArchiveExtractsEveryFileDirectlyIntoTheDestination)
     if (!fs::is_directory(archives)) GTEST_SKIP() << "no test archives at " << archives;
     const std::vector<Expected> cases = {
         {"shop-lh5-h2.lzh",
-         {{"TESTV1997.MDB", "testV1997.mdb"}, {"index.mdb", "indexTestV1997.mdb"}, {"README.TXT", "size 13"}}},
+         {{"TESTV1997.MDB", "testV1997.mdb"},
+          {"index.mdb", "indexTestV1997.mdb"},
+          {"README.TXT", "size 13"}}},
         {"shop-lh6-h1.lzh", {{"TESTV1997.MDB", "testV1997.mdb"}, {"README.TXT", "size 13"}}},
         {"shop-lh0-h0.lzh", {{"index.mdb", "indexTestV1997.mdb"}, {"README.TXT", "size 13"}}},
         {"withdir.lzh", {{"TESTV1997.MDB", "testV1997.mdb"}, {"NOTE.TXT", "size 13"}}},
         {"kanji-lh0.lzh", {{"顧客台帳.MDB", "testV1997.mdb"}, {"説明.TXT", "size 12"}}},
         {"shop.zip",
-         {{"TESTV1997.MDB", "testV1997.mdb"}, {"index.mdb", "indexTestV1997.mdb"}, {"README.TXT", "size 13"}}},
+         {{"TESTV1997.MDB", "testV1997.mdb"},
+          {"index.mdb", "indexTestV1997.mdb"},
+          {"README.TXT", "size 13"}}},
         {"withdir.zip", {{"TESTV1997.MDB", "testV1997.mdb"}, {"NOTE.TXT", "size 13"}}},
         {"kanji-cp932.zip", {{"顧客台帳.MDB", "testV1997.mdb"}, {"説明.TXT", "size 12"}}},
         {"kanji-utf8.zip", {{"顧客台帳.MDB", "testV1997.mdb"}, {"説明.TXT", "size 12"}}},
@@ -100,9 +105,13 @@ TEST_F(ArchiverTest, EachTestArchiveExtractsEveryFileDirectlyIntoTheDestination)
         fs::create_directories(dest);
         const fs::path path = archives / c.archive;
         const bool lzh = path.extension() == ".lzh";
-        EXPECT_NE(lzh ? archiver.UnlhaCheckArchive(Q(path), 0) : archiver.UnZipCheckArchive(Q(path), 0), 0);
+        EXPECT_NE(lzh ? archiver.UnlhaCheckArchive(Q(path), 0)
+                      : archiver.UnZipCheckArchive(Q(path), 0),
+                  0);
         // Each library takes only its own kind.
-        EXPECT_EQ(lzh ? archiver.UnZipCheckArchive(Q(path), 0) : archiver.UnlhaCheckArchive(Q(path), 0), 0);
+        EXPECT_EQ(lzh ? archiver.UnZipCheckArchive(Q(path), 0)
+                      : archiver.UnlhaCheckArchive(Q(path), 0),
+                  0);
         EXPECT_EQ(lzh ? archiver.UnlhaGetFileCount(Q(path)) : archiver.UnZipGetFileCount(Q(path)),
                   static_cast<long>(c.files.size()));
 
@@ -119,7 +128,8 @@ TEST_F(ArchiverTest, EachTestArchiveExtractsEveryFileDirectlyIntoTheDestination)
             if (source.rfind("size ", 0) == 0)
                 EXPECT_EQ(std::to_string(got.size()), source.substr(5)) << name;
             else
-                EXPECT_TRUE(got == ReadAll(kTestData / "jet" / source)) << name << " differs from " << source;
+                EXPECT_TRUE(got == ReadAll(kTestData / "jet" / source))
+                    << name << " differs from " << source;
         }
     }
 }
@@ -169,10 +179,12 @@ TEST_F(ArchiverTest, ShiftJisNamesWithABackslashByteAndFolderPartsOfLzhEntries) 
     // "表" is 0x95 0x5C in Shift_JIS: its second byte is a backslash, which must not split it.
     const fs::path path = Made("names.lzh");
     ASSERT_TRUE(archivetest::WriteBytes(
-        path, archivetest::LzhBytes({{"\x95\x5C.MDB", "table"}, {"dir\\\x83\x81\x83\x82.TXT", "memo"}})));
+        path,
+        archivetest::LzhBytes({{"\x95\x5C.MDB", "table"}, {"dir\\\x83\x81\x83\x82.TXT", "memo"}})));
     EXPECT_EQ(archiver.UnlhaGetFileCount(Q(path)), 2);
     ASSERT_EQ(Extract(path), 0);
-    EXPECT_EQ(Tree(root), (std::set<std::string>{"MeltDir/", "MeltDir/表.MDB", "MeltDir/メモ.TXT"}));
+    EXPECT_EQ(Tree(root),
+              (std::set<std::string>{"MeltDir/", "MeltDir/表.MDB", "MeltDir/メモ.TXT"}));
     EXPECT_EQ(ReadAll(dest / "表.MDB"), "table");
     EXPECT_EQ(ReadAll(dest / "メモ.TXT"), "memo");
 }
@@ -218,10 +230,12 @@ TEST_F(ArchiverTest, AnEntryInflatingBeyondAnyDatabaseIsRefusedOnceItPassesTheFl
     for (const bool declared : {true, false}) {
         SCOPED_TRACE(declared ? "size declared" : "size left open");
         const fs::path bomb = Made(declared ? "bomb.zip" : "open.zip");
-        ASSERT_TRUE(archivetest::WriteZip(bomb, {{"bomb.mdb", "head"}}, uint64_t{32} << 20, declared));
+        ASSERT_TRUE(
+            archivetest::WriteZip(bomb, {{"bomb.mdb", "head"}}, uint64_t{32} << 20, declared));
         QString output;
         EXPECT_EQ(unzip(bomb, output), platform::kArchiverTooLarge);
-        EXPECT_TRUE(output.startsWith("inflates beyond any database: bomb.mdb")) << output.toStdString();
+        EXPECT_TRUE(output.startsWith("inflates beyond any database: bomb.mdb"))
+            << output.toStdString();
         ExpectNothingWritten();
     }
 
@@ -239,7 +253,8 @@ TEST_F(ArchiverTest, RealDatabasesOutOfRealArchiversPassTheRatioWithoutAFloor) {
     platform::ExtractLimits limits;
     limits.ratioFloor = 0;
     archiver.SetLimits(limits);
-    for (const char* name : {"shop-lh5-h2.lzh", "shop-lh6-h1.lzh", "withdir.lzh", "shop.zip", "kanji-cp932.zip"}) {
+    for (const char* name :
+         {"shop-lh5-h2.lzh", "shop-lh6-h1.lzh", "withdir.lzh", "shop.zip", "kanji-cp932.zip"}) {
         SCOPED_TRACE(name);
         fs::remove_all(dest);
         fs::create_directories(dest);
@@ -296,16 +311,20 @@ TEST_F(ArchiverTest, CommandLines) {
     fs::remove(dest / "ONE.MDB");
 
     // Each library knows its own command word only; a line of another shape does nothing.
-    EXPECT_EQ(archiver.UnZip(0, CommandLine("e", path, dest), output, 30000), platform::kArchiverBadCommand);
-    EXPECT_EQ(archiver.Unlha(0, CommandLine("-xs", path, dest), output, 30000), platform::kArchiverBadCommand);
-    EXPECT_EQ(archiver.UnZip(0, QStringLiteral("-xs ") + Q(path), output, 30000), platform::kArchiverBadCommand);
+    EXPECT_EQ(archiver.UnZip(0, CommandLine("e", path, dest), output, 30000),
+              platform::kArchiverBadCommand);
+    EXPECT_EQ(archiver.Unlha(0, CommandLine("-xs", path, dest), output, 30000),
+              platform::kArchiverBadCommand);
+    EXPECT_EQ(archiver.UnZip(0, QStringLiteral("-xs ") + Q(path), output, 30000),
+              platform::kArchiverBadCommand);
     ExpectNothingWritten();
     // A destination that is not there.
     EXPECT_EQ(archiver.UnZip(0, CommandLine("-xs", path, root / "gone"), output, 30000),
               platform::kArchiverWriteFailed);
     ExpectNothingWritten();
 
-    const auto parsed = platform::ParseArchiverCommand(QStringLiteral("e \"/x/a\"b.lzh\" \"/w/MeltDir/\""));
+    const auto parsed =
+        platform::ParseArchiverCommand(QStringLiteral("e \"/x/a\"b.lzh\" \"/w/MeltDir/\""));
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->word, "e");
     EXPECT_EQ(parsed->archive, "/x/a\"b.lzh");

@@ -8,12 +8,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QStyleOptionViewItem>
-#include <QTreeView>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include "platform/scripted.h"
 #include "test_support.h"
@@ -110,7 +110,8 @@ TEST(QtFileDialogs, ShowsTheRequestAndReturnsTheAcceptedPath) {
     FileDialogRequest request;
     request.title = "ファイルの指定";
     request.initDir = dir.path();
-    request.filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 形式のＭＤＢファイル(*.MDB)|*.MDB";
+    request.filter = "すべてのファイル(*.*)|*.*|ＭＤＢファイル(*.MDB)|*.MDB|Jet 4 "
+                     "形式のＭＤＢファイル(*.MDB)|*.MDB";
     request.filterIndex = 2;
     request.fileName = "a.mdb";
     request.flags = 0x80200;
@@ -188,7 +189,8 @@ TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
                 // What the cell's delegate needs for its text and margins.
                 QStyleOptionViewItem option;
                 option.initFrom(view->viewport());
-                const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                const int needed =
+                    view->itemDelegateForIndex(index)->sizeHint(option, index).width();
                 if (column > 0 && needed > view->columnWidth(column)) cut.push_back(column);
             }
             rows[texts[0]] = texts;
@@ -199,7 +201,8 @@ TEST(QtFileDialogs, TheDetailColumnsAreJapaneseAndShownWhole) {
     EXPECT_FALSE(dialogs.Show(request).has_value());
     EXPECT_EQ(headings, (QStringList{"名前", "サイズ", "種類", "更新日時"}));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows["shop.mdb"], (QStringList{"shop.mdb", "13.5 KB", "MDB ファイル", "2026/12/08 09:05"}));
+    EXPECT_EQ(rows["shop.mdb"],
+              (QStringList{"shop.mdb", "13.5 KB", "MDB ファイル", "2026/12/08 09:05"}));
     EXPECT_EQ(rows["sub"][1], "");
     EXPECT_EQ(rows["sub"][2], "フォルダー");
     EXPECT_TRUE(cut.empty()) << cut.size() << " cells cut";

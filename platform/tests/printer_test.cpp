@@ -16,9 +16,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "platform/testing/pdf_tools.h"
 #include "platform/printer.h"
 #include "platform/recording_printer.h"
+#include "platform/testing/pdf_tools.h"
 #include "test_support.h"
 
 using namespace platform;
@@ -57,7 +57,8 @@ const pdftools::Word* FindWord(const std::vector<pdftools::Word>& words, const Q
 }
 
 // Waits for a modal window that satisfies test, then runs action on it.
-void OnModal(std::function<bool(QWidget*)> test, std::function<void(QWidget*)> action, int triesLeft = 1000) {
+void OnModal(std::function<bool(QWidget*)> test, std::function<void(QWidget*)> action,
+             int triesLeft = 1000) {
     QTimer::singleShot(10, [=]() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal->isVisible() && test(modal))
@@ -179,7 +180,8 @@ TEST_F(PdfPrinterTest, TextAndRulesStandWhereTheirTwipsSayOnTheirPages) {
     const QImage page = pdftools::PageImage(path, 1, 144);
     ASSERT_FALSE(page.isNull());
     auto grey = [&](double xTwips, double yTwips) {
-        return qGray(page.pixel(qRound((kMarginTwips + xTwips) / 10), qRound((kMarginTwips + yTwips) / 10)));
+        return qGray(
+            page.pixel(qRound((kMarginTwips + xTwips) / 10), qRound((kMarginTwips + yTwips) / 10)));
     };
     EXPECT_LT(grey(3000, 2880), 64);
     EXPECT_GT(grey(3000, 2880 - 40), 230);
@@ -195,7 +197,8 @@ TEST_F(PdfPrinterTest, AnUnwritableTargetIsRefusedAtTheStartWithItsName) {
     auto printer = QtPrinter::ToPdfFile(dir.filePath(QStringLiteral("missing/out.pdf")));
     QString error;
     EXPECT_FALSE(printer->StartJob(QStringLiteral("T"), error));
-    EXPECT_TRUE(error.startsWith(QString::fromUtf8("PDF ファイルに書き込めません。\r"))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QString::fromUtf8("PDF ファイルに書き込めません。\r")))
+        << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("missing/out.pdf"))) << error.toStdString();
     printer->Print(QStringLiteral("ignored"));
     EXPECT_EQ(printer->FinishJob().status, PrintOutcome::Failed);

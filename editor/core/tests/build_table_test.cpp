@@ -19,8 +19,9 @@ class BuildTableTest : public DocumentTest {};
 std::vector<std::string> FieldsOf(engine::TableDef& table) {
     std::vector<std::string> fields;
     for (const engine::FieldPtr& f : table.Fields())
-        fields.push_back(f->Name() + " " + std::to_string(f->Type()) + " " + std::to_string(f->Size()) +
-                         (f->IsAutoIncrement() ? " auto" : "") + (f->AllowZeroLength() ? " zero-length" : ""));
+        fields.push_back(f->Name() + " " + std::to_string(f->Type()) + " " +
+                         std::to_string(f->Size()) + (f->IsAutoIncrement() ? " auto" : "") +
+                         (f->AllowZeroLength() ? " zero-length" : ""));
     return fields;
 }
 
@@ -28,9 +29,12 @@ std::vector<std::string> FieldsOf(engine::TableDef& table) {
 std::vector<std::string> IndexesOf(engine::TableDef& table) {
     std::vector<std::string> indexes;
     for (const engine::IndexPtr& index : table.Indexes()) {
-        std::string text = index->Name() + (index->Primary() ? " primary:" : index->Unique() ? " unique:" : " duplicates:");
+        std::string text = index->Name() + (index->Primary()  ? " primary:"
+                                            : index->Unique() ? " unique:"
+                                                              : " duplicates:");
         for (const engine::FieldPtr& member : index->Fields())
-            text += " " + member->Name() + (member->Attributes() == dao::dbDescending ? " desc" : "");
+            text +=
+                " " + member->Name() + (member->Attributes() == dao::dbDescending ? " desc" : "");
         indexes.push_back(text);
     }
     std::sort(indexes.begin(), indexes.end());
@@ -51,14 +55,17 @@ TEST_F(BuildTableTest, FieldsAndIndexesFollowTheRowsKeysAndIndexSettings) {
     doc.ValidateLayout(settings, prompts, code, row);
     ASSERT_EQ(code, 0);
 
-    engine::DatabasePtr user = enginetest::Ws().CreateDatabase(dir.File("user.mdb"), engine::kLangJapanese);
+    engine::DatabasePtr user =
+        enginetest::Ws().CreateDatabase(dir.File("user.mdb"), engine::kLangJapanese);
     user->TableDefs().Append(doc.DefineBuildTable(*user, "BUILD", settings));
     engine::TableDefPtr built = user->TableDefs().Item("BUILD");
-    EXPECT_EQ(FieldsOf(*built), (std::vector<std::string>{"ID 4 4 auto", "NAME 10 30 zero-length", "G_01 3 2",
-                                                          "G_02 3 2", "G_03 3 2", "CODE 10 8 zero-length"}));
+    EXPECT_EQ(FieldsOf(*built),
+              (std::vector<std::string>{"ID 4 4 auto", "NAME 10 30 zero-length", "G_01 3 2",
+                                        "G_02 3 2", "G_03 3 2", "CODE 10 8 zero-length"}));
     // Sub keys 3 to 5 have no members and give no index.
-    EXPECT_EQ(IndexesOf(*built), (std::vector<std::string>{"BYNAME unique: NAME", "PrimaryKey primary: ID CODE",
-                                                           "SubKey1 duplicates: CODE NAME desc"}));
+    EXPECT_EQ(IndexesOf(*built),
+              (std::vector<std::string>{"BYNAME unique: NAME", "PrimaryKey primary: ID CODE",
+                                        "SubKey1 duplicates: CODE NAME desc"}));
     user->Close();
 }
 

@@ -13,8 +13,8 @@
 #include "core/TypeVocabulary.h"
 #include "core/UserPrompts.h"
 #include "core/WorkTable.h"
-#include "engine/variant.h"
 #include "engine/testing/test_support.h"
+#include "engine/variant.h"
 
 namespace coretest {
 
@@ -49,11 +49,11 @@ class RecordedPrompts : public tavorin::UserPrompts {
         ADD_FAILURE() << "unexpected question: " << text;
         return Answer::Cancel;
     }
-    std::vector<std::string> said;       // the messages
-    std::vector<std::string> asked;      // the questions
-    std::vector<std::string> transcript; // messages and questions, in the order they came
-    std::map<std::string, Answer> answers; // the answer to a question, by its text
-    std::vector<Answer> turns;             // else the answers to the questions, in turn
+    std::vector<std::string> said;                 // the messages
+    std::vector<std::string> asked;                // the questions
+    std::vector<std::string> transcript;           // messages and questions, in the order they came
+    std::map<std::string, Answer> answers;         // the answer to a question, by its text
+    std::vector<Answer> turns;                     // else the answers to the questions, in turn
     std::function<void(const std::string&)> onAsk; // runs as each question is asked
 };
 
@@ -106,11 +106,13 @@ class DocumentTest : public ::testing::Test {
             rows->SetValue("FLD03", engine::Variant(line.type));
             rows->SetValue("FLD04", engine::Variant::Integer(static_cast<int16_t>(line.size)));
             rows->SetValue("FLD05", engine::Variant(line.repeat));
-            for (size_t k = 0; k < 6; ++k) rows->SetValue(KeyColumn(k), engine::Variant(line.keys[k]));
+            for (size_t k = 0; k < 6; ++k)
+                rows->SetValue(KeyColumn(k), engine::Variant(line.keys[k]));
             rows->SetValue("FLD12", engine::Variant(line.description));
             rows->SetValue("FLD13", engine::Variant(line.loadedName));
             rows->SetValue("FLD14", engine::Variant(line.loadedType));
-            rows->SetValue("FLD15", engine::Variant::Integer(static_cast<int16_t>(line.loadedSize)));
+            rows->SetValue("FLD15",
+                           engine::Variant::Integer(static_cast<int16_t>(line.loadedSize)));
             rows->SetValue("FLD16", engine::Variant(line.loadedRepeat));
             rows->Update();
             doc.LastRow = std::max(doc.LastRow, line.row);
@@ -120,17 +122,20 @@ class DocumentTest : public ::testing::Test {
 
     // Column FLDnn of row as text; "<none>" when the row does not exist.
     std::string StoredText(int row, const std::string& column) {
-        engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM WKTBL WHERE FLD01 = " + std::to_string(row),
-                                                    engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs =
+            db->OpenRecordset("SELECT * FROM WKTBL WHERE FLD01 = " + std::to_string(row),
+                              engine::RecordsetType::Snapshot);
         return rs->Eof() ? "<none>" : engine::TextOf(rs->Value(column));
     }
 
     // The field names of the rows, in row order, as "row:name".
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        engine::RecordsetPtr rs = db->OpenRecordset(tavorin::kWorkTableSql, engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs =
+            db->OpenRecordset(tavorin::kWorkTableSql, engine::RecordsetType::Snapshot);
         for (; !rs->Eof(); rs->MoveNext())
-            names.push_back(engine::TextOf(rs->Value("FLD01")) + ":" + engine::TextOf(rs->Value("FLD02")));
+            names.push_back(engine::TextOf(rs->Value("FLD01")) + ":" +
+                            engine::TextOf(rs->Value("FLD02")));
         return names;
     }
 

@@ -26,7 +26,8 @@ namespace dao = engine::dao;
 // Answers given in turn: true for OK, false for Cancel.
 std::vector<UserPrompts::Answer> Turns(const std::vector<bool>& okays) {
     std::vector<UserPrompts::Answer> turns;
-    for (bool ok : okays) turns.push_back(ok ? UserPrompts::Answer::Ok : UserPrompts::Answer::Cancel);
+    for (bool ok : okays)
+        turns.push_back(ok ? UserPrompts::Answer::Ok : UserPrompts::Answer::Cancel);
     return turns;
 }
 
@@ -60,14 +61,17 @@ class ImportTest : public ::testing::Test {
             db->TableDefs().Append(s);
             db->Close();
         }
-        Add("T", {{Variant::Long(1), Variant("a"), Variant::Long(10)}, {Variant::Long(2), Variant("b"), Variant::Long(20)}});
+        Add("T", {{Variant::Long(1), Variant("a"), Variant::Long(10)},
+                  {Variant::Long(2), Variant("b"), Variant::Long(20)}});
         for (int side = 0; side < 2; ++side) {
             const std::string path = dir.File(side == 0 ? "target.mdb" : "source.mdb");
             CreateImportWorkDatabase(enginetest::Ws(), path, static_cast<ImportSide>(side));
             workDb[side] = enginetest::Ws().OpenDatabase(path);
-            rows[side] = workDb[side]->OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
+            rows[side] =
+                workDb[side]->OpenRecordset(kImportWorkSql, engine::RecordsetType::Dynaset);
         }
-        loaded = LoadTableStructure(enginetest::Ws(), file, "T", *rows[0], ImportSide::Target, prompts);
+        loaded =
+            LoadTableStructure(enginetest::Ws(), file, "T", *rows[0], ImportSide::Target, prompts);
         LoadTableStructure(enginetest::Ws(), file, "S", *rows[1], ImportSide::Source, prompts);
     }
     void TearDown() override {
@@ -101,20 +105,24 @@ class ImportTest : public ::testing::Test {
     // The records of table as "ID NAME QTY", in key order.
     std::vector<std::string> Records(const std::string& table) {
         engine::DatabasePtr db = enginetest::Ws().OpenDatabase(file);
-        engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM " + table + " ORDER BY ID", engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM " + table + " ORDER BY ID",
+                                                    engine::RecordsetType::Snapshot);
         std::vector<std::string> records;
         for (; !rs->Eof(); rs->MoveNext())
-            records.push_back(engine::TextOf(rs->Value("ID")) + " " + engine::TextOf(rs->Value("NAME")) + " " +
+            records.push_back(engine::TextOf(rs->Value("ID")) + " " +
+                              engine::TextOf(rs->Value("NAME")) + " " +
                               engine::TextOf(rs->Value("QTY")));
         return records;
     }
 
     // Per work row of the side "NAME:column 5" (the target's link, the source's mark).
     std::vector<std::string> Links(int side) {
-        engine::RecordsetPtr rs = workDb[side]->OpenRecordset(kImportWorkSql, engine::RecordsetType::Snapshot);
+        engine::RecordsetPtr rs =
+            workDb[side]->OpenRecordset(kImportWorkSql, engine::RecordsetType::Snapshot);
         std::vector<std::string> links;
         for (; !rs->Eof(); rs->MoveNext())
-            links.push_back(engine::TextOf(rs->Value("FLD02")) + ":" + engine::TextOf(rs->Value("FLD05")));
+            links.push_back(engine::TextOf(rs->Value("FLD02")) + ":" +
+                            engine::TextOf(rs->Value("FLD05")));
         return links;
     }
 
@@ -154,25 +162,57 @@ TEST_F(ImportTest, LinksKeepEachSourceMarkedWhileATargetRowTakesIt) {
         std::vector<std::string> target, source, said;
     };
     const std::vector<Step> steps = {
-        {"same names linked", [&] { LinkSameNames(ws, t, s); },
-         {"ID:ID", "NAME:NAME", "QTY:QTY", "NOTE:"}, {"ID:1", "NAME:1", "QTY:1"}, {}},
-        {"a row unlinked drops the mark no other row holds", [&] { EXPECT_TRUE(UnlinkRow(ws, t, s, 2)); },
-         {"ID:ID", "NAME:", "QTY:QTY", "NOTE:"}, {"ID:1", "NAME:0", "QTY:1"}, {}},
-        {"a second row takes the same source", [&] { EXPECT_TRUE(LinkRows(ws, t, s, 2, 1, prompts)); },
-         {"ID:ID", "NAME:ID", "QTY:QTY", "NOTE:"}, {"ID:1", "NAME:0", "QTY:1"}, {}},
-        {"relinking a row frees its former source", [&] { EXPECT_TRUE(LinkRows(ws, t, s, 3, 2, prompts)); },
-         {"ID:ID", "NAME:ID", "QTY:NAME", "NOTE:"}, {"ID:1", "NAME:1", "QTY:0"}, {}},
-        {"the mark stays while another row links it", [&] { EXPECT_TRUE(UnlinkRow(ws, t, s, 1)); },
-         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"}, {"ID:1", "NAME:1", "QTY:0"}, {}},
-        {"no target row chosen", [&] { EXPECT_FALSE(LinkRows(ws, t, s, 0, 3, prompts)); },
-         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"}, {"ID:1", "NAME:1", "QTY:0"},
+        {"same names linked",
+         [&] { LinkSameNames(ws, t, s); },
+         {"ID:ID", "NAME:NAME", "QTY:QTY", "NOTE:"},
+         {"ID:1", "NAME:1", "QTY:1"},
+         {}},
+        {"a row unlinked drops the mark no other row holds",
+         [&] { EXPECT_TRUE(UnlinkRow(ws, t, s, 2)); },
+         {"ID:ID", "NAME:", "QTY:QTY", "NOTE:"},
+         {"ID:1", "NAME:0", "QTY:1"},
+         {}},
+        {"a second row takes the same source",
+         [&] { EXPECT_TRUE(LinkRows(ws, t, s, 2, 1, prompts)); },
+         {"ID:ID", "NAME:ID", "QTY:QTY", "NOTE:"},
+         {"ID:1", "NAME:0", "QTY:1"},
+         {}},
+        {"relinking a row frees its former source",
+         [&] { EXPECT_TRUE(LinkRows(ws, t, s, 3, 2, prompts)); },
+         {"ID:ID", "NAME:ID", "QTY:NAME", "NOTE:"},
+         {"ID:1", "NAME:1", "QTY:0"},
+         {}},
+        {"the mark stays while another row links it",
+         [&] { EXPECT_TRUE(UnlinkRow(ws, t, s, 1)); },
+         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"},
+         {"ID:1", "NAME:1", "QTY:0"},
+         {}},
+        {"no target row chosen",
+         [&] { EXPECT_FALSE(LinkRows(ws, t, s, 0, 3, prompts)); },
+         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"},
+         {"ID:1", "NAME:1", "QTY:0"},
          {"移入先のフィールドが選択されていません。"}},
-        {"a line without a row", [&] { EXPECT_FALSE(UnlinkRow(ws, t, s, 9)); },
-         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"}, {"ID:1", "NAME:1", "QTY:0"}, {}},
-        {"same names unlinked only where linked so", [&] { LinkSameNames(ws, t, s); UnlinkSameNames(ws, t, s); },
-         {"ID:", "NAME:", "QTY:", "NOTE:"}, {"ID:0", "NAME:0", "QTY:0"}, {}},
-        {"everything unlinked", [&] { LinkRows(ws, t, s, 4, 3, prompts); UnlinkAll(ws, t, s); },
-         {"ID:", "NAME:", "QTY:", "NOTE:"}, {"ID:0", "NAME:0", "QTY:0"}, {}},
+        {"a line without a row",
+         [&] { EXPECT_FALSE(UnlinkRow(ws, t, s, 9)); },
+         {"ID:", "NAME:ID", "QTY:NAME", "NOTE:"},
+         {"ID:1", "NAME:1", "QTY:0"},
+         {}},
+        {"same names unlinked only where linked so",
+         [&] {
+             LinkSameNames(ws, t, s);
+             UnlinkSameNames(ws, t, s);
+         },
+         {"ID:", "NAME:", "QTY:", "NOTE:"},
+         {"ID:0", "NAME:0", "QTY:0"},
+         {}},
+        {"everything unlinked",
+         [&] {
+             LinkRows(ws, t, s, 4, 3, prompts);
+             UnlinkAll(ws, t, s);
+         },
+         {"ID:", "NAME:", "QTY:", "NOTE:"},
+         {"ID:0", "NAME:0", "QTY:0"},
+         {}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -188,11 +228,11 @@ TEST_F(ImportTest, LinksKeepEachSourceMarkedWhileATargetRowTakesIt) {
 
 TEST(ImportPlanTest, EachModeAndLinkKindMakesItsPlan) {
     const std::vector<ImportField> fields = {
-        {"NO", std::string(kAutoNumberType), "4", "", "", ""},       // an auto number without a link
-        {"ID", "dbLong", "4", "CODE", "dbText", "10"},               // a text into a number
-        {"NAME", "dbText", "10", "NAME", "dbText", "20"},            // a text cut shorter
-        {"NOTE", "dbMemo", "0", "", "", ""},                         // a memo without a link
-        {"QTY", "dbLong", "4", "  ", "", "0"},                       // a blank link is none
+        {"NO", std::string(kAutoNumberType), "4", "", "", ""}, // an auto number without a link
+        {"ID", "dbLong", "4", "CODE", "dbText", "10"},         // a text into a number
+        {"NAME", "dbText", "10", "NAME", "dbText", "20"},      // a text cut shorter
+        {"NOTE", "dbMemo", "0", "", "", ""},                   // a memo without a link
+        {"QTY", "dbLong", "4", "  ", "", "0"},                 // a blank link is none
     };
     using Shape = engine::ValueConversion::Shape;
     struct Expected {
@@ -202,8 +242,10 @@ TEST(ImportPlanTest, EachModeAndLinkKindMakesItsPlan) {
         bool autoNumber, textual;
     };
     const std::vector<Expected> expected = {
-        {"NO", "", std::nullopt, true, false},   {"ID", "CODE", Shape::ToNumber, false, false},
-        {"NAME", "NAME", Shape::CutsText, false, true}, {"NOTE", "", std::nullopt, false, true},
+        {"NO", "", std::nullopt, true, false},
+        {"ID", "CODE", Shape::ToNumber, false, false},
+        {"NAME", "NAME", Shape::CutsText, false, true},
+        {"NOTE", "", std::nullopt, false, true},
         {"QTY", "", std::nullopt, false, false},
     };
     struct Case {
@@ -215,10 +257,21 @@ TEST(ImportPlanTest, EachModeAndLinkKindMakesItsPlan) {
     };
     const Case cases[] = {
         {ImportMode::ReplaceAll, engine::CopyMode::ReplaceAll, "", "SELECT *  FROM [S 1]", {}},
-        {ImportMode::AddOrUpdate, engine::CopyMode::AddOrUpdate, "  ", "SELECT *  FROM [S 1]", {2, 3}},
-        {ImportMode::AddNew, engine::CopyMode::AddOnly, "ID > 1", "SELECT *  FROM [S 1] WHERE ID > 1", {2, 3}},
-        {ImportMode::UpdateExisting, engine::CopyMode::UpdateOnly, "NAME = 'x'",
-         "SELECT *  FROM [S 1] WHERE NAME = 'x'", {2, 3}},
+        {ImportMode::AddOrUpdate,
+         engine::CopyMode::AddOrUpdate,
+         "  ",
+         "SELECT *  FROM [S 1]",
+         {2, 3}},
+        {ImportMode::AddNew,
+         engine::CopyMode::AddOnly,
+         "ID > 1",
+         "SELECT *  FROM [S 1] WHERE ID > 1",
+         {2, 3}},
+        {ImportMode::UpdateExisting,
+         engine::CopyMode::UpdateOnly,
+         "NAME = 'x'",
+         "SELECT *  FROM [S 1] WHERE NAME = 'x'",
+         {2, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
@@ -271,17 +324,59 @@ TEST_F(ImportTest, ChecksRefuseARunInTheWindowsWords) {
         std::vector<std::string> said;
     };
     const std::vector<Case> cases = {
-        {"read-only target, in the engine's words", ImportMode::ReplaceAll, true, "読み取り専用です。", false, true, {},
-         false, {"読み取り専用です。"}},
-        {"read-only target without words", ImportMode::AddNew, true, "", false, true, {}, false,
+        {"read-only target, in the engine's words",
+         ImportMode::ReplaceAll,
+         true,
+         "読み取り専用です。",
+         false,
+         true,
+         {},
+         false,
+         {"読み取り専用です。"}},
+        {"read-only target without words",
+         ImportMode::AddNew,
+         true,
+         "",
+         false,
+         true,
+         {},
+         false,
          {engine::DescriptionOf(engine::err::kReadOnly)}},
-        {"keyed run without a primary key", ImportMode::AddOrUpdate, false, "", true, true, {}, false,
+        {"keyed run without a primary key",
+         ImportMode::AddOrUpdate,
+         false,
+         "",
+         true,
+         true,
+         {},
+         false,
          {"移入先テーブルに主キーがありません。主キーで検索する移入はできません。"}},
-        {"keyed run with the key unlinked", ImportMode::UpdateExisting, false, "", false, false, {}, false,
+        {"keyed run with the key unlinked",
+         ImportMode::UpdateExisting,
+         false,
+         "",
+         false,
+         false,
+         {},
+         false,
          {"キーフィールドの連結フィールドは必ず指定して下さい。"}},
-        {"replace all with the key unlinked, declined", ImportMode::ReplaceAll, false, "", false, false, {false},
-         false, {keyQuestion}},
-        {"replace all with the key unlinked, accepted", ImportMode::ReplaceAll, false, "", false, false, {true}, true,
+        {"replace all with the key unlinked, declined",
+         ImportMode::ReplaceAll,
+         false,
+         "",
+         false,
+         false,
+         {false},
+         false,
+         {keyQuestion}},
+        {"replace all with the key unlinked, accepted",
+         ImportMode::ReplaceAll,
+         false,
+         "",
+         false,
+         false,
+         {true},
+         true,
          {keyQuestion}},
         {"replace all without a key", ImportMode::ReplaceAll, false, "", true, false, {}, true, {}},
         {"keyed run with the key linked", ImportMode::AddNew, false, "", false, true, {}, true, {}},
@@ -327,7 +422,8 @@ class ImportRunTest : public ImportTest, public ::testing::WithParamInterface<Im
 };
 
 TEST_P(ImportRunTest, EachModeLandsItsRecordsWithExactCountsAndOneCommit) {
-    Add("S", {{Variant::Long(2), Variant("B2"), Variant("200")}, {Variant::Long(3), Variant("C3"), Variant("300")}});
+    Add("S", {{Variant::Long(2), Variant("B2"), Variant("200")},
+              {Variant::Long(3), Variant("C3"), Variant("300")}});
     const std::string question = "作業が終了しました。実行結果を更新しますか。";
     const std::string kept = "実行結果を更新しました。";
     struct Case {
@@ -345,7 +441,8 @@ TEST_P(ImportRunTest, EachModeLandsItsRecordsWithExactCountsAndOneCommit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
         Fresh();
-        Add("S", {{Variant::Long(2), Variant("B2"), Variant("200")}, {Variant::Long(3), Variant("C3"), Variant("300")}});
+        Add("S", {{Variant::Long(2), Variant("B2"), Variant("200")},
+                  {Variant::Long(3), Variant("C3"), Variant("300")}});
         const ImportOutcome outcome = Run(c.mode, {true});
         EXPECT_FALSE(outcome.failed);
         EXPECT_TRUE(outcome.committed);
@@ -369,16 +466,32 @@ TEST_P(ImportRunTest, AFailedOrDeclinedRunLeavesTheTargetAsItWas) {
         long engineError;              // the error the run ends with, 0 for none
     };
     const std::vector<Case> cases = {
-        {"a value that does not convert", ImportMode::ReplaceAll,
-         {{Variant::Long(5), Variant("e"), Variant("5")}, {Variant::Long(6), Variant("f"), Variant("six")}}, {},
-         {"Error; ", "作業を取り消します。"}, 0},
-        {"a blank the target's field refuses", ImportMode::AddOrUpdate,
-         {{Variant::Long(7), Variant("g"), Variant("7")}, {Variant::Long(8), Variant::Null(), Variant("8")}}, {},
-         {}, 3314},
-        {"the user discards the result", ImportMode::AddOrUpdate, {{Variant::Long(9), Variant("h"), Variant("9")}},
-         {false}, {"作業が終了しました。実行結果を更新しますか。", "実行結果を破棄しました。"}, 0},
-        {"a keyed run that changes nothing", ImportMode::UpdateExisting, {{Variant::Long(9), Variant("h"), Variant("9")}},
-         {}, {"作業が終了しました。更新したデータはありませんでした。"}, 0},
+        {"a value that does not convert",
+         ImportMode::ReplaceAll,
+         {{Variant::Long(5), Variant("e"), Variant("5")},
+          {Variant::Long(6), Variant("f"), Variant("six")}},
+         {},
+         {"Error; ", "作業を取り消します。"},
+         0},
+        {"a blank the target's field refuses",
+         ImportMode::AddOrUpdate,
+         {{Variant::Long(7), Variant("g"), Variant("7")},
+          {Variant::Long(8), Variant::Null(), Variant("8")}},
+         {},
+         {},
+         3314},
+        {"the user discards the result",
+         ImportMode::AddOrUpdate,
+         {{Variant::Long(9), Variant("h"), Variant("9")}},
+         {false},
+         {"作業が終了しました。実行結果を更新しますか。", "実行結果を破棄しました。"},
+         0},
+        {"a keyed run that changes nothing",
+         ImportMode::UpdateExisting,
+         {{Variant::Long(9), Variant("h"), Variant("9")}},
+         {},
+         {"作業が終了しました。更新したデータはありませんでした。"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -395,12 +508,17 @@ TEST_P(ImportRunTest, AFailedOrDeclinedRunLeavesTheTargetAsItWas) {
         EXPECT_FALSE(outcome.committed);
         EXPECT_EQ(Records("T"), before);
         ASSERT_EQ(prompts.transcript.size(), c.said.size());
-        for (size_t i = 0; i < c.said.size(); ++i) EXPECT_EQ(prompts.transcript[i].rfind(c.said[i], 0), 0u) << prompts.transcript[i];
+        for (size_t i = 0; i < c.said.size(); ++i)
+            EXPECT_EQ(prompts.transcript[i].rfind(c.said[i], 0), 0u) << prompts.transcript[i];
         EXPECT_TRUE(prompts.turns.empty());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, ImportRunTest, ::testing::Values(ImportPath::Compiled, ImportPath::RowByRow),
-                         [](const auto& info) { return info.param == ImportPath::Compiled ? "Compiled" : "RecordByRecord"; });
+INSTANTIATE_TEST_SUITE_P(Paths, ImportRunTest,
+                         ::testing::Values(ImportPath::Compiled, ImportPath::RowByRow),
+                         [](const auto& info) {
+                             return info.param == ImportPath::Compiled ? "Compiled"
+                                                                       : "RecordByRecord";
+                         });
 
 } // namespace

@@ -8,9 +8,9 @@
 #include "core_fixture.h"
 #include "engine/index.h"
 #include "engine/tabledef.h"
+#include "engine/testing/shared_test_data.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
-#include "engine/testing/shared_test_data.h"
 
 using namespace tavorin;
 using namespace coretest;
@@ -53,7 +53,8 @@ void MakeCustomers(const std::string& path, int count, bool badCode) {
         rs->AddNew();
         rs->SetValue("ID", Variant::Long(i));
         rs->SetValue("NAME", Variant("名前" + std::to_string(i)));
-        rs->SetValue("CODE", Variant(badCode && i == count ? std::string("x12") : std::to_string(i * 7)));
+        rs->SetValue("CODE",
+                     Variant(badCode && i == count ? std::string("x12") : std::to_string(i * 7)));
         rs->Update();
     }
     rs->Close();
@@ -69,11 +70,14 @@ std::vector<std::string> TableText(const std::string& path, const std::string& t
     std::vector<std::string> text;
     engine::TableDefPtr td = db->TableDefs().Item(stored);
     for (const auto& field : td->Fields())
-        text.push_back(field->Name() + ":" + std::to_string(field->Type()) + ":" + std::to_string(field->Size()));
-    engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM [" + stored + "] ORDER BY ID", engine::RecordsetType::Snapshot);
+        text.push_back(field->Name() + ":" + std::to_string(field->Type()) + ":" +
+                       std::to_string(field->Size()));
+    engine::RecordsetPtr rs = db->OpenRecordset("SELECT * FROM [" + stored + "] ORDER BY ID",
+                                                engine::RecordsetType::Snapshot);
     for (; !rs->Eof(); rs->MoveNext()) {
         std::string line;
-        for (size_t i = 0; i < td->Fields().Count(); ++i) line += engine::TextOf(rs->Value(i)) + "|";
+        for (size_t i = 0; i < td->Fields().Count(); ++i)
+            line += engine::TextOf(rs->Value(i)) + "|";
         text.push_back(line);
     }
     rs->Close();
@@ -84,7 +88,8 @@ std::vector<std::string> TableText(const std::string& path, const std::string& t
 // CUST as the layout below saves it: NAME cut to 4 bytes, CODE a Long.
 std::vector<std::string> ConvertedCustomers(int count) {
     std::vector<std::string> text = {"ID:4:4", "NAME:10:4", "CODE:4:4"};
-    for (int i = 1; i <= count; ++i) text.push_back(std::to_string(i) + "|名前|" + std::to_string(i * 7) + "|");
+    for (int i = 1; i <= count; ++i)
+        text.push_back(std::to_string(i) + "|名前|" + std::to_string(i * 7) + "|");
     return text;
 }
 
@@ -120,7 +125,8 @@ class LayoutSaveTest : public DocumentTest {
     LastLine progress;
 };
 
-TEST_F(LayoutSaveTest, RecordsAreCarriedWithConversionInOneTransactionAndReplaceTheTableOnlyWhenAccepted) {
+TEST_F(LayoutSaveTest,
+       RecordsAreCarriedWithConversionInOneTransactionAndReplaceTheTableOnlyWhenAccepted) {
     constexpr int kRecords = 300;
     struct Case {
         const char* name;
@@ -130,11 +136,16 @@ TEST_F(LayoutSaveTest, RecordsAreCarriedWithConversionInOneTransactionAndReplace
         bool saved;
     };
     const Case cases[] = {
-        {"compiled, accepted", LayoutSave::CarryPath::Compiled, "CUST", "", Answer::No, Answer::Ok, true},
-        {"record by record, accepted", LayoutSave::CarryPath::RowByRow, "CUST", "", Answer::No, Answer::Ok, true},
-        {"compiled, refused", LayoutSave::CarryPath::Compiled, "CUST", "", Answer::No, Answer::Cancel, false},
-        {"record by record, refused", LayoutSave::CarryPath::RowByRow, "CUST", "", Answer::No, Answer::Cancel, false},
-        {"under a new name", LayoutSave::CarryPath::Compiled, "NEWCUST", "CUST", Answer::Yes, Answer::Ok, true},
+        {"compiled, accepted", LayoutSave::CarryPath::Compiled, "CUST", "", Answer::No, Answer::Ok,
+         true},
+        {"record by record, accepted", LayoutSave::CarryPath::RowByRow, "CUST", "", Answer::No,
+         Answer::Ok, true},
+        {"compiled, refused", LayoutSave::CarryPath::Compiled, "CUST", "", Answer::No,
+         Answer::Cancel, false},
+        {"record by record, refused", LayoutSave::CarryPath::RowByRow, "CUST", "", Answer::No,
+         Answer::Cancel, false},
+        {"under a new name", LayoutSave::CarryPath::Compiled, "NEWCUST", "CUST", Answer::Yes,
+         Answer::Ok, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -170,7 +181,9 @@ TEST_F(LayoutSaveTest, RecordsAreCarriedWithConversionInOneTransactionAndReplace
         EXPECT_EQ(progress.last, "   作業件数 ＝  " + std::to_string(kRecords));
         EXPECT_EQ(save.LastCarryCompiled, c.path == LayoutSave::CarryPath::Compiled);
         const std::vector<std::string> target = TableText(path, c.table);
-        EXPECT_EQ(target, c.saved ? ConvertedCustomers(kRecords) : (c.source.empty() ? before : std::vector<std::string>{"<none>"}));
+        EXPECT_EQ(target, c.saved
+                              ? ConvertedCustomers(kRecords)
+                              : (c.source.empty() ? before : std::vector<std::string>{"<none>"}));
         if (!c.source.empty()) {
             EXPECT_EQ(TableText(path, c.source), before);
         }
@@ -206,7 +219,8 @@ TEST_F(LayoutSaveTest, AValueThatDoesNotConvertIsNamedAndTheOldTableStaysWithNoB
     EXPECT_EQ(enginetest::Ws().TransactionLevel(), 0);
 }
 
-TEST_F(LayoutSaveTest, AFaultOfTheLayoutIsReturnedForTheCursorBeforeAnyQuestionAndTheFileIsUntouched) {
+TEST_F(LayoutSaveTest,
+       AFaultOfTheLayoutIsReturnedForTheCursorBeforeAnyQuestionAndTheFileIsUntouched) {
     const std::string path = dir.File("fault.mdb");
     MakeCustomers(path, 3, false);
     const std::vector<std::string> before = TableText(path, "CUST");
@@ -251,7 +265,8 @@ TEST_F(LayoutSaveTest, ASaveIntoAGenuineJet4FileIsOneTransactionAndLeavesNoBuild
         settings.Dup[slot] = doc.LoadedIndexDup[slot];
     }
     prompts.said.clear();
-    prompts.answers = {{kInitQuestion, Answer::No}, {kAcceptQuestion, Answer::Ok}, {kNoPrimaryKey, Answer::Ok}};
+    prompts.answers = {
+        {kInitQuestion, Answer::No}, {kAcceptQuestion, Answer::Ok}, {kNoPrimaryKey, Answer::Ok}};
     int levelAsked = -1;
     prompts.onAsk = [&](const std::string& text) {
         if (text == kAcceptQuestion) levelAsked = enginetest::Ws().TransactionLevel();

@@ -43,7 +43,9 @@ class LayoutValidationTest : public DocumentTest {};
 TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWrittenBack) {
     using K = std::array<std::string, 6>;
     const LayoutCase cases[] = {
-        {.name = "no rows", .message = "フィールドが一つも入力されていないテーブルは登録できません。", .code = 9},
+        {.name = "no rows",
+         .message = "フィールドが一つも入力されていないテーブルは登録できません。",
+         .code = 9},
         {.name = "missing name",
          .lines = With(Numbered(3), 3, [](Line& l) { l.name = ""; }),
          .message = "フィールド名称は省略できません。",
@@ -60,9 +62,16 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .code = 9,
          .errorRow = 2},
         {.name = "text sizes and empty repeats written back",
-         .lines = {{1, "A", "dbText", 0, " 0"}, {2, "B", "dbText", 255, "05"}, {3, "C", "dbLong", 0, "7 "}},
-         .stored = {{1, "FLD04", "50"}, {2, "FLD04", "255"}, {3, "FLD04", "0"},
-                    {1, "FLD05", ""}, {2, "FLD05", "05"}, {3, "FLD05", "7 "}, {1, "FLD12", ""}}},
+         .lines = {{1, "A", "dbText", 0, " 0"},
+                   {2, "B", "dbText", 255, "05"},
+                   {3, "C", "dbLong", 0, "7 "}},
+         .stored = {{1, "FLD04", "50"},
+                    {2, "FLD04", "255"},
+                    {3, "FLD04", "0"},
+                    {1, "FLD05", ""},
+                    {2, "FLD05", "05"},
+                    {3, "FLD05", "7 "},
+                    {1, "FLD12", ""}}},
         {.name = "text size 256",
          .lines = {{1, "A", "dbText", 0}, {2, "B", "dbText", 256}},
          .message = "テキストタイプのサイズは最大　'255'　です。",
@@ -80,8 +89,10 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .code = 9,
          .errorRow = 1},
         {.name = "key entries normalised into the key tables",
-         .lines = {{1, "A", "dbLong", 4, "", K{"1", "1A"}}, {2, "B", "dbText", 10, "", K{"2d", "", "12 a"}}},
-         .stored = {{1, "FLD06", " 1"}, {1, "FLD07", " 1A"}, {2, "FLD06", " 2d"}, {2, "FLD08", "12a"}},
+         .lines = {{1, "A", "dbLong", 4, "", K{"1", "1A"}},
+                   {2, "B", "dbText", 10, "", K{"2d", "", "12 a"}}},
+         .stored =
+             {{1, "FLD06", " 1"}, {1, "FLD07", " 1A"}, {2, "FLD06", " 2d"}, {2, "FLD08", "12a"}},
          .check =
              [](const LayoutDocument& d, const IndexSettings&) {
                  EXPECT_EQ(d.KeyUsed, (std::array<int16_t, 7>{0, 9, 9, 9, 0, 0, 0}));
@@ -94,7 +105,8 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
                  EXPECT_EQ(d.KeySortKind[12][3], "a");
              }},
         {.name = "one rank twice in a key",
-         .lines = With(With(Numbered(3), 1, [](Line& l) { l.keys[2] = "3"; }), 3, [](Line& l) { l.keys[2] = "3D"; }),
+         .lines = With(With(Numbered(3), 1, [](Line& l) { l.keys[2] = "3"; }), 3,
+                       [](Line& l) { l.keys[2] = "3D"; }),
          .message = "キー内に同一順位が指定されています。",
          .code = 9,
          .errorRow = 3,
@@ -115,14 +127,18 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .errorRow = 2},
         // Of two equal names the later row is reported.
         {.name = "names equal but for case",
-         .lines = With(With(Numbered(12), 1, [](Line& l) { l.name = "Code"; }), 12, [](Line& l) { l.name = "CODE"; }),
+         .lines = With(With(Numbered(12), 1, [](Line& l) { l.name = "Code"; }), 12,
+                       [](Line& l) { l.name = "CODE"; }),
          .message = "同一フィールド名があります。",
          .code = 9,
          .errorRow = 12},
         // Of two auto numbers the one whose name sorts second is reported.
         {.name = "two auto numbers",
-         .lines = With(With(Numbered(15), 3, [](Line& l) { l = {3, "ZID", "(ｵｰﾄﾅﾝﾊﾞ-)"}; }), 14,
-                       [](Line& l) { l = {14, "AID", "(ｵｰﾄﾅﾝﾊﾞ-)"}; }),
+         .lines =
+             With(With(Numbered(15), 3, [](Line& l) { l = {3, "ZID", "(ｵｰﾄﾅﾝﾊﾞ-)"}; }), 14,
+                  [](Line& l) {
+                      l = {14, "AID", "(ｵｰﾄﾅﾝﾊﾞ-)"};
+                  }),
          .message = "オートナンバーは一つのテーブルに一つしか定義できません。",
          .code = 9,
          .errorRow = 3},
@@ -165,8 +181,10 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
         doc.ValidateLayout(settings, prompts, code, row);
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(row, c.errorRow);
-        EXPECT_EQ(prompts.said, c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
-        for (const Stored& s : c.stored) EXPECT_EQ(StoredText(s.row, s.column), s.value) << s.row << " " << s.column;
+        EXPECT_EQ(prompts.said,
+                  c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
+        for (const Stored& s : c.stored)
+            EXPECT_EQ(StoredText(s.row, s.column), s.value) << s.row << " " << s.column;
         if (c.check) c.check(doc, settings);
     }
 }

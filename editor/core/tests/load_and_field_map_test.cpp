@@ -19,7 +19,8 @@ class LoadAndFieldMapTest : public DocumentTest {
     // The eight columns of map's entry.
     std::vector<std::string> Entry(int entry) const {
         std::vector<std::string> cells;
-        for (int column = 1; column <= FieldMapTable::kColumns; ++column) cells.push_back(map(entry, column));
+        for (int column = 1; column <= FieldMapTable::kColumns; ++column)
+            cells.push_back(map(entry, column));
         return cells;
     }
 
@@ -38,10 +39,13 @@ TEST_F(LoadAndFieldMapTest, EachNewFieldTakesItsOldFieldAndGroupsExpandIntoNumbe
         {"a renamed and retyped field keeps its old field",
          {1, "A", "dbText", 20, "", {}, "", "OLDA", "dbLong", 4},
          {E{" 1", "A", "dbText", "20", "OLDA", "dbLong", "4", ""}}},
-        {"a new field takes no old field", {1, "N", "dbLong", 4}, {E{" 1", "N", "dbLong", "4", "", "", "0", ""}}},
+        {"a new field takes no old field",
+         {1, "N", "dbLong", 4},
+         {E{" 1", "N", "dbLong", "4", "", "", "0", ""}}},
         {"a field made a group carries into its first member",
          {1, "G", "dbLong", 4, "3", {}, "", "G", "dbLong", 4},
-         {E{" 1", "G_01", "dbLong", "4", "G", "dbLong", "4", ""}, E{" 2", "G_02", "dbLong", "4", "", "", "", ""},
+         {E{" 1", "G_01", "dbLong", "4", "G", "dbLong", "4", ""},
+          E{" 2", "G_02", "dbLong", "4", "", "", "", ""},
           E{" 3", "G_03", "dbLong", "4", "", "", "", ""}}},
         {"a grown group carries its old members and adds new ones",
          {1, "H", "dbInteger", 2, "3", {}, "", "H", "dbInteger", 2, "02"},
@@ -59,18 +63,21 @@ TEST_F(LoadAndFieldMapTest, EachNewFieldTakesItsOldFieldAndGroupsExpandIntoNumbe
         int count = -1;
         ASSERT_TRUE(BuildFieldMap(map, *db, prompts, count));
         ASSERT_EQ(count, static_cast<int>(c.entries.size()));
-        for (int entry = 1; entry <= count; ++entry) EXPECT_EQ(Entry(entry), c.entries[static_cast<size_t>(entry - 1)]);
+        for (int entry = 1; entry <= count; ++entry)
+            EXPECT_EQ(Entry(entry), c.entries[static_cast<size_t>(entry - 1)]);
         EXPECT_TRUE(prompts.said.empty());
     }
 }
 
 TEST_F(LoadAndFieldMapTest, AMapPastNineHundredNinetyNineEntriesIsRefusedWithItsMessage) {
     std::vector<Line> lines;
-    for (int row = 1; row <= 11; ++row) lines.push_back({row, "R" + std::to_string(row), "dbLong", 4, "99"});
+    for (int row = 1; row <= 11; ++row)
+        lines.push_back({row, "R" + std::to_string(row), "dbLong", 4, "99"});
     Write(lines);
     int count = 0;
     EXPECT_FALSE(BuildFieldMap(map, *db, prompts, count));
-    EXPECT_EQ(prompts.said, std::vector<std::string>{"容量をこえました。データの変換作業はできません。"});
+    EXPECT_EQ(prompts.said,
+              std::vector<std::string>{"容量をこえました。データの変換作業はできません。"});
 }
 
 TEST_F(LoadAndFieldMapTest, TheCopyPlanConvertsOldFieldsAndNumbersOnlyAutoNumbers) {
@@ -111,9 +118,11 @@ TEST_F(LoadAndFieldMapTest, TheCopyPlanConvertsOldFieldsAndNumbersOnlyAutoNumber
 engine::DatabasePtr StoredTable(const std::string& path) {
     engine::DatabasePtr user = enginetest::Ws().CreateDatabase(path, engine::kLangJapanese);
     engine::TableDefPtr td = user->CreateTableDef("T");
-    const std::tuple<const char*, int, long> fields[] = {
-        {"ID", dao::dbLong, 0}, {"NAME", dao::dbText, 30}, {"G_01", dao::dbInteger, 0},
-        {"G_02", dao::dbInteger, 0}, {"MEMO", dao::dbMemo, 0}};
+    const std::tuple<const char*, int, long> fields[] = {{"ID", dao::dbLong, 0},
+                                                         {"NAME", dao::dbText, 30},
+                                                         {"G_01", dao::dbInteger, 0},
+                                                         {"G_02", dao::dbInteger, 0},
+                                                         {"MEMO", dao::dbMemo, 0}};
     for (const auto& [name, type, size] : fields) {
         engine::FieldPtr field = td->CreateField(name, type, size);
         if (std::string(name) == "ID") field->SetAttributes(16);
@@ -121,12 +130,9 @@ engine::DatabasePtr StoredTable(const std::string& path) {
     }
     // Names in creation order, so that the order the engine lists them in does not matter.
     const std::tuple<const char*, bool, std::vector<std::pair<const char*, bool>>> indexes[] = {
-        {"A_PRIMARY", true, {{"ID", false}}},
-        {"B_SUB1", false, {{"NAME", true}, {"ID", false}}},
-        {"C_SUB2", false, {{"G_01", false}}},
-        {"D_SUB3", false, {{"ID", false}}},
-        {"E_SUB4", false, {{"NAME", false}}},
-        {"F_SUB5", false, {{"ID", true}}},
+        {"A_PRIMARY", true, {{"ID", false}}}, {"B_SUB1", false, {{"NAME", true}, {"ID", false}}},
+        {"C_SUB2", false, {{"G_01", false}}}, {"D_SUB3", false, {{"ID", false}}},
+        {"E_SUB4", false, {{"NAME", false}}}, {"F_SUB5", false, {{"ID", true}}},
         {"G_SUB6", false, {{"NAME", false}}},
     };
     for (const auto& [name, primary, members] : indexes) {
@@ -158,16 +164,31 @@ TEST_F(LoadAndFieldMapTest, ALoadedTableFillsTheRowsKeysIndexSettingsAndAsLoaded
         std::string value;
     };
     const RowText expected[] = {
-        {1, "FLD03", "(ｵｰﾄﾅﾝﾊﾞ-)"}, {2, "FLD03", "dbText"}, {2, "FLD04", "30"}, {3, "FLD03", "dbInteger"},
-        {3, "FLD05", "02"},          {4, "FLD03", "dbMemo"},
+        {1, "FLD03", "(ｵｰﾄﾅﾝﾊﾞ-)"},
+        {2, "FLD03", "dbText"},
+        {2, "FLD04", "30"},
+        {3, "FLD03", "dbInteger"},
+        {3, "FLD05", "02"},
+        {4, "FLD03", "dbMemo"},
         // Keys: primary, then sub keys 1..5 in FLD07..FLD11; each member's rank and direction.
-        {1, "FLD06", " 1A"}, {2, "FLD07", " 1D"}, {1, "FLD07", " 2A"}, {3, "FLD08", ""}, {1, "FLD09", " 1A"},
-        {2, "FLD10", " 1A"}, {1, "FLD11", " 1D"},
+        {1, "FLD06", " 1A"},
+        {2, "FLD07", " 1D"},
+        {1, "FLD07", " 2A"},
+        {3, "FLD08", ""},
+        {1, "FLD09", " 1A"},
+        {2, "FLD10", " 1A"},
+        {1, "FLD11", " 1D"},
         // The as-loaded copies.
-        {3, "FLD13", "G"}, {3, "FLD14", "dbInteger"}, {3, "FLD15", "2"}, {3, "FLD16", "02"}, {2, "FLD15", "30"}};
-    for (const RowText& e : expected) EXPECT_EQ(StoredText(e.row, e.column), e.value) << e.row << " " << e.column;
+        {3, "FLD13", "G"},
+        {3, "FLD14", "dbInteger"},
+        {3, "FLD15", "2"},
+        {3, "FLD16", "02"},
+        {2, "FLD15", "30"}};
+    for (const RowText& e : expected)
+        EXPECT_EQ(StoredText(e.row, e.column), e.value) << e.row << " " << e.column;
 
-    EXPECT_EQ(doc.LoadedIndexName, (std::array<std::string, 6>{"A_PRIMARY", "B_SUB1", "C_SUB2", "D_SUB3", "E_SUB4", "F_SUB5"}));
+    EXPECT_EQ(doc.LoadedIndexName, (std::array<std::string, 6>{"A_PRIMARY", "B_SUB1", "C_SUB2",
+                                                               "D_SUB3", "E_SUB4", "F_SUB5"}));
     EXPECT_EQ(doc.LoadedIndexDup, (std::array<int16_t, 6>{0, 1, 1, 1, 0, 1}));
     EXPECT_EQ(prompts.said, (std::vector<std::string>{
                                 "インデックス C_SUB2 のフィールド　G_01 がありません。無視します。",

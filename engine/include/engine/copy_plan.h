@@ -32,7 +32,7 @@ class Workspace;
 // type and size: kept, a text cut to the new size, any value turned into a text (trimmed and
 // cut) or a memo, or converted to a number type.
 class ValueConversion {
-public:
+  public:
     enum class Route {
         Keep,         // same type (not text): every value as it is
         SameText,     // text to text: cut where the new size is below the old one
@@ -43,7 +43,8 @@ public:
     };
     // newSize and oldSize as the layout's cells hold them; a size that does not read as a
     // number fails the values that need it, and only those.
-    ValueConversion(Route route, VarType numberType, const std::string& newSize, const std::string& oldSize);
+    ValueConversion(Route route, VarType numberType, const std::string& newSize,
+                    const std::string& oldSize);
 
     Variant Apply(const Variant& value) const;
     // Apply gives every value other than Null and the empty text back unchanged.
@@ -64,15 +65,15 @@ public:
     int CutBytes() const { return static_cast<int>(cutBytes_.Get()); }
     VarType NumberType() const { return target_; }
 
-private:
+  private:
     // A number read from a size cell, or the error reading it, raised when a value needs it.
     class Lazy {
-    public:
+      public:
         static Lazy Of(const std::function<double()>& compute);
         double Get() const;
         bool Failed() const { return error_ != nullptr; }
 
-    private:
+      private:
         double value_ = 0;
         std::exception_ptr error_;
     };
@@ -88,7 +89,7 @@ struct CopyField {
     // The source field ("" for none: a new field takes the empty text, Null or 0).
     std::string source;
     std::optional<ValueConversion> conversion; // for a source field that is not an auto number
-    bool autoNumber = false;  // the layout makes the target field an auto number
+    bool autoNumber = false;                   // the layout makes the target field an auto number
     bool keepNumbers = false; // an auto number that was one: the source's numbers are kept
     bool textual = false;     // the layout's type of the target is text or memo
 };
@@ -129,7 +130,7 @@ struct CopyResult {
 // A plan prepared as one statement on the database's connection. Run it inside a workspace
 // transaction: a failed run leaves changes of the statement that the caller rolls back.
 class PreparedCopy {
-public:
+  public:
     ~PreparedCopy();
     PreparedCopy(PreparedCopy&&) noexcept;
     PreparedCopy& operator=(PreparedCopy&&) noexcept;
@@ -145,7 +146,7 @@ public:
     // failed. Afterwards the target's auto number counter stands after the last record.
     CopyResult Run(const CopyProgress& progress);
 
-private:
+  private:
     struct State;
     explicit PreparedCopy(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
@@ -161,7 +162,7 @@ struct CopyCounts {
 // A plan of a mode other than Carry prepared as statements reading the source database and
 // writing the target database of one connection.
 class PreparedImport {
-public:
+  public:
     ~PreparedImport();
     PreparedImport(PreparedImport&&) noexcept;
     PreparedImport& operator=(PreparedImport&&) noexcept;
@@ -171,13 +172,14 @@ public:
     // more than ten key fields, a target field without a value or with two, an auto number
     // the plan and the table disagree on, key fields the plan does not link, a record a keyed
     // add would leave with a Null its field refuses). Engine errors are declines too.
-    static std::optional<PreparedImport> Prepare(Database& source, Database& target, const CopyPlan& plan);
+    static std::optional<PreparedImport> Prepare(Database& source, Database& target,
+                                                 const CopyPlan& plan);
 
     struct Result {
-        bool done = false;       // the records are written, in transaction
-        bool asTheyAre = false;  // ... by the statement copying the values as they are
+        bool done = false;         // the records are written, in transaction
+        bool asTheyAre = false;    // ... by the statement copying the values as they are
         bool wholeRecords = false; // ... copying the source's records whole
-        CopyCounts counts;       // as done; zero when not done
+        CopyCounts counts;         // as done; zero when not done
         // Not done: why the statement failed at a value or a record (nothing when a value needs
         // a conversion the run cannot give).
         std::optional<std::string> failure;
@@ -190,7 +192,7 @@ public:
     Result Run(Workspace& ws, std::optional<TransactionGuard>& transaction,
                const std::function<void(const CopyCounts&)>& progress);
 
-private:
+  private:
     struct State;
     explicit PreparedImport(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
@@ -226,8 +228,8 @@ struct RecordCopyResult {
 // begun means the run failed before any change. progress sees the counts after every record.
 // A value that fails its conversion ends the run, not done; any other engine error (opening
 // the tables, a value a field refuses, a key taken twice, the disk) propagates.
-RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const CopyPlan& plan, Workspace& ws,
-                                    std::optional<TransactionGuard>& transaction,
+RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const CopyPlan& plan,
+                                    Workspace& ws, std::optional<TransactionGuard>& transaction,
                                     const std::function<void(const CopyCounts&)>& progress);
 
 // ---- The check-only run: the plan's conversion of every record, writing nothing ----------
@@ -262,10 +264,10 @@ struct CheckRefusal {
 };
 
 struct CheckExample {
-    long position = 0;        // 1 = the first record read
-    std::string key;          // the old primary key's values ("ID=5"); "" for a table without one
-    std::string oldValue;     // as text; "(Null)" for Null
-    std::string newValue;     // as the copy stores it ("" for a refused value)
+    long position = 0;    // 1 = the first record read
+    std::string key;      // the old primary key's values ("ID=5"); "" for a table without one
+    std::string oldValue; // as text; "(Null)" for Null
+    std::string newValue; // as the copy stores it ("" for a refused value)
     std::optional<CheckRefusal> refusal; // for a refused value
 };
 
@@ -294,7 +296,8 @@ struct CheckReport {
 // in one read and without writing. progress is called about every thousand records with the
 // count read; when it returns false the check stops. Engine errors (a file that cannot be
 // read, a statement of the connection still reading) propagate.
-CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::vector<CheckField>& fields,
+CheckReport CheckCopy(Database& db, const std::string& sourceTable,
+                      const std::vector<CheckField>& fields,
                       const std::function<bool(long)>& progress);
 
 } // namespace engine

@@ -29,7 +29,7 @@ struct ObjectAccess;
 // from the file's catalog; the catalog's own "MSys" tables are not listed (a user table whose
 // name begins with "MSys" is, and the programs skip it by name as they skip Jet's).
 class TableDefs {
-public:
+  public:
     explicit TableDefs(Database& db) : db_(db) {}
     size_t Count() const;
     TableDefPtr operator[](size_t i) const;
@@ -43,7 +43,7 @@ public:
     void Refresh() {}
     std::vector<std::string> Names() const;
 
-private:
+  private:
     Database& db_;
 };
 
@@ -54,7 +54,7 @@ class Database {
         explicit Key() = default;
     };
 
-public:
+  public:
     Database(Key, std::shared_ptr<detail::Connection> conn);
     ~Database();
     Database(const Database&) = delete;
@@ -75,7 +75,8 @@ public:
 
     // Source: a table name, or "SELECT * FROM [T] [WHERE cond] [ORDER BY f [ASC|DESC], ...]".
     // A table-type recordset needs a table name.
-    RecordsetPtr OpenRecordset(std::string_view source, RecordsetType type = RecordsetType::Dynaset);
+    RecordsetPtr OpenRecordset(std::string_view source,
+                               RecordsetType type = RecordsetType::Dynaset);
 
     // Runs "DELETE * FROM T [WHERE cond]" (the only statement the system executes).
     void Execute(std::string_view statement);
@@ -128,7 +129,7 @@ public:
     // returns how many such pages are left to give back (always 0 for a file that cannot).
     long ReleaseFreePages(long pages);
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     std::shared_ptr<detail::Connection> conn_;
     engine::TableDefs tableDefs_;

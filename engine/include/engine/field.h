@@ -14,8 +14,9 @@
 namespace engine {
 
 class Field {
-public:
-    Field(std::string name, int type, long size) : name_(std::move(name)), type_(type), size_(size) {}
+  public:
+    Field(std::string name, int type, long size)
+        : name_(std::move(name)), type_(type), size_(size) {}
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& name);
@@ -44,7 +45,7 @@ public:
     engine::Properties& Properties() { return properties_; }
     PropertyPtr CreateProperty(const std::string& name, int type, const Variant& value) const;
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     void CheckChangeable() const;
 

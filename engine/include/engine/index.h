@@ -13,22 +13,22 @@
 namespace engine {
 
 class IndexFields {
-public:
+  public:
     size_t Count() const { return items_.size(); }
     FieldPtr operator[](size_t i) const { return items_.at(i); }
     FieldPtr Item(const std::string& name) const; // 3265 when missing
-    void Append(const FieldPtr& field);            // 3367 for a name already there
+    void Append(const FieldPtr& field);           // 3367 for a name already there
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     bool frozen_ = false;
     std::vector<FieldPtr> items_;
 };
 
 class Index {
-public:
+  public:
     explicit Index(std::string name) : name_(std::move(name)) {}
 
     const std::string& Name() const { return name_; }
@@ -46,7 +46,7 @@ public:
     const IndexFields& Fields() const { return fields_; }
     FieldPtr CreateField(const std::string& name) const;
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     void CheckChangeable() const;
 

@@ -18,7 +18,7 @@ struct StoredAt; // where a stored object lives: its file, table and (for a fiel
 } // namespace detail
 
 class Property {
-public:
+  public:
     Property(std::string name, int type, Variant value)
         : name_(std::move(name)), type_(type), value_(std::move(value)) {}
 
@@ -28,7 +28,7 @@ public:
     // On a property of a stored object, the new value is written to the file at once.
     void SetValue(const Variant& value);
 
-private:
+  private:
     friend class Properties;
     friend struct detail::ObjectAccess;
     std::string name_;
@@ -41,7 +41,7 @@ using PropertyPtr = std::shared_ptr<Property>;
 
 // The user-defined properties of one table or field. Names compare ignoring case.
 class Properties {
-public:
+  public:
     size_t Count() const { return items_.size(); }
     PropertyPtr operator[](size_t i) const { return items_.at(i); }
     // Throws 3270 when the object has no property of that name.
@@ -54,7 +54,7 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     std::shared_ptr<const detail::StoredAt> at_;
     std::vector<PropertyPtr> items_;

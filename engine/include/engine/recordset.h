@@ -48,7 +48,7 @@ struct FieldInfo {
 enum class EditMode { None = 0, Edit = 1, Add = 2 };
 
 class Recordset {
-public:
+  public:
     explicit Recordset(std::unique_ptr<detail::RecordsetImpl> impl);
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -109,7 +109,7 @@ public:
     void SetValue(std::string_view fieldName, const Variant& value);
     void SetValue(size_t fieldIndex, const Variant& value);
 
-private:
+  private:
     std::unique_ptr<detail::RecordsetImpl> impl_;
 };
 

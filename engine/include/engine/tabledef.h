@@ -26,7 +26,7 @@ class Connection;
 } // namespace detail
 
 class TableFields {
-public:
+  public:
     size_t Count() const { return items_.size(); }
     FieldPtr operator[](size_t i) const { return items_.at(i); }
     FieldPtr Item(const std::string& name) const; // 3265 when missing
@@ -38,7 +38,7 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     friend class TableDef;
     friend struct detail::ObjectAccess;
     TableDef* owner_ = nullptr;
@@ -46,7 +46,7 @@ private:
 };
 
 class TableIndexes {
-public:
+  public:
     size_t Count() const { return items_.size(); }
     IndexPtr operator[](size_t i) const { return items_.at(i); }
     IndexPtr Item(const std::string& name) const; // 3265 when missing
@@ -57,7 +57,7 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     friend class TableDef;
     friend struct detail::ObjectAccess;
     TableDef* owner_ = nullptr;
@@ -65,7 +65,7 @@ private:
 };
 
 class TableDef {
-public:
+  public:
     explicit TableDef(std::string name);
     TableDef(const TableDef&) = delete;
     TableDef& operator=(const TableDef&) = delete;
@@ -86,7 +86,7 @@ public:
     // Number of records of a stored table (0 for one not yet appended).
     long RecordCount() const;
 
-private:
+  private:
     friend class TableFields;
     friend class TableIndexes;
     friend struct detail::ObjectAccess;

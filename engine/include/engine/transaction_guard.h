@@ -16,7 +16,7 @@
 namespace engine {
 
 class TransactionGuard {
-public:
+  public:
     // Begins a transaction on ws (errors of BeginTrans propagate; nothing is then begun).
     explicit TransactionGuard(Workspace& ws);
     // Rolls back when still active; a failure of that rollback is swallowed (a destructor
@@ -35,7 +35,7 @@ public:
     // Whether the transaction is still open and the guard's to end.
     bool Active() const { return ws_ != nullptr; }
 
-private:
+  private:
     void RollBackLevels();
 
     Workspace* ws_; // null once ended

@@ -35,7 +35,11 @@ constexpr int dbOpenDynaset = 2;
 constexpr int dbOpenSnapshot = 4;
 } // namespace dao
 
-enum class RecordsetType { Table = dao::dbOpenTable, Dynaset = dao::dbOpenDynaset, Snapshot = dao::dbOpenSnapshot };
+enum class RecordsetType {
+    Table = dao::dbOpenTable,
+    Dynaset = dao::dbOpenDynaset,
+    Snapshot = dao::dbOpenSnapshot
+};
 
 // Jet's limits, enforced before anything is written.
 namespace limits {

@@ -31,24 +31,56 @@ enum class VarType : int {
 };
 
 class Variant {
-public:
+  public:
     Variant() = default; // Empty
     Variant(const char* text) : type_(VarType::String), s_(text) {}
     Variant(std::string text) : type_(VarType::String), s_(std::move(text)) {}
     Variant(std::string_view text) : type_(VarType::String), s_(text) {}
 
     static Variant Null() { return Variant(VarType::Null); }
-    static Variant Boolean(bool v) { Variant r(VarType::Boolean); r.n_.i = v ? -1 : 0; return r; }
-    static Variant Byte(uint8_t v) { Variant r(VarType::Byte); r.n_.i = v; return r; }
-    static Variant Integer(int16_t v) { Variant r(VarType::Integer); r.n_.i = v; return r; }
-    static Variant Long(int32_t v) { Variant r(VarType::Long); r.n_.i = v; return r; }
+    static Variant Boolean(bool v) {
+        Variant r(VarType::Boolean);
+        r.n_.i = v ? -1 : 0;
+        return r;
+    }
+    static Variant Byte(uint8_t v) {
+        Variant r(VarType::Byte);
+        r.n_.i = v;
+        return r;
+    }
+    static Variant Integer(int16_t v) {
+        Variant r(VarType::Integer);
+        r.n_.i = v;
+        return r;
+    }
+    static Variant Long(int32_t v) {
+        Variant r(VarType::Long);
+        r.n_.i = v;
+        return r;
+    }
     // Currency in units of 1/10,000 (so 1.5 is 15000).
-    static Variant CurrencyScaled(int64_t scaled) { Variant r(VarType::Currency); r.n_.i = scaled; return r; }
-    static Variant Single(float v) { Variant r(VarType::Single); r.n_.d = v; return r; }
-    static Variant Double(double v) { Variant r(VarType::Double); r.n_.d = v; return r; }
+    static Variant CurrencyScaled(int64_t scaled) {
+        Variant r(VarType::Currency);
+        r.n_.i = scaled;
+        return r;
+    }
+    static Variant Single(float v) {
+        Variant r(VarType::Single);
+        r.n_.d = v;
+        return r;
+    }
+    static Variant Double(double v) {
+        Variant r(VarType::Double);
+        r.n_.d = v;
+        return r;
+    }
     // An OLE date: whole days since 1899-12-30, time of day as the fraction (negative days
     // count backwards, the fraction still counting forward from midnight).
-    static Variant Date(double oleDate) { Variant r(VarType::Date); r.n_.d = oleDate; return r; }
+    static Variant Date(double oleDate) {
+        Variant r(VarType::Date);
+        r.n_.d = oleDate;
+        return r;
+    }
     static Variant String(std::string v) { return Variant(std::move(v)); }
 
     // Makes this a String holding text, reusing the storage it already has.
@@ -83,23 +115,30 @@ public:
     // True for Boolean, Byte, Integer, Long, Currency, Single, Double.
     bool IsNumber() const {
         switch (type_) {
-        case VarType::Boolean: case VarType::Byte: case VarType::Integer: case VarType::Long:
-        case VarType::Currency: case VarType::Single: case VarType::Double: return true;
-        default: return false;
+        case VarType::Boolean:
+        case VarType::Byte:
+        case VarType::Integer:
+        case VarType::Long:
+        case VarType::Currency:
+        case VarType::Single:
+        case VarType::Double:
+            return true;
+        default:
+            return false;
         }
     }
 
     // Raw access without conversion; only valid for the matching type.
     bool BoolValue() const { return n_.i != 0; }
-    int64_t IntValue() const { return n_.i; }          // Boolean, Byte, Integer, Long
-    int64_t CurrencyValue() const { return n_.i; }     // scaled by 10,000
-    double RealValue() const { return n_.d; }          // Single, Double, Date
+    int64_t IntValue() const { return n_.i; }      // Boolean, Byte, Integer, Long
+    int64_t CurrencyValue() const { return n_.i; } // scaled by 10,000
+    double RealValue() const { return n_.d; }      // Single, Double, Date
     const std::string& StringValue() const { return s_; }
 
     // Exact equality of type and value (Null equals Null here); for tests and change checks.
     bool operator==(const Variant& other) const;
 
-private:
+  private:
     explicit Variant(VarType t) : type_(t) {}
 
     VarType type_ = VarType::Empty;

@@ -30,7 +30,7 @@ struct ObjectAccess;
 }
 
 class Workspace {
-public:
+  public:
     Workspace();
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -41,7 +41,8 @@ public:
     // place; a Jet 3 file, or one that refuses changes (Database::CheckUpdatable), opens
     // read-only.
     // 3024 when the file does not exist, 3343 when it is not a database, 3045 when locked.
-    DatabasePtr OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false);
+    DatabasePtr OpenDatabase(const std::string& path, bool exclusive = false,
+                             bool readOnly = false);
     // Creates a new native database; 3204 when the file exists already.
     DatabasePtr CreateDatabase(const std::string& path, const std::string& locale);
 
@@ -60,7 +61,7 @@ public:
     // file). Nothing for a free file, a file that is not native, or one this user cannot write.
     void RefuseFileBeingChanged(const std::string& path) const;
 
-private:
+  private:
     friend struct detail::ObjectAccess;
     // The files open through the workspace and the connection native files share.
     struct State;
@@ -69,11 +70,11 @@ private:
 };
 
 class DBEngine {
-public:
+  public:
     static DBEngine& Instance();
     Workspace& Workspaces(int index);
 
-private:
+  private:
     DBEngine() = default;
     Workspace workspace_;
 };

@@ -21,8 +21,9 @@ ConditionTable ConditionTableOf(std::string name, std::string from,
     t.name = std::move(name);
     t.from = std::move(from);
     for (const auto& c : columns) t.fields.push_back(c.first);
-    t.column = [columns = std::move(columns)](std::string_view field,
-                                              const std::string& qualifier) -> std::optional<ColumnRef> {
+    t.column = [columns =
+                    std::move(columns)](std::string_view field,
+                                        const std::string& qualifier) -> std::optional<ColumnRef> {
         for (const auto& [name, type] : columns)
             if (NamesEqual(name, field)) return ColumnRef{ColumnExpr(name, type, qualifier), type};
         return std::nullopt;
@@ -44,8 +45,8 @@ ConditionScope ConditionScopeOf(Connection& conn, ConditionTable table, std::str
 }
 
 ConditionScope ConditionScopeOf(Connection& conn, const TableInfo& table, std::string_view alias) {
-    return ConditionScopeOf(conn, ConditionTableOf(table.name, conn.Qualified(table.name), ColumnsOf(table)),
-                            alias);
+    return ConditionScopeOf(
+        conn, ConditionTableOf(table.name, conn.Qualified(table.name), ColumnsOf(table)), alias);
 }
 
 } // namespace engine::detail

@@ -20,7 +20,9 @@ ConditionTable ConditionTableOf(std::string name, std::string from,
 
 // A condition over table of conn whose statement names the table by alias (empty: by its own
 // name).
-ConditionScope ConditionScopeOf(Connection& conn, ConditionTable table, std::string_view alias = {});
-ConditionScope ConditionScopeOf(Connection& conn, const TableInfo& table, std::string_view alias = {});
+ConditionScope ConditionScopeOf(Connection& conn, ConditionTable table,
+                                std::string_view alias = {});
+ConditionScope ConditionScopeOf(Connection& conn, const TableInfo& table,
+                                std::string_view alias = {});
 
 } // namespace engine::detail

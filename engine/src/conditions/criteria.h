@@ -24,16 +24,16 @@ struct sqlite3;
 namespace engine::detail {
 
 enum class TokenKind {
-    Name,        // plain identifier: letters (any script), digits, "_"; may not start with a digit
-    Bracketed,   // [any text] with "]]" for a literal "]"; text holds the name without brackets
-    Number,      // 12, 1.5, .5, 1E3 (text as written)
-    String,      // 'x' or "x", doubled quote inside; text holds the value
-    Date,        // #2024/01/31#, #2024-01-31 10:00#, #1/31/2024#; text holds the inside
-    Operator,    // = <> < > <= >= + - * / \ & ^ and the word operators below are Name tokens
+    Name,      // plain identifier: letters (any script), digits, "_"; may not start with a digit
+    Bracketed, // [any text] with "]]" for a literal "]"; text holds the name without brackets
+    Number,    // 12, 1.5, .5, 1E3 (text as written)
+    String,    // 'x' or "x", doubled quote inside; text holds the value
+    Date,      // #2024/01/31#, #2024-01-31 10:00#, #1/31/2024#; text holds the inside
+    Operator,  // = <> < > <= >= + - * / \ & ^ and the word operators below are Name tokens
     LParen,
     RParen,
     Comma,
-    Star,        // "*" where it stands for all columns (also a multiplication operator)
+    Star, // "*" where it stands for all columns (also a multiplication operator)
     Semicolon,
     End,
 };
@@ -65,8 +65,8 @@ struct SqlCondition {
 
 // A table a condition reads: the statement's own table, or the table of a subquery.
 struct ConditionTable {
-    std::string name; // as stored; "name.Field" names a field of it
-    std::string from; // the table as SQL names it after FROM, e.g. "\"main\".\"T\""
+    std::string name;                // as stored; "name.Field" names a field of it
+    std::string from;                // the table as SQL names it after FROM, e.g. "\"main\".\"T\""
     std::vector<std::string> fields; // its field names, in order
     // A field read through qualifier (an SQL name of the table; "" for the bare column name);
     // nullopt for an unknown field.
@@ -93,7 +93,6 @@ SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& looku
 // "x [Not] In (Select ...)" and "[Not] Exists (Select ...)" read other tables of the database
 // (3078 naming an unknown one; 3075 for a subquery in In that gives more than one column).
 SqlCondition TranslateCondition(std::string_view text, const ConditionScope& scope);
-
 
 // Jet's Like: "*" any run, "?" one character, "#" one digit, "[abc]", "[a-z]", "[!a-z]";
 // ASCII letters compare ignoring case (as "=" does); characters are whole code points of the

@@ -457,7 +457,8 @@ bool IsOperator(const Token& t, std::string_view op) {
     return t.kind == TokenKind::Operator && t.text == op;
 }
 
-NodePtr ParseExpression(const std::vector<Token>& tokens, size_t first, size_t last, std::string_view source) {
+NodePtr ParseExpression(const std::vector<Token>& tokens, size_t first, size_t last,
+                        std::string_view source) {
     return Parser(tokens, first, last, source).ParseAll();
 }
 

@@ -20,6 +20,7 @@ bool IsOperator(const Token& t, std::string_view op);
 
 // The condition of tokens[first, last) of source; throws 3075 quoting the condition for a
 // syntax fault, too deep a nesting or too many subqueries.
-NodePtr ParseExpression(const std::vector<Token>& tokens, size_t first, size_t last, std::string_view source);
+NodePtr ParseExpression(const std::vector<Token>& tokens, size_t first, size_t last,
+                        std::string_view source);
 
 } // namespace engine::detail::conditions

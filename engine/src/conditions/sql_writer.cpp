@@ -187,7 +187,8 @@ class Emitter {
   public:
     // outer: the condition's own table; tables: the database's, or null where subqueries are
     // refused; anyQualifier: a qualifier in front of a field of the outer table is not checked.
-    Emitter(Scope outer, const std::function<std::optional<ConditionTable>(std::string_view)>* tables,
+    Emitter(Scope outer,
+            const std::function<std::optional<ConditionTable>(std::string_view)>* tables,
             bool anyQualifier, std::string_view condition, std::vector<Variant>& params)
         : tables_(tables), anyQualifier_(anyQualifier), condition_(condition), params_(params) {
         scopes_.push_back(std::move(outer));
@@ -306,7 +307,8 @@ class Emitter {
     std::optional<ColumnRef> Resolve(const Node& n) const {
         const bool top = scopes_.size() == 1;
         auto read = [&](size_t k) {
-            return scopes_[k].table.column(n.name, k == 0 && top ? std::string() : scopes_[k].sqlName);
+            return scopes_[k].table.column(n.name,
+                                           k == 0 && top ? std::string() : scopes_[k].sqlName);
         };
         if (!n.qualifier.empty()) {
             for (size_t k = scopes_.size(); k-- > 0;) {
@@ -472,7 +474,9 @@ SqlCondition Translate(std::string_view text, Scope outer,
 
 SqlCondition TranslateCondition(std::string_view text, const ColumnLookup& lookup) {
     Scope outer;
-    outer.table.column = [&lookup](std::string_view field, const std::string&) { return lookup(field); };
+    outer.table.column = [&lookup](std::string_view field, const std::string&) {
+        return lookup(field);
+    };
     return Translate(text, std::move(outer), nullptr, true);
 }
 

@@ -110,8 +110,7 @@ class StatementReader {
 };
 
 bool StartsWithWord(std::string_view text, std::string_view word) {
-    if (text.size() < word.size() || !NamesEqual(text.substr(0, word.size()), word))
-        return false;
+    if (text.size() < word.size() || !NamesEqual(text.substr(0, word.size()), word)) return false;
     return text.size() == word.size() ||
            (!IsNameStartAt(text, word.size()) && !IsDigit(text[word.size()]));
 }

@@ -24,7 +24,18 @@ struct Select {
 };
 
 struct Node {
-    enum class Type { Literal, Column, Unary, Binary, Like, IsNull, Between, In, InSelect, Exists } type;
+    enum class Type {
+        Literal,
+        Column,
+        Unary,
+        Binary,
+        Like,
+        IsNull,
+        Between,
+        In,
+        InSelect,
+        Exists
+    } type;
     std::string op; // upper-case operator: "=", "AND", "NEG", "&", ...
     bool negated = false;
     Variant value;

@@ -56,7 +56,8 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
     case SQLITE_FLOAT: {
         const double d = sqlite3_value_double(value);
         if (target.type == dao::dbSingle) return static_cast<double>(static_cast<float>(d)) == d;
-        return target.type == dao::dbDouble || target.type == dao::dbDecimal || target.type == dao::dbBigInt;
+        return target.type == dao::dbDouble || target.type == dao::dbDecimal ||
+               target.type == dao::dbBigInt;
     }
     case SQLITE_TEXT: {
         // The bytes as stored: sqlite3_value_text would copy a column's text to end it.
@@ -69,7 +70,8 @@ bool StaysAsItIs(sqlite3_value* value, const engine::FieldInfo& target, bool nul
         // UTF-8 never takes fewer bytes than code page 932, so a text within the size fits;
         // a longer one is counted as the field's coercion counts it.
         return target.type == dao::dbText &&
-               (target.size <= 0 || bytes <= target.size || engine::cp932::ByteLength(view) <= static_cast<size_t>(target.size));
+               (target.size <= 0 || bytes <= target.size ||
+                engine::cp932::ByteLength(view) <= static_cast<size_t>(target.size));
     }
     default:
         return false;
@@ -98,24 +100,32 @@ CarryFunctions::CarryFunctions(sqlite3* db) : db_(db) {
     // Every function counts, numbers or fails the running statement: only the program's own
     // statements may call them, never a view, trigger, check or index stored in a user's file.
     for (const Function& f : functions) {
-        if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags | SQLITE_DIRECTONLY, this, f.call, nullptr,
-                                       nullptr, nullptr) != SQLITE_OK)
+        if (sqlite3_create_function_v2(db_, f.name, f.args, f.flags | SQLITE_DIRECTONLY, this,
+                                       f.call, nullptr, nullptr, nullptr) != SQLITE_OK)
             engine::Throw(engine::err::kEngineFailure, sqlite3_errmsg(db_));
     }
 }
 
 CarryFunctions::~CarryFunctions() {
-    sqlite3_create_function_v2(db_, kValueFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kAutoFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kRowFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kTryFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kSkipFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kHitFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db_, kSameFunction, -1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kValueFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kAutoFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kRowFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kTryFunction, 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kSkipFunction, 0, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kHitFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db_, kSameFunction, -1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
 }
 
 bool CarryFunctions::CanPassAsItIs(int key) const {
-    return key >= 0 && key < static_cast<int>(entries_.size()) && entries_[static_cast<size_t>(key)].kind == Kind::Linked &&
+    return key >= 0 && key < static_cast<int>(entries_.size()) &&
+           entries_[static_cast<size_t>(key)].kind == Kind::Linked &&
            entries_[static_cast<size_t>(key)].passThrough;
 }
 
@@ -125,8 +135,9 @@ void CarryFunctions::ResetCounts() {
     failure_.clear();
 }
 
-int CarryFunctions::AddConverted(const std::string& name, int sourceType, const ValueConversion& conversion,
-                                 const engine::FieldInfo& target, bool nullRefused) {
+int CarryFunctions::AddConverted(const std::string& name, int sourceType,
+                                 const ValueConversion& conversion, const engine::FieldInfo& target,
+                                 bool nullRefused) {
     Entry e;
     e.name = name;
     e.sourceType = sourceType;
@@ -136,7 +147,8 @@ int CarryFunctions::AddConverted(const std::string& name, int sourceType, const 
     e.passThrough = conversion.KeepsValues() && sourceType == target.type;
     using Shape = ValueConversion::Shape;
     const Shape shape = conversion.Kind();
-    const bool intSource = sourceType == dao::dbByte || sourceType == dao::dbInteger || sourceType == dao::dbLong;
+    const bool intSource =
+        sourceType == dao::dbByte || sourceType == dao::dbInteger || sourceType == dao::dbLong;
     const bool textSource = sourceType == dao::dbText || sourceType == dao::dbMemo;
     if ((shape == Shape::CutsText && textSource) || (shape == Shape::ToText && intSource)) {
         // Only where the cut text always fits the field as the conversion leaves it.
@@ -157,8 +169,9 @@ int CarryFunctions::AddConverted(const std::string& name, int sourceType, const 
     return static_cast<int>(entries_.size()) - 1;
 }
 
-int CarryFunctions::AddLinked(const std::string& name, int sourceType, const ValueConversion& conversion,
-                              const engine::FieldInfo& target, bool nullRefused) {
+int CarryFunctions::AddLinked(const std::string& name, int sourceType,
+                              const ValueConversion& conversion, const engine::FieldInfo& target,
+                              bool nullRefused) {
     const int key = AddConverted(name, sourceType, conversion, target, nullRefused);
     entries_.back().kind = Kind::Linked;
     return key;
@@ -189,7 +202,8 @@ int CarryFunctions::AddConstant(const Variant& value, const engine::FieldInfo& t
     return static_cast<int>(entries_.size()) - 1;
 }
 
-void CarryFunctions::SetAutoNumber(int64_t next, bool keepOld, int sourceType, const engine::FieldInfo& target) {
+void CarryFunctions::SetAutoNumber(int64_t next, bool keepOld, int sourceType,
+                                   const engine::FieldInfo& target) {
     auto_ = {true, next, keepOld, sourceType, target};
 }
 
@@ -202,8 +216,8 @@ namespace {
 
 // Runs one call; what it throws fails the statement with the reason.
 template <class F>
-void Guarded(sqlite3_context* ctx, CarryFunctions& self, F&& call, void (CarryFunctions::*fail)(sqlite3_context*,
-                                                                                                 const std::string&)) {
+void Guarded(sqlite3_context* ctx, CarryFunctions& self, F&& call,
+             void (CarryFunctions::*fail)(sqlite3_context*, const std::string&)) {
     try {
         call();
     } catch (const engine::Error& e) {
@@ -242,9 +256,12 @@ bool CarryFunctions::QuickValue(sqlite3_context* ctx, const Entry& e, sqlite3_va
         // Read as the field's type reads it.
         const int64_t stored = sqlite3_value_int64(value);
         int64_t n = stored;
-        if (e.sourceType == dao::dbLong) n = static_cast<int32_t>(stored);
-        else if (e.sourceType == dao::dbInteger) n = static_cast<int16_t>(stored);
-        else n = static_cast<uint8_t>(stored);
+        if (e.sourceType == dao::dbLong)
+            n = static_cast<int32_t>(stored);
+        else if (e.sourceType == dao::dbInteger)
+            n = static_cast<int16_t>(stored);
+        else
+            n = static_cast<uint8_t>(stored);
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
         const int length = std::min(static_cast<int>(end - digits), e.cutBytes);
@@ -306,7 +323,8 @@ void CarryFunctions::Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& 
     if (v.IsString() && v.StringValue().empty() && !e.target.allowZeroLength) v = Variant::Null();
     if (v.IsNull() && (e.nullRefused || e.target.required)) {
         stage = Stage::Update;
-        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull,
+                      e.target.name);
     }
     stage = Stage::Storing;
     engine::SetSqlResult(ctx, v, e.target);
@@ -315,7 +333,8 @@ void CarryFunctions::Convert(sqlite3_context* ctx, sqlite3_value** argv, Stage& 
 void CarryFunctions::Value(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto& self = *static_cast<CarryFunctions*>(sqlite3_user_data(ctx));
     Stage stage = Stage::Conversion;
-    Guarded(ctx, self, [&] { self.Convert(ctx, argv, stage); }, &CarryFunctions::Fail);
+    Guarded(
+        ctx, self, [&] { self.Convert(ctx, argv, stage); }, &CarryFunctions::Fail);
 }
 
 void CarryFunctions::Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -337,7 +356,8 @@ void CarryFunctions::Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_value* value) {
     if (e.kind == Kind::StoredWhole) {
-        if (sqlite3_value_type(value) != SQLITE_INTEGER) engine::Throw(engine::err::kEngineFailure, e.target.name);
+        if (sqlite3_value_type(value) != SQLITE_INTEGER)
+            engine::Throw(engine::err::kEngineFailure, e.target.name);
         sqlite3_result_value(ctx, value);
         return;
     }
@@ -345,7 +365,8 @@ void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_v
     const bool textual = e.target.type == dao::dbText || e.target.type == dao::dbMemo;
     if (e.kind == Kind::Kept) {
         if (isNull && (e.nullRefused || e.target.required))
-            engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+            engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull,
+                          e.target.name);
         if (textual && !e.target.allowZeroLength && sqlite3_value_type(value) == SQLITE_TEXT &&
             sqlite3_value_bytes(value) == 0)
             engine::Throw(engine::err::kZeroLength, e.target.name);
@@ -360,14 +381,16 @@ void CarryFunctions::ImportValue(sqlite3_context* ctx, const Entry& e, sqlite3_v
     if (v.IsNull() || v.IsEmpty() || (v.IsString() && v.StringValue().empty()))
         v = e.target.allowZeroLength ? Variant("") : Variant::Null();
     if (v.IsNull() && (e.nullRefused || e.target.required))
-        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull, e.target.name);
+        engine::Throw(e.nullRefused ? engine::err::kNullInIndex : engine::err::kRequiredNull,
+                      e.target.name);
     engine::SetSqlResult(ctx, v, e.target);
 }
 
 bool CarryFunctions::PassesAsItIs(const Entry& e, sqlite3_value* value) {
     if (!e.passThrough) return false;
     // A Null stays a Null only where the field refuses the empty text and takes a Null.
-    if (sqlite3_value_type(value) == SQLITE_NULL) return !e.target.allowZeroLength && !e.nullRefused && !e.target.required;
+    if (sqlite3_value_type(value) == SQLITE_NULL)
+        return !e.target.allowZeroLength && !e.nullRefused && !e.target.required;
     return StaysAsItIs(value, e.target, e.nullRefused);
 }
 
@@ -395,7 +418,8 @@ void CarryFunctions::Skip(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void CarryFunctions::Hit(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_int(argv[0]) != 0) ++static_cast<CarryFunctions*>(sqlite3_user_data(ctx))->hits_;
+    if (sqlite3_value_int(argv[0]) != 0)
+        ++static_cast<CarryFunctions*>(sqlite3_user_data(ctx))->hits_;
     sqlite3_result_value(ctx, argv[0]);
 }
 

@@ -48,7 +48,8 @@ Error ErrorOf(long number, const std::string& detail) {
 
 bool IsBlank(sqlite3_value* v) {
     const int type = sqlite3_value_type(v);
-    return type == SQLITE_NULL || ((type == SQLITE_TEXT || type == SQLITE_BLOB) && sqlite3_value_bytes(v) == 0);
+    return type == SQLITE_NULL ||
+           ((type == SQLITE_TEXT || type == SQLITE_BLOB) && sqlite3_value_bytes(v) == 0);
 }
 
 // True when a value is plainly not cut, told from the bytes alone (the cut itself counts code
@@ -104,17 +105,21 @@ void AddExample(std::vector<CheckExample>& examples, const std::function<CheckEx
 
 } // namespace
 
-CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::vector<CheckField>& fields,
+CheckReport CheckCopy(Database& db, const std::string& sourceTable,
+                      const std::vector<CheckField>& fields,
                       const std::function<bool(long)>& progress) {
     using detail::QuoteIdent;
     CheckReport report;
     sqlite3* handle = detail::ObjectAccess::SqliteHandle(db);
     // The functions can be removed again only while no statement of the connection is under
     // way; a recordset still reading (the layout grid's) must be closed first.
-    for (sqlite3_stmt* st = sqlite3_next_stmt(handle, nullptr); st; st = sqlite3_next_stmt(handle, st))
-        if (sqlite3_stmt_busy(st)) Throw(err::kEngineFailure, "a statement of the connection is still reading");
+    for (sqlite3_stmt* st = sqlite3_next_stmt(handle, nullptr); st;
+         st = sqlite3_next_stmt(handle, st))
+        if (sqlite3_stmt_busy(st))
+            Throw(err::kEngineFailure, "a statement of the connection is still reading");
     // The old fields as the copy finds them, by the same lookup.
-    auto old = db.OpenRecordset("SELECT * FROM " + BracketedName(sourceTable), RecordsetType::Snapshot);
+    auto old =
+        db.OpenRecordset("SELECT * FROM " + BracketedName(sourceTable), RecordsetType::Snapshot);
     auto findOld = [&](const std::string& name) -> long {
         try {
             return static_cast<long>(old->FieldIndex(name));
@@ -135,7 +140,8 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
     for (const auto& index : oldDef->Indexes()) {
         if (!index->Primary()) continue;
         for (const auto& member : index->Fields())
-            if (const long at = findOld(member->Name()); at >= 0) keyFields.push_back(old->FieldAt(static_cast<size_t>(at)));
+            if (const long at = findOld(member->Name()); at >= 0)
+                keyFields.push_back(old->FieldAt(static_cast<size_t>(at)));
     }
 
     copy::CarryFunctions functions(handle);
@@ -159,7 +165,8 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
             // A new field takes the empty text, Null or 0; only a Null its field refuses fails.
             const bool null = f.textual && !target.info.allowZeroLength;
             if (!null || (!target.nullRefused && !target.info.required)) continue;
-            const Error e = ErrorOf(target.nullRefused ? err::kNullInIndex : err::kRequiredNull, target.info.name);
+            const Error e = ErrorOf(target.nullRefused ? err::kNullInIndex : err::kRequiredNull,
+                                    target.info.name);
             c.refusal = {CheckStage::Update, e.Number(), e.Description()};
             checked.push_back(std::move(c));
             continue;
@@ -180,9 +187,11 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
         c.sourceType = from.type;
         c.conversion = &*f.conversion;
         c.cutLimit = f.cutLimit;
-        c.key = functions.AddConverted(f.name, from.type, *f.conversion, target.info, target.nullRefused);
+        c.key = functions.AddConverted(f.name, from.type, *f.conversion, target.info,
+                                       target.nullRefused);
         c.oldColumn = select(QuoteIdent(from.name));
-        c.newColumn = select("tavorin_carry_try(" + std::to_string(c.key) + ", " + QuoteIdent(from.name) + ")");
+        c.newColumn = select("tavorin_carry_try(" + std::to_string(c.key) + ", " +
+                             QuoteIdent(from.name) + ")");
         checked.push_back(std::move(c));
     }
     old->Close();
@@ -201,7 +210,8 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
         std::string label;
         for (size_t i = 0; i < keyFields.size(); ++i) {
             const FieldInfo& key = keyFields[i];
-            label += (i ? ", " : "") + key.name + "=" + ShownValue(sqlite3_column_value(raw, static_cast<int>(i)), key.type);
+            label += (i ? ", " : "") + key.name + "=" +
+                     ShownValue(sqlite3_column_value(raw, static_cast<int>(i)), key.type);
         }
         return label;
     };
@@ -226,14 +236,18 @@ CheckReport CheckCopy(Database& db, const std::string& sourceTable, const std::v
                     break;
                 }
             }
-            sqlite3_value* oldValue = c.oldColumn >= 0 ? sqlite3_column_value(raw, c.oldColumn) : nullptr;
+            sqlite3_value* oldValue =
+                c.oldColumn >= 0 ? sqlite3_column_value(raw, c.oldColumn) : nullptr;
             if (refused) {
                 ++field.failed;
                 AddExample(field.failedExamples, [&] {
-                    return CheckExample{position, recordKey(), oldValue ? ShownValue(oldValue, c.sourceType) : std::string(),
+                    return CheckExample{position, recordKey(),
+                                        oldValue ? ShownValue(oldValue, c.sourceType)
+                                                 : std::string(),
                                         std::string(), refusal.refusal};
                 });
-                std::optional<Stop>& stop = refusal.refusal.stage == CheckStage::Update ? atUpdate : atFill;
+                std::optional<Stop>& stop =
+                    refusal.refusal.stage == CheckStage::Update ? atUpdate : atFill;
                 if (!stop) stop = std::move(refusal);
                 continue;
             }

@@ -34,7 +34,8 @@ struct PreparedCopy::State {
     std::string sql;
     bool numbered = false;
     copy::CarryFunctions functions;
-    explicit State(Database& database) : db(&database), functions(detail::ObjectAccess::SqliteHandle(database)) {}
+    explicit State(Database& database)
+        : db(&database), functions(detail::ObjectAccess::SqliteHandle(database)) {}
 };
 
 PreparedCopy::PreparedCopy(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -48,7 +49,8 @@ std::optional<PreparedCopy> PreparedCopy::Prepare(Database& db, const CopyPlan& 
     // The fields as the record-by-record copy finds them, by the same lookup.
     std::vector<FieldInfo> sourceFields, targetFields;
     auto fieldsOf = [&](const std::string& table, std::vector<FieldInfo>& fields) {
-        auto rs = db.OpenRecordset("SELECT * FROM " + BracketedName(table), RecordsetType::Snapshot);
+        auto rs =
+            db.OpenRecordset("SELECT * FROM " + BracketedName(table), RecordsetType::Snapshot);
         for (size_t i = 0; i < rs->FieldCount(); ++i) fields.push_back(rs->FieldAt(i));
         return rs;
     };
@@ -91,24 +93,31 @@ std::optional<PreparedCopy> PreparedCopy::Prepare(Database& db, const CopyPlan& 
         if (((field.attributes & dao::dbAutoIncrField) != 0) != f.autoNumber) return std::nullopt;
         const long source = f.source.empty() ? -1 : FindIn(*src, f.source);
         const std::string oldColumn =
-            source < 0 ? std::string("NULL") : QuoteIdent(sourceFields[static_cast<size_t>(source)].name);
+            source < 0 ? std::string("NULL")
+                       : QuoteIdent(sourceFields[static_cast<size_t>(source)].name);
         std::string value;
         if (!f.source.empty() && !f.autoNumber) {
             if (source < 0 || !f.conversion) return std::nullopt;
-            const int key = functions.AddConverted(f.target, sourceFields[static_cast<size_t>(source)].type, *f.conversion,
-                                                   field, refusesNull[static_cast<size_t>(target)]);
+            const int key = functions.AddConverted(
+                f.target, sourceFields[static_cast<size_t>(source)].type, *f.conversion, field,
+                refusesNull[static_cast<size_t>(target)]);
             value = "tavorin_carry(" + std::to_string(key) + ", " + oldColumn + ")";
         } else if (f.autoNumber) {
             const bool keepOld = !f.source.empty() && f.keepNumbers;
             if (keepOld && source < 0) return std::nullopt;
             functions.SetAutoNumber(db.NextAutoNumber(plan.targetTable), keepOld,
-                                    keepOld ? sourceFields[static_cast<size_t>(source)].type : 0, field);
+                                    keepOld ? sourceFields[static_cast<size_t>(source)].type : 0,
+                                    field);
             state->numbered = true;
             value = "tavorin_carry_auto(" + (keepOld ? oldColumn : std::string("NULL")) + ")";
         } else {
-            const Variant constant = f.textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Long(0);
-            if (constant.IsNull() && (refusesNull[static_cast<size_t>(target)] || field.required)) return std::nullopt;
-            value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) + ", NULL)";
+            const Variant constant = f.textual
+                                         ? (field.allowZeroLength ? Variant("") : Variant::Null())
+                                         : Variant::Long(0);
+            if (constant.IsNull() && (refusesNull[static_cast<size_t>(target)] || field.required))
+                return std::nullopt;
+            value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) +
+                    ", NULL)";
         }
         columns += (columns.empty() ? "" : ", ") + QuoteIdent(field.name);
         values += (values.empty() ? "" : ", ") + value;
@@ -120,8 +129,9 @@ std::optional<PreparedCopy> PreparedCopy::Prepare(Database& db, const CopyPlan& 
     dst->Close();
 
     state->targetTable = plan.targetTable;
-    state->sql = "INSERT INTO " + schema + QuoteIdent(plan.targetTable) + " (" + columns + ") SELECT " + values + " FROM " +
-                 schema + QuoteIdent(plan.sourceTable) + " WHERE tavorin_carry_row() ORDER BY " + rowid;
+    state->sql = "INSERT INTO " + schema + QuoteIdent(plan.targetTable) + " (" + columns +
+                 ") SELECT " + values + " FROM " + schema + QuoteIdent(plan.sourceTable) +
+                 " WHERE tavorin_carry_row() ORDER BY " + rowid;
     return PreparedCopy(std::move(state));
 }
 

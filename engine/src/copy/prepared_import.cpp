@@ -71,7 +71,8 @@ std::string RowidName(const Recordset& rs) {
 // convert or that the field refuses (reported by the functions), a key taken twice, a constraint
 // of the file. Other errors (the disk, a lock, memory) are the run's own.
 bool FailsAtARecord(const Error& e, const copy::CarryFunctions& functions) {
-    return !functions.Failure().empty() || e.Number() == err::kDuplicateKey || e.Number() == err::kEngineFailure;
+    return !functions.Failure().empty() || e.Number() == err::kDuplicateKey ||
+           e.Number() == err::kEngineFailure;
 }
 
 using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
@@ -90,7 +91,7 @@ int64_t LastRowid(sqlite3* db, const std::string& table, const std::string& rowi
 }
 
 struct SourceCheck {
-    bool passed = false; // every record would be copied unchanged
+    bool passed = false;                        // every record would be copied unchanged
     int64_t count = 0, lowest = 0, highest = 0; // records and their rowids
 };
 
@@ -105,14 +106,15 @@ SourceCheck CheckSource(sqlite3* db, const std::string& scan, const std::string&
     }
     const Statement ends = Prepared(db, range);
     if (sqlite3_step(ends.get()) != SQLITE_ROW) Throw(err::kEngineFailure, sqlite3_errmsg(db));
-    return {true, functions.RecordsRead(), sqlite3_column_int64(ends.get(), 0), sqlite3_column_int64(ends.get(), 1)};
+    return {true, functions.RecordsRead(), sqlite3_column_int64(ends.get(), 0),
+            sqlite3_column_int64(ends.get(), 1)};
 }
 
 // The count and highest rowid of the records after `after`, read on the workspace connection.
-std::pair<int64_t, int64_t> RecordsAfter(sqlite3* db, const std::string& table, const std::string& rowid,
-                                         int64_t after) {
-    const Statement st =
-        Prepared(db, "SELECT count(*), ifnull(max(" + rowid + "), 0) FROM " + table + " WHERE " + rowid + " > ?");
+std::pair<int64_t, int64_t> RecordsAfter(sqlite3* db, const std::string& table,
+                                         const std::string& rowid, int64_t after) {
+    const Statement st = Prepared(db, "SELECT count(*), ifnull(max(" + rowid + "), 0) FROM " +
+                                          table + " WHERE " + rowid + " > ?");
     sqlite3_bind_int64(st.get(), 1, after);
     if (sqlite3_step(st.get()) != SQLITE_ROW) Throw(err::kEngineFailure, sqlite3_errmsg(db));
     return {sqlite3_column_int64(st.get(), 0), sqlite3_column_int64(st.get(), 1)};
@@ -136,7 +138,8 @@ PreparedImport::~PreparedImport() = default;
 PreparedImport::PreparedImport(PreparedImport&&) noexcept = default;
 PreparedImport& PreparedImport::operator=(PreparedImport&&) noexcept = default;
 
-std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Database& targetDb, const CopyPlan& plan) {
+std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Database& targetDb,
+                                                      const CopyPlan& plan) {
     const CopyMode mode = plan.mode;
     if (mode == CopyMode::Carry) return std::nullopt;
     const bool replaceAll = mode == CopyMode::ReplaceAll;
@@ -152,13 +155,17 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
     // words.
     try {
         // A genuine Jet file is read on a connection of its own.
-        if (targetDb.ReadOnly() || detail::ObjectAccess::SqliteHandle(sourceDb) != detail::ObjectAccess::SqliteHandle(targetDb)) return std::nullopt;
+        if (targetDb.ReadOnly() || detail::ObjectAccess::SqliteHandle(sourceDb) !=
+                                       detail::ObjectAccess::SqliteHandle(targetDb))
+            return std::nullopt;
         // The statement reads the source as "s"; a subquery of the condition reads its fields so.
         const Database::Selection selection = sourceDb.TranslateSelect(plan.sourceStatement, "s");
         if (selection.ordered) return std::nullopt;
 
-        auto src = sourceDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.sourceTable), RecordsetType::Snapshot);
-        auto dst = targetDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable), RecordsetType::Snapshot);
+        auto src = sourceDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.sourceTable),
+                                          RecordsetType::Snapshot);
+        auto dst = targetDb.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable),
+                                          RecordsetType::Snapshot);
         const std::string sourceRowid = RowidName(*src);
         s.targetRowid = RowidName(*dst);
         if (sourceRowid.empty() || s.targetRowid.empty()) return std::nullopt;
@@ -169,20 +176,24 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
             auto def = targetDb.TableDefs().Item(plan.targetTable);
             for (const auto& index : def->Indexes()) {
                 const bool primary = NamesEqual(index->Name(), plan.keyIndex);
-                if (primary && !replaceAll && !index->Primary() && !index->Unique()) return std::nullopt;
+                if (primary && !replaceAll && !index->Primary() && !index->Unique())
+                    return std::nullopt;
                 for (const auto& member : index->Fields()) {
                     const long at = FindField(*dst, member->Name());
-                    if (at >= 0 && (index->Primary() || index->Required())) refusesNull[static_cast<size_t>(at)] = true;
+                    if (at >= 0 && (index->Primary() || index->Required()))
+                        refusesNull[static_cast<size_t>(at)] = true;
                     if (primary) keyFields.push_back(member->Name());
                 }
             }
         }
         if (!replaceAll && keyFields.size() != plan.keyFields.size()) return std::nullopt;
 
-        s.functions = std::make_unique<copy::CarryFunctions>(detail::ObjectAccess::SqliteHandle(targetDb));
+        s.functions =
+            std::make_unique<copy::CarryFunctions>(detail::ObjectAccess::SqliteHandle(targetDb));
         copy::CarryFunctions& functions = *s.functions;
         s.targetTable = QuoteIdent(targetDb.SchemaName()) + "." + QuoteIdent(plan.targetTable);
-        const std::string sourceTable = QuoteIdent(sourceDb.SchemaName()) + "." + QuoteIdent(plan.sourceTable);
+        const std::string sourceTable =
+            QuoteIdent(sourceDb.SchemaName()) + "." + QuoteIdent(plan.sourceTable);
         std::string columns, values, sets, keptKeys;
         // The statement copying values as they are: its select list, its check and key match.
         std::string plainValues, sameArgs;
@@ -218,8 +229,10 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
             } else if (linked) {
                 if (!f.conversion) return std::nullopt;
                 const FieldInfo& old = src->FieldAt(static_cast<size_t>(from));
-                const int key = functions.AddLinked(field.name, old.type, *f.conversion, field, nullRefused);
-                value = "tavorin_carry(" + std::to_string(key) + ", s." + QuoteIdent(old.name) + ")";
+                const int key =
+                    functions.AddLinked(field.name, old.type, *f.conversion, field, nullRefused);
+                value =
+                    "tavorin_carry(" + std::to_string(key) + ", s." + QuoteIdent(old.name) + ")";
                 plainValue = "s." + QuoteIdent(old.name);
                 plain = plain && functions.CanPassAsItIs(key);
                 sameArgs += (sameArgs.empty() ? "" : ", ") + plainValue;
@@ -235,30 +248,39 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
                 bool isKey = false;
                 for (const std::string& k : keyFields) isKey = isKey || NamesEqual(k, field.name);
                 if (isKey && whole)
-                    keptKeys += " AND tavorin_carry(" + std::to_string(functions.AddStoredWhole(field)) + ", " +
+                    keptKeys += " AND tavorin_carry(" +
+                                std::to_string(functions.AddStoredWhole(field)) + ", " +
                                 QuoteIdent(field.name) + ") IS NOT NULL";
                 else
-                    sets += (sets.empty() ? "" : ", ") + QuoteIdent(field.name) + " = excluded." + QuoteIdent(field.name);
+                    sets += (sets.empty() ? "" : ", ") + QuoteIdent(field.name) + " = excluded." +
+                            QuoteIdent(field.name);
             } else {
                 const Variant constant =
-                    f.textual ? (field.allowZeroLength ? Variant("") : Variant::Null()) : Variant::Integer(0);
-                // Update refuses such a record: left to the run that reports it, when records are added.
-                if (adds && constant.IsNull() && (nullRefused || field.required)) return std::nullopt;
-                value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) + ", NULL)";
+                    f.textual ? (field.allowZeroLength ? Variant("") : Variant::Null())
+                              : Variant::Integer(0);
+                // Update refuses such a record: left to the run that reports it, when records are
+                // added.
+                if (adds && constant.IsNull() && (nullRefused || field.required))
+                    return std::nullopt;
+                value = "tavorin_carry(" + std::to_string(functions.AddConstant(constant, field)) +
+                        ", NULL)";
             }
             for (size_t r = 0; r < keyFields.size() && !replaceAll; ++r) {
                 if (plan.keyFields[r] != j) continue;
-                if (!NamesEqual(keyFields[r], field.name) || autoNumber || !linked || !f.conversion) return std::nullopt;
+                if (!NamesEqual(keyFields[r], field.name) || autoNumber || !linked || !f.conversion)
+                    return std::nullopt;
                 // The key as Seek looks for it: a Null finds nothing and fails nothing.
                 const FieldInfo& old = src->FieldAt(static_cast<size_t>(from));
-                const int key = functions.AddLinked(field.name, old.type, *f.conversion, field, false);
-                keyMatch[r] = "t." + QuoteIdent(field.name) + " = tavorin_carry(" + std::to_string(key) + ", s." +
-                              QuoteIdent(old.name) + ")";
+                const int key =
+                    functions.AddLinked(field.name, old.type, *f.conversion, field, false);
+                keyMatch[r] = "t." + QuoteIdent(field.name) + " = tavorin_carry(" +
+                              std::to_string(key) + ", s." + QuoteIdent(old.name) + ")";
                 plainKeyMatch[r] = "t." + QuoteIdent(field.name) + " = s." + QuoteIdent(old.name);
             }
             columns += (columns.empty() ? "" : ", ") + QuoteIdent(field.name);
             values += (values.empty() ? "" : ", ") + value;
-            plainValues += (plainValues.empty() ? "" : ", ") + (plainValue.empty() ? value : plainValue);
+            plainValues +=
+                (plainValues.empty() ? "" : ", ") + (plainValue.empty() ? value : plainValue);
         }
         for (bool f : filled)
             if (!f) return std::nullopt;
@@ -266,7 +288,8 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
         for (size_t r = 0; r < keyFields.size() && !replaceAll; ++r) {
             if (keyMatch[r].empty()) return std::nullopt;
             const long at = FindField(*dst, keyFields[r]);
-            conflict += (conflict.empty() ? "" : ", ") + QuoteIdent(dst->FieldAt(static_cast<size_t>(at)).name);
+            conflict += (conflict.empty() ? "" : ", ") +
+                        QuoteIdent(dst->FieldAt(static_cast<size_t>(at)).name);
             exists += (exists.empty() ? "" : " AND ") + keyMatch[r];
             plainExists += (plainExists.empty() ? "" : " AND ") + plainKeyMatch[r];
         }
@@ -274,37 +297,48 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
         for (size_t i = 0; i < fieldCount && !replaceAll; ++i) {
             const FieldInfo& field = dst->FieldAt(i);
             const bool textual = field.type == dao::dbText || field.type == dao::dbMemo;
-            if (written[i] || !(refusesNull[i] || field.required || (textual && !field.allowZeroLength))) continue;
+            if (written[i] ||
+                !(refusesNull[i] || field.required || (textual && !field.allowZeroLength)))
+                continue;
             sets += (sets.empty() ? "" : ", ") + QuoteIdent(field.name) + " = tavorin_carry(" +
-                    std::to_string(functions.AddKept(field, refusesNull[i])) + ", " + QuoteIdent(field.name) + ")";
+                    std::to_string(functions.AddKept(field, refusesNull[i])) + ", " +
+                    QuoteIdent(field.name) + ")";
         }
         // Every record found is written again, also with nothing to change.
-        if (sets.empty() && !keyFields.empty()) sets = QuoteIdent(keyFields[0]) + " = " + QuoteIdent(keyFields[0]);
+        if (sets.empty() && !keyFields.empty())
+            sets = QuoteIdent(keyFields[0]) + " = " + QuoteIdent(keyFields[0]);
 
         std::string upsert;
         if (mode == CopyMode::AddOrUpdate || mode == CopyMode::UpdateOnly)
-            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets + (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
+            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + sets +
+                     (keptKeys.empty() ? "" : " WHERE 1" + keptKeys);
         else if (mode == CopyMode::AddOnly)
-            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + QuoteIdent(keyFields[0]) + " = " +
-                     QuoteIdent(keyFields[0]) + " WHERE tavorin_carry_skip()";
-        auto statement = [&](const std::string& selected, const std::string& recordCheck, const std::string& match) {
+            upsert = " ON CONFLICT (" + conflict + ") DO UPDATE SET " + QuoteIdent(keyFields[0]) +
+                     " = " + QuoteIdent(keyFields[0]) + " WHERE tavorin_carry_skip()";
+        auto statement = [&](const std::string& selected, const std::string& recordCheck,
+                             const std::string& match) {
             // The condition first: the records read are those it selects.
             std::string where = " WHERE ";
             if (!selection.condition.empty()) where += "(" + selection.condition + ") AND ";
             where += recordCheck;
             if (mode == CopyMode::UpdateOnly)
-                where += " AND tavorin_carry_hit(EXISTS (SELECT 1 FROM " + s.targetTable + " AS t WHERE " + match + "))";
-            return "INSERT INTO " + s.targetTable + " (" + columns + ") SELECT " + selected + " FROM " + sourceTable +
-                   " AS s" + where + " ORDER BY s." + sourceRowid + upsert;
+                where += " AND tavorin_carry_hit(EXISTS (SELECT 1 FROM " + s.targetTable +
+                         " AS t WHERE " + match + "))";
+            return "INSERT INTO " + s.targetTable + " (" + columns + ") SELECT " + selected +
+                   " FROM " + sourceTable + " AS s" + where + " ORDER BY s." + sourceRowid + upsert;
         };
         s.sql = statement(values, "tavorin_carry_row()", exists);
         functions.SetSameKeys(sameKeys);
-        if (plain) s.plainSql = statement(plainValues, "tavorin_carry_same(" + sameArgs + ")", plainExists);
+        if (plain)
+            s.plainSql =
+                statement(plainValues, "tavorin_carry_same(" + sameArgs + ")", plainExists);
         if (plain && wholeRecords) {
             // No row comes back: the function is true or fails the statement.
-            s.checkSql = "SELECT 1 FROM " + sourceTable + " AS s WHERE NOT tavorin_carry_same(" + sameArgs + ")";
-            s.rangeSql = "SELECT ifnull((SELECT min(" + sourceRowid + ") FROM " + sourceTable + "), 1), ifnull((SELECT max(" +
-                         sourceRowid + ") FROM " + sourceTable + "), 0)";
+            s.checkSql = "SELECT 1 FROM " + sourceTable + " AS s WHERE NOT tavorin_carry_same(" +
+                         sameArgs + ")";
+            s.rangeSql = "SELECT ifnull((SELECT min(" + sourceRowid + ") FROM " + sourceTable +
+                         "), 1), ifnull((SELECT max(" + sourceRowid + ") FROM " + sourceTable +
+                         "), 0)";
             s.copySql = "INSERT INTO " + s.targetTable + " SELECT * FROM " + sourceTable;
         }
         s.params = selection.params;
@@ -316,7 +350,8 @@ std::optional<PreparedImport> PreparedImport::Prepare(Database& sourceDb, Databa
     return PreparedImport(std::move(state));
 }
 
-PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<TransactionGuard>& transaction,
+PreparedImport::Result PreparedImport::Run(Workspace& ws,
+                                           std::optional<TransactionGuard>& transaction,
                                            const std::function<void(const CopyCounts&)>& progress) {
     State& s = *state_;
     copy::CarryFunctions& functions = *s.functions;
@@ -326,7 +361,8 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
     Result result;
     auto liveCounts = [&] {
         result.counts.read = functions.RecordsRead();
-        result.counts.written = s.mode == CopyMode::AddOnly     ? result.counts.read - functions.Skipped()
+        result.counts.written = s.mode == CopyMode::AddOnly
+                                    ? result.counts.read - functions.Skipped()
                                 : s.mode == CopyMode::UpdateOnly ? functions.Hits()
                                                                  : result.counts.read;
     };
@@ -348,20 +384,24 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         try {
             if (replaceAll) targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
             sqlite3* db = detail::ObjectAccess::SqliteHandle(targetDb);
-            const int64_t lastBefore = s.autoField >= 0 ? LastRowid(db, s.targetTable, s.targetRowid) : 0;
+            const int64_t lastBefore =
+                s.autoField >= 0 ? LastRowid(db, s.targetTable, s.targetRowid) : 0;
             const long changed = targetDb.ExecuteSql(statement, s.params);
             liveCounts();
             // What the functions saw and what SQLite wrote must agree record for record.
             if (changed != result.counts.written) Throw(err::kEngineFailure, "counts differ");
             if (s.autoField >= 0 && adds) {
-                // The records added have the rowids after the last one before, in the order they came.
-                const auto [added, lastAfter] = RecordsAfter(db, s.targetTable, s.targetRowid, lastBefore);
+                // The records added have the rowids after the last one before, in the order they
+                // came.
+                const auto [added, lastAfter] =
+                    RecordsAfter(db, s.targetTable, s.targetRowid, lastBefore);
                 if (added > 0) {
                     const int64_t first = targetDb.NextAutoNumber(s.targetName);
                     if (lastAfter - lastBefore != added || first + added - 1 > INT32_MAX)
                         Throw(err::kEngineFailure, "auto numbers");
-                    targetDb.ExecuteSql("UPDATE " + s.targetTable + " SET " + QuoteIdent(s.autoName) + " = " +
-                                        s.targetRowid + " + " + std::to_string(first - lastBefore - 1) + " WHERE " +
+                    targetDb.ExecuteSql("UPDATE " + s.targetTable + " SET " +
+                                        QuoteIdent(s.autoName) + " = " + s.targetRowid + " + " +
+                                        std::to_string(first - lastBefore - 1) + " WHERE " +
                                         s.targetRowid + " > " + std::to_string(lastBefore));
                     targetDb.NoteAutoNumber(s.targetName, first + added - 1);
                 }
@@ -372,7 +412,8 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
             transaction.reset();
             failed();
             if (!functions.NeedsConversion())
-                result.failure = functions.Failure().empty() ? e.Description() : functions.Failure();
+                result.failure =
+                    functions.Failure().empty() ? e.Description() : functions.Failure();
             return false;
         }
         return true;
@@ -384,7 +425,8 @@ PreparedImport::Result PreparedImport::Run(Workspace& ws, std::optional<Transact
         transaction.emplace(ws);
         SourceCheck check;
         try {
-            check = CheckSource(detail::ObjectAccess::SqliteHandle(targetDb), s.checkSql, s.rangeSql, functions);
+            check = CheckSource(detail::ObjectAccess::SqliteHandle(targetDb), s.checkSql,
+                                s.rangeSql, functions);
             if (check.passed && check.lowest == 1 && check.highest == check.count) {
                 targetDb.Execute("DELETE * FROM " + BracketedName(s.targetName));
                 const long changed = targetDb.ExecuteSql(s.copySql);

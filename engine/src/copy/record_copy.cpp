@@ -30,8 +30,9 @@ struct Slot {
 };
 
 class RecordRun {
-public:
-    RecordRun(Recordset& src, Recordset& dst, const CopyPlan& plan) : src_(src), dst_(dst), plan_(plan) {
+  public:
+    RecordRun(Recordset& src, Recordset& dst, const CopyPlan& plan)
+        : src_(src), dst_(dst), plan_(plan) {
         long position = 0;
         for (const CopyField& f : plan.fields) {
             Slot s;
@@ -104,12 +105,13 @@ public:
 
     const RecordCopyResult& Failure() const { return failure_; }
 
-private:
+  private:
     // A blank becomes the empty text where the field allows it and Null where not. The save
     // counts only the empty text as blank (a Null a conversion keeps stays Null); the import
     // counts every blank.
     const Variant* Stored(const Slot& s, const Variant& v) const {
-        const bool blank = plan_.mode == CopyMode::Carry ? v.IsString() && v.StringValue().empty() : IsBlank(v);
+        const bool blank =
+            plan_.mode == CopyMode::Carry ? v.IsString() && v.StringValue().empty() : IsBlank(v);
         return blank ? &Blank(s) : &v;
     }
     const Variant& Blank(const Slot& s) const { return s.allowZeroLength ? emptyText_ : null_; }
@@ -129,19 +131,22 @@ private:
 
 } // namespace
 
-RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const CopyPlan& plan, Workspace& ws,
-                                    std::optional<TransactionGuard>& transaction,
+RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const CopyPlan& plan,
+                                    Workspace& ws, std::optional<TransactionGuard>& transaction,
                                     const std::function<void(const CopyCounts&)>& progress) {
     const bool keyed = plan.mode != CopyMode::Carry && plan.mode != CopyMode::ReplaceAll;
     RecordsetPtr dst, src;
     if (plan.mode == CopyMode::Carry) {
-        dst = target.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable), RecordsetType::Dynaset);
-        src = source.OpenRecordset("SELECT * FROM " + BracketedName(plan.sourceTable), RecordsetType::Snapshot);
+        dst = target.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable),
+                                   RecordsetType::Dynaset);
+        src = source.OpenRecordset("SELECT * FROM " + BracketedName(plan.sourceTable),
+                                   RecordsetType::Snapshot);
     } else if (plan.mode == CopyMode::ReplaceAll) {
         // The target's records go before the source's are read.
         transaction.emplace(ws);
         target.Execute("DELETE * FROM " + BracketedName(plan.targetTable));
-        dst = target.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable), RecordsetType::Dynaset);
+        dst = target.OpenRecordset("SELECT * FROM " + BracketedName(plan.targetTable),
+                                   RecordsetType::Dynaset);
         src = source.OpenRecordset(plan.sourceStatement, RecordsetType::Snapshot);
     } else {
         dst = target.OpenRecordset(plan.targetTable, RecordsetType::Table);
@@ -155,7 +160,8 @@ RecordCopyResult CopyRecordByRecord(Database& source, Database& target, const Co
     std::vector<size_t> keySlots;
     if (keyed) {
         for (long at : plan.keyFields) {
-            if (at < 1 || at > static_cast<long>(run.Slots().size())) Throw(err::kItemNotFound, plan.keyIndex);
+            if (at < 1 || at > static_cast<long>(run.Slots().size()))
+                Throw(err::kItemNotFound, plan.keyIndex);
             keySlots.push_back(static_cast<size_t>(at - 1));
         }
     }

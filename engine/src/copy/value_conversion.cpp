@@ -63,7 +63,8 @@ ValueConversion::ValueConversion(Route route, VarType numberType, const std::str
 }
 
 bool ValueConversion::KeepsValues() const {
-    return route_ == Route::Keep || (route_ == Route::SameText && !shorter_.Failed() && shorter_.Get() == 0);
+    return route_ == Route::Keep ||
+           (route_ == Route::SameText && !shorter_.Failed() && shorter_.Get() == 0);
 }
 
 ValueConversion::Shape ValueConversion::Kind() const {

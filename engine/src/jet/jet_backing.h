@@ -23,7 +23,8 @@ class JetBacking {
   public:
     // path: the Jet file; copy: the native copy the connection has open; tables: the file's
     // user tables as the copy holds them.
-    JetBacking(std::string path, std::string copy, Version version, const std::vector<std::string>& tables);
+    JetBacking(std::string path, std::string copy, Version version,
+               const std::vector<std::string>& tables);
 
     const std::string& Path() const { return path_; }
     const std::string& Copy() const { return copy_; }
@@ -44,8 +45,8 @@ class JetBacking {
         off_t size = 0;
         timespec mtime{};
         bool operator==(const Facts& o) const {
-            return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-                   mtime.tv_nsec == o.mtime.tv_nsec;
+            return dev == o.dev && ino == o.ino && size == o.size &&
+                   mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
         }
     };
     static Facts FactsOf(const std::string& path);

@@ -17,7 +17,8 @@ void JetLedger::Reset(const std::vector<std::string>& tables) {
 }
 
 void JetLedger::Save(int depth) {
-    if (depth > 0 && (saves_.empty() || saves_.back().first < depth)) saves_.emplace_back(depth, state_);
+    if (depth > 0 && (saves_.empty() || saves_.back().first < depth))
+        saves_.emplace_back(depth, state_);
 }
 
 void JetLedger::Written(std::string_view table, int depth) {

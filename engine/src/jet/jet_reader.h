@@ -4,11 +4,11 @@
 // The child is the program tavorin-jetread, looked up in this order: the path in the
 // environment variable TAVORIN_JETREAD; "tavorin-jetread" beside the running executable; in
 // libexec/tavorin/ of the tree the running executable was installed into (bin/ beside it); for
-// programs of the build tree, the path the build recorded (TAVORIN_JETREAD_PATH). It gets 10 s plus 1 s per MB of the file
-// and is killed after that. Copies live in a folder of this process ("tavorin-jet-<pid>-<start
-// time>" under $XDG_RUNTIME_DIR, $TMPDIR or /tmp), reused while the Jet file keeps its size
-// and modification time, removed at exit; folders left by processes that no longer run are
-// removed at the next conversion.
+// programs of the build tree, the path the build recorded (TAVORIN_JETREAD_PATH). It gets 10 s plus
+// 1 s per MB of the file and is killed after that. Copies live in a folder of this process
+// ("tavorin-jet-<pid>-<start time>" under $XDG_RUNTIME_DIR, $TMPDIR or /tmp), reused while the Jet
+// file keeps its size and modification time, removed at exit; folders left by processes that no
+// longer run are removed at the next conversion.
 #pragma once
 
 #include <chrono>

@@ -71,8 +71,8 @@ std::string ReadFirstPage(const std::string& path) {
 Refusal HeaderRefusal(const std::string& firstPage) {
     Header h = InspectHeader(firstPage);
     if (h.kind != Header::Kind::Jet3 && h.kind != Header::Kind::Jet4)
-        return {err::kBadFormat, "version byte " + std::to_string(h.versionByte) +
-                                     " is neither Jet 3 nor Jet 4"};
+        return {err::kBadFormat,
+                "version byte " + std::to_string(h.versionByte) + " is neither Jet 3 nor Jet 4"};
     const bool jet4 = h.kind == Header::Kind::Jet4;
     if (firstPage.size() < 0x98) return {err::kBadFormat, "the header page is cut short"};
     std::string clear = firstPage;
@@ -138,13 +138,15 @@ JetFileLock::JetFileLock(const std::string& path) : ldb_(LockFilePath(path)) {
     if (fd_ < 0) {
         int e = errno;
         if (e == EACCES || e == EROFS || e == EPERM)
-            throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly), ldb_ + ": " + std::strerror(e));
+            throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly),
+                        ldb_ + ": " + std::strerror(e));
         throw Error(err::kDiskIo, DescriptionOf(err::kDiskIo), ldb_ + ": " + std::strerror(e));
     }
     if (HeldByOther(fd_, kUserLockBase + 1, kSlots)) {
         close(fd_);
         fd_ = -1;
-        throw Error(err::kLocked, DescriptionOf(err::kLocked, path), ldb_ + " is held by another program");
+        throw Error(err::kLocked, DescriptionOf(err::kLocked, path),
+                    ldb_ + " is held by another program");
     }
     for (int n = 1; n <= kSlots && slot_ == 0; ++n)
         if (TryLock(fd_, F_WRLCK, kUserLockBase + n, 1)) slot_ = n;

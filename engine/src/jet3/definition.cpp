@@ -14,7 +14,9 @@ using namespace jet4;
 
 namespace {
 
-bool IsLong(uint8_t type) { return type == kOle || type == kMemo; }
+bool IsLong(uint8_t type) {
+    return type == kOle || type == kMemo;
+}
 
 // Names compared as Jet 3 lists its indexes: ASCII letters without case, other bytes as they are.
 std::string Folded(const std::string& bytes) {
@@ -63,7 +65,8 @@ std::string Definition(const Table& table, const DefinitionParts& parts) {
     auto name = [&](const std::string& utf8) {
         std::string b;
         AppendCp932(utf8, "テーブル " + table.name + " の名前 " + utf8, b);
-        if (b.size() > 64) Fail("テーブル " + table.name + " の名前 " + utf8 + " が 64 バイトを超えます");
+        if (b.size() > 64)
+            Fail("テーブル " + table.name + " の名前 " + utf8 + " が 64 バイトを超えます");
         return b;
     };
     for (const auto& c : cols) {
@@ -91,7 +94,8 @@ std::string Definition(const Table& table, const DefinitionParts& parts) {
     for (const auto& x : table.indexes) names.push_back(name(x.name));
     std::vector<size_t> order(table.indexes.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Folded(names[a]) < Folded(names[b]); });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return Folded(names[a]) < Folded(names[b]); });
     for (size_t k : order) {
         const LogicalIndex& x = table.indexes[k];
         Append32(d, static_cast<uint32_t>(k));

@@ -10,13 +10,27 @@
 namespace engine::detail::jet3 {
 
 const jet4::Format kJet3Format = {
-    "Jet 3", 0x00, 2048, 1ull * 1024 * 1024 * 1024,
-    8, 10, 2012, 2036, 1,
+    "Jet 3",
+    0x00,
+    2048,
+    1ull * 1024 * 1024 * 1024,
+    8,
+    10,
+    2012,
+    2036,
+    1,
     133,
-    8, 0x16, 0xF8,
-    "VC", "KKD\0",
-    AppendCp932, AppendVarTable, Definition, AppendTextKey,
-    HeaderPage, GlobalMapPage,
+    8,
+    0x16,
+    0xF8,
+    "VC",
+    "KKD\0",
+    AppendCp932,
+    AppendVarTable,
+    Definition,
+    AppendTextKey,
+    HeaderPage,
+    GlobalMapPage,
 };
 
 namespace {
@@ -42,13 +56,27 @@ void Cp1252TextKey(std::string_view utf8, bool ascending, std::string& out) {
 }
 
 const jet4::Format kJet3WesternFormat = {
-    "Jet 3", 0x00, 2048, 1ull * 1024 * 1024 * 1024,
-    8, 10, 2012, 2036, 1,
+    "Jet 3",
+    0x00,
+    2048,
+    1ull * 1024 * 1024 * 1024,
+    8,
+    10,
+    2012,
+    2036,
+    1,
     133,
-    8, 0x16, 0xF8,
-    "VC", "KKD\0",
-    AppendCp1252, AppendVarTable, WesternDefinition, Cp1252TextKey,
-    HeaderPage, GlobalMapPage,
+    8,
+    0x16,
+    0xF8,
+    "VC",
+    "KKD\0",
+    AppendCp1252,
+    AppendVarTable,
+    WesternDefinition,
+    Cp1252TextKey,
+    HeaderPage,
+    GlobalMapPage,
 };
 
 } // namespace

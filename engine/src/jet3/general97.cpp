@@ -15,7 +15,9 @@ struct Code {
     int extra = -1; // the extra nibble of an international letter
 };
 
-int HexDigit(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+int HexDigit(char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 
 const std::array<Code, 256>& Codes() {
     static const std::array<Code, 256> codes = [] {
@@ -35,7 +37,8 @@ const std::array<Code, 256>& Codes() {
                 hex = hex.substr(0, comma);
             }
             for (size_t i = 0; i + 1 < hex.size(); i += 2)
-                code.inlineBytes.push_back(static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+                code.inlineBytes.push_back(
+                    static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
         }
         return out;
     }();
@@ -43,15 +46,17 @@ const std::array<Code, 256>& Codes() {
 }
 
 class Nibbles {
-public:
+  public:
     void Put(int n) {
-        if (high_) bytes_.push_back(static_cast<char>((n & 0x0F) << 4));
-        else bytes_.back() = static_cast<char>(bytes_.back() | (n & 0x0F));
+        if (high_)
+            bytes_.push_back(static_cast<char>((n & 0x0F) << 4));
+        else
+            bytes_.back() = static_cast<char>(bytes_.back() | (n & 0x0F));
         high_ = !high_;
     }
     const std::string& Bytes() const { return bytes_; }
 
-private:
+  private:
     std::string bytes_;
     bool high_ = true;
 };

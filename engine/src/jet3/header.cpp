@@ -1,8 +1,8 @@
 #include "jet3/header.h"
 
+#include "jet/jet_format.h"
 #include "jet3/text.h"
 #include "jet4/bytes.h"
-#include "jet/jet_format.h"
 #include "jet4/catalog.h"
 
 namespace engine::detail::jet3 {
@@ -21,7 +21,8 @@ std::string HeaderPage(double) { // Jet 3 keeps no creation date
     p.replace(4, 16, std::string("Standard Jet DB\0", 16));
     p[0x14] = 0x00;
     // The masked settings, in the clear first.
-    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0,
+                              3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
     for (size_t i = 0; i < sizeof lead; ++i) p[0x18 + i] = static_cast<char>(lead[i]);
     Put16(p, 0x38, 1);
     Put16(p, 0x3A, kSortOrder);
@@ -46,7 +47,8 @@ std::string GlobalMapPage(uint32_t pageCount) {
     std::string map(kMapRow, '\0');
     constexpr uint32_t kInline = (kMapRow - 5) * 8;
     if (pageCount <= kInline) {
-        for (uint32_t n = pageCount; n < kInline; ++n) map[5 + n / 8] = static_cast<char>(map[5 + n / 8] | (1 << (n % 8)));
+        for (uint32_t n = pageCount; n < kInline; ++n)
+            map[5 + n / 8] = static_cast<char>(map[5 + n / 8] | (1 << (n % 8)));
     } else {
         map[0] = 0x01; // a reference map without pages: no page is free
     }

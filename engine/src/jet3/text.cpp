@@ -24,9 +24,10 @@ const std::vector<uint16_t>& Cp932Bytes() {
             cp932::AppendUtf8(utf8, cp);
             auto b = cp932::FromUtf8(utf8);
             if (!b || b->empty() || b->size() > 2) continue;
-            t[cp] = b->size() == 1 ? static_cast<unsigned char>((*b)[0])
-                                   : static_cast<uint16_t>(static_cast<unsigned char>((*b)[0]) << 8 |
-                                                           static_cast<unsigned char>((*b)[1]));
+            t[cp] = b->size() == 1
+                        ? static_cast<unsigned char>((*b)[0])
+                        : static_cast<uint16_t>(static_cast<unsigned char>((*b)[0]) << 8 |
+                                                static_cast<unsigned char>((*b)[1]));
         }
         return t;
     }();
@@ -41,7 +42,8 @@ const std::vector<uint16_t>& Cp932Bytes() {
     for (size_t i = 0; i <= bad && pos < utf8.size(); ++i) cp = cp932::NextCodePoint(utf8, pos);
     std::string ch;
     cp932::AppendUtf8(ch, cp);
-    jet4::Fail(what + " の値の " + std::to_string(bad + 1) + " 文字目「" + ch + "」はコードページ 932 で表せません");
+    jet4::Fail(what + " の値の " + std::to_string(bad + 1) + " 文字目「" + ch +
+               "」はコードページ 932 で表せません");
 }
 
 } // namespace
@@ -65,7 +67,8 @@ void AppendCp932(std::string_view utf8, const std::string& what, std::string& ou
         if ((c & 0xE0) == 0xC0 && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
             cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
             i += 2;
-        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+                   (s[i + 2] & 0xC0) == 0x80) {
             cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
             i += 3;
         } else {
@@ -87,7 +90,8 @@ void AppendCp1252(std::string_view utf8, const std::string& what, std::string& o
         for (int b = 0x80; b < 0x100; ++b) {
             auto text = decoder.Decode(std::string(1, static_cast<char>(b)));
             size_t pos = 0;
-            if (text && !text->empty()) m.emplace(cp932::NextCodePoint(*text, pos), static_cast<char>(b));
+            if (text && !text->empty())
+                m.emplace(cp932::NextCodePoint(*text, pos), static_cast<char>(b));
         }
         return m;
     }();
@@ -103,7 +107,8 @@ void AppendCp1252(std::string_view utf8, const std::string& what, std::string& o
         if (it == bytes.end()) {
             std::string ch;
             cp932::AppendUtf8(ch, cp);
-            jet4::Fail(what + " の値の " + std::to_string(index) + " 文字目「" + ch + "」はコードページ 1252 で表せません");
+            jet4::Fail(what + " の値の " + std::to_string(index) + " 文字目「" + ch +
+                       "」はコードページ 1252 で表せません");
         }
         out.push_back(it->second);
     }

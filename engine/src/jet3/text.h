@@ -8,7 +8,8 @@
 namespace engine::detail::jet3 {
 
 constexpr uint16_t kCodePage = 932;
-constexpr uint16_t kSortOrder = 0x0411; // Japanese (LCID 1041), the sort order of code page 932 files
+constexpr uint16_t kSortOrder =
+    0x0411; // Japanese (LCID 1041), the sort order of code page 932 files
 
 // Appends utf8 as code page 932 bytes; a character the code page lacks fails the write, naming
 // what (the table and field) and the character.

@@ -21,14 +21,18 @@ constexpr int32_t kSystemObject = static_cast<int32_t>(0x80000000u);
 struct Sids {
     std::string admins, engine, users, creator;
 };
-const Sids kJet4Sids{std::string("\x06\xEA", 2), std::string("\x07\xE8", 2), std::string("\x06\xE8", 2),
-                     std::string("\x06\xED", 2)};
-const Sids kJet3Sids{std::string("\x02\x03", 2), std::string("\x03\x01", 2), std::string("\x02\x01", 2),
-                     std::string("\x02\x04", 2)};
-const Sids& SidsOf(const Format& f) { return f.version == 0 ? kJet3Sids : kJet4Sids; }
+const Sids kJet4Sids{std::string("\x06\xEA", 2), std::string("\x07\xE8", 2),
+                     std::string("\x06\xE8", 2), std::string("\x06\xED", 2)};
+const Sids kJet3Sids{std::string("\x02\x03", 2), std::string("\x03\x01", 2),
+                     std::string("\x02\x01", 2), std::string("\x02\x04", 2)};
+const Sids& SidsOf(const Format& f) {
+    return f.version == 0 ? kJet3Sids : kJet4Sids;
+}
 
 // The length of the system tables' texts and binaries: 255 characters.
-uint16_t TextBytes(const Format& f) { return f.version == 0 ? 255 : 510; }
+uint16_t TextBytes(const Format& f) {
+    return f.version == 0 ? 255 : 510;
+}
 
 Column Col(const char* name, uint8_t type, uint16_t length) {
     Column c;
@@ -55,27 +59,33 @@ RealIndex Real(std::vector<uint16_t> cols, uint8_t flags) {
     return r;
 }
 
-Variant L(int32_t v) { return Variant::Long(v); }
-Variant Bin(const std::string& b) { return Variant(b); }
+Variant L(int32_t v) {
+    return Variant::Long(v);
+}
+Variant Bin(const std::string& b) {
+    return Variant(b);
+}
 
 } // namespace
 
 Table ObjectsTable(const Format& f) {
     const uint16_t n = TextBytes(f);
-    Table t = System("MSysObjects",
-                     {Col("Id", kLong, 4), Col("ParentId", kLong, 4), Col("Name", kText, n), Col("Type", kInt, 2),
-                      Col("DateCreate", kDate, 8), Col("DateUpdate", kDate, 8), Col("Owner", kBinary, n),
-                      Col("Flags", kLong, 4), Col("Database", kMemo, 0), Col("Connect", kMemo, 0),
-                      Col("ForeignName", kText, n), Col("RmtInfoShort", kBinary, n), Col("RmtInfoLong", kOle, 0),
-                      Col("Lv", kOle, 0), Col("LvProp", kOle, 0), Col("LvModule", kOle, 0), Col("LvExtra", kOle, 0)});
+    Table t =
+        System("MSysObjects",
+               {Col("Id", kLong, 4), Col("ParentId", kLong, 4), Col("Name", kText, n),
+                Col("Type", kInt, 2), Col("DateCreate", kDate, 8), Col("DateUpdate", kDate, 8),
+                Col("Owner", kBinary, n), Col("Flags", kLong, 4), Col("Database", kMemo, 0),
+                Col("Connect", kMemo, 0), Col("ForeignName", kText, n),
+                Col("RmtInfoShort", kBinary, n), Col("RmtInfoLong", kOle, 0), Col("Lv", kOle, 0),
+                Col("LvProp", kOle, 0), Col("LvModule", kOle, 0), Col("LvExtra", kOle, 0)});
     t.realIndexes = {Real({1, 2}, kIndexUnique), Real({0}, kIndexUnique)};
     t.indexes = {{"Id", 1, true}, {"ParentIdName", 0, false}};
     return t;
 }
 
 Table AcesTable(const Format& f) {
-    Table t = System("MSysACEs", {Col("ObjectId", kLong, 4), Col("SID", kBinary, TextBytes(f)), Col("ACM", kLong, 4),
-                                  Col("FInheritable", kBool, 1)});
+    Table t = System("MSysACEs", {Col("ObjectId", kLong, 4), Col("SID", kBinary, TextBytes(f)),
+                                  Col("ACM", kLong, 4), Col("FInheritable", kBool, 1)});
     t.realIndexes = {Real({0}, kIndexRequired)};
     t.indexes = {{"ObjectId", 0, false}};
     return t;
@@ -83,8 +93,9 @@ Table AcesTable(const Format& f) {
 
 Table QueriesTable(const Format& f) {
     const uint16_t n = TextBytes(f);
-    std::vector<Column> cols{Col("ObjectId", kLong, 4), Col("Attribute", kByte, 1), Col("Order", kBinary, n),
-                             Col("Name1", kText, n),    Col("Name2", kText, n),     Col("Expression", kMemo, 0),
+    std::vector<Column> cols{Col("ObjectId", kLong, 4), Col("Attribute", kByte, 1),
+                             Col("Order", kBinary, n),  Col("Name1", kText, n),
+                             Col("Name2", kText, n),    Col("Expression", kMemo, 0),
                              Col("Flag", kInt, 2)};
     if (f.version != 0) cols.push_back(Col("LvExtra", kLong, 4));
     Table t = System("MSysQueries", std::move(cols));
@@ -95,21 +106,25 @@ Table QueriesTable(const Format& f) {
 
 Table RelationshipsTable(const Format& f) {
     const uint16_t n = TextBytes(f);
-    Table t = System("MSysRelationships",
-                     {Col("szRelationship", kText, n), Col("grbit", kLong, 4), Col("ccolumn", kLong, 4),
-                      Col("icolumn", kLong, 4), Col("szObject", kText, n), Col("szColumn", kText, n),
-                      Col("szReferencedObject", kText, n), Col("szReferencedColumn", kText, n)});
-    t.realIndexes = {Real({0}, kIndexIgnoreNulls), Real({4}, kIndexIgnoreNulls), Real({6}, kIndexIgnoreNulls)};
-    t.indexes = {{"szObject", 1, false}, {"szReferencedObject", 2, false}, {"szRelationship", 0, false}};
+    Table t =
+        System("MSysRelationships",
+               {Col("szRelationship", kText, n), Col("grbit", kLong, 4), Col("ccolumn", kLong, 4),
+                Col("icolumn", kLong, 4), Col("szObject", kText, n), Col("szColumn", kText, n),
+                Col("szReferencedObject", kText, n), Col("szReferencedColumn", kText, n)});
+    t.realIndexes = {Real({0}, kIndexIgnoreNulls), Real({4}, kIndexIgnoreNulls),
+                     Real({6}, kIndexIgnoreNulls)};
+    t.indexes = {
+        {"szObject", 1, false}, {"szReferencedObject", 2, false}, {"szRelationship", 0, false}};
     return t;
 }
 
-std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now, const Format& f) {
+std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now,
+                                             const Format& f) {
     const Sids& sid = SidsOf(f);
     const std::string &kSidAdmins = sid.admins, &kSidEngine = sid.engine;
     std::vector<std::vector<Variant>> rows;
-    auto add = [&](int32_t id, int32_t parent, const std::string& name, int16_t type, const std::string& owner,
-                   int32_t flags) {
+    auto add = [&](int32_t id, int32_t parent, const std::string& name, int16_t type,
+                   const std::string& owner, int32_t flags) {
         std::vector<Variant> r(17, Variant::Null());
         r[0] = L(id);
         r[1] = L(parent);
@@ -136,7 +151,8 @@ std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& 
     return rows;
 }
 
-std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables, const Format& f) {
+std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables,
+                                          const Format& f) {
     const Sids& sid = SidsOf(f);
     const std::string &kSidEngine = sid.engine, &kSidUsers = sid.users, &kSidCreator = sid.creator;
     std::vector<std::vector<Variant>> rows;
@@ -152,8 +168,10 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     add(kTablesContainerId, kSidCreator, 983294, true);
     // Jet 3 files give the engine's account inheritable rights on new tables (as the genuine
     // files show), Jet 4 files rights on the container alone.
-    if (jet3) add(kTablesContainerId, kSidEngine, 1048319, true);
-    else add(kTablesContainerId, kSidEngine, 393217, false);
+    if (jet3)
+        add(kTablesContainerId, kSidEngine, 1048319, true);
+    else
+        add(kTablesContainerId, kSidEngine, 393217, false);
     add(kRelationshipsId, kSidCreator, 983294, true);
     add(kRelationshipsId, kSidEngine, 393217, false);
     add(kDatabasesId, kSidEngine, 393216, false);
@@ -167,8 +185,10 @@ std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tab
     // A user table inherits the Tables container's inheritable entries; in Jet 3 files the
     // engine's account takes the creator's place.
     for (const auto& t : tables) {
-        if (jet3) add(static_cast<int32_t>(t.tdefPage), kSidEngine, 1048319, false);
-        else add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
+        if (jet3)
+            add(static_cast<int32_t>(t.tdefPage), kSidEngine, 1048319, false);
+        else
+            add(static_cast<int32_t>(t.tdefPage), kSidCreator, 983294, false);
         add(static_cast<int32_t>(t.tdefPage), kSidUsers, 1048319, false);
     }
     return rows;
@@ -180,7 +200,8 @@ std::string HeaderPage(double created) {
     p.replace(4, 16, std::string("Standard Jet DB\0", 16));
     p[0x14] = 0x01;
     // The masked settings, in the clear first.
-    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0,
+                              3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
     for (size_t i = 0; i < sizeof lead; ++i) p[0x18 + i] = static_cast<char>(lead[i]);
     Put16(p, 0x3C, 1252);
     Put32(p, 0x3E, 0); // pages are not encrypted
@@ -207,7 +228,8 @@ std::string GlobalMapPage(uint32_t pageCount) {
     // Row 0: the pages that are free, every page past the end counting as free; row 1 empty.
     std::string map(69, '\0');
     if (pageCount <= 512) {
-        for (uint32_t n = pageCount; n < 512; ++n) map[5 + n / 8] = static_cast<char>(map[5 + n / 8] | (1 << (n % 8)));
+        for (uint32_t n = pageCount; n < 512; ++n)
+            map[5 + n / 8] = static_cast<char>(map[5 + n / 8] | (1 << (n % 8)));
     } else {
         map[0] = 0x01; // a reference map without pages: no page is free
     }

@@ -37,7 +37,8 @@ Table RelationshipsTable(const Format& format = kJet4Format);
 // format's built-in accounts.
 std::vector<std::vector<Variant>> ObjectRows(const std::vector<UserTableEntry>& tables, double now,
                                              const Format& format = kJet4Format);
-std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables, const Format& format = kJet4Format);
+std::vector<std::vector<Variant>> AceRows(const std::vector<UserTableEntry>& tables,
+                                          const Format& format = kJet4Format);
 
 // Page 0 (the masked header) and page 1 (the map of free pages) of a file of pageCount pages.
 std::string HeaderPage(double created);

@@ -23,13 +23,27 @@ void Jet4TextKey(std::string_view utf8, bool ascending, std::string& out) {
 } // namespace
 
 const Format kJet4Format = {
-    "Jet 4", 0x01, 4096, 2ull * 1024 * 1024 * 1024,
-    12, 14, 4060, 4076, 2,
+    "Jet 4",
+    0x01,
+    4096,
+    2ull * 1024 * 1024 * 1024,
+    12,
+    14,
+    4060,
+    4076,
+    2,
     69,
-    12, 27, 480,
-    nullptr, "MR2\0",
-    AppendUtf16Le, Jet4VarTable, Jet4Definition, Jet4TextKey,
-    HeaderPage, GlobalMapPage,
+    12,
+    27,
+    480,
+    nullptr,
+    "MR2\0",
+    AppendUtf16Le,
+    Jet4VarTable,
+    Jet4Definition,
+    Jet4TextKey,
+    HeaderPage,
+    GlobalMapPage,
 };
 
 } // namespace engine::detail::jet4

@@ -53,7 +53,8 @@ std::string HexBytes(std::string_view hex) {
     std::string h(hex);
     if (h.size() % 2) h.insert(h.begin(), '0');
     std::string out;
-    for (size_t i = 0; i < h.size(); i += 2) out.push_back(static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i < h.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -94,19 +95,27 @@ Codes CodesOf(char16_t c) {
         rest = rest.substr(comma + 1);
     }
     switch (r.type) {
-    case 'S': case 'G': r.inlineBytes = HexBytes(parts[0]); break;
+    case 'S':
+    case 'G':
+        r.inlineBytes = HexBytes(parts[0]);
+        break;
     case 'I':
         r.inlineBytes = HexBytes(parts[0]);
         r.extraBytes = HexBytes(parts[1]);
         break;
-    case 'U': r.unprintable = HexBytes(parts[0]); break;
-    case 'P': r.modifier = HexBytes(parts[0])[0]; break;
+    case 'U':
+        r.unprintable = HexBytes(parts[0]);
+        break;
+    case 'P':
+        r.modifier = HexBytes(parts[0])[0];
+        break;
     case 'Z':
         r.inlineBytes = HexBytes(parts[0]);
         if (!parts[1].empty()) r.extraBytes = HexBytes(parts[1]);
         r.crazy = parts[2] == "1" ? 0x02 : 0x03;
         break;
-    default: break;
+    default:
+        break;
     }
     return r;
 }

@@ -20,19 +20,28 @@ namespace {
 // column descriptors, real and logical index entries) and the inline map of free pages.
 struct Layout {
     size_t rowCountAt, rowsStart;
-    size_t tdefRows, tdefAuto, tdefType, tdefColumns, tdefLogical, tdefReal, tdefMaps, realCountBytes;
+    size_t tdefRows, tdefAuto, tdefType, tdefColumns, tdefLogical, tdefReal, tdefMaps,
+        realCountBytes;
     size_t columnBytes, colNumber, colVarIndex, colSort, colFlags, colFixed, colLength;
     size_t nameLengthBytes;
     size_t realBytes, realColumns, realMap, realFlags, logicalBytes;
     size_t inlineMapBytes;
 };
-constexpr Layout kJet4Layout{12, 14, 16, 20, 40, 45, 47, 51, 55, 12, 25, 5, 7, 11, 15, 21, 23, 2, 52, 4, 34, 46, 28, 64};
-constexpr Layout kJet3Layout{8, 10, 12, 16, 20, 25, 27, 31, 35, 8, 18, 1, 3, 9, 13, 14, 16, 1, 39, 0, 30, 38, 20, 128};
+constexpr Layout kJet4Layout{12, 14, 16, 20, 40, 45, 47, 51, 55, 12, 25, 5,
+                             7,  11, 15, 21, 23, 2,  52, 4,  34, 46, 28, 64};
+constexpr Layout kJet3Layout{8, 10, 12, 16, 20, 25, 27, 31, 35, 8,  18, 1,
+                             3, 9,  13, 14, 16, 1,  39, 0,  30, 38, 20, 128};
 
-const Layout& LayoutOf(bool jet3) { return jet3 ? kJet3Layout : kJet4Layout; }
+const Layout& LayoutOf(bool jet3) {
+    return jet3 ? kJet3Layout : kJet4Layout;
+}
 
-bool IsLong(uint8_t t) { return t == kOle || t == kMemo; }
-bool IsVariable(const Column& c) { return c.variable; }
+bool IsLong(uint8_t t) {
+    return t == kOle || t == kMemo;
+}
+bool IsVariable(const Column& c) {
+    return c.variable;
+}
 
 } // namespace
 
@@ -59,7 +68,8 @@ GenuineFile::GenuineFile(const std::string& path) : path_(path) {
         jet3_ = true;
         pageSize_ = 2048;
     } else if (kind != jet::Header::Kind::Jet4 || Get8(first, 0x14) != 1) {
-        Fail(path + " は Jet 4 (Access 2000-2003) / Jet 3 (Access 97) 形式のファイルではありません");
+        Fail(path +
+             " は Jet 4 (Access 2000-2003) / Jet 3 (Access 97) 形式のファイルではありません");
     }
     const off_t size = static_cast<off_t>(pageSize_);
     if (st.st_size < 3 * size || st.st_size % size != 0)
@@ -69,9 +79,11 @@ GenuineFile::GenuineFile(const std::string& path) : path_(path) {
         // The header's bytes from 0x18 are masked; the code page is at 0x3C.
         const std::string& head = Page(0);
         const auto& mask = jet::HeaderMask();
-        codePage_ = static_cast<int>((Get8(head, 0x3C) ^ mask[0x3C - 0x18]) | ((Get8(head, 0x3D) ^ mask[0x3D - 0x18]) << 8));
+        codePage_ = static_cast<int>((Get8(head, 0x3C) ^ mask[0x3C - 0x18]) |
+                                     ((Get8(head, 0x3D) ^ mask[0x3D - 0x18]) << 8));
         decoder_ = std::make_unique<jet::CodePageDecoder>(jet::IconvNameForCodePage(codePage_));
-        if (!decoder_->Ok()) Fail(path + " のコードページ " + std::to_string(codePage_) + " は読めません");
+        if (!decoder_->Ok())
+            Fail(path + " のコードページ " + std::to_string(codePage_) + " は読めません");
         format_ = jet3::Jet3FormatFor(codePage_);
         // Text keys are written in the General 97 order over the code page's bytes: the order of a
         // code page 932 file as the writer makes it (Japanese, 0x0411), else the General one.
@@ -91,11 +103,14 @@ GenuineFile::~GenuineFile() {
 const std::string& GenuineFile::Page(uint32_t n) {
     auto it = cache_.find(n);
     if (it != cache_.end()) return it->second;
-    if (n >= pages_) Fail(path_ + " のページ " + std::to_string(n) + " がファイルの外を指しています");
+    if (n >= pages_)
+        Fail(path_ + " のページ " + std::to_string(n) + " がファイルの外を指しています");
     std::string p(pageSize_, '\0');
     size_t done = 0;
     while (done < pageSize_) {
-        ssize_t r = ::pread(fd_, p.data() + done, pageSize_ - done, static_cast<off_t>(n) * static_cast<off_t>(pageSize_) + static_cast<off_t>(done));
+        ssize_t r = ::pread(fd_, p.data() + done, pageSize_ - done,
+                            static_cast<off_t>(n) * static_cast<off_t>(pageSize_) +
+                                static_cast<off_t>(done));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) Fail(path_ + " を読めません (" + std::strerror(errno) + ")");
         done += static_cast<size_t>(r);
@@ -106,27 +121,33 @@ const std::string& GenuineFile::Page(uint32_t n) {
 std::string GenuineFile::Head(uint32_t n) {
     auto it = cache_.find(n);
     if (it != cache_.end()) return it->second.substr(0, 8);
-    if (n >= pages_) Fail(path_ + " のページ " + std::to_string(n) + " がファイルの外を指しています");
+    if (n >= pages_)
+        Fail(path_ + " のページ " + std::to_string(n) + " がファイルの外を指しています");
     std::string head(8, '\0');
-    if (::pread(fd_, head.data(), head.size(), static_cast<off_t>(n) * static_cast<off_t>(pageSize_)) != 8)
+    if (::pread(fd_, head.data(), head.size(),
+                static_cast<off_t>(n) * static_cast<off_t>(pageSize_)) != 8)
         Fail(path_ + " を読めません (" + std::strerror(errno) + ")");
     return head;
 }
 
 std::vector<std::pair<size_t, size_t>> GenuineFile::Rows(uint32_t page, const std::string& what) {
     const std::string& p = Page(page);
-    if (Get8(p, 0) != 0x01) Fail(what + " のページ " + std::to_string(page) + " がデータページではありません");
+    if (Get8(p, 0) != 0x01)
+        Fail(what + " のページ " + std::to_string(page) + " がデータページではありません");
     const Layout& L = LayoutOf(jet3_);
     size_t count = Get16(p, L.rowCountAt);
-    if (L.rowsStart + 2 * count > pageSize_) Fail(what + " のページ " + std::to_string(page) + " の行数が不正です");
+    if (L.rowsStart + 2 * count > pageSize_)
+        Fail(what + " のページ " + std::to_string(page) + " の行数が不正です");
     std::vector<std::pair<size_t, size_t>> rows;
     size_t end = pageSize_;
     for (size_t i = 0; i < count; ++i) {
         uint32_t raw = Get16(p, L.rowsStart + 2 * i);
         size_t start = raw & 0x1FFF;
-        if (start < L.rowsStart + 2 * count || start > end) Fail(what + " のページ " + std::to_string(page) + " の行の位置が不正です");
+        if (start < L.rowsStart + 2 * count || start > end)
+            Fail(what + " のページ " + std::to_string(page) + " の行の位置が不正です");
         if (!(raw & 0x8000)) {
-            if (raw & 0x4000) Fail(what + " に他のページへ移された行があり、この版では書き換えられません");
+            if (raw & 0x4000)
+                Fail(what + " に他のページへ移された行があり、この版では書き換えられません");
             rows.emplace_back(start, end - start);
         }
         end = start;
@@ -141,10 +162,13 @@ std::set<uint32_t> GenuineFile::MapPages(uint32_t ref, std::vector<uint32_t>* bi
     const Layout& L = LayoutOf(jet3_);
     const uint32_t bitsPerMapPage = static_cast<uint32_t>((pageSize_ - 4) * 8);
     const std::string& p = Page(host);
-    if (Get8(p, 0) != 0x01 || row >= Get16(p, L.rowCountAt)) Fail("使用ページの表 " + std::to_string(host) + ":" + std::to_string(row) + " が読めません");
+    if (Get8(p, 0) != 0x01 || row >= Get16(p, L.rowCountAt))
+        Fail("使用ページの表 " + std::to_string(host) + ":" + std::to_string(row) +
+             " が読めません");
     size_t start = Get16(p, L.rowsStart + 2 * row) & 0x1FFF;
     size_t end = row == 0 ? pageSize_ : Get16(p, L.rowsStart + 2 * (row - 1)) & 0x1FFF;
-    if (start >= end || end > pageSize_) Fail("使用ページの表 " + std::to_string(host) + " の行が不正です");
+    if (start >= end || end > pageSize_)
+        Fail("使用ページの表 " + std::to_string(host) + " の行が不正です");
     std::string m = p.substr(start, end - start);
     if (Get8(m, 0) == 0x00) {
         if (m.size() < 5) Fail("使用ページの表が短すぎます");
@@ -157,11 +181,13 @@ std::set<uint32_t> GenuineFile::MapPages(uint32_t ref, std::vector<uint32_t>* bi
             uint32_t mp = Get32(m, 1 + 4 * k);
             if (!mp) continue;
             const std::string& b = Page(mp);
-            if (Get8(b, 0) != 0x05) Fail("使用ページの表のページ " + std::to_string(mp) + " が不正です");
+            if (Get8(b, 0) != 0x05)
+                Fail("使用ページの表のページ " + std::to_string(mp) + " が不正です");
             if (bitmapPages) bitmapPages->push_back(mp);
             for (size_t i = 4; i < pageSize_; ++i)
                 for (uint32_t bit = 0; bit < 8; ++bit)
-                    if (Get8(b, i) & (1u << bit)) pages.insert(uint32_t(k) * bitsPerMapPage + uint32_t(i - 4) * 8 + bit);
+                    if (Get8(b, i) & (1u << bit))
+                        pages.insert(uint32_t(k) * bitsPerMapPage + uint32_t(i - 4) * 8 + bit);
         }
     } else {
         Fail("使用ページの表の種類 " + std::to_string(Get8(m, 0)) + " は読めません");
@@ -200,10 +226,12 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
     t.mapsAt = L.tdefMaps;
     t.realMapOffset = L.realMap;
     const std::string& first = Page(page);
-    if (Get8(first, 0) != 0x02) Fail("テーブル " + name + " の定義のページ " + std::to_string(page) + " が不正です");
+    if (Get8(first, 0) != 0x02)
+        Fail("テーブル " + name + " の定義のページ " + std::to_string(page) + " が不正です");
     t.bytes = first;
     for (uint32_t next = Get32(first, 4); next;) {
-        if (t.continuation.size() > 64 || std::count(t.continuation.begin(), t.continuation.end(), next))
+        if (t.continuation.size() > 64 ||
+            std::count(t.continuation.begin(), t.continuation.end(), next))
             Fail("テーブル " + name + " の定義の続きのページが不正です");
         const std::string& p = Page(next);
         if (Get8(p, 0) != 0x02) Fail("テーブル " + name + " の定義の続きのページが不正です");
@@ -217,8 +245,10 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
     };
     need(L.tdefMaps + 8);
     t.rowCount = Get32(b, L.tdefRows);
-    size_t columns = Get16(b, L.tdefColumns), logical = Get32(b, L.tdefLogical), real = Get32(b, L.tdefReal);
-    if (columns == 0 || columns > 255 || real > 1000 || logical > 1000) Fail("テーブル " + name + " の定義の数が不正です");
+    size_t columns = Get16(b, L.tdefColumns), logical = Get32(b, L.tdefLogical),
+           real = Get32(b, L.tdefReal);
+    if (columns == 0 || columns > 255 || real > 1000 || logical > 1000)
+        Fail("テーブル " + name + " の定義の数が不正です");
     size_t at = L.tdefMaps + 8 + L.realCountBytes * real;
     need(at + columns * L.columnBytes);
     Table& table = t.table;
@@ -236,8 +266,8 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
         c.variable = !(c.flags & kFlagFixed);
         // Index keys of text are written in the General order alone (LCID 1033).
         if (layout && (c.type == kText || c.type == kMemo) && Get16(b, at + L.colSort) != textSort_)
-            Fail("テーブル " + name + " の並べ替え順序 (LCID " + std::to_string(Get16(b, at + L.colSort)) +
-                 ") はこの版では書き換えられません");
+            Fail("テーブル " + name + " の並べ替え順序 (LCID " +
+                 std::to_string(Get16(b, at + L.colSort)) + ") はこの版では書き換えられません");
         table.columns.push_back(c);
     }
     for (auto& c : table.columns) {
@@ -253,15 +283,18 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
     // variable columns numbered in the same order.
     std::vector<Column> byNumber = table.columns;
     if (!layout) byNumber.clear();
-    std::sort(byNumber.begin(), byNumber.end(), [](const Column& x, const Column& y) { return x.number < y.number; });
+    std::sort(byNumber.begin(), byNumber.end(),
+              [](const Column& x, const Column& y) { return x.number < y.number; });
     uint16_t nextVar = 0;
     for (size_t i = 0; i < byNumber.size(); ++i) {
         Column& c = byNumber[i];
-        bool known = c.type == kBool || c.type == kByte || c.type == kInt || c.type == kLong || c.type == kDate ||
-                     c.type == kDouble || c.type == kText || c.type == kBinary || c.type == kMemo || c.type == kOle;
+        bool known = c.type == kBool || c.type == kByte || c.type == kInt || c.type == kLong ||
+                     c.type == kDate || c.type == kDouble || c.type == kText || c.type == kBinary ||
+                     c.type == kMemo || c.type == kOle;
         if (c.number != i || !known || (c.variable && c.varIndex != nextVar++) ||
             (c.variable && !(c.type == kText || c.type == kBinary || IsLong(c.type))))
-            Fail("テーブル " + name + " の列の配置 (" + c.name + ") はこの版では書き換えられません");
+            Fail("テーブル " + name + " の列の配置 (" + c.name +
+                 ") はこの版では書き換えられません");
     }
     if (layout) table.columns = byNumber;
     for (size_t k = 0; k < real; ++k, at += L.realBytes) {
@@ -271,8 +304,10 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
         for (size_t i = 0; i < 10; ++i) {
             uint32_t col = Get16(b, at + L.realColumns + 3 * i);
             if (col == 0xFFFF) continue;
-            if (col >= columns) Fail("テーブル " + name + " のインデックスが存在しない列を指しています");
-            r.columns.push_back({static_cast<uint16_t>(col), Get8(b, at + L.realColumns + 2 + 3 * i) == 0});
+            if (col >= columns)
+                Fail("テーブル " + name + " のインデックスが存在しない列を指しています");
+            r.columns.push_back(
+                {static_cast<uint16_t>(col), Get8(b, at + L.realColumns + 2 + 3 * i) == 0});
         }
         r.flags = static_cast<uint8_t>(Get8(b, at + L.realFlags));
         table.realIndexes.push_back(std::move(r));
@@ -295,7 +330,9 @@ StoredTdef GenuineFile::ReadTdef(uint32_t page, const std::string& name, bool la
     for (const auto& c : table.columns)
         if (IsLong(c.type) && !t.longMapsAt.count(c.number))
             Fail("テーブル " + name + " の長い値の列 " + c.name + " に使用ページの表がありません");
-    if (t.longMapsAt.size() != size_t(std::count_if(table.columns.begin(), table.columns.end(), [](const Column& c) { return IsLong(c.type); })))
+    if (t.longMapsAt.size() !=
+        size_t(std::count_if(table.columns.begin(), table.columns.end(),
+                             [](const Column& c) { return IsLong(c.type); })))
         Fail("テーブル " + name + " の長い値の使用ページの表が列と合いません");
     return t;
 }
@@ -318,7 +355,9 @@ std::vector<std::vector<Variant>> GenuineFile::Records(const StoredTdef& t) {
         if (Get8(p, 0) != 0x01 || Get32(p, 4) != t.page) continue;
         for (auto [start, length] : Rows(page, what)) {
             std::string_view row(p.data() + start, length);
-            auto bad = [&] { Fail(what + " のページ " + std::to_string(page) + " のレコードが読めません"); };
+            auto bad = [&] {
+                Fail(what + " のページ " + std::to_string(page) + " のレコードが読めません");
+            };
             if (length < countBytes) bad();
             size_t count = jet3_ ? Get8(p, start) : Get16(p, start);
             size_t maskBytes = (count + 7) / 8;
@@ -334,7 +373,8 @@ std::vector<std::vector<Variant>> GenuineFile::Records(const StoredTdef& t) {
                 if (varTable < 4) bad();
                 varCount = Get16(p, start + varTable - 2);
                 if (varTable < 4 + 2 * varCount) bad();
-                for (size_t k = 0; k <= varCount; ++k) offsets.push_back(Get16(p, start + varTable - 4 - 2 * k));
+                for (size_t k = 0; k <= varCount; ++k)
+                    offsets.push_back(Get16(p, start + varTable - 4 - 2 * k));
                 varStart = varTable - 4 - 2 * varCount;
             } else if (anyVariable) {
                 if (varTable < 2) bad();
@@ -364,13 +404,23 @@ std::vector<std::vector<Variant>> GenuineFile::Records(const StoredTdef& t) {
                 }
                 if (!c.variable) {
                     size_t at = countBytes + size_t(c.fixedOffset);
-                    size_t size = c.type == kByte ? 1 : c.type == kInt ? 2 : c.type == kLong ? 4 : c.type == kText ? c.length : 8;
+                    size_t size = c.type == kByte   ? 1
+                                  : c.type == kInt  ? 2
+                                  : c.type == kLong ? 4
+                                  : c.type == kText ? c.length
+                                                    : 8;
                     if (at + size > varTable) bad();
                     std::string v(row.substr(at, size));
                     switch (c.type) {
-                    case kByte: values.push_back(Variant::Byte(static_cast<uint8_t>(Get8(v, 0)))); break;
-                    case kInt: values.push_back(Variant::Integer(static_cast<int16_t>(Get16(v, 0)))); break;
-                    case kLong: values.push_back(Variant::Long(static_cast<int32_t>(Get32(v, 0)))); break;
+                    case kByte:
+                        values.push_back(Variant::Byte(static_cast<uint8_t>(Get8(v, 0))));
+                        break;
+                    case kInt:
+                        values.push_back(Variant::Integer(static_cast<int16_t>(Get16(v, 0))));
+                        break;
+                    case kLong:
+                        values.push_back(Variant::Long(static_cast<int32_t>(Get32(v, 0))));
+                        break;
                     case kDate:
                     case kDouble: {
                         double d;
@@ -391,7 +441,8 @@ std::vector<std::vector<Variant>> GenuineFile::Records(const StoredTdef& t) {
                     continue;
                 }
                 size_t from = varOffset(c.varIndex);
-                size_t to = size_t(c.varIndex) + 1 < varCount ? varOffset(size_t(c.varIndex) + 1) : varOffset(varCount);
+                size_t to = size_t(c.varIndex) + 1 < varCount ? varOffset(size_t(c.varIndex) + 1)
+                                                              : varOffset(varCount);
                 if (from > to || to > varStart) bad();
                 std::string_view data = row.substr(from, to - from);
                 if (IsLong(c.type)) {

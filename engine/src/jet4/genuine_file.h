@@ -1,6 +1,6 @@
-// A genuine Jet 4 (or Jet 3) file as the in-place writer reads it: pages on demand, the global map of free
-// pages, table definitions with the places of the fields a rewrite changes, usage maps and the
-// records of a table as values. Anything it cannot read with certainty fails with a message:
+// A genuine Jet 4 (or Jet 3) file as the in-place writer reads it: pages on demand, the global map
+// of free pages, table definitions with the places of the fields a rewrite changes, usage maps and
+// the records of a table as values. Anything it cannot read with certainty fails with a message:
 // what is not understood is never rewritten.
 #pragma once
 
@@ -31,9 +31,9 @@ struct StoredTdef {
     Table table;
     uint32_t rowCount = 0;
     // Places in bytes of the fields a rewrite of the records changes.
-    size_t mapsAt = 55;                 // the records' usage-map reference, the free-space one after it
-    size_t realMapOffset = 34;          // of a real index's map reference within its entry
-    std::vector<size_t> realAt;         // each real index's entry
+    size_t mapsAt = 55;         // the records' usage-map reference, the free-space one after it
+    size_t realMapOffset = 34;  // of a real index's map reference within its entry
+    std::vector<size_t> realAt; // each real index's entry
     std::map<uint16_t, size_t> longMapsAt; // long-value column number -> its two map references
     // Usage-map references: records (0), records with free space (1), each real index, each long
     // column's two.
@@ -41,7 +41,7 @@ struct StoredTdef {
 };
 
 class GenuineFile {
-public:
+  public:
     // Opens the file for reading; refuses what is not a Jet 4 or Jet 3 file.
     explicit GenuineFile(const std::string& path);
     ~GenuineFile();
@@ -79,7 +79,7 @@ public:
     // compressed.
     std::optional<std::string> Text(std::string_view bytes, bool value = false);
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     uint32_t pages_ = 0;

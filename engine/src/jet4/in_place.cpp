@@ -22,11 +22,14 @@ namespace engine::detail::jet4 {
 namespace {
 
 // The properties the engine reads from a file and writes back itself; others are kept as stored.
-const std::vector<std::string> kEngineProperties = {"Required", "AllowZeroLength", "DefaultValue", "Description"};
+const std::vector<std::string> kEngineProperties = {"Required", "AllowZeroLength", "DefaultValue",
+                                                    "Description"};
 
 using Rows = std::vector<std::vector<Variant>>;
 
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 
 size_t ColumnAt(const Table& t, const char* name) {
     for (size_t i = 0; i < t.columns.size(); ++i)
@@ -34,7 +37,9 @@ size_t ColumnAt(const Table& t, const char* name) {
     Fail(t.name + " に列 " + name + " がありません");
 }
 
-int64_t IntOf(const Variant& v) { return v.IsNull() || v.IsEmpty() ? 0 : v.IntValue(); }
+int64_t IntOf(const Variant& v) {
+    return v.IsNull() || v.IsEmpty() ? 0 : v.IntValue();
+}
 
 // A system table as stored and its records, read before anything is written.
 struct Stored {
@@ -79,8 +84,10 @@ std::string PlaceDefinition(PageFile& file, const std::string& bytes) {
         p[0] = 0x02;
         p[1] = 0x01;
         p.replace(8, n, bytes, from, n);
-        if (const char* mark = file.Fmt().tdefMark) p.replace(2, 2, mark, 2);
-        else Put16(p, 2, static_cast<uint32_t>(size - 8 - n));
+        if (const char* mark = file.Fmt().tdefMark)
+            p.replace(2, 2, mark, 2);
+        else
+            Put16(p, 2, static_cast<uint32_t>(size - 8 - n));
         Put32(p, 4, k + 1 < pages.size() ? pages[k + 1] : 0);
         file.Write(pages[k], p);
     }
@@ -93,7 +100,8 @@ std::vector<uint32_t> AllocatedSince(const PageFile& file, size_t mark) {
 }
 
 // Rows by column name into a table's column order.
-std::vector<Variant> Arrange(const Table& target, const Table& from, const std::vector<Variant>& row) {
+std::vector<Variant> Arrange(const Table& target, const Table& from,
+                             const std::vector<Variant>& row) {
     std::vector<Variant> out(target.columns.size(), Variant::Null());
     for (size_t i = 0; i < from.columns.size(); ++i)
         for (size_t k = 0; k < target.columns.size(); ++k)
@@ -102,13 +110,14 @@ std::vector<Variant> Arrange(const Table& target, const Table& from, const std::
 }
 
 class Apply {
-public:
+  public:
     Apply(const std::string& path, Database& source) : path_(path), source_(source), g_(path) {}
 
     void Run(const std::vector<TableChange>& changes) {
         FailureFormat naming(g_.IsJet3() ? "Jet 3" : "Jet 4");
         if (!g_.Fmt())
-            Fail(path_ + " は コードページ " + std::to_string(g_.CodePage()) + " の Jet 3 ファイルのため、この版では変更できません");
+            Fail(path_ + " は コードページ " + std::to_string(g_.CodePage()) +
+                 " の Jet 3 ファイルのため、この版では変更できません");
         const Format& fmt = *g_.Fmt();
         jet3_ = g_.IsJet3();
         objects_.tdef = g_.ReadTdef(kObjectsPage, "MSysObjects");
@@ -123,7 +132,9 @@ public:
         flags_ = ColumnAt(ot, "Flags");
         int acesAt = Find("MSysACEs", false);
         if (acesAt < 0) Fail("MSysACEs がありません");
-        aces_.tdef = g_.ReadTdef(static_cast<uint32_t>(IntOf(objects_.rows[size_t(acesAt)][id_])) & 0xFFFFFF, "MSysACEs");
+        aces_.tdef =
+            g_.ReadTdef(static_cast<uint32_t>(IntOf(objects_.rows[size_t(acesAt)][id_])) & 0xFFFFFF,
+                        "MSysACEs");
         aces_.rows = g_.Records(aces_.tdef);
         aceObject_ = ColumnAt(aces_.tdef.table, "ObjectId");
         aceInherit_ = ColumnAt(aces_.tdef.table, "FInheritable");
@@ -133,7 +144,8 @@ public:
         GlobalMap map(g_, g_.FreePages(), fmt);
         Release release(g_);
         std::vector<uint32_t> free(map.OldFree().begin(), map.OldFree().end());
-        auto file = std::make_unique<PageFile>(PageFile::InPlace{}, path_, g_.PageCount(), free, fmt);
+        auto file =
+            std::make_unique<PageFile>(PageFile::InPlace{}, path_, g_.PageCount(), free, fmt);
         bool committed = false;
         try {
             Write(*file, changes, map, release, committed);
@@ -150,13 +162,15 @@ public:
         }
     }
 
-private:
+  private:
     // The catalog row of the table (or, with any, of any object) name among the Tables
     // container's objects; -1 when there is none.
     int Find(const std::string& name, bool any) const {
         for (size_t i = 0; i < objects_.rows.size(); ++i) {
             const auto& r = objects_.rows[i];
-            if (IntOf(r[parent_]) != kTablesContainerId || !r[name_].IsString() || !SameName(r[name_].StringValue(), name)) continue;
+            if (IntOf(r[parent_]) != kTablesContainerId || !r[name_].IsString() ||
+                !SameName(r[name_].StringValue(), name))
+                continue;
             if (any || IntOf(r[type_]) == 1) return static_cast<int>(i);
         }
         return -1;
@@ -166,9 +180,12 @@ private:
     void ReadRelationships() {
         int at = Find("MSysRelationships", false);
         if (at < 0) return;
-        StoredTdef t = g_.ReadTdef(static_cast<uint32_t>(IntOf(objects_.rows[size_t(at)][id_])) & 0xFFFFFF, "MSysRelationships");
+        StoredTdef t =
+            g_.ReadTdef(static_cast<uint32_t>(IntOf(objects_.rows[size_t(at)][id_])) & 0xFFFFFF,
+                        "MSysRelationships");
         size_t object = ColumnAt(t.table, "szObject"), column = ColumnAt(t.table, "szColumn");
-        size_t referenced = ColumnAt(t.table, "szReferencedObject"), referencedColumn = ColumnAt(t.table, "szReferencedColumn");
+        size_t referenced = ColumnAt(t.table, "szReferencedObject"),
+               referencedColumn = ColumnAt(t.table, "szReferencedColumn");
         auto text = [](const Variant& v) { return v.IsString() ? v.StringValue() : std::string(); };
         for (const auto& r : g_.Records(t)) {
             related_.emplace_back(text(r[object]), text(r[column]));
@@ -182,12 +199,14 @@ private:
         for (const auto& [table, column] : related_) {
             if (!SameName(table, c.name)) continue;
             if (c.kind != TableChange::Kind::Write)
-                Fail("テーブル " + c.name + " はリレーションシップに含まれているため、削除も名前の変更もできません");
+                Fail("テーブル " + c.name +
+                     " はリレーションシップに含まれているため、削除も名前の変更もできません");
             bool kept = false;
             auto def = source_.TableDefs().Item(c.name);
             for (const auto& f : def->Fields()) kept |= SameName(f->Name(), column);
             if (!kept)
-                Fail("テーブル " + c.name + " のフィールド " + column + " はリレーションシップに含まれているため、削除できません");
+                Fail("テーブル " + c.name + " のフィールド " + column +
+                     " はリレーションシップに含まれているため、削除できません");
         }
     }
 
@@ -207,7 +226,8 @@ private:
         auto userTable = [&](const std::string& name) {
             int at = Find(name, false);
             if (at < 0) Fail("テーブル " + name + " がファイルにありません");
-            if (name.rfind("MSys", 0) == 0 || (IntOf(objects_.rows[size_t(at)][flags_]) & 0x80000002))
+            if (name.rfind("MSys", 0) == 0 ||
+                (IntOf(objects_.rows[size_t(at)][flags_]) & 0x80000002))
                 Fail("システム テーブル " + name + " は変更できません");
         };
         for (const auto& c : changes) {
@@ -215,24 +235,31 @@ private:
             CheckRelationships(c);
             switch (c.kind) {
             case TableChange::Kind::Write:
-                if (!InSource(c.name)) Fail("テーブル " + c.name + " が書き込む元のデータベースにありません");
-                if (Find(c.name, false) >= 0) userTable(c.name);
-                else if (Find(c.name, true) >= 0) Fail("ファイルに " + c.name + " という名前のオブジェクトが既にあります");
-                if (c.name.rfind("MSys", 0) == 0) Fail("システム テーブル " + c.name + " は変更できません");
+                if (!InSource(c.name))
+                    Fail("テーブル " + c.name + " が書き込む元のデータベースにありません");
+                if (Find(c.name, false) >= 0)
+                    userTable(c.name);
+                else if (Find(c.name, true) >= 0)
+                    Fail("ファイルに " + c.name + " という名前のオブジェクトが既にあります");
+                if (c.name.rfind("MSys", 0) == 0)
+                    Fail("システム テーブル " + c.name + " は変更できません");
                 break;
-            case TableChange::Kind::Drop: userTable(c.name); break;
+            case TableChange::Kind::Drop:
+                userTable(c.name);
+                break;
             case TableChange::Kind::Rename:
                 userTable(c.name);
                 once(c.newName);
-                if (c.newName.empty() || c.newName.rfind("MSys", 0) == 0 || Find(c.newName, true) >= 0)
+                if (c.newName.empty() || c.newName.rfind("MSys", 0) == 0 ||
+                    Find(c.newName, true) >= 0)
                     Fail("テーブル " + c.name + " の名前を " + c.newName + " に変更できません");
                 break;
             }
         }
     }
 
-    void Write(PageFile& file, const std::vector<TableChange>& changes, GlobalMap& map, Release& release,
-               bool& committed) {
+    void Write(PageFile& file, const std::vector<TableChange>& changes, GlobalMap& map,
+               Release& release, bool& committed) {
         double now = OleNow();
         Rows rows = objects_.rows;
         Rows aceRows = aces_.rows;
@@ -246,7 +273,8 @@ private:
             }
             int64_t oldId = at >= 0 ? IntOf(rows[size_t(at)][id_]) : 0;
             if (at >= 0) {
-                release.Table(g_.ReadTdef(static_cast<uint32_t>(oldId) & 0xFFFFFF, c.name, false), true);
+                release.Table(g_.ReadTdef(static_cast<uint32_t>(oldId) & 0xFFFFFF, c.name, false),
+                              true);
             }
             if (c.kind == TableChange::Kind::Drop) {
                 rows.erase(rows.begin() + at);
@@ -256,15 +284,19 @@ private:
             std::vector<PropertySet> sets;
             UserTableEntry entry = WriteSourceTable(file, source_, c.name, file.Allocate(), &sets);
             int32_t newId = static_cast<int32_t>(entry.tdefPage);
-            // A page Jet marked free should hold no permissions; any it does are not the new table's.
-            std::erase_if(aceRows, [&](const std::vector<Variant>& r) { return IntOf(r[aceObject_]) == newId; });
+            // A page Jet marked free should hold no permissions; any it does are not the new
+            // table's.
+            std::erase_if(aceRows, [&](const std::vector<Variant>& r) {
+                return IntOf(r[aceObject_]) == newId;
+            });
             std::vector<Variant> row;
             if (at >= 0) {
                 row = rows[size_t(at)];
                 const Variant& old = row[props_];
                 if (old.IsString() && !old.StringValue().empty()) {
-                    auto kept = ParsePropertyBlob(old.StringValue(), file.Fmt(),
-                                                  [this](std::string_view b) { return g_.Text(b); });
+                    auto kept =
+                        ParsePropertyBlob(old.StringValue(), file.Fmt(),
+                                          [this](std::string_view b) { return g_.Text(b); });
                     if (!kept) Fail("テーブル " + c.name + " のプロパティが読めません");
                     std::vector<std::string> owners;
                     auto def = source_.TableDefs().Item(c.name);
@@ -283,11 +315,13 @@ private:
                         aceRows.back()[aceObject_] = Variant::Long(newId);
                     }
             } else {
-                rows.push_back(Arrange(objects_.tdef.table, ObjectsTable(file.Fmt()), ObjectRows({entry}, now, file.Fmt()).back()));
+                rows.push_back(Arrange(objects_.tdef.table, ObjectsTable(file.Fmt()),
+                                       ObjectRows({entry}, now, file.Fmt()).back()));
                 // A new table inherits the Tables container's inheritable entries.
                 bool inherited = false;
                 for (const auto& r : aces_.rows)
-                    if (IntOf(r[aceObject_]) == kTablesContainerId && !r[aceInherit_].IsNull() && IntOf(r[aceInherit_]) != 0) {
+                    if (IntOf(r[aceObject_]) == kTablesContainerId && !r[aceInherit_].IsNull() &&
+                        IntOf(r[aceInherit_]) != 0) {
                         aceRows.push_back(r);
                         aceRows.back()[aceObject_] = Variant::Long(newId);
                         aceRows.back()[aceInherit_] = Variant::Boolean(false);
@@ -296,7 +330,8 @@ private:
                 if (!inherited) {
                     Rows made = AceRows({entry}, file.Fmt());
                     for (size_t k = made.size() - 2; k < made.size(); ++k)
-                        aceRows.push_back(Arrange(aces_.tdef.table, AcesTable(file.Fmt()), made[k]));
+                        aceRows.push_back(
+                            Arrange(aces_.tdef.table, AcesTable(file.Fmt()), made[k]));
                 }
             }
             acesChange = true;
@@ -306,7 +341,8 @@ private:
         std::string acesFirst;
         size_t acesMark = file.Allocated().size();
         if (acesChange) {
-            TableContent c = WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(aceRows));
+            TableContent c =
+                WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(aceRows));
             acesFirst = PlaceDefinition(file, Patched(aces_.tdef, c, jet3_));
         }
         std::vector<uint32_t> acesPages = AllocatedSince(file, acesMark);
@@ -345,7 +381,8 @@ private:
         // Id no object has: neither is visible. Old definitions are given back only once no
         // permissions name them, so that a new table given one of their pages has none.
         if (acesCleanup) {
-            TableContent c = WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(kept));
+            TableContent c =
+                WriteTableContent(file, aces_.tdef.table, aces_.tdef.page, RowsOf(kept));
             std::string first = PlaceDefinition(file, Patched(aces_.tdef, c, jet3_));
             file.Write(1, map.Make(file, {}, bitmaps));
             dead.insert(dead.end(), bitmaps.begin(), bitmaps.end());
@@ -370,7 +407,8 @@ private:
 
 } // namespace
 
-void ApplyInPlace(const std::string& path, Database& source, const std::vector<TableChange>& changes) {
+void ApplyInPlace(const std::string& path, Database& source,
+                  const std::vector<TableChange>& changes) {
     Apply(path, source).Run(changes);
 }
 

@@ -27,6 +27,7 @@ struct TableChange {
 // replaces the file's table of that name or adds it; properties the engine does not know are
 // kept. Throws engine::Error with a Japanese message when the file cannot take the changes (and
 // then the file is as it was). A table may be named by one change only.
-void ApplyInPlace(const std::string& path, Database& source, const std::vector<TableChange>& changes);
+void ApplyInPlace(const std::string& path, Database& source,
+                  const std::vector<TableChange>& changes);
 
 } // namespace engine::detail::jet4

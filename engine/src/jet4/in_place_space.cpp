@@ -6,7 +6,6 @@
 
 namespace engine::detail::jet4 {
 
-
 void Release::Table(const StoredTdef& t, bool definition) {
     if (definition) pages_.insert(t.page);
     pages_.insert(t.continuation.begin(), t.continuation.end());
@@ -20,8 +19,9 @@ void Release::Table(const StoredTdef& t, bool definition) {
             // long-value pages. A stale bit in a genuine map gives nothing back.
             const std::string head = g_.Head(p);
             uint32_t kind = Get8(head, 0);
-            bool own = ((kind == 0x01 || kind == 0x03 || kind == 0x04) && Get32(head, 4) == t.page) ||
-                       (kind == 0x01 && head.compare(4, 4, "LVAL") == 0);
+            bool own =
+                ((kind == 0x01 || kind == 0x03 || kind == 0x04) && Get32(head, 4) == t.page) ||
+                (kind == 0x01 && head.compare(4, 4, "LVAL") == 0);
             if (own) pages_.insert(p);
         }
         pages_.insert(bitmaps.begin(), bitmaps.end());
@@ -39,12 +39,14 @@ std::set<uint32_t> Release::All() {
 GlobalMap::GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree, const Format& format)
     : format_(format), oldFree_(std::move(oldFree)), page1_(g.Page(1)) {
     rowAt_ = Get16(page1_, format_.rowsStart) & 0x1FFF;
-    if (Get8(page1_, 0) != 0x01 || Get16(page1_, format_.rowCountAt) < 1 || format_.pageSize - rowAt_ != format_.mapRowBytes)
+    if (Get8(page1_, 0) != 0x01 || Get16(page1_, format_.rowCountAt) < 1 ||
+        format_.pageSize - rowAt_ != format_.mapRowBytes)
         Fail("ページ 1 (空きページの表) の形式はこの版では書き換えられません");
     oldBitmaps_ = g.GlobalMapPages();
 }
 
-std::string GlobalMap::Make(PageFile& file, const std::set<uint32_t>& given, std::vector<uint32_t>& bitmaps) {
+std::string GlobalMap::Make(PageFile& file, const std::set<uint32_t>& given,
+                            std::vector<uint32_t>& bitmaps) {
     // An inline row's bitmap follows its type byte and start page; a bitmap page's follows 4 bytes.
     const size_t rowBytes = format_.mapRowBytes, pageSize = format_.pageSize;
     const uint32_t inlinePages = static_cast<uint32_t>((rowBytes - 5) * 8);

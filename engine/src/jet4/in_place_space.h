@@ -14,7 +14,7 @@ namespace engine::detail::jet4 {
 
 // The pages an old table (or only its content) holds, for giving back after the switch.
 class Release {
-public:
+  public:
     explicit Release(GenuineFile& g) : g_(g) {}
     // The table's records, long values, indexes, usage maps (and with definition, its
     // definition pages; its continuation pages always).
@@ -23,7 +23,7 @@ public:
     // The pages to give back, with the pages that held only the released usage maps.
     std::set<uint32_t> All();
 
-private:
+  private:
     GenuineFile& g_;
     std::set<uint32_t> pages_;
     std::set<uint32_t> refs_;
@@ -33,15 +33,16 @@ private:
 // the pages given back. A file beyond an inline map's reach gets a reference map on fresh
 // bitmap pages.
 class GlobalMap {
-public:
+  public:
     GlobalMap(GenuineFile& g, std::set<uint32_t> oldFree, const Format& format);
     const std::set<uint32_t>& OldFree() const { return oldFree_; }
     const std::vector<uint32_t>& OldBitmaps() const { return oldBitmaps_; }
     // Writes the bitmap pages (fresh) and returns page 1, not yet written; bitmaps receives the
     // bitmap pages it uses.
-    std::string Make(PageFile& file, const std::set<uint32_t>& given, std::vector<uint32_t>& bitmaps);
+    std::string Make(PageFile& file, const std::set<uint32_t>& given,
+                     std::vector<uint32_t>& bitmaps);
 
-private:
+  private:
     std::set<uint32_t> Free(const PageFile& file, const std::set<uint32_t>& given) const;
 
     const Format& format_;

@@ -50,8 +50,11 @@ std::string GuidBytes(const std::string& text) {
     if (hex.size() != 32 || text.size() != 38) Fail("GUID の値 " + text + " が正しくありません");
     std::string b;
     for (size_t i = 0; i < 32; i += 2) {
-        int hi = std::isxdigit(static_cast<unsigned char>(hex[i])) ? std::stoi(hex.substr(i, 2), nullptr, 16) : -1;
-        if (hi < 0 || !std::isxdigit(static_cast<unsigned char>(hex[i + 1]))) Fail("GUID の値 " + text + " が正しくありません");
+        int hi = std::isxdigit(static_cast<unsigned char>(hex[i]))
+                     ? std::stoi(hex.substr(i, 2), nullptr, 16)
+                     : -1;
+        if (hi < 0 || !std::isxdigit(static_cast<unsigned char>(hex[i + 1])))
+            Fail("GUID の値 " + text + " が正しくありません");
         b.push_back(static_cast<char>(hi));
     }
     static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
@@ -64,7 +67,8 @@ void AppendIndexKey(uint8_t type, const Variant& v, bool ascending, std::string&
     AppendIndexKey(kJet4Format, type, v, ascending, out);
 }
 
-void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool ascending, std::string& out) {
+void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool ascending,
+                    std::string& out) {
     if (type == kBool) {
         bool t = !v.IsNull() && !v.IsEmpty() && CBool(v);
         out.push_back(ascending ? 0x7F : static_cast<char>(0x80));
@@ -78,18 +82,29 @@ void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool asce
     out.push_back(ascending ? 0x7F : static_cast<char>(0x80));
     size_t start = out.size();
     switch (type) {
-    case kByte: out += BigEndian(CByte(v), 1); break;
-    case kInt: out += BigEndian(static_cast<uint16_t>(CInt(v)) ^ 0x8000u, 2); break;
-    case kLong: out += BigEndian(static_cast<uint32_t>(CLng(v)) ^ 0x80000000u, 4); break;
-    case kMoney: out += BigEndian(static_cast<uint64_t>(CCurScaled(v)) ^ 0x8000000000000000ull, 8); break;
+    case kByte:
+        out += BigEndian(CByte(v), 1);
+        break;
+    case kInt:
+        out += BigEndian(static_cast<uint16_t>(CInt(v)) ^ 0x8000u, 2);
+        break;
+    case kLong:
+        out += BigEndian(static_cast<uint32_t>(CLng(v)) ^ 0x80000000u, 4);
+        break;
+    case kMoney:
+        out += BigEndian(static_cast<uint64_t>(CCurScaled(v)) ^ 0x8000000000000000ull, 8);
+        break;
     case kFloat:
     case kDouble:
     case kDate: {
-        std::string b = type == kFloat ? BigEndian(FloatBits(CSng(v)), 4)
-                                       : BigEndian(DoubleBits(type == kDate ? CDate(v) : CDbl(v)), 8);
+        std::string b = type == kFloat
+                            ? BigEndian(FloatBits(CSng(v)), 4)
+                            : BigEndian(DoubleBits(type == kDate ? CDate(v) : CDbl(v)), 8);
         bool negative = static_cast<unsigned char>(b[0]) & 0x80;
-        if (!negative) b[0] = static_cast<char>(b[0] ^ 0x80);
-        else Flip(b, 0);
+        if (!negative)
+            b[0] = static_cast<char>(b[0] ^ 0x80);
+        else
+            Flip(b, 0);
         out += b;
         break;
     }
@@ -98,7 +113,8 @@ void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool asce
         // The key takes the GUID in its text order.
         static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
         std::string natural(16, '\0');
-        for (int i = 0; i < 16; ++i) natural[static_cast<size_t>(i)] = stored[static_cast<size_t>(order[i])];
+        for (int i = 0; i < 16; ++i)
+            natural[static_cast<size_t>(i)] = stored[static_cast<size_t>(order[i])];
         AppendBinary(natural, ascending, out);
         return;
     }
@@ -108,8 +124,10 @@ void AppendIndexKey(const Format& fmt, uint8_t type, const Variant& v, bool asce
         return;
     case kText:
     case kMemo:
-        if (v.IsString()) fmt.appendTextKey(v.StringValue(), ascending, out);
-        else fmt.appendTextKey(CStr(v), ascending, out);
+        if (v.IsString())
+            fmt.appendTextKey(v.StringValue(), ascending, out);
+        else
+            fmt.appendTextKey(CStr(v), ascending, out);
         return;
     default:
         Fail("この型の列にはインデックスを作れません");

@@ -13,7 +13,8 @@ struct Format;
 // Appends the key of one column's value (Null included) for a column of the given type; text
 // takes the format's text order (Jet 4's General order when no format is named).
 void AppendIndexKey(uint8_t columnType, const Variant& value, bool ascending, std::string& out);
-void AppendIndexKey(const Format& format, uint8_t columnType, const Variant& value, bool ascending, std::string& out);
+void AppendIndexKey(const Format& format, uint8_t columnType, const Variant& value, bool ascending,
+                    std::string& out);
 
 // The 16 stored bytes of a GUID given as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (the first
 // three groups little-endian); fails on any other text.

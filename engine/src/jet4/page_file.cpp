@@ -1,5 +1,6 @@
 #include "jet4/page_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +8,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
 #include <vector>
 
 #include "engine/error.h"
@@ -20,15 +20,22 @@ thread_local const char* tFormatName = "Jet 4";
 } // namespace
 
 void Fail(const std::string& what) {
-    throw Error(err::kOperationNotSupported, std::string(tFormatName) + " ファイルに書き込めません: " + what);
+    throw Error(err::kOperationNotSupported,
+                std::string(tFormatName) + " ファイルに書き込めません: " + what);
 }
 
-FailureFormat::FailureFormat(const char* name) : outer_(tFormatName) { tFormatName = name; }
+FailureFormat::FailureFormat(const char* name) : outer_(tFormatName) {
+    tFormatName = name;
+}
 
-FailureFormat::~FailureFormat() { tFormatName = outer_; }
+FailureFormat::~FailureFormat() {
+    tFormatName = outer_;
+}
 
 namespace {
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+    return std::strerror(errno);
+}
 } // namespace
 
 PageFile::PageFile(const std::string& target, const Format& format)
@@ -46,10 +53,12 @@ namespace {
 PageWriteHook writeHook = nullptr;
 } // namespace
 
-void SetPageWriteHook(PageWriteHook hook) { writeHook = hook; }
+void SetPageWriteHook(PageWriteHook hook) {
+    writeHook = hook;
+}
 
-PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount, std::vector<uint32_t> reusable,
-                   const Format& format)
+PageFile::PageFile(InPlace, const std::string& path, uint32_t pageCount,
+                   std::vector<uint32_t> reusable, const Format& format)
     : format_(format), outerFormatName_(tFormatName), target_(path), temp_(path), pages_(pageCount),
       committed_(true), inPlace_(true), reusable_(std::move(reusable)), originalPages_(pageCount) {
     tFormatName = format_.name;
@@ -86,7 +95,8 @@ void PageFile::Rollback() {
                      static_cast<off_t>(page) * static_cast<off_t>(format_.pageSize)) !=
             static_cast<ssize_t>(format_.pageSize))
             Fail(target_ + " (" + SystemReason() + ")");
-    if (::ftruncate(fd_, static_cast<off_t>(originalPages_) * static_cast<off_t>(format_.pageSize)) != 0 ||
+    if (::ftruncate(fd_, static_cast<off_t>(originalPages_) *
+                             static_cast<off_t>(format_.pageSize)) != 0 ||
         ::fsync(fd_) != 0)
         Fail(target_ + " (" + SystemReason() + ")");
 }
@@ -108,10 +118,12 @@ constexpr uint64_t kWriteOutEvery = 16ull << 20;
 
 void PageFile::Write(uint32_t page, const std::string& bytes) {
     const size_t pageSize = format_.pageSize;
-    if (bytes.size() != pageSize || page >= pages_) Fail("ページ " + std::to_string(page) + " の大きさが不正です");
+    if (bytes.size() != pageSize || page >= pages_)
+        Fail("ページ " + std::to_string(page) + " の大きさが不正です");
     if (inPlace_ && page < originalPages_ && !before_.count(page)) {
         std::string old(pageSize, '\0');
-        if (::pread(fd_, old.data(), pageSize, static_cast<off_t>(page) * static_cast<off_t>(pageSize)) !=
+        if (::pread(fd_, old.data(), pageSize,
+                    static_cast<off_t>(page) * static_cast<off_t>(pageSize)) !=
             static_cast<ssize_t>(pageSize))
             Fail(target_ + " (" + SystemReason() + ")");
         before_.emplace(page, std::move(old));
@@ -135,7 +147,8 @@ void PageFile::Flush() {
     pagesWritten_ += buffer_.size() / format_.pageSize;
     size_t done = 0;
     while (done < buffer_.size()) {
-        ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, at + static_cast<off_t>(done));
+        ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done,
+                             at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) Fail(temp_ + " (" + SystemReason() + ")");
         done += static_cast<size_t>(n);

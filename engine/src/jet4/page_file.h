@@ -28,7 +28,7 @@ using PageWriteHook = void (*)(size_t pages);
 void SetPageWriteHook(PageWriteHook hook);
 
 class PageFile {
-public:
+  public:
     // Pages of the given format; failures while it is open name that format.
     explicit PageFile(const std::string& target, const Format& format = kJet4Format);
     // The existing Jet 4 file at path, written in place: pages of pageCount on are appended, and
@@ -60,7 +60,7 @@ public:
     // Pages written to the file so far, for measuring.
     uint64_t PagesWritten() const { return pagesWritten_; }
 
-private:
+  private:
     // Asks the syncing thread (started on first use) to flush the file to disk.
     void RequestSync();
     // Ends the syncing thread; its first failure, if any, is returned as errno's value (0: none).
@@ -69,9 +69,9 @@ private:
     const Format& format_;
     const char* outerFormatName_;
     std::string target_;
-    std::string buffer_;      // pages from bufferStart_ on, not yet in the file
+    std::string buffer_; // pages from bufferStart_ on, not yet in the file
     uint32_t bufferStart_ = 0;
-    uint64_t unsynced_ = 0;   // bytes written since the last flush to disk was asked for
+    uint64_t unsynced_ = 0; // bytes written since the last flush to disk was asked for
     std::string temp_;
     int fd_ = -1;
     uint32_t pages_ = 0;
@@ -96,13 +96,13 @@ private:
 // Names the format ("Jet 3", "Jet 4") in Fail's messages while it lives; a page file does so for
 // its own format, this for work on a file before any page file is open.
 class FailureFormat {
-public:
+  public:
     explicit FailureFormat(const char* name);
     ~FailureFormat();
     FailureFormat(const FailureFormat&) = delete;
     FailureFormat& operator=(const FailureFormat&) = delete;
 
-private:
+  private:
     const char* outer_;
 };
 

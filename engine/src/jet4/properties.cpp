@@ -25,19 +25,40 @@ std::string ValueBytes(const Format& fmt, const PropertyValue& p) {
     const Variant& v = p.value;
     std::string b;
     switch (p.type) {
-    case dao::dbBoolean: Append8(b, CBool(v) ? 1 : 0); break;
-    case dao::dbByte: Append8(b, CByte(v)); break;
-    case dao::dbInteger: Append16(b, static_cast<uint16_t>(CInt(v))); break;
-    case dao::dbLong: Append32(b, static_cast<uint32_t>(CLng(v))); break;
-    case dao::dbCurrency: Append64(b, static_cast<uint64_t>(CCurScaled(v))); break;
-    case dao::dbSingle: Append32(b, FloatBits(CSng(v))); break;
-    case dao::dbDouble: Append64(b, DoubleBits(CDbl(v))); break;
-    case dao::dbDate: Append64(b, DoubleBits(CDate(v))); break;
+    case dao::dbBoolean:
+        Append8(b, CBool(v) ? 1 : 0);
+        break;
+    case dao::dbByte:
+        Append8(b, CByte(v));
+        break;
+    case dao::dbInteger:
+        Append16(b, static_cast<uint16_t>(CInt(v)));
+        break;
+    case dao::dbLong:
+        Append32(b, static_cast<uint32_t>(CLng(v)));
+        break;
+    case dao::dbCurrency:
+        Append64(b, static_cast<uint64_t>(CCurScaled(v)));
+        break;
+    case dao::dbSingle:
+        Append32(b, FloatBits(CSng(v)));
+        break;
+    case dao::dbDouble:
+        Append64(b, DoubleBits(CDbl(v)));
+        break;
+    case dao::dbDate:
+        Append64(b, DoubleBits(CDate(v)));
+        break;
     case dao::dbText:
-    case dao::dbMemo: fmt.appendText(CStr(v), "プロパティ " + p.name, b); break;
+    case dao::dbMemo:
+        fmt.appendText(CStr(v), "プロパティ " + p.name, b);
+        break;
     case dao::dbBinary:
-    case dao::dbLongBinary: b = v.IsString() ? v.StringValue() : CStr(v); break;
-    default: Fail("プロパティ " + p.name + " の型 (" + std::to_string(p.type) + ") は書けません");
+    case dao::dbLongBinary:
+        b = v.IsString() ? v.StringValue() : CStr(v);
+        break;
+    default:
+        Fail("プロパティ " + p.name + " の型 (" + std::to_string(p.type) + ") は書けません");
     }
     if (b.size() > 0xFFF0) Fail("プロパティ " + p.name + " の値が長すぎます");
     return b;
@@ -88,14 +109,17 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& fmt
 }
 
 namespace {
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 } // namespace
 
-std::optional<std::vector<PropertySet>> ParsePropertyBlob(
-    std::string_view blob, const Format& format,
-    const std::function<std::optional<std::string>(std::string_view)>& decode) {
+std::optional<std::vector<PropertySet>>
+ParsePropertyBlob(std::string_view blob, const Format& format,
+                  const std::function<std::optional<std::string>(std::string_view)>& decode) {
     std::string b(blob);
-    if (b.size() < 4 || b.compare(0, 4, std::string(format.propertiesMagic, 4)) != 0) return std::nullopt;
+    if (b.size() < 4 || b.compare(0, 4, std::string(format.propertiesMagic, 4)) != 0)
+        return std::nullopt;
     std::vector<std::string> names;
     std::vector<PropertySet> sets;
     auto name = [&](size_t at, size_t end, size_t& next) -> std::optional<std::string> {
@@ -147,7 +171,8 @@ std::optional<std::vector<PropertySet>> ParsePropertyBlob(
     return sets;
 }
 
-std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh, const std::vector<PropertySet>& old,
+std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh,
+                                               const std::vector<PropertySet>& old,
                                                const std::vector<std::string>& owners,
                                                const std::vector<std::string>& replaced) {
     auto in = [](const std::vector<std::string>& list, const std::string& s) {

@@ -7,7 +7,8 @@ constexpr size_t kBlockRows = 256;
 constexpr size_t kBlocks = 4;
 } // namespace
 
-ReadAhead::ReadAhead(StoredRows& rows) : rows_(rows), columns_(rows.Columns()), row_(rows.Columns()) {
+ReadAhead::ReadAhead(StoredRows& rows)
+    : rows_(rows), columns_(rows.Columns()), row_(rows.Columns()) {
     spare_.resize(kBlocks);
     thread_ = std::thread([this] { Run(); });
 }
@@ -35,7 +36,8 @@ void ReadAhead::Run() {
             block.cells.resize(kBlockRows * columns_);
             block.arena.clear();
             block.rows = 0;
-            for (CapturedValue* c = block.cells.data(); block.rows < kBlockRows; ++block.rows, c += columns_) {
+            for (CapturedValue* c = block.cells.data(); block.rows < kBlockRows;
+                 ++block.rows, c += columns_) {
                 if (!rows_.Capture(c, block.arena)) {
                     end = true;
                     break;

@@ -19,7 +19,7 @@
 namespace engine::detail::jet4 {
 
 class ReadAhead {
-public:
+  public:
     // Reads every record of rows, which is the thread's alone until the ReadAhead is gone.
     explicit ReadAhead(StoredRows& rows);
     ~ReadAhead();
@@ -30,7 +30,7 @@ public:
     // An error of the reading is thrown here.
     bool Next(std::vector<const Variant*>& row);
 
-private:
+  private:
     struct Block {
         std::vector<CapturedValue> cells; // rows one after another
         std::string arena;                // their texts

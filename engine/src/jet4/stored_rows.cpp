@@ -1,13 +1,14 @@
 #include "jet4/stored_rows.h"
 
+#include "engine/error.h"
 #include "storage/catalog.h"
 #include "storage/connection.h"
-#include "engine/error.h"
 #include "values/value_codec.h"
 
 namespace engine::detail::jet4 {
 
-StoredRows::StoredRows(Connection& conn, const std::string& table, const std::vector<std::string>& columns) {
+StoredRows::StoredRows(Connection& conn, const std::string& table,
+                       const std::vector<std::string>& columns) {
     const TableInfo& t = conn.Table(table);
     std::string list;
     for (const auto& name : columns) {

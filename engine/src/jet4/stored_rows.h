@@ -21,7 +21,7 @@ class Connection;
 namespace engine::detail::jet4 {
 
 class StoredRows {
-public:
+  public:
     // Reads the columns (names of the table's fields, in the order wanted) of table on conn.
     StoredRows(Connection& conn, const std::string& table, const std::vector<std::string>& columns);
 
@@ -32,7 +32,7 @@ public:
     // Decodes a captured record into values[0 .. Columns()), reusing their text storage.
     void Decode(const CapturedValue* cells, std::string_view arena, Variant* values) const;
 
-private:
+  private:
     Stmt stmt_;
     std::vector<int> types_; // the fields' types, by which their values are decoded
     std::vector<CaptureRule> rules_;

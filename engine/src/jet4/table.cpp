@@ -16,15 +16,19 @@ namespace engine::detail::jet4 {
 namespace {
 
 constexpr size_t kMaxRowsPerPage = 255;
-constexpr size_t kMaxInlineLong = 64;       // long values up to this length may stay in the record
+constexpr size_t kMaxInlineLong = 64; // long values up to this length may stay in the record
 constexpr size_t kLongFieldSize = 12;
 
-bool IsVariableType(uint8_t t) { return t == kBinary || t == kText || t == kOle || t == kMemo; }
-bool IsLongType(uint8_t t) { return t == kOle || t == kMemo; }
+bool IsVariableType(uint8_t t) {
+    return t == kBinary || t == kText || t == kOle || t == kMemo;
+}
+bool IsLongType(uint8_t t) {
+    return t == kOle || t == kMemo;
+}
 
 // A data or long-value page being filled: row offsets grow from the header, rows from the end.
 class RowPage {
-public:
+  public:
     RowPage(const Format& format, uint32_t owner, bool longValues)
         : fmt_(format), end_(format.pageSize), free_(format.pageSize - format.rowsStart) {
         page_.assign(fmt_.pageSize, '\0');
@@ -50,7 +54,7 @@ public:
     bool Empty() const { return rows_ == 0; }
     const std::string& Bytes() const { return page_; }
 
-private:
+  private:
     const Format& fmt_;
     std::string page_;
     size_t rows_ = 0;
@@ -62,7 +66,7 @@ private:
 // that list them: every page owned, and the page still open for more rows as the one with
 // free space.
 class RowPages {
-public:
+  public:
     RowPages(PageFile& file, uint32_t owner, bool longValues)
         : file_(file), owner_(owner), longValues_(longValues) {}
 
@@ -88,7 +92,7 @@ public:
         return current_ ? std::vector<uint32_t>{pageNumber_} : std::vector<uint32_t>{};
     }
 
-private:
+  private:
     void Open() {
         if (current_) file_.Write(pageNumber_, current_->Bytes());
         current_ = std::make_unique<RowPage>(file_.Fmt(), owner_, longValues_);
@@ -113,39 +117,56 @@ std::string LongField(uint32_t length, uint8_t kind, uint32_t page, uint8_t row)
 }
 
 // The bytes a value of a variable or long column holds (text as the format stores it), into out.
-void VariableBytes(const Format& fmt, const Column& c, const Variant& v, const std::string& table, std::string& out) {
+void VariableBytes(const Format& fmt, const Column& c, const Variant& v, const std::string& table,
+                   std::string& out) {
     out.clear();
     if (c.type == kText || c.type == kMemo) {
-        if (v.IsString()) fmt.appendText(v.StringValue(), "テーブル " + table + " のフィールド " + c.name, out);
-        else fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, out);
+        if (v.IsString())
+            fmt.appendText(v.StringValue(), "テーブル " + table + " のフィールド " + c.name, out);
+        else
+            fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, out);
         return;
     }
-    if (v.IsString()) out.assign(v.StringValue());
-    else out = CStr(v);
+    if (v.IsString())
+        out.assign(v.StringValue());
+    else
+        out = CStr(v);
 }
 
 void PutFixed(const Format& fmt, std::string& row, size_t at, const Column& c, const Variant& v,
               const std::string& table) {
     switch (c.type) {
-    case kByte: Put8(row, at, CByte(v)); break;
-    case kInt: Put16(row, at, static_cast<uint16_t>(CInt(v))); break;
+    case kByte:
+        Put8(row, at, CByte(v));
+        break;
+    case kInt:
+        Put16(row, at, static_cast<uint16_t>(CInt(v)));
+        break;
     // The values read from a table have the column's type already: no conversion for them.
-    case kLong: Put32(row, at, static_cast<uint32_t>(v.Type() == VarType::Long ? v.IntValue() : CLng(v))); break;
+    case kLong:
+        Put32(row, at, static_cast<uint32_t>(v.Type() == VarType::Long ? v.IntValue() : CLng(v)));
+        break;
     case kMoney: {
         uint64_t u = static_cast<uint64_t>(CCurScaled(v));
         Put32(row, at, static_cast<uint32_t>(u));
         Put32(row, at + 4, static_cast<uint32_t>(u >> 32));
         break;
     }
-    case kFloat: Put32(row, at, FloatBits(CSng(v))); break;
+    case kFloat:
+        Put32(row, at, FloatBits(CSng(v)));
+        break;
     case kDouble:
     case kDate: {
-        uint64_t u = DoubleBits(c.type == kDate ? CDate(v) : v.Type() == VarType::Double ? v.RealValue() : CDbl(v));
+        uint64_t u = DoubleBits(c.type == kDate               ? CDate(v)
+                                : v.Type() == VarType::Double ? v.RealValue()
+                                                              : CDbl(v));
         Put32(row, at, static_cast<uint32_t>(u));
         Put32(row, at + 4, static_cast<uint32_t>(u >> 32));
         break;
     }
-    case kGuid: row.replace(at, 16, GuidBytes(CStr(v))); break;
+    case kGuid:
+        row.replace(at, 16, GuidBytes(CStr(v)));
+        break;
     case kText: {
         std::string text, blank;
         fmt.appendText(CStr(v), "テーブル " + table + " のフィールド " + c.name, text);
@@ -155,7 +176,8 @@ void PutFixed(const Format& fmt, std::string& row, size_t at, const Column& c, c
         row.replace(at, text.size(), text);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -197,12 +219,14 @@ struct Encoder {
     std::string mask;
     std::vector<uint16_t> varOffsets;
 
-    void Encode(const std::vector<const Variant*>& values, bool inlineLongs, std::vector<std::string>* varData,
-                std::string& row) {
+    void Encode(const std::vector<const Variant*>& values, bool inlineLongs,
+                std::vector<std::string>* varData, std::string& row) {
         const auto& cols = table.columns;
         row.clear();
-        if (fmt.columnCountBytes == 1) Append8(row, static_cast<uint32_t>(cols.size()));
-        else Append16(row, static_cast<uint32_t>(cols.size()));
+        if (fmt.columnCountBytes == 1)
+            Append8(row, static_cast<uint32_t>(cols.size()));
+        else
+            Append16(row, static_cast<uint32_t>(cols.size()));
         row.append(fixedEnd, '\0');
         mask.assign((cols.size() + 7) / 8, '\0');
         // The null mask is by column number, which a genuine file's definition may order apart
@@ -247,7 +271,8 @@ struct Encoder {
     }
 
     // Size of the record with every long value out of line, before anything is written.
-    size_t OutOfLineSize(const std::vector<const Variant*>& values, const std::vector<std::string>& varData) const {
+    size_t OutOfLineSize(const std::vector<const Variant*>& values,
+                         const std::vector<std::string>& varData) const {
         size_t n = fmt.columnCountBytes + fixedEnd + (table.columns.size() + 7) / 8 +
                    (varCount ? VarTableBound(fmt, varCount) : 0);
         for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -273,8 +298,9 @@ struct IndexPages {
     uint32_t distinctKeys = 0;
 };
 
-std::string IndexPage(const Format& fmt, bool leaf, uint32_t tdef, const std::vector<std::string>& entries,
-                      size_t from, size_t to, uint32_t prev, uint32_t next, uint32_t tail) {
+std::string IndexPage(const Format& fmt, bool leaf, uint32_t tdef,
+                      const std::vector<std::string>& entries, size_t from, size_t to,
+                      uint32_t prev, uint32_t next, uint32_t tail) {
     std::string p(fmt.pageSize, '\0');
     p[0] = leaf ? 0x04 : 0x03;
     p[1] = 0x01;
@@ -286,7 +312,8 @@ std::string IndexPage(const Format& fmt, bool leaf, uint32_t tdef, const std::ve
     for (size_t i = from; i < to; ++i) {
         p.replace(fmt.entriesAt + used, entries[i].size(), entries[i]);
         used += entries[i].size();
-        p[fmt.entryMaskAt + used / 8] = static_cast<char>(p[fmt.entryMaskAt + used / 8] | (1 << (used % 8)));
+        p[fmt.entryMaskAt + used / 8] =
+            static_cast<char>(p[fmt.entryMaskAt + used / 8] | (1 << (used % 8)));
     }
     Put16(p, 2, static_cast<uint32_t>(fmt.pageSize - fmt.entriesAt - used));
     return p;
@@ -314,7 +341,8 @@ IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> le
         for (size_t k = 0; k < spans.size(); ++k) numbers.push_back(file.Allocate());
         std::vector<std::string> parents;
         for (size_t k = 0; k < spans.size(); ++k) {
-            uint32_t prev = k ? numbers[k - 1] : 0, next = k + 1 < spans.size() ? numbers[k + 1] : 0;
+            uint32_t prev = k ? numbers[k - 1] : 0,
+                     next = k + 1 < spans.size() ? numbers[k + 1] : 0;
             auto [from, to] = spans[k];
             uint32_t tail = 0;
             if (!leaf && to > from) tail = Get32BE(level[to - 1], level[to - 1].size() - 4);
@@ -322,7 +350,8 @@ IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> le
             out.pages.push_back(numbers[k]);
             if (to > from) {
                 // A node entry: the child's last entry (with its record), then the child page.
-                std::string e = leaf ? level[to - 1] : level[to - 1].substr(0, level[to - 1].size() - 4);
+                std::string e =
+                    leaf ? level[to - 1] : level[to - 1].substr(0, level[to - 1].size() - 4);
                 AppendBe32(e, numbers[k]);
                 parents.push_back(std::move(e));
             }
@@ -340,8 +369,7 @@ IndexPages WriteIndex(PageFile& file, uint32_t tdef, std::vector<std::string> le
 
 namespace {
 // Decodes UTF-8, handing each UTF-16 code unit to put; a malformed sequence fails the write.
-template <class Put>
-void DecodeUtf8(std::string_view s, const std::string& what, Put&& put) {
+template <class Put> void DecodeUtf8(std::string_view s, const std::string& what, Put&& put) {
     for (size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         if (c < 0x80) {
@@ -351,10 +379,17 @@ void DecodeUtf8(std::string_view s, const std::string& what, Put&& put) {
         }
         uint32_t cp;
         size_t n;
-        if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-        else Fail(what + " のテキストが UTF-8 として正しくありません");
+        if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            n = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            n = 3;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            n = 4;
+        } else
+            Fail(what + " のテキストが UTF-8 として正しくありません");
         if (i + n > s.size()) Fail(what + " のテキストが UTF-8 として正しくありません");
         for (size_t k = 1; k < n; ++k) {
             unsigned char d = static_cast<unsigned char>(s[i + k]);
@@ -395,14 +430,16 @@ void AppendUtf16Le(std::string_view utf8, const std::string& what, std::string& 
         if (c < 0x80) {
             unit = c;
             ++i;
-        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+                   (s[i + 2] & 0xC0) == 0x80) {
             unit = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
             i += 3;
         } else {
             size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF8) == 0xF0 ? 4 : 1;
             char16_t units[2];
             size_t count = 0;
-            DecodeUtf8(utf8.substr(i, std::min(len, n - i)), what, [&](char16_t u) { units[count++] = u; });
+            DecodeUtf8(utf8.substr(i, std::min(len, n - i)), what,
+                       [&](char16_t u) { units[count++] = u; });
             i += len;
             if (count == 0) continue;
             if (count == 2) {
@@ -536,23 +573,27 @@ std::string Jet4Definition(const Table& table, const DefinitionParts& parts) {
     return d;
 }
 
-TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& source) {
+TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage,
+                               const RowSource& source) {
     const Format& fmt = file.Fmt();
     const auto& cols = table.columns;
     RowPages data(file, tdefPage, false);
     std::vector<std::unique_ptr<RowPages>> longPages(cols.size());
     Encoder enc{fmt, table, longPages, 0, 0, {}, {}};
     for (size_t i = 0; i < cols.size(); ++i) {
-        if (cols[i].variable) ++enc.varCount;
-        else if (cols[i].type != kBool) enc.fixedEnd = std::max<size_t>(enc.fixedEnd, cols[i].fixedOffset + cols[i].length);
-        if (IsLongType(cols[i].type)) longPages[i] = std::make_unique<RowPages>(file, tdefPage, true);
+        if (cols[i].variable)
+            ++enc.varCount;
+        else if (cols[i].type != kBool)
+            enc.fixedEnd = std::max<size_t>(enc.fixedEnd, cols[i].fixedOffset + cols[i].length);
+        if (IsLongType(cols[i].type))
+            longPages[i] = std::make_unique<RowPages>(file, tdefPage, true);
     }
     std::vector<IndexBuild> indexes;
     for (const auto& r : table.realIndexes) indexes.push_back({&r, {}, {}});
 
     std::vector<const Variant*> values(cols.size());
     std::vector<std::string> varData(cols.size()); // filled for the variable columns alone
-    std::vector<size_t> variable, longValues;       // positions of those columns, and the long ones
+    std::vector<size_t> variable, longValues;      // positions of those columns, and the long ones
     for (size_t i = 0; i < cols.size(); ++i) {
         if (cols[i].variable) variable.push_back(i);
         if (IsLongType(cols[i].type)) longValues.push_back(i);
@@ -564,16 +605,19 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
             varData[i].clear();
             if (!values[i]->IsNull() && !values[i]->IsEmpty()) {
                 VariableBytes(fmt, cols[i], *values[i], table.name, varData[i]);
-                if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF : varData[i].size() > cols[i].length)
+                if (IsLongType(cols[i].type) ? varData[i].size() > 0xFFFFFF
+                                             : varData[i].size() > cols[i].length)
                     Fail(table.name + "." + cols[i].name + " の値が列の長さを超えます");
             }
         }
         size_t outOfLine = enc.OutOfLineSize(values, varData);
-        if (outOfLine > fmt.maxRow) Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
+        if (outOfLine > fmt.maxRow)
+            Fail("テーブル " + table.name + " のレコードが 1 ページに収まりません");
         // Short long values stay in the record when all of them fit there.
         size_t withInline = outOfLine;
         for (size_t i : longValues)
-            if (!values[i]->IsNull() && !values[i]->IsEmpty() && varData[i].size() <= kMaxInlineLong)
+            if (!values[i]->IsNull() && !values[i]->IsEmpty() &&
+                varData[i].size() <= kMaxInlineLong)
                 withInline += varData[i].size();
         enc.Encode(values, withInline <= fmt.maxRow, &varData, row);
         auto [page, rowNumber] = data.Add(row);
@@ -606,10 +650,12 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
         std::sort(ix.entries.begin(), ix.entries.end());
         uint32_t distinct = 0;
         for (size_t i = 0; i < ix.entries.size(); ++i) {
-            bool same = i > 0 && ix.entries[i].compare(0, ix.entries[i].size() - 4, ix.entries[i - 1], 0,
-                                                       ix.entries[i - 1].size() - 4) == 0 &&
+            bool same = i > 0 &&
+                        ix.entries[i].compare(0, ix.entries[i].size() - 4, ix.entries[i - 1], 0,
+                                              ix.entries[i - 1].size() - 4) == 0 &&
                         ix.entries[i].size() == ix.entries[i - 1].size();
-            if (!same) ++distinct;
+            if (!same)
+                ++distinct;
             else if ((ix.real->flags & kIndexUnique) && !ix.withNull.count(ix.entries[i]))
                 Fail("テーブル " + table.name + " の固有インデックスに重複する値があります");
         }
@@ -637,10 +683,12 @@ TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdef
     return content;
 }
 
-void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage, const TableContent& content) {
+void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage,
+                     const TableContent& content) {
     const Format& fmt = file.Fmt();
     std::vector<MapPlace> places;
-    for (uint32_t ref : content.maps) places.push_back({ref >> 8, static_cast<uint8_t>(ref & 0xFF)});
+    for (uint32_t ref : content.maps)
+        places.push_back({ref >> 8, static_cast<uint8_t>(ref & 0xFF)});
     DefinitionParts parts;
     parts.rowCount = content.rows;
     parts.varCount = content.varCount;

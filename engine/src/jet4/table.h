@@ -15,8 +15,19 @@ namespace engine::detail::jet4 {
 
 // Column type codes of the format.
 enum ColumnType : uint8_t {
-    kBool = 1, kByte = 2, kInt = 3, kLong = 4, kMoney = 5, kFloat = 6, kDouble = 7, kDate = 8,
-    kBinary = 9, kText = 10, kOle = 11, kMemo = 12, kGuid = 15,
+    kBool = 1,
+    kByte = 2,
+    kInt = 3,
+    kLong = 4,
+    kMoney = 5,
+    kFloat = 6,
+    kDouble = 7,
+    kDate = 8,
+    kBinary = 9,
+    kText = 10,
+    kOle = 11,
+    kMemo = 12,
+    kGuid = 15,
 };
 
 // Column flags.
@@ -98,10 +109,12 @@ struct TableContent {
 
 // Writes the table's records, long values, indexes and usage maps (pages owned by tdefPage),
 // not its definition.
-TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& rows);
+TableContent WriteTableContent(PageFile& file, const Table& table, uint32_t tdefPage,
+                               const RowSource& rows);
 // Writes the definition of a table whose content is written, at tdefPage (a page the caller
 // allocated; continuation pages are allocated as needed).
-void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage, const TableContent& content);
+void WriteDefinition(PageFile& file, const Table& table, uint32_t tdefPage,
+                     const TableContent& content);
 // Both of the above. Returns the number of records written.
 uint32_t WriteTable(PageFile& file, const Table& table, uint32_t tdefPage, const RowSource& rows);
 

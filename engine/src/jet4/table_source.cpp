@@ -1,8 +1,8 @@
 #include "jet4/table_source.h"
 
-#include <strings.h>
 #include <ctime>
 #include <memory>
+#include <strings.h>
 
 #include "engine/database.h"
 #include "engine/error.h"
@@ -23,39 +23,75 @@ Column ColumnOf(const Format& fmt, const std::string& table, Field& f) {
     c.name = f.Name();
     c.flags = kFlagNullable;
     switch (f.Type()) {
-    case dao::dbBoolean: c.type = kBool; c.length = 1; break;
-    case dao::dbByte: c.type = kByte; c.length = 1; break;
-    case dao::dbInteger: c.type = kInt; c.length = 2; break;
-    case dao::dbLong: c.type = kLong; c.length = 4; break;
-    case dao::dbCurrency: c.type = kMoney; c.length = 8; break;
-    case dao::dbSingle: c.type = kFloat; c.length = 4; break;
-    case dao::dbDouble: c.type = kDouble; c.length = 8; break;
-    case dao::dbDate: c.type = kDate; c.length = 8; break;
-    case dao::dbGUID: c.type = kGuid; c.length = 16; break;
+    case dao::dbBoolean:
+        c.type = kBool;
+        c.length = 1;
+        break;
+    case dao::dbByte:
+        c.type = kByte;
+        c.length = 1;
+        break;
+    case dao::dbInteger:
+        c.type = kInt;
+        c.length = 2;
+        break;
+    case dao::dbLong:
+        c.type = kLong;
+        c.length = 4;
+        break;
+    case dao::dbCurrency:
+        c.type = kMoney;
+        c.length = 8;
+        break;
+    case dao::dbSingle:
+        c.type = kFloat;
+        c.length = 4;
+        break;
+    case dao::dbDouble:
+        c.type = kDouble;
+        c.length = 8;
+        break;
+    case dao::dbDate:
+        c.type = kDate;
+        c.length = 8;
+        break;
+    case dao::dbGUID:
+        c.type = kGuid;
+        c.length = 16;
+        break;
     case dao::dbText:
         c.type = kText;
-        c.length = static_cast<uint16_t>((jet3 ? 1 : 2) * (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
+        c.length = static_cast<uint16_t>((jet3 ? 1 : 2) *
+                                         (f.Size() > 0 && f.Size() <= 255 ? f.Size() : 255));
         if (f.Attributes() & dao::dbFixedField) c.flags |= kFlagFixed;
         break;
     case dao::dbBinary:
         c.type = kBinary;
-        c.length = static_cast<uint16_t>(f.Size() > 0 && f.Size() <= (jet3 ? 255 : 510) ? f.Size() : 255);
+        c.length =
+            static_cast<uint16_t>(f.Size() > 0 && f.Size() <= (jet3 ? 255 : 510) ? f.Size() : 255);
         break;
-    case dao::dbMemo: c.type = kMemo; break;
-    case dao::dbLongBinary: c.type = kOle; break;
+    case dao::dbMemo:
+        c.type = kMemo;
+        break;
+    case dao::dbLongBinary:
+        c.type = kOle;
+        break;
     default:
-        Fail("テーブル " + table + " のフィールド " + f.Name() + " の型 (" + std::to_string(f.Type()) +
-             ") は " + fmt.name + " ファイルに書けません");
+        Fail("テーブル " + table + " のフィールド " + f.Name() + " の型 (" +
+             std::to_string(f.Type()) + ") は " + fmt.name + " ファイルに書けません");
     }
     if (f.IsAutoIncrement()) {
-        if (c.type == kLong) c.flags |= kFlagAutoLong;
-        else if (c.type == kGuid) c.flags |= kFlagAutoGuid;
+        if (c.type == kLong)
+            c.flags |= kFlagAutoLong;
+        else if (c.type == kGuid)
+            c.flags |= kFlagAutoGuid;
     }
     return c;
 }
 
 void AddUserProperties(engine::Properties& from, PropertySet& to) {
-    for (const auto& p : from) to.values.push_back({p->Name(), p->Type(), false, p->Value(), std::nullopt});
+    for (const auto& p : from)
+        to.values.push_back({p->Name(), p->Type(), false, p->Value(), std::nullopt});
 }
 
 } // namespace
@@ -80,19 +116,22 @@ Table TableOf(TableDef& def, const Format& fmt) {
     auto position = [&](const std::string& name) -> uint16_t {
         for (size_t i = 0; i < names.size(); ++i)
             if (strcasecmp(names[i].c_str(), name.c_str()) == 0) return static_cast<uint16_t>(i);
-        Fail("テーブル " + t.name + " のインデックスが存在しないフィールド " + name + " を指しています");
+        Fail("テーブル " + t.name + " のインデックスが存在しないフィールド " + name +
+             " を指しています");
     };
     for (const auto& ix : def.Indexes()) {
         RealIndex r;
         for (const auto& f : ix->Fields())
             r.columns.push_back({position(f->Name()), (f->Attributes() & dao::dbDescending) != 0});
         if (r.columns.empty() || r.columns.size() > 10)
-            Fail("テーブル " + t.name + " のインデックス " + ix->Name() + " のフィールドの数が不正です");
+            Fail("テーブル " + t.name + " のインデックス " + ix->Name() +
+                 " のフィールドの数が不正です");
         r.flags = kIndexAlways;
         if (ix->Primary() || ix->Unique()) r.flags |= kIndexUnique;
         if (ix->IgnoreNulls()) r.flags |= kIndexIgnoreNulls;
         if (ix->Primary() || ix->Required()) r.flags |= kIndexRequired;
-        t.indexes.push_back({ix->Name(), static_cast<uint32_t>(t.realIndexes.size()), ix->Primary()});
+        t.indexes.push_back(
+            {ix->Name(), static_cast<uint32_t>(t.realIndexes.size()), ix->Primary()});
         t.realIndexes.push_back(std::move(r));
     }
     return t;
@@ -106,10 +145,15 @@ std::vector<PropertySet> PropertySetsOf(TableDef& def) {
     for (const auto& f : def.Fields()) {
         PropertySet s;
         s.owner = f->Name();
-        if (f->Required()) s.values.push_back({"Required", dao::dbBoolean, true, Variant::Boolean(true), std::nullopt});
-        if (f->AllowZeroLength()) s.values.push_back({"AllowZeroLength", dao::dbBoolean, true, Variant::Boolean(true), std::nullopt});
+        if (f->Required())
+            s.values.push_back(
+                {"Required", dao::dbBoolean, true, Variant::Boolean(true), std::nullopt});
+        if (f->AllowZeroLength())
+            s.values.push_back(
+                {"AllowZeroLength", dao::dbBoolean, true, Variant::Boolean(true), std::nullopt});
         if (!f->DefaultValue().empty())
-            s.values.push_back({"DefaultValue", dao::dbMemo, true, Variant(f->DefaultValue()), std::nullopt});
+            s.values.push_back(
+                {"DefaultValue", dao::dbMemo, true, Variant(f->DefaultValue()), std::nullopt});
         AddUserProperties(f->Properties(), s);
         sets.push_back(std::move(s));
     }
@@ -126,9 +170,8 @@ RowSource RowsOf(const std::vector<std::vector<Variant>>& rows) {
     };
 }
 
-
-UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name, uint32_t tdefPage,
-                                std::vector<PropertySet>* sets) {
+UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name,
+                                uint32_t tdefPage, std::vector<PropertySet>* sets) {
     TableDefPtr def = source.TableDefs().Item(name);
     Table t = TableOf(*def, file.Fmt());
     bool hasAuto = false;
@@ -141,7 +184,8 @@ UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::str
     for (const auto& c : t.columns) columns.push_back(c.name);
     StoredRows stored(*ObjectAccess::Conn(source), name, columns);
     ReadAhead records(stored);
-    WriteTable(file, t, tdefPage, [&](std::vector<const Variant*>& row) { return records.Next(row); });
+    WriteTable(file, t, tdefPage,
+               [&](std::vector<const Variant*>& row) { return records.Next(row); });
     std::vector<PropertySet> props = PropertySetsOf(*def);
     UserTableEntry entry{name, tdefPage, PropertyBlob(props, file.Fmt())};
     if (sets) *sets = std::move(props);

@@ -13,7 +13,7 @@
 namespace engine {
 class Database;
 class TableDef;
-}
+} // namespace engine
 
 namespace engine::detail::jet4 {
 
@@ -26,9 +26,10 @@ Table TableOf(TableDef& def, const Format& format = kJet4Format);
 std::vector<PropertySet> PropertySetsOf(TableDef& def);
 
 // Writes the table `name` of source (definition, records, indexes, last auto number) with its
-// definition at tdefPage, in the file's format. Returns its catalog entry; sets, when given, receives its properties.
-UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name, uint32_t tdefPage,
-                                std::vector<PropertySet>* sets = nullptr);
+// definition at tdefPage, in the file's format. Returns its catalog entry; sets, when given,
+// receives its properties.
+UserTableEntry WriteSourceTable(PageFile& file, Database& source, const std::string& name,
+                                uint32_t tdefPage, std::vector<PropertySet>* sets = nullptr);
 
 // Rows held in memory as a row source (rows must outlive it).
 RowSource RowsOf(const std::vector<std::vector<Variant>>& rows);

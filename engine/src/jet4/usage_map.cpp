@@ -23,7 +23,9 @@ std::vector<uint8_t> MapRow(PageFile& file, const std::vector<uint32_t>& pages) 
     if (hi - start < kInlinePages) {
         row[0] = 0x00;
         Put32(row, 1, start);
-        for (uint32_t p : pages) row[5 + (p - start) / 8] = static_cast<char>(row[5 + (p - start) / 8] | (1 << ((p - start) % 8)));
+        for (uint32_t p : pages)
+            row[5 + (p - start) / 8] =
+                static_cast<char>(row[5 + (p - start) / 8] | (1 << ((p - start) % 8)));
     } else {
         row[0] = 0x01;
         size_t slots = hi / kPagesPerMapPage + 1;
@@ -49,7 +51,8 @@ std::vector<uint8_t> MapRow(PageFile& file, const std::vector<uint32_t>& pages) 
     return std::vector<uint8_t>(row.begin(), row.end());
 }
 
-std::vector<MapPlace> WriteUsageMaps(PageFile& file, const std::vector<std::vector<uint32_t>>& maps) {
+std::vector<MapPlace> WriteUsageMaps(PageFile& file,
+                                     const std::vector<std::vector<uint32_t>>& maps) {
     const Format& fmt = file.Fmt();
     const size_t kPageSize = fmt.pageSize;
     const size_t kRowsAt = fmt.rowsStart;

@@ -18,7 +18,8 @@ struct MapPlace {
 };
 
 // Writes one row per map (pages listed in any order) and returns where each went.
-std::vector<MapPlace> WriteUsageMaps(PageFile& file, const std::vector<std::vector<uint32_t>>& maps);
+std::vector<MapPlace> WriteUsageMaps(PageFile& file,
+                                     const std::vector<std::vector<uint32_t>>& maps);
 
 // The bytes of one map row; reference maps get their bitmap pages written.
 std::vector<uint8_t> MapRow(PageFile& file, const std::vector<uint32_t>& pages);

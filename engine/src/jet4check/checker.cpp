@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "engine/text932.h"
-#include "jet4check/stored_keys.h"
 #include "jet/jet_format.h"
+#include "jet4check/stored_keys.h"
 
 namespace engine::detail::jet4check {
 
@@ -21,13 +21,13 @@ namespace {
 // Where the two versions keep what the checks read. The checker keeps a description of its own,
 // apart from the writer's, so that a wrong offset in one is not copied into the other.
 struct Layout {
-    int version;             // the header's version byte
+    int version; // the header's version byte
     size_t page;
-    size_t rowCountAt, rowsStart;   // data pages
-    size_t columnCountBytes;        // a record's column count, and its variable offsets
+    size_t rowCountAt, rowsStart; // data pages
+    size_t columnCountBytes;      // a record's column count, and its variable offsets
     // Table definitions.
     size_t tdefRows, tdefMaxCols, tdefVarCols, tdefCols, tdefLogical, tdefReal, tdefOwned, tdefFree;
-    size_t tdefHead, realPre;       // the fixed part; bytes per real index before the columns
+    size_t tdefHead, realPre; // the fixed part; bytes per real index before the columns
     size_t column, colNumber, colVarIndex, colFlags, colFixedOffset, colLength;
     size_t nameLengthBytes;
     size_t real, realColumns, realMap, realRoot, realFlags;
@@ -35,15 +35,23 @@ struct Layout {
     // Index pages.
     size_t indexPrev, indexPrefix, entryMask, entries;
 };
-constexpr Layout kJet4{1, 4096, 12, 14, 2, 16, 41, 43, 45, 47, 51, 55, 59, 63, 12, 25, 5, 7, 15, 21, 23, 2,
-                       52, 4, 34, 38, 46, 28, 8, 23, 12, 24, 27, 480};
-constexpr Layout kJet3{0, 2048, 8, 10, 1, 12, 21, 23, 25, 27, 31, 35, 39, 43, 8, 18, 1, 3, 13, 14, 16, 1,
-                       39, 0, 30, 34, 38, 20, 4, 19, 8, 20, 0x16, 0xF8};
+constexpr Layout kJet4{1, 4096, 12, 14, 2, 16, 41, 43, 45, 47, 51, 55, 59, 63, 12, 25, 5,
+                       7, 15,   21, 23, 2, 52, 4,  34, 38, 46, 28, 8,  23, 12, 24, 27, 480};
+constexpr Layout kJet3{0, 2048, 8,  10, 1, 12, 21, 23, 25, 27, 31, 35, 39, 43, 8,  18,   1,
+                       3, 13,   14, 16, 1, 39, 0,  30, 34, 38, 20, 4,  19, 8,  20, 0x16, 0xF8};
 
-uint32_t U8(std::string_view b, size_t at) { return at < b.size() ? static_cast<unsigned char>(b[at]) : 0; }
-uint32_t U16(std::string_view b, size_t at) { return U8(b, at) | U8(b, at + 1) << 8; }
-uint32_t U32(std::string_view b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
-std::string N(uint32_t v) { return std::to_string(v); }
+uint32_t U8(std::string_view b, size_t at) {
+    return at < b.size() ? static_cast<unsigned char>(b[at]) : 0;
+}
+uint32_t U16(std::string_view b, size_t at) {
+    return U8(b, at) | U8(b, at + 1) << 8;
+}
+uint32_t U32(std::string_view b, size_t at) {
+    return U16(b, at) | U16(b, at + 2) << 16;
+}
+std::string N(uint32_t v) {
+    return std::to_string(v);
+}
 
 struct Column {
     uint8_t type = 0;
@@ -89,7 +97,7 @@ struct Record {
 };
 
 class Checker {
-public:
+  public:
     const Layout* L = &kJet4;
     size_t kPage = 4096;
     uint32_t kMapBitsPerPage = (4096 - 4) * 8;
@@ -99,7 +107,8 @@ public:
         if (!in) throw std::runtime_error("cannot open " + path);
         data_.resize(static_cast<size_t>(in.tellg()));
         in.seekg(0);
-        if (!in.read(data_.data(), static_cast<std::streamsize>(data_.size()))) throw std::runtime_error("cannot read " + path);
+        if (!in.read(data_.data(), static_cast<std::streamsize>(data_.size())))
+            throw std::runtime_error("cannot read " + path);
         if (data_.size() > 0x14 && U8(data_, 0x14) == 0) L = &kJet3;
         kPage = L->page;
         kMapBitsPerPage = static_cast<uint32_t>((kPage - 4) * 8);
@@ -118,9 +127,11 @@ public:
 
     // Claims a page for one owner; a second claim is a fault.
     void Claim(uint32_t page, const std::string& owner) {
-        if (page >= count_) return Problem(owner + ": page " + N(page) + " is past the end of the file");
+        if (page >= count_)
+            return Problem(owner + ": page " + N(page) + " is past the end of the file");
         auto [it, added] = owners_.emplace(page, owner);
-        if (!added && it->second != owner) Problem("page " + N(page) + " owned by " + it->second + " and " + owner);
+        if (!added && it->second != owner)
+            Problem("page " + N(page) + " owned by " + it->second + " and " + owner);
     }
 
     // Rows of a data page: offset, end and flag bits of each.
@@ -148,11 +159,14 @@ public:
             end = r.start;
             rows.push_back(r);
         }
-        if (U16(p, 2) != kPage - used) Problem(what + ": page " + N(page) + " gives free space " + N(U16(p, 2)) + ", not " + N(static_cast<uint32_t>(kPage - used)));
+        if (U16(p, 2) != kPage - used)
+            Problem(what + ": page " + N(page) + " gives free space " + N(U16(p, 2)) + ", not " +
+                    N(static_cast<uint32_t>(kPage - used)));
         return rows;
     }
 
-    std::string_view RowBytes(uint32_t page, uint32_t row, const std::string& what, uint32_t* flags = nullptr) {
+    std::string_view RowBytes(uint32_t page, uint32_t row, const std::string& what,
+                              uint32_t* flags = nullptr) {
         auto rows = Rows(page, what);
         if (row >= rows.size()) {
             Problem(what + ": row " + N(row) + " of page " + N(page) + " does not exist");
@@ -177,7 +191,8 @@ public:
             uint32_t start = U32(m, 1);
             for (size_t i = 5; i < m.size(); ++i)
                 for (int b = 0; b < 8; ++b)
-                    if (U8(m, i) & (1u << b)) pages.insert(start + uint32_t((i - 5) * 8 + size_t(b)));
+                    if (U8(m, i) & (1u << b))
+                        pages.insert(start + uint32_t((i - 5) * 8 + size_t(b)));
         } else if (U8(m, 0) == 1) {
             for (size_t k = 0; 1 + 4 * k + 4 <= m.size(); ++k) {
                 uint32_t mp = U32(m, 1 + 4 * k);
@@ -190,7 +205,8 @@ public:
                 Claim(mp, what + " usage map");
                 for (size_t i = 4; i < kPage; ++i)
                     for (int b = 0; b < 8; ++b)
-                        if (U8(p, i) & (1u << b)) pages.insert(uint32_t(k * kMapBitsPerPage + (i - 4) * 8 + size_t(b)));
+                        if (U8(p, i) & (1u << b))
+                            pages.insert(uint32_t(k * kMapBitsPerPage + (i - 4) * 8 + size_t(b)));
             }
         } else {
             Problem(what + ": usage map of unknown type " + N(U8(m, 0)));
@@ -221,7 +237,8 @@ public:
         t.rowCount = U32(b, L->tdefRows);
         t.maxCols = static_cast<uint16_t>(U16(b, L->tdefMaxCols));
         t.varCols = static_cast<uint16_t>(U16(b, L->tdefVarCols));
-        uint32_t ncols = U16(b, L->tdefCols), nlog = U32(b, L->tdefLogical), nreal = U32(b, L->tdefReal);
+        uint32_t ncols = U16(b, L->tdefCols), nlog = U32(b, L->tdefLogical),
+                 nreal = U32(b, L->tdefReal);
         t.owned = U32(b, L->tdefOwned);
         t.free = U32(b, L->tdefFree);
         if (ncols > 255 || nlog > 64 || nreal > 64) {
@@ -252,7 +269,9 @@ public:
             RealIndex r;
             for (size_t k = 0; k < 10; ++k) {
                 uint32_t col = U16(b, at + L->realColumns + 3 * k);
-                if (col != 0xFFFF) r.columns.push_back({static_cast<uint16_t>(col), U8(b, at + L->realColumns + 2 + 3 * k) == 0});
+                if (col != 0xFFFF)
+                    r.columns.push_back(
+                        {static_cast<uint16_t>(col), U8(b, at + L->realColumns + 2 + 3 * k) == 0});
             }
             r.umap = U32(b, at + L->realMap);
             r.root = U32(b, at + L->realRoot);
@@ -261,14 +280,16 @@ public:
         }
         for (uint32_t i = 0; i < nlog; ++i, at += L->logical) {
             uint32_t real = U32(b, at + L->logicalReal);
-            if (real < t.real.size() && U8(b, at + L->logicalType) != 2) t.real[real].foreignOnly = false;
+            if (real < t.real.size() && U8(b, at + L->logicalType) != 2)
+                t.real[real].foreignOnly = false;
         }
         for (uint32_t i = 0; i < nlog; ++i) {
             std::string ignored;
             name16(ignored);
         }
         while (at + 2 <= b.size() && U16(b, at) != 0xFFFF) {
-            t.longColumns.push_back({static_cast<uint16_t>(U16(b, at)), U32(b, at + 2), U32(b, at + 6)});
+            t.longColumns.push_back(
+                {static_cast<uint16_t>(U16(b, at)), U32(b, at + 2), U32(b, at + 6)});
             at += 10;
         }
         if (at + 2 > b.size()) Problem("table " + name + ": definition does not end with FF FF");
@@ -278,18 +299,21 @@ public:
     // Splits a record into its columns, checking its geometry.
     std::optional<Record> Split(const Tdef& t, std::string_view row, const std::string& where) {
         Record r;
-        const size_t cb = L->columnCountBytes; // one byte for Jet 3's counts and offsets, two for Jet 4's
+        const size_t cb =
+            L->columnCountBytes; // one byte for Jet 3's counts and offsets, two for Jet 4's
         size_t n = cb == 1 ? U8(row, 0) : U16(row, 0);
         size_t maskLen = (n + 7) / 8;
         if (n == 0 || n > t.maxCols || row.size() < cb + maskLen) {
-            Problem(where + ": record column count " + N(static_cast<uint32_t>(n)) + " does not fit");
+            Problem(where + ": record column count " + N(static_cast<uint32_t>(n)) +
+                    " does not fit");
             return std::nullopt;
         }
         std::string_view mask = row.substr(row.size() - maskLen);
         size_t tail = row.size() - maskLen;
         size_t varCount = 0, eod = tail;
         std::vector<size_t> offsets;
-        bool hasVar = std::any_of(t.columns.begin(), t.columns.end(), [](const Column& c) { return !c.Fixed(); });
+        bool hasVar = std::any_of(t.columns.begin(), t.columns.end(),
+                                  [](const Column& c) { return !c.Fixed(); });
         size_t tableStart = tail; // where the variable column table begins
         if (hasVar && cb == 2) {
             varCount = U16(row, tail - 2);
@@ -353,13 +377,15 @@ public:
             }
             if (!present) continue;
             if (c.Fixed()) {
-                if (cb + size_t(c.fixedOffset) + c.length > (hasVar && !offsets.empty() ? offsets[0] : tail)) {
+                if (cb + size_t(c.fixedOffset) + c.length >
+                    (hasVar && !offsets.empty() ? offsets[0] : tail)) {
                     Problem(where + ": fixed column " + c.name + " past the fixed area");
                     continue;
                 }
                 r.values[c.number] = row.substr(cb + c.fixedOffset, c.length);
             } else if (c.varIndex < varCount) {
-                r.values[c.number] = row.substr(offsets[c.varIndex], offsets[c.varIndex + 1] - offsets[c.varIndex]);
+                r.values[c.number] =
+                    row.substr(offsets[c.varIndex], offsets[c.varIndex + 1] - offsets[c.varIndex]);
             } else {
                 Problem(where + ": column " + c.name + " marked present without data");
             }
@@ -368,35 +394,46 @@ public:
     }
 
     // Checks a long value's field and rows; with data, also gathers the value's bytes.
-    void CheckLongValue(const Tdef& t, const Column& c, std::string_view field, const std::set<uint32_t>& pages,
-                        const std::string& where, std::string* data = nullptr) {
-        if (field.size() < 12) return Problem(where + ": long value field of " + c.name + " too short");
+    void CheckLongValue(const Tdef& t, const Column& c, std::string_view field,
+                        const std::set<uint32_t>& pages, const std::string& where,
+                        std::string* data = nullptr) {
+        if (field.size() < 12)
+            return Problem(where + ": long value field of " + c.name + " too short");
         uint32_t len = U32(field, 0) & 0xFFFFFF, kind = U8(field, 3);
         uint32_t ref = U32(field, 4);
         if (kind == 0x80) {
-            if (field.size() != 12 + size_t(len)) Problem(where + ": inline long value of " + c.name + " has the wrong length");
+            if (field.size() != 12 + size_t(len))
+                Problem(where + ": inline long value of " + c.name + " has the wrong length");
             if (data) data->assign(field.substr(12));
             return;
         }
         size_t total = 0;
         for (int guard = 0; ref; ++guard) {
             uint32_t page = ref >> 8, row = ref & 0xFF;
-            if (!pages.count(page)) Problem(where + ": long value page " + N(page) + " of " + c.name + " is not in its usage map");
+            if (!pages.count(page))
+                Problem(where + ": long value page " + N(page) + " of " + c.name +
+                        " is not in its usage map");
             std::string_view p = Page(page);
-            if (p.substr(4, 4) != "LVAL") return Problem(where + ": long value page " + N(page) + " is not marked LVAL");
+            if (p.substr(4, 4) != "LVAL")
+                return Problem(where + ": long value page " + N(page) + " is not marked LVAL");
             std::string_view r = RowBytes(page, row, t.name);
             if (kind == 0x40) {
-                if (r.size() != len) Problem(where + ": long value row of " + c.name + " has the wrong length");
+                if (r.size() != len)
+                    Problem(where + ": long value row of " + c.name + " has the wrong length");
                 if (data) data->assign(r);
                 return;
             }
-            if (r.size() < 4 || guard > 5000) return Problem(where + ": long value chain of " + c.name + " is broken");
+            if (r.size() < 4 || guard > 5000)
+                return Problem(where + ": long value chain of " + c.name + " is broken");
             total += r.size() - 4;
             if (data) data->append(r.substr(4));
             ref = U32(r, 0);
         }
-        if (kind != 0) Problem(where + ": long value of " + c.name + " of unknown kind " + N(kind));
-        else if (total != len) Problem(where + ": long value chain of " + c.name + " holds " + N(static_cast<uint32_t>(total)) + " bytes, not " + N(len));
+        if (kind != 0)
+            Problem(where + ": long value of " + c.name + " of unknown kind " + N(kind));
+        else if (total != len)
+            Problem(where + ": long value chain of " + c.name + " holds " +
+                    N(static_cast<uint32_t>(total)) + " bytes, not " + N(len));
     }
 
     struct Entry {
@@ -419,12 +456,15 @@ public:
                 if (!(U8(p, L->entryMask + i) & (1u << b))) continue;
                 size_t end = i * 8 + size_t(b);
                 std::string e(p.substr(L->entries + last, end - last));
-                if (out.empty()) first = e;
-                else e = first.substr(0, prefixLen) + e;
+                if (out.empty())
+                    first = e;
+                else
+                    e = first.substr(0, prefixLen) + e;
                 last = end;
                 Entry x;
                 if (!leaf && e.size() >= 4) {
-                    x.child = (U8(e, e.size() - 4) << 24) | (U8(e, e.size() - 3) << 16) | (U8(e, e.size() - 2) << 8) | U8(e, e.size() - 1);
+                    x.child = (U8(e, e.size() - 4) << 24) | (U8(e, e.size() - 3) << 16) |
+                              (U8(e, e.size() - 2) << 8) | U8(e, e.size() - 1);
                     e.resize(e.size() - 4);
                 }
                 x.bytes = std::move(e);
@@ -434,26 +474,32 @@ public:
     }
 
     // Walks an index tree in order; returns its leaf entries.
-    std::vector<std::string> WalkIndex(const Tdef& t, const RealIndex& r, const std::set<uint32_t>& mapPages,
+    std::vector<std::string> WalkIndex(const Tdef& t, const RealIndex& r,
+                                       const std::set<uint32_t>& mapPages,
                                        const std::string& what) {
         std::vector<std::string> leafEntries;
         std::vector<uint32_t> leaves;
         std::set<uint32_t> seen;
         // Depth-first, children in entry order; returns the last entry under the page.
-        std::function<std::string(uint32_t, int)> walk = [&](uint32_t page, int depth) -> std::string {
+        std::function<std::string(uint32_t, int)> walk = [&](uint32_t page,
+                                                             int depth) -> std::string {
             std::string_view p = Page(page);
-            if (p.empty() || (U8(p, 0) != 3 && U8(p, 0) != 4) || depth > 32 || !seen.insert(page).second) {
+            if (p.empty() || (U8(p, 0) != 3 && U8(p, 0) != 4) || depth > 32 ||
+                !seen.insert(page).second) {
                 Problem(what + ": index page " + N(page) + " is not one");
                 return {};
             }
-            if (U32(p, 4) != t.page) Problem(what + ": index page " + N(page) + " names table page " + N(U32(p, 4)));
-            if (!mapPages.count(page)) Problem(what + ": index page " + N(page) + " is not in the index's usage map");
+            if (U32(p, 4) != t.page)
+                Problem(what + ": index page " + N(page) + " names table page " + N(U32(p, 4)));
+            if (!mapPages.count(page))
+                Problem(what + ": index page " + N(page) + " is not in the index's usage map");
             Claim(page, what);
             bool leaf = U8(p, 0) == 4;
             auto entries = Entries(p, leaf);
             size_t used = 0;
             for (const auto& e : entries) used += e.bytes.size() + (leaf ? 0 : 4);
-            if (PrefixLength(p) == 0 && U16(p, 2) != kPage - L->entries - used) Problem(what + ": index page " + N(page) + " gives the wrong free space");
+            if (PrefixLength(p) == 0 && U16(p, 2) != kPage - L->entries - used)
+                Problem(what + ": index page " + N(page) + " gives the wrong free space");
             if (leaf) {
                 leaves.push_back(page);
                 for (auto& e : entries) leafEntries.push_back(e.bytes);
@@ -462,7 +508,9 @@ public:
             std::string lastKey;
             for (const auto& e : entries) {
                 std::string childLast = walk(e.child, depth + 1);
-                if (childLast != e.bytes) Problem(what + ": node entry on page " + N(page) + " differs from its child's last entry");
+                if (childLast != e.bytes)
+                    Problem(what + ": node entry on page " + N(page) +
+                            " differs from its child's last entry");
                 lastKey = e.bytes;
             }
             // The tail page is the last child. Jet may leave it without an entry of its own
@@ -475,7 +523,8 @@ public:
                 } else {
                     std::string tailLast = walk(tail, depth + 1);
                     if (!tailLast.empty() && !lastKey.empty() && !(lastKey < tailLast))
-                        Problem(what + ": tail page " + N(tail) + " holds entries before its node's");
+                        Problem(what + ": tail page " + N(tail) +
+                                " holds entries before its node's");
                     if (!tailLast.empty()) lastKey = tailLast;
                 }
             }
@@ -485,7 +534,8 @@ public:
         for (size_t i = 0; i < leaves.size(); ++i) {
             std::string_view p = Page(leaves[i]);
             uint32_t prev = i ? leaves[i - 1] : 0, next = i + 1 < leaves.size() ? leaves[i + 1] : 0;
-            if (U32(p, L->indexPrev) != prev || U32(p, L->indexPrev + 4) != next) Problem(what + ": leaf page " + N(leaves[i]) + " is linked wrongly");
+            if (U32(p, L->indexPrev) != prev || U32(p, L->indexPrev + 4) != next)
+                Problem(what + ": leaf page " + N(leaves[i]) + " is linked wrongly");
         }
         for (size_t i = 1; i < leafEntries.size(); ++i)
             if (!(leafEntries[i - 1] < leafEntries[i])) {
@@ -493,7 +543,8 @@ public:
                 break;
             }
         for (uint32_t p : mapPages)
-            if (!seen.count(p)) Problem(what + ": page " + N(p) + " of the index's usage map is not in the tree");
+            if (!seen.count(p))
+                Problem(what + ": page " + N(p) + " of the index's usage map is not in the tree");
         return leafEntries;
     }
 
@@ -517,12 +568,15 @@ public:
                 std::optional<std::string_view> stored;
                 if (auto it = rec.values.find(col); it != rec.values.end()) {
                     auto data = rec.longData.find(col);
-                    stored = !c->Long() ? it->second : data != rec.longData.end() ? std::string_view(data->second) : std::string_view();
+                    stored = !c->Long()                   ? it->second
+                             : data != rec.longData.end() ? std::string_view(data->second)
+                                                          : std::string_view();
                 }
                 bool isNull = !stored && c->type != 1;
                 allNull &= isNull;
                 anyNull |= isNull;
-                key += L->version == 0 ? Jet3StoredValueKey(c->type, stored, desc) : StoredValueKey(c->type, stored, desc);
+                key += L->version == 0 ? Jet3StoredValueKey(c->type, stored, desc)
+                                       : StoredValueKey(c->type, stored, desc);
             }
             if (allNull && (r.flags & 0x02)) continue;
             if ((r.flags & 0x01) && !anyNull) uniqueKeys.emplace_back(key, &rec);
@@ -536,17 +590,18 @@ public:
         if (expected != entries) {
             size_t i = 0;
             while (i < expected.size() && i < entries.size() && expected[i] == entries[i]) ++i;
-            Problem(what + ": leaf entries differ from the keys of the records, first at entry " + N(static_cast<uint32_t>(i)) +
-                    " (" + N(static_cast<uint32_t>(entries.size())) + " entries, " + N(static_cast<uint32_t>(expected.size())) +
-                    " keys)");
+            Problem(what + ": leaf entries differ from the keys of the records, first at entry " +
+                    N(static_cast<uint32_t>(i)) + " (" + N(static_cast<uint32_t>(entries.size())) +
+                    " entries, " + N(static_cast<uint32_t>(expected.size())) + " keys)");
         }
         std::sort(uniqueKeys.begin(), uniqueKeys.end());
         for (size_t i = 1; i < uniqueKeys.size(); ++i)
             if (uniqueKeys[i].first == uniqueKeys[i - 1].first) {
                 const Record& a = *uniqueKeys[i - 1].second;
                 const Record& b = *uniqueKeys[i].second;
-                Problem(what + ": unique index: the records at page " + N(a.page) + " row " + N(a.row) + " and page " + N(b.page) +
-                        " row " + N(b.row) + " have the same key");
+                Problem(what + ": unique index: the records at page " + N(a.page) + " row " +
+                        N(a.row) + " and page " + N(b.page) + " row " + N(b.row) +
+                        " have the same key");
             }
     }
 
@@ -582,7 +637,8 @@ public:
                     uint32_t target = U32(bytes, 0);
                     bytes = RowBytes(target >> 8, target & 0xFF, what);
                 }
-                auto r = Split(t, bytes, what + " page " + N(page) + " row " + N(static_cast<uint32_t>(i)));
+                auto r = Split(t, bytes,
+                               what + " page " + N(page) + " row " + N(static_cast<uint32_t>(i)));
                 if (!r) continue;
                 r->page = at;
                 r->row = rowNo;
@@ -590,9 +646,11 @@ public:
             }
         }
         for (uint32_t page : free)
-            if (!owned.count(page)) Problem(what + ": free-space map names page " + N(page) + " it does not own");
+            if (!owned.count(page))
+                Problem(what + ": free-space map names page " + N(page) + " it does not own");
         if (records.size() != t.rowCount)
-            Problem(what + ": definition counts " + N(t.rowCount) + " records, the pages hold " + N(static_cast<uint32_t>(records.size())));
+            Problem(what + ": definition counts " + N(t.rowCount) + " records, the pages hold " +
+                    N(static_cast<uint32_t>(records.size())));
         // Long values.
         for (const auto& lc : t.longColumns) {
             const Column* c = t.ByNumber(lc.number);
@@ -600,23 +658,28 @@ public:
                 Problem(what + ": long value maps for a missing column");
                 continue;
             }
-            std::set<uint32_t> pages = Map(lc.owned, what + "." + c->name), lfree = Map(lc.free, what + "." + c->name);
+            std::set<uint32_t> pages = Map(lc.owned, what + "." + c->name),
+                               lfree = Map(lc.free, what + "." + c->name);
             for (uint32_t p : pages) {
                 Claim(p, what + "." + c->name);
-                if (Page(p).substr(4, 4) != "LVAL") Problem(what + "." + c->name + ": page " + N(p) + " is not a long value page");
+                if (Page(p).substr(4, 4) != "LVAL")
+                    Problem(what + "." + c->name + ": page " + N(p) + " is not a long value page");
             }
             bool indexed = std::any_of(t.real.begin(), t.real.end(), [&](const RealIndex& r) {
-                return std::any_of(r.columns.begin(), r.columns.end(), [&](const auto& ic) { return ic.first == lc.number; });
+                return std::any_of(r.columns.begin(), r.columns.end(),
+                                   [&](const auto& ic) { return ic.first == lc.number; });
             });
             for (auto& r : records) {
                 auto it = r.values.find(lc.number);
                 if (it != r.values.end())
-                    CheckLongValue(t, *c, it->second, pages, what + " page " + N(r.page) + " row " + N(r.row),
+                    CheckLongValue(t, *c, it->second, pages,
+                                   what + " page " + N(r.page) + " row " + N(r.row),
                                    indexed ? &r.longData[lc.number] : nullptr);
             }
         }
         for (const auto& c : t.columns)
-            if (c.Long() && std::none_of(t.longColumns.begin(), t.longColumns.end(), [&](const LongColumn& l) { return l.number == c.number; }))
+            if (c.Long() && std::none_of(t.longColumns.begin(), t.longColumns.end(),
+                                         [&](const LongColumn& l) { return l.number == c.number; }))
                 Problem(what + ": long value column " + c.name + " has no usage maps");
         // Indexes.
         for (size_t k = 0; k < t.real.size(); ++k) {
@@ -627,7 +690,8 @@ public:
             std::map<uint32_t, int> seen;
             for (const auto& e : entries) {
                 if (e.size() < 4) continue;
-                seen[(U8(e, e.size() - 4) << 24) | (U8(e, e.size() - 3) << 16) | (U8(e, e.size() - 2) << 8) | U8(e, e.size() - 1)]++;
+                seen[(U8(e, e.size() - 4) << 24) | (U8(e, e.size() - 3) << 16) |
+                     (U8(e, e.size() - 2) << 8) | U8(e, e.size() - 1)]++;
             }
             std::map<uint32_t, const Record*> byPointer;
             for (const auto& rec : records) byPointer[(rec.page << 8) | rec.row] = &rec;
@@ -640,19 +704,24 @@ public:
                 int expected = (allNull && (r.flags & 0x02)) ? 0 : 1;
                 int got = seen[(rec.page << 8) | rec.row];
                 if (got != expected)
-                    Problem(iw + ": record at page " + N(rec.page) + " row " + N(rec.row) + " indexed " + N(static_cast<uint32_t>(got)) + " times");
+                    Problem(iw + ": record at page " + N(rec.page) + " row " + N(rec.row) +
+                            " indexed " + N(static_cast<uint32_t>(got)) + " times");
             }
             size_t indexed = 0;
             for (const auto& [ptr, n] : seen) indexed += static_cast<size_t>(n);
             if (indexed != entries.size() || seen.size() > records.size() + 0 ||
-                std::any_of(seen.begin(), seen.end(), [&](const auto& s) { return !byPointer.count(s.first); }))
+                std::any_of(seen.begin(), seen.end(),
+                            [&](const auto& s) { return !byPointer.count(s.first); }))
                 Problem(iw + ": entries point at records that do not exist");
             CompareKeys(t, r, records, entries, iw);
             if (r.flags & 0x01) {
                 for (size_t i = 1; i < entries.size(); ++i) {
                     std::string_view a(entries[i - 1]), b(entries[i]);
-                    if (a.size() != b.size() || a.substr(0, a.size() - 4) != b.substr(0, b.size() - 4)) continue;
-                    uint32_t ptr = (U8(b, b.size() - 4) << 24) | (U8(b, b.size() - 3) << 16) | (U8(b, b.size() - 2) << 8) | U8(b, b.size() - 1);
+                    if (a.size() != b.size() ||
+                        a.substr(0, a.size() - 4) != b.substr(0, b.size() - 4))
+                        continue;
+                    uint32_t ptr = (U8(b, b.size() - 4) << 24) | (U8(b, b.size() - 3) << 16) |
+                                   (U8(b, b.size() - 2) << 8) | U8(b, b.size() - 1);
                     auto it = byPointer.find(ptr);
                     bool hasNull = false;
                     if (it != byPointer.end())
@@ -682,7 +751,8 @@ public:
         auto it = r.values.find(col);
         if (present) *present = it != r.values.end();
         if (it == r.values.end() || it->second.size() < 2) return 0;
-        return it->second.size() >= 4 ? static_cast<int32_t>(U32(it->second, 0)) : static_cast<int16_t>(U16(it->second, 0));
+        return it->second.size() >= 4 ? static_cast<int32_t>(U32(it->second, 0))
+                                      : static_cast<int16_t>(U16(it->second, 0));
     }
 
     Report Run(bool collectKeys) {
@@ -729,14 +799,18 @@ public:
             for (uint32_t page : Map(acesTable_.owned, "MSysACEs")) {
                 for (const auto& row : Rows(page, "MSysACEs")) {
                     if (row.flags) continue;
-                    auto r = Split(acesTable_, Page(page).substr(row.start, row.end - row.start), "MSysACEs");
+                    auto r = Split(acesTable_, Page(page).substr(row.start, row.end - row.start),
+                                   "MSysACEs");
                     if (r && objCol >= 0) withAce.insert(LongOf(*r, static_cast<uint16_t>(objCol)));
                 }
             }
             for (const auto& [page, name] : tables)
-                if (!withAce.count(page)) Problem("table " + name + " has no permissions in MSysACEs");
+                if (!withAce.count(page))
+                    Problem("table " + name + " has no permissions in MSysACEs");
             for (int64_t id : withAce)
-                if (!objectIds.count(id)) Warning("MSysACEs names object " + std::to_string(id) + " that MSysObjects does not hold");
+                if (!objectIds.count(id))
+                    Warning("MSysACEs names object " + std::to_string(id) +
+                            " that MSysObjects does not hold");
         } else {
             Problem("MSysACEs is missing");
         }
@@ -752,15 +826,17 @@ public:
         // that nothing owns is lost space (leaked), not damage.
         for (uint32_t n = 0; n < count_; ++n) {
             bool isFree = freePages.count(n) > 0, used = owners_.count(n) > 0;
-            if (isFree && used) Problem("page " + N(n) + " is marked free but is in use by " + owners_[n]);
-            if (!isFree && !used) Warning("page " + N(n) + " is neither in use nor marked free (leaked)");
+            if (isFree && used)
+                Problem("page " + N(n) + " is marked free but is in use by " + owners_[n]);
+            if (!isFree && !used)
+                Warning("page " + N(n) + " is neither in use nor marked free (leaked)");
         }
         return report_;
     }
 
     std::vector<IndexKeys> keys_;
 
-private:
+  private:
     std::string data_;
     uint32_t count_ = 0;
     Report report_;
@@ -784,7 +860,8 @@ Report CheckFile(const std::string& path, int version) {
     try {
         Checker c(path);
         if (c.L->version != version)
-            throw std::runtime_error(path + " is not a Jet " + (version == 0 ? "3" : "4") + " file");
+            throw std::runtime_error(path + " is not a Jet " + (version == 0 ? "3" : "4") +
+                                     " file");
         return c.Run(false);
     } catch (const std::exception& e) {
         Report r;
@@ -794,8 +871,12 @@ Report CheckFile(const std::string& path, int version) {
 }
 } // namespace
 
-Report CheckJet4File(const std::string& path) { return CheckFile(path, 1); }
-Report CheckJet3File(const std::string& path) { return CheckFile(path, 0); }
+Report CheckJet4File(const std::string& path) {
+    return CheckFile(path, 1);
+}
+Report CheckJet3File(const std::string& path) {
+    return CheckFile(path, 0);
+}
 
 std::vector<IndexKeys> ReadIndexKeys(const std::string& path) {
     Checker c(path);

@@ -1,5 +1,6 @@
-// A checker of Jet 4 and Jet 3 files (the same checks over each version's layout), written apart from the writer so that it does not share the
-// writer's mistakes: it reads the pages itself and reports every inconsistency it finds.
+// A checker of Jet 4 and Jet 3 files (the same checks over each version's layout), written apart
+// from the writer so that it does not share the writer's mistakes: it reads the pages itself and
+// reports every inconsistency it finds.
 //
 // Checked: page kinds and owners (each page owned once), the usage maps of every table, index
 // and long-value column against the pages that carry their owner, the global map against the

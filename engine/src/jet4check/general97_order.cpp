@@ -29,7 +29,8 @@ const std::vector<Entry>& Table() {
                 extra = hex.substr(comma + 1);
                 hex.resize(comma);
             }
-            for (size_t i = 0; i + 2 <= hex.size(); i += 2) e.codes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            for (size_t i = 0; i + 2 <= hex.size(); i += 2)
+                e.codes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
             if (!extra.empty()) e.extra = std::stoi(extra, nullptr, 16);
             t.push_back(e);
         }
@@ -60,7 +61,8 @@ std::string General97Key(std::string_view bytes) {
     if (nibbles.empty()) return key + '\0';
     nibbles.push_back(0);
     for (size_t i = 0; i < nibbles.size(); i += 2)
-        key.push_back(static_cast<char>((nibbles[i] << 4) | (i + 1 < nibbles.size() ? nibbles[i + 1] : 0)));
+        key.push_back(
+            static_cast<char>((nibbles[i] << 4) | (i + 1 < nibbles.size() ? nibbles[i + 1] : 0)));
     return key;
 }
 

@@ -27,14 +27,17 @@ struct CharCodes {
     uint8_t crazy = 0;       // Z: two-bit code, 2 or 3
 };
 
-int HexDigit(char h) { return h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10; }
+int HexDigit(char h) {
+    return h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10;
+}
 
 // "4D1C" as bytes; an odd number of digits lost a leading zero.
 std::string FromHex(std::string_view hex) {
     std::string out;
     size_t i = 0;
     if (hex.size() % 2) out.push_back(static_cast<char>(HexDigit(hex[i++])));
-    for (; i < hex.size(); i += 2) out.push_back(static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+    for (; i < hex.size(); i += 2)
+        out.push_back(static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
     return out;
 }
 
@@ -57,20 +60,28 @@ CharCodes ParseLine(std::string_view line) {
     }
     switch (c.kind) {
     case 'S':
-    case 'G': c.main = FromHex(fields[0]); break;
+    case 'G':
+        c.main = FromHex(fields[0]);
+        break;
     case 'I':
         c.main = FromHex(fields.at(0));
         c.extra = FromHex(fields.at(1));
         break;
-    case 'U': c.unprintable = FromHex(fields[0]); break;
-    case 'P': c.modifier = static_cast<uint8_t>(FromHex(fields[0]).at(0)); break;
+    case 'U':
+        c.unprintable = FromHex(fields[0]);
+        break;
+    case 'P':
+        c.modifier = static_cast<uint8_t>(FromHex(fields[0]).at(0));
+        break;
     case 'Z':
         c.main = FromHex(fields.at(0));
         c.extra = FromHex(fields.at(1));
         c.crazy = fields.at(2) == "1" ? 2 : 3;
         break;
-    case 'X': break;
-    default: throw std::logic_error("unknown sort code line");
+    case 'X':
+        break;
+    default:
+        throw std::logic_error("unknown sort code line");
     }
     return c;
 }
@@ -96,7 +107,8 @@ const std::vector<CharCodes>& Table() {
                 t.push_back(ParseLine(line));
             }
         }
-        if (t.size() != 0x10000 - 0x800) throw std::logic_error("sort code table of the wrong length");
+        if (t.size() != 0x10000 - 0x800)
+            throw std::logic_error("sort code table of the wrong length");
         return t;
     }();
     return table;
@@ -109,7 +121,11 @@ CharCodes Surrogate(char16_t u) {
         value = int(u) - 10238;
     } else {
         int inBlock = (int(u) - 0xDC00) % 1024;
-        value = int(u) - (inBlock < 8 ? 9992 : inBlock < 262 ? 9990 : inBlock < 516 ? 9988 : inBlock < 770 ? 9986 : 9984);
+        value = int(u) - (inBlock < 8     ? 9992
+                          : inBlock < 262 ? 9990
+                          : inBlock < 516 ? 9988
+                          : inBlock < 770 ? 9986
+                                          : 9984);
     }
     CharCodes c;
     c.kind = 'Q';
@@ -119,7 +135,9 @@ CharCodes Surrogate(char16_t u) {
 }
 
 void DropTrailing(std::string& s, uint8_t lo, uint8_t hi) {
-    while (!s.empty() && static_cast<uint8_t>(s.back()) >= lo && static_cast<uint8_t>(s.back()) <= hi) s.pop_back();
+    while (!s.empty() && static_cast<uint8_t>(s.back()) >= lo &&
+           static_cast<uint8_t>(s.back()) <= hi)
+        s.pop_back();
 }
 
 } // namespace
@@ -186,7 +204,8 @@ std::string GeneralOrderKey(std::u16string_view text) {
                 for (size_t i = 0; i < crazy.size(); i += 3) {
                     uint8_t b = 0x80;
                     for (size_t k = 0; k < 3 && i + k < crazy.size(); ++k)
-                        b = static_cast<uint8_t>(b | (static_cast<uint8_t>(crazy[i + k]) << (4 - 2 * k)));
+                        b = static_cast<uint8_t>(
+                            b | (static_cast<uint8_t>(crazy[i + k]) << (4 - 2 * k)));
                     key.push_back(static_cast<char>(b));
                 }
                 key += std::string("\xFF\x02\x80\xFF\x80", 5);

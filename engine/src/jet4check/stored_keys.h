@@ -17,7 +17,8 @@ bool KeyedType(uint8_t type);
 std::string StoredValueKey(uint8_t type, std::optional<std::string_view> stored, bool descending);
 
 // The same for a Jet 3 file: text and memo bytes in the General 97 order, the rest as Jet 4.
-std::string Jet3StoredValueKey(uint8_t type, std::optional<std::string_view> stored, bool descending);
+std::string Jet3StoredValueKey(uint8_t type, std::optional<std::string_view> stored,
+                               bool descending);
 
 // Jet 4 text as stored (UTF-16LE, or FF FE and runs of one-byte characters) as code units.
 std::u16string StoredText(std::string_view bytes);

@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-
 #include "conditions/condition_scope.h"
 #include "conditions/criteria.h"
 #include "engine/error.h"
@@ -16,12 +15,16 @@
 
 namespace engine {
 namespace {
-const std::shared_ptr<detail::Connection>& Conn(const Database& db) { return detail::ObjectAccess::Conn(db); }
+const std::shared_ptr<detail::Connection>& Conn(const Database& db) {
+    return detail::ObjectAccess::Conn(db);
+}
 } // namespace
 
 // ---- TableDefs -----------------------------------------------------------------------------
 
-size_t TableDefs::Count() const { return Conn(db_)->Tables().size(); }
+size_t TableDefs::Count() const {
+    return Conn(db_)->Tables().size();
+}
 
 TableDefPtr TableDefs::operator[](size_t i) const {
     const auto& tables = Conn(db_)->Tables();
@@ -38,7 +41,9 @@ TableDefPtr TableDefs::Item(const std::string& name) const {
     return td;
 }
 
-bool TableDefs::Contains(const std::string& name) const { return Conn(db_)->FindTable(name) != nullptr; }
+bool TableDefs::Contains(const std::string& name) const {
+    return Conn(db_)->FindTable(name) != nullptr;
+}
 
 std::vector<std::string> TableDefs::Names() const {
     std::vector<std::string> names;
@@ -54,7 +59,8 @@ void TableDefs::Append(const TableDefPtr& table) {
     detail::CheckTableName(table->Name());
     if (conn->FindTable(table->Name())) Throw(err::kTableExists, table->Name());
     if (table->Fields().Count() == 0) Throw(err::kNoFieldDefined);
-    if (table->Fields().Count() > static_cast<size_t>(limits::kMaxFields)) Throw(err::kTooManyFields);
+    if (table->Fields().Count() > static_cast<size_t>(limits::kMaxFields))
+        Throw(err::kTooManyFields);
     conn->CreateTable(detail::TableInfoOf(*table));
     detail::ObjectAccess::Attach(*table, conn);
 }
@@ -68,7 +74,8 @@ void TableDefs::Delete(const std::string& name) {
 
 // ---- Database ------------------------------------------------------------------------------
 
-Database::Database(Key, std::shared_ptr<detail::Connection> conn) : conn_(std::move(conn)), tableDefs_(*this) {}
+Database::Database(Key, std::shared_ptr<detail::Connection> conn)
+    : conn_(std::move(conn)), tableDefs_(*this) {}
 
 Database::~Database() = default;
 
@@ -82,14 +89,24 @@ const std::shared_ptr<Connection>& ObjectAccess::Conn(const Database& db) {
     return db.conn_;
 }
 
-sqlite3* ObjectAccess::SqliteHandle(const Database& db) { return Conn(db)->Db(); }
+sqlite3* ObjectAccess::SqliteHandle(const Database& db) {
+    return Conn(db)->Db();
+}
 } // namespace detail
 
-const std::string& Database::Name() const { return Conn(*this)->Path(); }
-bool Database::ReadOnly() const { return Conn(*this)->ReadOnly(); }
+const std::string& Database::Name() const {
+    return Conn(*this)->Path();
+}
+bool Database::ReadOnly() const {
+    return Conn(*this)->ReadOnly();
+}
 
-void Database::CheckUpdatable() const { Conn(*this)->CheckWritable(); }
-std::string Database::Connect() const { return Conn(*this)->Locale(); }
+void Database::CheckUpdatable() const {
+    Conn(*this)->CheckWritable();
+}
+std::string Database::Connect() const {
+    return Conn(*this)->Locale();
+}
 
 TableDefPtr Database::CreateTableDef(const std::string& name) const {
     Conn(*this);
@@ -102,13 +119,15 @@ RecordsetPtr Database::OpenRecordset(std::string_view source, RecordsetType type
     if (type == RecordsetType::Table) {
         // A table-type recordset opens a table by name, never a statement.
         size_t start = source.find_first_not_of(" \t\r\n");
-        std::string_view head = source.substr(start == std::string_view::npos ? source.size() : start, 7);
-        const bool statement = head.size() == 7 && NamesEqual(head.substr(0, 6), "select") && (head[6] == ' ' || head[6] == '\t');
-        if (statement || sel.where || !sel.orderBy.empty())
-            Throw(err::kInvalidOperation);
+        std::string_view head =
+            source.substr(start == std::string_view::npos ? source.size() : start, 7);
+        const bool statement = head.size() == 7 && NamesEqual(head.substr(0, 6), "select") &&
+                               (head[6] == ' ' || head[6] == '\t');
+        if (statement || sel.where || !sel.orderBy.empty()) Throw(err::kInvalidOperation);
     }
     if (!conn->FindTable(sel.table)) Throw(err::kTableNotFound, sel.table);
-    return std::make_shared<Recordset>(std::make_unique<detail::RecordsetImpl>(conn, type, std::move(sel)));
+    return std::make_shared<Recordset>(
+        std::make_unique<detail::RecordsetImpl>(conn, type, std::move(sel)));
 }
 
 void Database::Execute(std::string_view statement) {
@@ -126,21 +145,29 @@ void Database::Execute(std::string_view statement) {
     conn->BeforeTableChange(table);
     conn->NoteWritten(table);
     detail::Stmt s = conn->Prepare(sql);
-    for (size_t i = 0; i < cond.params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+    for (size_t i = 0; i < cond.params.size(); ++i)
+        detail::BindParam(s, static_cast<int>(i + 1), cond.params[i]);
     recordsAffected_ = conn->StepWrite(s);
 }
 
-void Database::Close() { conn_.reset(); }
+void Database::Close() {
+    conn_.reset();
+}
 
-const std::string& Database::SchemaName() const { return Conn(*this)->Schema(); }
+const std::string& Database::SchemaName() const {
+    return Conn(*this)->Schema();
+}
 
-long Database::ExecuteSql(std::string_view sql) { return Conn(*this)->ExecNoting(sql); }
+long Database::ExecuteSql(std::string_view sql) {
+    return Conn(*this)->ExecNoting(sql);
+}
 
 long Database::ExecuteSql(std::string_view sql, const std::vector<Variant>& params) {
     detail::Connection& conn = *Conn(*this);
     conn.CompleteWalks();
     detail::Stmt s = conn.PrepareNoting(sql);
-    for (size_t i = 0; i < params.size(); ++i) detail::BindParam(s, static_cast<int>(i + 1), params[i]);
+    for (size_t i = 0; i < params.size(); ++i)
+        detail::BindParam(s, static_cast<int>(i + 1), params[i]);
     return conn.StepWrite(s);
 }
 
@@ -160,9 +187,13 @@ Database::Selection Database::TranslateSelect(std::string_view source, std::stri
     return out;
 }
 
-int64_t Database::NextAutoNumber(const std::string& table) { return Conn(*this)->NextAutoNumber(table); }
+int64_t Database::NextAutoNumber(const std::string& table) {
+    return Conn(*this)->NextAutoNumber(table);
+}
 
-void Database::NoteAutoNumber(const std::string& table, int64_t used) { Conn(*this)->NoteAutoNumber(table, used); }
+void Database::NoteAutoNumber(const std::string& table, int64_t used) {
+    Conn(*this)->NoteAutoNumber(table, used);
+}
 
 long Database::ReleaseFreePages(long pages) {
     detail::Connection& c = *Conn(*this);

@@ -5,13 +5,16 @@
 namespace engine::detail {
 
 size_t KeyList::RunAt(size_t pos) const {
-    auto holds = [&](size_t r) { return runs_[r].start <= pos && pos < runs_[r].start + runs_[r].count; };
+    auto holds = [&](size_t r) {
+        return runs_[r].start <= pos && pos < runs_[r].start + runs_[r].count;
+    };
     if (hint_ < runs_.size()) {
         if (holds(hint_)) return hint_;
         if (hint_ + 1 < runs_.size() && holds(hint_ + 1)) return ++hint_;
         if (hint_ > 0 && holds(hint_ - 1)) return --hint_;
     }
-    auto it = std::upper_bound(runs_.begin(), runs_.end(), pos, [](size_t p, const Run& r) { return p < r.start; });
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), pos,
+                               [](size_t p, const Run& r) { return p < r.start; });
     hint_ = static_cast<size_t>(it - runs_.begin()) - 1;
     return hint_;
 }

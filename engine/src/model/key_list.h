@@ -11,7 +11,7 @@
 namespace engine::detail {
 
 class KeyList {
-public:
+  public:
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     // The rowid at position pos (< size()). Walking forward or backward costs O(1) a step.
@@ -24,7 +24,7 @@ public:
     long Find(int64_t rowid) const;
     size_t Runs() const { return runs_.size(); }
 
-private:
+  private:
     struct Run {
         size_t start;  // position of its first rowid
         int64_t first; // rowids first, first + 1, ..., first + count - 1

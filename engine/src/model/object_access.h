@@ -28,7 +28,8 @@ struct StoredAt {
 
 struct ObjectAccess {
     // ---- Workspace: the connection for a file, shared by its Database objects.
-    static std::shared_ptr<Connection> ConnectionFor(Workspace& ws, const std::string& path, bool readOnly);
+    static std::shared_ptr<Connection> ConnectionFor(Workspace& ws, const std::string& path,
+                                                     bool readOnly);
     static void Forget(Workspace& ws, Connection* conn);
     // Reads the rest of every running walk, so that no statement of the workspace stays active.
     static void CompleteWalks(Workspace& ws);
@@ -46,7 +47,8 @@ struct ObjectAccess {
     static const std::shared_ptr<Connection>& Conn(const TableDef& table) { return table.conn_; }
 
     // ---- Field
-    static void Attach(Field& field, std::shared_ptr<const StoredAt> at); // a column of a stored table
+    static void Attach(Field& field,
+                       std::shared_ptr<const StoredAt> at); // a column of a stored table
     static void MarkStoredIndexMember(Field& field) { field.frozen_ = true; }
     static bool IsStored(const Field& field) { return field.at_ != nullptr || field.frozen_; }
     static void LoadSettings(Field& field, long attributes, bool allowZeroLength, bool required,

@@ -27,7 +27,8 @@ PropertyPtr Properties::Item(const std::string& name) const {
 }
 
 bool Properties::Contains(const std::string& name) const {
-    return std::any_of(items_.begin(), items_.end(), [&](const PropertyPtr& p) { return NamesEqual(p->Name(), name); });
+    return std::any_of(items_.begin(), items_.end(),
+                       [&](const PropertyPtr& p) { return NamesEqual(p->Name(), name); });
 }
 
 void Properties::Append(const PropertyPtr& p) {
@@ -39,7 +40,8 @@ void Properties::Append(const PropertyPtr& p) {
 }
 
 void Properties::Delete(const std::string& name) {
-    auto it = std::find_if(items_.begin(), items_.end(), [&](const PropertyPtr& p) { return NamesEqual(p->Name(), name); });
+    auto it = std::find_if(items_.begin(), items_.end(),
+                           [&](const PropertyPtr& p) { return NamesEqual(p->Name(), name); });
     if (it == items_.end()) Throw(err::kPropertyNotFound, name);
     if (at_) at_->conn->DeleteProperty(at_->table, at_->field, (*it)->Name());
     items_.erase(it);
@@ -152,7 +154,9 @@ void Field::SetDefaultValue(const std::string& expression) {
     }
 }
 
-bool Field::IsAutoIncrement() const { return (attributes_ & dao::dbAutoIncrField) != 0; }
+bool Field::IsAutoIncrement() const {
+    return (attributes_ & dao::dbAutoIncrField) != 0;
+}
 
 PropertyPtr Field::CreateProperty(const std::string& name, int type, const Variant& value) const {
     return std::make_shared<Property>(name, type, value);
@@ -191,13 +195,30 @@ void IndexFields::Append(const FieldPtr& f) {
 void Index::CheckChangeable() const {
     if (frozen_) Throw(err::kInvalidOperation);
 }
-void Index::SetName(const std::string& name) { CheckChangeable(); name_ = name; }
-void Index::SetPrimary(bool v) { CheckChangeable(); primary_ = v; }
-void Index::SetUnique(bool v) { CheckChangeable(); unique_ = v; }
-void Index::SetIgnoreNulls(bool v) { CheckChangeable(); ignoreNulls_ = v; }
-void Index::SetRequired(bool v) { CheckChangeable(); required_ = v; }
+void Index::SetName(const std::string& name) {
+    CheckChangeable();
+    name_ = name;
+}
+void Index::SetPrimary(bool v) {
+    CheckChangeable();
+    primary_ = v;
+}
+void Index::SetUnique(bool v) {
+    CheckChangeable();
+    unique_ = v;
+}
+void Index::SetIgnoreNulls(bool v) {
+    CheckChangeable();
+    ignoreNulls_ = v;
+}
+void Index::SetRequired(bool v) {
+    CheckChangeable();
+    required_ = v;
+}
 
-FieldPtr Index::CreateField(const std::string& name) const { return std::make_shared<Field>(name, 0, 0); }
+FieldPtr Index::CreateField(const std::string& name) const {
+    return std::make_shared<Field>(name, 0, 0);
+}
 
 void ObjectAccess::Freeze(Index& index) {
     index.frozen_ = true;
@@ -227,13 +248,18 @@ FieldPtr TableDef::CreateField(const std::string& name, int type, long size) con
     return std::make_shared<Field>(name, type, size);
 }
 
-IndexPtr TableDef::CreateIndex(const std::string& name) const { return std::make_shared<Index>(name); }
+IndexPtr TableDef::CreateIndex(const std::string& name) const {
+    return std::make_shared<Index>(name);
+}
 
-PropertyPtr TableDef::CreateProperty(const std::string& name, int type, const Variant& value) const {
+PropertyPtr TableDef::CreateProperty(const std::string& name, int type,
+                                     const Variant& value) const {
     return std::make_shared<Property>(name, type, value);
 }
 
-long TableDef::RecordCount() const { return conn_ ? conn_->CountRecords(name_) : 0; }
+long TableDef::RecordCount() const {
+    return conn_ ? conn_->CountRecords(name_) : 0;
+}
 
 // Fills the definition from the file's catalog and binds every part to it.
 void ObjectAccess::Attach(TableDef& table, std::shared_ptr<Connection> conn) {
@@ -251,7 +277,8 @@ void ObjectAccess::Attach(TableDef& table, std::shared_ptr<Connection> conn) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const auto& c = t.columns[i];
         auto f = std::make_shared<Field>(c.name, c.type, c.size);
-        LoadSettings(*f, c.attributes, c.allowZeroLength, c.required, c.defaultValue, static_cast<int>(i));
+        LoadSettings(*f, c.attributes, c.allowZeroLength, c.required, c.defaultValue,
+                     static_cast<int>(i));
         Attach(*f, std::make_shared<StoredAt>(StoredAt{conn_, t.name, c.name}));
         for (const auto& p : c.properties)
             AddLoaded(f->Properties(), std::make_shared<Property>(p.name, p.type, p.value));
@@ -287,7 +314,8 @@ FieldPtr TableFields::Item(const std::string& name) const {
 }
 
 bool TableFields::Contains(const std::string& name) const {
-    return std::any_of(items_.begin(), items_.end(), [&](const FieldPtr& f) { return NamesEqual(f->Name(), name); });
+    return std::any_of(items_.begin(), items_.end(),
+                       [&](const FieldPtr& f) { return NamesEqual(f->Name(), name); });
 }
 
 void TableFields::Append(const FieldPtr& f) {
@@ -298,7 +326,8 @@ void TableFields::Append(const FieldPtr& f) {
     detail::CheckFieldDefinition(*f);
     if (owner_->conn_) {
         detail::ColumnInfo c = detail::ColumnInfoOf(*f);
-        for (const auto& p : f->Properties()) c.properties.push_back({p->Name(), p->Type(), p->Value()});
+        for (const auto& p : f->Properties())
+            c.properties.push_back({p->Name(), p->Type(), p->Value()});
         owner_->conn_->AddColumn(owner_->name_, c);
         ObjectAccess::Attach(*owner_, owner_->conn_);
         return;
@@ -308,7 +337,8 @@ void TableFields::Append(const FieldPtr& f) {
 }
 
 void TableFields::Delete(const std::string& name) {
-    auto it = std::find_if(items_.begin(), items_.end(), [&](const FieldPtr& f) { return NamesEqual(f->Name(), name); });
+    auto it = std::find_if(items_.begin(), items_.end(),
+                           [&](const FieldPtr& f) { return NamesEqual(f->Name(), name); });
     if (it == items_.end()) Throw(err::kItemNotFound, name);
     if (owner_->conn_) {
         owner_->conn_->DropColumn(owner_->name_, name);
@@ -325,7 +355,8 @@ IndexPtr TableIndexes::Item(const std::string& name) const {
 }
 
 bool TableIndexes::Contains(const std::string& name) const {
-    return std::any_of(items_.begin(), items_.end(), [&](const IndexPtr& ix) { return NamesEqual(ix->Name(), name); });
+    return std::any_of(items_.begin(), items_.end(),
+                       [&](const IndexPtr& ix) { return NamesEqual(ix->Name(), name); });
 }
 
 void TableIndexes::Append(const IndexPtr& ix) {
@@ -340,7 +371,8 @@ void TableIndexes::Append(const IndexPtr& ix) {
 }
 
 void TableIndexes::Delete(const std::string& name) {
-    auto it = std::find_if(items_.begin(), items_.end(), [&](const IndexPtr& ix) { return NamesEqual(ix->Name(), name); });
+    auto it = std::find_if(items_.begin(), items_.end(),
+                           [&](const IndexPtr& ix) { return NamesEqual(ix->Name(), name); });
     if (it == items_.end()) Throw(err::kItemNotFound, name);
     if (owner_->conn_) {
         owner_->conn_->DropIndex(owner_->name_, name);

@@ -15,7 +15,8 @@ constexpr size_t kFewRuns = 64;
 // "NOT (a IS NULL AND b IS NULL ...)": the record has a key in the index.
 std::string NotAllNull(const std::vector<IndexColumnInfo>& columns) {
     std::string sql = "NOT (";
-    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? " AND " : "") + QuoteIdent(columns[i].field) + " IS NULL";
+    for (size_t i = 0; i < columns.size(); ++i)
+        sql += (i ? " AND " : "") + QuoteIdent(columns[i].field) + " IS NULL";
     return sql + ")";
 }
 
@@ -32,8 +33,10 @@ FieldInfo ToFieldInfo(const ColumnInfo& c) {
 
 } // namespace
 
-RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType type, SelectStatement src)
-    : conn_(std::move(conn)), type_(type), where_(std::move(src.where)), order_(std::move(src.orderBy)) {
+RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType type,
+                             SelectStatement src)
+    : conn_(std::move(conn)), type_(type), where_(std::move(src.where)),
+      order_(std::move(src.orderBy)) {
     const TableInfo& t = conn_->Table(src.table);
     table_ = t.name;
     tableKey_ = FoldName(table_);
@@ -43,7 +46,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
         bool required = false;
         for (const auto& ix : t.indexes)
             if (ix.primary || ix.required)
-                for (const auto& ic : ix.columns) required = required || NamesEqual(ic.field, c.name);
+                for (const auto& ic : ix.columns)
+                    required = required || NamesEqual(ic.field, c.name);
         inRequiredIndex_.push_back(required);
         if (c.attributes & dao::dbAutoIncrField) autoField_ = static_cast<int>(fields_.size() - 1);
     }
@@ -55,8 +59,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
         break;
     }
     if (rowid_.empty()) Throw(err::kOperationNotSupported);
-    fetch_ = conn_->Prepare("SELECT " + ColumnList() + " FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ +
-                            " = ?");
+    fetch_ = conn_->Prepare("SELECT " + ColumnList() + " FROM " + conn_->Qualified(table_) +
+                            " WHERE " + rowid_ + " = ?");
     BuildKeys();
     conn_->Register(this);
     MoveTo(0, 1);
@@ -87,7 +91,8 @@ ColumnLookup RecordsetImpl::Lookup() const {
 ConditionScope RecordsetImpl::Scope() const {
     std::vector<std::pair<std::string, int>> columns;
     for (const auto& f : fields_) columns.emplace_back(f.name, f.type);
-    return ConditionScopeOf(*conn_, ConditionTableOf(table_, conn_->Qualified(table_), std::move(columns)));
+    return ConditionScopeOf(*conn_,
+                            ConditionTableOf(table_, conn_->Qualified(table_), std::move(columns)));
 }
 
 void RecordsetImpl::CheckOpen() const {
@@ -108,7 +113,8 @@ void RecordsetImpl::BuildKeys() {
         sql += " WHERE " + cond.sql;
     }
     // Records whose key is Null have no entry in an index that ignores Nulls.
-    if (indexIgnoresNulls_) sql += std::string(cond.sql.empty() ? " WHERE " : " AND ") + NotAllNull(indexColumns_);
+    if (indexIgnoresNulls_)
+        sql += std::string(cond.sql.empty() ? " WHERE " : " AND ") + NotAllNull(indexColumns_);
     std::string orderSql;
     if (!indexColumns_.empty()) {
         for (const auto& ic : indexColumns_)
@@ -125,7 +131,8 @@ void RecordsetImpl::BuildKeys() {
     }
     sql += " ORDER BY " + orderSql + rowid_;
     AbandonStream();
-    streamSql_ = "SELECT " + rowid_ + ", " + ColumnList() + sql.substr(std::string("SELECT " + rowid_).size());
+    streamSql_ = "SELECT " + rowid_ + ", " + ColumnList() +
+                 sql.substr(std::string("SELECT " + rowid_).size());
     streamParams_ = cond.params;
     stream_ = conn_->Prepare(streamSql_);
     keys_.clear();
@@ -146,7 +153,8 @@ void RecordsetImpl::AbandonStream() {
 bool RecordsetImpl::PullKey(bool loadValues) {
     if (complete_) return false;
     if (!streaming_) {
-        for (size_t i = 0; i < streamParams_.size(); ++i) BindParam(stream_, static_cast<int>(i + 1), streamParams_[i]);
+        for (size_t i = 0; i < streamParams_.size(); ++i)
+            BindParam(stream_, static_cast<int>(i + 1), streamParams_[i]);
         streaming_ = true;
     }
     bool row;
@@ -233,7 +241,8 @@ bool RecordsetImpl::LoadRow(size_t pos) {
     bool found = fetch_.Step();
     if (found) {
         row_.resize(fields_.size());
-        for (size_t c = 0; c < fields_.size(); ++c) ReadValueInto(fetch_, static_cast<int>(c), fields_[c].type, row_[c]);
+        for (size_t c = 0; c < fields_.size(); ++c)
+            ReadValueInto(fetch_, static_cast<int>(c), fields_[c].type, row_[c]);
         rowRead_ = conn_->Sql().TransactionSerial();
     }
     fetch_.Reset();
@@ -342,7 +351,8 @@ void RecordsetImpl::SetValue(size_t i, const Variant& v) {
     CheckUpdatable();
     if (i >= fields_.size()) Throw(err::kItemNotFound);
     if (mode_ == EditMode::None) Throw(err::kUpdateWithoutAddNew);
-    if (static_cast<int>(i) == autoField_ && mode_ == EditMode::Edit) Throw(err::kFieldNotUpdatable, fields_[i].name);
+    if (static_cast<int>(i) == autoField_ && mode_ == EditMode::Edit)
+        Throw(err::kFieldNotUpdatable, fields_[i].name);
     CoerceForFieldInto(v, fields_[i], buffer_[i]);
 }
 
@@ -357,7 +367,8 @@ void RecordsetImpl::AddNew() {
             buffer_[i] = EvaluateDefault(defaults_[i], fields_[i]);
     }
     if (autoField_ >= 0)
-        buffer_[static_cast<size_t>(autoField_)] = Variant::Long(static_cast<int32_t>(conn_->TakeAutoNumber(table_)));
+        buffer_[static_cast<size_t>(autoField_)] =
+            Variant::Long(static_cast<int32_t>(conn_->TakeAutoNumber(table_)));
     savedPos_ = currentGone_ ? -2 : pos_;
     mode_ = EditMode::Add;
 }
@@ -369,7 +380,8 @@ void RecordsetImpl::Edit() {
     // The values as the file holds them now: another recordset may have changed or deleted the
     // record since it was read. Values read in the open transaction and not changed since
     // through this file (which clears rowLoaded_) are still the file's.
-    const bool current = rowLoaded_ && rowRead_ != 0 && rowRead_ == conn_->Sql().TransactionSerial();
+    const bool current =
+        rowLoaded_ && rowRead_ != 0 && rowRead_ == conn_->Sql().TransactionSerial();
     if (!current && !LoadRow(static_cast<size_t>(pos_))) Throw(err::kRecordDeleted);
     buffer_ = row_;
     mode_ = EditMode::Edit;
@@ -405,10 +417,11 @@ void RecordsetImpl::Update() {
         if (!insert_) {
             std::string marks;
             for (size_t i = 0; i < fields_.size(); ++i) marks += i ? ", ?" : "?";
-            insert_ = conn_->Prepare("INSERT INTO " + conn_->Qualified(table_) + " (" + ColumnList() + ") VALUES (" +
-                                     marks + ")");
+            insert_ = conn_->Prepare("INSERT INTO " + conn_->Qualified(table_) + " (" +
+                                     ColumnList() + ") VALUES (" + marks + ")");
         }
-        for (size_t i = 0; i < fields_.size(); ++i) BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+        for (size_t i = 0; i < fields_.size(); ++i)
+            BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
         conn_->StepWrite(insert_);
         int64_t rowid = sqlite3_last_insert_rowid(conn_->Db());
         if (autoField_ >= 0 && !buffer_[static_cast<size_t>(autoField_)].IsNull())
@@ -433,9 +446,11 @@ void RecordsetImpl::Update() {
         std::string sets;
         for (size_t i = 0; i < fields_.size(); ++i)
             sets += (i ? ", " : "") + QuoteIdent(fields_[i].name) + " = ?";
-        update_ = conn_->Prepare("UPDATE " + conn_->Qualified(table_) + " SET " + sets + " WHERE " + rowid_ + " = ?");
+        update_ = conn_->Prepare("UPDATE " + conn_->Qualified(table_) + " SET " + sets + " WHERE " +
+                                 rowid_ + " = ?");
     }
-    for (size_t i = 0; i < fields_.size(); ++i) BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+    for (size_t i = 0; i < fields_.size(); ++i)
+        BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
     update_.Bind(static_cast<int>(fields_.size() + 1), keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(update_) == 0) Throw(err::kRecordDeleted);
     if (frozen_) frozenRows_[static_cast<size_t>(pos_)] = buffer_;
@@ -451,7 +466,9 @@ void RecordsetImpl::Delete() {
     CurrentRow();
     conn_->BeforeTableChange(table_);
     conn_->NoteWritten(table_);
-    if (!delete_) delete_ = conn_->Prepare("DELETE FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ + " = ?");
+    if (!delete_)
+        delete_ =
+            conn_->Prepare("DELETE FROM " + conn_->Qualified(table_) + " WHERE " + rowid_ + " = ?");
     delete_.Bind(1, keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(delete_) == 0) Throw(err::kRecordDeleted);
     keys_.erase(static_cast<size_t>(pos_));
@@ -541,8 +558,10 @@ void RecordsetImpl::Find(std::string_view criteria, bool fromStart, bool forward
     CheckOpen();
     if (findCriteria_ != criteria || findGeneration_ != conn_->Generation()) {
         SqlCondition cond = TranslateCondition(criteria, Scope());
-        Stmt s = conn_->Prepare("SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) + " WHERE " + cond.sql);
-        for (size_t i = 0; i < cond.params.size(); ++i) BindParam(s, static_cast<int>(i + 1), cond.params[i]);
+        Stmt s = conn_->Prepare("SELECT " + rowid_ + " FROM " + conn_->Qualified(table_) +
+                                " WHERE " + cond.sql);
+        for (size_t i = 0; i < cond.params.size(); ++i)
+            BindParam(s, static_cast<int>(i + 1), cond.params[i]);
         findSet_.clear();
         while (s.Step()) findSet_.insert(s.Int(0));
         findCriteria_ = std::string(criteria);
@@ -598,14 +617,18 @@ void RecordsetImpl::Seek(std::string_view comparison, const std::vector<Variant>
     while (!op.empty() && op.back() == ' ') op.pop_back();
     while (!op.empty() && op.front() == ' ') op.erase(0, 1);
     if (op != "=") Throw(err::kOperationNotSupported);
-    if (keys.empty() || keys.size() > indexColumns_.size() || keys.size() > 10) Throw(err::kInvalidArgument);
+    if (keys.empty() || keys.size() > indexColumns_.size() || keys.size() > 10)
+        Throw(err::kInvalidArgument);
     if (!seek_ || seekKeys_ != keys.size()) {
         seek_ = Stmt();
         // The record's values come with it: an Edit that follows needs no second read.
-        std::string sql = "SELECT " + rowid_ + ", " + ColumnList() + " FROM " + conn_->Qualified(table_) + " WHERE ";
+        std::string sql = "SELECT " + rowid_ + ", " + ColumnList() + " FROM " +
+                          conn_->Qualified(table_) + " WHERE ";
         std::string orderSql;
-        for (size_t i = 0; i < keys.size(); ++i) sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
-        for (const auto& ic : indexColumns_) orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
+        for (size_t i = 0; i < keys.size(); ++i)
+            sql += (i ? " AND " : "") + QuoteIdent(indexColumns_[i].field) + " = ?";
+        for (const auto& ic : indexColumns_)
+            orderSql += QuoteIdent(ic.field) + (ic.descending ? " DESC, " : ", ");
         sql += " ORDER BY " + orderSql + rowid_ + " LIMIT 1";
         indexFields_.clear();
         for (const auto& ic : indexColumns_) indexFields_.push_back(FieldIndex(ic.field));

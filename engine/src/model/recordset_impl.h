@@ -21,7 +21,7 @@
 namespace engine::detail {
 
 class RecordsetImpl {
-public:
+  public:
     RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType type, SelectStatement source);
     ~RecordsetImpl();
 
@@ -79,14 +79,14 @@ public:
     }
     const Variant& Value(size_t i) const {
         // The current record's values, read already: the hot path of a walk.
-        if (open_ && mode_ == EditMode::None && rowLoaded_ && !currentGone_ && i < fields_.size() && pos_ >= 0 &&
-            static_cast<size_t>(pos_) < keys_.size())
+        if (open_ && mode_ == EditMode::None && rowLoaded_ && !currentGone_ && i < fields_.size() &&
+            pos_ >= 0 && static_cast<size_t>(pos_) < keys_.size())
             return row_[i];
         return CheckedValue(i);
     }
     void SetValue(size_t i, const Variant& v);
 
-private:
+  private:
     // Field names are short: a byte loop beats a call of memcmp.
     static bool SameBytes(std::string_view a, std::string_view b) {
         if (a.size() != b.size()) return false;
@@ -122,7 +122,7 @@ private:
     std::vector<OrderItem> order_;
     std::string indexName_;
     std::vector<IndexColumnInfo> indexColumns_;
-    bool indexIgnoresNulls_ = false; // records whose key is Null are not in the index
+    bool indexIgnoresNulls_ = false;    // records whose key is Null are not in the index
     std::vector<bool> inRequiredIndex_; // members of the primary key or an index with Required
 
     std::vector<FieldInfo> fields_;

@@ -23,7 +23,8 @@ TransactionGuard::~TransactionGuard() {
     }
 }
 
-TransactionGuard::TransactionGuard(TransactionGuard&& other) noexcept : ws_(other.ws_), outerLevel_(other.outerLevel_) {
+TransactionGuard::TransactionGuard(TransactionGuard&& other) noexcept
+    : ws_(other.ws_), outerLevel_(other.outerLevel_) {
     other.ws_ = nullptr;
 }
 

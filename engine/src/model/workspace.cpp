@@ -35,10 +35,12 @@ constexpr int kMaxTransactionLevel = 5;
 // format.
 void CheckReadable(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) Throw(errno == EACCES ? err::kNoPermission : err::kFileNotFound, path);
+    if (::stat(path.c_str(), &st) != 0)
+        Throw(errno == EACCES ? err::kNoPermission : err::kFileNotFound, path);
     if (!S_ISREG(st.st_mode)) Throw(err::kFileNotFound, path);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) Throw(errno == EACCES || errno == EPERM ? err::kNoPermission : err::kFileNotFound, path);
+    if (fd < 0)
+        Throw(errno == EACCES || errno == EPERM ? err::kNoPermission : err::kFileNotFound, path);
     ::close(fd);
 }
 
@@ -62,7 +64,8 @@ FileKind KindOf(const std::string& path) {
     char header[32] = {};
     in.read(header, sizeof header);
     std::string_view h(header, static_cast<size_t>(in.gcount()));
-    if (h.size() >= 16 && h.substr(0, 16) == std::string_view("SQLite format 3\0", 16)) return FileKind::Native;
+    if (h.size() >= 16 && h.substr(0, 16) == std::string_view("SQLite format 3\0", 16))
+        return FileKind::Native;
     if (detail::HasJetSignature(h)) return FileKind::Jet;
     return FileKind::Other;
 }
@@ -71,7 +74,8 @@ std::optional<detail::jet::Version> JetVersionOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     char header[0x20] = {};
     in.read(header, sizeof header);
-    const auto h = detail::jet::InspectHeader(std::string_view(header, static_cast<size_t>(in.gcount())));
+    const auto h =
+        detail::jet::InspectHeader(std::string_view(header, static_cast<size_t>(in.gcount())));
     if (h.kind == detail::jet::Header::Kind::Jet3) return detail::jet::Version::Jet3;
     if (h.kind == detail::jet::Header::Kind::Jet4) return detail::jet::Version::Jet4;
     return std::nullopt;
@@ -143,7 +147,8 @@ void ObjectAccess::CompleteWalks(Workspace& ws) {
     for (const auto& c : ws.state_->LiveConnections()) c->CompleteWalks();
 }
 
-std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std::string& path, bool readOnly) {
+std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std::string& path,
+                                                        bool readOnly) {
     CheckReadable(path);
     std::string key = FileKey(path);
     Workspace::State& state = *ws.state_;
@@ -171,9 +176,12 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
                 // written back as other characters.
                 if (*version == jet::Version::Jet3) {
                     const int codePage = jet4::GenuineFile(path).CodePage();
-                    if (jet::Jet3CodePage(std::getenv("TAVORIN_JET3_CODEPAGE"), codePage) != jet::IconvNameForCodePage(codePage))
+                    if (jet::Jet3CodePage(std::getenv("TAVORIN_JET3_CODEPAGE"), codePage) !=
+                        jet::IconvNameForCodePage(codePage))
                         throw Error(err::kReadOnly, DescriptionOf(err::kReadOnly),
-                                    path + ": read in another code page (TAVORIN_JET3_CODEPAGE) than the file's, " +
+                                    path +
+                                        ": read in another code page (TAVORIN_JET3_CODEPAGE) than "
+                                        "the file's, " +
                                         std::to_string(codePage));
                 }
             } catch (const Error& e) {
@@ -181,7 +189,8 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
             }
         }
         if (readOnly || refusal) {
-            conn = std::make_shared<Connection>(ws, key, path, SqlConnection::OpenAlone(copy, path), "main", true);
+            conn = std::make_shared<Connection>(ws, key, path, SqlConnection::OpenAlone(copy, path),
+                                                "main", true);
             if (refusal) conn->SetRefusal(*refusal);
             break;
         }
@@ -189,10 +198,12 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
         std::string schema = sql->Attach(key, copy);
         // The copy is a cache of the Jet file, made again from it by the next process: its
         // commits need not wait for the disk (the Jet file's own writes do).
-        sqlite3_exec(sql->Db(), ("PRAGMA " + QuoteIdent(schema) + ".synchronous = OFF").c_str(), nullptr, nullptr,
-                     nullptr);
-        conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), false);
-        conn->SetJetBacking(std::make_unique<jet::JetBacking>(path, copy, *version, conn->UserTableNames()));
+        sqlite3_exec(sql->Db(), ("PRAGMA " + QuoteIdent(schema) + ".synchronous = OFF").c_str(),
+                     nullptr, nullptr, nullptr);
+        conn =
+            std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), false);
+        conn->SetJetBacking(
+            std::make_unique<jet::JetBacking>(path, copy, *version, conn->UserTableNames()));
         break;
     }
     case FileKind::Native: {
@@ -203,7 +214,8 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
         std::string schema = sql->Attach(key, AbsolutePath(path), facts.foreignObjects);
         const bool fileReadOnly =
             readOnly || facts.foreignObjects || sqlite3_db_readonly(sql->Db(), schema.c_str()) == 1;
-        conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema), fileReadOnly);
+        conn = std::make_shared<Connection>(ws, key, path, std::move(sql), std::move(schema),
+                                            fileReadOnly);
         break;
     }
     }
@@ -215,7 +227,8 @@ std::shared_ptr<Connection> ObjectAccess::ConnectionFor(Workspace& ws, const std
 
 bool Workspace::IsFileOpen(const std::string& path) const {
     const std::string key = FileKey(path);
-    if (auto it = state_->connections.find(key); it != state_->connections.end() && !it->second.expired())
+    if (auto it = state_->connections.find(key);
+        it != state_->connections.end() && !it->second.expired())
         return true;
     auto sql = state_->sharedSql.lock();
     return sql && sql->Holds(key);
@@ -223,8 +236,8 @@ bool Workspace::IsFileOpen(const std::string& path) const {
 
 void Workspace::RefuseFileBeingChanged(const std::string& path) const {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || KindOf(path) != FileKind::Native ||
-        ::access(path.c_str(), W_OK) != 0)
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        KindOf(path) != FileKind::Native || ::access(path.c_str(), W_OK) != 0)
         return;
     detail::SqliteDb db;
     try {
@@ -241,7 +254,8 @@ void Workspace::RefuseFileBeingChanged(const std::string& path) const {
 }
 
 DatabasePtr Workspace::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
-    return detail::ObjectAccess::MakeDatabase(detail::ObjectAccess::ConnectionFor(*this, path, readOnly));
+    return detail::ObjectAccess::MakeDatabase(
+        detail::ObjectAccess::ConnectionFor(*this, path, readOnly));
 }
 
 DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string& locale) {
@@ -250,7 +264,8 @@ DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string
     // The new file gets its catalog on a connection of its own, committed at once: creating a
     // database is not part of a running transaction (its Rollback leaves the file).
     try {
-        detail::SqliteDb db = detail::OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
+        detail::SqliteDb db =
+            detail::OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
         detail::CreateCatalog(db.get(), locale, path);
     } catch (...) {
         std::remove(path.c_str());
@@ -258,7 +273,8 @@ DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string
         throw;
     }
     try {
-        return detail::ObjectAccess::MakeDatabase(detail::ObjectAccess::ConnectionFor(*this, path, false));
+        return detail::ObjectAccess::MakeDatabase(
+            detail::ObjectAccess::ConnectionFor(*this, path, false));
     } catch (...) {
         std::remove(path.c_str());
         throw;

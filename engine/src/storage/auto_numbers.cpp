@@ -34,7 +34,8 @@ void Connection::NoteAutoNumber(std::string_view table, int64_t used) {
         int64_t& taken = autoNumbersTaken_[FoldName(t.name)];
         taken = std::max(taken, t.nextAutoNumber);
         if (!autoStmt_) {
-            autoStmt_ = Prepare("UPDATE " + Qualified("MSysTables") + " SET \"NextAutoNumber\" = ?"
+            autoStmt_ = Prepare("UPDATE " + Qualified("MSysTables") +
+                                " SET \"NextAutoNumber\" = ?"
                                 " WHERE \"Name\" = ? AND \"NextAutoNumber\" < ?");
         }
         autoStmt_.Bind(1, t.nextAutoNumber);

@@ -64,7 +64,7 @@ using engine::NamesEqual;
 // What a catalog may hold: Jet's limits. The catalog is read within them, so a crafted file
 // cannot make the engine read without end; a catalog beyond them is a damaged file (3343).
 namespace catalog_limits {
-constexpr int kMaxTables = 32768; // Jet's objects per database
+constexpr int kMaxTables = 32768;                         // Jet's objects per database
 constexpr int kMaxColumns = limits::kMaxFields;           // per table
 constexpr int kMaxIndexes = limits::kMaxIndexes;          // per table
 constexpr int kMaxIndexColumns = limits::kMaxIndexFields; // per index
@@ -73,8 +73,8 @@ constexpr int kMaxPropertiesPerObject = 256;
 } // namespace catalog_limits
 
 // The six catalog tables, in the order CreateCatalog makes them.
-constexpr const char* kCatalogTables[] = {"MSysDatabase", "MSysTables", "MSysColumns",
-                                          "MSysIndexes", "MSysIndexColumns", "MSysProperties"};
+constexpr const char* kCatalogTables[] = {"MSysDatabase", "MSysTables",       "MSysColumns",
+                                          "MSysIndexes",  "MSysIndexColumns", "MSysProperties"};
 
 // 3343 for the file at path (the name shown), with the reason why its catalog is not taken.
 [[noreturn]] void ThrowDamagedCatalog(const std::string& path, const std::string& reason);

@@ -13,7 +13,7 @@ namespace {
 
 // Rows of one catalog table read so far, against the most the limits allow.
 class RowBudget {
-public:
+  public:
     RowBudget(const std::string& path, const char* table, long maxRows)
         : path_(path), table_(table), maxRows_(maxRows) {}
     // " LIMIT n": one row more than allowed, so that too many rows show.
@@ -22,10 +22,11 @@ public:
         if (++rows_ > maxRows_) Beyond(path_, table_);
     }
     [[noreturn]] static void Beyond(const std::string& path, const char* table) {
-        ThrowDamagedCatalog(path, std::string("カタログ ") + table + " が Jet の上限を超えています");
+        ThrowDamagedCatalog(path,
+                            std::string("カタログ ") + table + " が Jet の上限を超えています");
     }
 
-private:
+  private:
     const std::string& path_;
     const char* table_;
     long maxRows_;
@@ -56,13 +57,15 @@ void Connection::LoadCatalog() {
     tables_.clear();
     {
         RowBudget budget(path_, "MSysTables", lim::kMaxTables);
-        Stmt s = Prepare("SELECT \"Name\", \"NextAutoNumber\" FROM " + Qualified("MSysTables") + budget.Limit());
+        Stmt s = Prepare("SELECT \"Name\", \"NextAutoNumber\" FROM " + Qualified("MSysTables") +
+                         budget.Limit());
         while (s.Step()) {
             budget.Take();
             TableInfo t;
             t.name = s.Text(0);
             t.nextAutoNumber = s.Int(1);
-            if (auto taken = autoNumbersTaken_.find(FoldName(t.name)); taken != autoNumbersTaken_.end())
+            if (auto taken = autoNumbersTaken_.find(FoldName(t.name));
+                taken != autoNumbersTaken_.end())
                 t.nextAutoNumber = std::max(t.nextAutoNumber, taken->second);
             tables_.push_back(std::move(t));
         }
@@ -82,13 +85,15 @@ void Connection::LoadCatalog() {
     {
         RowBudget budget(path_, "MSysColumns", tableCount * lim::kMaxColumns);
         Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"Type\", \"Size\", \"Attributes\","
-                         " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM " + Qualified("MSysColumns") +
-                         " ORDER BY \"TableName\", \"Ordinal\"" + budget.Limit());
+                         " \"AllowZeroLength\", \"Required\", \"DefaultValue\" FROM " +
+                         Qualified("MSysColumns") + " ORDER BY \"TableName\", \"Ordinal\"" +
+                         budget.Limit());
         while (s.Step()) {
             budget.Take();
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
-            if (static_cast<long>(t->columns.size()) >= lim::kMaxColumns) RowBudget::Beyond(path_, "MSysColumns");
+            if (static_cast<long>(t->columns.size()) >= lim::kMaxColumns)
+                RowBudget::Beyond(path_, "MSysColumns");
             ColumnInfo c;
             c.name = s.Text(1);
             c.type = static_cast<int>(s.Int(2));
@@ -104,13 +109,15 @@ void Connection::LoadCatalog() {
     {
         RowBudget budget(path_, "MSysIndexes", tableCount * lim::kMaxIndexes);
         Stmt s = Prepare("SELECT \"TableName\", \"Name\", \"SqlName\", \"IsPrimary\", \"IsUnique\","
-                         " \"IgnoreNulls\", \"Required\" FROM " + Qualified("MSysIndexes") +
-                         " ORDER BY \"TableName\", \"Ordinal\"" + budget.Limit());
+                         " \"IgnoreNulls\", \"Required\" FROM " +
+                         Qualified("MSysIndexes") + " ORDER BY \"TableName\", \"Ordinal\"" +
+                         budget.Limit());
         while (s.Step()) {
             budget.Take();
             TableInfo* t = find(s.Text(0));
             if (!t) continue;
-            if (static_cast<long>(t->indexes.size()) >= lim::kMaxIndexes) RowBudget::Beyond(path_, "MSysIndexes");
+            if (static_cast<long>(t->indexes.size()) >= lim::kMaxIndexes)
+                RowBudget::Beyond(path_, "MSysIndexes");
             IndexInfo ix;
             ix.name = s.Text(1);
             ix.sqlName = s.Text(2);
@@ -122,10 +129,12 @@ void Connection::LoadCatalog() {
         }
     }
     {
-        RowBudget budget(path_, "MSysIndexColumns", tableCount * lim::kMaxIndexes * lim::kMaxIndexColumns);
-        Stmt s = Prepare("SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\" FROM " +
-                         Qualified("MSysIndexColumns") + " ORDER BY \"TableName\", \"IndexName\", \"Position\"" +
-                         budget.Limit());
+        RowBudget budget(path_, "MSysIndexColumns",
+                         tableCount * lim::kMaxIndexes * lim::kMaxIndexColumns);
+        Stmt s =
+            Prepare("SELECT \"TableName\", \"IndexName\", \"FieldName\", \"Descending\" FROM " +
+                    Qualified("MSysIndexColumns") +
+                    " ORDER BY \"TableName\", \"IndexName\", \"Position\"" + budget.Limit());
         while (s.Step()) {
             budget.Take();
             TableInfo* t = find(s.Text(0));
@@ -140,9 +149,11 @@ void Connection::LoadCatalog() {
     }
     {
         // Every table and field may carry properties.
-        RowBudget budget(path_, "MSysProperties", (tableCount + columnCount) * lim::kMaxPropertiesPerObject);
-        Stmt s = Prepare("SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\" FROM " +
-                         Qualified("MSysProperties") + " ORDER BY rowid" + budget.Limit());
+        RowBudget budget(path_, "MSysProperties",
+                         (tableCount + columnCount) * lim::kMaxPropertiesPerObject);
+        Stmt s =
+            Prepare("SELECT \"TableName\", \"FieldName\", \"Name\", \"Type\", \"Value\" FROM " +
+                    Qualified("MSysProperties") + " ORDER BY rowid" + budget.Limit());
         while (s.Step()) {
             budget.Take();
             TableInfo* t = find(s.Text(0));

@@ -13,10 +13,10 @@
 
 namespace engine::detail {
 
-Connection::Connection(Workspace& ws, std::string key, std::string path, std::shared_ptr<SqlConnection> sql,
-                       std::string schema, bool readOnly)
-    : ws_(&ws), key_(std::move(key)), path_(std::move(path)), sql_(std::move(sql)), schema_(std::move(schema)),
-      prefix_(QuoteIdent(schema_) + "."), readOnly_(readOnly) {}
+Connection::Connection(Workspace& ws, std::string key, std::string path,
+                       std::shared_ptr<SqlConnection> sql, std::string schema, bool readOnly)
+    : ws_(&ws), key_(std::move(key)), path_(std::move(path)), sql_(std::move(sql)),
+      schema_(std::move(schema)), prefix_(QuoteIdent(schema_) + "."), readOnly_(readOnly) {}
 
 Connection::~Connection() {
     autoStmt_ = Stmt();
@@ -33,7 +33,8 @@ Connection::~Connection() {
 }
 
 std::string Connection::Locale() {
-    Stmt s = Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") + " WHERE \"Key\" = 'Locale'");
+    Stmt s =
+        Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") + " WHERE \"Key\" = 'Locale'");
     std::string v = s.Step() ? s.Text(0) : std::string();
     s.Reset();
     return v;
@@ -70,9 +71,13 @@ void Connection::CompleteWalks() {
     for (RecordsetImpl* rs : recordsets_) rs->CompleteKeys();
 }
 
-void Connection::Register(RecordsetImpl* rs) { recordsets_.insert(rs); }
+void Connection::Register(RecordsetImpl* rs) {
+    recordsets_.insert(rs);
+}
 
-void Connection::Unregister(RecordsetImpl* rs) { recordsets_.erase(rs); }
+void Connection::Unregister(RecordsetImpl* rs) {
+    recordsets_.erase(rs);
+}
 
 void Connection::BeforeTableChangeKey(const std::string& key) {
     ++generation_;

@@ -34,7 +34,7 @@ class JetBacking;
 }
 
 class Connection : public std::enable_shared_from_this<Connection> {
-public:
+  public:
     Connection(Workspace& ws, std::string key, std::string path, std::shared_ptr<SqlConnection> sql,
                std::string schema, bool readOnly);
     ~Connection();
@@ -133,7 +133,7 @@ public:
     // Bumped by every change of a table's rows or shape; recordsets use it to refresh caches.
     uint64_t Generation() const { return generation_; }
 
-private:
+  private:
     void LoadCatalog();
     void InvalidateCatalog() { loaded_ = false; }
     // Before every write: a read-only file refuses it, and so does a transaction that SQLite
@@ -144,7 +144,8 @@ private:
     void BuildSqlIndex(const std::string& table, const IndexInfo& index);
     void AddColumnCatalog(const std::string& table, const ColumnInfo& column, int ordinal);
     void CreateIndexInside(const std::string& table, IndexInfo index);
-    void SetPropertyInside(const std::string& table, const std::string& field, const PropertyInfo& prop);
+    void SetPropertyInside(const std::string& table, const std::string& field,
+                           const PropertyInfo& prop);
 
     Workspace* ws_;
     std::string key_;

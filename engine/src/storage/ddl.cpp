@@ -39,8 +39,7 @@ constexpr const char* kCatalogDdl[] = {
 
 // Runs fn inside a savepoint: a schema change is complete or absent, in or out of a workspace
 // transaction.
-template <class F>
-void Atomically(Connection& c, F&& fn) {
+template <class F> void Atomically(Connection& c, F&& fn) {
     if (c.NeedsJetUnit()) {
         c.JetUnit([&] { Atomically(c, fn); });
         return;
@@ -100,8 +99,8 @@ void CreateCatalog(sqlite3* db, const std::string& locale, const std::string& pa
     run("BEGIN");
     try {
         for (const char* ddl : kCatalogDdl) run(ddl);
-        run("INSERT INTO \"MSysDatabase\" VALUES ('Format', 'tavorin-engine 1'), ('Locale', " + QuoteText(locale) +
-            "), ('NextIndexId', '1')");
+        run("INSERT INTO \"MSysDatabase\" VALUES ('Format', 'tavorin-engine 1'), ('Locale', " +
+            QuoteText(locale) + "), ('NextIndexId', '1')");
         run("COMMIT");
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -110,25 +109,29 @@ void CreateCatalog(sqlite3* db, const std::string& locale, const std::string& pa
 }
 
 std::string Connection::NewIndexSqlName() {
-    Stmt s = Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") + " WHERE \"Key\" = 'NextIndexId'");
+    Stmt s = Prepare("SELECT \"Value\" FROM " + Qualified("MSysDatabase") +
+                     " WHERE \"Key\" = 'NextIndexId'");
     long long id = s.Step() ? std::atoll(s.Text(0).c_str()) : 1;
     s.Reset();
     // A table or index of that name made by another program would make CREATE INDEX fail.
-    Stmt taken = Prepare("SELECT 1 FROM " + Qualified("sqlite_master") + " WHERE \"name\" = ? COLLATE NOCASE");
+    Stmt taken = Prepare("SELECT 1 FROM " + Qualified("sqlite_master") +
+                         " WHERE \"name\" = ? COLLATE NOCASE");
     for (id = std::max(id, 1LL);; ++id) {
         taken.Bind(1, std::string_view("MSysIdx" + std::to_string(id)));
         bool used = taken.Step();
         taken.Reset();
         if (!used) break;
     }
-    ExecCatalog("UPDATE " + Qualified("MSysDatabase") + " SET \"Value\" = ? WHERE \"Key\" = 'NextIndexId'",
+    ExecCatalog("UPDATE " + Qualified("MSysDatabase") +
+                    " SET \"Value\" = ? WHERE \"Key\" = 'NextIndexId'",
                 {std::to_string(id + 1)});
     return "MSysIdx" + std::to_string(id);
 }
 
 void Connection::BuildSqlIndex(const std::string& table, const IndexInfo& ix) {
-    std::string sql = std::string("CREATE ") + (ix.unique || ix.primary ? "UNIQUE " : "") + "INDEX " +
-                      prefix_ + QuoteIdent(ix.sqlName) + " ON " + QuoteIdent(table) + " (";
+    std::string sql = std::string("CREATE ") + (ix.unique || ix.primary ? "UNIQUE " : "") +
+                      "INDEX " + prefix_ + QuoteIdent(ix.sqlName) + " ON " + QuoteIdent(table) +
+                      " (";
     for (size_t i = 0; i < ix.columns.size(); ++i) {
         if (i) sql += ", ";
         sql += QuoteIdent(ix.columns[i].field);
@@ -150,9 +153,11 @@ void Connection::CreateTable(const TableInfo& t) {
         }
         sql += ")";
         Exec(sql);
-        ExecCatalog("INSERT INTO " + Qualified("MSysTables") + " (\"Name\", \"NextAutoNumber\") VALUES (?, 1)",
+        ExecCatalog("INSERT INTO " + Qualified("MSysTables") +
+                        " (\"Name\", \"NextAutoNumber\") VALUES (?, 1)",
                     {t.name});
-        for (size_t i = 0; i < t.columns.size(); ++i) AddColumnCatalog(t.name, t.columns[i], static_cast<int>(i));
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            AddColumnCatalog(t.name, t.columns[i], static_cast<int>(i));
         for (const auto& ix : t.indexes) CreateIndexInside(t.name, ix);
         for (const auto& p : t.properties) SetPropertyInside(t.name, "", p);
         for (const auto& c : t.columns)
@@ -162,7 +167,8 @@ void Connection::CreateTable(const TableInfo& t) {
 }
 
 void Connection::AddColumnCatalog(const std::string& table, const ColumnInfo& c, int ordinal) {
-    Stmt s = Prepare("INSERT INTO " + Qualified("MSysColumns") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    Stmt s =
+        Prepare("INSERT INTO " + Qualified("MSysColumns") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(c.name));
     s.Bind(3, static_cast<int64_t>(ordinal));
@@ -177,12 +183,14 @@ void Connection::AddColumnCatalog(const std::string& table, const ColumnInfo& c,
 
 void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
     if (ix.sqlName.empty()) ix.sqlName = NewIndexSqlName();
-    Stmt count = Prepare("SELECT count(*) FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ?");
+    Stmt count =
+        Prepare("SELECT count(*) FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ?");
     count.Bind(1, std::string_view(table));
     count.Step();
     int64_t ordinal = count.Int(0);
     count.Reset();
-    Stmt s = Prepare("INSERT INTO " + Qualified("MSysIndexes") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    Stmt s =
+        Prepare("INSERT INTO " + Qualified("MSysIndexes") + " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(ix.name));
     s.Bind(3, ordinal);
@@ -193,7 +201,8 @@ void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
     s.Bind(8, static_cast<int64_t>(ix.required || ix.primary));
     StepWrite(s);
     for (size_t i = 0; i < ix.columns.size(); ++i) {
-        Stmt c = Prepare("INSERT INTO " + Qualified("MSysIndexColumns") + " VALUES (?, ?, ?, ?, ?)");
+        Stmt c =
+            Prepare("INSERT INTO " + Qualified("MSysIndexColumns") + " VALUES (?, ?, ?, ?, ?)");
         c.Bind(1, std::string_view(table));
         c.Bind(2, std::string_view(ix.name));
         c.Bind(3, static_cast<int64_t>(i));
@@ -204,8 +213,10 @@ void Connection::CreateIndexInside(const std::string& table, IndexInfo ix) {
     BuildSqlIndex(table, ix);
 }
 
-void Connection::SetPropertyInside(const std::string& table, const std::string& field, const PropertyInfo& p) {
-    Stmt s = Prepare("INSERT OR REPLACE INTO " + Qualified("MSysProperties") + " VALUES (?, ?, ?, ?, ?)");
+void Connection::SetPropertyInside(const std::string& table, const std::string& field,
+                                   const PropertyInfo& p) {
+    Stmt s = Prepare("INSERT OR REPLACE INTO " + Qualified("MSysProperties") +
+                     " VALUES (?, ?, ?, ?, ?)");
     s.Bind(1, std::string_view(table));
     s.Bind(2, std::string_view(field));
     s.Bind(3, std::string_view(p.name));
@@ -251,8 +262,11 @@ void Connection::RenameTable(std::string_view from, const std::string& to) {
             Exec("ALTER TABLE " + Qualified(exact) + " RENAME TO " + QuoteIdent(to));
         }
         for (const char* cat : {"MSysColumns", "MSysIndexes", "MSysIndexColumns", "MSysProperties"})
-            ExecCatalog("UPDATE " + Qualified(cat) + " SET \"TableName\" = ? WHERE \"TableName\" = ?", {to, exact});
-        ExecCatalog("UPDATE " + Qualified("MSysTables") + " SET \"Name\" = ? WHERE \"Name\" = ?", {to, exact});
+            ExecCatalog("UPDATE " + Qualified(cat) +
+                            " SET \"TableName\" = ? WHERE \"TableName\" = ?",
+                        {to, exact});
+        ExecCatalog("UPDATE " + Qualified("MSysTables") + " SET \"Name\" = ? WHERE \"Name\" = ?",
+                    {to, exact});
     });
     if (auto taken = autoNumbersTaken_.extract(FoldName(exact))) {
         taken.key() = FoldName(to);
@@ -290,18 +304,23 @@ void Connection::DropColumn(std::string_view table, std::string_view column) {
     NoteWritten(exactTable);
     Atomically(*this, [&] {
         Exec("ALTER TABLE " + Qualified(exactTable) + " DROP COLUMN " + QuoteIdent(exact));
-        ExecCatalog("DELETE FROM " + Qualified("MSysColumns") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
+        ExecCatalog("DELETE FROM " + Qualified("MSysColumns") +
+                        " WHERE \"TableName\" = ? AND \"Name\" = ?",
                     {exactTable, exact});
-        ExecCatalog("DELETE FROM " + Qualified("MSysProperties") + " WHERE \"TableName\" = ? AND \"FieldName\" = ?",
+        ExecCatalog("DELETE FROM " + Qualified("MSysProperties") +
+                        " WHERE \"TableName\" = ? AND \"FieldName\" = ?",
                     {exactTable, exact});
-        ExecCatalog("UPDATE " + Qualified("MSysColumns") + " SET \"Ordinal\" = \"Ordinal\" - 1 WHERE"
-                    " \"TableName\" = ? AND \"Ordinal\" > " + std::to_string(ci),
+        ExecCatalog("UPDATE " + Qualified("MSysColumns") +
+                        " SET \"Ordinal\" = \"Ordinal\" - 1 WHERE"
+                        " \"TableName\" = ? AND \"Ordinal\" > " +
+                        std::to_string(ci),
                     {exactTable});
     });
     InvalidateCatalog();
 }
 
-void Connection::RenameColumn(std::string_view table, std::string_view from, const std::string& to) {
+void Connection::RenameColumn(std::string_view table, std::string_view from,
+                              const std::string& to) {
     CheckWritable();
     const TableInfo& t = Table(table);
     int ci = t.ColumnIndex(from);
@@ -312,15 +331,18 @@ void Connection::RenameColumn(std::string_view table, std::string_view from, con
     BeforeTableChange(exactTable);
     NoteWritten(exactTable);
     Atomically(*this, [&] {
-        Exec("ALTER TABLE " + Qualified(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) + " TO " +
-             QuoteIdent(to));
-        ExecCatalog("UPDATE " + Qualified("MSysColumns") + " SET \"Name\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?",
+        Exec("ALTER TABLE " + Qualified(exactTable) + " RENAME COLUMN " + QuoteIdent(exact) +
+             " TO " + QuoteIdent(to));
+        ExecCatalog("UPDATE " + Qualified("MSysColumns") +
+                        " SET \"Name\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?",
                     {to, exactTable, exact});
-        ExecCatalog("UPDATE " + Qualified("MSysIndexColumns") + " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
-                    " AND \"FieldName\" = ? COLLATE NOCASE",
+        ExecCatalog("UPDATE " + Qualified("MSysIndexColumns") +
+                        " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+                        " AND \"FieldName\" = ? COLLATE NOCASE",
                     {to, exactTable, exact});
-        ExecCatalog("UPDATE " + Qualified("MSysProperties") + " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
-                    " AND \"FieldName\" = ?",
+        ExecCatalog("UPDATE " + Qualified("MSysProperties") +
+                        " SET \"FieldName\" = ? WHERE \"TableName\" = ?"
+                        " AND \"FieldName\" = ?",
                     {to, exactTable, exact});
     });
     InvalidateCatalog();
@@ -330,8 +352,10 @@ void Connection::UpdateColumnSettings(std::string_view table, const ColumnInfo& 
     CheckWritable();
     std::string exactTable = Table(table).name;
     NoteWritten(exactTable);
-    Stmt s = Prepare("UPDATE " + Qualified("MSysColumns") + " SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
-                     " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
+    Stmt s =
+        Prepare("UPDATE " + Qualified("MSysColumns") +
+                " SET \"Attributes\" = ?, \"AllowZeroLength\" = ?,"
+                " \"Required\" = ?, \"DefaultValue\" = ? WHERE \"TableName\" = ? AND \"Name\" = ?");
     s.Bind(1, static_cast<int64_t>(c.attributes));
     s.Bind(2, static_cast<int64_t>(c.allowZeroLength));
     s.Bind(3, static_cast<int64_t>(c.required));
@@ -361,15 +385,18 @@ void Connection::DropIndex(std::string_view table, std::string_view index) {
     NoteWritten(exactTable);
     Atomically(*this, [&] {
         Exec("DROP INDEX " + prefix_ + QuoteIdent(sqlName));
-        ExecCatalog("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ? AND \"Name\" = ?",
+        ExecCatalog("DELETE FROM " + Qualified("MSysIndexes") +
+                        " WHERE \"TableName\" = ? AND \"Name\" = ?",
                     {exactTable, exact});
-        ExecCatalog("DELETE FROM " + Qualified("MSysIndexColumns") + " WHERE \"TableName\" = ? AND \"IndexName\" = ?",
+        ExecCatalog("DELETE FROM " + Qualified("MSysIndexColumns") +
+                        " WHERE \"TableName\" = ? AND \"IndexName\" = ?",
                     {exactTable, exact});
     });
     InvalidateCatalog();
 }
 
-void Connection::SetProperty(std::string_view table, std::string_view field, const PropertyInfo& p) {
+void Connection::SetProperty(std::string_view table, std::string_view field,
+                             const PropertyInfo& p) {
     CheckWritable();
     const TableInfo& t = Table(table);
     std::string exactTable = t.name, exactField;
@@ -382,13 +409,15 @@ void Connection::SetProperty(std::string_view table, std::string_view field, con
     InvalidateCatalog();
 }
 
-void Connection::DeleteProperty(std::string_view table, std::string_view field, std::string_view name) {
+void Connection::DeleteProperty(std::string_view table, std::string_view field,
+                                std::string_view name) {
     CheckWritable();
     std::string exactTable = Table(table).name;
     NoteWritten(exactTable);
     NoteWritten(exactTable);
-    ExecCatalog("DELETE FROM " + Qualified("MSysProperties") + " WHERE \"TableName\" = ? AND \"FieldName\" = ?"
-                " AND \"Name\" = ?",
+    ExecCatalog("DELETE FROM " + Qualified("MSysProperties") +
+                    " WHERE \"TableName\" = ? AND \"FieldName\" = ?"
+                    " AND \"Name\" = ?",
                 {exactTable, field, name});
     InvalidateCatalog();
 }

@@ -8,7 +8,9 @@ WriteFaultHook& Hook() {
 }
 } // namespace
 
-void SetWriteFaultHook(WriteFaultHook hook) { Hook() = std::move(hook); }
+void SetWriteFaultHook(WriteFaultHook hook) {
+    Hook() = std::move(hook);
+}
 
 bool WriteFaultFires(std::string_view sql) {
     const auto& hook = Hook();

@@ -24,8 +24,8 @@ struct WriteWatch {
 
 int Watch(void* data, int action, const char* table, const char*, const char* schema, const char*) {
     auto* w = static_cast<WriteWatch*>(data);
-    if ((action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE) && table && schema &&
-        *w->schema == schema)
+    if ((action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE) && table &&
+        schema && *w->schema == schema)
         w->tables.emplace_back(table);
     return SQLITE_OK;
 }
@@ -43,7 +43,9 @@ class Watching {
 
 } // namespace
 
-void Connection::SetJetBacking(std::unique_ptr<jet::JetBacking> backing) { jet_ = std::move(backing); }
+void Connection::SetJetBacking(std::unique_ptr<jet::JetBacking> backing) {
+    jet_ = std::move(backing);
+}
 
 void Connection::NoteWritten(std::string_view table) {
     if (jet_) jet_->Ledger().Written(table, sql_->Depth());
@@ -63,7 +65,9 @@ std::vector<std::string> Connection::UserTableNames() {
     return names;
 }
 
-bool Connection::NeedsJetUnit() const { return jet_ && !inJetUnit_ && sql_->Depth() == 0; }
+bool Connection::NeedsJetUnit() const {
+    return jet_ && !inJetUnit_ && sql_->Depth() == 0;
+}
 
 void Connection::JetUnit(const std::function<void()>& fn) {
     const jet::JetLedger before = jet_->Ledger();

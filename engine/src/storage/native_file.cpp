@@ -15,8 +15,7 @@ constexpr std::string_view kFormatMark = "tavorin-engine 1";
 
 // The first statements on a file meet whatever it is: a file another program holds locked is
 // in use (3045); anything else that does not read is not a database of ours (3343).
-template <class F>
-void FirstRead(const std::string& shownName, F&& read) {
+template <class F> void FirstRead(const std::string& shownName, F&& read) {
     try {
         read();
     } catch (const Error& e) {
@@ -30,8 +29,8 @@ void FirstRead(const std::string& shownName, F&& read) {
 // the function is not deterministic.
 bool DeclaresCheck(std::string_view sql) {
     auto isWordChar = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-               static_cast<unsigned char>(c) >= 0x80;
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_' || static_cast<unsigned char>(c) >= 0x80;
     };
     for (size_t i = 0; i < sql.size();) {
         const char c = sql[i];
@@ -64,9 +63,11 @@ void ThrowDamagedCatalog(const std::string& path, const std::string& reason) {
     throw Error(err::kBadFormat, DescriptionOf(err::kBadFormat, path) + " (" + reason + ")");
 }
 
-NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly, const std::string& shownName) {
+NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly,
+                                const std::string& shownName) {
     const bool writable = !readOnly && ::access(path.c_str(), W_OK) == 0;
-    SqliteDb db = OpenSqlite(path, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, shownName);
+    SqliteDb db =
+        OpenSqlite(path, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, shownName);
     NativeFileFacts facts;
 
     // What each table-like object of the file is: "table", "view", "virtual" or "shadow" (of a
@@ -84,25 +85,31 @@ NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly, const st
                      " WHERE \"type\" IN ('trigger', 'table')",
                      shownName);
         while (!facts.foreignObjects && objects.Step())
-            facts.foreignObjects = objects.TextView(0) == "trigger" || DeclaresCheck(objects.TextView(1));
+            facts.foreignObjects =
+                objects.TextView(0) == "trigger" || DeclaresCheck(objects.TextView(1));
     });
     const std::string markMissing =
         "形式の印「MSysDatabase の Format = " + std::string(kFormatMark) + "」がありません";
     for (const char* table : kCatalogTables) {
         auto kind = kinds.find(FoldName(table));
         if (kind == kinds.end())
-            ThrowDamagedCatalog(shownName, std::string_view(table) == "MSysDatabase"
-                                               ? markMissing
-                                               : std::string("カタログ ") + table + " がありません");
+            ThrowDamagedCatalog(shownName,
+                                std::string_view(table) == "MSysDatabase"
+                                    ? markMissing
+                                    : std::string("カタログ ") + table + " がありません");
         if (kind->second != "table")
-            ThrowDamagedCatalog(shownName, std::string("カタログ ") + table + " が通常のテーブルではありません");
+            ThrowDamagedCatalog(shownName, std::string("カタログ ") + table +
+                                               " が通常のテーブルではありません");
     }
 
     // The mark, exactly: a file of another program that happens to have such tables is not ours.
     bool marked = false;
     FirstRead(shownName, [&] {
-        Stmt mark(db.get(), "SELECT \"Value\" FROM \"main\".\"MSysDatabase\" WHERE \"Key\" = 'Format'", shownName);
-        marked = mark.Step() && mark.ColumnType(0) == SQLITE_TEXT && mark.TextView(0) == kFormatMark;
+        Stmt mark(db.get(),
+                  "SELECT \"Value\" FROM \"main\".\"MSysDatabase\" WHERE \"Key\" = 'Format'",
+                  shownName);
+        marked =
+            mark.Step() && mark.ColumnType(0) == SQLITE_TEXT && mark.TextView(0) == kFormatMark;
     });
     if (!marked) ThrowDamagedCatalog(shownName, markMissing);
 
@@ -118,7 +125,8 @@ NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly, const st
             ThrowDamagedCatalog(shownName, "カタログ MSysTables が Jet の上限を超えています");
         auto kind = kinds.find(FoldName(names.TextView(0)));
         if (kind != kinds.end() && kind->second != "table")
-            ThrowDamagedCatalog(shownName, "テーブル '" + names.Text(0) + "' が通常のテーブルではありません");
+            ThrowDamagedCatalog(shownName,
+                                "テーブル '" + names.Text(0) + "' が通常のテーブルではありません");
     }
     names = Stmt();
 

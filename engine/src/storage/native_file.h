@@ -20,6 +20,7 @@ struct NativeFileFacts {
 // another program holds the file locked. Being able to write (unless readOnly), it also rolls
 // back what a commit that was cut off left half-written (SQLite does that on the first read),
 // before the file joins the workspace's connection.
-NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly, const std::string& shownName);
+NativeFileFacts CheckNativeFile(const std::string& path, bool readOnly,
+                                const std::string& shownName);
 
 } // namespace engine::detail

@@ -12,7 +12,8 @@ void CheckObjectName(const std::string& name) {
     while (pos < name.size()) {
         char32_t cp = cp932::NextCodePoint(name, pos);
         // Jet refuses control characters and the characters of its own name syntax.
-        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD || cp == '.' || cp == '!' || cp == '`' || cp == '[' || cp == ']')
+        if (cp < 0x20 || cp == 0x7F || cp == 0xFFFD || cp == '.' || cp == '!' || cp == '`' ||
+            cp == '[' || cp == ']')
             Throw(err::kInvalidName, name);
         ++count;
     }
@@ -21,7 +22,8 @@ void CheckObjectName(const std::string& name) {
 
 namespace {
 bool StartsWithIgnoringCase(const std::string& name, std::string_view prefix) {
-    return name.size() >= prefix.size() && NamesEqual(std::string_view(name).substr(0, prefix.size()), prefix);
+    return name.size() >= prefix.size() &&
+           NamesEqual(std::string_view(name).substr(0, prefix.size()), prefix);
 }
 // prefix followed by one or more digits, as the engine numbers its own objects.
 bool NumberedName(const std::string& name, std::string_view prefix) {
@@ -34,10 +36,11 @@ void CheckTableName(const std::string& name) {
     CheckObjectName(name);
     // SQLite keeps "sqlite_" names for itself, and the engine's catalog tables and the SQLite
     // indexes behind the object model's indexes share the file's one namespace with the tables.
-    for (std::string_view reserved : {"MSysDatabase", "MSysTables", "MSysColumns", "MSysIndexes", "MSysIndexColumns",
-                                      "MSysProperties"})
+    for (std::string_view reserved : {"MSysDatabase", "MSysTables", "MSysColumns", "MSysIndexes",
+                                      "MSysIndexColumns", "MSysProperties"})
         if (NamesEqual(name, reserved)) Throw(err::kInvalidName, name);
-    if (StartsWithIgnoringCase(name, "sqlite_") || NumberedName(name, "MSysIdx") || NumberedName(name, "MSysRename_"))
+    if (StartsWithIgnoringCase(name, "sqlite_") || NumberedName(name, "MSysIdx") ||
+        NumberedName(name, "MSysRename_"))
         Throw(err::kInvalidName, name);
 }
 
@@ -48,17 +51,30 @@ void CheckFieldDefinition(const Field& f) {
     case dao::dbText:
         if (f.Size() < 0 || f.Size() > limits::kMaxTextSize) Throw(err::kInvalidArgument, f.Name());
         break;
-    case dao::dbBoolean: case dao::dbByte: case dao::dbInteger: case dao::dbLong: case dao::dbCurrency:
-    case dao::dbSingle: case dao::dbDouble: case dao::dbDate: case dao::dbMemo: case dao::dbBinary:
-    case dao::dbLongBinary: case dao::dbGUID: case dao::dbDecimal: case dao::dbBigInt:
+    case dao::dbBoolean:
+    case dao::dbByte:
+    case dao::dbInteger:
+    case dao::dbLong:
+    case dao::dbCurrency:
+    case dao::dbSingle:
+    case dao::dbDouble:
+    case dao::dbDate:
+    case dao::dbMemo:
+    case dao::dbBinary:
+    case dao::dbLongBinary:
+    case dao::dbGUID:
+    case dao::dbDecimal:
+    case dao::dbBigInt:
         break;
     default:
         Throw(err::kInvalidArgument, f.Name());
     }
-    if ((f.Attributes() & dao::dbAutoIncrField) && f.Type() != dao::dbLong) Throw(err::kInvalidArgument, f.Name());
+    if ((f.Attributes() & dao::dbAutoIncrField) && f.Type() != dao::dbLong)
+        Throw(err::kInvalidArgument, f.Name());
 }
 
-void CheckIndexDefinition(const Index& ix, const TableFields& fields, const std::vector<IndexPtr>& existing) {
+void CheckIndexDefinition(const Index& ix, const TableFields& fields,
+                          const std::vector<IndexPtr>& existing) {
     CheckObjectName(ix.Name());
     if (existing.size() >= static_cast<size_t>(limits::kMaxIndexes)) Throw(err::kTooManyIndexes);
     for (const auto& other : existing) {
@@ -66,11 +82,13 @@ void CheckIndexDefinition(const Index& ix, const TableFields& fields, const std:
         if (ix.Primary() && other->Primary()) Throw(err::kPrimaryExists);
     }
     if (ix.Fields().Count() == 0) Throw(err::kNoFieldDefined);
-    if (ix.Fields().Count() > static_cast<size_t>(limits::kMaxIndexFields)) Throw(err::kTooManyIndexFields);
+    if (ix.Fields().Count() > static_cast<size_t>(limits::kMaxIndexFields))
+        Throw(err::kTooManyIndexFields);
     for (const auto& f : ix.Fields()) {
         if (!fields.Contains(f->Name())) Throw(err::kItemNotFound, f->Name());
         int type = fields.Item(f->Name())->Type();
-        if (type == dao::dbMemo || type == dao::dbLongBinary) Throw(err::kInvalidOperation, f->Name());
+        if (type == dao::dbMemo || type == dao::dbLongBinary)
+            Throw(err::kInvalidOperation, f->Name());
     }
 }
 
@@ -88,20 +106,48 @@ ColumnInfo ColumnInfoOf(const Field& f) {
     c.attributes |= variable ? dao::dbVariableField : dao::dbFixedField;
     if (c.size <= 0 || c.type != dao::dbText) {
         switch (c.type) {
-        case dao::dbBoolean: c.size = 1; break;
-        case dao::dbByte: c.size = 1; break;
-        case dao::dbInteger: c.size = 2; break;
-        case dao::dbLong: c.size = 4; break;
-        case dao::dbCurrency: c.size = 8; break;
-        case dao::dbSingle: c.size = 4; break;
-        case dao::dbDouble: c.size = 8; break;
-        case dao::dbDate: c.size = 8; break;
-        case dao::dbText: c.size = 255; break;
-        case dao::dbGUID: c.size = 16; break;
-        case dao::dbDecimal: c.size = 16; break;
-        case dao::dbBigInt: c.size = 8; break;
-        case dao::dbBinary: if (c.size <= 0) c.size = 255; break;
-        default: c.size = 0; break;
+        case dao::dbBoolean:
+            c.size = 1;
+            break;
+        case dao::dbByte:
+            c.size = 1;
+            break;
+        case dao::dbInteger:
+            c.size = 2;
+            break;
+        case dao::dbLong:
+            c.size = 4;
+            break;
+        case dao::dbCurrency:
+            c.size = 8;
+            break;
+        case dao::dbSingle:
+            c.size = 4;
+            break;
+        case dao::dbDouble:
+            c.size = 8;
+            break;
+        case dao::dbDate:
+            c.size = 8;
+            break;
+        case dao::dbText:
+            c.size = 255;
+            break;
+        case dao::dbGUID:
+            c.size = 16;
+            break;
+        case dao::dbDecimal:
+            c.size = 16;
+            break;
+        case dao::dbBigInt:
+            c.size = 8;
+            break;
+        case dao::dbBinary:
+            if (c.size <= 0) c.size = 255;
+            break;
+        default:
+            c.size = 0;
+            break;
         }
     }
     c.allowZeroLength = f.AllowZeroLength();
@@ -118,7 +164,8 @@ IndexInfo IndexInfoOf(const Index& ix, const TableFields& fields) {
     info.ignoreNulls = ix.IgnoreNulls();
     info.required = ix.Required() || ix.Primary();
     for (const auto& f : ix.Fields())
-        info.columns.push_back({fields.Item(f->Name())->Name(), (f->Attributes() & dao::dbDescending) != 0});
+        info.columns.push_back(
+            {fields.Item(f->Name())->Name(), (f->Attributes() & dao::dbDescending) != 0});
     return info;
 }
 
@@ -127,11 +174,13 @@ TableInfo TableInfoOf(TableDef& t) {
     info.name = t.Name();
     for (const auto& f : t.Fields()) {
         ColumnInfo c = ColumnInfoOf(*f);
-        for (const auto& p : f->Properties()) c.properties.push_back({p->Name(), p->Type(), p->Value()});
+        for (const auto& p : f->Properties())
+            c.properties.push_back({p->Name(), p->Type(), p->Value()});
         info.columns.push_back(std::move(c));
     }
     for (const auto& ix : t.Indexes()) info.indexes.push_back(IndexInfoOf(*ix, t.Fields()));
-    for (const auto& p : t.Properties()) info.properties.push_back({p->Name(), p->Type(), p->Value()});
+    for (const auto& p : t.Properties())
+        info.properties.push_back({p->Name(), p->Type(), p->Value()});
     return info;
 }
 

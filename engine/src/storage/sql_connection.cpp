@@ -33,7 +33,8 @@ void DateNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     default: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
         double ole;
-        if (p && DateFromStorage(std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), ole))
+        if (p && DateFromStorage(
+                     std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), ole))
             sqlite3_result_double(ctx, ole);
         else
             sqlite3_result_null(ctx);
@@ -45,7 +46,8 @@ bool MakeFolder(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 // Main files of shared connections whose processes ended without closing them. Only the main
@@ -55,10 +57,13 @@ void RemoveStaleMainFiles(const std::string& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (name.rfind(kMainPrefix, 0) != 0 || name.size() < 4 || name.substr(name.size() - 3) != kMainSuffix)
+        if (name.rfind(kMainPrefix, 0) != 0 || name.size() < 4 ||
+            name.substr(name.size() - 3) != kMainSuffix)
             continue;
         unsigned long long pid = 0, start = 0;
-        if (std::sscanf(name.c_str() + 4, "%llu-%llu-", &pid, &start) != 2 || ProcessRuns(pid, start)) continue;
+        if (std::sscanf(name.c_str() + 4, "%llu-%llu-", &pid, &start) != 2 ||
+            ProcessRuns(pid, start))
+            continue;
         ::unlink(it->path().c_str());
     }
 }
@@ -69,8 +74,8 @@ std::string FileUri(const std::string& path, bool readOnly) {
     static const char* hex = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : path) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-                     c == '.' || c == '_' || c == '-' || c == '~';
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '/' || c == '.' || c == '_' || c == '-' || c == '~';
         if (plain) {
             uri += static_cast<char>(c);
         } else {
@@ -99,7 +104,8 @@ std::string EngineFolder() {
 
 SqliteDb OpenSqlite(const std::string& path, int flags, const std::string& shownName) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &raw,
+                             flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_CANTOPEN) Throw(err::kDiskIo, shownName);
@@ -115,13 +121,15 @@ SqliteDb OpenSqlite(const std::string& path, int flags, const std::string& shown
         sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK)
         ThrowSqlite(raw, sqlite3_errcode(raw), shownName);
     sqlite3_busy_timeout(raw, 2000);
-    if (RegisterCriteriaFunctions(raw) != SQLITE_OK) ThrowSqlite(raw, sqlite3_errcode(raw), shownName);
-    sqlite3_create_function(raw, "jet_datenum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DateNumberFunction,
-                            nullptr, nullptr);
+    if (RegisterCriteriaFunctions(raw) != SQLITE_OK)
+        ThrowSqlite(raw, sqlite3_errcode(raw), shownName);
+    sqlite3_create_function(raw, "jet_datenum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            DateNumberFunction, nullptr, nullptr);
     // Freed pages are not overwritten with zeros: dropping the old copy of a large table would
     // otherwise rewrite every one of its pages (see engine/doc/format.md).
-    sqlite3_exec(raw, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192; PRAGMA foreign_keys = OFF", nullptr,
-                 nullptr, nullptr);
+    sqlite3_exec(
+        raw, "PRAGMA secure_delete = FAST; PRAGMA cache_size = -8192; PRAGMA foreign_keys = OFF",
+        nullptr, nullptr, nullptr);
     return db;
 }
 
@@ -146,7 +154,8 @@ std::shared_ptr<SqlConnection> SqlConnection::OpenShared() {
     }
 }
 
-std::shared_ptr<SqlConnection> SqlConnection::OpenAlone(const std::string& path, const std::string& shownName) {
+std::shared_ptr<SqlConnection> SqlConnection::OpenAlone(const std::string& path,
+                                                        const std::string& shownName) {
     SqliteDb db = OpenSqlite(path, SQLITE_OPEN_READONLY, shownName);
     return std::shared_ptr<SqlConnection>(new SqlConnection(std::move(db), false, std::string()));
 }
@@ -168,7 +177,8 @@ std::string SqlConnection::Attach(const std::string& key, const std::string& pat
         return schema;
     }
     DetachWaiting();
-    if (attached_ >= sqlite3_limit(db_.get(), SQLITE_LIMIT_ATTACHED, -1)) Throw(err::kTooManyDatabases);
+    if (attached_ >= sqlite3_limit(db_.get(), SQLITE_LIMIT_ATTACHED, -1))
+        Throw(err::kTooManyDatabases);
     const std::string schema = "f" + std::to_string(nextSchema_++);
     const std::string q = QuoteIdent(schema);
     const bool writable = !readOnly && ::access(path.c_str(), W_OK) == 0;
@@ -178,13 +188,16 @@ std::string SqlConnection::Attach(const std::string& key, const std::string& pat
     attach = Stmt();
     ++attached_;
     // The settings of OpenSqlite that belong to each file rather than to the connection.
-    sqlite3_exec(db_.get(), ("PRAGMA " + q + ".secure_delete = FAST; PRAGMA " + q + ".cache_size = -8192").c_str(),
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        db_.get(),
+        ("PRAGMA " + q + ".secure_delete = FAST; PRAGMA " + q + ".cache_size = -8192").c_str(),
+        nullptr, nullptr, nullptr);
     return schema;
 }
 
 bool SqlConnection::Detach(const std::string& schema) noexcept {
-    if (sqlite3_exec(db_.get(), ("DETACH " + QuoteIdent(schema)).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db_.get(), ("DETACH " + QuoteIdent(schema)).c_str(), nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
         return false;
     --attached_;
     return true;
@@ -212,7 +225,8 @@ void SqlConnection::Begin(int depth) {
 }
 
 void SqlConnection::Commit(int depth) {
-    const std::string sql = depth == 1 ? std::string("COMMIT") : "RELEASE \"lv" + std::to_string(depth) + "\"";
+    const std::string sql =
+        depth == 1 ? std::string("COMMIT") : "RELEASE \"lv" + std::to_string(depth) + "\"";
     // The test hook can fail a commit as it fails any other write.
     if (WriteFaultFires(sql)) Throw(err::kDiskIo, "injected failure");
     Run(sql);
@@ -226,7 +240,8 @@ void SqlConnection::Rollback(int depth) {
     if (lost) return;
     try {
         Run(depth == 1 ? std::string("ROLLBACK")
-                       : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" + std::to_string(depth) + "\"");
+                       : "ROLLBACK TO \"lv" + std::to_string(depth) + "\"; RELEASE \"lv" +
+                             std::to_string(depth) + "\"");
     } catch (...) {
         // A transaction must not outlive its level, or the next BeginTrans could not begin.
         if (depth == 1 && !sqlite3_get_autocommit(db_.get()))

@@ -20,11 +20,12 @@
 namespace engine::detail {
 
 class SqlConnection {
-public:
+  public:
     // The shared connection of a workspace (its main file is made in EngineFolder()).
     static std::shared_ptr<SqlConnection> OpenShared();
     // A read-only connection of its own to one file, which is its schema "main".
-    static std::shared_ptr<SqlConnection> OpenAlone(const std::string& path, const std::string& shownName);
+    static std::shared_ptr<SqlConnection> OpenAlone(const std::string& path,
+                                                    const std::string& shownName);
     ~SqlConnection();
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
@@ -68,7 +69,7 @@ public:
         return depth_ > 0 && sqlite3_get_autocommit(db_.get()) == 0 ? serial_ : 0;
     }
 
-private:
+  private:
     SqlConnection(SqliteDb db, bool shared, std::string mainPath);
     void Run(const std::string& sql);
     bool Detach(const std::string& schema) noexcept;

@@ -19,10 +19,11 @@ using SqliteDb = std::unique_ptr<sqlite3, SqliteCloser>;
 // engine calls (a commit or rollback then never meets a running statement). file is the path
 // of the database file the statement works on, named by the errors it raises.
 class Stmt {
-public:
+  public:
     Stmt() = default;
     Stmt(sqlite3* db, std::string_view sql, std::string file = {});
-    Stmt(Stmt&& other) noexcept : stmt_(other.stmt_), db_(other.db_), file_(std::move(other.file_)) {
+    Stmt(Stmt&& other) noexcept
+        : stmt_(other.stmt_), db_(other.db_), file_(std::move(other.file_)) {
         other.stmt_ = nullptr;
     }
     Stmt& operator=(Stmt&& other) noexcept;
@@ -50,7 +51,10 @@ public:
 
     // Steps once: true when a row is available, false when done. Errors throw engine::Error.
     bool Step();
-    void Reset() { sqlite3_reset(stmt_); sqlite3_clear_bindings(stmt_); }
+    void Reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
     // Ends the step but keeps the values bound: for statements whose every parameter is bound
     // again before each step.
     void Rewind() { sqlite3_reset(stmt_); }
@@ -63,10 +67,11 @@ public:
     // The column's text without a copy; valid until the next step or reset.
     std::string_view TextView(int col) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col))) : std::string_view();
+        return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)))
+                 : std::string_view();
     }
 
-private:
+  private:
     void Check(int rc);
     sqlite3_stmt* stmt_ = nullptr;
     sqlite3* db_ = nullptr;

@@ -4,7 +4,9 @@
 
 namespace engine {
 
-Variant SqlArgumentValue(sqlite3_value* argument, int daoType) { return detail::ReadSqlValue(argument, daoType); }
+Variant SqlArgumentValue(sqlite3_value* argument, int daoType) {
+    return detail::ReadSqlValue(argument, daoType);
+}
 
 void SetSqlResult(sqlite3_context* context, const Variant& value, const FieldInfo& field) {
     Variant stored;
@@ -26,9 +28,9 @@ bool IsStoredDateText(std::string_view text) {
         return true;
     };
     int y, m, d, h, n, s;
-    if (!number(0, 4, y) || text[4] != '-' || !number(5, 2, m) || text[7] != '-' || !number(8, 2, d) ||
-        text[10] != ' ' || !number(11, 2, h) || text[13] != ':' || !number(14, 2, n) || text[16] != ':' ||
-        !number(17, 2, s))
+    if (!number(0, 4, y) || text[4] != '-' || !number(5, 2, m) || text[7] != '-' ||
+        !number(8, 2, d) || text[10] != ' ' || !number(11, 2, h) || text[13] != ':' ||
+        !number(14, 2, n) || text[16] != ':' || !number(17, 2, s))
         return false;
     // Dates before the year 100 are out of the range a date field takes.
     if (y < 100 || m < 1 || m > 12 || d < 1 || h > 23 || n > 59 || s > 59) return false;

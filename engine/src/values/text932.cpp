@@ -229,18 +229,22 @@ size_t Savings(const unsigned char* p, size_t count) {
         // Overlong forms (E0 80..9F) and surrogates (ED A0..BF) are no sequences.
         const __m128i bad = _mm_or_si128(_mm_andnot_si128(b20, _mm_cmpeq_epi8(a, bytes(0xE0))),
                                          _mm_and_si128(b20, _mm_cmpeq_epi8(a, bytes(0xED))));
-        const __m128i valid = _mm_andnot_si128(bad, _mm_and_si128(lead3, _mm_and_si128(bCont, cCont)));
+        const __m128i valid =
+            _mm_andnot_si128(bad, _mm_and_si128(lead3, _mm_and_si128(bCont, cCont)));
         // U+FF61..U+FF9F: EF BD A1..BF and EF BE 80..9F. Continuation bytes less 0x80 (as signed
         // bytes) are 0x00..0x3F, so A1..BF are those above 0x20.
         const __m128i cFromA1 = _mm_cmpgt_epi8(_mm_xor_si128(c, bytes(0x80)), bytes(0x20));
         const __m128i kana = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b, bytes(0xBD)), cFromA1),
                                           _mm_andnot_si128(c20, _mm_cmpeq_epi8(b, bytes(0xBE))));
-        const __m128i halfWidth = _mm_and_si128(valid, _mm_and_si128(_mm_cmpeq_epi8(a, bytes(0xEF)), kana));
+        const __m128i halfWidth =
+            _mm_and_si128(valid, _mm_and_si128(_mm_cmpeq_epi8(a, bytes(0xEF)), kana));
         found = _mm_add_epi8(found, _mm_add_epi8(valid, halfWidth));
     }
     // Each lane is minus its finds (at most 8): negate and add the lanes up.
-    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), found), _mm_setzero_si128());
-    return static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+    const __m128i sums =
+        _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), found), _mm_setzero_si128());
+    return static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+           static_cast<size_t>(_mm_extract_epi16(sums, 4));
 }
 #endif
 

@@ -16,10 +16,11 @@ namespace {
 constexpr int64_t kOleEpochUnixDays = -25569; // 1899-12-30
 constexpr int64_t kMsPerDay = 86400000;
 
-[[noreturn]] void ConversionFailed(const FieldInfo& field) { Throw(err::kConversionError, field.name); }
+[[noreturn]] void ConversionFailed(const FieldInfo& field) {
+    Throw(err::kConversionError, field.name);
+}
 
-template <class F>
-auto Converted(const FieldInfo& field, F&& f) -> decltype(f()) {
+template <class F> auto Converted(const FieldInfo& field, F&& f) -> decltype(f()) {
     try {
         return f();
     } catch (const Error& e) {
@@ -47,7 +48,8 @@ size_t FormatStorageDate(double ole, char* buf) {
     CivilFromDays(days + kOleEpochUnixDays, y, m, d);
     int64_t secs = ms / 1000;
     auto put = [&](int at, int value, int digits) {
-        for (int k = digits - 1; k >= 0; --k, value /= 10) buf[at + k] = static_cast<char>('0' + value % 10);
+        for (int k = digits - 1; k >= 0; --k, value /= 10)
+            buf[at + k] = static_cast<char>('0' + value % 10);
     };
     put(0, y, 4);
     buf[4] = '-';
@@ -89,8 +91,8 @@ bool DateFromStorage(std::string_view t, double& ole) {
         !Digits(t, 8, 2, d) || m < 1 || m > 12 || d < 1 || d > 31)
         return false;
     if (t.size() > 10) {
-        if (t.size() < 19 || t[10] != ' ' || !Digits(t, 11, 2, hh) || t[13] != ':' || !Digits(t, 14, 2, mi) ||
-            t[16] != ':' || !Digits(t, 17, 2, ss))
+        if (t.size() < 19 || t[10] != ' ' || !Digits(t, 11, 2, hh) || t[13] != ':' ||
+            !Digits(t, 14, 2, mi) || t[16] != ':' || !Digits(t, 17, 2, ss))
             return false;
         // Milliseconds: a point and three digits; what follows them is not read.
         if (t.size() > 19 && (t.size() < 23 || t[19] != '.' || !Digits(t, 20, 3, ms))) return false;
@@ -162,8 +164,7 @@ struct ResultSink {
     void LastingText(std::string_view v) { Text(v); }
 };
 
-template <class Sink>
-void StoreInto(Sink&& sink, const Variant& v, int type) {
+template <class Sink> void StoreInto(Sink&& sink, const Variant& v, int type) {
     if (v.IsNull() || v.IsEmpty()) {
         sink.Null();
         return;
@@ -198,9 +199,13 @@ void StoreInto(Sink&& sink, const Variant& v, int type) {
 
 } // namespace
 
-void BindValue(Stmt& stmt, int i, const Variant& v, int type) { StoreInto(ParamSink{stmt, i}, v, type); }
+void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
+    StoreInto(ParamSink{stmt, i}, v, type);
+}
 
-void ResultValue(sqlite3_context* ctx, const Variant& v, int type) { StoreInto(ResultSink{ctx}, v, type); }
+void ResultValue(sqlite3_context* ctx, const Variant& v, int type) {
+    StoreInto(ResultSink{ctx}, v, type);
+}
 
 void BindParam(Stmt& stmt, int i, const Variant& v) {
     switch (v.Type()) {
@@ -240,7 +245,8 @@ void CoerceForFieldInto(const Variant& v, const FieldInfo& f, Variant& out) {
         if (!v.IsString()) break;
         {
             const std::string& s = v.StringValue();
-            if (f.type == dao::dbText && f.size > 0 && !cp932::FitsIn(s, static_cast<size_t>(f.size)))
+            if (f.type == dao::dbText && f.size > 0 &&
+                !cp932::FitsIn(s, static_cast<size_t>(f.size)))
                 Throw(err::kTextTooLong, f.name);
             out.SetString(s);
         }
@@ -284,7 +290,8 @@ struct SqlValue {
     std::string Text() const { return std::string(TextView()); }
     std::string_view TextView() const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(value))) : std::string_view();
+        return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(value)))
+                 : std::string_view();
     }
 };
 
@@ -337,7 +344,8 @@ template <class Source>
         return out.SetReal(VarType::Double, src.Real());
     case dao::dbDate: {
         double ole;
-        if (storage == SQLITE_TEXT && DateFromStorage(src.TextView(), ole)) return out.SetReal(VarType::Date, ole);
+        if (storage == SQLITE_TEXT && DateFromStorage(src.TextView(), ole))
+            return out.SetReal(VarType::Date, ole);
         if (number) return out.SetReal(VarType::Date, src.Real());
         return out.SetString(src.TextView());
     }
@@ -369,9 +377,13 @@ struct CapturedSource {
     std::string_view arena;
     int Type() const { return value.storage; }
     int64_t Int() const { return value.integer; }
-    double Real() const { return value.storage == SQLITE_INTEGER ? static_cast<double>(value.integer) : value.real; }
+    double Real() const {
+        return value.storage == SQLITE_INTEGER ? static_cast<double>(value.integer) : value.real;
+    }
     std::string Text() const { return std::string(TextView()); }
-    std::string_view TextView() const { return value.hasText ? arena.substr(value.at, value.size) : std::string_view(); }
+    std::string_view TextView() const {
+        return value.hasText ? arena.substr(value.at, value.size) : std::string_view();
+    }
 };
 
 // Asks the reading rules whether they read a number of this storage class by its text, by
@@ -398,10 +410,13 @@ bool ReadsAsText(int type, int storage) {
 
 } // namespace
 
-CaptureRule CaptureRuleFor(int type) { return {ReadsAsText(type, SQLITE_INTEGER), ReadsAsText(type, SQLITE_FLOAT)}; }
+CaptureRule CaptureRuleFor(int type) {
+    return {ReadsAsText(type, SQLITE_INTEGER), ReadsAsText(type, SQLITE_FLOAT)};
+}
 
 // One loop for the whole row: this runs for every field of every record the writer reads.
-void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena) {
+void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values,
+                std::string& arena) {
     for (size_t col = 0; col < count; ++col) {
         CapturedValue& out = values[col];
         sqlite3_value* value = sqlite3_column_value(stmt.get(), static_cast<int>(col));
@@ -464,8 +479,10 @@ Variant EvaluateDefault(const std::string& expr, const FieldInfo& field) {
             if (lower == "now()") d += TimeSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
             return Variant::Date(d);
         }
-        if (lower == "yes" || lower == "true" || lower == "on") return CoerceForField(Variant::Boolean(true), field);
-        if (lower == "no" || lower == "false" || lower == "off") return CoerceForField(Variant::Boolean(false), field);
+        if (lower == "yes" || lower == "true" || lower == "on")
+            return CoerceForField(Variant::Boolean(true), field);
+        if (lower == "no" || lower == "false" || lower == "off")
+            return CoerceForField(Variant::Boolean(false), field);
     }
     try {
         return CoerceForField(Variant(e), field);

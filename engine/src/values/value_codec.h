@@ -51,7 +51,8 @@ struct CaptureRule {
 CaptureRule CaptureRuleFor(int daoType);
 // Captures the current row's first count columns, each by its rule, into values[0 .. count);
 // texts and blobs go to the end of arena.
-void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values, std::string& arena);
+void CaptureRow(const Stmt& stmt, const CaptureRule* rules, size_t count, CapturedValue* values,
+                std::string& arena);
 // Reads a captured value as ReadValueInto would have read it from the statement; arena is the
 // one CaptureRow filled.
 void ReadValueInto(const CapturedValue& value, std::string_view arena, int daoType, Variant& out);

@@ -79,7 +79,7 @@ std::optional<ArchiverCommand> ParseArchiverCommand(const QString& commandLine);
 // best) or far more (bzip2, xz). Below the floor no file is refused for its ratio.
 struct ExtractLimits {
     uint64_t maxTotalBytes = uint64_t{4} << 30; // 4 GiB: two databases of Jet's largest size
-    uint32_t maxEntries = 10000;                 // headers of every kind, folders included
+    uint32_t maxEntries = 10000;                // headers of every kind, folders included
     uint64_t freeSpaceReserve = uint64_t{64} << 20;
     uint32_t maxRatio = 100; // 0: no ratio rule
     uint64_t ratioFloor = uint64_t{64} << 20;

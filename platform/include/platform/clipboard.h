@@ -6,7 +6,7 @@
 namespace platform {
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     virtual void SetText(const QString& text) = 0;
     virtual QString Text() const = 0;
@@ -17,7 +17,7 @@ Clipboard& CurrentClipboard();
 Clipboard* SetClipboard(Clipboard* clipboard); // not owned; nullptr = the system clipboard
 
 class SystemClipboard : public Clipboard {
-public:
+  public:
     void SetText(const QString& text) override;
     QString Text() const override;
     void Clear() override;

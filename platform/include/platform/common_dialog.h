@@ -46,7 +46,7 @@ struct FileDialogAnswer {
 };
 
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // The user's choice, or nullopt when the user cancelled.
     virtual std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) = 0;
@@ -61,11 +61,11 @@ struct DialogCancelled {
 };
 
 class CommonDialog {
-public:
+  public:
     QString DialogTitle;
     QString InitDir;
     QString DefaultExt;
-    QString FileName; // in: the proposed name; out: the chosen full path
+    QString FileName;  // in: the proposed name; out: the chosen full path
     QString FileTitle; // out: the chosen file name without folder
     QString Filter;
     int FilterIndex = 1; // in: the filter shown first; out: the one the user chose
@@ -77,7 +77,7 @@ public:
     bool ShowOpen();
     bool ShowSave();
 
-private:
+  private:
     bool Show(bool save);
 };
 
@@ -89,7 +89,7 @@ QStringList QtNameFilters(const QString& filter);
 // The real dialog (QFileDialog, non-native so that it looks the same everywhere, with
 // Japanese captions from Qt's translations).
 class QtFileDialogs : public FileDialogs {
-public:
+  public:
     std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) override;
 };
 

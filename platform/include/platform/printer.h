@@ -27,11 +27,11 @@ namespace platform {
 struct PrintOp {
     enum Kind { Text, Line, NewPage, EndDoc };
     Kind kind = Text;
-    int x = 0, y = 0;   // Text: the top left of the text; Line: the start
-    int x2 = 0, y2 = 0; // Line: the end
-    int width = 1;      // Line: DrawWidth
-    QString text;       // Text
-    QString fontName;   // Text
+    int x = 0, y = 0;    // Text: the top left of the text; Line: the start
+    int x2 = 0, y2 = 0;  // Line: the end
+    int width = 1;       // Line: DrawWidth
+    QString text;        // Text
+    QString fontName;    // Text
     double fontSize = 0; // Text, in points
 };
 

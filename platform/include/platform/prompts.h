@@ -25,17 +25,26 @@ enum MsgBoxStyle : int {
 };
 
 // Answers.
-enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
+enum MsgBoxResult : int {
+    vbOK = 1,
+    vbCancel = 2,
+    vbAbort = 3,
+    vbRetry = 4,
+    vbIgnore = 5,
+    vbYes = 6,
+    vbNo = 7
+};
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // Shows text with the button set of style; returns the answer. Closing the box answers
     // Cancel where the set has one, else OK (or No for Yes/No).
     virtual int MsgBox(const QString& text, int style, const QString& title) = 0;
     // The same with details behind the box's details button: the system's own words for a
     // failure, which the text itself leaves out. Prompts without details show the text alone.
-    virtual int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) {
+    virtual int MsgBoxDetails(const QString& text, const QString& details, int style,
+                              const QString& title) {
         (void)details;
         return MsgBox(text, style, title);
     }
@@ -64,9 +73,10 @@ inline int MsgBoxDetails(const QString& text, const QString& details, int style 
 // "中止(&A)", "再試行(&R)", "無視(&I)"; the first button is the default unless the style says
 // otherwise.
 class QtPrompts : public Prompts {
-public:
+  public:
     int MsgBox(const QString& text, int style, const QString& title) override;
-    int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) override;
+    int MsgBoxDetails(const QString& text, const QString& details, int style,
+                      const QString& title) override;
 };
 
 } // namespace platform

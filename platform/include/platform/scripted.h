@@ -28,7 +28,7 @@ struct ShownMessage {
 // match the queued expectation, is recorded as unexpected (and answered with the first button)
 // so that a test can fail with the whole story: check Unexpected() at the end.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     // Expects a message whose text equals text exactly, answered with answer.
     void Expect(const QString& text, int answer = vbOK);
     // The same, running whileShown as the message is shown (to look at the windows behind it).
@@ -36,7 +36,8 @@ public:
     // Expects any message, answered with answer.
     void ExpectAny(int answer = vbOK);
     int MsgBox(const QString& text, int style, const QString& title) override;
-    int MsgBoxDetails(const QString& text, const QString& details, int style, const QString& title) override;
+    int MsgBoxDetails(const QString& text, const QString& details, int style,
+                      const QString& title) override;
 
     const std::vector<ShownMessage>& Shown() const { return shown_; }
     const QStringList& Unexpected() const { return unexpected_; }
@@ -44,7 +45,7 @@ public:
     int Pending() const { return static_cast<int>(queue_.size()); }
     void Clear();
 
-private:
+  private:
     struct Expectation {
         std::optional<QString> text;
         int answer;
@@ -57,9 +58,11 @@ private:
 
 // Answers file dialogs from a queue: a path, or nullopt for Cancel. Records every request.
 class ScriptedFileDialogs : public FileDialogs {
-public:
+  public:
     // filterIndex 0 answers with the filter the request shows first.
-    void Answer(const QString& path, int filterIndex = 0) { answers_.push_back({true, path, filterIndex}); }
+    void Answer(const QString& path, int filterIndex = 0) {
+        answers_.push_back({true, path, filterIndex});
+    }
     void Cancel() { answers_.push_back({false, QString(), 0}); }
     std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) override;
     const std::vector<FileDialogRequest>& Requests() const { return requests_; }
@@ -67,7 +70,7 @@ public:
     // Requests that found no queued answer (answered with Cancel).
     int Unanswered() const { return unanswered_; }
 
-private:
+  private:
     struct Reply {
         bool chosen;
         QString path;
@@ -79,7 +82,7 @@ private:
 };
 
 class RecordingShell : public Shell {
-public:
+  public:
     bool Open(const QString& path) override {
         opened.push_back(path);
         return answer;
@@ -89,25 +92,25 @@ public:
 };
 
 class MemoryClipboard : public Clipboard {
-public:
+  public:
     void SetText(const QString& text) override { text_ = text; }
     QString Text() const override { return text_; }
     void Clear() override { text_.clear(); }
 
-private:
+  private:
     QString text_;
 };
 
 // Installs the given doubles for the life of the object and restores the previous ones.
 class ScopedScript {
-public:
-    ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs = nullptr, Shell* shell = nullptr,
-                 Clipboard* clipboard = nullptr);
+  public:
+    ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs = nullptr,
+                 Shell* shell = nullptr, Clipboard* clipboard = nullptr);
     ~ScopedScript();
     ScopedScript(const ScopedScript&) = delete;
     ScopedScript& operator=(const ScopedScript&) = delete;
 
-private:
+  private:
     Prompts* prompts_;
     FileDialogs* dialogs_;
     Shell* shell_;

@@ -6,7 +6,7 @@
 namespace platform {
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // Opens the file with the desktop's handler for its kind; false when nothing answered.
     virtual bool Open(const QString& path) = 0;
@@ -16,7 +16,7 @@ Shell& CurrentShell();
 Shell* SetShell(Shell* shell); // not owned; nullptr = the desktop shell
 
 class DesktopShell : public Shell {
-public:
+  public:
     bool Open(const QString& path) override;
 };
 

@@ -29,7 +29,8 @@ inline std::string Bytes(const std::string& path) {
 // another program with sql.
 inline void MakeCraftedFile(const std::string& path, const std::string& sql) {
     {
-        engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
+        engine::DatabasePtr db =
+            engine::DBEngine::Instance().Workspaces(0).CreateDatabase(path, engine::kLangJapanese);
         engine::TableDefPtr td = db->CreateTableDef("T");
         td->Fields().Append(td->CreateField("ID", engine::dao::dbLong));
         td->Fields().Append(td->CreateField("NAME", engine::dao::dbText, 20));
@@ -54,7 +55,8 @@ inline void MakeCraftedFile(const std::string& path, const std::string& sql) {
 }
 
 // Rows without end, for a view: kEndless + "SELECT i FROM n WHERE test_row()".
-inline const std::string kEndless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
+inline const std::string kEndless =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
 
 // Calls of test_row() since the last reset: the rows a crafted view yielded. Past kRowStop
 // calls the function fails its statement, so that an engine reading without bound fails the
@@ -67,7 +69,7 @@ inline long& RowsRead() {
 
 // While it lives, every SQLite connection the process opens has test_row().
 class RowCounter {
-public:
+  public:
     RowCounter() {
         RowsRead() = 0;
         sqlite3_auto_extension(reinterpret_cast<Entry>(&Register));
@@ -76,7 +78,7 @@ public:
     RowCounter(const RowCounter&) = delete;
     RowCounter& operator=(const RowCounter&) = delete;
 
-private:
+  private:
     using Entry = void (*)();
     static void Count(sqlite3_context* ctx, int, sqlite3_value**) {
         if (++RowsRead() > kRowStop) {
@@ -88,8 +90,8 @@ private:
     // Innocuous, so that a connection that does not trust a file's schema may still call it
     // from there: the count then shows every row the engine asked for.
     static int Register(sqlite3* db, char**, const sqlite3_api_routines*) {
-        return sqlite3_create_function(db, "test_row", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr, Count, nullptr,
-                                       nullptr);
+        return sqlite3_create_function(db, "test_row", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                                       Count, nullptr, nullptr);
     }
 };
 

@@ -23,12 +23,13 @@ inline bool Present() {
 }
 
 inline std::string MissingLine() {
-    return "shared test data not found: expected at " + Folder() + " (../shared/testdata beside the repository)";
+    return "shared test data not found: expected at " + Folder() +
+           " (../shared/testdata beside the repository)";
 }
 
 } // namespace shareddata
 
-#define SKIP_WITHOUT_SHARED_TEST_DATA()                                          \
-    do {                                                                         \
-        if (!shareddata::Present()) GTEST_SKIP() << shareddata::MissingLine();   \
+#define SKIP_WITHOUT_SHARED_TEST_DATA()                                                            \
+    do {                                                                                           \
+        if (!shareddata::Present()) GTEST_SKIP() << shareddata::MissingLine();                     \
     } while (0)

@@ -17,7 +17,7 @@ namespace enginetest {
 namespace fs = std::filesystem;
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (fs::temp_directory_path() / "engine-test-XXXXXX").string();
         if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
@@ -30,15 +30,17 @@ public:
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     const fs::path& Path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
-inline engine::Workspace& Ws() { return engine::DBEngine::Instance().Workspaces(0); }
+inline engine::Workspace& Ws() {
+    return engine::DBEngine::Instance().Workspaces(0);
+}
 
 // Sets an environment variable for the scope of the guard.
 class EnvGuard {
-public:
+  public:
     EnvGuard(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         ::setenv(name, value.c_str(), 1);
@@ -52,14 +54,13 @@ public:
     EnvGuard(const EnvGuard&) = delete;
     EnvGuard& operator=(const EnvGuard&) = delete;
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> old_;
 };
 
 // Runs fn and returns the engine error number it throws (0 when it throws none).
-template <class F>
-long ErrorOf(F&& fn) {
+template <class F> long ErrorOf(F&& fn) {
     try {
         fn();
     } catch (const engine::Error& e) {
@@ -69,7 +70,8 @@ long ErrorOf(F&& fn) {
 }
 
 // Appends a field to a table definition and returns it.
-inline engine::FieldPtr AddField(const engine::TableDefPtr& td, const std::string& name, int type, long size = 0) {
+inline engine::FieldPtr AddField(const engine::TableDefPtr& td, const std::string& name, int type,
+                                 long size = 0) {
     auto f = td->CreateField(name, type, size);
     td->Fields().Append(f);
     return f;

@@ -32,8 +32,8 @@ inline QString Run(const QString& program, const QStringList& arguments) {
 }
 
 inline int PageCount(const QString& pdf) {
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(Run(QStringLiteral("pdfinfo"), {pdf}));
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                                          .match(Run(QStringLiteral("pdfinfo"), {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -50,11 +50,13 @@ struct Word {
 };
 
 inline std::vector<Word> Words(const QString& pdf) {
-    const QString html = Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    const QString html =
+        Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     std::vector<Word> words;
     int page = 0;
-    static const QRegularExpression token(QStringLiteral(
-        "<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    static const QRegularExpression token(
+        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
     for (auto it = token.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         if (m.captured(0).startsWith(QLatin1String("<page"))) {
@@ -71,10 +73,10 @@ inline std::vector<Word> Words(const QString& pdf) {
 inline QImage PageImage(const QString& pdf, int page, int dpi) {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    Run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                                     QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                     QStringLiteral("-gray"), QStringLiteral("-singlefile"),
-                                     QStringLiteral("-png"), pdf, prefix});
+    Run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+         QStringLiteral("-l"), QString::number(page), QStringLiteral("-gray"),
+         QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
     return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
 }
 
@@ -83,6 +85,7 @@ inline QImage PageImage(const QString& pdf, int page, int dpi) {
 #define SKIP_WITHOUT_POPPLER()                                                                     \
     do {                                                                                           \
         if (!pdftools::Available()) {                                                              \
-            GTEST_SKIP() << "pdftotext, pdftoppm or pdfinfo is missing (Debian package poppler-utils)"; \
+            GTEST_SKIP()                                                                           \
+                << "pdftotext, pdftoppm or pdfinfo is missing (Debian package poppler-utils)";     \
         }                                                                                          \
     } while (false)
