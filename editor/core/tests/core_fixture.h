@@ -13,6 +13,7 @@
 #include "core/TypeVocabulary.h"
 #include "core/UserPrompts.h"
 #include "core/WorkTable.h"
+#include "core/testing/layout_lines.h"
 #include "engine/testing/test_support.h"
 #include "engine/variant.h"
 
@@ -57,27 +58,6 @@ class RecordedPrompts : public tavorin::UserPrompts {
     std::function<void(const std::string&)> onAsk; // runs as each question is asked
 };
 
-// One work row as a layout line: FLD01..FLD05, the six key entries, the description and the
-// as-loaded name.
-struct Line {
-    int row;
-    std::string name;
-    std::string type = "dbLong";
-    int size = 4;
-    std::string repeat{};
-    std::array<std::string, 6> keys{};
-    std::string description{};
-    std::string loadedName{}; // FLD13..FLD16: the stored field the row was loaded from
-    std::string loadedType{};
-    int loadedSize = 0;
-    std::string loadedRepeat{};
-};
-
-inline const char* KeyColumn(size_t key) {
-    static const char* const kColumns[6] = {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"};
-    return kColumns[key];
-}
-
 class DocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -99,24 +79,7 @@ class DocumentTest : public ::testing::Test {
     }
 
     void Write(const std::vector<Line>& lines) {
-        for (const Line& line : lines) {
-            rows->AddNew();
-            rows->SetValue("FLD01", engine::Variant::Long(line.row));
-            rows->SetValue("FLD02", engine::Variant(line.name));
-            rows->SetValue("FLD03", engine::Variant(line.type));
-            rows->SetValue("FLD04", engine::Variant::Integer(static_cast<int16_t>(line.size)));
-            rows->SetValue("FLD05", engine::Variant(line.repeat));
-            for (size_t k = 0; k < 6; ++k)
-                rows->SetValue(KeyColumn(k), engine::Variant(line.keys[k]));
-            rows->SetValue("FLD12", engine::Variant(line.description));
-            rows->SetValue("FLD13", engine::Variant(line.loadedName));
-            rows->SetValue("FLD14", engine::Variant(line.loadedType));
-            rows->SetValue("FLD15",
-                           engine::Variant::Integer(static_cast<int16_t>(line.loadedSize)));
-            rows->SetValue("FLD16", engine::Variant(line.loadedRepeat));
-            rows->Update();
-            doc.LastRow = std::max(doc.LastRow, line.row);
-        }
+        doc.LastRow = std::max(doc.LastRow, WriteLines(*rows, lines));
         rows->Requery();
     }
 

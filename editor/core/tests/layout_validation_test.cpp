@@ -9,18 +9,6 @@ using namespace coretest;
 
 namespace {
 
-std::vector<Line> Numbered(int count) {
-    std::vector<Line> lines{};
-    for (int i = 1; i <= count; ++i) lines.push_back({i, "F" + std::to_string(i)});
-    return lines;
-}
-
-std::vector<Line> With(std::vector<Line> lines, int row, const std::function<void(Line&)>& change) {
-    for (Line& line : lines)
-        if (line.row == row) change(line);
-    return lines;
-}
-
 struct Stored {
     int row;
     std::string column;
@@ -78,6 +66,11 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .code = 9,
          .errorRow = 2,
          .stored = {{1, "FLD04", "50"}, {2, "FLD04", "256"}}},
+        {.name = "repeat with a letter",
+         .lines = With(Numbered(2), 2, [](Line& l) { l.repeat = "1a"; }),
+         .message = "数字以外の文字が入力されています。",
+         .code = 9,
+         .errorRow = 2},
         {.name = "repeat in full-width digits",
          .lines = With(Numbered(2), 1, [](Line& l) { l.repeat = "５"; }),
          .message = "数字以外の文字が入力されています。",
@@ -111,6 +104,16 @@ TEST_F(LayoutValidationTest, EachFaultHasItsMessageCodeAndRowAndEveryDefaultIsWr
          .code = 9,
          .errorRow = 3,
          .stored = {{1, "FLD08", " 3"}}},
+        {.name = "sort letter",
+         .lines = With(Numbered(2), 2, [](Line& l) { l.keys[0] = "3X"; }),
+         .message = "ソート種別は 'A'　又は 'D'　です。",
+         .code = 9,
+         .errorRow = 2},
+        {.name = "rank 21",
+         .lines = With(Numbered(2), 1, [](Line& l) { l.keys[1] = "21"; }),
+         .message = "キー順位は 20までです。",
+         .code = 9,
+         .errorRow = 1},
         {.name = "a faulty key entry",
          .lines = With(Numbered(2), 2, [](Line& l) { l.keys[4] = "a"; }),
          .message = "キー順位が指定されていません。",
