@@ -32,8 +32,7 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
                        F&& fn) {
     QApplication app(argc, argv);
     BenchAnswers answers;
-    platform::SetPrompts(&answers);
-    tavorin::AppContext context;
+    tavorin::AppContext context({.prompts = &answers});
     context.Store.SetWorkBaseOverride(workdir);
     tavorin::frmTavorin window(context);
     if (!window.Form_Load()) std::exit(1);

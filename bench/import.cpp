@@ -110,10 +110,8 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
                  int argc, char** argv) {
     QApplication app(argc, argv);
     Answers answers;
-    platform::SetPrompts(&answers);
     platform::ScriptedFileDialogs dialogs;
-    platform::SetFileDialogs(&dialogs);
-    tavorin::AppContext context;
+    tavorin::AppContext context({.prompts = &answers, .fileDialogs = &dialogs});
     context.Store.SetWorkBaseOverride(workdir);
     tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) std::exit(1);

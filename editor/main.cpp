@@ -96,10 +96,11 @@ int main(int argc, char** argv) {
                 << std::endl;
             return 2;
         }
-        return tavorin::RunPrintCommand(
-            context, parser.value(QStringLiteral("print")).toStdString(),
-            parser.value(QStringLiteral("table")).toStdString(),
-            parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
+        return tavorin::RunPrintCommand(parser.value(QStringLiteral("workdir")).toStdString(),
+                                        parser.value(QStringLiteral("print")).toStdString(),
+                                        parser.value(QStringLiteral("table")).toStdString(),
+                                        parser.value(QStringLiteral("pdf")).toStdString(),
+                                        std::cerr);
     }
 
     if (parser.isSet(QStringLiteral("convert")) || parser.isSet(QStringLiteral("format"))) {
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
     if (!arguments.isEmpty()) {
         const std::string file = arguments.value(0).toStdString();
         const std::string table = arguments.value(1).toStdString();
-        tavorin::Guarded([&] { window->OpenOnStart(file, table); });
+        tavorin::Guarded(context.Platform, [&] { window->OpenOnStart(file, table); });
     }
     return QApplication::exec();
 }

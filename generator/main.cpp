@@ -13,7 +13,6 @@
 
 #include "command_line.h"
 #include "frmVespen.h"
-#include "platform/prompts.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -25,10 +24,12 @@ int main(int argc, char** argv) {
                             QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslations);
-    platform::SetApplicationTitle(QStringLiteral("Vespen"));
+    // The run's state, handed to the window.
+    VespenContext context;
+    context.Platform.SetTitle(QStringLiteral("Vespen"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tavorin.Vespen"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tavorin.Vespen")));
-    frmVespen window;
+    frmVespen window(context);
     window.show();
     // A file named on the command line (the file manager's "open with") is taken as chosen.
     if (!args.empty()) window.OpenDatabase(QFile::decodeName(args.front().c_str()));

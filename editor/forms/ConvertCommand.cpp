@@ -26,12 +26,13 @@ int RunConvertCommand(const std::string& in, const std::string& out, ConvertForm
     // Never over another file, least of all the one being read.
     if (fs::exists(fs::symlink_status(out, ec)))
         return fail(out + ": " + engine::DescriptionOf(engine::err::kDatabaseExists));
+    // The command runs without the designer's work store: the engine's own workspace.
+    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     try {
         if (format == ConvertFormat::Native) {
-            WriteNativeCopy(in, out);
+            WriteNativeCopy(ws, in, out);
         } else {
-            engine::DatabasePtr source =
-                engine::DBEngine::Instance().Workspaces(0).OpenDatabase(in);
+            engine::DatabasePtr source = ws.OpenDatabase(in);
             if (format == ConvertFormat::Jet3)
                 engine::WriteJet3(*source, out);
             else

@@ -8,16 +8,10 @@
 #include "modules/TavorinSub.h"
 #include "platform/console_prompts.h"
 #include "platform/printer.h"
-#include "platform/recording_printer.h"
+#include "platform/services.h"
 
 namespace tavorin {
 namespace {
-
-struct ScopedPrompts {
-    explicit ScopedPrompts(platform::Prompts* prompts) : previous(platform::SetPrompts(prompts)) {}
-    ~ScopedPrompts() { platform::SetPrompts(previous); }
-    platform::Prompts* previous;
-};
 
 // The stored name of the listed table whose name equals name (case ignored), or "".
 std::string ListedTable(const std::vector<TableListEntry>& tables, const std::string& name) {
@@ -28,13 +22,16 @@ std::string ListedTable(const std::vector<TableListEntry>& tables, const std::st
 
 } // namespace
 
-int RunPrintCommand(AppContext& app, const std::string& file, const std::string& table,
+int RunPrintCommand(const std::string& workBase, const std::string& file, const std::string& table,
                     const std::string& pdf, std::ostream& err) {
     platform::ConsolePrompts prompts(err);
-    ScopedPrompts promptsInstalled(&prompts);
     std::unique_ptr<platform::QtPrinter> printer =
         platform::QtPrinter::ToPdfFile(QString::fromStdString(pdf));
-    platform::ScopedPrinter printerInstalled(printer.get());
+    platform::StandIns standIns;
+    standIns.prompts = &prompts;
+    standIns.printer = printer.get();
+    AppContext app(standIns);
+    if (!workBase.empty()) app.Store.SetWorkBaseOverride(workBase);
 
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
@@ -44,7 +41,7 @@ int RunPrintCommand(AppContext& app, const std::string& file, const std::string&
     frmTavorin window(app);
     if (!window.Form_Load()) return 1;
     bool ran = false;
-    Guarded([&] {
+    Guarded(app.Platform, [&] {
         window.OpenOnStart(file, "");
         if (app.CurrentFile.FullPath.empty()) return; // not a database file: its message was shown
         if (table.empty()) {

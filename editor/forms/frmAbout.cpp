@@ -96,7 +96,8 @@ QString SystemInformationText() {
     return lines.join(QLatin1Char('\n'));
 }
 
-frmAbout::frmAbout(QWidget* owner) : QWidget(owner, Qt::Dialog) {
+frmAbout::frmAbout(platform::Services& platform, QWidget* owner)
+    : QWidget(owner, Qt::Dialog), platform_(platform) {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Q("バージョン情報"));
@@ -116,7 +117,7 @@ frmAbout::frmAbout(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     cmdSysInfo = new QPushButton(Q("システム情報(&S)..."), this);
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdSysInfo, &QPushButton::clicked, this,
-            [this] { Guarded([this] { cmdSysInfo_Click(); }); });
+            [this] { Guarded(platform_, [this] { cmdSysInfo_Click(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblTitle);
@@ -134,7 +135,7 @@ frmAbout::frmAbout(QWidget* owner) : QWidget(owner, Qt::Dialog) {
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    platform::MsgBox(SystemInformationText(), platform::vbInformation, Q("システム情報"));
+    platform_.MsgBox(SystemInformationText(), platform::vbInformation, Q("システム情報"));
 }
 
 } // namespace tavorin

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/services.h"
+
 class QLabel;
 class QPushButton;
 
@@ -13,7 +15,8 @@ namespace tavorin {
 class frmAbout : public QWidget {
     Q_OBJECT
   public:
-    explicit frmAbout(QWidget* owner = nullptr);
+    // The system information is shown with platform's message box.
+    explicit frmAbout(platform::Services& platform, QWidget* owner = nullptr);
 
     void cmdSysInfo_Click();
 
@@ -22,6 +25,9 @@ class frmAbout : public QWidget {
     QLabel* lblLibraries = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
+
+  private:
+    platform::Services& platform_;
 };
 
 // "バージョン 0.1.0　（ビルド日 2025/01/31）"

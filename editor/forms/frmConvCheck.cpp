@@ -36,8 +36,9 @@ enum Column { kField, kCut, kFailed, kBlanked, kRecord, kOld, kNew, kColumns };
 
 } // namespace
 
-frmConvCheck::frmConvCheck(QWidget* owner, const std::string& tableName)
-    : QDialog(owner), tableName_(tableName) {
+frmConvCheck::frmConvCheck(platform::Services& platform, QWidget* owner,
+                           const std::string& tableName)
+    : QDialog(owner), platform_(platform), tableName_(tableName) {
     setObjectName(QStringLiteral("frmConvCheck"));
     setWindowTitle(Q("変換の確認"));
     setWindowModality(Qt::ApplicationModal);
@@ -190,7 +191,7 @@ void frmConvCheck::cmdSave_Click() {
 
 void frmConvCheck::cmdCopy_Click() {
     if (running_) return;
-    platform::CurrentClipboard().SetText(Q(report_.TabSeparated()));
+    platform_.Clipboard().SetText(Q(report_.TabSeparated()));
 }
 
 void frmConvCheck::cmdClose_Click() {

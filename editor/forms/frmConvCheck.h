@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/ConversionCheck.h"
+#include "platform/services.h"
 
 class QLabel;
 class QPushButton;
@@ -23,7 +24,8 @@ class frmConvCheck : public QDialog {
     // The check, given the progress callback (count read; false stops it).
     using Runner = std::function<ConversionReport(const std::function<bool(long)>&)>;
 
-    frmConvCheck(QWidget* owner, const std::string& tableName);
+    // The report is copied to platform's clipboard.
+    frmConvCheck(platform::Services& platform, QWidget* owner, const std::string& tableName);
 
     // Shows the window, runs the check (events are served meanwhile, so "中止" can stop it)
     // and lists its report. An engine error while reading propagates, the window then saying
@@ -57,6 +59,7 @@ class frmConvCheck : public QDialog {
     void FillList();
     void SetRunning(bool running);
 
+    platform::Services& platform_;
     std::string tableName_;
     ConversionReport report_;
     bool running_ = false;

@@ -160,7 +160,7 @@ void frmFieldEdit::ConnectControls() {
     for (size_t i = 0; i < Command1.size(); ++i) {
         connect(Command1[i], &QPushButton::clicked, this, [this, i] {
             busy_ = true;
-            Guarded([this, i] { Command1_Click(static_cast<int>(i)); });
+            Guarded(owner_->App.Platform, [this, i] { Command1_Click(static_cast<int>(i)); });
             busy_ = false;
         });
     }
@@ -246,7 +246,7 @@ void frmFieldEdit::ShowForCommand() {
 bool frmFieldEdit::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && newRun_ && !busy_) {
         newRun_ = false;
-        Guarded([this] { Form_Activate(); });
+        Guarded(owner_->App.Platform, [this] { Form_Activate(); });
     } else if (event->type() == QEvent::WindowDeactivate && !busy_ && isVisible()) {
         // The user went elsewhere (the window's own messages aside): coming back starts anew
         // from the row in edit then.
@@ -416,7 +416,7 @@ void frmFieldEdit::FindNext() {
         ShowHit(*hit);
         return;
     }
-    platform::MsgBox(Q(search_.HitCount == 0 ? kNotFound : "検索が終了しました。"));
+    owner_->App.Platform.MsgBox(Q(search_.HitCount == 0 ? kNotFound : "検索が終了しました。"));
     EndOfRun();
 }
 
@@ -461,7 +461,7 @@ void frmFieldEdit::ClearHighlight() {
 void frmFieldEdit::ReplaceOne() {
     const ReplaceOneResult result = search_.ReplaceCurrent();
     if (!result.fault.empty()) {
-        platform::MsgBox(Q(result.fault));
+        owner_->App.Platform.MsgBox(Q(result.fault));
         return;
     }
     if (result.replaced) {
@@ -483,15 +483,16 @@ void frmFieldEdit::ReplaceAll() {
     };
     std::optional<ReplaceAllResult> result;
     try {
-        result.emplace(search_.ReplaceAll(engine::DBEngine::Instance().Workspaces(0)));
+        result.emplace(search_.ReplaceAll(*owner_->App.Store.Ws));
     } catch (const std::exception& e) {
         finish();
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(owner_->App.Platform, e);
         return;
     }
     if (!result->pending) {
         finish();
-        platform::MsgBox(Q(result->fault.empty() ? std::string(kNotFound) : result->fault));
+        owner_->App.Platform.MsgBox(
+            Q(result->fault.empty() ? std::string(kNotFound) : result->fault));
         return;
     }
     PendingReplacement& pending = *result->pending;
@@ -503,13 +504,13 @@ void frmFieldEdit::ReplaceAll() {
     } catch (const std::exception& e) {
         pending.Undo();
         finish();
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(owner_->App.Platform, e);
         return;
     }
-    const int answer = platform::MsgBox(Q("検索が終了しました｡" +
-                                          engine::Str(engine::Variant::Long(pending.Count())) +
-                                          "個の項目を置換しました。"),
-                                        platform::vbOKCancel);
+    const int answer = owner_->App.Platform.MsgBox(
+        Q("検索が終了しました｡" + engine::Str(engine::Variant::Long(pending.Count())) +
+          "個の項目を置換しました。"),
+        platform::vbOKCancel);
     try {
         if (answer == platform::vbOK)
             pending.Keep();
@@ -518,7 +519,7 @@ void frmFieldEdit::ReplaceAll() {
     } catch (const std::exception& e) {
         pending.Undo();
         finish();
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(owner_->App.Platform, e);
         return;
     }
     finish();

@@ -68,15 +68,18 @@ frmMELT::frmMELT(frmRefTableList* owner) : QWidget(owner, Qt::Window), owner_(ow
         Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         Command1[i]->setToolTip(Q(tips[i]));
         buttons->addWidget(Command1[i]);
-        connect(Command1[i], &QPushButton::clicked, this,
-                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+        connect(Command1[i], &QPushButton::clicked, this, [this, i] {
+            Guarded(owner_->Owner()->App.Platform, [this, i] { Command1_Click(i); });
+        });
     }
     layout->addLayout(buttons);
 
-    connect(Combo1, &QComboBox::activated, this, [this] { Guarded([this] { Combo1_Click(); }); });
-    connect(File1, &QListWidget::itemClicked, this, [this] { Guarded([this] { File1_Click(); }); });
+    connect(Combo1, &QComboBox::activated, this,
+            [this] { Guarded(owner_->Owner()->App.Platform, [this] { Combo1_Click(); }); });
+    connect(File1, &QListWidget::itemClicked, this,
+            [this] { Guarded(owner_->Owner()->App.Platform, [this] { File1_Click(); }); });
     connect(File1, &QListWidget::itemDoubleClicked, this,
-            [this] { Guarded([this] { File1_DblClick(); }); });
+            [this] { Guarded(owner_->Owner()->App.Platform, [this] { File1_DblClick(); }); });
     // A double click beside the files is a double click of the list too.
     File1->viewport()->installEventFilter(this);
     resize(360, 320);
@@ -125,7 +128,8 @@ void frmMELT::File1_Click() {
 void frmMELT::File1_DblClick() {
     const QList<QListWidgetItem*> selected = File1->selectedItems();
     if (selected.isEmpty()) {
-        platform::MsgBox(Q("ダブルクリックで参照するファイルを選択して下さい。"));
+        owner_->Owner()->App.Platform.MsgBox(
+            Q("ダブルクリックで参照するファイルを選択して下さい。"));
         return;
     }
     int16_t errorMark = 0;
@@ -147,7 +151,7 @@ void frmMELT::Command1_Click(int index) {
         int16_t errorMark = 0;
         OpenExtractedFile(item->text().toStdString(), errorMark);
     } else {
-        platform::MsgBox(Q("参照するファイルをクリックで選択して下さい。"));
+        owner_->Owner()->App.Platform.MsgBox(Q("参照するファイルをクリックで選択して下さい。"));
     }
     File1->setFocus();
 }
@@ -158,8 +162,9 @@ void frmMELT::OpenExtractedFile(const std::string& fileName, int16_t& errorMark)
     const std::string base = fileName.substr(0, dot);
     const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot);
     if (!SameText(extension, ".MDB")) {
-        platform::MsgBox(Q("参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*."
-                           "MDB のみです。"));
+        owner_->Owner()->App.Platform.MsgBox(
+            Q("参照できないファイルです。解凍フォルダーからの参照可能はファイルは　*."
+              "MDB のみです。"));
         errorMark = 9;
         return;
     }
@@ -171,7 +176,8 @@ void frmMELT::OpenExtractedFile(const std::string& fileName, int16_t& errorMark)
     file.FullPath = file.Folder + base + extension;
     owner_->Text2[0]->setText(Q(file.Folder));
     owner_->Text2[1]->setText(Q(base));
-    LoadTableList(file.FullPath, owner_->List1, owner_->RefTableList);
+    LoadTableList(*owner_->Owner()->App.Store.Ws, file.FullPath, owner_->List1,
+                  owner_->RefTableList);
 }
 
 void frmMELT::FocusRefTableList() {
@@ -187,7 +193,8 @@ void frmMELT::Unload() {
 bool frmMELT::eventFilter(QObject* watched, QEvent* event) {
     if (watched == File1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (!File1->itemAt(mouse->position().toPoint())) Guarded([this] { File1_DblClick(); });
+        if (!File1->itemAt(mouse->position().toPoint()))
+            Guarded(owner_->Owner()->App.Platform, [this] { File1_DblClick(); });
     }
     return QWidget::eventFilter(watched, event);
 }

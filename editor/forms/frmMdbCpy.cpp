@@ -35,7 +35,7 @@ QString Q(const char* utf8) {
 frmMdbCpy::frmMdbCpy(AppContext& app, QWidget* parent) : QMainWindow(parent), App(app) {
     setObjectName(QStringLiteral("frmMdbCpy"));
     setWindowTitle(Q("データの移入"));
-    platform::SetApplicationTitle(QStringLiteral("Tavorin"));
+    App.Platform.SetTitle(QStringLiteral("Tavorin"));
 
     BuildMenus(*menuBar());
     auto* central = new QWidget(this);
@@ -99,7 +99,7 @@ frmMdbCpy::~frmMdbCpy() = default;
 void frmMdbCpy::ConnectCommands() {
     auto on = [this](QAction* action, auto handler) {
         connect(action, &QAction::triggered, this,
-                [this, handler] { Guarded([this, handler] { handler(this); }); });
+                [this, handler] { Guarded(App.Platform, [this, handler] { handler(this); }); });
     };
     on(mnCpyFolder[1], [](frmMdbCpy* w) { w->mnCpyFolder_Click(1); });
     on(mnCpyFolder[2], [](frmMdbCpy* w) { w->mnCpyFolder_Click(2); });
@@ -119,24 +119,25 @@ void frmMdbCpy::ConnectCommands() {
     for (QLineEdit* box : Text1) box->installEventFilter(this);
     for (int side = 0; side < 2; ++side) {
         connect(List1[side], &QListWidget::itemDoubleClicked, this,
-                [this, side] { Guarded([this, side] { List1_DblClick(side); }); });
+                [this, side] { Guarded(App.Platform, [this, side] { List1_DblClick(side); }); });
         connect(VScroll1[side], &QScrollBar::valueChanged, this,
-                [this, side] { Guarded([this, side] { VScroll1_Change(side); }); });
+                [this, side] { Guarded(App.Platform, [this, side] { VScroll1_Change(side); }); });
     }
     for (int i = 0; i < 4; ++i)
         connect(Command1[i], &QPushButton::clicked, this,
-                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
-    connect(Check1, &QCheckBox::clicked, this, [this] { Guarded([this] { Check1_Click(); }); });
+                [this, i] { Guarded(App.Platform, [this, i] { Command1_Click(i); }); });
+    connect(Check1, &QCheckBox::clicked, this,
+            [this] { Guarded(App.Platform, [this] { Check1_Click(); }); });
     connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this] { Guarded([this] { HScroll1_Change(); }); });
+            [this] { Guarded(App.Platform, [this] { HScroll1_Change(); }); });
     connect(VScroll2, &QScrollBar::valueChanged, this,
-            [this] { Guarded([this] { VScroll2_Change(); }); });
+            [this] { Guarded(App.Platform, [this] { VScroll2_Change(); }); });
 
     for (int i = 0; i < kToolButtons; ++i) {
         tavorin::ToolImage* image = Image1[i];
         if (!image) continue;
         connect(image, &ToolImage::Click, this,
-                [this, i] { Guarded([this, i] { Image1_Click(i); }); });
+                [this, i] { Guarded(App.Platform, [this, i] { Image1_Click(i); }); });
         connect(image, &ToolImage::MouseMove, this, [this, i] { Image1_MouseMove(i); });
         connect(image, &ToolImage::MouseDown, this, [this, i] { Image1_MouseDown(i); });
         connect(image, &ToolImage::MouseUp, this, [this, i] { Image1_MouseUp(i); });
@@ -152,11 +153,11 @@ bool frmMdbCpy::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->button() == Qt::LeftButton && widget &&
             widget->rect().contains(mouse->position().toPoint())) {
             for (int i = 0; i < 4; ++i) {
-                if (watched == Text2[i]) Guarded([this, i] { Text2_Click(i); });
-                if (watched == Text1[i]) Guarded([this, i] { Text1_Click(i); });
+                if (watched == Text2[i]) Guarded(App.Platform, [this, i] { Text2_Click(i); });
+                if (watched == Text1[i]) Guarded(App.Platform, [this, i] { Text1_Click(i); });
             }
             if (const int cell = Text3Index(watched); cell >= 0)
-                Guarded([this, cell] { Text3_Click(cell); });
+                Guarded(App.Platform, [this, cell] { Text3_Click(cell); });
         }
     } else if (type == QEvent::FocusIn) {
         if (const int cell = Text3Index(watched); cell >= 0) Text3_GotFocus(cell);
@@ -164,7 +165,7 @@ bool frmMdbCpy::eventFilter(QObject* watched, QEvent* event) {
         if (const int cell = Text3Index(watched); cell >= 0) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             bool taken = false;
-            Guarded([&] { taken = Text3_KeyDown(cell, key); });
+            Guarded(App.Platform, [&] { taken = Text3_KeyDown(cell, key); });
             return taken;
         }
     }
@@ -243,7 +244,7 @@ void frmMdbCpy::Image1_Click(int index) {
 
 // The close box acts as the End command.
 void frmMdbCpy::closeEvent(QCloseEvent* event) {
-    if (!ended_) Guarded([this] { mnEnd_Click(); });
+    if (!ended_) Guarded(App.Platform, [this] { mnEnd_Click(); });
     event->accept();
 }
 

@@ -101,7 +101,7 @@ void frmMdbCpy::Text3_Click(int index) {
         source.SelectedRow = (index - 50) / 4;
         PaintRow(kTarget, target.SelectedRow, NormalColour(kSource));
     }
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     if (!LinkRows(*App.Store.Ws, Work(kTarget), Work(kSource),
                   chosen ? target.SelectedRow + target.FirstRow : 0,
                   source.SelectedRow + source.FirstRow, prompts))

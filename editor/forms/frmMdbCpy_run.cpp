@@ -23,7 +23,7 @@ QString Q(const char* utf8) {
 // The window's prompts, with the run's counts on its status line.
 class RunPrompts : public WindowPrompts, public ProgressSink {
   public:
-    explicit RunPrompts(frmMdbCpy& window) : window_(window) {}
+    explicit RunPrompts(frmMdbCpy& window) : WindowPrompts(window.App.Platform), window_(window) {}
     void Counts(long read, long written) override {
         window_.ReadCount = read;
         window_.WorkCount = written;
@@ -98,14 +98,14 @@ void frmMdbCpy::RunImport(ImportMode mode) {
         tavorin::RunImport(*App.Store.Ws, request, *plan, runPath, prompts, prompts, LastRun);
     } catch (const std::exception& e) {
         if (const auto* engineError = dynamic_cast<const engine::Error*>(&e))
-            platform::MsgBoxDetails(
+            App.Platform.MsgBoxDetails(
                 QString::fromStdString(
                     "Error; " +
                     engine::Str(Variant::Long(static_cast<int32_t>(engineError->Number()))) + "\r" +
                     engineError->Description()),
                 QString::fromStdString(engineError->Detail()));
         else
-            ShowUnexpectedError(e);
+            ShowUnexpectedError(App.Platform, e);
         prompts.Say("作業を取り消します。");
     }
     if (!LastRun.failed) {

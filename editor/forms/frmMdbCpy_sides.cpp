@@ -38,7 +38,7 @@ bool frmMdbCpy::Form_Load() {
     try {
         CenterOnScreen(*this);
         App.Store.TakeWorkFolder(App.Store.WorkBaseFolder());
-        App.Store.RenewWorkFolder();
+        App.Store.RenewWorkFolder(App.Platform);
 
         Sides[kTarget].WorkPath = App.Store.WorkFolder + "/FormatTemp1.MDB";
         Sides[kSource].WorkPath = App.Store.WorkFolder + "/FormatTemp2.MDB";
@@ -77,7 +77,7 @@ bool frmMdbCpy::Form_Load() {
         ClearSideFile(kSource);
         return true;
     } catch (const std::exception& e) {
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(App.Platform, e);
         CloseWindowWork();
         return false;
     }
@@ -116,7 +116,7 @@ void frmMdbCpy::CloseWindowWork() {
     }
     if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(App.Store.WorkFolder, errorMark);
+        RemoveFolderTree(App.Platform, App.Store.WorkFolder, errorMark);
     }
 }
 
@@ -141,10 +141,10 @@ void frmMdbCpy::mnEnd_Click() {
 
 void frmMdbCpy::mnCpyHELP_Click() {
     const QString manual = platform::ProgramDataFile(QStringLiteral("Help/manual.html"));
-    if (!platform::CurrentShell().Open(manual))
-        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual +
-                             QString::fromUtf8(" を表示できません。"),
-                         platform::vbExclamation);
+    if (!App.Platform.Shell().Open(manual))
+        App.Platform.MsgBox(QString::fromUtf8("操作説明書 ") + manual +
+                                QString::fromUtf8(" を表示できません。"),
+                            platform::vbExclamation);
 }
 
 // ---- Choosing a file -----------------------------------------------------------------------
@@ -172,7 +172,7 @@ void frmMdbCpy::Text2_Click(int index) {
         } catch (const std::exception& e) {
             // A file the engine cannot open is not taken.
             Frame2[side]->hide();
-            ShowUnexpectedError(e);
+            ShowUnexpectedError(App.Platform, e);
             ClearSideFile(side);
             return;
         }
@@ -187,7 +187,7 @@ void frmMdbCpy::ShowTableList(int side) {
     PlaceTableLists();
     Frame2[side]->show();
     Frame2[side]->raise();
-    LoadTableList(s.File.FullPath, List1[side], s.TableList);
+    LoadTableList(*App.Store.Ws, s.File.FullPath, List1[side], s.TableList);
     List1[side]->setFocus();
 }
 
@@ -216,9 +216,9 @@ void frmMdbCpy::List1_DblClick(int side) {
         OpenSideTable(side);
     } catch (const std::exception& e) {
         // A table the engine cannot read: one message, and the list again for another pick.
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(App.Platform, e);
         ClearSideTable(side);
-        Guarded([this, side] { ShowTableList(side); });
+        Guarded(App.Platform, [this, side] { ShowTableList(side); });
         return;
     }
     Text1[2 * side]->setText(Q(s.TableName));
@@ -238,7 +238,7 @@ void frmMdbCpy::OpenSideTable(int side) {
     Side& s = Sides[static_cast<size_t>(side)];
     Frame2[side]->hide();
     ReopenWorkRs(side);
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     const LoadedTable loaded =
         LoadTableStructure(*App.Store.Ws, s.File.FullPath, s.TableName, Work(side),
                            static_cast<ImportSide>(side), prompts);

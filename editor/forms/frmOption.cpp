@@ -75,7 +75,7 @@ frmOption::frmOption(frmTavorin* owner) : QWidget(owner, Qt::Window), owner_(own
         Command1[static_cast<size_t>(i)]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         buttons->addWidget(Command1[static_cast<size_t>(i)]);
         connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this,
-                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+                [this, i] { Guarded(owner_->App.Platform, [this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
 

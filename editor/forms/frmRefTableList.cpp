@@ -126,7 +126,7 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
         Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         buttons->addWidget(Command1[i]);
         connect(Command1[i], &QPushButton::clicked, this,
-                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+                [this, i] { Guarded(owner_->App.Platform, [this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
 
@@ -137,7 +137,7 @@ frmRefTableList::frmRefTableList(frmTavorin* owner) : QWidget(owner, Qt::Window)
     layout->addWidget(Label1[0]);
 
     connect(List1, &QListWidget::itemDoubleClicked, this,
-            [this] { Guarded([this] { List1_DblClick(); }); });
+            [this] { Guarded(owner_->App.Platform, [this] { List1_DblClick(); }); });
     resize(sizeHint().width(), 560);
 }
 
@@ -160,7 +160,7 @@ bool frmRefTableList::eventFilter(QObject* watched, QEvent* event) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
             static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint()))
-            Guarded([this] { Text2_Click(); });
+            Guarded(owner_->App.Platform, [this] { Text2_Click(); });
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -193,7 +193,7 @@ void frmRefTableList::ExtractChosenArchive() {
     // not pass for this one's.
     int16_t errorMark = 0;
     if (FolderHoldsFiles(owner_->App.Store.MeltFolder))
-        RemoveFolderTree(owner_->App.Store.MeltFolder, errorMark);
+        RemoveFolderTree(owner_->App.Platform, owner_->App.Store.MeltFolder, errorMark);
     if (errorMark == 0) {
         std::error_code ec;
         fs::create_directory(owner_->App.Store.MeltFolder, ec);
@@ -201,9 +201,10 @@ void frmRefTableList::ExtractChosenArchive() {
     }
     int32_t fileCount = 0;
     if (errorMark == 0)
-        ExtractArchive(RefFile.FullPath, owner_->App.Store.MeltFolder + "/", fileCount, errorMark);
+        ExtractArchive(owner_->App.Platform, RefFile.FullPath, owner_->App.Store.MeltFolder + "/",
+                       fileCount, errorMark);
     if (errorMark != 0) {
-        platform::MsgBox(Q("解凍できません。"));
+        owner_->App.Platform.MsgBox(Q("解凍できません。"));
         if (melt_) melt_->ShowFolder(owner_->App.Store.MeltFolder);
         return;
     }
@@ -230,7 +231,7 @@ void frmRefTableList::ForgetFields() {
 void frmRefTableList::ShowRefTables(const std::string& path) {
     ForgetFields();
     List1->clear();
-    LoadTableList(path, List1, RefTableList);
+    LoadTableList(*owner_->App.Store.Ws, path, List1, RefTableList);
     List1->setFocus();
 }
 
@@ -245,8 +246,7 @@ void frmRefTableList::List1_DblClick() {
     List2->clear();
 
     // Only read, so that a reference on a read-only disk opens too.
-    engine::DatabasePtr db =
-        engine::DBEngine::Instance().Workspaces(0).OpenDatabase(RefTablePath, false, true);
+    engine::DatabasePtr db = owner_->App.Store.Ws->OpenDatabase(RefTablePath, false, true);
     struct Closer {
         engine::Database& db;
         ~Closer() { db.Close(); }
@@ -314,7 +314,7 @@ void frmRefTableList::AppendWorkRows(const std::vector<int>& lines, int32_t& nex
         rs.MoveLast();
         nextRow = engine::CLng(rs.Value("FLD01")) + 1;
     }
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+    engine::Workspace& ws = *owner_->App.Store.Ws;
     ws.BeginTrans();
     try {
         for (int line : lines) {
@@ -358,7 +358,7 @@ void frmRefTableList::Unload() {
 
 void frmRefTableList::closeEvent(QCloseEvent* event) {
     // The close box does what "閉じる" does.
-    if (!unloading_) Guarded([this] { CloseRefWindow(); });
+    if (!unloading_) Guarded(owner_->App.Platform, [this] { CloseRefWindow(); });
     event->accept();
 }
 

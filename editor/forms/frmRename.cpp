@@ -61,7 +61,7 @@ frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
         Command1[static_cast<size_t>(i)] = button;
         buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this,
-                [this, i] { Guarded([this, i] { Command1_Click(i); }); });
+                [this, i] { Guarded(owner_.App.Platform, [this, i] { Command1_Click(i); }); });
     }
     layout->addLayout(buttons);
     Text1->installEventFilter(this);
@@ -84,11 +84,11 @@ void frmRename::Text1_KeyPress(int key) {
 }
 
 bool frmRename::NameFree(const std::string& name, const std::string& currentTable,
-                         const std::string& path) {
+                         const std::string& path) const {
     if (name == currentTable) return true;
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return true;
-    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
+    engine::DatabasePtr db = owner_.App.Store.Ws->OpenDatabase(path);
     bool taken = false;
     for (const std::string& table : db->TableDefs().Names())
         if (table == name) taken = true;
@@ -107,7 +107,7 @@ void frmRename::Command1_Click(int index) {
         accept();
         return;
     }
-    platform::MsgBox(Q("同じ名前のテーブルが存在します。"));
+    owner_.App.Platform.MsgBox(Q("同じ名前のテーブルが存在します。"));
     Text1->setFocus();
 }
 

@@ -33,8 +33,8 @@ class frmRename : public QDialog {
     // Whether name is free in the owner's current file: the current table's own name, and any
     // name when the file does not exist, are free; otherwise a table of exactly that name
     // takes it.
-    static bool NameFree(const std::string& name, const std::string& currentTable,
-                         const std::string& path);
+    bool NameFree(const std::string& name, const std::string& currentTable,
+                  const std::string& path) const;
 
     // ---- Controls ----
     QLineEdit* Text1 = nullptr;

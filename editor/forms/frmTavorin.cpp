@@ -41,7 +41,7 @@ frmTavorin::frmTavorin(AppContext& app, QWidget* parent)
       App(app), saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {
     setObjectName(QStringLiteral("frmTavorin"));
     setWindowTitle(Q("フォーマットの作成"));
-    platform::SetApplicationTitle(QStringLiteral("Tavorin"));
+    App.Platform.SetTitle(QStringLiteral("Tavorin"));
 
     BuildMenus();
 
@@ -286,8 +286,10 @@ QWidget* frmTavorin::BuildGridFrame() {
 
 void frmTavorin::ConnectCommands() {
     connect(mnEnd, &QAction::triggered, this, [this] { RunEvent([this] { mnEnd_Click(); }); });
-    connect(mnHelp, &QAction::triggered, this, [this] { Guarded([this] { mnHelp_Click(); }); });
-    connect(mnAbout, &QAction::triggered, this, [this] { Guarded([this] { mnAbout_Click(); }); });
+    connect(mnHelp, &QAction::triggered, this,
+            [this] { Guarded(App.Platform, [this] { mnHelp_Click(); }); });
+    connect(mnAbout, &QAction::triggered, this,
+            [this] { Guarded(App.Platform, [this] { mnAbout_Click(); }); });
     connect(mnFileFolder, &QAction::triggered, this,
             [this] { RunEvent([this] { Text2_Click(); }); });
     connect(mnTableSave[0], &QAction::triggered, this,
@@ -295,7 +297,8 @@ void frmTavorin::ConnectCommands() {
     connect(mnTableRef, &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableRef_Click(); }); });
     // The import command closes this window: it runs outside RunEvent, whose end would touch it.
-    connect(mnCpy, &QAction::triggered, this, [this] { Guarded([this] { mnCpy_Click(); }); });
+    connect(mnCpy, &QAction::triggered, this,
+            [this] { Guarded(App.Platform, [this] { mnCpy_Click(); }); });
     for (QAction* command :
          {mnEnd, mnHelp, mnAbout, mnFileFolder, mnTableSave[0], mnTableRef, mnCpy})
         MarkCommandAvailable(command);
@@ -309,7 +312,7 @@ void frmTavorin::ConnectCommands() {
     for (int i = 0; i < kToolButtons; ++i) {
         tavorin::ToolImage* image = Image1[i];
         connect(image, &ToolImage::Click, this,
-                [this, i] { Guarded([this, i] { Image1_Click(i); }); });
+                [this, i] { Guarded(App.Platform, [this, i] { Image1_Click(i); }); });
         connect(image, &ToolImage::MouseMove, this, [this, i] { Image1_MouseMove(i); });
         connect(image, &ToolImage::MouseDown, this, [this, i] { Image1_MouseDown(i); });
         connect(image, &ToolImage::MouseUp, this, [this, i] { Image1_MouseUp(i); });

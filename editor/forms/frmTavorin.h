@@ -47,9 +47,9 @@ class frmFieldEdit;
 class frmOption;
 class frmConvCheck;
 
-// map from the layout rows of store's WKTBL, as a save fills it; false (message shown) when it
-// would pass 999 entries. count receives the number of entries.
-bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count);
+// map from the layout rows of store's WKTBL, as a save fills it; false (message shown through
+// platform) when it would pass 999 entries. count receives the number of entries.
+bool BuildFieldMap(platform::Services& platform, WorkStore& store, FieldMapTable& map, int& count);
 
 // The window is a view of its layout document: the document's state (the rows in use, the row
 // in edit, the changed flag, the key tables) is the window's.

@@ -67,7 +67,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
 void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     // A layout needs a file to be saved into.
     if (App.CurrentFile.FullPath.empty()) {
-        platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
+        App.Platform.MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         Text1[0]->clear();
         LayoutChanged = 0;
         MoveFocus(Text1[0], true);
@@ -77,7 +77,7 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
     if (const std::string fault =
             text.empty() || IsStoredTable(text) ? std::string() : TableNameFault(text);
         !fault.empty()) {
-        platform::MsgBox(QString::fromStdString(fault));
+        App.Platform.MsgBox(QString::fromStdString(fault));
         error = 9;
         MoveFocus(Text1[0], true);
         return;
@@ -119,7 +119,7 @@ void frmTavorin::ApplyType(int line, const std::string& typeName) {
 
 // One message for a faulty cell; the focus goes back to where the fault lies.
 void frmTavorin::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
-    platform::MsgBox(QString::fromUtf8(message));
+    App.Platform.MsgBox(QString::fromUtf8(message));
     error = 9;
     MoveFocus(focus, keepText);
 }

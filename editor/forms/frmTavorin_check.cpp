@@ -13,8 +13,8 @@
 
 namespace tavorin {
 
-bool BuildFieldMap(WorkStore& store, FieldMapTable& map, int& count) {
-    WindowPrompts prompts;
+bool BuildFieldMap(platform::Services& platform, WorkStore& store, FieldMapTable& map, int& count) {
+    WindowPrompts prompts(platform);
     return BuildFieldMap(map, *store.WorkDb, prompts, count);
 }
 
@@ -23,7 +23,7 @@ void frmTavorin::ConnectCheckCommand() {
             [this] { RunEvent([this] { mnConvCheck_Click(); }); });
     // The layout changes in many places; the command's state is settled when the menu opens.
     connect(mnTable, &QMenu::aboutToShow, this,
-            [this] { Guarded([this] { UpdateConvCheckCommand(); }); });
+            [this] { Guarded(App.Platform, [this] { UpdateConvCheckCommand(); }); });
     MarkCommandAvailable(mnConvCheck);
     Enable(mnConvCheck, false);
 }
@@ -63,13 +63,13 @@ void frmTavorin::mnConvCheck_Click() {
 }
 
 void frmTavorin::RunConversionCheck(const std::string& oldTable) {
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     const std::optional<ConversionCheckPlan> plan =
         PlanConversionCheck(*App.Store.Ws, App.CurrentFile.FullPath, oldTable, *this,
                             *App.Store.WorkDb, ShownIndexSettings(), prompts);
     if (!plan) return;
     if (convCheck_) convCheck_->close();
-    convCheck_ = new frmConvCheck(this, CurrentTable);
+    convCheck_ = new frmConvCheck(App.Platform, this, CurrentTable);
     convCheck_->SaveRequested = [this] { RunEvent([this] { mnTableSave_Click(0); }); };
     convCheck_->Run([&](const std::function<bool(long)>& progress) { return plan->Run(progress); });
 }

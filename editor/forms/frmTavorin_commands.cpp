@@ -44,7 +44,7 @@ QColor TypeBoxColour() {
 bool frmTavorin::Form_Load() {
     try {
         CenterWindow();
-        App.Store.OpenWorkStore(App.Store.WorkBaseFolder());
+        App.Store.OpenWorkStore(App.Platform, App.Store.WorkBaseFolder());
         FillChoiceLists();
         SetStartDefaults();
         ReleaseFile();
@@ -54,7 +54,7 @@ bool frmTavorin::Form_Load() {
         ResetEditState();
         return true;
     } catch (const std::exception& e) {
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(App.Platform, e);
         App.Store.CloseWorkStore();
         App.Store.ReleaseWorkFolder();
         return false;
@@ -113,7 +113,7 @@ void frmTavorin::SetStartMenus() {
 }
 
 void frmTavorin::ResetEditState() {
-    platform::CurrentClipboard().Clear();
+    App.Platform.Clipboard().Clear();
     LineEditMode = 0;
     FocusSuppressed = true;
     saving_.SourceTableName.clear();
@@ -142,7 +142,7 @@ void frmTavorin::mnEnd_Click() {
     App.Store.CloseWorkStore();
     if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(App.Store.WorkFolder, errorMark);
+        RemoveFolderTree(App.Platform, App.Store.WorkFolder, errorMark);
     }
     App.Store.ReleaseWorkFolder();
     EndProgram();
@@ -176,7 +176,7 @@ void frmTavorin::Form_QueryUnload(QCloseEvent* event) {
 }
 
 void frmTavorin::AskSaveChanges(int16_t& answer) {
-    answer = static_cast<int16_t>(platform::MsgBox(
+    answer = static_cast<int16_t>(App.Platform.MsgBox(
         QString::fromUtf8("作業中のフォーマットは変更されています。保存しますか。"),
         platform::vbYesNoCancel));
     if (answer == platform::vbYes) {
@@ -279,10 +279,10 @@ void frmTavorin::ClearGridCells() {
 
 void frmTavorin::mnHelp_Click() {
     const QString manual = platform::ProgramDataFile(QStringLiteral("Help/manual.html"));
-    if (!platform::CurrentShell().Open(manual))
-        platform::MsgBox(QString::fromUtf8("操作説明書 ") + manual +
-                             QString::fromUtf8(" を表示できません。"),
-                         platform::vbExclamation);
+    if (!App.Platform.Shell().Open(manual))
+        App.Platform.MsgBox(QString::fromUtf8("操作説明書 ") + manual +
+                                QString::fromUtf8(" を表示できません。"),
+                            platform::vbExclamation);
 }
 
 frmAbout* frmTavorin::AboutWindow() const {
@@ -290,7 +290,7 @@ frmAbout* frmTavorin::AboutWindow() const {
 }
 
 void frmTavorin::mnAbout_Click() {
-    if (!about_) about_ = new frmAbout(this);
+    if (!about_) about_ = new frmAbout(App.Platform, this);
     about_->show();
     about_->raise();
     about_->activateWindow();

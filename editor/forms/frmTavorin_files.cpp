@@ -21,6 +21,7 @@
 #include "modules/NativeCopy.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
+#include "platform/services.h"
 
 namespace tavorin {
 namespace {
@@ -29,8 +30,8 @@ QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-void Say(const char* text) {
-    platform::MsgBox(QString::fromUtf8(text));
+void Say(platform::Services& platform, const char* text) {
+    platform.MsgBox(QString::fromUtf8(text));
 }
 
 // The file dialog in its save mode with the current file name preset. False when it was
@@ -60,18 +61,18 @@ void TakeCurrentPath(AppContext& app, const ChosenFile& chosen) {
 }
 
 // A failed file operation: one message with the system's reason.
-void ShowFileError(const engine::Error& e) {
-    ShowUnexpectedError(e);
+void ShowFileError(platform::Services& platform, const engine::Error& e) {
+    ShowUnexpectedError(platform, e);
 }
 
 // A file another program is in the middle of changing is refused at once, before any question
 // or dialog; the file operations check again when they touch the disk.
-bool RefuseFileBeingChanged(const std::string& path) {
+bool RefuseFileBeingChanged(AppContext& app, const std::string& path) {
     try {
-        engine::DBEngine::Instance().Workspaces(0).RefuseFileBeingChanged(path);
+        app.Store.Ws->RefuseFileBeingChanged(path);
         return false;
     } catch (const engine::Error& e) {
-        ShowFileError(e);
+        ShowFileError(app.Platform, e);
         return true;
     }
 }
@@ -104,17 +105,19 @@ void frmTavorin::ReopenWorkStoreAfterFileOperation() {
 
 void frmTavorin::mnFileRename_Click() {
     ChosenFile chosen;
-    if (!RefuseFileBeingChanged(App.CurrentFile.FullPath) && ChooseTarget(App, chosen)) {
+    if (!RefuseFileBeingChanged(App, App.CurrentFile.FullPath) && ChooseTarget(App, chosen)) {
         if (DatabaseNameTaken(chosen.FullPath)) {
-            Say("同じ名前のファイルが存在します。ファイル名の変更はできませんでした。");
+            Say(App.Platform,
+                "同じ名前のファイルが存在します。ファイル名の変更はできませんでした。");
         } else {
             CloseWorkStoreForFileOperation();
             bool moved = false;
             try {
-                MoveDatabaseFile(App.CurrentFile.FullPath, chosen.FullPath);
+                MoveDatabaseFile(*App.Store.Ws, App.FileHook, App.CurrentFile.FullPath,
+                                 chosen.FullPath);
                 moved = true;
             } catch (const engine::Error& e) {
-                ShowFileError(e);
+                ShowFileError(App.Platform, e);
             }
             if (moved) {
                 TakeCurrentPath(App, chosen);
@@ -130,20 +133,20 @@ void frmTavorin::mnFileRename_Click() {
 void frmTavorin::mnFileDel_Click() {
     const std::string path = App.CurrentFile.FullPath;
     if (!path.empty()) {
-        if (RefuseFileBeingChanged(path)) {
+        if (RefuseFileBeingChanged(App, path)) {
             // Nothing is asked or deleted.
         } else if (FileExists(path)) {
             const QString question =
                 QString::fromUtf8("データベース  [") + Q(path) +
                 QString::fromUtf8(
                     "]  を削除します。すべてのテーブル、データは失われます。よろしいか。");
-            if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
+            if (App.Platform.MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
                 CloseUserDatabase();
-                DeleteDatabaseFile(path);
+                DeleteDatabaseFile(*App.Store.Ws, App.FileHook, path);
                 ReleaseFile();
             }
         } else {
-            Say("指定のデータベースは存在しません。");
+            Say(App.Platform, "指定のデータベースは存在しません。");
         }
     }
     MoveFocus(Text1[0]);
@@ -151,12 +154,12 @@ void frmTavorin::mnFileDel_Click() {
 
 void frmTavorin::mnFileCpy_Click() {
     ChosenFile chosen;
-    if (RefuseFileBeingChanged(App.CurrentFile.FullPath) || !ChooseSaveAsTarget(App, chosen)) {
+    if (RefuseFileBeingChanged(App, App.CurrentFile.FullPath) || !ChooseSaveAsTarget(App, chosen)) {
         MoveFocus(Text1[0]);
         return;
     }
     if (DatabaseNameTaken(chosen.FullPath)) {
-        Say("同じ名前のファイルが存在します。ファイルの保存はできませんでした。");
+        Say(App.Platform, "同じ名前のファイルが存在します。ファイルの保存はできませんでした。");
         MoveFocus(Text1[0]);
         return;
     }
@@ -167,21 +170,21 @@ void frmTavorin::mnFileCpy_Click() {
     const bool convert = !chosen.Jet4 && IsJetFile(App.CurrentFile.FullPath);
     try {
         if (chosen.Jet4) {
-            engine::DatabasePtr source =
-                engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
+            engine::DatabasePtr source = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
             struct Closer {
                 engine::Database& db;
                 ~Closer() { db.Close(); }
             } closer{*source};
             engine::WriteJet4(*source, workCopy);
         } else if (convert) {
-            WriteNativeCopy(
-                App.CurrentFile.FullPath, workCopy, [this](const std::string& table, long records) {
-                    Label6->setText(Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
-                    Label6->repaint();
-                });
+            WriteNativeCopy(*App.Store.Ws, App.CurrentFile.FullPath, workCopy,
+                            [this](const std::string& table, long records) {
+                                Label6->setText(
+                                    Q("   " + table + "  作業件数 ＝ " + std::to_string(records)));
+                                Label6->repaint();
+                            });
         } else {
-            CopyDatabaseFile(App.CurrentFile.FullPath, workCopy);
+            CopyDatabaseFile(*App.Store.Ws, App.FileHook, App.CurrentFile.FullPath, workCopy);
         }
     } catch (const std::exception& e) {
         Label6->clear();
@@ -189,9 +192,9 @@ void frmTavorin::mnFileCpy_Click() {
         // Jet 4 format cannot hold, with the writer's reason.
         const auto* failure = dynamic_cast<const engine::Error*>(&e);
         if (failure && (failure->Number() == engine::err::kLocked || chosen.Jet4))
-            ShowFileError(*failure);
+            ShowFileError(App.Platform, *failure);
         else
-            Say("ファイルの保存に失敗しました。");
+            Say(App.Platform, "ファイルの保存に失敗しました。");
         ReopenWorkStoreAfterFileOperation();
         MoveFocus(Text1[0]);
         return;
@@ -199,12 +202,12 @@ void frmTavorin::mnFileCpy_Click() {
     Label6->clear();
     bool moved = false;
     try {
-        MoveDatabaseFile(workCopy, chosen.FullPath);
+        MoveDatabaseFile(*App.Store.Ws, App.FileHook, workCopy, chosen.FullPath);
         moved = true;
     } catch (const engine::Error& e) {
-        ShowFileError(e);
+        ShowFileError(App.Platform, e);
         try {
-            DeleteDatabaseFile(workCopy);
+            DeleteDatabaseFile(*App.Store.Ws, App.FileHook, workCopy);
         } catch (const engine::Error&) {
             // The work folder goes with the program's end.
         }
@@ -218,18 +221,19 @@ void frmTavorin::mnFileCpy_Click() {
     }
     ReopenWorkStoreAfterFileOperation();
     if (moved && chosen.Jet4)
-        platform::MsgBox(
+        App.Platform.MsgBox(
             QString::fromUtf8("Jet 4 形式（Access 2000-2003）のファイル ") + Q(chosen.FullPath) +
             QString::fromUtf8(" を書き出しました。作業は引き続き現在のファイルで行います。"));
     if (moved && convert)
-        Say("Jet "
+        Say(App.Platform,
+            "Jet "
             "形式のファイルを、編集できる形式のデータベースに変換して保存しました。以後はこのファイ"
             "ルで作業します。");
     MoveFocus(Text1[0]);
 }
 
 void frmTavorin::mnFileFree_Click() {
-    if (RefuseFileBeingChanged(App.CurrentFile.FullPath)) {
+    if (RefuseFileBeingChanged(App, App.CurrentFile.FullPath)) {
         MoveFocus(Text1[0]);
         return;
     }

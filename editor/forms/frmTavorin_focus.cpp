@@ -85,7 +85,7 @@ int frmTavorin::ComboKeyOf(const QObject* object) const {
 
 void frmTavorin::RunEvent(const std::function<void()>& handler) {
     ++eventDepth_;
-    Guarded(handler);
+    Guarded(App.Platform, handler);
     --eventDepth_;
     if (eventDepth_ == 0) FinishEvent();
 }

@@ -18,7 +18,7 @@ void frmTavorin::mnCpy_Click() {
     App.Store.CloseWorkStore();
     if (!App.Store.WorkFolder.empty()) {
         int16_t errorMark = 0;
-        RemoveFolderTree(App.Store.WorkFolder, errorMark);
+        RemoveFolderTree(App.Platform, App.Store.WorkFolder, errorMark);
     }
     // When the import window cannot start (its reason shown), the designer starts again.
     if (!App.Turns || (!App.Turns->ShowImport() && !App.Turns->ShowDesigner())) {

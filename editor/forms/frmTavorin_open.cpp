@@ -79,7 +79,7 @@ void frmTavorin::Text2_Click() {
 void frmTavorin::OpenFileTables(const std::string& path) {
     ShowTableListFrame(true);
     List1->clear();
-    LoadTableList(path, List1, TableList);
+    LoadTableList(*App.Store.Ws, path, List1, TableList);
     SetFileMenus(1);
 }
 
@@ -157,10 +157,10 @@ void frmTavorin::CommitTableName(int16_t& error) {
 void frmTavorin::RequireFileAndTable(int16_t& error) {
     error = 0;
     if (App.CurrentFile.FullPath.empty()) {
-        platform::MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
+        App.Platform.MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
         error = 9;
     } else if (CurrentTable.empty()) {
-        platform::MsgBox(QString::fromUtf8(
+        App.Platform.MsgBox(QString::fromUtf8(
             "テーブルを指定して下さい。キー入力した場合にはエンタ－を押下して下さい。"));
         error = 9;
     }
@@ -169,7 +169,7 @@ void frmTavorin::RequireFileAndTable(int16_t& error) {
 void frmTavorin::OpenUserDatabase() {
     if (UserDb && UserDb->IsOpen() && UserDb->Name() == App.CurrentFile.FullPath) return;
     CloseUserDatabase();
-    UserDb = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(App.CurrentFile.FullPath);
+    UserDb = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
 }
 
 void frmTavorin::CloseUserDatabase() {
@@ -244,7 +244,7 @@ void frmTavorin::ReadTableDefinition(engine::Recordset& work, int32_t& rowCount)
 
 void frmTavorin::ReadTableDefinitionOf(engine::TableDef& table, engine::Recordset& work,
                                        int32_t& rowCount) {
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     LayoutDocument::ReadTableDefinitionOf(table, work, rowCount, prompts);
 }
 

@@ -17,6 +17,7 @@
 #include "modules/WorkStore.h"
 #include "platform/printer.h"
 #include "platform/prompts.h"
+#include "platform/services.h"
 
 namespace tavorin {
 namespace {
@@ -24,10 +25,11 @@ namespace {
 // One print job, dropped unless it was finished.
 class PrintJob {
   public:
-    explicit PrintJob(const std::string& title) : printer_(platform::CurrentPrinter()) {
+    PrintJob(platform::Services& platform, const std::string& title)
+        : platform_(platform), printer_(platform.Printer()) {
         QString error;
         started_ = printer_.StartJob(QString::fromStdString(title), error);
-        if (!started_) platform::MsgBox(error, platform::vbExclamation);
+        if (!started_) platform_.MsgBox(error, platform::vbExclamation);
     }
     ~PrintJob() {
         if (started_ && !finished_) printer_.AbortJob();
@@ -40,10 +42,11 @@ class PrintJob {
         finished_ = true;
         const platform::PrintOutcome outcome = printer_.FinishJob();
         if (outcome.status == platform::PrintOutcome::Failed)
-            platform::MsgBox(outcome.message, platform::vbExclamation);
+            platform_.MsgBox(outcome.message, platform::vbExclamation);
     }
 
   private:
+    platform::Services& platform_;
     platform::Printer& printer_;
     bool started_ = false;
     bool finished_ = false;
@@ -105,20 +108,21 @@ void frmTavorin::mnTablePrint_Click() {
         indexNames[k] = Text1[k + 1]->text().toStdString();
         duplicates[k] = static_cast<int16_t>(Combo1[k]->currentIndex());
     }
-    PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension + " - " + CurrentTable);
+    PrintJob job(App.Platform,
+                 App.CurrentFile.BaseName + App.CurrentFile.Extension + " - " + CurrentTable);
     if (!job.Started()) return;
     PrintRun run(PrintDate(App));
-    PrintLayout(run, *App.Store.WorkRs, App.CurrentFile.BaseName, CurrentTable, TableDesc,
-                indexNames, duplicates);
+    PrintLayout(App.Platform.Printer(), run, *App.Store.WorkRs, App.CurrentFile.BaseName,
+                CurrentTable, TableDesc, indexNames, duplicates);
     job.Finish();
 }
 
 void frmTavorin::mnTablePrintAll_Click() {
     if (TableList.empty() || TableList.front().Name.empty()) {
-        platform::MsgBox(QString::fromUtf8("印刷するテーブルがありません。"));
+        App.Platform.MsgBox(QString::fromUtf8("印刷するテーブルがありません。"));
         return;
     }
-    PrintJob job(App.CurrentFile.BaseName + App.CurrentFile.Extension);
+    PrintJob job(App.Platform, App.CurrentFile.BaseName + App.CurrentFile.Extension);
     if (!job.Started()) return;
 
     // Loading each table uses the state of the table being edited; it is given back after.
@@ -150,8 +154,8 @@ void frmTavorin::mnTablePrintAll_Click() {
                 store.Db().OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
             int32_t rowCount = 0;
             ReadTableDefinition(*rows, rowCount);
-            PrintLayout(run, *rows, App.CurrentFile.BaseName, CurrentTable, TableDesc,
-                        LoadedIndexName, LoadedIndexDup);
+            PrintLayout(App.Platform.Printer(), run, *rows, App.CurrentFile.BaseName, CurrentTable,
+                        TableDesc, LoadedIndexName, LoadedIndexDup);
             rows->Close();
             store.Db().Execute(kClearWorkTableSql);
         }

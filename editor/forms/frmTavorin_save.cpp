@@ -41,7 +41,7 @@ engine::TableDefPtr frmTavorin::DefineBuildTable(engine::Database& db,
 
 void frmTavorin::SaveTable() {
     IndexSettings settings = ShownIndexSettings();
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     LabelProgress progress(Label6);
     SaveOutcome outcome;
     try {

@@ -79,7 +79,7 @@ void frmTavorin::CarryOutRename() {
             // The engine refused the name (one that differs from another table's only in letter
             // case, say): the table keeps its name.
             db->Close();
-            ShowUnexpectedError(e);
+            ShowUnexpectedError(App.Platform, e);
             return;
         }
         db->Close();
@@ -127,13 +127,14 @@ void frmTavorin::mnTableDel_Click() {
             const QString question =
                 QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
                 QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");
-            if (platform::MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
+            if (App.Platform.MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
                 db->TableDefs().Delete(stored);
                 deleted = true;
             }
         }
     }
-    if (!found) platform::MsgBox(QString::fromUtf8("指定のファイル、又はテーブルが存在しません。"));
+    if (!found)
+        App.Platform.MsgBox(QString::fromUtf8("指定のファイル、又はテーブルが存在しません。"));
     if (deleted) {
         ClearLayout();
         RefreshTableList();

@@ -9,7 +9,7 @@ namespace tavorin {
 
 void frmTavorin::ValidateLayout(int16_t& ErrorCode, int32_t& ErrorRow) {
     IndexSettings settings = ShownIndexSettings();
-    WindowPrompts prompts;
+    WindowPrompts prompts(App.Platform);
     LayoutDocument::ValidateLayout(settings, prompts, ErrorCode, ErrorRow);
     ShowIndexSettings(settings);
 }

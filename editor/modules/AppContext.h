@@ -1,12 +1,15 @@
 // The state of one run of the layout designer, built by main() (or by a test) and handed to
-// the windows: the work store, the current database file and the designer's defaults. Nothing of it
+// the windows: the platform's stand-ins, the work store, the current database file and the
+// designer's defaults. Nothing of it
 // is program-wide, so a test builds its own and a window's dependencies are in its constructor.
 #pragma once
 
 #include <string>
 
+#include "DatabaseFiles.h"
 #include "WorkStore.h"
 #include "core/Defaults.h"
+#include "platform/services.h"
 
 namespace tavorin {
 
@@ -24,6 +27,13 @@ struct CurrentFileState {
 };
 
 struct AppContext {
+    // The real platform stand-ins (the program's).
+    AppContext() = default;
+    // The given doubles in place of the real stand-ins (a test's).
+    explicit AppContext(const platform::StandIns& doubles) : Platform(doubles) {}
+
+    // The message boxes, file dialogs, printer, archiver, clipboard and shell of the run.
+    platform::Services Platform;
     WorkStore Store;
     CurrentFileState CurrentFile;
     DesignerDefaults Defaults; // the option window's, set at the designer's start
@@ -32,6 +42,9 @@ struct AppContext {
     // Who puts the designer or the import window up when one hands over to the other; none
     // when the windows were made by hand (a test without the turns).
     WindowTurns* Turns = nullptr;
+    // Called as the file commands touch the disk: a test's, to watch them or make them fail;
+    // the program leaves it empty.
+    FileOperationHook FileHook;
 };
 
 // The program's window, the designer or the import window in its place (ProgramWindows).

@@ -16,8 +16,6 @@
 namespace tavorin {
 namespace {
 
-FileOperationHook g_hook;
-
 // Host error numbers of the file functions.
 constexpr long kFileNotFound = 53;
 constexpr long kFileExists = 58;
@@ -67,9 +65,10 @@ bool Exists(const std::string& path) {
 }
 
 // The hook's injected failure, if any.
-void AtOperation(FileOperation operation, const std::string& from, const std::string& to) {
-    if (!g_hook) return;
-    if (const int error = g_hook(operation, from, to); error != 0)
+void AtOperation(const FileOperationHook& hook, FileOperation operation, const std::string& from,
+                 const std::string& to) {
+    if (!hook) return;
+    if (const int error = hook(operation, from, to); error != 0)
         ThrowSystem(error, to.empty() ? from : to);
 }
 
@@ -79,8 +78,7 @@ void AtOperation(FileOperation operation, const std::string& from, const std::st
 
 // Refuses a file the engine holds or another program is changing; plays back a journal left
 // beside it, so that a journal that is still there afterwards holds nothing that must be undone.
-void PrepareSource(const std::string& path) {
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+void PrepareSource(engine::Workspace& ws, const std::string& path) {
     if (ws.IsFileOpen(path)) ThrowHeld(path);
     if (!Exists(path)) ThrowSystem(ENOENT, path);
     // A writer's journal is no journal to play back or carry along: its commit needs both.
@@ -200,18 +198,15 @@ void MoveOneFile(const std::string& from, const std::string& to) {
 
 } // namespace
 
-void SetFileOperationHook(FileOperationHook hook) {
-    g_hook = std::move(hook);
-}
-
 bool DatabaseNameTaken(const std::string& path) {
     return Exists(path) || Exists(JournalOf(path));
 }
 
-void MoveDatabaseFile(const std::string& from, const std::string& to) {
-    PrepareSource(from);
+void MoveDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook, const std::string& from,
+                      const std::string& to) {
+    PrepareSource(ws, from);
     RefuseTakenTarget(to);
-    AtOperation(FileOperation::Move, from, to);
+    AtOperation(hook, FileOperation::Move, from, to);
     const bool journal = Exists(JournalOf(from));
     MoveOneFile(from, to);
     if (journal) {
@@ -227,10 +222,11 @@ void MoveDatabaseFile(const std::string& from, const std::string& to) {
     SyncFolderOf(from);
 }
 
-void CopyDatabaseFile(const std::string& from, const std::string& to) {
-    PrepareSource(from);
+void CopyDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook, const std::string& from,
+                      const std::string& to) {
+    PrepareSource(ws, from);
     RefuseTakenTarget(to);
-    AtOperation(FileOperation::Copy, from, to);
+    AtOperation(hook, FileOperation::Copy, from, to);
     // The journal first: a copy is never seen without what completes it.
     const bool journal = Exists(JournalOf(from));
     if (journal) CopyOneFile(JournalOf(from), JournalOf(to));
@@ -243,9 +239,10 @@ void CopyDatabaseFile(const std::string& from, const std::string& to) {
     SyncFolderOf(to);
 }
 
-void DeleteDatabaseFile(const std::string& path) {
-    PrepareSource(path);
-    AtOperation(FileOperation::Delete, path, "");
+void DeleteDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook,
+                        const std::string& path) {
+    PrepareSource(ws, path);
+    AtOperation(hook, FileOperation::Delete, path, "");
     // What is left of a journal after the playback undoes nothing; without its file it would
     // only wait to be played into the next file of that name.
     if (::unlink(JournalOf(path).c_str()) != 0 && errno != ENOENT)

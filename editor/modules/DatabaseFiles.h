@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/StoredFile.h"
+#include "engine/workspace.h"
 
 namespace tavorin {
 
@@ -27,10 +28,12 @@ enum class FileOperation { Move, Copy, Delete };
 
 // Called at the moment a file operation touches the disk (after every check), with the source
 // and the target ("" for a delete). A non-zero errno makes the operation fail with it as if
-// the system had refused it. For tests only; production code never sets it.
+// the system had refused it. For tests only; the program passes an empty one.
 using FileOperationHook =
     std::function<int(FileOperation operation, const std::string& from, const std::string& to)>;
-void SetFileOperationHook(FileOperationHook hook);
+
+// The operations below refuse the files ws holds, and call hook (when set) as they touch the
+// disk.
 
 // True when a file, or a journal left by one, exists at path.
 bool DatabaseNameTaken(const std::string& path);
@@ -38,13 +41,16 @@ bool DatabaseNameTaken(const std::string& path);
 // Gives the file at from the name to (with its journal). A rename where the file system
 // allows it, else a copy that is complete on disk before the source is removed. 58 when
 // anything exists at to.
-void MoveDatabaseFile(const std::string& from, const std::string& to);
+void MoveDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook, const std::string& from,
+                      const std::string& to);
 
 // Writes a copy of the file at from (with its journal) to the new file to, complete on disk
 // when this returns. 58 when anything exists at to.
-void CopyDatabaseFile(const std::string& from, const std::string& to);
+void CopyDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook, const std::string& from,
+                      const std::string& to);
 
 // Deletes the file at path and its journal.
-void DeleteDatabaseFile(const std::string& path);
+void DeleteDatabaseFile(engine::Workspace& ws, const FileOperationHook& hook,
+                        const std::string& path);
 
 } // namespace tavorin

@@ -37,12 +37,12 @@ std::string HostDescriptionOf(long number) {
     return engine::DescriptionOf(number);
 }
 
-void ReportFileError(const std::error_code& ec, int16_t& errorMark) {
+void ReportFileError(platform::Services& platform, const std::error_code& ec, int16_t& errorMark) {
     const long number = HostNumberOf(ec);
     const std::string text = "Error-" +
                              engine::Str(engine::Variant::Long(static_cast<int32_t>(number))) +
                              "\r" + HostDescriptionOf(number);
-    platform::MsgBox(QString::fromStdString(text));
+    platform.MsgBox(QString::fromStdString(text));
     errorMark = 9;
 }
 
@@ -58,20 +58,22 @@ std::optional<fs::path> FirstSubfolder(const fs::path& folder) {
 
 } // namespace
 
-void RemoveFolderFiles(const std::string& folder, int16_t& errorMark) {
+void RemoveFolderFiles(platform::Services& platform, const std::string& folder,
+                       int16_t& errorMark) {
     errorMark = 0;
     std::error_code ec;
     const fs::path root(folder);
 
     if (fs::symlink_status(root, ec).type() == fs::file_type::symlink) {
-        if (!fs::remove(root, ec) && ec && !IsNotFound(ec)) ReportFileError(ec, errorMark);
+        if (!fs::remove(root, ec) && ec && !IsNotFound(ec))
+            ReportFileError(platform, ec, errorMark);
         return;
     }
 
     // Step 1: the files (everything that is not a folder, links included).
     fs::directory_iterator it(root, ec);
     if (ec && !IsNotFound(ec)) {
-        ReportFileError(ec, errorMark);
+        ReportFileError(platform, ec, errorMark);
         return;
     }
     for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
@@ -79,27 +81,27 @@ void RemoveFolderFiles(const std::string& folder, int16_t& errorMark) {
         if (it->symlink_status(statusError).type() == fs::file_type::directory) continue;
         std::error_code removeError;
         if (!fs::remove(it->path(), removeError) && removeError && !IsNotFound(removeError)) {
-            ReportFileError(removeError, errorMark);
+            ReportFileError(platform, removeError, errorMark);
             return;
         }
     }
     if (ec && !IsNotFound(ec)) {
-        ReportFileError(ec, errorMark);
+        ReportFileError(platform, ec, errorMark);
         return;
     }
 
     // Step 2: the folder itself; rmdir, so that a file of that name is never taken for it.
     if (::rmdir(root.c_str()) != 0 && errno != ENOENT)
-        ReportFileError(std::error_code(errno, std::generic_category()), errorMark);
+        ReportFileError(platform, std::error_code(errno, std::generic_category()), errorMark);
 }
 
-void RemoveFolderTree(const std::string& folder, int16_t& errorMark) {
+void RemoveFolderTree(platform::Services& platform, const std::string& folder, int16_t& errorMark) {
     errorMark = 0;
     const fs::path root(folder);
     for (;;) {
         fs::path deepest = root;
         while (std::optional<fs::path> sub = FirstSubfolder(deepest)) deepest = *sub;
-        RemoveFolderFiles(deepest.string(), errorMark);
+        RemoveFolderFiles(platform, deepest.string(), errorMark);
         if (errorMark >= 1) return;
         if (deepest == root) return;
     }

@@ -14,8 +14,8 @@ constexpr int kReportSize = 30000;
 
 } // namespace
 
-void ExtractArchive(const std::string& archivePath, const std::string& destination,
-                    int32_t& fileCount, int16_t& errorMark) {
+void ExtractArchive(platform::Services& platform, const std::string& archivePath,
+                    const std::string& destination, int32_t& fileCount, int16_t& errorMark) {
     errorMark = 0;
     const std::string kind =
         archivePath.size() >= 3 ? archivePath.substr(archivePath.size() - 3) : "";
@@ -24,14 +24,14 @@ void ExtractArchive(const std::string& archivePath, const std::string& destinati
         errorMark = 9;
         return;
     }
-    platform::Archiver& archiver = platform::CurrentArchiver();
+    platform::Archiver& archiver = platform.Archiver();
     try {
         if (lzh)
             archiver.UnlhaGetVersion();
         else
             archiver.UnZipGetVersion();
     } catch (const platform::ArchiverMissing&) {
-        platform::MsgBox(QString::fromUtf8("該当するDLLがありません。"));
+        platform.MsgBox(QString::fromUtf8("該当するDLLがありません。"));
         errorMark = 9;
         return;
     }

@@ -88,9 +88,8 @@ void CopyRecords(engine::Database& source, engine::Database& target, const std::
 
 } // namespace
 
-void WriteNativeCopy(const std::string& source, const std::string& target,
+void WriteNativeCopy(engine::Workspace& ws, const std::string& source, const std::string& target,
                      const CopyProgress& progress) {
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     engine::DatabasePtr from = ws.OpenDatabase(source, false, true);
     std::string locale = from->Connect();
     if (locale.empty()) locale = engine::kLangJapanese;

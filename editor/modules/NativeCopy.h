@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/StoredFile.h"
+#include "engine/workspace.h"
 
 namespace tavorin {
 
@@ -19,7 +20,7 @@ using CopyProgress = std::function<void(const std::string& table, long records)>
 // ignore-nulls, required, members with their order) and its records, values unchanged. The
 // tables and records are written in one transaction; on any failure nothing is left at target
 // and the engine's error propagates.
-void WriteNativeCopy(const std::string& source, const std::string& target,
+void WriteNativeCopy(engine::Workspace& ws, const std::string& source, const std::string& target,
                      const CopyProgress& progress = {});
 
 } // namespace tavorin

@@ -56,7 +56,7 @@ void HideToolFrame(ToolbarWindow& window) {
         if (QFrame* line = window.ToolLine(i)) line->hide();
 }
 
-void ShowUnexpectedError(const std::exception& e) {
+void ShowUnexpectedError(platform::Services& platform, const std::exception& e) {
     std::string text, details;
     if (const std::optional<engine::Error> engineError = engine::AsEngineError(e)) {
         text =
@@ -65,8 +65,8 @@ void ShowUnexpectedError(const std::exception& e) {
     } else {
         text = std::string("Error;\r") + e.what();
     }
-    platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details),
-                            platform::vbCritical);
+    platform.MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details),
+                           platform::vbCritical);
 }
 
 } // namespace tavorin

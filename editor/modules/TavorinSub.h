@@ -73,7 +73,8 @@ struct TableListEntry {
 // by two blanks when it is that long already) and the table's description; tables receives
 // the names and descriptions in the same order. A path where no file exists empties both.
 // Engine errors opening the file propagate.
-void LoadTableList(const std::string& path, QListWidget* list, std::vector<TableListEntry>& tables);
+void LoadTableList(engine::Workspace& ws, const std::string& path, QListWidget* list,
+                   std::vector<TableListEntry>& tables);
 
 // ---- Toolbar ---------------------------------------------------------------------------------
 
@@ -96,14 +97,14 @@ void HideToolFrame(ToolbarWindow& window);
 // ---- Unexpected errors -------------------------------------------------------------------------
 
 // Shows "Error; " & number & CR & description for an error that reached an event's boundary.
-void ShowUnexpectedError(const std::exception& e);
+void ShowUnexpectedError(platform::Services& platform, const std::exception& e);
 
 // Runs an event handler; an error escaping it is shown and the program goes on.
-template <class F> void Guarded(F&& handler) {
+template <class F> void Guarded(platform::Services& platform, F&& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        ShowUnexpectedError(e);
+        ShowUnexpectedError(platform, e);
     }
 }
 

@@ -43,8 +43,8 @@ bool ExtensionAccepted(const std::string& extension, int16_t kind) {
     return kind == 1 && (SameText(extension, ".ZIP") || SameText(extension, ".LZH"));
 }
 
-void Say(const char* text) {
-    platform::MsgBox(QString::fromUtf8(text));
+void Say(platform::Services& platform, const char* text) {
+    platform.MsgBox(QString::fromUtf8(text));
 }
 
 } // namespace
@@ -52,7 +52,7 @@ void Say(const char* text) {
 void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind,
                     ChosenFile& chosen) {
     if (IsWorkDatabase(app.Store, fullName)) {
-        Say("このファイルは作業できません。");
+        Say(app.Platform, "このファイルは作業できません。");
         return;
     }
     // The extension is what follows the last dot of the file's own name: a dot in a folder
@@ -73,9 +73,10 @@ void TakeChosenName(AppContext& app, const std::string& fullName, int16_t kind,
         result.FullPath = result.BaseName + ".MDB";
     }
     if (!ExtensionAccepted(result.Extension, kind)) {
-        Say(kind == 0 ? "ＭＤＢファイル以外は指定できません。"
-                      : "参照できないファイルです。参照可能はファイルは　*.MDB,*.ZIP,*.LZH "
-                        "のみです。");
+        Say(app.Platform, kind == 0
+                              ? "ＭＤＢファイル以外は指定できません。"
+                              : "参照できないファイルです。参照可能はファイルは　*.MDB,*.ZIP,*.LZH "
+                                "のみです。");
         chosen = ChosenFile{};
         return;
     }
@@ -95,7 +96,7 @@ int ShowDatabaseDialog(AppContext& app, std::string_view mode, int16_t kind,
                        const std::string& startName, const char* filter, ChosenFile& chosen,
                        int16_t& error) {
     error = 0;
-    platform::CommonDialog dialog;
+    platform::CommonDialog dialog(app.Platform.FileDialogs());
     dialog.DialogTitle = QString::fromUtf8("ファイルの指定");
     dialog.InitDir = QString::fromStdString(app.CurrentFile.LastFolder);
     dialog.DefaultExt = QStringLiteral("*");
@@ -131,14 +132,14 @@ void ChooseSaveAsFile(AppContext& app, const std::string& startName, ChosenFile&
     chosen.Jet4 = error == 0 && !chosen.FullPath.empty() && type == kJet4FilterIndex;
 }
 
-void LoadTableList(const std::string& path, QListWidget* list,
+void LoadTableList(engine::Workspace& ws, const std::string& path, QListWidget* list,
                    std::vector<TableListEntry>& tables) {
     list->clear();
     tables.clear();
     std::error_code ec;
     if (path.empty() || !fs::is_regular_file(path, ec)) return;
 
-    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
+    engine::DatabasePtr db = ws.OpenDatabase(path);
     struct Closer {
         engine::Database& db;
         ~Closer() { db.Close(); }

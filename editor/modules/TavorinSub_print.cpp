@@ -41,12 +41,12 @@ void DrawPages(platform::Printer& printer, const std::vector<PrintedPage>& pages
     printer.EndDoc();
 }
 
-void PrintLayout(PrintRun& run, engine::Recordset& rows, const std::string& fileName,
-                 const std::string& tableName, const std::string& tableRemark,
-                 const std::array<std::string, 6>& indexNames,
+void PrintLayout(platform::Printer& printer, PrintRun& run, engine::Recordset& rows,
+                 const std::string& fileName, const std::string& tableName,
+                 const std::string& tableRemark, const std::array<std::string, 6>& indexNames,
                  const std::array<int16_t, 6>& duplicates) {
     const LayoutPrintHeader header{fileName, tableName, tableRemark, indexNames, duplicates};
-    DrawPages(platform::CurrentPrinter(), run.LayOut(header, ReadPrintRows(rows)));
+    DrawPages(printer, run.LayOut(header, ReadPrintRows(rows)));
 }
 
 } // namespace tavorin

@@ -26,9 +26,9 @@ void DrawPages(platform::Printer& printer, const std::vector<PrintedPage>& pages
 // FLD01 (requeried first). fileName is the database file's base name (printed followed by
 // ".MDB"). indexNames and duplicates: slot 0 the primary key, 1..5 the sub keys; duplicates 0
 // unique, 1 duplicates allowed, -1 none chosen.
-void PrintLayout(PrintRun& run, engine::Recordset& rows, const std::string& fileName,
-                 const std::string& tableName, const std::string& tableRemark,
-                 const std::array<std::string, 6>& indexNames,
+void PrintLayout(platform::Printer& printer, PrintRun& run, engine::Recordset& rows,
+                 const std::string& fileName, const std::string& tableName,
+                 const std::string& tableRemark, const std::array<std::string, 6>& indexNames,
                  const std::array<int16_t, 6>& duplicates);
 
 // The date printed on the page headers, as an OLE date: app's source of it (a test's), else

@@ -7,20 +7,21 @@
 #include <QString>
 
 #include "core/UserPrompts.h"
-#include "platform/prompts.h"
+#include "platform/services.h"
 
 namespace tavorin {
 
 class WindowPrompts : public UserPrompts {
   public:
-    void Say(const std::string& text) override { platform::MsgBox(QString::fromStdString(text)); }
+    explicit WindowPrompts(platform::Services& platform) : platform_(platform) {}
+    void Say(const std::string& text) override { platform_.MsgBox(QString::fromStdString(text)); }
     void Inform(const std::string& text) override {
-        platform::MsgBox(QString::fromStdString(text), platform::vbInformation);
+        platform_.MsgBox(QString::fromStdString(text), platform::vbInformation);
     }
     Answer Ask(const std::string& text, Buttons buttons) override {
         const int style =
             buttons == Buttons::OkCancel ? platform::vbOKCancel : platform::vbYesNoCancel;
-        switch (platform::MsgBox(QString::fromStdString(text), style)) {
+        switch (platform_.MsgBox(QString::fromStdString(text), style)) {
         case platform::vbOK:
             return Answer::Ok;
         case platform::vbYes:
@@ -32,8 +33,11 @@ class WindowPrompts : public UserPrompts {
         }
     }
     void SayFailure(const std::string& text, const std::string& details) override {
-        platform::MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details));
+        platform_.MsgBoxDetails(QString::fromStdString(text), QString::fromStdString(details));
     }
+
+  private:
+    platform::Services& platform_;
 };
 
 // The progress shown on a label, painted at once (the step runs without returning to the

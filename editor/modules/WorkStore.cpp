@@ -111,22 +111,22 @@ void WorkStore::TakeWorkFolder(const std::string& base) {
     MeltFolder = WorkFolder + "/MeltDir";
 }
 
-void WorkStore::RenewWorkFolder() {
+void WorkStore::RenewWorkFolder(platform::Services& platform) {
     // Whatever a gone instance left in its folder goes; creating the folder anew must not fail
     // on a part that could not be removed.
     std::error_code ec;
     if (fs::exists(fs::symlink_status(WorkFolder, ec))) {
         int16_t errorMark = 0;
-        RemoveFolderTree(WorkFolder, errorMark);
+        RemoveFolderTree(platform, WorkFolder, errorMark);
     }
     // The layouts under edit are the user's business only.
     if (fs::create_directory(WorkFolder, ec)) fs::permissions(WorkFolder, fs::perms::owner_all, ec);
     if (ec) engine::Throw(76, WorkFolder);
 }
 
-void WorkStore::OpenWorkStore(const std::string& base) {
+void WorkStore::OpenWorkStore(platform::Services& platform, const std::string& base) {
     TakeWorkFolder(base);
-    RenewWorkFolder();
+    RenewWorkFolder(platform);
     WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
     PrintDbPath = WorkFolder + "/FormatTemp2.MDB";
     CreateWorkDatabase(WorkDbPath);

@@ -15,6 +15,7 @@
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/workspace.h"
+#include "platform/services.h"
 
 namespace tavorin {
 
@@ -71,11 +72,12 @@ class WorkStore {
     // Creates nothing.
     void TakeWorkFolder(const std::string& base);
     // Removes whatever the work folder holds (a left-over of a gone instance, or the other
-    // window's work store) and creates it again, readable by its owner alone.
-    void RenewWorkFolder();
+    // window's work store) and creates it again, readable by its owner alone. A part that
+    // cannot be removed is reported with platform's message box.
+    void RenewWorkFolder(platform::Services& platform);
     // Steps of the start: the paths of the work store, a fresh work folder, FormatTemp1.MDB
     // created and opened with the editor recordset on it.
-    void OpenWorkStore(const std::string& base);
+    void OpenWorkStore(platform::Services& platform, const std::string& base);
     // Closes the editor recordset and the work database.
     void CloseWorkStore();
     // Empties WKTBL and re-opens the editor recordset.

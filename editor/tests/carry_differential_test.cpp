@@ -210,9 +210,9 @@ class CarryDifferentialTest : public ::testing::Test {
     }
 
     TempDir base, data;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
-    PromptsGuard guard{&prompts};
+    tavorin::AppContext app{
+        {.prompts = &prompts}}; // the run's state, which the window and the test share
     Layout layout{app};
     std::unique_ptr<frmTavorin> window;
 };

@@ -143,10 +143,7 @@ long IdOf(const CheckExample& e) {
 
 class ConversionCheckTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        app.Store.SetWorkBaseOverride(base.Path());
-        platform::SetClipboard(&clipboard);
-    }
+    void SetUp() override { app.Store.SetWorkBaseOverride(base.Path()); }
     void TearDown() override {
         if (window && !window->Ended()) {
             if (window->ConvCheckWindow()) window->ConvCheckWindow()->close();
@@ -154,7 +151,6 @@ class ConversionCheckTest : public ::testing::Test {
             window->mnEnd_Click();
         }
         window.reset();
-        platform::SetClipboard(nullptr);
     }
     frmTavorin& Start(const std::string& path) {
         if (window) window->LayoutChanged = 0;
@@ -279,10 +275,11 @@ class ConversionCheckTest : public ::testing::Test {
     }
 
     TempDir base, data;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
-    PromptsGuard guard{&prompts};
     platform::MemoryClipboard clipboard;
+    tavorin::AppContext app{
+        {.prompts = &prompts,
+         .clipboard = &clipboard}}; // the run's state, which the window and the test share
     Layout layout{app};
     std::unique_ptr<frmTavorin> window;
     std::string db = data.File("items.mdb");
@@ -478,7 +475,7 @@ TEST_F(ConversionCheckTest, CancelledCheckStopsEarlyAndLeavesTheFileAlone) {
     ASSERT_EQ(code, 0);
     int count = 0;
     FieldMapTable map;
-    ASSERT_TRUE(BuildFieldMap(app.Store, map, count));
+    ASSERT_TRUE(BuildFieldMap(app.Platform, app.Store, map, count));
     // The check runs while no recordset of the connection is reading.
     app.Store.WorkRs->Close();
     auto file = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(big);

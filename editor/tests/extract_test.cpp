@@ -35,9 +35,8 @@ class ExtractArchiveTest : public ::testing::Test {
 
     TempDir dir;
     platform::ScriptedPrompts prompts;
-    platform::ScopedScript script{&prompts};
     platform::ScriptedArchiver archiver;
-    platform::ScopedArchiver installed{&archiver};
+    platform::Services services{{.prompts = &prompts, .archiver = &archiver}};
     int32_t count = -7;
     int16_t mark = -7;
 };
@@ -66,7 +65,7 @@ TEST_F(ExtractArchiveTest, EachKindCallsItsLibraryWithItsCommandLine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
         const size_t before = archiver.Calls().size();
-        ExtractArchive(c.archive, "/work/MeltDir/", count, mark);
+        ExtractArchive(services, c.archive, "/work/MeltDir/", count, mark);
         EXPECT_EQ(mark, 0);
         EXPECT_EQ(count, 3);
         const std::vector<platform::ScriptedArchiver::Call> calls(
@@ -85,7 +84,7 @@ TEST_F(ExtractArchiveTest, EachKindCallsItsLibraryWithItsCommandLine) {
 TEST_F(ExtractArchiveTest, OtherKindsAreRefusedBeforeAnyLibraryIsCalled) {
     for (const std::string name : {"/data/a.arc", "/data/a.lzh.bak", "/data/a.mdb", "zp"}) {
         SCOPED_TRACE(name);
-        ExtractArchive(name, "/work/MeltDir/", count, mark);
+        ExtractArchive(services, name, "/work/MeltDir/", count, mark);
         EXPECT_EQ(mark, 9);
     }
     EXPECT_TRUE(archiver.Calls().empty());
@@ -95,14 +94,14 @@ TEST_F(ExtractArchiveTest, EachFailingStepEndsTheExtractionWithTheErrorMark) {
     // A missing library says so.
     archiver.missing = true;
     prompts.Expect("該当するDLLがありません。");
-    ExtractArchive("/data/a.lzh", "/w/", count, mark);
+    ExtractArchive(services, "/data/a.lzh", "/w/", count, mark);
     EXPECT_EQ(mark, 9);
     EXPECT_EQ(CallNames(archiver), QStringList{"UnlhaGetVersion"});
 
     // Not an archive: nothing is extracted.
     archiver = platform::ScriptedArchiver{};
     archiver.checkResult = 0;
-    ExtractArchive("/data/a.zip", "/w/", count, mark);
+    ExtractArchive(services, "/data/a.zip", "/w/", count, mark);
     EXPECT_EQ(mark, 9);
     EXPECT_EQ(CallNames(archiver), (QStringList{"UnZipGetVersion", "UnZipCheckArchive"}));
 
@@ -110,7 +109,7 @@ TEST_F(ExtractArchiveTest, EachFailingStepEndsTheExtractionWithTheErrorMark) {
     archiver = platform::ScriptedArchiver{};
     archiver.runResult = platform::kArchiverNotArchive;
     count = -7;
-    ExtractArchive("/data/a.zip", "/w/", count, mark);
+    ExtractArchive(services, "/data/a.zip", "/w/", count, mark);
     EXPECT_EQ(mark, 9);
     EXPECT_EQ(count, -7);
     EXPECT_EQ(CallNames(archiver), (QStringList{"UnZipGetVersion", "UnZipCheckArchive", "UnZip"}));
@@ -152,7 +151,7 @@ TEST_F(ExtractArchiveTest, DamagedCopiesOfTheTestArchivesEndCleanlyOrInTheError)
     const fs::path archives = fs::path(TESTDATA_DIR) / "archives";
     if (!fs::is_directory(archives)) GTEST_SKIP() << "no test archives at " << archives;
     platform::LibArchiver real;
-    platform::ScopedArchiver useReal(&real);
+    platform::Services withReal({.prompts = &prompts, .archiver = &real});
     const fs::path absolute = "/tmp/evil-abs.txt";
     std::error_code ec;
     const bool absoluteExisted = fs::exists(absolute, ec);
@@ -172,7 +171,7 @@ TEST_F(ExtractArchiveTest, DamagedCopiesOfTheTestArchivesEndCleanlyOrInTheError)
             const fs::path copy = fs::path(dir.Path()) / ("damaged" + source.extension().string());
             WriteFile(copy.string(), bytes);
 
-            ExtractArchive(copy.string(), dest.string() + "/", count, mark);
+            ExtractArchive(withReal, copy.string(), dest.string() + "/", count, mark);
             ASSERT_TRUE(mark == 0 || mark == 9);
             // Nothing beside the destination, and in it files only: no folder, no link, no
             // staging folder left behind; after the error, nothing at all.

@@ -49,19 +49,22 @@ struct Touch {
 // Records every file operation; fails those of the kind given with an errno.
 class FileOperationSpy {
   public:
-    explicit FileOperationSpy(const tavorin::AppContext& app) {
-        SetFileOperationHook(
-            [this, &app](FileOperation op, const std::string& from, const std::string& to) {
-                engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-                touches.push_back(
-                    {op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(app.Store.WorkDbPath)});
-                return op == failing ? failWith : 0;
-            });
+    explicit FileOperationSpy(tavorin::AppContext& app) : app_(app) {
+        app.FileHook = [this, &app](FileOperation op, const std::string& from,
+                                    const std::string& to) {
+            engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
+            touches.push_back(
+                {op, from, to, ws.IsFileOpen(from), ws.IsFileOpen(app.Store.WorkDbPath)});
+            return op == failing ? failWith : 0;
+        };
     }
-    ~FileOperationSpy() { SetFileOperationHook({}); }
+    ~FileOperationSpy() { app_.FileHook = {}; }
     std::vector<Touch> touches;
     std::optional<FileOperation> failing;
     int failWith = EACCES;
+
+  private:
+    tavorin::AppContext& app_;
 };
 
 // shop.mdb with the tables T (CODE, NAME; 3 records) and U.
@@ -532,6 +535,11 @@ TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
 // ---- Moves and copies underneath
 // -----------------------------------------------------------------------
 
+// The engine's workspace, which the file operations below refuse to touch the open files of.
+engine::Workspace& Ws() {
+    return engine::DBEngine::Instance().Workspaces(0);
+}
+
 class DatabaseFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -544,9 +552,10 @@ class DatabaseFilesTest : public ::testing::Test {
 
 TEST_F(DatabaseFilesTest, AFileTheEngineHoldsIsNeverMovedCopiedOrDeleted) {
     engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(path);
-    for (auto op : {+[](const std::string&a, const std::string&b) { MoveDatabaseFile(a, b); },
-                    +[](const std::string&a, const std::string&b) { CopyDatabaseFile(a, b); },
-                    +[](const std::string&a, const std::string&) { DeleteDatabaseFile(a); }}) {
+    for (auto op :
+         {+[](const std::string&a, const std::string&b) { MoveDatabaseFile(Ws(), {}, a, b); },
+          +[](const std::string&a, const std::string&b) { CopyDatabaseFile(Ws(), {}, a, b); },
+          +[](const std::string&a, const std::string&) { DeleteDatabaseFile(Ws(), {}, a); }}) {
         try {
             op(path, dir.File("b.mdb"));
             ADD_FAILURE() << "a held file was touched";
@@ -558,7 +567,7 @@ TEST_F(DatabaseFilesTest, AFileTheEngineHoldsIsNeverMovedCopiedOrDeleted) {
         EXPECT_FALSE(fs::exists(dir.File("b.mdb")));
     }
     db->Close();
-    MoveDatabaseFile(path, dir.File("b.mdb"));
+    MoveDatabaseFile(Ws(), {}, path, dir.File("b.mdb"));
     EXPECT_TRUE(fs::exists(dir.File("b.mdb")));
 }
 
@@ -567,13 +576,13 @@ TEST_F(DatabaseFilesTest, AJournalTheFileStillHasTravelsWithIt) {
     const std::string other = dir.File("plain.bin");
     WriteFile(other, "not a database");
     WriteFile(other + "-journal", "journal bytes");
-    MoveDatabaseFile(other, dir.File("moved.bin"));
+    MoveDatabaseFile(Ws(), {}, other, dir.File("moved.bin"));
     EXPECT_FALSE(fs::exists(other + "-journal"));
     EXPECT_TRUE(fs::exists(dir.File("moved.bin-journal")));
-    CopyDatabaseFile(dir.File("moved.bin"), dir.File("copied.bin"));
+    CopyDatabaseFile(Ws(), {}, dir.File("moved.bin"), dir.File("copied.bin"));
     EXPECT_TRUE(fs::exists(dir.File("copied.bin-journal")));
     EXPECT_TRUE(fs::exists(dir.File("moved.bin-journal")));
-    DeleteDatabaseFile(dir.File("copied.bin"));
+    DeleteDatabaseFile(Ws(), {}, dir.File("copied.bin"));
     EXPECT_FALSE(fs::exists(dir.File("copied.bin")));
     EXPECT_FALSE(fs::exists(dir.File("copied.bin-journal")));
 }
@@ -581,7 +590,7 @@ TEST_F(DatabaseFilesTest, AJournalTheFileStillHasTravelsWithIt) {
 TEST_F(DatabaseFilesTest, TheCopyOfAReadOnlyFileCanBeWritten) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const std::string copy = dir.File("copy.mdb");
-    CopyDatabaseFile(path, copy);
+    CopyDatabaseFile(Ws(), {}, path, copy);
     EXPECT_EQ(fs::status(copy).permissions() & fs::perms::owner_write, fs::perms::owner_write);
     EXPECT_EQ(savetest::Dump(copy, "T"), savetest::Dump(path, "T"));
 }
@@ -597,11 +606,11 @@ TEST_F(DatabaseFilesTest, AMoveAcrossFileSystemsCopiesAndRemovesTheSource) {
     std::error_code ec;
     fs::remove(elsewhere, ec);
     const auto before = savetest::Dump(path, "T");
-    MoveDatabaseFile(path, elsewhere);
+    MoveDatabaseFile(Ws(), {}, path, elsewhere);
     EXPECT_FALSE(fs::exists(path));
     ASSERT_TRUE(fs::exists(elsewhere));
     EXPECT_EQ(savetest::Dump(elsewhere, "T"), before);
-    MoveDatabaseFile(elsewhere, path);
+    MoveDatabaseFile(Ws(), {}, elsewhere, path);
     EXPECT_FALSE(fs::exists(elsewhere));
     EXPECT_EQ(savetest::Dump(path, "T"), before);
 }

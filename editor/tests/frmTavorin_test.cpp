@@ -99,12 +99,15 @@ class MainWindowTest : public ::testing::Test {
     }
 
     TempDir base;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;
     platform::RecordingShell shell;
     platform::MemoryClipboard clipboard;
-    platform::ScopedScript script{&prompts, &dialogs, &shell, &clipboard};
+    tavorin::AppContext app{
+        {.prompts = &prompts,
+         .fileDialogs = &dialogs,
+         .clipboard = &clipboard,
+         .shell = &shell}}; // the run's state, which the window and the test share
     std::unique_ptr<TestTavorin> window;
 };
 
@@ -548,12 +551,12 @@ TEST_F(MainWindowTest, AStartThatCannotBuildTheWorkStoreSaysWhyAndFails) {
 
 TEST(Guarded, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
     platform::ScriptedPrompts prompts;
-    platform::ScopedScript script(&prompts);
+    platform::Services services({.prompts = &prompts});
     prompts.ExpectAny();
     prompts.ExpectAny();
     bool after = false;
-    Guarded([] { engine::Throw(engine::err::kDiskIo); });
-    Guarded([] { throw std::runtime_error("boom"); });
+    Guarded(services, [] { engine::Throw(engine::err::kDiskIo); });
+    Guarded(services, [] { throw std::runtime_error("boom"); });
     after = true;
     EXPECT_TRUE(after);
     ASSERT_EQ(prompts.Shown().size(), 2u);

@@ -141,7 +141,7 @@ TEST(WrapText, StopsAtTheEleventhLine) {
 class FolderRemoval : public ::testing::Test {
   protected:
     platform::ScriptedPrompts prompts;
-    platform::ScopedScript script{&prompts};
+    platform::Services services{{.prompts = &prompts}};
     TempDir tmp;
 };
 
@@ -155,7 +155,7 @@ TEST_F(FolderRemoval, RemovesANestedTreeWithItsFilesAndFolders) {
     WriteFile(root + "/MeltDir/c/x.lzh");
     fs::create_directories(root + "/empty/inner");
     int16_t mark = -1;
-    RemoveFolderTree(root, mark);
+    RemoveFolderTree(services, root, mark);
     EXPECT_EQ(mark, 0);
     EXPECT_FALSE(fs::exists(root));
     EXPECT_TRUE(fs::exists(tmp.Path()));
@@ -164,9 +164,9 @@ TEST_F(FolderRemoval, RemovesANestedTreeWithItsFilesAndFolders) {
 
 TEST_F(FolderRemoval, AMissingFolderIsNoError) {
     int16_t mark = -1;
-    RemoveFolderTree(tmp.File("nothing"), mark);
+    RemoveFolderTree(services, tmp.File("nothing"), mark);
     EXPECT_EQ(mark, 0);
-    RemoveFolderFiles(tmp.File("nothing"), mark);
+    RemoveFolderFiles(services, tmp.File("nothing"), mark);
     EXPECT_EQ(mark, 0);
     EXPECT_TRUE(prompts.Shown().empty());
 }
@@ -181,7 +181,7 @@ TEST_F(FolderRemoval, LinksAreRemovedWithoutEnteringWhatTheyPointTo) {
     fs::create_directory_symlink(outside, root + "/sub/linkdir2");
     fs::create_symlink(outside + "/keep.txt", root + "/linkfile");
     int16_t mark = -1;
-    RemoveFolderTree(root, mark);
+    RemoveFolderTree(services, root, mark);
     EXPECT_EQ(mark, 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
     EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
@@ -189,7 +189,7 @@ TEST_F(FolderRemoval, LinksAreRemovedWithoutEnteringWhatTheyPointTo) {
 
     // A root that is itself a link: only the link goes.
     fs::create_directory_symlink(outside, tmp.File("rootlink"));
-    RemoveFolderTree(tmp.File("rootlink"), mark);
+    RemoveFolderTree(services, tmp.File("rootlink"), mark);
     EXPECT_EQ(mark, 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.File("rootlink"))));
     EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
@@ -200,7 +200,7 @@ TEST_F(FolderRemoval, AFileInPlaceOfTheFolderIsReportedAndKept) {
     WriteFile(file);
     prompts.Expect("Error- 75\rパス名が無効です。");
     int16_t mark = 0;
-    RemoveFolderFiles(file, mark);
+    RemoveFolderFiles(services, file, mark);
     EXPECT_EQ(mark, 9);
     EXPECT_TRUE(fs::exists(file));
     EXPECT_TRUE(prompts.Unexpected().isEmpty()) << prompts.Unexpected().join("\n").toStdString();
@@ -211,7 +211,7 @@ TEST_F(FolderRemoval, AnUnlistableFolderStopsTheRemovalWithItsErrorMark) {
     const std::string tooLong = tmp.File(std::string(5000, 'a'));
     prompts.ExpectAny();
     int16_t mark = 0;
-    RemoveFolderTree(tooLong, mark);
+    RemoveFolderTree(services, tooLong, mark);
     EXPECT_EQ(mark, 9);
     ASSERT_EQ(prompts.Shown().size(), 1u);
     EXPECT_TRUE(prompts.Shown()[0].text.startsWith("Error- 75\r"));
@@ -224,7 +224,7 @@ TEST_F(FolderRemoval, APermissionDeniedFileGivesError70) {
     fs::permissions(root + "/inner", fs::perms::owner_read | fs::perms::owner_exec);
     prompts.Expect("Error- 70\r書き込みできません。");
     int16_t mark = 0;
-    RemoveFolderTree(root, mark);
+    RemoveFolderTree(services, root, mark);
     EXPECT_EQ(mark, 9);
     EXPECT_TRUE(fs::exists(root + "/inner/file.txt"));
     fs::permissions(root + "/inner", fs::perms::owner_all);

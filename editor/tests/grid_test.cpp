@@ -449,7 +449,7 @@ class FocusTakingPrompts : public platform::ScriptedPrompts {
 
 TEST_F(GridTest, AMessageFromAFocusChangeShowsOnceAndKeepsTheTypedText) {
     FocusTakingPrompts boxes;
-    platform::ScopedScript scope(&boxes);
+    platform::ScopedStandIns scope(app.Platform, {.prompts = &boxes});
     boxes.elsewhere = Cell(5, kDescription);
     boxes.Expect("ソート種別は 'A'　又は 'D'　です。");
     QLineEdit* key = Cell(1, kPrimaryKey + 1);

@@ -224,14 +224,12 @@ class ImportDifferentialTest : public ::testing::Test {
   protected:
     void SetUp() override {
         app.Store.SetWorkBaseOverride(work.Path());
-        previousDialogs = platform::SetFileDialogs(&dialogs);
         window = std::make_unique<frmMdbCpy>(app);
         ASSERT_TRUE(window->Form_Load());
     }
     void TearDown() override {
         if (window && !window->Ended()) window->mnEnd_Click();
         window.reset();
-        platform::SetFileDialogs(previousDialogs);
     }
 
     void Open(int side, const std::string& path, const std::string& table) {
@@ -282,11 +280,11 @@ class ImportDifferentialTest : public ::testing::Test {
     }
 
     TempDir work, data;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     savetest::AnsweringPrompts prompts;
-    savetest::PromptsGuard guard{&prompts};
     platform::ScriptedFileDialogs dialogs;
-    platform::FileDialogs* previousDialogs = nullptr;
+    tavorin::AppContext app{
+        {.prompts = &prompts,
+         .fileDialogs = &dialogs}}; // the run's state, which the window and the test share
     std::unique_ptr<frmMdbCpy> window;
 };
 

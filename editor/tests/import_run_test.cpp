@@ -385,7 +385,7 @@ TEST_F(ImportRunTest, WhileARunsErrorIsShownTheLabelHasTheCountsItStoppedAt) {
         SCOPED_TRACE(command->text().toStdString());
         Prepare();
         LabelAtMessages watch(W().Label2);
-        platform::ScopedScript installed(&watch);
+        platform::ScopedStandIns installed(app.Platform, {.prompts = &watch});
         watch.Expect("Error;  13 in QTY\r型が一致しません。");
         watch.Expect(kCancelled);
         command->trigger();

@@ -218,13 +218,16 @@ class ImportTest : public ::testing::Test {
     QString Status() const { return window->Label2->text(); }
 
     TempDir work;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     TempDir data;
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;
     platform::RecordingShell shell;
     platform::MemoryClipboard clipboard;
-    platform::ScopedScript script{&prompts, &dialogs, &shell, &clipboard};
+    tavorin::AppContext app{
+        {.prompts = &prompts,
+         .fileDialogs = &dialogs,
+         .clipboard = &clipboard,
+         .shell = &shell}}; // the run's state, which the window and the test share
     std::unique_ptr<frmMdbCpy> window;
 };
 

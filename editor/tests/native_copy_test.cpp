@@ -106,9 +106,9 @@ TEST_F(NativeCopyTest, EveryJetFileBecomesANativeFileWithTheSameTablesIndexesAnd
         ASSERT_TRUE(IsJetFile(jet));
         const std::string copy = dir.File(fs::path(jet).stem().string() + ".MDB");
         long reported = 0;
-        WriteNativeCopy(jet, copy, [&](const std::string&, long records) {
-            reported = std::max(reported, records);
-        });
+        WriteNativeCopy(
+            engine::DBEngine::Instance().Workspaces(0), jet, copy,
+            [&](const std::string&, long records) { reported = std::max(reported, records); });
         ASSERT_FALSE(IsJetFile(copy));
 
         engine::DatabasePtr source = Ws().OpenDatabase(jet);
@@ -135,7 +135,8 @@ TEST_F(NativeCopyTest, AFailedCopyLeavesNoFile) {
     engine::SetWriteFaultHook([&](std::string_view sql) {
         return sql.find("INSERT") != std::string_view::npos && ++inserts > 100;
     });
-    EXPECT_THROW(WriteNativeCopy(jet, copy), engine::Error);
+    EXPECT_THROW(WriteNativeCopy(engine::DBEngine::Instance().Workspaces(0), jet, copy),
+                 engine::Error);
     engine::SetWriteFaultHook({});
     EXPECT_GT(inserts, 100);
     EXPECT_FALSE(fs::exists(copy));

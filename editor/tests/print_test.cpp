@@ -109,7 +109,7 @@ class PrintTest : public WindowTest {
     std::vector<std::vector<PrintOp>> Pages() const { return printer.Pages(); }
 
     platform::RecordingPrinter printer;
-    platform::ScopedPrinter printerInstalled{&printer};
+    platform::ScopedStandIns printerInstalled{app.Platform, {.printer = &printer}};
     std::string db = data.File("shop.mdb");
     savetest::Layout layout{app};
 };
@@ -367,7 +367,7 @@ TEST_F(PrintTest, PrintingAllRunsThePageNumbersOnAndGivesEachTableItsKeyBox) {
     OpenFile(db);
     ASSERT_TRUE(W().mnTablePrintAll->isEnabled());
     WatchingPrinter watching(app.Store.PrintDbPath);
-    platform::ScopedPrinter installed(&watching);
+    platform::ScopedStandIns installed(app.Platform, {.printer = &watching});
     W().mnTablePrintAll->trigger();
 
     EXPECT_EQ(watching.JobTitles(), QStringList{"shop.mdb"}); // one job for the whole file
@@ -519,7 +519,7 @@ TEST_F(PrintTest, ALayoutPrintedToPdfReadsBackWithItsJapaneseHeadingsAndNames) {
     Open(db, "顧客");
     const QString pdf = QString::fromStdString(data.File("layout.pdf"));
     auto qtPrinter = platform::QtPrinter::ToPdfFile(pdf);
-    platform::ScopedPrinter installed(qtPrinter.get());
+    platform::ScopedStandIns installed(app.Platform, {.printer = qtPrinter.get()});
     W().mnTablePrint->trigger();
 
     ASSERT_EQ(pdftools::PageCount(pdf), 1);

@@ -338,7 +338,7 @@ TEST_F(RefTableTest, AGenuineJetFileIsAReference) {
 TEST_F(RefTableTest, ClosingForgetsTheReferenceClosesThePickerAndReturnsToTheGrid) {
     platform::ScriptedArchiver archiver;
     archiver.files = {{"A.MDB", "x"}};
-    platform::ScopedArchiver installed(&archiver);
+    platform::ScopedStandIns installed(app.Platform, {.archiver = &archiver});
     OpenTable(layoutDb, "CUST");
     for (bool closeBox : {false, true}) {
         SCOPED_TRACE(closeBox ? "close box" : "閉じる");
@@ -368,7 +368,7 @@ TEST_F(RefTableTest, ClosingForgetsTheReferenceClosesThePickerAndReturnsToTheGri
 
 TEST_F(RefTableTest, OnlyDatabasesAndArchivesAreTakenAndAFailedExtractionSaysSo) {
     platform::ScriptedArchiver archiver;
-    platform::ScopedArchiver installed(&archiver);
+    platform::ScopedStandIns installed(app.Platform, {.archiver = &archiver});
     OpenTable(layoutDb, "CUST");
     OpenRefWindow();
     ChooseRefFile(refDb);
@@ -396,7 +396,7 @@ TEST_F(RefTableTest, OnlyDatabasesAndArchivesAreTakenAndAFailedExtractionSaysSo)
 
 TEST_F(RefTableTest, TheFieldListEmptiesWhenAnotherFileOrArchiveIsChosenEvenADamagedOne) {
     platform::ScriptedArchiver archiver;
-    platform::ScopedArchiver installed(&archiver);
+    platform::ScopedStandIns installed(app.Platform, {.archiver = &archiver});
     const std::string otherDb = data.File("other.mdb");
     MakeTable(otherDb, "PARTS", {{"PNO", dao::dbLong}});
     const std::string damaged = data.File("damaged.mdb");
@@ -444,7 +444,7 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
     archiver.files = {{"x.tar.mdb", "not a database"},
                       {"README.TXT", "text"},
                       {"DATA.mdb", QByteArray::fromStdString(ReadAll(data.File("source.mdb")))}};
-    platform::ScopedArchiver installed(&archiver);
+    platform::ScopedStandIns installed(app.Platform, {.archiver = &archiver});
     OpenTable(layoutDb, "CUST");
     OpenRefWindow();
     // What an earlier archive left is removed first.
@@ -506,7 +506,7 @@ TEST_F(RefTableTest, ThePickerListsTheExtractedFilesAndOpensOnlyDatabases) {
 
 TEST_F(RefTableTest, AnEmptyPickerAsksForAFile) {
     platform::ScriptedArchiver archiver;
-    platform::ScopedArchiver installed(&archiver);
+    platform::ScopedStandIns installed(app.Platform, {.archiver = &archiver});
     OpenTable(layoutDb, "CUST");
     OpenRefWindow();
     ChooseRefFile(data.File("empty.lzh"));

@@ -20,13 +20,6 @@ namespace savetest {
 using engine::Variant;
 namespace dao = engine::dao;
 
-// Installs prompts for the life of a test and restores the previous ones.
-struct PromptsGuard {
-    explicit PromptsGuard(platform::Prompts* p) : previous(platform::SetPrompts(p)) {}
-    ~PromptsGuard() { platform::SetPrompts(previous); }
-    platform::Prompts* previous;
-};
-
 // Answers the questions of a save by their text; anything else is answered OK and recorded.
 class AnsweringPrompts : public platform::Prompts {
   public:

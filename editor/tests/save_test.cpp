@@ -53,9 +53,9 @@ class SaveTest : public ::testing::Test {
     }
 
     TempDir base, data;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     AnsweringPrompts prompts;
-    PromptsGuard guard{&prompts};
+    tavorin::AppContext app{
+        {.prompts = &prompts}}; // the run's state, which the window and the test share
     Layout layout{app};
     std::unique_ptr<frmTavorin> window;
     std::string db = data.File("shop.mdb");
@@ -354,7 +354,7 @@ TEST_F(SaveTest, AFailureAtAnyWriteLeavesTheOldTableOrTheNewOne) {
         edit();
         long count = 0;
         engine::SetWriteFaultHook([&](std::string_view) { return ++count == n; });
-        Guarded([&] { Save(); });
+        Guarded(app.Platform, [&] { Save(); });
         engine::SetWriteFaultHook(nullptr);
         const auto now = Dump(db, "CUST");
         EXPECT_TRUE(now == before || (now == after && window->Saving().SaveAbandoned == 0));

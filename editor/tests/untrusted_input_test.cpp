@@ -7,15 +7,14 @@
 
 #include "modules/TavorinSub.h"
 #include "platform/scripted.h"
-#include "save_support.h"
 
 namespace {
 
 TEST(UnexpectedErrors, AFailedAllocationShowsTheEnginesOutOfMemoryMessage) {
     platform::ScriptedPrompts prompts;
-    savetest::PromptsGuard guard(&prompts);
+    platform::Services services({.prompts = &prompts});
     prompts.Expect(QStringLiteral("Error; 7\rメモリが不足しています。"));
-    tavorin::Guarded([] { throw std::bad_alloc(); });
+    tavorin::Guarded(services, [] { throw std::bad_alloc(); });
     EXPECT_TRUE(prompts.Unexpected().isEmpty()) << prompts.Unexpected().join("|").toStdString();
     EXPECT_EQ(prompts.Pending(), 0);
 }

@@ -249,13 +249,16 @@ class WindowTest : public ::testing::Test {
     }
 
     TempDir work;
-    tavorin::AppContext app; // the run's state, which the window and the test share
     TempDir data;
     platform::ScriptedPrompts prompts;
     platform::ScriptedFileDialogs dialogs;
     platform::RecordingShell shell;
     platform::MemoryClipboard clipboard;
-    platform::ScopedScript script{&prompts, &dialogs, &shell, &clipboard};
+    tavorin::AppContext app{
+        {.prompts = &prompts,
+         .fileDialogs = &dialogs,
+         .clipboard = &clipboard,
+         .shell = &shell}}; // the run's state, which the window and the test share
     std::unique_ptr<TestWindow> window;
 };
 

@@ -12,6 +12,7 @@
 #include "engine/workspace.h"
 #include "modules/TavorinSub.h"
 #include "modules/WorkStore.h"
+#include "platform/scripted.h"
 #include "test_support.h"
 
 using namespace tavorin;
@@ -240,8 +241,10 @@ TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
     const std::string base = tmp.File("base");
     auto first = std::make_unique<WorkStore>();
     WorkStore second;
-    first->OpenWorkStore(base);
-    second.OpenWorkStore(base);
+    platform::ScriptedPrompts prompts;
+    platform::Services services({.prompts = &prompts});
+    first->OpenWorkStore(services, base);
+    second.OpenWorkStore(services, base);
     EXPECT_EQ(first->WorkFolder, base + "/MdbTempDir");
     EXPECT_EQ(second.WorkFolder, base + "/MdbTempDir2");
 

@@ -42,10 +42,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     Answers answers;
-    platform::SetPrompts(&answers);
     platform::ScriptedFileDialogs dialogs;
-    platform::SetFileDialogs(&dialogs);
-    tavorin::AppContext context;
+    tavorin::AppContext context({.prompts = &answers, .fileDialogs = &dialogs});
     context.Store.SetWorkBaseOverride(argv[1]);
     tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) return 1;

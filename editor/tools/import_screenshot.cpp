@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     BuildDemo(path);
 
     platform::ScriptedFileDialogs dialogs;
-    platform::FileDialogs* previous = platform::SetFileDialogs(&dialogs);
+    const platform::StandIns replaced = context.Platform.Replace({.fileDialogs = &dialogs});
     tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) return 1;
     window.show();
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     QTest::qWait(200);
     saved = window.grab().save(QString::fromLocal8Bit(argv[2]), "PNG") && saved;
     window.mnEnd_Click();
-    platform::SetFileDialogs(previous);
+    context.Platform.Replace(replaced);
     if (!saved) {
         std::fprintf(stderr, "cannot write the pictures\n");
         return 1;

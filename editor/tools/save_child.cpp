@@ -43,8 +43,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     Answers answers;
-    platform::SetPrompts(&answers);
-    tavorin::AppContext context;
+    tavorin::AppContext context({.prompts = &answers});
     context.Store.SetWorkBaseOverride(argv[1]);
     tavorin::frmTavorin window(context);
     if (!window.Form_Load()) return 1;

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "window not active\n");
         const std::string file = QString::fromLocal8Bit(argv[2]).toStdString();
         const std::string table = argc > 3 ? QString::fromLocal8Bit(argv[3]).toStdString() : "";
-        tavorin::Guarded([&] { window.OpenOnStart(file, table); });
+        tavorin::Guarded(context.Platform, [&] { window.OpenOnStart(file, table); });
     }
     QTest::qWait(200);
     const bool saved = window.grab().save(output, "PNG");

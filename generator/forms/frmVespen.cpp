@@ -58,19 +58,19 @@ QString StartFolder(const QString& dialogFolder) {
 }
 
 // Unexpected failures end the action, never the program: one message, state unchanged.
-void ShowFailure(const std::exception& e) {
+void ShowFailure(platform::Services& platform, const std::exception& e) {
     if (const std::optional<engine::Error> engineError = engine::AsEngineError(e))
-        platform::MsgBox(QStringLiteral("Error; %1\n%2")
-                             .arg(engineError->Number())
-                             .arg(Q(engineError->Description())),
-                         platform::vbCritical);
+        platform.MsgBox(QStringLiteral("Error; %1\n%2")
+                            .arg(engineError->Number())
+                            .arg(Q(engineError->Description())),
+                        platform::vbCritical);
     else
-        platform::MsgBox(QStringLiteral("Error; %1").arg(Q(e.what())), platform::vbCritical);
+        platform.MsgBox(QStringLiteral("Error; %1").arg(Q(e.what())), platform::vbCritical);
 }
 
 } // namespace
 
-frmVespen::frmVespen(QWidget* parent) : QMainWindow(parent) {
+frmVespen::frmVespen(VespenContext& app, QWidget* parent) : QMainWindow(parent), App(app) {
     setWindowTitle(QStringLiteral("VB用標準モジュール作成"));
     BuildControls();
     BuildMenus();
@@ -214,7 +214,7 @@ void frmVespen::SelectDatabase() {
     Text1->clear();
     ShowStatus(QStringLiteral("Generateする対象となるmdbを指定してください。"));
 
-    platform::CommonDialog dialog;
+    platform::CommonDialog dialog(App.Platform.FileDialogs());
     dialog.DialogTitle = QStringLiteral("ファイルの指定");
     dialog.InitDir = StartFolder(DialogFolder);
     dialog.DefaultExt = QStringLiteral("mdb");
@@ -240,7 +240,7 @@ void frmVespen::OpenDatabase(const QString& path) {
     Text1->setText(path);
 
     if (!path.endsWith(QLatin1String(".mdb")) && !path.endsWith(QLatin1String(".MDB"))) {
-        platform::MsgBox(QStringLiteral(".mdbファイルを選択して下さい"));
+        App.Platform.MsgBox(QStringLiteral(".mdbファイルを選択して下さい"));
         return;
     }
     try {
@@ -248,7 +248,7 @@ void frmVespen::OpenDatabase(const QString& path) {
             List1->addItem(Q(table));
     } catch (const std::exception& e) {
         List1->clear();
-        ShowFailure(e);
+        ShowFailure(App.Platform, e);
         return;
     }
     List1->setFocus();
@@ -302,11 +302,11 @@ void frmVespen::ClearSelection(QListWidget* list) {
 
 void frmVespen::GenerateModule() {
     if (Text1->text().trimmed().isEmpty()) {
-        platform::MsgBox(QStringLiteral("ｍｄｂの指定を先に行って下さい。"));
+        App.Platform.MsgBox(QStringLiteral("ｍｄｂの指定を先に行って下さい。"));
         return;
     }
     if (List1->count() == 0) {
-        platform::MsgBox(QStringLiteral("該当するテーブルがありません。"));
+        App.Platform.MsgBox(QStringLiteral("該当するテーブルがありません。"));
         return;
     }
     if (ScanTables()) BuildModuleText();
@@ -326,7 +326,7 @@ bool frmVespen::ScanTables() {
                                [this](const std::string& status) { ShowStatus(Q(status)); });
     } catch (const std::exception& e) {
         FieldTable.clear();
-        ShowFailure(e);
+        ShowFailure(App.Platform, e);
         return false;
     }
     return true;
@@ -340,7 +340,7 @@ void frmVespen::BuildModuleText() {
             vespen::BuildModuleText(FieldTable, DatabasePath.toStdString(), Options,
                                     [this](const std::string& status) { ShowStatus(Q(status)); });
     } catch (const std::exception& e) {
-        ShowFailure(e);
+        ShowFailure(App.Platform, e);
         return;
     }
     List2->setUpdatesEnabled(false);
@@ -355,13 +355,13 @@ void frmVespen::BuildModuleText() {
 
 void frmVespen::SaveModule() {
     if (List2->count() == 0) {
-        platform::MsgBox(QStringLiteral("書き込む内容がありません。"));
+        App.Platform.MsgBox(QStringLiteral("書き込む内容がありません。"));
         return;
     }
     QString proposed = Q(vespen::ProposedModuleFileName(DatabasePath.toStdString()));
     ShowStatus(QStringLiteral("生成するBAS名を指定してください。"));
 
-    platform::CommonDialog dialog;
+    platform::CommonDialog dialog(App.Platform.FileDialogs());
     dialog.DialogTitle = QStringLiteral("標準モジュール名（bas）の指定");
     dialog.InitDir = StartFolder(DialogFolder);
     dialog.DefaultExt = QStringLiteral("bas");
@@ -385,17 +385,17 @@ void frmVespen::SaveModule() {
     try {
         vespen::SaveModuleFile(dialog.FileName.toStdString(), lines);
     } catch (const vespen::SaveError& e) {
-        platform::MsgBox(Q(e.what()), platform::vbExclamation);
+        App.Platform.MsgBox(Q(e.what()), platform::vbExclamation);
         return;
     } catch (const std::exception& e) {
-        ShowFailure(e);
+        ShowFailure(App.Platform, e);
         return;
     }
     List2->clear();
 }
 
 void frmVespen::mnManual_Click() {
-    platform::CurrentShell().Open(HelpFolder + QStringLiteral("bgmanual.html"));
+    App.Platform.Shell().Open(HelpFolder + QStringLiteral("bgmanual.html"));
 }
 
 void frmVespen::mnVer_Click() {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 
+#include "VespenContext.h"
 #include "field_table.h"
 #include "module_text.h"
 
@@ -24,7 +25,10 @@ class frmOption;
 class frmVespen : public QMainWindow {
     Q_OBJECT
   public:
-    explicit frmVespen(QWidget* parent = nullptr);
+    // The run's state; every message, dialog and document it opens goes through app.Platform.
+    VespenContext& App;
+
+    explicit frmVespen(VespenContext& app, QWidget* parent = nullptr);
     ~frmVespen() override;
 
     // Controls, under the names the procedures use.

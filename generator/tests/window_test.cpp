@@ -60,7 +60,7 @@ class VespenWindowTest : public ::testing::Test {
                   {"Qty_02", dao::dbInteger}});
         AddTable(*db, "Customer", {{"Name", dao::dbText, 20, "氏名"}});
         db->Close();
-        window_ = std::make_unique<frmVespen>();
+        window_ = std::make_unique<frmVespen>(app_);
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     }
@@ -111,7 +111,7 @@ class VespenWindowTest : public ::testing::Test {
     platform::ScriptedPrompts prompts_;
     platform::ScriptedFileDialogs dialogs_;
     platform::RecordingShell shell_;
-    platform::ScopedScript script_{&prompts_, &dialogs_, &shell_};
+    VespenContext app_{{.prompts = &prompts_, .fileDialogs = &dialogs_, .shell = &shell_}};
     std::unique_ptr<frmVespen> window_;
 };
 

@@ -24,8 +24,6 @@ using detail::EntryKind;
 
 namespace {
 
-Archiver* g_archiver = nullptr;
-
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -262,17 +260,6 @@ int Extract(ArchiveFormat format, const char* word, const ExtractLimits& limits,
 }
 
 } // namespace
-
-Archiver& CurrentArchiver() {
-    static LibArchiver library;
-    return g_archiver ? *g_archiver : library;
-}
-
-Archiver* SetArchiver(Archiver* archiver) {
-    Archiver* previous = g_archiver;
-    g_archiver = archiver;
-    return previous;
-}
 
 std::optional<ArchiverCommand> ParseArchiverCommand(const QString& commandLine) {
     QString text = commandLine;

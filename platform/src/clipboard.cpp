@@ -5,21 +5,6 @@
 #include <QGuiApplication>
 
 namespace platform {
-namespace {
-Clipboard* g_clipboard = nullptr;
-} // namespace
-
-Clipboard& CurrentClipboard() {
-    static SystemClipboard system;
-    return g_clipboard ? *g_clipboard : system;
-}
-
-Clipboard* SetClipboard(Clipboard* clipboard) {
-    Clipboard* previous = g_clipboard;
-    g_clipboard = clipboard;
-    return previous;
-}
-
 void SystemClipboard::SetText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }

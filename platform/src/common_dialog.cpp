@@ -13,8 +13,6 @@
 namespace platform {
 namespace {
 
-FileDialogs* g_dialogs = nullptr;
-
 // A host pattern as a Qt wildcard: "*.*" matches every name (also names without a dot), and
 // letters match either case, as the host's file system does.
 QString QtPatternOf(const QString& pattern) {
@@ -57,17 +55,6 @@ QStringList QtNameFilters(const QString& filter) {
     return out;
 }
 
-FileDialogs& CurrentFileDialogs() {
-    static QtFileDialogs qtDialogs;
-    return g_dialogs ? *g_dialogs : qtDialogs;
-}
-
-FileDialogs* SetFileDialogs(FileDialogs* dialogs) {
-    FileDialogs* previous = g_dialogs;
-    g_dialogs = dialogs;
-    return previous;
-}
-
 bool CommonDialog::ShowOpen() {
     return Show(false);
 }
@@ -85,7 +72,7 @@ bool CommonDialog::Show(bool save) {
     request.filter = Filter;
     request.filterIndex = FilterIndex;
     request.flags = Flags;
-    const std::optional<FileDialogAnswer> chosen = CurrentFileDialogs().Show(request);
+    const std::optional<FileDialogAnswer> chosen = dialogs_.Show(request);
     if (!chosen || chosen->path.isEmpty()) {
         FileName.clear();
         FileTitle.clear();

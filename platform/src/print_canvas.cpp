@@ -85,12 +85,7 @@ std::vector<std::vector<PrintOp>> PagesOf(const std::vector<PrintOp>& ops) {
 }
 
 QString PrintFontFamily(const QString& hostName) {
-    static QHash<QString, QString> chosen;
-    auto it = chosen.constFind(hostName);
-    if (it != chosen.constEnd()) return *it;
-    const QString family = ChooseFamily(hostName);
-    chosen.insert(hostName, family);
-    return family;
+    return ChooseFamily(hostName);
 }
 
 double LineWidthTwips(int drawWidth) {
@@ -128,7 +123,11 @@ bool PrintCanvas::BeginDrawing() {
 
 void PrintCanvas::UseFont(const QString& hostName, double points) {
     if (hostName == fontName_ && points == fontSize_) return;
-    QFont font(PrintFontFamily(hostName));
+    // The font database is asked once per name and canvas.
+    auto family = families_.constFind(hostName);
+    if (family == families_.constEnd())
+        family = families_.insert(hostName, PrintFontFamily(hostName));
+    QFont font(*family);
     // A size in units of the painter, that is in twips: a point is 20 twips.
     font.setPixelSize(std::max(1, qRound(points * 20)));
     font.setKerning(false);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QHash>
 #include <QPageLayout>
 #include <QString>
 
@@ -62,6 +63,7 @@ class PrintCanvas {
     QPainter& painter_;
     QPagedPaintDevice& device_;
     PageRule rule_;
+    QHash<QString, QString> families_; // host font name: the family standing in for it
     QString fontName_;
     double fontSize_ = -1;
     double ascent_ = 0;

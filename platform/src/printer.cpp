@@ -16,24 +16,11 @@
 namespace platform {
 namespace {
 
-Printer* g_printer = nullptr;
-
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
 } // namespace
-
-Printer& CurrentPrinter() {
-    static QtPrinter interactive;
-    return g_printer ? *g_printer : interactive;
-}
-
-Printer* SetPrinter(Printer* printer) {
-    Printer* previous = g_printer;
-    g_printer = printer;
-    return previous;
-}
 
 bool DrawOperations(const std::vector<PrintOp>& ops, QPrinter& printer) {
     QPainter painter;

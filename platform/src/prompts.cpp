@@ -12,9 +12,6 @@
 namespace platform {
 namespace {
 
-Prompts* g_prompts = nullptr;
-QString g_title;
-
 struct ButtonDef {
     const char* caption;
     int answer;
@@ -88,26 +85,6 @@ void KeepCaptionWhole(QMessageBox& box) {
 }
 
 } // namespace
-
-Prompts& CurrentPrompts() {
-    static QtPrompts qtPrompts;
-    return g_prompts ? *g_prompts : qtPrompts;
-}
-
-Prompts* SetPrompts(Prompts* prompts) {
-    Prompts* previous = g_prompts;
-    g_prompts = prompts;
-    return previous;
-}
-
-void SetApplicationTitle(const QString& title) {
-    g_title = title;
-}
-
-QString ApplicationTitle() {
-    if (!g_title.isEmpty()) return g_title;
-    return QCoreApplication::instance() ? QCoreApplication::applicationName() : QString();
-}
 
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     return MsgBoxDetails(text, QString(), style, title);

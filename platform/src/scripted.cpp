@@ -89,22 +89,4 @@ std::optional<FileDialogAnswer> ScriptedFileDialogs::Show(const FileDialogReques
                             reply.filterIndex > 0 ? reply.filterIndex : request.filterIndex};
 }
 
-ScopedScript::ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs, Shell* shell,
-                           Clipboard* clipboard)
-    : prompts_(nullptr), dialogs_(nullptr), shell_(nullptr), clipboard_(nullptr),
-      setPrompts_(prompts != nullptr), setDialogs_(dialogs != nullptr), setShell_(shell != nullptr),
-      setClipboard_(clipboard != nullptr) {
-    if (setPrompts_) prompts_ = SetPrompts(prompts);
-    if (setDialogs_) dialogs_ = SetFileDialogs(dialogs);
-    if (setShell_) shell_ = SetShell(shell);
-    if (setClipboard_) clipboard_ = SetClipboard(clipboard);
-}
-
-ScopedScript::~ScopedScript() {
-    if (setPrompts_) SetPrompts(prompts_);
-    if (setDialogs_) SetFileDialogs(dialogs_);
-    if (setShell_) SetShell(shell_);
-    if (setClipboard_) SetClipboard(clipboard_);
-}
-
 } // namespace platform

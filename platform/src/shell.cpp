@@ -6,21 +6,6 @@
 #include <QUrl>
 
 namespace platform {
-namespace {
-Shell* g_shell = nullptr;
-} // namespace
-
-Shell& CurrentShell() {
-    static DesktopShell desktop;
-    return g_shell ? *g_shell : desktop;
-}
-
-Shell* SetShell(Shell* shell) {
-    Shell* previous = g_shell;
-    g_shell = shell;
-    return previous;
-}
-
 bool DesktopShell::Open(const QString& path) {
     if (!QFileInfo::exists(path)) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

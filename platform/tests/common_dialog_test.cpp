@@ -23,8 +23,8 @@ using platformtest::OnNextModal;
 
 namespace {
 
-CommonDialog DatabaseDialog() {
-    CommonDialog cd;
+CommonDialog DatabaseDialog(FileDialogs& dialogs) {
+    CommonDialog cd(dialogs);
     cd.DialogTitle = "ファイルの指定";
     cd.InitDir = "/data";
     cd.DefaultExt = "*";
@@ -37,9 +37,8 @@ CommonDialog DatabaseDialog() {
 
 TEST(CommonDialog, PassesItsPropertiesAndReadsTheChosenPathBack) {
     ScriptedFileDialogs dialogs;
-    ScopedScript script(nullptr, &dialogs);
     dialogs.Answer("/data/sub/顧客.mdb");
-    CommonDialog cd = DatabaseDialog();
+    CommonDialog cd = DatabaseDialog(dialogs);
     EXPECT_TRUE(cd.ShowOpen());
     EXPECT_EQ(cd.FileName, "/data/sub/顧客.mdb");
     EXPECT_EQ(cd.FileTitle, "顧客.mdb");
@@ -61,9 +60,8 @@ TEST(CommonDialog, PassesItsPropertiesAndReadsTheChosenPathBack) {
 
 TEST(CommonDialog, CancelEmptiesTheNameOrThrowsWhenCancelErrorIsSet) {
     ScriptedFileDialogs dialogs;
-    ScopedScript script(nullptr, &dialogs);
     dialogs.Cancel();
-    CommonDialog cd = DatabaseDialog();
+    CommonDialog cd = DatabaseDialog(dialogs);
     EXPECT_FALSE(cd.ShowOpen());
     EXPECT_EQ(cd.FileName, "");
 

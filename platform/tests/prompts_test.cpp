@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/prompts.h"
+#include "platform/services.h"
 #include "test_support.h"
 
 using namespace platform;
@@ -153,7 +154,7 @@ TEST(QtPrompts, CarriageReturnsBreakTheShownLinesAndTheStyleChoosesTheIcon) {
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
 }
 
-TEST(MsgBox, UsesTheApplicationTitleAndTheInstalledPrompts) {
+TEST(MsgBox, UsesTheProgramTitleAndTheGivenPrompts) {
     struct Recorder : Prompts {
         int MsgBox(const QString& text, int style, const QString& title) override {
             last = text + "|" + QString::number(style) + "|" + title;
@@ -161,14 +162,14 @@ TEST(MsgBox, UsesTheApplicationTitleAndTheInstalledPrompts) {
         }
         QString last;
     } recorder;
-    SetApplicationTitle("Tavorin");
-    Prompts* previous = SetPrompts(&recorder);
-    EXPECT_EQ(platform::MsgBox("質問", vbYesNo), vbNo);
+    Services services({.prompts = &recorder});
+    services.SetTitle("Tavorin");
+    EXPECT_EQ(services.MsgBox("質問", vbYesNo), vbNo);
     EXPECT_EQ(recorder.last, "質問|4|Tavorin");
-    platform::MsgBox("x", vbOKOnly, "別題");
+    services.MsgBox("x", vbOKOnly, "別題");
     EXPECT_EQ(recorder.last, "x|0|別題");
-    EXPECT_EQ(SetPrompts(previous), &recorder);
-    EXPECT_NE(&CurrentPrompts(), &recorder);
+    services.MsgBoxDetails("y", QString(), vbOKCancel);
+    EXPECT_EQ(recorder.last, "y|1|Tavorin");
 }
 
 } // namespace

@@ -1,9 +1,10 @@
-// The scripted doubles: what they answer, what they record, and how ScopedScript installs them.
+// The scripted doubles: what they answer, what they record, and how Services takes them.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
 
 #include "platform/scripted.h"
+#include "platform/services.h"
 
 using namespace platform;
 
@@ -83,37 +84,31 @@ TEST(ScriptedFileDialogs, AnswersFromTheQueueAndCountsUnansweredRequests) {
     EXPECT_EQ(dialogs.Requests()[2].title, "ファイルの指定");
 }
 
-TEST(ScopedScript, InstallsTheGivenDoublesAndRestoresThePreviousOnes) {
-    Prompts& realPrompts = CurrentPrompts();
-    FileDialogs& realDialogs = CurrentFileDialogs();
-    Shell& realShell = CurrentShell();
-    Clipboard& realClipboard = CurrentClipboard();
-
-    ScriptedPrompts outerPrompts, innerPrompts;
+TEST(Services, UseTheGivenDoublesAndTheRealStandInsForTheRest) {
+    ScriptedPrompts prompts;
     ScriptedFileDialogs dialogs;
     RecordingShell shell;
     MemoryClipboard clipboard;
-    {
-        ScopedScript outer(&outerPrompts, &dialogs, &shell, &clipboard);
-        EXPECT_EQ(&CurrentPrompts(), &outerPrompts);
-        EXPECT_EQ(&CurrentFileDialogs(), &dialogs);
-        EXPECT_EQ(&CurrentShell(), &shell);
-        EXPECT_EQ(&CurrentClipboard(), &clipboard);
-        {
-            ScopedScript inner(&innerPrompts); // leaves the other three alone
-            EXPECT_EQ(&CurrentPrompts(), &innerPrompts);
-            EXPECT_EQ(&CurrentShell(), &shell);
-        }
-        EXPECT_EQ(&CurrentPrompts(), &outerPrompts);
-        CurrentShell().Open("/x/manual.html");
-        CurrentClipboard().SetText("abc");
-        EXPECT_EQ(shell.opened, QStringList{"/x/manual.html"});
-        EXPECT_EQ(clipboard.Text(), "abc");
-    }
-    EXPECT_EQ(&CurrentPrompts(), &realPrompts);
-    EXPECT_EQ(&CurrentFileDialogs(), &realDialogs);
-    EXPECT_EQ(&CurrentShell(), &realShell);
-    EXPECT_EQ(&CurrentClipboard(), &realClipboard);
+    Services scripted(
+        {.prompts = &prompts, .fileDialogs = &dialogs, .clipboard = &clipboard, .shell = &shell});
+    EXPECT_EQ(&scripted.Prompts(), &prompts);
+    EXPECT_EQ(&scripted.FileDialogs(), &dialogs);
+    EXPECT_EQ(&scripted.Shell(), &shell);
+    EXPECT_EQ(&scripted.Clipboard(), &clipboard);
+    EXPECT_NE(dynamic_cast<QtPrinter*>(&scripted.Printer()), nullptr);
+    EXPECT_NE(dynamic_cast<LibArchiver*>(&scripted.Archiver()), nullptr);
+    scripted.Shell().Open("/x/manual.html");
+    scripted.Clipboard().SetText("abc");
+    EXPECT_EQ(shell.opened, QStringList{"/x/manual.html"});
+    EXPECT_EQ(clipboard.Text(), "abc");
+
+    // Each Services has real stand-ins of its own.
+    Services onlyPrompts({.prompts = &prompts});
+    EXPECT_EQ(&onlyPrompts.Prompts(), &prompts);
+    EXPECT_NE(dynamic_cast<QtFileDialogs*>(&onlyPrompts.FileDialogs()), nullptr);
+    EXPECT_NE(dynamic_cast<DesktopShell*>(&onlyPrompts.Shell()), nullptr);
+    EXPECT_NE(dynamic_cast<SystemClipboard*>(&onlyPrompts.Clipboard()), nullptr);
+    EXPECT_NE(&onlyPrompts.Printer(), &scripted.Printer());
 }
 
 } // namespace

@@ -8,8 +8,9 @@
 // the destination folder, whatever folder the archive stores it under; folder entries write
 // nothing.
 //
-// Windows never call libarchive themselves: they call CurrentArchiver(), which is a
-// LibArchiver in the program and a ScriptedArchiver (scripted_archiver.h) in tests.
+// Windows never call libarchive themselves: they call the Archiver of the run's Services
+// (services.h), which is a LibArchiver in the program and a ScriptedArchiver
+// (scripted_archiver.h) in tests.
 #pragma once
 
 #include <QString>
@@ -53,11 +54,6 @@ class Archiver {
                       int outputSize) = 0;
     virtual long UnZipGetFileCount(const QString& path) = 0;
 };
-
-// The Archiver of the run. Until one is installed, a LibArchiver with the default bounds.
-Archiver& CurrentArchiver();
-// Installs archiver (not owned; nullptr returns to the default). Returns the previous one.
-Archiver* SetArchiver(Archiver* archiver);
 
 // The parts of an extraction command line. The destination is taken after the last `" "`,
 // so an archive path may itself hold double quotes.

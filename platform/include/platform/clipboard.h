@@ -13,9 +13,6 @@ class Clipboard {
     virtual void Clear() = 0;
 };
 
-Clipboard& CurrentClipboard();
-Clipboard* SetClipboard(Clipboard* clipboard); // not owned; nullptr = the system clipboard
-
 class SystemClipboard : public Clipboard {
   public:
     void SetText(const QString& text) override;

@@ -52,9 +52,6 @@ class FileDialogs {
     virtual std::optional<FileDialogAnswer> Show(const FileDialogRequest& request) = 0;
 };
 
-FileDialogs& CurrentFileDialogs();
-FileDialogs* SetFileDialogs(FileDialogs* dialogs); // not owned; nullptr = the Qt dialogs
-
 // Thrown by ShowOpen/ShowSave on cancel when CancelError is true.
 struct DialogCancelled {
     long number = cdlCancel;
@@ -62,6 +59,9 @@ struct DialogCancelled {
 
 class CommonDialog {
   public:
+    // Shows its requests with dialogs (not owned).
+    explicit CommonDialog(FileDialogs& dialogs) : dialogs_(dialogs) {}
+
     QString DialogTitle;
     QString InitDir;
     QString DefaultExt;
@@ -79,6 +79,7 @@ class CommonDialog {
 
   private:
     bool Show(bool save);
+    FileDialogs& dialogs_;
 };
 
 // The host's filter "description|pattern;pattern|..." as Qt name filters: one entry per pair,

@@ -69,11 +69,6 @@ class Printer {
     virtual void EndDoc() = 0;
 };
 
-// The Printer of the run. Until one is installed, an interactive QtPrinter is used.
-Printer& CurrentPrinter();
-// Installs printer (not owned; nullptr returns to the default). Returns the previous one.
-Printer* SetPrinter(Printer* printer);
-
 // The font family that stands in for a font name of the host: a Japanese monospaced gothic
 // for "ＭＳ ゴシック" (IPA Gothic when installed, else any fixed-pitch Japanese font), the family
 // itself when it is installed, else the best monospaced font there is.

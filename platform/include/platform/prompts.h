@@ -1,7 +1,7 @@
 // Prompts: the message boxes of the programs, with the host's button sets and answer codes.
 //
-// Windows never call QMessageBox themselves: they call platform::MsgBox, which goes to the
-// Prompts installed for the run (QtPrompts in the programs, ScriptedPrompts in tests).
+// Windows never call QMessageBox themselves: they call the MsgBox of the run's Services
+// (services.h), which goes to its Prompts (QtPrompts in the programs, ScriptedPrompts in tests).
 #pragma once
 
 #include <QString>
@@ -49,25 +49,6 @@ class Prompts {
         return MsgBox(text, style, title);
     }
 };
-
-// The Prompts of the run. Until one is installed, a QtPrompts is used.
-Prompts& CurrentPrompts();
-// Installs prompts (not owned; nullptr returns to the default). Returns the previous one.
-Prompts* SetPrompts(Prompts* prompts);
-
-// The program's name, used as every message box's title.
-void SetApplicationTitle(const QString& title);
-QString ApplicationTitle();
-
-inline int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = QString()) {
-    return CurrentPrompts().MsgBox(text, style, title.isEmpty() ? ApplicationTitle() : title);
-}
-
-// MsgBox with details; empty details show the plain box.
-inline int MsgBoxDetails(const QString& text, const QString& details, int style = vbOKOnly) {
-    if (details.isEmpty()) return MsgBox(text, style);
-    return CurrentPrompts().MsgBoxDetails(text, details, style, ApplicationTitle());
-}
 
 // The real message box: Japanese button captions "OK", "キャンセル", "はい(&Y)", "いいえ(&N)",
 // "中止(&A)", "再試行(&R)", "無視(&I)"; the first button is the default unless the style says

@@ -47,16 +47,4 @@ class RecordingPrinter : public Printer {
     bool inJob_ = false;
 };
 
-// Installs a printer for the life of the object and restores the previous one.
-class ScopedPrinter {
-  public:
-    explicit ScopedPrinter(Printer* printer) : previous_(SetPrinter(printer)) {}
-    ~ScopedPrinter() { SetPrinter(previous_); }
-    ScopedPrinter(const ScopedPrinter&) = delete;
-    ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-  private:
-    Printer* previous_;
-};
-
 } // namespace platform

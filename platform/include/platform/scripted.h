@@ -1,5 +1,5 @@
 // Test doubles of the platform stand-ins. Each records what the program asked for and answers
-// from a script; installing one (ScopedScript) replaces the real one until it goes out of scope.
+// from a script; a test hands them to the Services (services.h) it builds for the windows.
 #pragma once
 
 #include <QString>
@@ -12,6 +12,7 @@
 #include "platform/clipboard.h"
 #include "platform/common_dialog.h"
 #include "platform/prompts.h"
+#include "platform/services.h"
 #include "platform/shell.h"
 
 namespace platform {
@@ -101,21 +102,19 @@ class MemoryClipboard : public Clipboard {
     QString text_;
 };
 
-// Installs the given doubles for the life of the object and restores the previous ones.
-class ScopedScript {
+// Puts doubles into services for the life of the object and restores the stand-ins they
+// replaced.
+class ScopedStandIns {
   public:
-    ScopedScript(ScriptedPrompts* prompts, ScriptedFileDialogs* dialogs = nullptr,
-                 Shell* shell = nullptr, Clipboard* clipboard = nullptr);
-    ~ScopedScript();
-    ScopedScript(const ScopedScript&) = delete;
-    ScopedScript& operator=(const ScopedScript&) = delete;
+    ScopedStandIns(Services& services, const StandIns& doubles)
+        : services_(services), replaced_(services.Replace(doubles)) {}
+    ~ScopedStandIns() { services_.Replace(replaced_); }
+    ScopedStandIns(const ScopedStandIns&) = delete;
+    ScopedStandIns& operator=(const ScopedStandIns&) = delete;
 
   private:
-    Prompts* prompts_;
-    FileDialogs* dialogs_;
-    Shell* shell_;
-    Clipboard* clipboard_;
-    bool setPrompts_, setDialogs_, setShell_, setClipboard_;
+    Services& services_;
+    StandIns replaced_;
 };
 
 } // namespace platform

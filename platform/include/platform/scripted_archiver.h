@@ -58,16 +58,4 @@ class ScriptedArchiver : public Archiver {
     std::vector<Call> calls_;
 };
 
-// Installs an archiver for the life of the object and restores the previous one.
-class ScopedArchiver {
-  public:
-    explicit ScopedArchiver(Archiver* archiver) : previous_(SetArchiver(archiver)) {}
-    ~ScopedArchiver() { SetArchiver(previous_); }
-    ScopedArchiver(const ScopedArchiver&) = delete;
-    ScopedArchiver& operator=(const ScopedArchiver&) = delete;
-
-  private:
-    Archiver* previous_;
-};
-
 } // namespace platform

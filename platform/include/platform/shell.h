@@ -12,9 +12,6 @@ class Shell {
     virtual bool Open(const QString& path) = 0;
 };
 
-Shell& CurrentShell();
-Shell* SetShell(Shell* shell); // not owned; nullptr = the desktop shell
-
 class DesktopShell : public Shell {
   public:
     bool Open(const QString& path) override;
