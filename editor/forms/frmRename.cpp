@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "DesignerFileCommands.h"
 #include "engine/workspace.h"
-#include "frmTavorin.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -26,7 +26,7 @@ QString Q(const char* utf8) {
 
 } // namespace
 
-frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
+frmRename::frmRename(DesignerFileCommands& owner) : QDialog(&owner), owner_(owner) {
     setObjectName(QStringLiteral("frmRename"));
     setWindowTitle(Q("名称の変更"));
     setModal(true);
@@ -69,7 +69,7 @@ frmRename::frmRename(frmTavorin& owner) : QDialog(&owner), owner_(owner) {
 }
 
 void frmRename::Form_Load() {
-    Label1[14]->setText(owner_.RequestMode == frmTavorin::RequestRename
+    Label1[14]->setText(owner_.RequestMode == DesignerFileCommands::RequestRename
                             ? Q("テーブル名の変更")
                             : Q("新しいテーブル名をつけて保存"));
     Text1->setText(QString::fromStdString(owner_.RequestedName));

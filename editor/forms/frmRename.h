@@ -16,12 +16,12 @@ class QPushButton;
 
 namespace tavorin {
 
-class frmTavorin;
+class DesignerFileCommands;
 
 class frmRename : public QDialog {
     Q_OBJECT
   public:
-    explicit frmRename(frmTavorin& owner);
+    explicit frmRename(DesignerFileCommands& owner);
 
     // The heading for the request mode and the requested name in the box.
     void Form_Load();
@@ -49,7 +49,7 @@ class frmRename : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    frmTavorin& owner_;
+    DesignerFileCommands& owner_;
     bool answered_ = false;
 };
 

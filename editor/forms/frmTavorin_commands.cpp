@@ -32,11 +32,6 @@ QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-// The type boxes' back colour (the host's &H80FFFF).
-QColor TypeBoxColour() {
-    return QColor(0xFF, 0xFF, 0x80);
-}
-
 } // namespace
 
 // ---- Start ---------------------------------------------------------------------------------
@@ -82,34 +77,6 @@ void frmTavorin::FillChoiceLists() {
 
 void frmTavorin::SetStartDefaults() {
     App.Defaults.SetStartDefaults();
-}
-
-void frmTavorin::ShowTableListFrame(bool tableList) {
-    Frame2->setVisible(tableList);
-    Frame3->setVisible(!tableList);
-}
-
-void frmTavorin::SetUpToolbar() {
-    static const char* const kToolTips[kToolButtons] = {
-        "このプログラムを終了します。",
-        "ファイルを開きます。",
-        "他のテーブルからフィールドをコピーします。",
-        "データベースを削除します。",
-        "テーブルを削除します。",
-        "テーブル名を変更します。",
-        "レイアウトを印刷します。",
-        "テーブルを開放します。",
-        "テーブルを保存します。",
-        "データの移入を行います。",
-        "ヘルプの表示を行います。",
-    };
-    for (int i = 0; i < kToolButtons; ++i) Image1[i]->setToolTip(QString::fromUtf8(kToolTips[i]));
-    HideToolFrame(*this);
-}
-
-void frmTavorin::SetStartMenus() {
-    for (QAction* command : {mnFileFolder, mnEnd, mnHelp, mnAbout}) Enable(command, true);
-    SetFileMenus(0);
 }
 
 void frmTavorin::ResetEditState() {
@@ -191,39 +158,6 @@ void frmTavorin::AskSaveChanges(int16_t& answer) {
 
 // ---- Menu routines ---------------------------------------------------------------------------
 
-void frmTavorin::SetFileMenus(int16_t state) {
-    if (state == 0) {
-        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll, mnFileFree})
-            Enable(command, false);
-        SetTableMenus(0);
-    } else if (state == 1) {
-        std::error_code ec;
-        const bool exists = !App.CurrentFile.FullPath.empty() &&
-                            std::filesystem::is_regular_file(App.CurrentFile.FullPath, ec);
-        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll})
-            Enable(command, exists);
-        Enable(mnFileFree, true);
-    }
-}
-
-void frmTavorin::SetTableMenus(int16_t state) {
-    QAction* const tableCommands[] = {mnTableRef,     mnTableRename, mnTablePrint,
-                                      mnTableDel,     mnTableCancel, mnTableSave[0],
-                                      mnTableSave[1], mnFieldSeach,  mnFieldReplace};
-    if (state == 0) {
-        for (QAction* command : tableCommands) Enable(command, false);
-        for (QAction* command :
-             {mnLineCut, mnLineCopy, mnLinePast, mnLineDel, mnLineInsert, mnLineMove})
-            Enable(command, false);
-        Enable(mnCpy, true);
-    } else if (state == 1) {
-        for (QAction* command : tableCommands) Enable(command, true);
-        for (QAction* command : {mnFileRename, mnFileDel, mnFileCpy, mnTablePrintAll, mnCpy})
-            Enable(command, false);
-        Enable(mnFileFree, true);
-    }
-}
-
 // ---- File and layout release -------------------------------------------------------------------
 
 void frmTavorin::ReleaseFile() {
@@ -258,21 +192,6 @@ void frmTavorin::ClearLayout() {
     FocusSuppressed = true;
     SetGridInputsOpen(false);
     GridLoading = 0;
-}
-
-void frmTavorin::ClearGridCells() {
-    for (int r = 0; r < kGridLines; ++r) {
-        for (int i = 9 + 10 * r; i <= 18 + 10 * r; ++i) Text1[i]->clear();
-        Combo2[r]->setCurrentIndex(-1);
-        QPalette boxPalette = Combo2[r]->palette();
-        boxPalette.setColor(QPalette::Button, TypeBoxColour());
-        boxPalette.setColor(QPalette::Base, TypeBoxColour());
-        Combo2[r]->setPalette(boxPalette);
-        Label3[r]->clear();
-        // Back and text colour together: a label left with the highlight's text colour on the
-        // button face would hide its number.
-        HighlightLabel(r, false);
-    }
 }
 
 // ---- Help menu ---------------------------------------------------------------------------------

@@ -58,13 +58,6 @@ bool frmTavorin::CommitPendingEdit() {
     return error == 0 && !tableNamePending;
 }
 
-void frmTavorin::SetLineEditMenus() {
-    const std::pair<QAction*, int16_t> commands[] = {
-        {mnLineCut, kLineCut},    {mnLineCopy, kLineCopy},     {mnLinePast, kLinePaste},
-        {mnLineDel, kLineDelete}, {mnLineInsert, kLineInsert}, {mnLineMove, kLineMove}};
-    for (const auto& [action, mode] : commands) Enable(action, LineEditAllowed(mode));
-}
-
 // ---- The commands ----------------------------------------------------------------------------
 
 void frmTavorin::mnLineCut_Click() {

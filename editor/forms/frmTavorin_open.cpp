@@ -226,14 +226,6 @@ void frmTavorin::LoadTableLayoutSteps() {
     GridLoading = 0;
 }
 
-void frmTavorin::ShowLoadedIndexSettings() {
-    for (size_t slot = 0; slot < LoadedIndexName.size(); ++slot) {
-        if (LoadedIndexName[slot].empty()) continue;
-        Text1[slot + 1]->setText(Q(LoadedIndexName[slot]));
-        Combo1[slot]->setCurrentIndex(LoadedIndexDup[slot]);
-    }
-}
-
 // ---- Reading a table definition ----------------------------------------------------------------
 
 void frmTavorin::ReadTableDefinition(engine::Recordset& work, int32_t& rowCount) {

@@ -37,15 +37,4 @@ frmOption* frmTavorin::OptionWindow() const {
     return option_;
 }
 
-void frmTavorin::ApplyIndexDefaults() {
-    IndexSettings settings = ShownIndexSettings();
-    const bool differs = App.Defaults.ApplyIndexDefaults(settings);
-    for (size_t k = 0; k < 6; ++k) {
-        Text1[k + 1]->setText(QString::fromStdString(settings.Name[k]));
-        Combo1[k]->setCurrentIndex(settings.Dup[k]);
-    }
-    // The index settings belong to the layout: a table saved now takes them.
-    if (differs && !CurrentTable.empty()) LayoutChanged = 9;
-}
-
 } // namespace tavorin

@@ -57,38 +57,4 @@ void frmTavorin::OpenFieldEdit(int16_t mode) {
     fieldEdit_->ShowForCommand();
 }
 
-void frmTavorin::ShowRowsFrom(int32_t top) {
-    const int32_t value = std::clamp(top, 1, std::max(LastRow, 1)) - 1;
-    if (value == TopRow - 1) return;
-    // The scroll bar's handler refills the grid and keeps the row in edit on the focused line.
-    VScroll1->setValue(value);
-}
-
-void frmTavorin::ReloadShownRows() {
-    App.Store.WorkRs->Requery();
-    FillGrid(TopRow);
-    if (CurRow == 0) return;
-    RowBufferOp("GET");
-    if (const int line = LineOfRow(CurRow); line >= 0) HighlightLabel(line, true);
-}
-
-void frmTavorin::FocusFromOutside(QWidget* target, bool commit, int16_t& error) {
-    error = 0;
-    const int index = focusedInput_ && focusedInput_ != target ? InputIndex(focusedInput_) : -1;
-    if (index >= 0 && index < kComboBase) {
-        if (CellDirty > 0) {
-            if (!commit) return;
-            StoreRow(error);
-            if (error != 0) return;
-        } else if (CellEdited) {
-            RestoreCell(index);
-            CellEdited = false;
-        }
-    }
-    // The box is left: the activation that follows is the target's focus, not a return.
-    focusedInput_ = nullptr;
-    gotFocusDone_ = true;
-    target->setFocus();
-}
-
 } // namespace tavorin

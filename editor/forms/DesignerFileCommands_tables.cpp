@@ -1,5 +1,5 @@
-// frmTavorin: the commands of the table menu besides saving: rename the current table, save
-// the layout under a new name (both through frmRename), delete the table, release it.
+// The designer window's commands of the table menu besides saving: rename the current table,
+// save the layout under a new name (both through frmRename), delete the table, release it.
 #include <QAction>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -7,10 +7,10 @@
 #include <QString>
 #include <filesystem>
 
+#include "DesignerFileCommands.h"
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "frmRename.h"
-#include "frmTavorin.h"
 #include "modules/DatabaseFiles.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
@@ -24,7 +24,7 @@ QString Q(const std::string& utf8) {
 
 } // namespace
 
-void frmTavorin::ConnectTableCommands() {
+void DesignerFileCommands::ConnectTableCommands() {
     connect(mnTableRename, &QAction::triggered, this,
             [this] { RunEvent([this] { mnTableRename_Click(); }); });
     connect(mnTableDel, &QAction::triggered, this,
@@ -37,17 +37,17 @@ void frmTavorin::ConnectTableCommands() {
         MarkCommandAvailable(command);
 }
 
-void frmTavorin::RefreshTableList() {
+void DesignerFileCommands::RefreshTableList() {
     OpenFileTables(App.CurrentFile.FullPath);
 }
 
 // ---- Name requests ---------------------------------------------------------------------------
 
-void frmTavorin::mnTableRename_Click() {
+void DesignerFileCommands::mnTableRename_Click() {
     RequestTableName(RequestRename);
 }
 
-void frmTavorin::RequestTableName(int16_t mode) {
+void DesignerFileCommands::RequestTableName(int16_t mode) {
     RequestMode = mode;
     RequestedName = CurrentTable;
     NameRequestPending = -1;
@@ -59,7 +59,7 @@ void frmTavorin::RequestTableName(int16_t mode) {
     Form_Activate();
 }
 
-void frmTavorin::Form_Activate() {
+void DesignerFileCommands::Form_Activate() {
     if (NameRequestPending == 0) return;
     NameRequestPending = 0;
     if (RequestedName.empty() || SameText(RequestedName, CurrentTable)) return;
@@ -69,7 +69,7 @@ void frmTavorin::Form_Activate() {
         CarryOutSaveAs();
 }
 
-void frmTavorin::CarryOutRename() {
+void DesignerFileCommands::CarryOutRename() {
     if (FileExists(App.CurrentFile.FullPath)) {
         engine::DatabasePtr db = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
         try {
@@ -91,29 +91,29 @@ void frmTavorin::CarryOutRename() {
     SetTableMenus(1);
 }
 
-void frmTavorin::CarryOutSaveAs() {
-    saving_.SourceTableName = CurrentTable;
+void DesignerFileCommands::CarryOutSaveAs() {
+    Saving().SourceTableName = CurrentTable;
     CurrentTable = RequestedName;
     try {
         SaveTable();
     } catch (...) {
-        CurrentTable = saving_.SourceTableName;
+        CurrentTable = Saving().SourceTableName;
         Text1[0]->setText(Q(CurrentTable));
-        saving_.SourceTableName.clear();
+        Saving().SourceTableName.clear();
         CellEdited = true;
         throw;
     }
-    if (saving_.SaveAbandoned != 0) {
-        CurrentTable = saving_.SourceTableName;
+    if (Saving().SaveAbandoned != 0) {
+        CurrentTable = Saving().SourceTableName;
         Text1[0]->setText(Q(CurrentTable));
         CellEdited = true;
     }
-    saving_.SourceTableName.clear();
+    Saving().SourceTableName.clear();
 }
 
 // ---- Delete and release ------------------------------------------------------------------------
 
-void frmTavorin::mnTableDel_Click() {
+void DesignerFileCommands::mnTableDel_Click() {
     bool found = false;
     bool deleted = false;
     if (FileExists(App.CurrentFile.FullPath)) {
@@ -142,7 +142,7 @@ void frmTavorin::mnTableDel_Click() {
     MoveFocus(Text1[0]);
 }
 
-void frmTavorin::mnTableCancel_Click() {
+void DesignerFileCommands::mnTableCancel_Click() {
     if (!SettleLayoutBeforeLeaving()) return;
     ClearLayout();
     RefreshTableList();

@@ -1,12 +1,13 @@
-// frmTavorin: the rules of each input box of the layout (ValidateCell) and the choice of a
+// The grid: the rules of each input box of the layout (ValidateCell) and the choice of a
 // row's data type.
 #include <QComboBox>
 #include <QLineEdit>
 #include <algorithm>
 
+#include "DesignerGrid.h"
 #include "GridCells.h"
 #include "core/CellRules.h"
-#include "frmTavorin.h"
+#include "core/LayoutSave.h"
 #include "modules/FuncUtility.h"
 #include "platform/prompts.h"
 
@@ -24,7 +25,7 @@ std::string Trimmed(const QString& text) {
 
 } // namespace
 
-void frmTavorin::ValidateCell(int index, int16_t& error) {
+void DesignerGrid::ValidateCell(int index, int16_t& error) {
     error = 0;
     noStore_ = false;
     if (index < 0 || index >= static_cast<int>(Text1.size()) || !Text1[static_cast<size_t>(index)])
@@ -64,7 +65,7 @@ void frmTavorin::ValidateCell(int index, int16_t& error) {
     if (error == 0) RestoreCell(index);
 }
 
-void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
+void DesignerGrid::ValidateTableName(const std::string& text, int16_t& error) {
     // A layout needs a file to be saved into.
     if (App.CurrentFile.FullPath.empty()) {
         App.Platform.MsgBox(QString::fromUtf8("フォルダーを開いて、ファイルを指定して下さい。"));
@@ -92,14 +93,14 @@ void frmTavorin::ValidateTableName(const std::string& text, int16_t& error) {
 
 // The fault's message; the cursor goes back to the cell, text and all, or to the row's type box
 // when the fault lies in its missing type.
-void frmTavorin::ShowCellFault(int index, const CellVerdict& verdict, int16_t& error) {
+void DesignerGrid::ShowCellFault(int index, const CellVerdict& verdict, int16_t& error) {
     QWidget* focus = verdict.atTypeBox
                          ? static_cast<QWidget*>(Combo2[static_cast<size_t>(grid::LineOf(index))])
                          : Text1[static_cast<size_t>(index)];
     CellFault(verdict.fault.c_str(), focus, !verdict.atTypeBox, error);
 }
 
-void frmTavorin::ShowTakenType(int line) {
+void DesignerGrid::ShowTakenType(int line) {
     const int first = grid::CellOf(line, grid::kName);
     GridLoading = 9;
     Combo2[static_cast<size_t>(line)]->setCurrentIndex(TypeListIndexOf(RowBuffer.TypeName));
@@ -110,7 +111,7 @@ void frmTavorin::ShowTakenType(int line) {
         first + (SameText(RowBuffer.TypeName, "dbText") ? grid::kSize : grid::kRepeat))]);
 }
 
-void frmTavorin::ApplyType(int line, const std::string& typeName) {
+void DesignerGrid::ApplyType(int line, const std::string& typeName) {
     RowBuffer.TypeName = typeName;
     DefaultTypeSize(typeName, RowBuffer.Size);
     ShowTakenType(line);
@@ -118,7 +119,7 @@ void frmTavorin::ApplyType(int line, const std::string& typeName) {
 }
 
 // One message for a faulty cell; the focus goes back to where the fault lies.
-void frmTavorin::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
+void DesignerGrid::CellFault(const char* message, QWidget* focus, bool keepText, int16_t& error) {
     App.Platform.MsgBox(QString::fromUtf8(message));
     error = 9;
     MoveFocus(focus, keepText);

@@ -1,4 +1,4 @@
-// frmTavorin: the ten-line layout grid: the row buffer through which every work row is read
+// The ten-line layout grid: the row buffer through which every work row is read
 // and written, filling the grid, the scroll range, the row in edit and its display.
 #include <QComboBox>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "DesignerGrid.h"
 #include "GridCells.h"
-#include "frmTavorin.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 
@@ -19,6 +19,11 @@ namespace {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
+}
+
+// The type boxes' back colour (the host's &H80FFFF).
+QColor TypeBoxColour() {
+    return QColor(0xFF, 0xFF, 0x80);
 }
 
 std::string SizeText(int16_t size) {
@@ -42,13 +47,13 @@ long LeadingNumber(const std::string& text, size_t& end) {
 
 // ---- The row buffer ----------------------------------------------------------------------------
 
-void frmTavorin::RowBufferOp(std::string_view command) {
+void DesignerGrid::RowBufferOp(std::string_view command) {
     if (LayoutDocument::RowBufferOp(command)) SetScrollRange(TopRow - 1);
 }
 
 // ---- Filling the grid ------------------------------------------------------------------------
 
-void frmTavorin::FillGrid(int32_t top) {
+void DesignerGrid::FillGrid(int32_t top) {
     GridLoading = 9;
     engine::Recordset& rs = *App.Store.WorkRs;
     const bool positioned = !rs.Eof() && !rs.Bof();
@@ -63,7 +68,7 @@ void frmTavorin::FillGrid(int32_t top) {
     GridLoading = 0;
 }
 
-void frmTavorin::ShowRowValues(int line, const RowBufferType& row) {
+void DesignerGrid::ShowRowValues(int line, const RowBufferType& row) {
     const int first = grid::CellOf(line, grid::kName);
     Text1[first]->setText(Q(row.Name));
     Combo2[line]->setCurrentIndex(TypeListIndexOf(row.TypeName));
@@ -74,7 +79,7 @@ void frmTavorin::ShowRowValues(int line, const RowBufferType& row) {
     Text1[first + grid::kDescription]->setText(Q(row.Description));
 }
 
-void frmTavorin::SetScrollRange(int32_t value) {
+void DesignerGrid::SetScrollRange(int32_t value) {
     const QSignalBlocker quiet(VScroll1);
     VScroll1->setMinimum(0);
     VScroll1->setMaximum(LastRow < 2 ? 1 : LastRow - 1);
@@ -83,7 +88,7 @@ void frmTavorin::SetScrollRange(int32_t value) {
     VScroll1->setValue(value);
 }
 
-void frmTavorin::ScrollTo(int32_t top) {
+void DesignerGrid::ScrollTo(int32_t top) {
     TopRow = std::clamp(top, 1, std::max(LastRow, 1));
     {
         const QSignalBlocker quiet(VScroll1);
@@ -94,12 +99,12 @@ void frmTavorin::ScrollTo(int32_t top) {
 
 // ---- The row in edit -------------------------------------------------------------------------
 
-int frmTavorin::LineOfRow(int32_t row) const {
+int DesignerGrid::LineOfRow(int32_t row) const {
     const int32_t line = row - TopRow;
     return row > 0 && line >= 0 && line < kGridLines ? static_cast<int>(line) : -1;
 }
 
-void frmTavorin::HighlightLabel(int line, bool on) {
+void DesignerGrid::HighlightLabel(int line, bool on) {
     QLabel* label = Label3[static_cast<size_t>(line)];
     QPalette pal = label->palette();
     pal.setColor(QPalette::Window, pal.color(on ? QPalette::Highlight : QPalette::Button));
@@ -108,7 +113,7 @@ void frmTavorin::HighlightLabel(int line, bool on) {
     label->setPalette(pal);
 }
 
-void frmTavorin::SelectRow(int line) {
+void DesignerGrid::SelectRow(int line) {
     int16_t error = 0;
     RequireFileAndTable(error);
     if (error != 0) return;
@@ -129,7 +134,7 @@ void frmTavorin::SelectRow(int line) {
     RowBufferOp("GET");
 }
 
-void frmTavorin::StoreRow(int16_t& error) {
+void DesignerGrid::StoreRow(int16_t& error) {
     error = 0;
     if (CellDirty > 0) CommitCell(FocusIndex, error);
     CellDirty = 0;
@@ -137,7 +142,7 @@ void frmTavorin::StoreRow(int16_t& error) {
 
 // Every commit of a typed edit comes here, whether the box loses the focus or a command, the
 // scroll bar or the wheel acts while it is being typed in.
-void frmTavorin::CommitCell(int index, int16_t& error) {
+void DesignerGrid::CommitCell(int index, int16_t& error) {
     if (index == 0) {
         CommitTableName(error);
         return;
@@ -149,7 +154,7 @@ void frmTavorin::CommitCell(int index, int16_t& error) {
     if (CurRow > 0 && !noStore_) RowBufferOp("PUT");
 }
 
-void frmTavorin::RestoreCell(int index) {
+void DesignerGrid::RestoreCell(int index) {
     if (index == 0) {
         Text1[0]->setText(Q(CurrentTable));
         return;
@@ -175,7 +180,7 @@ void frmTavorin::RestoreCell(int index) {
 
 // The text a cell is edited in: sizes and repeat counts as plain numbers, a key entry as its
 // rank and letter without the padding (" 3A" is edited as "3A").
-void frmTavorin::ShowEditForm(int index) {
+void DesignerGrid::ShowEditForm(int index) {
     if (!grid::IsCell(index)) return;
     const int column = grid::ColumnOf(index);
     if (column != grid::kSize && column != grid::kRepeat && !grid::IsKeyColumn(column)) return;
@@ -191,7 +196,7 @@ void frmTavorin::ShowEditForm(int index) {
     }
 }
 
-void frmTavorin::SelectOnFocus(int index) {
+void DesignerGrid::SelectOnFocus(int index) {
     int length = 0;
     if (index >= 0 && index <= 6) {
         length = 50;
@@ -211,12 +216,61 @@ void frmTavorin::SelectOnFocus(int index) {
     box->setSelection(0, std::min(length, static_cast<int>(box->text().size())));
 }
 
-void frmTavorin::SetGridInputsOpen(bool open) {
+void DesignerGrid::SetGridInputsOpen(bool open) {
     for (size_t i = 1; i < Text1.size(); ++i)
         if (Text1[i]) Text1[i]->setReadOnly(!open);
     for (QComboBox* box : Combo1) box->setEnabled(open);
     for (QComboBox* box : Combo2) box->setEnabled(open);
     VScroll1->setEnabled(open);
+}
+
+void DesignerGrid::ClearGridCells() {
+    for (int r = 0; r < kGridLines; ++r) {
+        for (int i = 9 + 10 * r; i <= 18 + 10 * r; ++i) Text1[i]->clear();
+        Combo2[r]->setCurrentIndex(-1);
+        QPalette boxPalette = Combo2[r]->palette();
+        boxPalette.setColor(QPalette::Button, TypeBoxColour());
+        boxPalette.setColor(QPalette::Base, TypeBoxColour());
+        Combo2[r]->setPalette(boxPalette);
+        Label3[r]->clear();
+        // Back and text colour together: a label left with the highlight's text colour on the
+        // button face would hide its number.
+        HighlightLabel(r, false);
+    }
+}
+
+void DesignerGrid::ShowRowsFrom(int32_t top) {
+    const int32_t value = std::clamp(top, 1, std::max(LastRow, 1)) - 1;
+    if (value == TopRow - 1) return;
+    // The scroll bar's handler refills the grid and keeps the row in edit on the focused line.
+    VScroll1->setValue(value);
+}
+
+void DesignerGrid::ReloadShownRows() {
+    App.Store.WorkRs->Requery();
+    FillGrid(TopRow);
+    if (CurRow == 0) return;
+    RowBufferOp("GET");
+    if (const int line = LineOfRow(CurRow); line >= 0) HighlightLabel(line, true);
+}
+
+void DesignerGrid::FocusFromOutside(QWidget* target, bool commit, int16_t& error) {
+    error = 0;
+    const int index = focusedInput_ && focusedInput_ != target ? InputIndex(focusedInput_) : -1;
+    if (index >= 0 && index < grid::kComboBase) {
+        if (CellDirty > 0) {
+            if (!commit) return;
+            StoreRow(error);
+            if (error != 0) return;
+        } else if (CellEdited) {
+            RestoreCell(index);
+            CellEdited = false;
+        }
+    }
+    // The box is left: the activation that follows is the target's focus, not a return.
+    focusedInput_ = nullptr;
+    gotFocusDone_ = true;
+    target->setFocus();
 }
 
 } // namespace tavorin

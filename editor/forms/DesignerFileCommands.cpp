@@ -1,6 +1,6 @@
-// frmTavorin: the commands of the file menu that act on the current database file as a whole:
-// rename, delete, save a copy under a new name (a genuine Jet file becomes a native copy), and
-// release.
+// The designer window's commands of the file menu that act on the current database file as a
+// whole: rename, delete, save a copy under a new name (a genuine Jet file becomes a native
+// copy), and release.
 //
 // The engine keeps every native file attached to its connection while any object holds it, so
 // the work database, the grid's recordset and the user database are let go before a file
@@ -12,11 +12,11 @@
 #include <QString>
 #include <filesystem>
 
+#include "DesignerFileCommands.h"
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet4_writer.h"
 #include "engine/workspace.h"
-#include "frmTavorin.h"
 #include "modules/DatabaseFiles.h"
 #include "modules/NativeCopy.h"
 #include "modules/WorkStore.h"
@@ -79,7 +79,7 @@ bool RefuseFileBeingChanged(AppContext& app, const std::string& path) {
 
 } // namespace
 
-void frmTavorin::ConnectFileCommands() {
+void DesignerFileCommands::ConnectFileCommands() {
     connect(mnFileRename, &QAction::triggered, this,
             [this] { RunEvent([this] { mnFileRename_Click(); }); });
     connect(mnFileDel, &QAction::triggered, this,
@@ -92,18 +92,18 @@ void frmTavorin::ConnectFileCommands() {
         MarkCommandAvailable(command);
 }
 
-void frmTavorin::CloseWorkStoreForFileOperation() {
+void DesignerFileCommands::CloseWorkStoreForFileOperation() {
     CloseUserDatabase();
     App.Store.CloseWorkStore();
 }
 
-void frmTavorin::ReopenWorkStoreAfterFileOperation() {
+void DesignerFileCommands::ReopenWorkStoreAfterFileOperation() {
     App.Store.WorkDb = App.Store.Ws->OpenDatabase(App.Store.WorkDbPath);
     ReopenGridRecordset();
     if (!CurrentTable.empty() && FileExists(App.CurrentFile.FullPath)) OpenUserDatabase();
 }
 
-void frmTavorin::mnFileRename_Click() {
+void DesignerFileCommands::mnFileRename_Click() {
     ChosenFile chosen;
     if (!RefuseFileBeingChanged(App, App.CurrentFile.FullPath) && ChooseTarget(App, chosen)) {
         if (DatabaseNameTaken(chosen.FullPath)) {
@@ -130,7 +130,7 @@ void frmTavorin::mnFileRename_Click() {
     MoveFocus(Text1[0]);
 }
 
-void frmTavorin::mnFileDel_Click() {
+void DesignerFileCommands::mnFileDel_Click() {
     const std::string path = App.CurrentFile.FullPath;
     if (!path.empty()) {
         if (RefuseFileBeingChanged(App, path)) {
@@ -152,7 +152,7 @@ void frmTavorin::mnFileDel_Click() {
     MoveFocus(Text1[0]);
 }
 
-void frmTavorin::mnFileCpy_Click() {
+void DesignerFileCommands::mnFileCpy_Click() {
     ChosenFile chosen;
     if (RefuseFileBeingChanged(App, App.CurrentFile.FullPath) || !ChooseSaveAsTarget(App, chosen)) {
         MoveFocus(Text1[0]);
@@ -232,7 +232,7 @@ void frmTavorin::mnFileCpy_Click() {
     MoveFocus(Text1[0]);
 }
 
-void frmTavorin::mnFileFree_Click() {
+void DesignerFileCommands::mnFileFree_Click() {
     if (RefuseFileBeingChanged(App, App.CurrentFile.FullPath)) {
         MoveFocus(Text1[0]);
         return;

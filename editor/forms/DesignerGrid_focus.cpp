@@ -1,4 +1,4 @@
-// frmTavorin: focus, keys and clicks of the input boxes: the commit cycle of the grid (a cell is
+// The grid: focus, keys and clicks of the input boxes: the commit cycle of the grid (a cell is
 // checked and written back when it loses the focus) and the keyboard navigation.
 //
 // Every handler runs through RunEvent. A focus move a handler asks for (MoveFocus) happens
@@ -16,8 +16,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "DesignerGrid.h"
 #include "GridCells.h"
-#include "frmTavorin.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -68,7 +68,7 @@ bool IsKeyPress(const QKeyEvent& e) {
 
 // ---- Event plumbing ----------------------------------------------------------------------------
 
-int frmTavorin::InputIndex(const QObject* object) const {
+int DesignerGrid::InputIndex(const QObject* object) const {
     if (!object) return -1;
     for (size_t i = 0; i < Text1.size(); ++i)
         if (Text1[i] == object) return static_cast<int>(i);
@@ -77,20 +77,20 @@ int frmTavorin::InputIndex(const QObject* object) const {
     return -1;
 }
 
-int frmTavorin::ComboKeyOf(const QObject* object) const {
+int DesignerGrid::ComboKeyOf(const QObject* object) const {
     for (size_t k = 0; k < Combo1.size(); ++k)
         if (Combo1[k] == object) return static_cast<int>(k);
     return -1;
 }
 
-void frmTavorin::RunEvent(const std::function<void()>& handler) {
+void DesignerGrid::RunEvent(const std::function<void()>& handler) {
     ++eventDepth_;
     Guarded(App.Platform, handler);
     --eventDepth_;
     if (eventDepth_ == 0) FinishEvent();
 }
 
-void frmTavorin::MoveFocus(QWidget* target, bool keepText) {
+void DesignerGrid::MoveFocus(QWidget* target, bool keepText) {
     if (!target) return;
     keepTextFor_ = keepText ? target : nullptr;
     if (eventDepth_ > 0) {
@@ -100,7 +100,7 @@ void frmTavorin::MoveFocus(QWidget* target, bool keepText) {
     target->setFocus();
 }
 
-void frmTavorin::FinishEvent() {
+void DesignerGrid::FinishEvent() {
     // Each pass either applies a focus move or runs a deferred GotFocus; the handlers they
     // start finish their own work, so a few passes settle every chain.
     for (int pass = 0; pass < 8; ++pass) {
@@ -119,7 +119,7 @@ void frmTavorin::FinishEvent() {
     }
 }
 
-void frmTavorin::OnFocusIn(QWidget* input) {
+void DesignerGrid::OnFocusIn(QWidget* input) {
     focusedInput_ = input;
     const int index = InputIndex(input);
     if (index >= 0) FocusIndex = static_cast<int16_t>(index);
@@ -139,7 +139,7 @@ void frmTavorin::OnFocusIn(QWidget* input) {
     });
 }
 
-void frmTavorin::OnFocusOut(QWidget* input) {
+void DesignerGrid::OnFocusOut(QWidget* input) {
     if (input != focusedInput_) return; // it never had the focus as far as the window saw
     focusedInput_ = nullptr;
     const bool hadGotFocus = gotFocusDone_;
@@ -149,12 +149,12 @@ void frmTavorin::OnFocusOut(QWidget* input) {
     if (index >= 0 && index < kComboBase) RunEvent([this, index] { Text1_LostFocus(index); });
 }
 
-void frmTavorin::MarkCellEdited() {
+void DesignerGrid::MarkCellEdited() {
     CellDirty = 9;
     CellEdited = true;
 }
 
-bool frmTavorin::eventFilter(QObject* watched, QEvent* event) {
+bool DesignerGrid::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::FocusIn:
     case QEvent::FocusOut: {
@@ -238,7 +238,7 @@ bool frmTavorin::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Focus -----------------------------------------------------------------------------------
 
-void frmTavorin::Text1_GotFocus(int index) {
+void DesignerGrid::Text1_GotFocus(int index) {
     const bool keepText = keepTextFor_ == Text1[static_cast<size_t>(index)];
     keepTextFor_ = nullptr;
     if (FocusSuppressed) return;
@@ -262,7 +262,7 @@ void frmTavorin::Text1_GotFocus(int index) {
     Label6->setText(PromptOf(index));
 }
 
-void frmTavorin::Text1_LostFocus(int index) {
+void DesignerGrid::Text1_LostFocus(int index) {
     if (!CellEdited || scrollHandling_) return;
     if (CellDirty == 0) {
         RestoreCell(index);
@@ -274,7 +274,7 @@ void frmTavorin::Text1_LostFocus(int index) {
     CommitCell(index, error);
 }
 
-void frmTavorin::Combo2_GotFocus(int line) {
+void DesignerGrid::Combo2_GotFocus(int line) {
     if (FocusSuppressed) return;
     Label6->setText(QString::fromUtf8("データ種別を選択して下さい。"));
     ShowTableListFrame(false);
@@ -284,15 +284,9 @@ void frmTavorin::Combo2_GotFocus(int line) {
     FocusIndex = static_cast<int16_t>(kComboBase + line);
 }
 
-void frmTavorin::Combo1_GotFocus(int) {
-    if (FocusSuppressed) return;
-    ShowTableListFrame(false);
-    Label6->setText(QString::fromUtf8("キーの設定条件を選択して下さい。"));
-}
-
 // ---- Keys --------------------------------------------------------------------------------------
 
-bool frmTavorin::Text1_KeyDown(int index, int key, Qt::KeyboardModifiers modifiers) {
+bool DesignerGrid::Text1_KeyDown(int index, int key, Qt::KeyboardModifiers modifiers) {
     if (key == Qt::Key_Delete) {
         MarkCellEdited();
         return false;
@@ -355,7 +349,7 @@ bool frmTavorin::Text1_KeyDown(int index, int key, Qt::KeyboardModifiers modifie
     return false;
 }
 
-void frmTavorin::Text1_KeyPress(int index, int key) {
+void DesignerGrid::Text1_KeyPress(int index, int key) {
     MarkCellEdited();
     if (!IsEnter(key)) return;
     auto box = [this](int i) { return Text1[static_cast<size_t>(i)]; };
@@ -388,7 +382,7 @@ void frmTavorin::Text1_KeyPress(int index, int key) {
     }
 }
 
-void frmTavorin::StepScroll(int index, int delta) {
+void DesignerGrid::StepScroll(int index, int delta) {
     int16_t error = 0;
     StoreRow(error);
     if (error != 0) return;
@@ -404,7 +398,7 @@ void frmTavorin::StepScroll(int index, int delta) {
 // ---- Type and duplicates boxes
 // -------------------------------------------------------------------
 
-void frmTavorin::Combo2_Click(int line) {
+void DesignerGrid::Combo2_Click(int line) {
     if (GridLoading) return;
     LayoutChanged = 9;
     int16_t error = 0;
@@ -420,7 +414,7 @@ void frmTavorin::Combo2_Click(int line) {
     ApplyType(line, Combo2[static_cast<size_t>(line)]->currentText().toStdString());
 }
 
-void frmTavorin::Combo2_KeyPress(int line, int key) {
+void DesignerGrid::Combo2_KeyPress(int line, int key) {
     if (!IsEnter(key)) return;
     if (RowBuffer.TypeName.empty() && !App.Defaults.DefaultType.empty() && CurRow > 0) {
         LayoutChanged = 9;
@@ -432,19 +426,9 @@ void frmTavorin::Combo2_KeyPress(int line, int key) {
         first + (SameText(RowBuffer.TypeName, "dbText") ? kSize : kRepeat))]);
 }
 
-void frmTavorin::Combo1_Click(int) {
-    if (GridLoading) return;
-    LayoutChanged = 9;
-}
-
-void frmTavorin::Combo1_KeyPress(int key, int keyCode) {
-    if (!IsEnter(keyCode)) return;
-    MoveFocus(Text1[static_cast<size_t>(key + 2)]);
-}
-
 // ---- Scrolling -------------------------------------------------------------------------------
 
-void frmTavorin::VScroll1_Change() {
+void DesignerGrid::VScroll1_Change() {
     scrollHandling_ = true;
     struct Reset {
         bool& flag;
