@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "QtText.h"
 #include "ToolImage.h"
 
 namespace tavorin {
@@ -23,10 +24,6 @@ const char* const kHeadings[12] = {"行番", "フィールド名", "データ種
 
 const char* const kKeyCaptions[6] = {"主キー",   "副キー１", "副キー２",
                                      "副キー３", "副キー４", "副キー５"};
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 } // namespace
 

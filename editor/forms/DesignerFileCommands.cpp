@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "DesignerFileCommands.h"
+#include "QtText.h"
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet4_writer.h"
@@ -25,10 +26,6 @@
 
 namespace tavorin {
 namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 void Say(platform::Services& platform, const char* text) {
     platform.MsgBox(QString::fromUtf8(text));

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "DesignerFileCommands.h"
+#include "QtText.h"
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "frmRename.h"
@@ -16,13 +17,6 @@
 #include "platform/prompts.h"
 
 namespace tavorin {
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-} // namespace
 
 void DesignerFileCommands::ConnectTableCommands() {
     connect(mnTableRename, &QAction::triggered, this,

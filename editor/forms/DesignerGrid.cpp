@@ -8,6 +8,7 @@
 
 #include "DesignerGrid.h"
 #include "GridCells.h"
+#include "QtText.h"
 #include "modules/FuncUtility.h"
 #include "modules/WorkStore.h"
 
@@ -16,10 +17,6 @@ namespace tavorin {
 using engine::Variant;
 
 namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 // The type boxes' back colour (the host's &H80FFFF).
 QColor TypeBoxColour() {

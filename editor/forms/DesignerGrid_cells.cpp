@@ -6,6 +6,7 @@
 
 #include "DesignerGrid.h"
 #include "GridCells.h"
+#include "QtText.h"
 #include "core/CellRules.h"
 #include "core/LayoutSave.h"
 #include "modules/FuncUtility.h"
@@ -14,10 +15,6 @@
 namespace tavorin {
 
 namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 std::string Trimmed(const QString& text) {
     return TrimBlanks(text.toStdString());

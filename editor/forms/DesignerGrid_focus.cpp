@@ -18,6 +18,7 @@
 
 #include "DesignerGrid.h"
 #include "GridCells.h"
+#include "QtText.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
@@ -51,10 +52,6 @@ QString PromptOf(int index) {
                QString::fromUtf8("内における順序を入力して下さい。");
     }
     }
-}
-
-bool IsEnter(int key) {
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 // Keys that reach the host's KeyPress event: characters, Enter and Backspace.

@@ -5,19 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "QtText.h"
+
 namespace tavorin {
-
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-bool IsEnter(int key) {
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-} // namespace
 
 void DesignerKeyBoxes::Combo1_GotFocus(int) {
     if (FocusSuppressed) return;

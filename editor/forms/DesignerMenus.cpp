@@ -5,17 +5,10 @@
 #include <QMenuBar>
 #include <filesystem>
 
+#include "QtText.h"
 #include "ToolImage.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 QAction* DesignerMenus::AddCommand(QMenu* menu, const char* objectName, const char* caption) {
     QAction* action = menu->addAction(Q(caption));

@@ -6,13 +6,11 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include "QtText.h"
+
 namespace tavorin {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // Widths of the grid columns in characters: key rank, name, type, size, linked name.
 constexpr int kColumnChars[5] = {3, 20, 13, 5, 20};

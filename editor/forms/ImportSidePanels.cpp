@@ -8,15 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "QtText.h"
+
 namespace tavorin {
-
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 QWidget* ImportSidePanels::BuildSide(int side, QWidget* parent) {
     SideFrame[side] = new QGroupBox(Q(side == 0 ? "＜移入先＞" : "＜移入元＞"), parent);

@@ -10,6 +10,7 @@
 #include <archive.h>
 #include <cstring>
 
+#include "QtText.h"
 #include "engine/version.h"
 #include "modules/TavorinSub.h"
 #include "platform/prompts.h"
@@ -24,10 +25,6 @@
 namespace tavorin {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // __DATE__ ("Jan 31 2025") as yyyy/mm/dd.
 QString BuildDate() {

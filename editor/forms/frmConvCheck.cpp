@@ -11,18 +11,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "QtText.h"
 #include "platform/clipboard.h"
 
 namespace tavorin {
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 // A message on one line of the list.
 QString OneLine(const std::string& text) {

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "GridCells.h"
+#include "QtText.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
@@ -26,14 +27,6 @@
 namespace tavorin {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 const char* const kNotFound = "検索文字列がみつかりません。";
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "QtText.h"
 #include "frmRefTableList.h"
 #include "frmTavorin.h"
 #include "modules/TavorinSub.h"
@@ -19,18 +20,6 @@
 #include "platform/prompts.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-} // namespace
 
 frmMELT::frmMELT(frmRefTableList* owner) : QWidget(owner, Qt::Window), owner_(owner) {
     setObjectName(QStringLiteral("frmMELT"));

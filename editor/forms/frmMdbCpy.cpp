@@ -19,18 +19,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "QtText.h"
 #include "ToolImage.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 frmMdbCpy::frmMdbCpy(AppContext& app, QWidget* parent) : QMainWindow(parent), App(app) {
     setObjectName(QStringLiteral("frmMdbCpy"));

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "QtText.h"
 #include "core/ImportLinks.h"
 #include "core/TextRules.h"
 #include "engine/error.h"
@@ -18,10 +19,6 @@ namespace tavorin {
 using engine::Variant;
 
 namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 std::string TextOf(engine::Recordset& rs, const char* column) {
     return engine::TextOf(rs.Value(column));

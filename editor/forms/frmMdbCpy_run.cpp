@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "QtText.h"
 #include "core/ImportRun.h"
 #include "engine/error.h"
 #include "frmMdbCpy.h"
@@ -15,10 +16,6 @@ namespace tavorin {
 using engine::Variant;
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The window's prompts, with the run's counts on its status line.
 class RunPrompts : public WindowPrompts, public ProgressSink {

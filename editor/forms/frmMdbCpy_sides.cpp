@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 
+#include "QtText.h"
 #include "ToolImage.h"
 #include "core/ImportStructure.h"
 #include "engine/error.h"
@@ -23,14 +24,6 @@
 #include "platform/shell.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-} // namespace
 
 // ---- Start and end -------------------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "QtText.h"
 #include "frmTavorin.h"
 #include "modules/FuncUtility.h"
 #include "modules/TavorinSub.h"
@@ -19,10 +20,6 @@
 namespace tavorin {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 const char* const kKeyCaptions[6] = {"主キー",   "副キー１", "副キー２",
                                      "副キー３", "副キー４", "副キー５"};

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "QtText.h"
 #include "core/FieldLines.h"
 #include "engine/text932.h"
 #include "engine/workspace.h"
@@ -27,14 +28,6 @@ namespace fs = std::filesystem;
 using engine::Variant;
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 // The first n characters of a UTF-8 text.
 std::string FirstChars(const std::string& text, int n) {

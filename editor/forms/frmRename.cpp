@@ -14,17 +14,11 @@
 #include <filesystem>
 
 #include "DesignerFileCommands.h"
+#include "QtText.h"
 #include "engine/workspace.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 frmRename::frmRename(DesignerFileCommands& owner) : QDialog(&owner), owner_(owner) {
     setObjectName(QStringLiteral("frmRename"));

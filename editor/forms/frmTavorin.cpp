@@ -15,20 +15,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "QtText.h"
 #include "ToolImage.h"
 #include "frmAbout.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 frmTavorin::frmTavorin(AppContext& app, QWidget* parent)
     : DesignerFileCommands(app, parent), saving_(*this, app.Store.WorkDb, app.Store.WorkRs) {

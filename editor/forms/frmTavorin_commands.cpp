@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "QtText.h"
 #include "ToolImage.h"
 #include "frmAbout.h"
 #include "frmFieldEdit.h"
@@ -25,14 +26,6 @@
 #include "platform/shell.h"
 
 namespace tavorin {
-
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-} // namespace
 
 // ---- Start ---------------------------------------------------------------------------------
 

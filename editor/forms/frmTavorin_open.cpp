@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "QtText.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
@@ -19,14 +20,6 @@
 
 namespace tavorin {
 namespace fs = std::filesystem;
-
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-} // namespace
 
 // ---- The file ----------------------------------------------------------------------------------
 
