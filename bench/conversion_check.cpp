@@ -32,7 +32,7 @@ double OnChangedLayout(const std::string& path, const std::string& workdir, int 
                        F&& fn) {
     QApplication app(argc, argv);
     BenchAnswers answers;
-    tavorin::AppContext context({.prompts = &answers});
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0), {.prompts = &answers});
     context.Store.SetWorkBaseOverride(workdir);
     tavorin::frmTavorin window(context);
     if (!window.Form_Load()) std::exit(1);

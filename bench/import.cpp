@@ -111,7 +111,8 @@ double WindowRun(const std::string& path, const std::string& workdir, int mode, 
     QApplication app(argc, argv);
     Answers answers;
     platform::ScriptedFileDialogs dialogs;
-    tavorin::AppContext context({.prompts = &answers, .fileDialogs = &dialogs});
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0),
+                                {.prompts = &answers, .fileDialogs = &dialogs});
     context.Store.SetWorkBaseOverride(workdir);
     tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) std::exit(1);

@@ -80,7 +80,7 @@ double DesignerSave(const std::string& path, const std::string& workdir, const s
                     int argc, char** argv) {
     QApplication app(argc, argv);
     BenchAnswers answers;
-    tavorin::AppContext context({.prompts = &answers});
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0), {.prompts = &answers});
     context.Store.SetWorkBaseOverride(workdir);
     tavorin::frmTavorin window(context);
     if (!window.Form_Load()) std::exit(1);

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "engine/workspace.h"
 #include "forms/ConvertCommand.h"
 #include "forms/PrintCommand.h"
 #include "forms/ProgramWindows.h"
@@ -36,8 +37,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tavorin::SetUpApplication(app);
-    // The run's state, handed to every window.
-    tavorin::AppContext context;
+    // The one workspace of the run, and the run's state, handed to every window.
+    engine::Workspace& workspace = engine::DBEngine::Instance().Workspaces(0);
+    tavorin::AppContext context(workspace);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8("フォーマットの作成"));
@@ -96,11 +98,11 @@ int main(int argc, char** argv) {
                 << std::endl;
             return 2;
         }
-        return tavorin::RunPrintCommand(parser.value(QStringLiteral("workdir")).toStdString(),
-                                        parser.value(QStringLiteral("print")).toStdString(),
-                                        parser.value(QStringLiteral("table")).toStdString(),
-                                        parser.value(QStringLiteral("pdf")).toStdString(),
-                                        std::cerr);
+        return tavorin::RunPrintCommand(
+            workspace, parser.value(QStringLiteral("workdir")).toStdString(),
+            parser.value(QStringLiteral("print")).toStdString(),
+            parser.value(QStringLiteral("table")).toStdString(),
+            parser.value(QStringLiteral("pdf")).toStdString(), std::cerr);
     }
 
     if (parser.isSet(QStringLiteral("convert")) || parser.isSet(QStringLiteral("format"))) {
@@ -115,7 +117,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         return tavorin::RunConvertCommand(
-            parser.value(QStringLiteral("convert")).toStdString(), rest.front().toStdString(),
+            workspace, parser.value(QStringLiteral("convert")).toStdString(),
+            rest.front().toStdString(),
             format == QLatin1String("jet3")   ? tavorin::ConvertFormat::Jet3
             : format == QLatin1String("jet4") ? tavorin::ConvertFormat::Jet4
                                               : tavorin::ConvertFormat::Native,

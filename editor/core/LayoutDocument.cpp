@@ -61,9 +61,9 @@ void WriteRow(engine::Recordset& rs, int32_t rowNo, const RowBufferType& row) {
 
 } // namespace
 
-LayoutDocument::LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows,
-                               const DesignerDefaults& defaults)
-    : workDb_(workDb), rows_(rows), defaults_(defaults) {}
+LayoutDocument::LayoutDocument(engine::Workspace& ws, engine::DatabasePtr& workDb,
+                               engine::RecordsetPtr& rows, const DesignerDefaults& defaults)
+    : ws_(ws), workDb_(workDb), rows_(rows), defaults_(defaults) {}
 
 // ---- The row buffer ----------------------------------------------------------------------------
 
@@ -212,8 +212,7 @@ bool LayoutDocument::InsertEmptyRow() {
     if (rs.Eof()) return false;
     rs.MoveLast();
     const int32_t last = engine::CLng(rs.Value("FLD01"));
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    engine::TransactionGuard renumber(ws);
+    engine::TransactionGuard renumber(ws_);
     try {
         while (!rs.Bof()) {
             const int32_t row = engine::CLng(rs.Value("FLD01"));

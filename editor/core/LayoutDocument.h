@@ -22,7 +22,8 @@
 
 namespace engine {
 class TableDef;
-}
+class Workspace;
+} // namespace engine
 
 namespace tavorin {
 
@@ -65,9 +66,10 @@ class LayoutDocument {
         kLineMove
     };
 
+    // ws is the workspace of the work database (its transactions are the document's);
     // defaults (the run's, which outlive the document) fill the index settings a layout leaves
     // empty.
-    LayoutDocument(engine::DatabasePtr& workDb, engine::RecordsetPtr& rows,
+    LayoutDocument(engine::Workspace& ws, engine::DatabasePtr& workDb, engine::RecordsetPtr& rows,
                    const DesignerDefaults& defaults);
 
     // ---- The rows ----
@@ -151,6 +153,7 @@ class LayoutDocument {
     void FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work, int32_t& rowCount);
     void MapIndexesOntoKeys(engine::TableDef& table, engine::Recordset& work, UserPrompts& prompts);
     void CopyAsLoadedValues(engine::Recordset& work);
+    engine::Workspace& ws_;
     engine::DatabasePtr& workDb_;
     engine::RecordsetPtr& rows_;
     const DesignerDefaults& defaults_;

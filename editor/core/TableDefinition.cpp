@@ -7,6 +7,7 @@
 #include "core/UserPrompts.h"
 #include "engine/index.h"
 #include "engine/tabledef.h"
+#include "engine/transaction_guard.h"
 #include "engine/types.h"
 #include "engine/variant.h"
 #include "engine/workspace.h"
@@ -28,18 +29,16 @@ void LayoutDocument::ReadTableDefinitionOf(engine::TableDef& table, engine::Reco
     LoadedIndexDup.fill(-1);
     // One transaction for all the rows: a wide table loads in one write, and a load that
     // fails leaves no half layout.
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
-    ws.BeginTrans();
+    engine::TransactionGuard load(ws_);
     try {
         FoldFieldsIntoRows(table, work, rowCount);
         MapIndexesOntoKeys(table, work, prompts);
         if (rowCount > 0) CopyAsLoadedValues(work);
     } catch (...) {
-        ws.Rollback();
         rowCount = 0;
         throw;
     }
-    ws.CommitTrans();
+    load.Commit();
 }
 
 void LayoutDocument::FoldFieldsIntoRows(engine::TableDef& table, engine::Recordset& work,

@@ -11,7 +11,7 @@ namespace tavorin {
 
 namespace dao = engine::dao;
 
-void CreateWorkDatabase(const std::string& path) {
+void CreateWorkDatabase(engine::Workspace& ws, const std::string& path) {
     struct Column {
         const char* name;
         int type;
@@ -32,7 +32,6 @@ void CreateWorkDatabase(const std::string& path) {
         {"WKKEYS3", "FLD09"}, {"WKKEYS4", "FLD10"}, {"WKKEYS5", "FLD11"},
     };
 
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     engine::DatabasePtr db = ws.CreateDatabase(path, engine::kLangJapanese);
     engine::TableDefPtr td = db->CreateTableDef(kWorkTable);
 

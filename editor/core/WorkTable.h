@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace engine {
+class Workspace;
+}
+
 namespace tavorin {
 
 inline constexpr const char* kWorkTable = "WKTBL";
@@ -14,8 +18,8 @@ inline constexpr int kWorkDescriptionBytes = 255;
 inline constexpr const char* kWorkTableSql = "SELECT * FROM WKTBL ORDER BY FLD01";
 inline constexpr const char* kClearWorkTableSql = "DELETE * FROM WKTBL";
 
-// Creates a new work database at path (which must not exist) holding the empty layout table
+// Creates in ws a new work database at path (which must not exist) holding the empty layout table
 // WKTBL with its sixteen columns and seven indexes. Engine errors propagate.
-void CreateWorkDatabase(const std::string& path);
+void CreateWorkDatabase(engine::Workspace& ws, const std::string& path);
 
 } // namespace tavorin

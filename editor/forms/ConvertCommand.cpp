@@ -3,19 +3,19 @@
 #include <exception>
 #include <filesystem>
 
+#include "core/DatabaseFiles.h"
+#include "core/NativeCopy.h"
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/jet3_writer.h"
 #include "engine/jet4_writer.h"
 #include "engine/workspace.h"
-#include "modules/DatabaseFiles.h"
-#include "modules/NativeCopy.h"
 
 namespace tavorin {
 namespace fs = std::filesystem;
 
-int RunConvertCommand(const std::string& in, const std::string& out, ConvertFormat format,
-                      std::ostream& err) {
+int RunConvertCommand(engine::Workspace& ws, const std::string& in, const std::string& out,
+                      ConvertFormat format, std::ostream& err) {
     auto fail = [&](const std::string& message) {
         err << "tavorin: " << message << std::endl;
         return 1;
@@ -26,8 +26,6 @@ int RunConvertCommand(const std::string& in, const std::string& out, ConvertForm
     // Never over another file, least of all the one being read.
     if (fs::exists(fs::symlink_status(out, ec)))
         return fail(out + ": " + engine::DescriptionOf(engine::err::kDatabaseExists));
-    // The command runs without the designer's work store: the engine's own workspace.
-    engine::Workspace& ws = engine::DBEngine::Instance().Workspaces(0);
     try {
         if (format == ConvertFormat::Native) {
             WriteNativeCopy(ws, in, out);

@@ -7,13 +7,17 @@
 #include <ostream>
 #include <string>
 
+namespace engine {
+class Workspace;
+}
+
 namespace tavorin {
 
 enum class ConvertFormat { Jet3, Jet4, Native };
 
-// Returns the exit status: 0 when OUT was written, else 1 after a message on err. OUT must not
-// exist and must not be IN; a failure leaves no file at OUT.
-int RunConvertCommand(const std::string& in, const std::string& out, ConvertFormat format,
-                      std::ostream& err);
+// The databases are opened in ws. Returns the exit status: 0 when OUT was written, else 1 after a
+// message on err. OUT must not exist and must not be IN; a failure leaves no file at OUT.
+int RunConvertCommand(engine::Workspace& ws, const std::string& in, const std::string& out,
+                      ConvertFormat format, std::ostream& err);
 
 } // namespace tavorin

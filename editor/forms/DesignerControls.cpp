@@ -28,8 +28,8 @@ const char* const kKeyCaptions[6] = {"主キー",   "副キー１", "副キー�
 } // namespace
 
 DesignerControls::DesignerControls(AppContext& app, QWidget* parent)
-    : QMainWindow(parent), LayoutDocument(app.Store.WorkDb, app.Store.WorkRs, app.Defaults),
-      App(app) {}
+    : QMainWindow(parent),
+      LayoutDocument(*app.Store.Ws, app.Store.WorkDb, app.Store.WorkRs, app.Defaults), App(app) {}
 
 void DesignerControls::BuildToolbar() {
     ToolBar1 = new QWidget(this);

@@ -9,10 +9,12 @@
 
 #include "DesignerFileCommands.h"
 #include "QtText.h"
+#include "core/DatabaseFiles.h"
+#include "core/TableCommands.h"
 #include "engine/error.h"
 #include "engine/workspace.h"
 #include "frmRename.h"
-#include "modules/DatabaseFiles.h"
+#include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"
 #include "platform/prompts.h"
 
@@ -64,19 +66,11 @@ void DesignerFileCommands::Form_Activate() {
 }
 
 void DesignerFileCommands::CarryOutRename() {
-    if (FileExists(App.CurrentFile.FullPath)) {
-        engine::DatabasePtr db = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
-        try {
-            if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty())
-                db->TableDefs().Item(stored)->SetName(RequestedName);
-        } catch (const engine::Error& e) {
-            // The engine refused the name (one that differs from another table's only in letter
-            // case, say): the table keeps its name.
-            db->Close();
-            ShowUnexpectedError(App.Platform, e);
-            return;
-        }
-        db->Close();
+    try {
+        RenameStoredTable(*App.Store.Ws, App.CurrentFile.FullPath, CurrentTable, RequestedName);
+    } catch (const engine::Error& e) {
+        ShowUnexpectedError(App.Platform, e);
+        return;
     }
     CurrentTable = RequestedName;
     Text1[0]->setText(Q(CurrentTable));
@@ -108,28 +102,9 @@ void DesignerFileCommands::CarryOutSaveAs() {
 // ---- Delete and release ------------------------------------------------------------------------
 
 void DesignerFileCommands::mnTableDel_Click() {
-    bool found = false;
-    bool deleted = false;
-    if (FileExists(App.CurrentFile.FullPath)) {
-        engine::DatabasePtr db = App.Store.Ws->OpenDatabase(App.CurrentFile.FullPath);
-        struct Closer {
-            engine::Database& db;
-            ~Closer() { db.Close(); }
-        } closer{*db};
-        if (std::string stored = StoredTableName(db.get(), CurrentTable); !stored.empty()) {
-            found = true;
-            const QString question =
-                QString::fromUtf8("テーブル  [") + Q(CurrentTable) +
-                QString::fromUtf8("]   を削除します。データはすべて失われます。よろしいですか。");
-            if (App.Platform.MsgBox(question, platform::vbOKCancel) == platform::vbOK) {
-                db->TableDefs().Delete(stored);
-                deleted = true;
-            }
-        }
-    }
-    if (!found)
-        App.Platform.MsgBox(QString::fromUtf8("指定のファイル、又はテーブルが存在しません。"));
-    if (deleted) {
+    WindowPrompts prompts(App.Platform);
+    if (DeleteStoredTable(*App.Store.Ws, App.CurrentFile.FullPath, CurrentTable, prompts) ==
+        TableDeletion::Deleted) {
         ClearLayout();
         RefreshTableList();
     }

@@ -22,15 +22,15 @@ std::string ListedTable(const std::vector<TableListEntry>& tables, const std::st
 
 } // namespace
 
-int RunPrintCommand(const std::string& workBase, const std::string& file, const std::string& table,
-                    const std::string& pdf, std::ostream& err) {
+int RunPrintCommand(engine::Workspace& ws, const std::string& workBase, const std::string& file,
+                    const std::string& table, const std::string& pdf, std::ostream& err) {
     platform::ConsolePrompts prompts(err);
     std::unique_ptr<platform::QtPrinter> printer =
         platform::QtPrinter::ToPdfFile(QString::fromStdString(pdf));
     platform::StandIns standIns;
     standIns.prompts = &prompts;
     standIns.printer = printer.get();
-    AppContext app(standIns);
+    AppContext app(ws, standIns);
     if (!workBase.empty()) app.Store.SetWorkBaseOverride(workBase);
 
     std::error_code ec;

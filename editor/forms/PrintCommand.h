@@ -10,10 +10,10 @@
 
 namespace tavorin {
 
-// The window it prints through runs on a context of its own, whose messages go to err and whose
-// printer writes pdf; workBase, when not empty, is the folder the work folder is made in.
+// The window it prints through runs in ws on a context of its own, whose messages go to err and
+// whose printer writes pdf; workBase, when not empty, is the folder the work folder is made in.
 // Returns the exit status: 0 when the PDF file was written, else 1 after a message on err.
-int RunPrintCommand(const std::string& workBase, const std::string& file, const std::string& table,
-                    const std::string& pdf, std::ostream& err);
+int RunPrintCommand(engine::Workspace& ws, const std::string& workBase, const std::string& file,
+                    const std::string& table, const std::string& pdf, std::ostream& err);
 
 } // namespace tavorin

@@ -8,11 +8,11 @@
 #include <filesystem>
 
 #include "QtText.h"
+#include "core/DatabaseFiles.h"
 #include "engine/error.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "frmTavorin.h"
-#include "modules/DatabaseFiles.h"
 #include "modules/FuncUtility.h"
 #include "modules/WindowPrompts.h"
 #include "modules/WorkStore.h"

@@ -58,7 +58,7 @@ class PrintAllStore {
     explicit PrintAllStore(WorkStore& store) : path_(store.PrintDbPath) {
         Remove(); // a left-over of a run that could not delete it
         try {
-            CreateWorkDatabase(path_);
+            CreateWorkDatabase(*store.Ws, path_);
             db_ = store.Ws->OpenDatabase(path_);
         } catch (...) {
             Remove();

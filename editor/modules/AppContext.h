@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "DatabaseFiles.h"
 #include "WorkStore.h"
+#include "core/DatabaseFiles.h"
 #include "core/Defaults.h"
 #include "platform/services.h"
 
@@ -27,10 +27,10 @@ struct CurrentFileState {
 };
 
 struct AppContext {
-    // The real platform stand-ins (the program's).
-    AppContext() = default;
-    // The given doubles in place of the real stand-ins (a test's).
-    explicit AppContext(const platform::StandIns& doubles) : Platform(doubles) {}
+    // ws: the workspace every database of the run is opened in. The given doubles take the
+    // place of the real stand-ins where they are set (a test's); the program gives none.
+    explicit AppContext(engine::Workspace& ws, const platform::StandIns& doubles = {})
+        : Platform(doubles), Store(ws) {}
 
     // The message boxes, file dialogs, printer, archiver, clipboard and shell of the run.
     platform::Services Platform;

@@ -105,7 +105,6 @@ void WorkStore::ReleaseWorkFolder() {
 }
 
 void WorkStore::TakeWorkFolder(const std::string& base) {
-    Ws = &engine::DBEngine::Instance().Workspaces(0);
     ProgramFolder = ProgramFolderPath();
     WorkFolder = ClaimWorkFolder(base);
     MeltFolder = WorkFolder + "/MeltDir";
@@ -129,7 +128,7 @@ void WorkStore::OpenWorkStore(platform::Services& platform, const std::string& b
     RenewWorkFolder(platform);
     WorkDbPath = WorkFolder + "/FormatTemp1.MDB";
     PrintDbPath = WorkFolder + "/FormatTemp2.MDB";
-    CreateWorkDatabase(WorkDbPath);
+    CreateWorkDatabase(*Ws, WorkDbPath);
     WorkDb = Ws->OpenDatabase(WorkDbPath);
     WorkRs = WorkDb->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
 }

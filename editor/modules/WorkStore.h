@@ -42,14 +42,17 @@ class FolderLock {
 // import window take turns with the same store (and the same held folder).
 class WorkStore {
   public:
-    engine::Workspace* Ws = nullptr; // item 0 of the engine's workspaces
-    std::string ProgramFolder;       // folder of the executable, without a trailing separator
-    std::string WorkFolder;          // this run's MdbTempDir
-    std::string MeltFolder;          // archive extraction folder inside the work folder
-    std::string WorkDbPath;          // FormatTemp1.MDB, the editor's work database
-    std::string PrintDbPath;         // FormatTemp2.MDB, the print-all work database
-    engine::DatabasePtr WorkDb;      // open for the whole run
-    engine::RecordsetPtr WorkRs;     // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
+    // ws: the workspace every database of the run is opened in.
+    explicit WorkStore(engine::Workspace& ws) : Ws(&ws) {}
+
+    engine::Workspace* const Ws;
+    std::string ProgramFolder;   // folder of the executable, without a trailing separator
+    std::string WorkFolder;      // this run's MdbTempDir
+    std::string MeltFolder;      // archive extraction folder inside the work folder
+    std::string WorkDbPath;      // FormatTemp1.MDB, the editor's work database
+    std::string PrintDbPath;     // FormatTemp2.MDB, the print-all work database
+    engine::DatabasePtr WorkDb;  // open for the whole run
+    engine::RecordsetPtr WorkRs; // dynaset "SELECT * FROM WKTBL ORDER BY FLD01"
 
     // ---- Work folder ----
 
@@ -67,7 +70,7 @@ class WorkStore {
 
     // ---- Work database ----
 
-    // The workspace, the program folder and this run's work folder under base (claimed and
+    // The program folder and this run's work folder under base (claimed and
     // locked, the same folder while the lock is held), with the extraction folder's path.
     // Creates nothing.
     void TakeWorkFolder(const std::string& base);

@@ -212,6 +212,7 @@ class CarryDifferentialTest : public ::testing::Test {
     TempDir base, data;
     AnsweringPrompts prompts;
     tavorin::AppContext app{
+        engine::DBEngine::Instance().Workspaces(0),
         {.prompts = &prompts}}; // the run's state, which the window and the test share
     Layout layout{app};
     std::unique_ptr<frmTavorin> window;

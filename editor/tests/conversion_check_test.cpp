@@ -278,6 +278,7 @@ class ConversionCheckTest : public ::testing::Test {
     AnsweringPrompts prompts;
     platform::MemoryClipboard clipboard;
     tavorin::AppContext app{
+        engine::DBEngine::Instance().Workspaces(0),
         {.prompts = &prompts,
          .clipboard = &clipboard}}; // the run's state, which the window and the test share
     Layout layout{app};

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "modules/DatabaseFiles.h"
+#include "core/DatabaseFiles.h"
 #include "save_support.h"
 #include "window_fixture.h"
 

@@ -104,6 +104,7 @@ class MainWindowTest : public ::testing::Test {
     platform::RecordingShell shell;
     platform::MemoryClipboard clipboard;
     tavorin::AppContext app{
+        engine::DBEngine::Instance().Workspaces(0),
         {.prompts = &prompts,
          .fileDialogs = &dialogs,
          .clipboard = &clipboard,
@@ -585,7 +586,7 @@ TEST_F(MainWindowTest, TheWorkFolderIsCreatedAtStartAndRemovedAtEnd) {
 TEST_F(MainWindowTest, ALeftOverOfAGoneInstanceIsRemovedWhateverItHolds) {
     const std::string old = Folder();
     fs::create_directories(old);
-    CreateWorkDatabase(old + "/FormatTemp1.MDB");
+    CreateWorkDatabase(engine::DBEngine::Instance().Workspaces(0), old + "/FormatTemp1.MDB");
     {
         engine::DatabasePtr db =
             engine::DBEngine::Instance().Workspaces(0).OpenDatabase(old + "/FormatTemp1.MDB");

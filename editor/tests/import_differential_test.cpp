@@ -283,6 +283,7 @@ class ImportDifferentialTest : public ::testing::Test {
     savetest::AnsweringPrompts prompts;
     platform::ScriptedFileDialogs dialogs;
     tavorin::AppContext app{
+        engine::DBEngine::Instance().Workspaces(0),
         {.prompts = &prompts,
          .fileDialogs = &dialogs}}; // the run's state, which the window and the test share
     std::unique_ptr<frmMdbCpy> window;

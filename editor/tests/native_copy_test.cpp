@@ -5,9 +5,9 @@
 #include <QListWidget>
 #include <filesystem>
 
+#include "core/NativeCopy.h"
 #include "engine/testing/fault_hook.h"
 #include "engine/testing/shared_test_data.h"
-#include "modules/NativeCopy.h"
 #include "save_support.h"
 #include "window_fixture.h"
 

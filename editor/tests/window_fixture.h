@@ -255,6 +255,7 @@ class WindowTest : public ::testing::Test {
     platform::RecordingShell shell;
     platform::MemoryClipboard clipboard;
     tavorin::AppContext app{
+        engine::DBEngine::Instance().Workspaces(0),
         {.prompts = &prompts,
          .fileDialogs = &dialogs,
          .clipboard = &clipboard,

@@ -30,7 +30,7 @@ engine::Workspace& Ws0() {
 TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(path);
+    CreateWorkDatabase(Ws0(), path);
     engine::DatabasePtr db = Ws0().OpenDatabase(path);
     EXPECT_EQ(db->Connect(), ";LANGID=0x0411;CP=932;COUNTRY=0");
     engine::TableDefPtr td = db->TableDefs().Item("WKTBL");
@@ -78,7 +78,7 @@ TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
 
     // The path must be new.
     try {
-        CreateWorkDatabase(path);
+        CreateWorkDatabase(Ws0(), path);
         ADD_FAILURE() << "created over an existing file";
     } catch (const engine::Error& e) {
         EXPECT_EQ(e.Number(), engine::err::kDatabaseExists);
@@ -88,7 +88,7 @@ TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
 TEST(CreateWorkDatabase, TheTableTakesEmptyTextsAndRefusesARowNumberTwice) {
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(path);
+    CreateWorkDatabase(Ws0(), path);
     engine::DatabasePtr db = Ws0().OpenDatabase(path);
     engine::RecordsetPtr rs = db->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
     EXPECT_TRUE(rs->Eof());
@@ -139,7 +139,7 @@ TEST(CreateWorkDatabase, TheSqliteShellReadsTheWorkTable) {
         << "the sqlite3 shell is not installed (scripts/setup installs it)";
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(path);
+    CreateWorkDatabase(Ws0(), path);
 
     QProcess sqlite;
     sqlite.start(shell,
@@ -181,7 +181,7 @@ class ScopedEnv {
 };
 
 TEST(WorkBaseFolder, CommandLineThenEnvironmentThenStateHomeThenHome) {
-    WorkStore store;
+    WorkStore store(Ws0());
     ScopedEnv home("HOME", "/home/u");
     {
         ScopedEnv work("TAVORIN_WORKDIR", nullptr);
@@ -200,7 +200,7 @@ TEST(WorkBaseFolder, CommandLineThenEnvironmentThenStateHomeThenHome) {
 
 TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
     TempDir tmp;
-    WorkStore store;
+    WorkStore store(Ws0());
     const std::string base = tmp.File("base/deeper"); // created when missing
     const std::string first = store.ClaimWorkFolder(base);
     EXPECT_EQ(first, base + "/MdbTempDir");
@@ -239,8 +239,8 @@ TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
 TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
     TempDir tmp;
     const std::string base = tmp.File("base");
-    auto first = std::make_unique<WorkStore>();
-    WorkStore second;
+    auto first = std::make_unique<WorkStore>(Ws0());
+    WorkStore second(Ws0());
     platform::ScriptedPrompts prompts;
     platform::Services services({.prompts = &prompts});
     first->OpenWorkStore(services, base);
@@ -261,7 +261,7 @@ TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
     EXPECT_TRUE(second.HoldsWorkFolder());
     EXPECT_TRUE(fs::is_regular_file(second.WorkDbPath));
     // The folder let go is the next claim's.
-    WorkStore third;
+    WorkStore third(Ws0());
     EXPECT_EQ(third.ClaimWorkFolder(base), base + "/MdbTempDir");
     second.CloseWorkStore();
 }

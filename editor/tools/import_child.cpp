@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Answers answers;
     platform::ScriptedFileDialogs dialogs;
-    tavorin::AppContext context({.prompts = &answers, .fileDialogs = &dialogs});
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0),
+                                {.prompts = &answers, .fileDialogs = &dialogs});
     context.Store.SetWorkBaseOverride(argv[1]);
     tavorin::frmMdbCpy window(context);
     if (!window.Form_Load()) return 1;

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir work, data;
     if (!work.isValid() || !data.isValid()) return 1;
-    tavorin::AppContext context;
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0));
     context.Store.SetWorkBaseOverride(work.path().toStdString());
     const std::string path = data.path().toStdString() + "/顧客管理.mdb";
     BuildDemo(path);

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     Answers answers;
-    tavorin::AppContext context({.prompts = &answers});
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0), {.prompts = &answers});
     context.Store.SetWorkBaseOverride(argv[1]);
     tavorin::frmTavorin window(context);
     if (!window.Form_Load()) return 1;

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir work;
     if (!work.isValid()) return 1;
-    tavorin::AppContext context;
+    tavorin::AppContext context(engine::DBEngine::Instance().Workspaces(0));
     context.Store.SetWorkBaseOverride(work.path().toStdString());
 
     tavorin::frmTavorin window(context);

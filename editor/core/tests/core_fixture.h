@@ -62,7 +62,7 @@ class DocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         defaults.SetStartDefaults();
-        tavorin::CreateWorkDatabase(dir.File("work.mdb"));
+        tavorin::CreateWorkDatabase(enginetest::Ws(), dir.File("work.mdb"));
         db = enginetest::Ws().OpenDatabase(dir.File("work.mdb"));
         rows = db->OpenRecordset(tavorin::kWorkTableSql);
     }
@@ -106,7 +106,7 @@ class DocumentTest : public ::testing::Test {
     engine::DatabasePtr db;
     engine::RecordsetPtr rows;
     tavorin::DesignerDefaults defaults;
-    tavorin::LayoutDocument doc{db, rows, defaults};
+    tavorin::LayoutDocument doc{enginetest::Ws(), db, rows, defaults};
     RecordedPrompts prompts;
 };
 

@@ -1,6 +1,6 @@
 // Moving, copying and deleting database files with their journals, never while the engine
 // holds them.
-#include "DatabaseFiles.h"
+#include "core/DatabaseFiles.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // The native copy of a read-only database, written through the engine's object model.
-#include "NativeCopy.h"
+#include "core/NativeCopy.h"
 
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "TavorinSub.h"
+#include "core/Criteria.h"
 #include "engine/database.h"
 #include "engine/transaction_guard.h"
 #include "engine/types.h"
