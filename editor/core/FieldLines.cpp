@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "core/TextRules.h"
 #include "core/TypeVocabulary.h"
 #include "engine/error.h"
 #include "engine/field.h"
 #include "engine/property.h"
+#include "engine/text932.h"
 #include "engine/types.h"
 #include "engine/variant.h"
 
@@ -83,6 +85,39 @@ std::vector<FieldLine> FoldFieldLines(engine::TableDef& table) {
     }
     if (groupOpen) closeGroup();
     return lines;
+}
+
+namespace {
+
+// The first n characters of a UTF-8 text.
+std::string FirstChars(const std::string& text, int n) {
+    size_t pos = 0;
+    for (int i = 0; i < n && pos < text.size(); ++i) engine::cp932::NextCodePoint(text, pos);
+    return text.substr(0, pos);
+}
+
+// text with blanks after it up to n characters (longer text as it is).
+std::string PaddedChars(const std::string& text, int n) {
+    size_t pos = 0;
+    int chars = 0;
+    for (; pos < text.size(); ++chars) engine::cp932::NextCodePoint(text, pos);
+    return chars >= n ? text : text + std::string(static_cast<size_t>(n - chars), ' ');
+}
+
+} // namespace
+
+std::string FieldListLine(const FieldLine& line) {
+    const int32_t bytes = ByteLength(line.Name);
+    const std::string name = bytes > 20
+                                 ? FirstChars(line.Name, 20)
+                                 : line.Name + std::string(static_cast<size_t>(20 - bytes), ' ');
+    const std::string repeat =
+        line.Repeat.empty()
+            ? std::string()
+            : engine::Format(engine::Variant::Long(engine::CLng(engine::Variant(line.Repeat))),
+                             "00");
+    return name + "  " + PaddedChars(line.TypeName, 13) + "  " +
+           engine::Format(engine::Variant::Long(line.Size), "000") + "    " + repeat;
 }
 
 } // namespace tavorin

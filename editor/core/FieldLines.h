@@ -29,4 +29,10 @@ struct FieldLine {
 // A group's type, size and description are its first field's.
 std::vector<FieldLine> FoldFieldLines(engine::TableDef& table);
 
+// The reference window's list line of a field line: the name padded with blanks to 20 code
+// page 932 bytes (or cut to its first 20 characters when longer), two blanks, the type padded
+// to 13 characters, two blanks, the size as "000", four blanks and the repeat count as "00"
+// (nothing without one).
+std::string FieldListLine(const FieldLine& line);
+
 } // namespace tavorin

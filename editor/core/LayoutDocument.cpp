@@ -1,6 +1,7 @@
 // The rows of the layout document and the line editing over them.
 #include "core/LayoutDocument.h"
 
+#include "core/FieldLines.h"
 #include "core/TypeVocabulary.h"
 #include "engine/error.h"
 #include "engine/transaction_guard.h"
@@ -233,6 +234,41 @@ bool LayoutDocument::InsertEmptyRow() {
     LastRow = last + 1;
     RowBufferOp("GET");
     return true;
+}
+
+int32_t LayoutDocument::AppendFieldRows(const std::vector<FieldLine>& lines) {
+    engine::Recordset& rs = Rows();
+    rs.Requery();
+    int32_t nextRow = 1;
+    if (!(rs.Eof() && rs.Bof())) {
+        rs.MoveLast();
+        nextRow = engine::CLng(rs.Value("FLD01")) + 1;
+    }
+    engine::TransactionGuard append(ws_);
+    try {
+        for (const FieldLine& line : lines) {
+            rs.AddNew();
+            rs.SetValue("FLD01", Variant::Long(nextRow));
+            rs.SetValue("FLD02", Variant(line.Name));
+            rs.SetValue("FLD03", Variant(line.TypeName));
+            rs.SetValue("FLD04", Variant::Integer(line.Size));
+            rs.SetValue("FLD05", Variant(line.Repeat));
+            for (const char* column : {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"})
+                rs.SetValue(column, Variant(""));
+            rs.SetValue("FLD12", Variant(line.Description));
+            for (const char* column : {"FLD13", "FLD14", "FLD16"}) rs.SetValue(column, Variant(""));
+            rs.Update();
+            ++nextRow;
+        }
+        append.Commit();
+    } catch (...) {
+        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
+        if (append.Active()) append.Rollback();
+        rs.Requery();
+        throw;
+    }
+    rs.Requery();
+    return nextRow;
 }
 
 } // namespace tavorin

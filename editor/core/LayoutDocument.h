@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/database.h"
 #include "engine/recordset.h"
@@ -28,6 +29,7 @@ class Workspace;
 namespace tavorin {
 
 class UserPrompts;
+struct FieldLine;
 
 // One row of WKTBL as the grid holds it.
 struct RowBufferType {
@@ -95,6 +97,10 @@ class LayoutDocument {
     // Every row from CurRow on moves down by one, all of them or none; false when the work
     // table is empty (nothing moved).
     bool InsertEmptyRow();
+    // Appends one row per line after the last row (fields copied from another table: no key
+    // entries, nothing as loaded), all of them or none; returns the number after the last row
+    // appended.
+    int32_t AppendFieldRows(const std::vector<FieldLine>& lines);
 
     // ---- Loading ----
     // Loads table's definition into the work rows of work (WKTBL of the editor or of printing),

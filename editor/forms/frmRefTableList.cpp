@@ -29,37 +29,12 @@ using engine::Variant;
 
 namespace {
 
-// The first n characters of a UTF-8 text.
-std::string FirstChars(const std::string& text, int n) {
-    size_t pos = 0;
-    for (int i = 0; i < n && pos < text.size(); ++i) engine::cp932::NextCodePoint(text, pos);
-    return text.substr(0, pos);
-}
-
-std::string PaddedChars(const std::string& text, int n) {
-    return Q(text).leftJustified(n).toStdString();
-}
-
 bool FolderHoldsFiles(const std::string& folder) {
     std::error_code ec;
     return fs::is_directory(fs::symlink_status(folder, ec)) && !fs::is_empty(folder, ec);
 }
 
 } // namespace
-
-std::string RefFieldLine(const RefFieldEntry& entry) {
-    const int32_t bytes = ByteLength(entry.Name);
-    const std::string name = bytes > 20
-                                 ? FirstChars(entry.Name, 20)
-                                 : entry.Name + std::string(static_cast<size_t>(20 - bytes), ' ');
-    const std::string repeat =
-        entry.Repeat.empty()
-            ? std::string()
-            : engine::Format(Variant::Long(engine::CLng(Variant(entry.Repeat))), "00");
-    return name + "  " + PaddedChars(entry.TypeName, 13) + "  " +
-           engine::Format(Variant::Long(engine::CLng(Variant(entry.Size))), "000") + "    " +
-           repeat;
-}
 
 // ---- The window ------------------------------------------------------------------------------
 
@@ -245,14 +220,10 @@ void frmRefTableList::List1_DblClick() {
         ~Closer() { db.Close(); }
     } closer{*db};
     engine::TableDefPtr table = db->TableDefs().Item(RefTableName);
-    std::vector<RefFieldEntry> fields;
-    for (const FieldLine& field : FoldFieldLines(*table)) {
-        if (static_cast<int>(fields.size()) == kMaxRefFields) break;
-        fields.push_back({field.Name, field.TypeName, std::to_string(field.Size), field.Repeat,
-                          field.Description});
-    }
+    std::vector<FieldLine> fields = FoldFieldLines(*table);
+    if (fields.size() > kMaxRefFields) fields.resize(kMaxRefFields);
     QStringList lines;
-    for (const RefFieldEntry& entry : fields) lines << Q(RefFieldLine(entry));
+    for (const FieldLine& field : fields) lines << Q(FieldListLine(field));
     RefFields = std::move(fields);
     List2->addItems(lines);
 }
@@ -275,13 +246,12 @@ void frmRefTableList::InsertSelectedFields() {
     if (error != 0) return;
     main.RequireFileAndTable(error);
     if (error != 0) return;
-    std::vector<int> lines;
+    std::vector<FieldLine> lines;
     for (int i = 0; i < List2->count() && static_cast<size_t>(i) < RefFields.size(); ++i)
-        if (List2->item(i)->isSelected()) lines.push_back(i);
+        if (List2->item(i)->isSelected()) lines.push_back(RefFields[static_cast<size_t>(i)]);
     if (lines.empty()) return;
 
-    int32_t nextRow = 1;
-    AppendWorkRows(lines, nextRow);
+    const int32_t nextRow = main.AppendFieldRows(lines);
 
     main.LastRow = nextRow;
     main.TopRow = nextRow > 9 ? nextRow - 8 : 1;
@@ -295,43 +265,6 @@ void frmRefTableList::InsertSelectedFields() {
     }
     main.LayoutChanged = 9;
     Command1[0]->setFocus();
-}
-
-// Appends one work row per field line after the last row, in one transaction; nextRow is the
-// number after the last row appended.
-void frmRefTableList::AppendWorkRows(const std::vector<int>& lines, int32_t& nextRow) {
-    engine::Recordset& rs = *owner_->App.Store.WorkRs;
-    rs.Requery();
-    nextRow = 1;
-    if (!(rs.Eof() && rs.Bof())) {
-        rs.MoveLast();
-        nextRow = engine::CLng(rs.Value("FLD01")) + 1;
-    }
-    engine::Workspace& ws = *owner_->App.Store.Ws;
-    ws.BeginTrans();
-    try {
-        for (int line : lines) {
-            const RefFieldEntry& field = RefFields[static_cast<size_t>(line)];
-            rs.AddNew();
-            rs.SetValue("FLD01", Variant::Long(nextRow));
-            rs.SetValue("FLD02", Variant(field.Name));
-            rs.SetValue("FLD03", Variant(field.TypeName));
-            rs.SetValue("FLD04", Variant::Integer(engine::CInt(Variant(field.Size))));
-            rs.SetValue("FLD05", Variant(field.Repeat));
-            for (const char* column : {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"})
-                rs.SetValue(column, Variant(""));
-            rs.SetValue("FLD12", Variant(field.Description));
-            for (const char* column : {"FLD13", "FLD14", "FLD16"}) rs.SetValue(column, Variant(""));
-            rs.Update();
-            ++nextRow;
-        }
-    } catch (...) {
-        ws.Rollback();
-        rs.Requery();
-        throw;
-    }
-    ws.CommitTrans();
-    rs.Requery();
 }
 
 void frmRefTableList::CloseRefWindow() {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FieldLines.h"
 #include "modules/TavorinSub.h"
 
 class QLabel;
@@ -34,20 +35,6 @@ struct RefFileState {
     std::string Extension;
     std::string FullPath;
 };
-
-// One line of the field list, as text: a field or a folded group of the reference table.
-struct RefFieldEntry {
-    std::string Name;
-    std::string TypeName;
-    std::string Size;
-    std::string Repeat; // two digits for a group, else empty
-    std::string Description;
-};
-
-// The field list's line of entry: the name padded with blanks to 20 code page 932 bytes (or cut
-// to its first 20 characters when longer), two blanks, the type padded to 13 characters, two
-// blanks, the size as "000", four blanks and the repeat count as "00" (nothing without one).
-std::string RefFieldLine(const RefFieldEntry& entry);
 
 class frmRefTableList : public QWidget {
     Q_OBJECT
@@ -86,7 +73,7 @@ class frmRefTableList : public QWidget {
     // ---- State ----
     RefFileState RefFile;
     std::vector<TableListEntry> RefTableList;
-    std::vector<RefFieldEntry> RefFields;
+    std::vector<FieldLine> RefFields;
     // The current reference: the file and the table the field list was read from.
     std::string RefTablePath;
     std::string RefTableName;
@@ -98,7 +85,6 @@ class frmRefTableList : public QWidget {
   private:
     void ExtractChosenArchive();
     void InsertSelectedFields();
-    void AppendWorkRows(const std::vector<int>& lines, int32_t& nextRow);
 
     frmTavorin* owner_;
     QPointer<frmMELT> melt_;

@@ -2,7 +2,9 @@
 // of the row in edit, the row range they leave and the clipboard they fill.
 #include <functional>
 
+#include "core/FieldLines.h"
 #include "core_fixture.h"
+#include "engine/error.h"
 
 using namespace tavorin;
 using namespace coretest;
@@ -194,6 +196,26 @@ TEST_F(LineEditingTest, TheIndexDefaultsReplaceTheSettingsAndTellWhetherAnyDiffe
     defaults.SetStartDefaults();
     EXPECT_EQ(defaults.IndexDefaultName[2], "SubKey2");
     EXPECT_EQ(defaults.DefaultType, "");
+}
+
+TEST_F(LineEditingTest, FieldsCopiedFromAnotherTableAreAppendedAllOrNone) {
+    const FieldLine code{"CODE", "dbLong", 4, "", "コード"};
+    const FieldLine group{"NAME", "dbText", 20, "03", ""};
+    // Past the 60 bytes a work row holds of a name: the engine refuses it.
+    const FieldLine tooLong{std::string(61, 'x'), "dbText", 10, "", ""};
+
+    EXPECT_EQ(doc.AppendFieldRows({code}), 2);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1:CODE"}));
+    ClearRows();
+    Write(ThreeRows());
+    EXPECT_EQ(doc.AppendFieldRows({group, code}), 6);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1:A", "2:B", "3:C", "4:NAME", "5:CODE"}));
+    EXPECT_EQ(StoredText(4, "FLD05"), "03");
+    EXPECT_EQ(StoredText(5, "FLD12"), "コード");
+    EXPECT_EQ(StoredText(5, "FLD06") + StoredText(5, "FLD13"), "");
+
+    EXPECT_THROW(doc.AppendFieldRows({code, tooLong}), engine::Error);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1:A", "2:B", "3:C", "4:NAME", "5:CODE"}));
 }
 
 } // namespace
