@@ -145,3 +145,42 @@ TEST(UpdateChecks, ValuesOfEveryTypeReadBackExactly) {
     EXPECT_EQ(f.rs->Value("Flag").Type(), VarType::Boolean);
     EXPECT_FALSE(f.rs->Value("Flag").BoolValue());
 }
+
+// Dates are written from the recordset's own copy of their text, one per field: every record
+// and every date field of a record keeps its own date, through AddNew and Edit alike.
+TEST(UpdateChecks, EveryDateOfEveryRecordIsStoredAsItsOwn) {
+    TempDir dir;
+    DatabasePtr db = Ws().CreateDatabase(dir.File("w.mdb"), kLangJapanese);
+    auto td = db->CreateTableDef("W");
+    AddField(td, "N", dao::dbLong);
+    AddField(td, "A", dao::dbDate);
+    AddField(td, "B", dao::dbDate);
+    db->TableDefs().Append(td);
+    struct Row {
+        const char *a, *b;
+    } rows[] = {{"2024/01/31 08:09:10", "1850/03/04"},
+                {"1899/12/30 23:59:59", "9999/12/31 12:00:00"},
+                {"100/01/01", "2000/02/29 00:00:01"}};
+    auto rs = db->OpenRecordset("W", RecordsetType::Dynaset);
+    for (int i = 0; i < 3; ++i) {
+        rs->AddNew();
+        rs->SetValue("N", Variant::Long(i));
+        rs->SetValue("A", Variant(rows[i].a));
+        rs->SetValue("B", Variant(rows[i].b));
+        rs->Update();
+    }
+    rs->MoveFirst();
+    rs->MoveNext();
+    rs->Edit();
+    rs->SetValue("B", Variant("1970/01/01 01:02:03"));
+    rs->Update();
+    rows[1].b = "1970/01/01 01:02:03";
+    rs->Close();
+    auto check = db->OpenRecordset("SELECT * FROM W ORDER BY N", RecordsetType::Snapshot);
+    for (int i = 0; i < 3; ++i, check->MoveNext()) {
+        ASSERT_FALSE(check->Eof());
+        EXPECT_EQ(CStr(check->Value("A")), CStr(Variant::Date(CDate(Variant(rows[i].a))))) << i;
+        EXPECT_EQ(CStr(check->Value("B")), CStr(Variant::Date(CDate(Variant(rows[i].b))))) << i;
+    }
+    EXPECT_TRUE(check->Eof());
+}

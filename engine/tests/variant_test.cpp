@@ -513,6 +513,40 @@ TEST(VariantEquality, NeedsTheSameTypeAndValue) {
     EXPECT_EQ(Variant::Boolean(true), Variant::Boolean(true));
 }
 
+// SetString reuses the storage it has: the text may come from anywhere, the variant's own text
+// included, and be shorter or longer than what it replaces.
+TEST(VariantSetString, TakesTextFromElsewhereOrFromItself) {
+    const std::string start = "東京都千代田区", other(100, 'x');
+    using Text = std::function<std::string_view(const Variant&)>;
+    auto own = [](size_t at, size_t n) {
+        return
+            [at, n](const Variant& v) { return std::string_view(v.StringValue()).substr(at, n); };
+    };
+    struct Case {
+        const char* what;
+        bool nullFirst; // the variant was made Null, which keeps the storage but not the text
+        Text text;
+        std::string expected;
+    } cases[] = {
+        {"shorter text", false, [](const Variant&) { return std::string_view("ab"); }, "ab"},
+        {"longer than its storage", false, [&](const Variant&) { return std::string_view(other); },
+         other},
+        {"empty text", false, [](const Variant&) { return std::string_view(); }, ""},
+        {"text after Null", true, [](const Variant&) { return std::string_view("ab"); }, "ab"},
+        {"its whole self", false, own(0, std::string::npos), start},
+        {"its own head", false, own(0, 6), "東京"},
+        {"its own tail", false, own(9, std::string::npos), "千代田区"},
+        {"its own middle", false, own(3, 9), "京都千"},
+    };
+    for (const auto& c : cases) {
+        Variant v(start);
+        if (c.nullFirst) v.SetNull();
+        v.SetString(c.text(v));
+        EXPECT_TRUE(v.IsString()) << c.what;
+        EXPECT_EQ(v.StringValue(), c.expected) << c.what;
+    }
+}
+
 TEST(VariantNumericText, AcceptsWhatTheConversionsRead) {
     struct Case {
         const char* text;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -86,7 +87,16 @@ class Variant {
     // Makes this a String holding text, reusing the storage it already has.
     void SetString(std::string_view text) {
         type_ = VarType::String;
-        s_.assign(text.data(), text.size());
+        // Text from elsewhere is appended to the emptied storage, which costs less than assign's
+        // general replace; assign stays for text that lies in this very string.
+        const char* const own = s_.data();
+        const std::less_equal<const char*> notAfter;
+        if (notAfter(own, text.data()) && notAfter(text.data(), own + s_.size())) {
+            s_.assign(text.data(), text.size());
+            return;
+        }
+        s_.clear();
+        s_.append(text.data(), text.size());
     }
 
     // Make this Null, or a number or date of type t, in place: as Null() and the factories above

@@ -49,6 +49,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
                 for (const auto& ic : ix.columns)
                     required = required || NamesEqual(ic.field, c.name);
         inRequiredIndex_.push_back(required);
+        const bool text = c.type == dao::dbText || c.type == dao::dbMemo;
+        hasRecordRule_.push_back(required || c.required || (text && !c.allowZeroLength));
         if (c.attributes & dao::dbAutoIncrField) autoField_ = static_cast<int>(fields_.size() - 1);
     }
     for (size_t i = 0; i < fields_.size(); ++i) exactIndex_.emplace(fields_[i].name, i);
@@ -395,6 +397,7 @@ void RecordsetImpl::CancelUpdate() {
 
 void RecordsetImpl::CheckRecordRules(const std::vector<Variant>& values) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
+        if (!hasRecordRule_[i]) continue;
         const FieldInfo& f = fields_[i];
         const Variant& v = values[i];
         if (v.IsNull()) {
@@ -420,8 +423,10 @@ void RecordsetImpl::Update() {
             insert_ = conn_->Prepare("INSERT INTO " + conn_->Qualified(table_) + " (" +
                                      ColumnList() + ") VALUES (" + marks + ")");
         }
+        dateTexts_.resize(fields_.size());
         for (size_t i = 0; i < fields_.size(); ++i)
-            BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+            BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type,
+                      dateTexts_[i].data());
         conn_->StepWrite(insert_);
         int64_t rowid = sqlite3_last_insert_rowid(conn_->Db());
         if (autoField_ >= 0 && !buffer_[static_cast<size_t>(autoField_)].IsNull())
@@ -449,8 +454,10 @@ void RecordsetImpl::Update() {
         update_ = conn_->Prepare("UPDATE " + conn_->Qualified(table_) + " SET " + sets + " WHERE " +
                                  rowid_ + " = ?");
     }
+    dateTexts_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
-        BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type);
+        BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type,
+                  dateTexts_[i].data());
     update_.Bind(static_cast<int>(fields_.size() + 1), keys_[static_cast<size_t>(pos_)]);
     if (conn_->StepWrite(update_) == 0) Throw(err::kRecordDeleted);
     if (frozen_) frozenRows_[static_cast<size_t>(pos_)] = buffer_;

@@ -5,6 +5,7 @@
 // as it was.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +125,7 @@ class RecordsetImpl {
     std::vector<IndexColumnInfo> indexColumns_;
     bool indexIgnoresNulls_ = false;    // records whose key is Null are not in the index
     std::vector<bool> inRequiredIndex_; // members of the primary key or an index with Required
+    std::vector<char> hasRecordRule_;   // fields that refuse Null or a zero-length text
 
     std::vector<FieldInfo> fields_;
     std::unordered_map<std::string_view, size_t> exactIndex_;
@@ -145,6 +147,8 @@ class RecordsetImpl {
 
     EditMode mode_ = EditMode::None;
     std::vector<Variant> buffer_;
+    // The texts of the buffer's dates as bound to the insert or update, until its next run.
+    std::vector<std::array<char, 24>> dateTexts_;
     long savedPos_ = -1;
 
     bool noMatch_ = false;

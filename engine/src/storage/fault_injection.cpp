@@ -17,4 +17,9 @@ bool WriteFaultFires(std::string_view sql) {
     return hook && hook(sql);
 }
 
+bool WriteFaultFires(const char* sql) {
+    const auto& hook = Hook();
+    return hook && hook(sql);
+}
+
 } // namespace engine::detail

@@ -12,5 +12,7 @@ void SetWriteFaultHook(WriteFaultHook hook);
 
 // True when the test hook asks this write statement to fail.
 bool WriteFaultFires(std::string_view sql);
+// The same for a statement's text, measured only when a hook is set (it runs for every write).
+bool WriteFaultFires(const char* sql);
 
 } // namespace engine::detail

@@ -46,26 +46,38 @@ size_t FormatStorageDate(double ole, char* buf) {
     }
     int y, m, d;
     CivilFromDays(days + kOleEpochUnixDays, y, m, d);
-    int64_t secs = ms / 1000;
-    auto put = [&](int at, int value, int digits) {
-        for (int k = digits - 1; k >= 0; --k, value /= 10)
-            buf[at + k] = static_cast<char>('0' + value % 10);
+    const int secs = static_cast<int>(ms / 1000);
+    // Two digits at a time from a table: this runs for every date of every record written.
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                     "25262728293031323334353637383940414243444546474849"
+                                     "50515253545556575859606162636465666768697071727374"
+                                     "75767778798081828384858687888990919293949596979899";
+    auto put2 = [&](int at, int value) {
+        buf[at] = kPairs[2 * value];
+        buf[at + 1] = kPairs[2 * value + 1];
     };
-    put(0, y, 4);
+    if (y >= 0 && y <= 9999) {
+        put2(0, y / 100);
+        put2(2, y % 100);
+    } else {
+        for (int k = 3, value = y; k >= 0; --k, value /= 10)
+            buf[k] = static_cast<char>('0' + value % 10);
+    }
     buf[4] = '-';
-    put(5, m, 2);
+    put2(5, m);
     buf[7] = '-';
-    put(8, d, 2);
+    put2(8, d);
     buf[10] = ' ';
-    put(11, static_cast<int>(secs / 3600), 2);
+    put2(11, secs / 3600);
     buf[13] = ':';
-    put(14, static_cast<int>(secs / 60 % 60), 2);
+    put2(14, secs / 60 % 60);
     buf[16] = ':';
-    put(17, static_cast<int>(secs % 60), 2);
+    put2(17, secs % 60);
     size_t n = 19;
-    if (ms % 1000) {
+    if (const int milli = static_cast<int>(ms % 1000)) {
         buf[19] = '.';
-        put(20, static_cast<int>(ms % 1000), 3);
+        buf[20] = static_cast<char>('0' + milli / 100);
+        put2(21, milli % 100);
         n = 23;
     }
     return n;
@@ -141,6 +153,7 @@ namespace {
 struct ParamSink {
     Stmt& stmt;
     int i;
+    char* dateText = nullptr; // where a date's text is kept while the statement runs, if given
     void Null() { stmt.BindNull(i); }
     void Int(int64_t v) { stmt.Bind(i, v); }
     void Real(double v) { stmt.Bind(i, v); }
@@ -148,6 +161,12 @@ struct ParamSink {
     void Blob(std::string_view v) { stmt.BindBlob(i, v); }
     // The value outlives the statement's step (callers bind from their record buffers).
     void LastingText(std::string_view v) { stmt.BindStatic(i, v); }
+    void Date(double ole) {
+        if (dateText)
+            return LastingText(std::string_view(dateText, FormatStorageDate(ole, dateText)));
+        char buf[24];
+        Text(std::string_view(buf, FormatStorageDate(ole, buf)));
+    }
 };
 
 struct ResultSink {
@@ -162,6 +181,10 @@ struct ResultSink {
         sqlite3_result_blob(ctx, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     }
     void LastingText(std::string_view v) { Text(v); }
+    void Date(double ole) {
+        char buf[24];
+        Text(std::string_view(buf, FormatStorageDate(ole, buf)));
+    }
 };
 
 template <class Sink> void StoreInto(Sink&& sink, const Variant& v, int type) {
@@ -183,11 +206,9 @@ template <class Sink> void StoreInto(Sink&& sink, const Variant& v, int type) {
     case dao::dbBigInt:
         sink.Real(v.RealValue());
         break;
-    case dao::dbDate: {
-        char buf[24];
-        sink.Text(std::string_view(buf, FormatStorageDate(v.RealValue(), buf)));
+    case dao::dbDate:
+        sink.Date(v.RealValue());
         break;
-    }
     case dao::dbBinary:
     case dao::dbLongBinary:
         sink.Blob(v.StringValue());
@@ -201,6 +222,10 @@ template <class Sink> void StoreInto(Sink&& sink, const Variant& v, int type) {
 
 void BindValue(Stmt& stmt, int i, const Variant& v, int type) {
     StoreInto(ParamSink{stmt, i}, v, type);
+}
+
+void BindValue(Stmt& stmt, int i, const Variant& v, int type, char* dateText) {
+    StoreInto(ParamSink{stmt, i, dateText}, v, type);
 }
 
 void ResultValue(sqlite3_context* ctx, const Variant& v, int type) {

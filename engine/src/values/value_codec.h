@@ -19,6 +19,9 @@ Variant CoerceForField(const Variant& value, const FieldInfo& field);
 // Binds an already coerced value at position i. Text is bound without a copy: the value must
 // stay alive and unchanged until the statement is reset.
 void BindValue(Stmt& stmt, int i, const Variant& value, int daoType);
+// The same, with the text of a date written into dateText (24 bytes), which is bound without a
+// copy and must stay unchanged until the statement is reset, as the value itself.
+void BindValue(Stmt& stmt, int i, const Variant& value, int daoType, char* dateText);
 // Sets an already coerced value as the result of an SQL function, as BindValue would bind it.
 void ResultValue(sqlite3_context* ctx, const Variant& value, int daoType);
 // Binds a criteria parameter as the SQL translation expects it (dates and currency as doubles).
