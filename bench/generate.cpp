@@ -69,7 +69,8 @@ double TimeGeneration(const std::string& database, const std::string& out) {
     for (int run = 0; run < 5; ++run) {
         std::ostringstream sink, errors;
         auto start = std::chrono::steady_clock::now();
-        int status = vespen::RunCommandLine({"--db", database, "--out", out}, sink, errors);
+        int status = vespen::RunCommandLine(engine::DBEngine::Instance().Workspaces(0),
+                                            {"--db", database, "--out", out}, sink, errors);
         double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (status != 0) {

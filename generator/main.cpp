@@ -12,11 +12,15 @@
 #include <vector>
 
 #include "command_line.h"
+#include "engine/workspace.h"
 #include "frmVespen.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (vespen::WantsCommandLine(args)) return vespen::RunCommandLine(args, std::cout, std::cerr);
+    // The one workspace of the run, handed down to what opens databases.
+    engine::Workspace& workspace = engine::DBEngine::Instance().Workspaces(0);
+    if (vespen::WantsCommandLine(args))
+        return vespen::RunCommandLine(workspace, args, std::cout, std::cerr);
 
     QApplication app(argc, argv);
     QTranslator qtTranslations;
@@ -25,7 +29,7 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslations);
     // The run's state, handed to the window.
-    VespenContext context;
+    VespenContext context(workspace);
     context.Platform.SetTitle(QStringLiteral("Vespen"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tavorin.Vespen"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tavorin.Vespen")));

@@ -27,6 +27,14 @@ std::string RowCriteria(int32_t row) {
     return "FLD01= " + std::to_string(row);
 }
 
+// Puts the work rows back as they were before a change that failed: the record being added or
+// edited dropped, the change's transaction rolled back, the rows read again.
+void UndoRowChange(engine::Recordset& rs, engine::TransactionGuard& change) {
+    if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
+    if (change.Active()) change.Rollback();
+    rs.Requery();
+}
+
 const char* const kKeyFields[6] = {"FLD06", "FLD07", "FLD08", "FLD09", "FLD10", "FLD11"};
 
 RowBufferType ReadRow(const engine::Recordset& rs) {
@@ -225,9 +233,7 @@ bool LayoutDocument::InsertEmptyRow() {
         }
         renumber.Commit();
     } catch (...) {
-        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
-        if (renumber.Active()) renumber.Rollback();
-        rs.Requery();
+        UndoRowChange(rs, renumber);
         throw;
     }
     rs.Requery();
@@ -262,9 +268,7 @@ int32_t LayoutDocument::AppendFieldRows(const std::vector<FieldLine>& lines) {
         }
         append.Commit();
     } catch (...) {
-        if (rs.EditMode() != engine::EditMode::None) rs.CancelUpdate();
-        if (append.Active()) append.Rollback();
-        rs.Requery();
+        UndoRowChange(rs, append);
         throw;
     }
     rs.Requery();

@@ -244,7 +244,7 @@ void frmVespen::OpenDatabase(const QString& path) {
         return;
     }
     try {
-        for (const std::string& table : vespen::ListTables(path.toStdString()))
+        for (const std::string& table : vespen::ListTables(App.Ws, path.toStdString()))
             List1->addItem(Q(table));
     } catch (const std::exception& e) {
         List1->clear();
@@ -322,7 +322,7 @@ bool frmVespen::ScanTables() {
         if (List1->item(i)->isSelected()) tables.push_back(List1->item(i)->text().toStdString());
     try {
         FieldTable =
-            vespen::ScanTables(DatabasePath.toStdString(), tables,
+            vespen::ScanTables(App.Ws, DatabasePath.toStdString(), tables,
                                [this](const std::string& status) { ShowStatus(Q(status)); });
     } catch (const std::exception& e) {
         FieldTable.clear();

@@ -151,7 +151,8 @@ std::string CommandLineHelp() {
            "終了コード: 0 成功、1 mdbまたはbasの処理に失敗、2 引数の誤り。\n";
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(engine::Workspace& ws, const std::vector<std::string>& args, std::ostream& out,
+                   std::ostream& err) {
     Request request;
     try {
         request = Parse(args);
@@ -173,8 +174,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     try {
         // One open database serves both the table list and the scan.
-        engine::DatabasePtr db =
-            engine::DBEngine::Instance().Workspaces(0).OpenDatabase(request.database);
+        engine::DatabasePtr db = ws.OpenDatabase(request.database);
         std::vector<std::string> tables = ChooseTables(ListTables(*db), request.tables);
         if (tables.empty()) {
             err << "vespen: 該当するテーブルがありません。\n";

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+namespace engine {
+class Workspace;
+}
+
 namespace vespen {
 
 // True when the arguments ask for the command-line mode rather than the window (any argument
@@ -18,8 +22,9 @@ bool WantsCommandLine(const std::vector<std::string>& args);
 
 // Runs the command line (args without the program name). Returns the exit status: 0 when the
 // module was written (or help was shown), 2 for a bad argument, 1 when the database or the
-// module file failed. Messages go to err, help to out.
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// module file failed. Messages go to err, help to out. The database is opened in ws.
+int RunCommandLine(engine::Workspace& ws, const std::vector<std::string>& args, std::ostream& out,
+                   std::ostream& err);
 
 std::string CommandLineHelp();
 

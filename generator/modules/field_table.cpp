@@ -98,8 +98,8 @@ std::vector<std::string> ListTables(engine::Database& db) {
     return names;
 }
 
-std::vector<std::string> ListTables(const std::string& databasePath) {
-    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(databasePath);
+std::vector<std::string> ListTables(engine::Workspace& ws, const std::string& databasePath) {
+    engine::DatabasePtr db = ws.OpenDatabase(databasePath);
     std::vector<std::string> names = ListTables(*db);
     db->Close();
     return names;
@@ -148,9 +148,9 @@ FieldTable ScanTables(engine::Database& db, const std::vector<std::string>& tabl
     return rows;
 }
 
-FieldTable ScanTables(const std::string& databasePath, const std::vector<std::string>& tables,
-                      const StatusFn& status) {
-    engine::DatabasePtr db = engine::DBEngine::Instance().Workspaces(0).OpenDatabase(databasePath);
+FieldTable ScanTables(engine::Workspace& ws, const std::string& databasePath,
+                      const std::vector<std::string>& tables, const StatusFn& status) {
+    engine::DatabasePtr db = ws.OpenDatabase(databasePath);
     FieldTable rows = ScanTables(*db, tables, status);
     db->Close();
     return rows;

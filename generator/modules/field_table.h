@@ -12,7 +12,8 @@
 
 namespace engine {
 class Database;
-}
+class Workspace;
+} // namespace engine
 
 namespace vespen {
 
@@ -42,7 +43,7 @@ inline constexpr const char* kStatusFolding = "検索が終了しました。検
 
 // The tables of the database that a user may pick: every table whose name does not begin
 // with "MSys" (compared exactly), in the engine's TableDefs order. Throws engine::Error.
-std::vector<std::string> ListTables(const std::string& databasePath);
+std::vector<std::string> ListTables(engine::Workspace& ws, const std::string& databasePath);
 std::vector<std::string> ListTables(engine::Database& db);
 
 // "00", or the two digits of a name longer than three characters ending in "_" and two
@@ -58,8 +59,8 @@ void FoldArrays(FieldTable& rows);
 // Scans the fields of the named tables (in the order given) of the database and folds the
 // groups. Reports kStatusScanning and kStatusFolding. Throws engine::Error when the database
 // or a table cannot be opened.
-FieldTable ScanTables(const std::string& databasePath, const std::vector<std::string>& tables,
-                      const StatusFn& status = {});
+FieldTable ScanTables(engine::Workspace& ws, const std::string& databasePath,
+                      const std::vector<std::string>& tables, const StatusFn& status = {});
 // The same on a database the caller holds open.
 FieldTable ScanTables(engine::Database& db, const std::vector<std::string>& tables,
                       const StatusFn& status = {});

@@ -22,7 +22,7 @@ struct Outcome {
 
 Outcome RunCli(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    int status = RunCommandLine(args, out, err);
+    int status = RunCommandLine(Ws(), args, out, err);
     return {status, out.str(), err.str()};
 }
 

@@ -324,7 +324,7 @@ class ModuleTextTest : public ::testing::Test {
         auto every = Ws().CreateDatabase(dir_->File("a.b.mdb"), engine::kLangJapanese);
         BuildEveryKind(*every);
         every->Close();
-        orderLine_ = new FieldTable(ScanTables(dir_->File("shop.mdb"), {"Order Line"}));
+        orderLine_ = new FieldTable(ScanTables(Ws(), dir_->File("shop.mdb"), {"Order Line"}));
     }
     static void TearDownTestSuite() {
         delete orderLine_;
@@ -341,10 +341,11 @@ FieldTable* ModuleTextTest::orderLine_ = nullptr;
 TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) {
     std::string db = dir_->File("shop.mdb");
     std::string target = dir_->File("OrderLine.bas");
-    SaveModuleFile(target, BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{}));
+    SaveModuleFile(target,
+                   BuildModuleText(ScanTables(Ws(), db, {"Order Line"}), db, GeneratorOptions{}));
 
     const SplitModule built =
-        Split(Lines(BuildModuleText(ScanTables(db, {"Order Line"}), db, GeneratorOptions{})));
+        Split(Lines(BuildModuleText(ScanTables(Ws(), db, {"Order Line"}), db, GeneratorOptions{})));
     std::vector<std::string> expected = SplitLines(kOrderLineModule);
     expected.insert(expected.begin(), "Attribute VB_Name = \"OrderLine\"");
     EXPECT_EQ(built.body, std::vector<std::string>(expected.begin() + 1, expected.end()));
@@ -368,7 +369,7 @@ TEST_F(ModuleTextTest, OrderLineExampleIsSavedByteForByteInCodePage932WithCrLf) 
 
 TEST_F(ModuleTextTest, EverySectionForEveryFieldKindWithEveryOptionChanged) {
     std::string db = dir_->File("a.b.mdb");
-    FieldTable rows = ScanTables(db, {"Item Master", "Sub Total"});
+    FieldTable rows = ScanTables(Ws(), db, {"Item Master", "Sub Total"});
     EXPECT_EQ(Split(Lines(BuildModuleText(rows, db, EveryOptionChanged()))).body,
               SplitLines(kEveryKindModule));
 }
@@ -379,7 +380,7 @@ TEST_F(ModuleTextTest, EveryCallNamesAFixedRoutineWithItsParameters) {
     const std::string everyDb = dir_->File("a.b.mdb");
     const std::vector<std::vector<std::string>> modules = {
         Lines(BuildModuleText(*orderLine_, "/d/shop.mdb", GeneratorOptions{})),
-        Lines(BuildModuleText(ScanTables(everyDb, {"Item Master", "Sub Total"}), everyDb,
+        Lines(BuildModuleText(ScanTables(Ws(), everyDb, {"Item Master", "Sub Total"}), everyDb,
                               EveryOptionChanged())),
     };
     const std::vector<std::string> helpers = Split(modules[0]).helpers;

@@ -83,7 +83,8 @@ TEST_F(ScanTest, ListsUserTablesIncludingLowerCaseMsysNames) {
     AddTable(*db, "Order Line", {{"A", dao::dbLong}});
     AddTable(*db, "Customer", {{"A", dao::dbLong}});
     db->Close();
-    EXPECT_EQ(ListTables(path_), (std::vector<std::string>{"Customer", "msysX", "Order Line"}));
+    EXPECT_EQ(ListTables(Ws(), path_),
+              (std::vector<std::string>{"Customer", "msysX", "Order Line"}));
 }
 
 TEST_F(ScanTest, FillsEveryColumnPerFieldInTableAndFieldOrder) {
@@ -98,7 +99,7 @@ TEST_F(ScanTest, FillsEveryColumnPerFieldInTableAndFieldOrder) {
     AddTable(*db, "Area", {{"Code", dao::dbText, 4, "", false, true}, {"Qty_01", dao::dbInteger}});
     db->Close();
 
-    FieldTable rows = ScanTables(path_, {"Area", " Sales "});
+    FieldTable rows = ScanTables(Ws(), path_, {"Area", " Sales "});
     std::vector<std::vector<std::string>> got;
     for (const FieldRow& r : rows)
         got.push_back({r.TableName, r.FieldName, r.TypeCode, r.Description, r.RepeatNo,
@@ -125,7 +126,8 @@ TEST_F(ScanTest, ReportsProgressAndFoldsAfterScanning) {
               {"A_03", dao::dbText, 5}});
     db->Close();
     std::vector<std::string> shown;
-    FieldTable rows = ScanTables(path_, {"T"}, [&](const std::string& s) { shown.push_back(s); });
+    FieldTable rows =
+        ScanTables(Ws(), path_, {"T"}, [&](const std::string& s) { shown.push_back(s); });
     EXPECT_EQ(shown, (std::vector<std::string>{kStatusScanning, kStatusFolding}));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].RepeatNo, "02");
@@ -145,7 +147,7 @@ TEST_F(ScanTest, ScansEveryFieldBeyondTwoThousandRows) {
         AddTable(*db, tables.back(), fields);
     }
     db->Close();
-    FieldTable rows = ScanTables(path_, tables);
+    FieldTable rows = ScanTables(Ws(), path_, tables);
     ASSERT_EQ(rows.size(), 2250u);
     EXPECT_EQ(rows.back().TableName, "Wide8");
     EXPECT_EQ(rows.back().FieldName, "F249");
@@ -155,9 +157,9 @@ TEST_F(ScanTest, MissingTableOrFileIsAnEngineError) {
     auto db = Create();
     AddTable(*db, "T", {{"A", dao::dbLong}});
     db->Close();
-    EXPECT_THROW(ScanTables(path_, {"T", "Gone"}), engine::Error);
+    EXPECT_THROW(ScanTables(Ws(), path_, {"T", "Gone"}), engine::Error);
     try {
-        ListTables(dir_.File("none.mdb"));
+        ListTables(Ws(), dir_.File("none.mdb"));
         ADD_FAILURE() << "no error for a missing file";
     } catch (const engine::Error& e) {
         EXPECT_EQ(e.Number(), engine::err::kFileNotFound);

@@ -111,7 +111,7 @@ class VespenWindowTest : public ::testing::Test {
     platform::ScriptedPrompts prompts_;
     platform::ScriptedFileDialogs dialogs_;
     platform::RecordingShell shell_;
-    VespenContext app_{{.prompts = &prompts_, .fileDialogs = &dialogs_, .shell = &shell_}};
+    VespenContext app_{Ws(), {.prompts = &prompts_, .fileDialogs = &dialogs_, .shell = &shell_}};
     std::unique_ptr<frmVespen> window_;
 };
 
@@ -279,7 +279,8 @@ TEST_F(VespenWindowTest, RemovalAndClearingActOnTheSelectedEntriesOfEachList) {
     ClickRow(window_->List1, 2, Qt::ControlModifier);
     Click(window_->Command1[1]);
     EXPECT_EQ(Texts(window_->List1), QStringList({"Order Line"}));
-    EXPECT_EQ(vespen::ListTables(db_).size(), 3u) << "removing entries never touches the database";
+    EXPECT_EQ(vespen::ListTables(Ws(), db_).size(), 3u)
+        << "removing entries never touches the database";
 
     Click(window_->Command1[0]);
     QStringList before = Texts(window_->List2);
