@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "core/DatabaseFiles.h"
+#include "engine/testing/test_support.h"
 #include "save_support.h"
 #include "window_fixture.h"
 
@@ -536,9 +537,7 @@ TEST_F(FileCommandsTest, AGenuineJetFileIsRenamedAndDeletedAsAnyFile) {
 // -----------------------------------------------------------------------
 
 // The engine's workspace, which the file operations below refuse to touch the open files of.
-engine::Workspace& Ws() {
-    return engine::DBEngine::Instance().Workspaces(0);
-}
+using enginetest::Ws;
 
 class DatabaseFilesTest : public ::testing::Test {
   protected:

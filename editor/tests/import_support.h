@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/testing/fault_hook.h"
+#include "engine/testing/test_support.h"
 #include "forms/frmMdbCpy.h"
 #include "modules/WorkStore.h"
 #include "save_support.h"
@@ -39,9 +40,7 @@ namespace fs = std::filesystem;
 constexpr int kTarget = frmMdbCpy::kTarget;
 constexpr int kSource = frmMdbCpy::kSource;
 
-inline engine::Workspace& Ws() {
-    return engine::DBEngine::Instance().Workspaces(0);
-}
+using enginetest::Ws;
 
 // Adds records to a table: one vector of values per record, in field order.
 inline void AddRecords(const std::string& path, const std::string& table,

@@ -8,11 +8,13 @@
 #include "core/NativeCopy.h"
 #include "engine/testing/fault_hook.h"
 #include "engine/testing/shared_test_data.h"
+#include "engine/testing/test_support.h"
 #include "save_support.h"
 #include "window_fixture.h"
 
 using namespace tavorin;
 using namespace tavorintest;
+using enginetest::Ws;
 using platform::vbNo;
 using platform::vbOK;
 
@@ -93,7 +95,6 @@ std::vector<std::string> ExpectedInCopy(std::vector<std::string> lines) {
 
 class NativeCopyTest : public ::testing::Test {
   protected:
-    engine::Workspace& Ws() { return engine::DBEngine::Instance().Workspaces(0); }
     TempDir dir;
 };
 

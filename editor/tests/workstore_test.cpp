@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/error.h"
+#include "engine/testing/test_support.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 #include "modules/TavorinSub.h"
@@ -23,15 +24,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-engine::Workspace& Ws0() {
-    return engine::DBEngine::Instance().Workspaces(0);
-}
-
 TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(Ws0(), path);
-    engine::DatabasePtr db = Ws0().OpenDatabase(path);
+    CreateWorkDatabase(enginetest::Ws(), path);
+    engine::DatabasePtr db = enginetest::Ws().OpenDatabase(path);
     EXPECT_EQ(db->Connect(), ";LANGID=0x0411;CP=932;COUNTRY=0");
     engine::TableDefPtr td = db->TableDefs().Item("WKTBL");
 
@@ -78,7 +75,7 @@ TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
 
     // The path must be new.
     try {
-        CreateWorkDatabase(Ws0(), path);
+        CreateWorkDatabase(enginetest::Ws(), path);
         ADD_FAILURE() << "created over an existing file";
     } catch (const engine::Error& e) {
         EXPECT_EQ(e.Number(), engine::err::kDatabaseExists);
@@ -88,8 +85,8 @@ TEST(CreateWorkDatabase, BuildsWktblWithItsSixteenColumnsAndSevenIndexes) {
 TEST(CreateWorkDatabase, TheTableTakesEmptyTextsAndRefusesARowNumberTwice) {
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(Ws0(), path);
-    engine::DatabasePtr db = Ws0().OpenDatabase(path);
+    CreateWorkDatabase(enginetest::Ws(), path);
+    engine::DatabasePtr db = enginetest::Ws().OpenDatabase(path);
     engine::RecordsetPtr rs = db->OpenRecordset(kWorkTableSql, engine::RecordsetType::Dynaset);
     EXPECT_TRUE(rs->Eof());
     EXPECT_TRUE(rs->Bof());
@@ -139,7 +136,7 @@ TEST(CreateWorkDatabase, TheSqliteShellReadsTheWorkTable) {
         << "the sqlite3 shell is not installed (scripts/setup installs it)";
     TempDir tmp;
     const std::string path = tmp.File("FormatTemp1.MDB");
-    CreateWorkDatabase(Ws0(), path);
+    CreateWorkDatabase(enginetest::Ws(), path);
 
     QProcess sqlite;
     sqlite.start(shell,
@@ -181,7 +178,7 @@ class ScopedEnv {
 };
 
 TEST(WorkBaseFolder, CommandLineThenEnvironmentThenStateHomeThenHome) {
-    WorkStore store(Ws0());
+    WorkStore store(enginetest::Ws());
     ScopedEnv home("HOME", "/home/u");
     {
         ScopedEnv work("TAVORIN_WORKDIR", nullptr);
@@ -200,7 +197,7 @@ TEST(WorkBaseFolder, CommandLineThenEnvironmentThenStateHomeThenHome) {
 
 TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
     TempDir tmp;
-    WorkStore store(Ws0());
+    WorkStore store(enginetest::Ws());
     const std::string base = tmp.File("base/deeper"); // created when missing
     const std::string first = store.ClaimWorkFolder(base);
     EXPECT_EQ(first, base + "/MdbTempDir");
@@ -239,8 +236,8 @@ TEST(ClaimWorkFolder, TakesTheFirstFolderNoLiveInstanceHolds) {
 TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
     TempDir tmp;
     const std::string base = tmp.File("base");
-    auto first = std::make_unique<WorkStore>(Ws0());
-    WorkStore second(Ws0());
+    auto first = std::make_unique<WorkStore>(enginetest::Ws());
+    WorkStore second(enginetest::Ws());
     platform::ScriptedPrompts prompts;
     platform::Services services({.prompts = &prompts});
     first->OpenWorkStore(services, base);
@@ -261,7 +258,7 @@ TEST(WorkStore, TwoStoresUnderOneBaseHoldFoldersAndWorkTablesOfTheirOwn) {
     EXPECT_TRUE(second.HoldsWorkFolder());
     EXPECT_TRUE(fs::is_regular_file(second.WorkDbPath));
     // The folder let go is the next claim's.
-    WorkStore third(Ws0());
+    WorkStore third(enginetest::Ws());
     EXPECT_EQ(third.ClaimWorkFolder(base), base + "/MdbTempDir");
     second.CloseWorkStore();
 }

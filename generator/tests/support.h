@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/database.h"
+#include "engine/testing/test_support.h"
 #include "engine/types.h"
 #include "engine/workspace.h"
 
@@ -62,9 +63,7 @@ struct FieldDef {
     bool allowZeroLength;
 };
 
-inline engine::Workspace& Ws() {
-    return engine::DBEngine::Instance().Workspaces(0);
-}
+using enginetest::Ws;
 
 inline void AddTable(engine::Database& db, const std::string& name,
                      const std::vector<FieldDef>& fields) {
