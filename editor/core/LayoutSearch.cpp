@@ -10,6 +10,7 @@
 #include "core/LayoutDocument.h"
 #include "core/TextRules.h"
 #include "core/TypeVocabulary.h"
+#include "engine/names.h"
 #include "engine/text932.h"
 #include "engine/variant.h"
 
@@ -25,7 +26,7 @@ constexpr int32_t kAfterLast = std::numeric_limits<int32_t>::max();
 // no others): Latin (with Latin-1 and Latin Extended-A), Greek, Cyrillic, full-width Latin, the
 // Roman numerals.
 char32_t FoldCase(char32_t c) {
-    if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+    if (c < 0x80) return engine::FoldNameChar(c);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
     if (c >= 0x100 && c <= 0x137) return c | 1;
     if (c >= 0x139 && c <= 0x148) return (c & 1) ? c + 1 : c;

@@ -1,7 +1,5 @@
 #include "jet4/in_place.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -9,6 +7,7 @@
 
 #include "engine/database.h"
 #include "engine/error.h"
+#include "engine/names.h"
 #include "jet4/bytes.h"
 #include "jet4/catalog.h"
 #include "jet4/genuine_file.h"
@@ -26,10 +25,6 @@ const std::vector<std::string> kEngineProperties = {"Required", "AllowZeroLength
                                                     "Description"};
 
 using Rows = std::vector<std::vector<Variant>>;
-
-bool SameName(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str()) == 0;
-}
 
 size_t ColumnAt(const Table& t, const char* name) {
     for (size_t i = 0; i < t.columns.size(); ++i)
@@ -169,7 +164,7 @@ class Apply {
         for (size_t i = 0; i < objects_.rows.size(); ++i) {
             const auto& r = objects_.rows[i];
             if (IntOf(r[parent_]) != kTablesContainerId || !r[name_].IsString() ||
-                !SameName(r[name_].StringValue(), name))
+                !NamesEqual(r[name_].StringValue(), name))
                 continue;
             if (any || IntOf(r[type_]) == 1) return static_cast<int>(i);
         }
@@ -197,13 +192,13 @@ class Apply {
     // is replaced only by a layout that keeps the columns the relationship names.
     void CheckRelationships(const TableChange& c) {
         for (const auto& [table, column] : related_) {
-            if (!SameName(table, c.name)) continue;
+            if (!NamesEqual(table, c.name)) continue;
             if (c.kind != TableChange::Kind::Write)
                 Fail("テーブル " + c.name +
                      " はリレーションシップに含まれているため、削除も名前の変更もできません");
             bool kept = false;
             auto def = source_.TableDefs().Item(c.name);
-            for (const auto& f : def->Fields()) kept |= SameName(f->Name(), column);
+            for (const auto& f : def->Fields()) kept |= NamesEqual(f->Name(), column);
             if (!kept)
                 Fail("テーブル " + c.name + " のフィールド " + column +
                      " はリレーションシップに含まれているため、削除できません");
@@ -212,16 +207,15 @@ class Apply {
 
     bool InSource(const std::string& name) const {
         for (const auto& n : source_.TableDefs().Names())
-            if (SameName(n, name)) return true;
+            if (NamesEqual(n, name)) return true;
         return false;
     }
 
     void Check(const std::vector<TableChange>& changes) {
         std::set<std::string> named;
         auto once = [&](const std::string& name) {
-            std::string key;
-            for (char c : name) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-            if (!named.insert(key).second) Fail("テーブル " + name + " への変更が重複しています");
+            if (!named.insert(FoldName(name)).second)
+                Fail("テーブル " + name + " への変更が重複しています");
         };
         auto userTable = [&](const std::string& name) {
             int at = Find(name, false);

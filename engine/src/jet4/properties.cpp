@@ -1,7 +1,6 @@
 #include "jet4/properties.h"
 
-#include <strings.h>
-
+#include "engine/names.h"
 #include "engine/types.h"
 #include "jet/jet_format.h"
 #include "jet4/bytes.h"
@@ -76,7 +75,7 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& fmt
     std::vector<std::string> names;
     auto indexOf = [&](const std::string& name) {
         for (size_t i = 0; i < names.size(); ++i)
-            if (strcasecmp(names[i].c_str(), name.c_str()) == 0) return i;
+            if (NamesEqual(names[i], name)) return i;
         names.push_back(name);
         return names.size() - 1;
     };
@@ -107,12 +106,6 @@ std::string PropertyBlob(const std::vector<PropertySet>& sets, const Format& fmt
     AppendBlock(blob, 0x0080, nameList);
     return blob + values;
 }
-
-namespace {
-bool SameName(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-} // namespace
 
 std::optional<std::vector<PropertySet>>
 ParsePropertyBlob(std::string_view blob, const Format& format,
@@ -177,14 +170,14 @@ std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh,
                                                const std::vector<std::string>& replaced) {
     auto in = [](const std::vector<std::string>& list, const std::string& s) {
         for (const auto& x : list)
-            if (SameName(x, s)) return true;
+            if (NamesEqual(x, s)) return true;
         return false;
     };
     for (const auto& o : old) {
         if (!o.owner.empty() && !in(owners, o.owner)) continue;
         PropertySet* target = nullptr;
         for (auto& f : fresh)
-            if (SameName(f.owner, o.owner)) target = &f;
+            if (NamesEqual(f.owner, o.owner)) target = &f;
         if (!target) {
             fresh.push_back({o.owner, {}});
             target = &fresh.back();
@@ -192,7 +185,7 @@ std::vector<PropertySet> KeepUnknownProperties(std::vector<PropertySet> fresh,
         for (const auto& v : o.values) {
             if (in(replaced, v.name)) continue;
             bool set = false;
-            for (const auto& f : target->values) set |= SameName(f.name, v.name);
+            for (const auto& f : target->values) set |= NamesEqual(f.name, v.name);
             if (!set) target->values.push_back(v);
         }
     }

@@ -2,10 +2,10 @@
 
 #include <ctime>
 #include <memory>
-#include <strings.h>
 
 #include "engine/database.h"
 #include "engine/error.h"
+#include "engine/names.h"
 #include "engine/types.h"
 #include "jet4/page_file.h"
 #include "jet4/read_ahead.h"
@@ -115,7 +115,7 @@ Table TableOf(TableDef& def, const Format& fmt) {
     LayOut(t);
     auto position = [&](const std::string& name) -> uint16_t {
         for (size_t i = 0; i < names.size(); ++i)
-            if (strcasecmp(names[i].c_str(), name.c_str()) == 0) return static_cast<uint16_t>(i);
+            if (NamesEqual(names[i], name)) return static_cast<uint16_t>(i);
         Fail("テーブル " + t.name + " のインデックスが存在しないフィールド " + name +
              " を指しています");
     };
