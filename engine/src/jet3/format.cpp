@@ -55,29 +55,17 @@ void Cp1252TextKey(std::string_view utf8, bool ascending, std::string& out) {
     AppendGeneral97Key(bytes, ascending, out);
 }
 
-const jet4::Format kJet3WesternFormat = {
-    "Jet 3",
-    0x00,
-    2048,
-    1ull * 1024 * 1024 * 1024,
-    8,
-    10,
-    2012,
-    2036,
-    1,
-    133,
-    8,
-    0x16,
-    0xF8,
-    "VC",
-    "KKD\0",
-    AppendCp1252,
-    AppendVarTable,
-    WesternDefinition,
-    Cp1252TextKey,
-    HeaderPage,
-    GlobalMapPage,
-};
+// Jet 3 in code page 1252: the same layout, with the text, the descriptors and the keys of that
+// code page.
+jet4::Format WesternFormat() {
+    jet4::Format f = kJet3Format;
+    f.appendText = AppendCp1252;
+    f.definition = WesternDefinition;
+    f.appendTextKey = Cp1252TextKey;
+    return f;
+}
+
+const jet4::Format kJet3WesternFormat = WesternFormat();
 
 } // namespace
 
