@@ -54,6 +54,7 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, RecordsetType typ
         if (c.attributes & dao::dbAutoIncrField) autoField_ = static_cast<int>(fields_.size() - 1);
     }
     for (size_t i = 0; i < fields_.size(); ++i) exactIndex_.emplace(fields_[i].name, i);
+    dateTexts_.resize(fields_.size());
     // A field named like the rowid hides it under that name: take one of its other names.
     for (const char* name : {"rowid", "_rowid_", "oid"}) {
         if (t.ColumnIndex(name) >= 0) continue;
@@ -423,7 +424,6 @@ void RecordsetImpl::Update() {
             insert_ = conn_->Prepare("INSERT INTO " + conn_->Qualified(table_) + " (" +
                                      ColumnList() + ") VALUES (" + marks + ")");
         }
-        dateTexts_.resize(fields_.size());
         for (size_t i = 0; i < fields_.size(); ++i)
             BindValue(insert_, static_cast<int>(i + 1), buffer_[i], fields_[i].type,
                       dateTexts_[i].data());
@@ -454,7 +454,6 @@ void RecordsetImpl::Update() {
         update_ = conn_->Prepare("UPDATE " + conn_->Qualified(table_) + " SET " + sets + " WHERE " +
                                  rowid_ + " = ?");
     }
-    dateTexts_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
         BindValue(update_, static_cast<int>(i + 1), buffer_[i], fields_[i].type,
                   dateTexts_[i].data());
